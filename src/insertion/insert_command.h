@@ -1,0 +1,68 @@
+#pragma once
+
+#include "shell/hidden_fields.h"
+
+#include <QString>
+#include <QStringList>
+#include <span>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+class Dialogs;
+class EditArea;
+class QWidget;
+
+/// One prompt dialog of a command: its text, its title and the answer it offers.
+struct Prompt {
+    const char* text;
+    const char* title;
+    const char* defaultAnswer;
+};
+
+// The pieces a command's text is built from.
+struct Lit {
+    const char* text;
+};
+struct Answer {
+    int index; ///< 0 for the first prompt's answer
+};
+enum class Field { Text1, Text2, Text4, Text5 };
+struct Selected {};  ///< the text selected when the command runs
+struct WholeText {}; ///< the whole document, read after the prompts
+struct CrLf {};
+using Piece = std::variant<Lit, Answer, Field, Selected, WholeText, CrLf>;
+
+/// A menu command that asks its prompts and puts the text built from its pieces in place of the
+/// selection (or, for the page templates, of the whole document).
+struct InsertCommand {
+    const char* control;
+    std::vector<Prompt> prompts;
+    std::vector<Piece> pieces;
+};
+
+/// Builds a command's text in one pass: an answer that looks like a piece is never expanded.
+QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers, const HiddenFields& fields,
+                       const QString& selected, const QString& wholeText);
+
+/// Asks every prompt in order; a cancelled prompt gives an empty answer and the rest still run.
+QStringList askPrompts(const InsertCommand& command, Dialogs& dialogs, QWidget* owner);
+
+/// Runs a selection command: prompts, then the built text replaces the selection of @p box.
+void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& box,
+                      const HiddenFields& fields);
+
+/// Runs a page template: prompts, then the built text replaces the whole document (one undo step).
+void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& box,
+                     const HiddenFields& fields);
+
+/// Every selection command of the menus, and the page templates.
+std::span<const InsertCommand* const> insertCommands();
+const InsertCommand* findInsertCommand(std::string_view control);
+
+// The command families, one file each.
+std::span<const InsertCommand> textCommands();
+std::span<const InsertCommand> insertMenuCommands();
+std::span<const InsertCommand> tableCommands();
+std::span<const InsertCommand> formCommands();
+std::span<const InsertCommand> pageTemplates();

@@ -1,0 +1,95 @@
+#include "colour_model.h"
+
+#include <algorithm>
+#include <cstring>
+
+ColourModel::Index ColourModel::indexFor(Colour colour) {
+    for (size_t i = 1; i < palette_.size(); ++i)
+        if (palette_[i] == colour)
+            return static_cast<Index>(i);
+    if (palette_.size() < 256)
+        palette_.push_back(colour);
+    else
+        palette_.back() = colour;
+    return static_cast<Index>(palette_.size() - 1);
+}
+
+void ColourModel::reset(int length) {
+    buf_.assign(static_cast<size_t>(std::max(length, 0)), 0);
+    gapStart_ = gapEnd_ = static_cast<int>(buf_.size());
+    ++generation_;
+}
+
+void ColourModel::assign(std::vector<Index> colours) {
+    buf_ = std::move(colours);
+    gapStart_ = gapEnd_ = static_cast<int>(buf_.size());
+    ++generation_;
+}
+
+void ColourModel::moveGap(int pos) {
+    Index* data = buf_.data();
+    if (pos < gapStart_) {
+        int n = gapStart_ - pos;
+        std::memmove(data + gapEnd_ - n, data + pos, static_cast<size_t>(n));
+        gapStart_ -= n;
+        gapEnd_ -= n;
+    } else if (pos > gapStart_) {
+        int n = pos - gapStart_;
+        std::memmove(data + gapStart_, data + gapEnd_, static_cast<size_t>(n));
+        gapStart_ += n;
+        gapEnd_ += n;
+    }
+}
+
+void ColourModel::ensureGap(int count) {
+    if (gapLength() >= count)
+        return;
+    int tail = static_cast<int>(buf_.size()) - gapEnd_;
+    int newGap = std::max(count, std::max(4096, size() / 8));
+    std::vector<Index> grown(static_cast<size_t>(gapStart_ + newGap + tail));
+    std::memcpy(grown.data(), buf_.data(), static_cast<size_t>(gapStart_));
+    std::memcpy(grown.data() + gapStart_ + newGap, buf_.data() + gapEnd_, static_cast<size_t>(tail));
+    buf_.swap(grown);
+    gapEnd_ = gapStart_ + newGap;
+}
+
+void ColourModel::insert(int pos, int count) {
+    if (count <= 0)
+        return;
+    pos = std::clamp(pos, 0, size());
+    moveGap(pos);
+    ensureGap(count);
+    std::memset(buf_.data() + gapStart_, 0, static_cast<size_t>(count));
+    gapStart_ += count;
+}
+
+void ColourModel::remove(int pos, int count) {
+    pos = std::clamp(pos, 0, size());
+    count = std::clamp(count, 0, size() - pos);
+    if (count == 0)
+        return;
+    moveGap(pos);
+    gapEnd_ += count;
+}
+
+void ColourModel::resize(int length) {
+    length = std::max(length, 0);
+    if (length > size())
+        insert(size(), length - size());
+    else
+        remove(length, size() - length);
+}
+
+void ColourModel::fill(int pos, int count, Index index) {
+    pos = std::clamp(pos, 0, size());
+    count = std::clamp(count, 0, size() - pos);
+    for (int i = pos; i < pos + count; ++i)
+        buf_[static_cast<size_t>(i < gapStart_ ? i : i + gapLength())] = index;
+    ++generation_;
+}
+
+ColourModel::Index ColourModel::at(int pos) const {
+    if (pos < 0 || pos >= size())
+        return 0;
+    return buf_[static_cast<size_t>(pos < gapStart_ ? pos : pos + gapLength())];
+}

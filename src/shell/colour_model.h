@@ -1,0 +1,67 @@
+#pragma once
+
+#include "colour.h"
+
+#include <cstdint>
+#include <vector>
+
+/// Colour of every character of a document, kept apart from the text so that colouring never
+/// touches the editor's undo history.
+///
+/// Positions are editor-document positions (one character per line end). Each character holds a
+/// palette index (0 = the default colour). Storage is a gap buffer of one byte per character: an
+/// edit moves the gap to the caret, so typing costs O(distance from the last edit), which stays
+/// small for a user who types in one place and at worst is one memmove of the document.
+class ColourModel {
+public:
+    using Index = std::uint8_t;
+
+    int size() const { return static_cast<int>(buf_.size()) - gapLength(); }
+    /// Bumped by every change that is not a text edit (fill, assign, reset), so that painted
+    /// lines can tell they are out of date.
+    std::uint64_t generation() const { return generation_; }
+
+    /// Palette index of a colour, added on first use. Index 0 is the editor's default colour. When
+    /// all 255 entries are taken the last one is reused: the program itself uses four colours.
+    Index indexFor(Colour colour);
+    Colour colourOf(Index index) const { return palette_[index]; }
+
+    void reset(int length);
+    void assign(std::vector<Index> colours);
+    void insert(int pos, int count);
+    void remove(int pos, int count);
+    void fill(int pos, int count, Index index);
+    Index at(int pos) const;
+    /// Resizes to @p length, cutting or padding with the default colour at the end.
+    void resize(int length);
+
+    /// Calls f(start, length, index) for every maximal run of one index inside [pos, pos + count).
+    template <class F> void forEachRun(int pos, int count, F&& f) const {
+        int end = pos + count;
+        int runStart = pos;
+        Index current = 0;
+        for (int i = pos; i < end; ++i) {
+            Index c = at(i);
+            if (i == pos) {
+                current = c;
+            } else if (c != current) {
+                f(runStart, i - runStart, current);
+                runStart = i;
+                current = c;
+            }
+        }
+        if (end > pos)
+            f(runStart, end - runStart, current);
+    }
+
+private:
+    int gapLength() const { return gapEnd_ - gapStart_; }
+    void moveGap(int pos);
+    void ensureGap(int count);
+
+    std::vector<Colour> palette_{0};
+    std::vector<Index> buf_;
+    int gapStart_ = 0;
+    int gapEnd_ = 0;
+    std::uint64_t generation_ = 0;
+};

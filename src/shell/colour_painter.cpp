@@ -1,0 +1,49 @@
+#include "colour_painter.h"
+
+#include "colour_model.h"
+
+#include <QPalette>
+#include <QTextCharFormat>
+#include <QTextDocument>
+
+namespace {
+// Generation of the model that a block was last painted from. Blocks never painted since the
+// last bulk change carry none, which counts as generation 0.
+class PaintedGeneration : public QTextBlockUserData {
+public:
+    explicit PaintedGeneration(std::uint64_t g) : generation(g) {}
+    std::uint64_t generation;
+};
+
+std::uint64_t paintedGeneration(const QTextBlock& block) {
+    auto* data = static_cast<PaintedGeneration*>(block.userData());
+    return data ? data->generation : 0;
+}
+} // namespace
+
+ColourPainter::ColourPainter(QTextDocument* document, const ColourModel& model)
+    : QSyntaxHighlighter(document), model_(model) {}
+
+bool ColourPainter::isStale(const QTextBlock& block) const {
+    return paintedGeneration(block) != model_.generation();
+}
+
+void ColourPainter::highlightBlock(const QString& text) {
+    const QTextBlock block = currentBlock();
+    const int start = block.position();
+    const QPalette palette;
+    model_.forEachRun(start, static_cast<int>(text.size()), [&](int runStart, int length, auto index) {
+        if (index == 0)
+            return;
+        QTextCharFormat format;
+        format.setForeground(resolveColour(model_.colourOf(index), palette));
+        setFormat(runStart - start, length, format);
+    });
+    const std::uint64_t generation = model_.generation();
+    if (generation != paintedGeneration(block)) {
+        if (auto* data = static_cast<PaintedGeneration*>(currentBlockUserData()))
+            data->generation = generation;
+        else
+            setCurrentBlockUserData(new PaintedGeneration(generation));
+    }
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+/// Every modal dialog the program shows goes through this interface, so that tests can answer
+/// them from a script and check their exact texts.
+class Dialogs {
+public:
+    enum class Icon { None, Question, Exclamation };
+
+    virtual ~Dialogs() = default;
+
+    /// Yes/No message box. An empty @p title shows the application's title. Returns true for Yes.
+    virtual bool askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) = 0;
+    /// Message box with an OK button.
+    virtual void showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) = 0;
+    /// Prompt with one edit field holding @p defaultAnswer. Cancel or closing gives an empty string.
+    virtual QString prompt(QWidget* owner, const QString& text, const QString& title,
+                           const QString& defaultAnswer) = 0;
+    /// The platform's Open dialog. Returns the chosen path, or empty on cancel.
+    virtual QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
+    /// The platform's Save As dialog: no overwrite question, no extension added.
+    virtual QString saveFileName(QWidget* owner, const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
+};

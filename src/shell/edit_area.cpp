@@ -1,0 +1,196 @@
+#include "edit_area.h"
+
+#include "colour_painter.h"
+
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <array>
+
+EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
+    // The model must shift its colours before the painter reads them for the changed lines, so
+    // it is connected first: Qt calls slots in the order they were connected.
+    connect(document(), &QTextDocument::contentsChange, this, &EditArea::onContentsChange);
+    model_.reset(document()->characterCount());
+    painter_ = new ColourPainter(document(), model_);
+}
+
+EditArea::~EditArea() {
+    // The painter reads the model while the document is torn down; detach it first.
+    painter_->setDocument(nullptr);
+}
+
+QString EditArea::Text() const {
+    // toRawText keeps non-breaking spaces, which toPlainText would turn into blanks.
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return text;
+}
+
+void EditArea::setText(const QString& text) {
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    model_.reset(document()->characterCount());
+    cursor.movePosition(QTextCursor::Start);
+    setTextCursor(cursor);
+}
+
+void EditArea::loadText(const QString& text) {
+    setPlainText(text);
+    model_.reset(document()->characterCount());
+}
+
+int EditArea::blockCrlfStart(int blockNumber) const {
+    // Every earlier line end is one character in the document and two in the CR LF text.
+    return document()->findBlockByNumber(blockNumber).position() + blockNumber;
+}
+
+int EditArea::docFromCrlf(int pos) const {
+    if (pos <= 0)
+        return 0;
+    int lo = 0;
+    int hi = document()->blockCount() - 1;
+    while (lo < hi) {
+        int mid = lo + (hi - lo + 1) / 2;
+        if (blockCrlfStart(mid) <= pos)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    const QTextBlock block = document()->findBlockByNumber(lo);
+    // A position on the CR or the LF of a line end both land on the document's one separator.
+    const int offset = std::min(pos - blockCrlfStart(lo), block.length() - 1);
+    return block.position() + offset;
+}
+
+int EditArea::crlfFromDoc(int pos) const { return pos + document()->findBlock(pos).blockNumber(); }
+
+int EditArea::SelStart() const { return crlfFromDoc(textCursor().selectionStart()); }
+
+void EditArea::setSelStart(int pos) {
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(docFromCrlf(pos));
+    setTextCursor(cursor);
+}
+
+int EditArea::SelLength() const {
+    const QTextCursor cursor = textCursor();
+    return crlfFromDoc(cursor.selectionEnd()) - crlfFromDoc(cursor.selectionStart());
+}
+
+void EditArea::setSelLength(int length) {
+    const int start = SelStart();
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(docFromCrlf(start));
+    cursor.setPosition(docFromCrlf(start + std::max(length, 0)), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+}
+
+QString EditArea::SelText() const {
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return text;
+}
+
+void EditArea::setSelText(const QString& text) {
+    QTextCursor cursor = textCursor();
+    cursor.insertText(text);
+    setTextCursor(cursor);
+}
+
+void EditArea::setSelColor(Colour colour) {
+    const QTextCursor cursor = textCursor();
+    model_.fill(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart(),
+                model_.indexFor(colour));
+    viewport()->update();
+}
+
+void EditArea::SetFocus() { setFocus(Qt::OtherFocusReason); }
+
+std::optional<Colour> EditArea::colourAt(int pos) const {
+    const auto index = model_.at(docFromCrlf(pos));
+    if (index == 0)
+        return std::nullopt;
+    return model_.colourOf(index);
+}
+
+void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette) {
+    std::array<ColourModel::Index, 256> map{};
+    for (size_t i = 1; i < palette.size() && i < map.size(); ++i)
+        map[i] = model_.indexFor(palette[i]);
+    std::vector<ColourModel::Index> byDocument(static_cast<size_t>(document()->characterCount()), 0);
+    const size_t total = colours.size();
+    size_t from = 0; // position in the CR LF text
+    size_t to = 0;   // position in the document
+    for (QTextBlock block = document()->begin(); block.isValid() && from < total; block = block.next()) {
+        const size_t end = std::min(total, from + static_cast<size_t>(block.length() - 1));
+        while (from < end)
+            byDocument[to++] = map[colours[from++]];
+        // The document's one line-end character takes the colour of the CR.
+        if (block.next().isValid() && from < total)
+            byDocument[to] = map[colours[from]];
+        from += 2;
+        to += 1;
+    }
+    model_.assign(std::move(byDocument));
+    viewport()->update();
+}
+
+void EditArea::clearColours() {
+    model_.reset(document()->characterCount());
+    viewport()->update();
+}
+
+void EditArea::onContentsChange(int position, int removed, int added) {
+    if (muted_)
+        return;
+    model_.remove(position, removed);
+    model_.insert(position, added);
+    // Qt may over-report both counts at the document's end; the document's length is the truth.
+    model_.resize(document()->characterCount());
+}
+
+bool EditArea::event(QEvent* e) {
+    if (e->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(e)->keyCombination());
+        if (reserved_.contains(pressed)) {
+            // Leave the key to the menu (on Windows the editor would take Ctrl+Y as Redo).
+            e->ignore();
+            return true;
+        }
+    }
+    return QPlainTextEdit::event(e);
+}
+
+void EditArea::keyPressEvent(QKeyEvent* e) {
+    // Shift+Enter would insert a line separator that is no CR LF line end; make it a real one.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && (e->modifiers() & Qt::ShiftModifier)) {
+        QKeyEvent plain(e->type(), e->key(), e->modifiers() & ~Qt::ShiftModifier, e->text());
+        QPlainTextEdit::keyPressEvent(&plain);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+void EditArea::paintEvent(QPaintEvent* e) {
+    repaintStaleVisibleBlocks();
+    QPlainTextEdit::paintEvent(e);
+}
+
+void EditArea::repaintStaleVisibleBlocks() {
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    const qreal bottom = viewport()->height();
+    // Re-painting a line makes the document report a change of its own; it is no edit.
+    muted_ = true;
+    while (block.isValid() && top <= bottom) {
+        if (painter_->isStale(block))
+            painter_->rehighlightBlock(block);
+        top += blockBoundingRect(block).height();
+        block = block.next();
+    }
+    muted_ = false;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "colour.h"
+#include "colour_model.h"
+
+#include <QKeySequence>
+#include <QList>
+#include <QPlainTextEdit>
+#include <optional>
+#include <span>
+#include <vector>
+
+class ColourPainter;
+
+/// The edit area: a plain-text editor whose operations count the document as one string with
+/// CR LF line ends, and whose character colours live in a ColourModel.
+///
+/// The underlying QTextDocument stores a line end as one character; every position handed in or
+/// out here is a position in the CR LF text, so that reading Text() and then selecting by its
+/// indices selects exactly those characters.
+class EditArea : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit EditArea(QWidget* parent = nullptr);
+    ~EditArea() override;
+
+    /// The whole document with CR LF line ends.
+    QString Text() const;
+    /// Replaces the whole document as one undoable edit; all colour is dropped.
+    void setText(const QString& text);
+    /// Starts a fresh document (no undo history, no colour), as after opening a file.
+    void loadText(const QString& text);
+
+    int SelStart() const;
+    /// Moves the caret to @p pos, collapsing the selection.
+    void setSelStart(int pos);
+    int SelLength() const;
+    /// Extends the selection from SelStart() by @p length characters.
+    void setSelLength(int length);
+    QString SelText() const;
+    /// Replaces the selection (one undo step) and leaves the caret after it, nothing selected.
+    void setSelText(const QString& text);
+    /// Colours the selected characters.
+    void setSelColor(Colour colour);
+    void SetFocus();
+
+    /// Colour of the character at a CR LF text position; nullopt for the default colour.
+    std::optional<Colour> colourAt(int pos) const;
+    /// Replaces every character's colour at once. @p colours holds, for each character of
+    /// Text(), an index into @p palette, whose entry 0 stands for the default colour. Repaints once.
+    void setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette);
+    /// Drops every colour without touching the text.
+    void clearColours();
+    ColourModel& colourModel() { return model_; }
+
+    /// Key sequences that belong to the menu: the editor must not take them for itself.
+    void setReservedShortcuts(QList<QKeySequence> keys) { reserved_ = std::move(keys); }
+
+    int docFromCrlf(int pos) const;
+    int crlfFromDoc(int pos) const;
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    void onContentsChange(int position, int removed, int added);
+    void repaintStaleVisibleBlocks();
+    int blockCrlfStart(int blockNumber) const;
+
+    ColourModel model_;
+    ColourPainter* painter_ = nullptr;
+    QList<QKeySequence> reserved_;
+    bool muted_ = false;
+};

@@ -1,0 +1,81 @@
+#include "qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace {
+QMessageBox::Icon toQt(Dialogs::Icon icon) {
+    switch (icon) {
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    case Dialogs::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString titleOrApplication(const QString& title) {
+    return title.isEmpty() ? QApplication::applicationDisplayName() : title;
+}
+} // namespace
+
+bool QtDialogs::askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) {
+    QMessageBox box(toQt(icon), titleOrApplication(title), text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtDialogs::showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) {
+    QMessageBox box(toQt(icon), titleOrApplication(title), text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+QString QtDialogs::prompt(QWidget* owner, const QString& text, const QString& title,
+                          const QString& defaultAnswer) {
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(text);
+    dialog.setTextValue(defaultAnswer);
+    dialog.setInputMode(QInputDialog::TextInput);
+    // The longest prompt is 87 characters: let it wrap rather than stretch the dialog.
+    dialog.setOption(QInputDialog::UsePlainTextEditForTextInput, false);
+    if (auto* label = dialog.findChild<QLabel*>())
+        label->setWordWrap(true);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue();
+}
+
+namespace {
+// No existence check, no overwrite question, no default suffix: the chosen name is used as typed.
+QString runFileDialog(QWidget* owner, const QString& caption, const QString& folder, const QString& filter,
+                      QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(owner, caption, folder, filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The filter's label already reads "File Type (*.*)"; do not show its pattern list again.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+} // namespace
+
+QString QtDialogs::openFileName(QWidget* owner, const QString& caption, const QString& folder,
+                                const QString& filter) {
+    return runFileDialog(owner, caption, folder, filter, QFileDialog::AcceptOpen);
+}
+
+QString QtDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& folder,
+                                const QString& filter) {
+    return runFileDialog(owner, caption, folder, filter, QFileDialog::AcceptSave);
+}

@@ -1,0 +1,146 @@
+#include "text_encoding.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <array>
+
+namespace text_encoding {
+namespace {
+
+// clang-format off
+constexpr std::array<char16_t, 32> kCp1252High{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+// clang-format on
+
+std::optional<QByteArray> encodeWindows1252(const QString& text) {
+    QByteArray out(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out[i] = static_cast<char>(c);
+            continue;
+        }
+        int found = -1;
+        for (int k = 0; k < 32; ++k)
+            if (kCp1252High[static_cast<size_t>(k)] == c)
+                found = k;
+        if (found < 0)
+            return std::nullopt;
+        out[i] = static_cast<char>(0x80 + found);
+    }
+    return out;
+}
+
+std::optional<QStringConverter::Encoding> builtIn(const QByteArray& encoding) {
+    if (encoding == kUtf8)
+        return QStringConverter::Utf8;
+    if (encoding == kUtf16Le)
+        return QStringConverter::Utf16LE;
+    if (encoding == kUtf16Be)
+        return QStringConverter::Utf16BE;
+    if (encoding == kLatin1)
+        return QStringConverter::Latin1;
+    return std::nullopt;
+}
+
+std::optional<QString> decodeWith(QStringDecoder& decoder, const QByteArray& bytes) {
+    if (!decoder.isValid())
+        return std::nullopt;
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QByteArray> encodeWith(QStringEncoder& encoder, const QString& text) {
+    if (!encoder.isValid())
+        return std::nullopt;
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+QString decodeWindows1252(const QByteArray& bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = QChar(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+QByteArray canonicalName(const QByteArray& declared) {
+    const QByteArray name = declared.trimmed().toLower();
+    if (name == "utf-8" || name == "utf8")
+        return kUtf8;
+    if (name == "iso-8859-1" || name == "iso8859-1" || name == "iso_8859-1" || name == "latin1" ||
+        name == "latin-1" || name == "l1")
+        return kLatin1;
+    if (name == "windows-1252" || name == "cp1252" || name == "x-cp1252")
+        return kWindows1252;
+    // A UTF-16 or UTF-32 declaration inside bytes that were readable as ASCII is not true.
+    if (name.isEmpty() || name.startsWith("utf-16") || name.startsWith("utf-32") || name.startsWith("ucs"))
+        return {};
+    QStringDecoder probe(name.constData());
+    return probe.isValid() ? name : QByteArray();
+}
+
+std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& encoding) {
+    std::optional<QString> text;
+    if (encoding == kWindows1252) {
+        return decodeWindows1252(bytes);
+    } else if (auto known = builtIn(encoding)) {
+        // A byte-order mark inside the text is content: keep it.
+        QStringDecoder decoder(*known, QStringConverter::Flag::ConvertInitialBom);
+        text = decodeWith(decoder, bytes);
+    } else {
+        QStringDecoder decoder(encoding.constData(), QStringConverter::Flag::ConvertInitialBom);
+        text = decodeWith(decoder, bytes);
+    }
+    if (!text)
+        return std::nullopt;
+    // Some converters accept bytes they cannot give back (overlong or ambiguous forms).
+    const auto again = encodeExact(*text, encoding);
+    if (!again || *again != bytes)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QByteArray> encodeExact(const QString& text, const QByteArray& encoding) {
+    std::optional<QByteArray> bytes;
+    if (encoding == kWindows1252)
+        return encodeWindows1252(text);
+    if (auto known = builtIn(encoding)) {
+        if (*known == QStringConverter::Latin1) {
+            for (QChar c : text)
+                if (c.unicode() > 0xFF)
+                    return std::nullopt;
+        }
+        QStringEncoder encoder(*known);
+        bytes = encodeWith(encoder, text);
+        if (*known != QStringConverter::Latin1)
+            return bytes;
+    } else {
+        QStringEncoder encoder(encoding.constData());
+        bytes = encodeWith(encoder, text);
+    }
+    if (!bytes)
+        return std::nullopt;
+    // Converters may substitute a character they cannot hold; decoding must give the text back.
+    QStringDecoder decoder(builtIn(encoding).value_or(QStringConverter::Latin1), QStringConverter::Flag::ConvertInitialBom);
+    if (!builtIn(encoding))
+        decoder = QStringDecoder(encoding.constData(), QStringConverter::Flag::ConvertInitialBom);
+    const auto back = decodeWith(decoder, *bytes);
+    if (!back || *back != text)
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace text_encoding

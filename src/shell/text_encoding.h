@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+/// Byte <-> text conversions that never lose data: a conversion that would not give back the
+/// exact input is refused instead of patched with replacement characters.
+namespace text_encoding {
+
+/// Canonical names used for the encodings handled without the platform's converters.
+inline constexpr char kUtf8[] = "UTF-8";
+inline constexpr char kUtf16Le[] = "UTF-16LE";
+inline constexpr char kUtf16Be[] = "UTF-16BE";
+inline constexpr char kLatin1[] = "ISO-8859-1";
+inline constexpr char kWindows1252[] = "windows-1252";
+
+/// The canonical name for a declared charset, or empty when it cannot be used here.
+QByteArray canonicalName(const QByteArray& declared);
+/// Decodes @p bytes; nullopt when they are not valid in @p encoding or would not round-trip.
+std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& encoding);
+/// Encodes @p text; nullopt when some character cannot be held by @p encoding.
+std::optional<QByteArray> encodeExact(const QString& text, const QByteArray& encoding);
+/// Windows-1252 with its five unassigned bytes mapped to the C1 controls of the same value, so
+/// that every byte is one character and back.
+QString decodeWindows1252(const QByteArray& bytes);
+
+} // namespace text_encoding

@@ -1,0 +1,37 @@
+#include "scripted_dialogs.h"
+
+QVariant ScriptedDialogs::next() {
+    QVariant v = script_.front();
+    script_.pop_front();
+    return v;
+}
+
+bool ScriptedDialogs::askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) {
+    shown.append({Kind::YesNo, text, title, icon, {}, {}, owner});
+    return hasNext() && next().toBool();
+}
+
+void ScriptedDialogs::showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) {
+    shown.append({Kind::Message, text, title, icon, {}, {}, owner});
+}
+
+QString ScriptedDialogs::prompt(QWidget* owner, const QString& text, const QString& title,
+                                const QString& defaultAnswer) {
+    shown.append({Kind::Prompt, text, title, Icon::None, defaultAnswer, {}, owner});
+    if (!hasNext())
+        return defaultAnswer;
+    const QVariant v = next();
+    return v.isValid() ? v.toString() : QString();
+}
+
+QString ScriptedDialogs::openFileName(QWidget* owner, const QString& caption, const QString& folder,
+                                      const QString& filter) {
+    shown.append({Kind::Open, caption, caption, Icon::None, filter, folder, owner});
+    return hasNext() ? next().toString() : QString();
+}
+
+QString ScriptedDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& folder,
+                                      const QString& filter) {
+    shown.append({Kind::Save, caption, caption, Icon::None, filter, folder, owner});
+    return hasNext() ? next().toString() : QString();
+}

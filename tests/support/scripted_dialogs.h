@@ -1,0 +1,44 @@
+#pragma once
+
+#include "shell/dialogs.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <deque>
+
+/// A Dialogs double for tests: answers come from a script, and every dialog shown is recorded
+/// so that tests can check its exact texts.
+class ScriptedDialogs : public Dialogs {
+public:
+    enum class Kind { YesNo, Message, Prompt, Open, Save };
+    struct Shown {
+        Kind kind;
+        QString text;
+        QString title;
+        Icon icon = Icon::None;
+        QString defaultAnswer; ///< prompts; the filter for file dialogs
+        QString folder;
+        QWidget* owner = nullptr;
+    };
+
+    /// Queues answers, taken in order: bool for Yes/No, QString for prompts and file dialogs.
+    /// A prompt with no queued answer accepts its default; an unscripted question answers No
+    /// and an unscripted file dialog is cancelled.
+    void answer(const QVariant& value) { script_.push_back(value); }
+    void cancelPrompt() { script_.push_back(QVariant()); }
+
+    QList<Shown> shown;
+    int unanswered() const { return int(script_.size()); }
+
+    bool askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
+    void showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
+    QString prompt(QWidget* owner, const QString& text, const QString& title, const QString& defaultAnswer) override;
+    QString openFileName(QWidget* owner, const QString& caption, const QString& folder, const QString& filter) override;
+    QString saveFileName(QWidget* owner, const QString& caption, const QString& folder, const QString& filter) override;
+
+private:
+    std::deque<QVariant> script_;
+    bool hasNext() const { return !script_.empty(); }
+    QVariant next();
+};

@@ -1,0 +1,28 @@
+#include "test_files.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace test_files {
+
+QString corpusDir() { return QStringLiteral(TAGLOOM_CORPUS_DIR); }
+
+QStringList corpusPages() {
+    QStringList pages;
+    const QDir dir(corpusDir());
+    for (const QString& name : dir.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name))
+        pages << dir.filePath(name);
+    return pages;
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace test_files
