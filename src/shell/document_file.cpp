@@ -225,12 +225,13 @@ QString decode(const QByteArray& bytes, DocumentFormat* format) {
         if (p < end)
             text.append(QStringLiteral("\r\n"));
     }
+    format->finalLineEnd = raw.isEmpty() || lineStart == end;
     text.append(lineStart, end - lineStart);
     return text;
 }
 
 QByteArray encode(const QString& text, DocumentFormat* format) {
-    QString withEnd = text + QStringLiteral("\r\n");
+    QString withEnd = format->finalLineEnd ? text + QStringLiteral("\r\n") : text;
     if (format->lineEnd == DocumentFormat::LineEnd::Lf)
         withEnd.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     else if (format->lineEnd == DocumentFormat::LineEnd::Cr)

@@ -9,6 +9,8 @@ struct DocumentFormat {
     QByteArray encoding = "UTF-8";
     bool byteOrderMark = false;
     LineEnd lineEnd = LineEnd::CrLf;
+    /// False for a file whose last line had no line end: saving it unchanged adds none.
+    bool finalLineEnd = true;
     bool operator==(const DocumentFormat&) const = default;
 };
 
@@ -29,7 +31,8 @@ namespace document_file {
 
 /// Decodes file bytes into document text and tells the format they came in.
 QString decode(const QByteArray& bytes, DocumentFormat* format);
-/// Encodes document text for writing: the text plus one final line end, in the line-end style
+/// Encodes document text for writing: the text plus one final line end (unless the file came
+/// without one), in the line-end style
 /// and encoding of @p format. When the encoding cannot hold every character, the bytes are
 /// UTF-8 instead and @p format says so.
 QByteArray encode(const QString& text, DocumentFormat* format);

@@ -12,5 +12,6 @@ QObject* newFileCommandsTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest())
+    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newDocumentFileTest(), newMenuTest(), newForm1Test(),
+                      newFileCommandsTest())
 }

@@ -1,0 +1,152 @@
+#include "shell/document_file.h"
+#include "support/test_files.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray allHighBytes() {
+    QByteArray bytes("<p>");
+    for (int b = 0x80; b <= 0xFF; ++b)
+        bytes += char(b);
+    return bytes + "</p>\r\n";
+}
+
+QByteArray utf16(const QString& text, bool bigEndian) {
+    QByteArray out = bigEndian ? QByteArray("\xFE\xFF", 2) : QByteArray("\xFF\xFE", 2);
+    for (QChar c : text) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        out += bigEndian ? QByteArray{&hi, 1} + QByteArray{&lo, 1} : QByteArray{&lo, 1} + QByteArray{&hi, 1};
+    }
+    return out;
+}
+
+using LineEnd = DocumentFormat::LineEnd;
+} // namespace
+Q_DECLARE_METATYPE(DocumentFormat::LineEnd)
+namespace {
+
+class DocumentFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void decodesEncodingsAndLineEnds_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<bool>("bom");
+        QTest::addColumn<LineEnd>("lineEnd");
+        QTest::newRow("plain ASCII, no line end") << QByteArray("abc") << "abc" << QByteArray("UTF-8") << false
+                                                   << LineEnd::CrLf;
+        QTest::newRow("leading empty lines are kept")
+            << QByteArray("\r\n\r\nA\r\n\r\nB\r\n") << "\r\n\r\nA\r\n\r\nB" << QByteArray("UTF-8") << false
+            << LineEnd::CrLf;
+        QTest::newRow("only empty lines") << QByteArray("\n\n") << "\r\n" << QByteArray("UTF-8") << false
+                                          << LineEnd::Lf;
+        QTest::newRow("LF lines") << QByteArray("a\nb\n") << "a\r\nb" << QByteArray("UTF-8") << false << LineEnd::Lf;
+        QTest::newRow("CR lines") << QByteArray("a\rb\r") << "a\r\nb" << QByteArray("UTF-8") << false << LineEnd::Cr;
+        QTest::newRow("mixed, first wins") << QByteArray("a\r\nb\nc\rd") << "a\r\nb\r\nc\r\nd" << QByteArray("UTF-8")
+                                           << false << LineEnd::CrLf;
+        QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF\xC3\xA9\n") << QString::fromUtf8("é")
+                                   << QByteArray("UTF-8") << true << LineEnd::Lf;
+        QTest::newRow("UTF-16 LE BOM") << utf16(QString::fromUtf8("日本\r\nx"), false) << QString::fromUtf8("日本\r\nx")
+                                       << QByteArray("UTF-16LE") << true << LineEnd::CrLf;
+        QTest::newRow("UTF-16 BE BOM") << utf16(QString::fromUtf8("é\n"), true) << QString::fromUtf8("é")
+                                       << QByteArray("UTF-16BE") << true << LineEnd::Lf;
+        QTest::newRow("Windows-1252 bytes")
+            << QByteArray("\x80 \x81 caf\xE9\r\n") << QString::fromUtf8("€ \u0081 café") << QByteArray("windows-1252")
+            << false << LineEnd::CrLf;
+        QTest::newRow("declared Latin-1 though ASCII")
+            << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">\n")
+            << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">"
+            << QByteArray("ISO-8859-1") << false << LineEnd::Lf;
+        QTest::newRow("declared UTF-8 but invalid")
+            << QByteArray("<meta charset=\"utf-8\">\xE9\n") << QString::fromUtf8("<meta charset=\"utf-8\">é")
+            << QByteArray("windows-1252") << false << LineEnd::Lf;
+        QTest::newRow("NUL bytes") << QByteArray("a\0b\n", 4) << QString(QStringLiteral("a") + QChar(0) + "b")
+                                   << QByteArray("UTF-8") << false << LineEnd::Lf;
+    }
+    void decodesEncodingsAndLineEnds() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, encoding);
+        QFETCH(bool, bom);
+        QFETCH(LineEnd, lineEnd);
+        DocumentFormat format;
+        QCOMPARE(document_file::decode(bytes, &format), text);
+        QCOMPARE(format.encoding, encoding);
+        QCOMPARE(format.byteOrderMark, bom);
+        QCOMPARE(format.lineEnd, lineEnd);
+    }
+
+    void unchangedDocumentsGiveBackTheirBytes_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("CR LF") << QByteArray("<p>\r\n\r\nx\r\n");
+        QTest::newRow("LF") << QByteArray("<p>\n\nx\n");
+        QTest::newRow("CR") << QByteArray("<p>\r\rx\r");
+        QTest::newRow("leading empty lines") << QByteArray("\n\n<p>\n");
+        QTest::newRow("only a line end") << QByteArray("\r\n");
+        QTest::newRow("no final line end") << QByteArray("<p>\nx");
+        QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF<p>caf\xC3\xA9</p>\r\n");
+        QTest::newRow("UTF-16 BOM") << utf16(QString::fromUtf8("<p>日本</p>\r\n"), false);
+        QTest::newRow("every high byte") << allHighBytes();
+        QTest::newRow("NUL and invalid UTF-8") << QByteArray("a\0\xFF\xFE z\n", 7);
+        QTest::newRow("60,000-character line") << QByteArray(60000, 'x') + "\n";
+        QByteArray big;
+        while (big.size() < 10 * 1024 * 1024)
+            big += "<tr><td class=\"x\">caf\xC3\xA9 \xE2\x82\xAC</td></tr>\n";
+        QTest::newRow("10 MB") << big;
+        for (const QString& page : test_files::corpusPages())
+            QTest::newRow(qPrintable(page.section(u'/', -1))) << test_files::readBytes(page);
+    }
+    void unchangedDocumentsGiveBackTheirBytes() {
+        QFETCH(QByteArray, bytes);
+        DocumentFormat format;
+        const QString text = document_file::decode(bytes, &format);
+        const DocumentFormat before = format;
+        QCOMPARE(document_file::encode(text, &format), bytes);
+        QCOMPARE(format, before);
+    }
+
+    void corpusPagesKeepTheirDeclaredEncoding() {
+        const QString latin1 = test_files::corpusDir() + QStringLiteral("/f-latin1-libxml2-tutorial-index.html");
+        if (!QFile::exists(latin1))
+            QSKIP("corpus not present");
+        const ReadResult r = document_file::read(latin1);
+        QVERIFY(!r.error);
+        QCOMPARE(r.format.encoding, QByteArray("ISO-8859-1"));
+        QVERIFY(r.text.contains(QChar(0xA9)));
+        QCOMPARE(r.format.lineEnd, LineEnd::Lf);
+    }
+
+    void newDocumentsAreUtf8WithCrLf() {
+        DocumentFormat format;
+        QCOMPARE(document_file::encode(QStringLiteral("abc"), &format), QByteArray("abc\r\n"));
+        QCOMPARE(document_file::encode(QStringLiteral("abc\r\n"), &format), QByteArray("abc\r\n\r\n"));
+        QCOMPARE(document_file::encode(QString::fromUtf8("é"), &format), QByteArray("\xC3\xA9\r\n"));
+    }
+
+    void aCharacterTheEncodingCannotHoldSwitchesToUtf8() {
+        DocumentFormat format;
+        format.encoding = "ISO-8859-1";
+        format.lineEnd = LineEnd::Lf;
+        QCOMPARE(document_file::encode(QString::fromUtf8("caf\u00E9 \u20AC"), &format),
+                 QByteArray("caf\xC3\xA9 \xE2\x82\xAC\n"));
+        QCOMPARE(format.encoding, QByteArray("UTF-8"));
+        format.encoding = "windows-1252";
+        QCOMPARE(document_file::encode(QString::fromUtf8("\u20AC \u65E5"), &format), QByteArray("\xE2\x82\xAC \xE6\x97\xA5\n"));
+        QCOMPARE(format.encoding, QByteArray("UTF-8"));
+    }
+
+    void readReportsMissingFilesAndFolders() {
+        QTemporaryDir dir;
+        const ReadResult missing = document_file::read(dir.filePath(QStringLiteral("nope.htm")));
+        QCOMPARE(missing.error.number, 53);
+        QVERIFY(missing.error.description.contains(QStringLiteral("nope.htm")));
+        QCOMPARE(document_file::read(dir.path()).error.number, 75);
+        QCOMPARE(document_file::read(QString()).error.number, 75);
+    }
+};
+} // namespace
+
+QObject* newDocumentFileTest() { return new DocumentFileTest; }
+#include "test_document_file.moc"

@@ -1,0 +1,248 @@
+#include "shell/document_file.h"
+#include "shell/edit_area.h"
+#include "shell/form1.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+using Kind = ScriptedDialogs::Kind;
+using test_files::readBytes;
+using test_files::writeBytes;
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)); }
+    QStringList leftovers() const {
+        return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tagloom-"));
+    }
+
+private slots:
+    void openWithAnEmptyDocumentAsksNothingAndShowsTheDialog() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        QVERIFY(writeBytes(path("open.htm"), "<p>\n"));
+        dialogs.answer(path("open.htm"));
+        form.openz_Click();
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].kind, Kind::Open);
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Select File to Open!"));
+        QVERIFY(dialogs.shown[0].defaultAnswer.startsWith(QStringLiteral("File Type (*.*)")));
+        QCOMPARE(dialogs.shown[0].folder, QDir::currentPath());
+        QCOMPARE(dialogs.shown[0].owner, &form);
+        QCOMPARE(form.box()->Text(), QStringLiteral("<p>"));
+        QCOMPARE(form.CurrentFile(), path("open.htm"));
+        QCOMPARE(form.windowTitle(), "Tagloom - " + path("open.htm"));
+    }
+
+    void openAnsweredNoCancelledOrUnreadableKeepsTheDocument_data() {
+        QTest::addColumn<QVariantList>("answers");
+        QTest::addColumn<int>("messages");
+        QTest::newRow("answered No") << QVariantList{false} << 0;
+        QTest::newRow("dialog cancelled") << QVariantList{true, QString()} << 0;
+        QTest::newRow("file missing") << QVariantList{true, QStringLiteral("/nonexistent/x.htm")} << 1;
+    }
+    void openAnsweredNoCancelledOrUnreadableKeepsTheDocument() {
+        QFETCH(QVariantList, answers);
+        QFETCH(int, messages);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load(QStringLiteral("/keep/me.htm"));
+        form.box()->loadText(QStringLiteral("precious"));
+        form.fields().Text3 = QStringLiteral("t3");
+        for (const QVariant& a : answers)
+            dialogs.answer(a);
+        form.openz_Click();
+        QCOMPARE(dialogs.shown[0].text, QStringLiteral("Dont you really want to edit other?"));
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Tagloom"));
+        QCOMPARE(form.box()->Text(), QStringLiteral("precious"));
+        QCOMPARE(form.CurrentFile(), QStringLiteral("/keep/me.htm"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Tagloom - /keep/me.htm"));
+        QCOMPARE(form.fields().Text3, QStringLiteral("t3"));
+        int shownMessages = 0;
+        for (const auto& s : dialogs.shown)
+            if (s.kind == Kind::Message) {
+                ++shownMessages;
+                QCOMPARE(s.title, QStringLiteral("Error 53"));
+                QCOMPARE(s.icon, Dialogs::Icon::Exclamation);
+                QVERIFY(s.text.contains(QStringLiteral("x.htm")));
+            }
+        QCOMPARE(shownMessages, messages);
+    }
+
+    void saveWithoutAFileRunsSaveAsAndWritesTextPlusCrLf() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.box()->setText(QStringLiteral("abc"));
+        dialogs.answer(path("noext"));
+        form.savez_Click();
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].kind, Kind::Save);
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Save Your File"));
+        QCOMPARE(readBytes(path("noext")), QByteArray("abc\r\n")); // no extension added
+        QCOMPARE(form.CurrentFile(), path("noext"));
+        QCOMPARE(form.windowTitle(), "Tagloom - " + path("noext"));
+        QCOMPARE(form.fields().Text3, QStringLiteral("abc"));
+        // A later Save writes to the same file without asking.
+        form.box()->setText(QStringLiteral("abcd"));
+        form.savez_Click();
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(readBytes(path("noext")), QByteArray("abcd\r\n"));
+        QVERIFY(leftovers().isEmpty());
+    }
+
+    void saveAsOntoAnExistingFileReplacesIt() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        QVERIFY(writeBytes(path("old.htm"), "a much longer old content\r\n"));
+        form.box()->setText(QStringLiteral("new"));
+        dialogs.answer(path("old.htm"));
+        form.saveasz_Click();
+        QCOMPARE(readBytes(path("old.htm")), QByteArray("new\r\n"));
+        QCOMPARE(dialogs.shown.size(), 1); // no overwrite question
+    }
+
+    void cancelledSaveAsChangesNothing() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load(path("kept.htm"));
+        form.saveasz_Click();
+        QCOMPARE(form.CurrentFile(), path("kept.htm"));
+        QCOMPARE(form.windowTitle(), "Tagloom - " + path("kept.htm"));
+        QVERIFY(!QFile::exists(path("kept.htm")));
+    }
+
+    void failedWritesAreReportedAndChangeNothing_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("error");
+        QTest::newRow("read-only file") << path("ro.htm") << 75;
+        QTest::newRow("a folder") << dir_.path() << 75;
+        QTest::newRow("missing folder") << path("no/such/folder/x.htm") << 76;
+    }
+    void failedWritesAreReportedAndChangeNothing() {
+        QFETCH(QString, target);
+        QFETCH(int, error);
+        QVERIFY(writeBytes(path("ro.htm"), "old\r\n"));
+        QFile::setPermissions(path("ro.htm"), QFile::ReadOwner | QFile::ReadGroup);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load(path("current.htm"));
+        form.box()->setText(QStringLiteral("new"));
+        dialogs.answer(target);
+        form.saveasz_Click();
+        QCOMPARE(dialogs.shown.size(), 2);
+        QCOMPARE(dialogs.shown[1].kind, Kind::Message);
+        QCOMPARE(dialogs.shown[1].title, QStringLiteral("Error %1").arg(error));
+        QCOMPARE(dialogs.shown[1].icon, Dialogs::Icon::Exclamation);
+        QVERIFY(dialogs.shown[1].text.contains(QDir::toNativeSeparators(target)));
+        QCOMPARE(form.CurrentFile(), path("current.htm"));
+        QCOMPARE(form.windowTitle(), "Tagloom - " + path("current.htm"));
+        QCOMPARE(readBytes(path("ro.htm")), QByteArray("old\r\n"));
+        QVERIFY(leftovers().isEmpty());
+        QFile::setPermissions(path("ro.htm"), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void anEmptyNameIsAPathError() { QCOMPARE(document_file::write(QString(), "x").number, 75); }
+
+#ifdef Q_OS_UNIX
+    void aFullDiskKeepsTheOldFileAndReportsError61() {
+        QVERIFY(writeBytes(path("full.htm"), "old content\r\n"));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load(path("full.htm"));
+        form.box()->setText(QString(70000, u'x'));
+        // A file-size limit makes the write fail as a full disk would.
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        form.savez_Click();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Error 61"));
+        QCOMPARE(readBytes(path("full.htm")), QByteArray("old content\r\n"));
+        QVERIFY(leftovers().isEmpty());
+    }
+
+    void aSymbolicLinkStaysALink() {
+        QVERIFY(writeBytes(path("target.htm"), "old\n"));
+        QVERIFY(QFile::link(path("target.htm"), path("link.htm")));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load(path("link.htm"));
+        form.box()->setText(QStringLiteral("new"));
+        form.savez_Click();
+        QVERIFY(QFileInfo(path("link.htm")).isSymLink());
+        QCOMPARE(readBytes(path("target.htm")), QByteArray("new\n"));
+    }
+
+    void hardLinksKeepSharingTheirContent() {
+        QVERIFY(writeBytes(path("hard1.htm"), "old\n"));
+        QCOMPARE(::link(QFile::encodeName(path("hard1.htm")).constData(), QFile::encodeName(path("hard2.htm")).constData()), 0);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load(path("hard1.htm"));
+        form.box()->setText(QStringLiteral("new"));
+        form.savez_Click();
+        QCOMPARE(readBytes(path("hard2.htm")), QByteArray("new\n"));
+    }
+
+    void permissionsAreKept() {
+        QVERIFY(writeBytes(path("perm.htm"), "old\n"));
+        QVERIFY(::chmod(QFile::encodeName(path("perm.htm")).constData(), 0640) == 0);
+        QCOMPARE(document_file::write(path("perm.htm"), "new\n").number, 0);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path("perm.htm")).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0640);
+    }
+#endif
+
+    void aTypedCharacterOutsideTheEncodingEndsInUtf8() {
+        QVERIFY(writeBytes(path("latin.htm"), "<meta charset=\"iso-8859-1\">caf\xE9\n"));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load(path("latin.htm"));
+        form.box()->setSelStart(int(form.box()->Text().size()));
+        form.box()->setSelText(QString::fromUtf8(" \u20AC"));
+        form.savez_Click();
+        QCOMPARE(readBytes(path("latin.htm")), QByteArray("<meta charset=\"iso-8859-1\">caf\xC3\xA9 \xE2\x82\xAC\n"));
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void everyCorpusPageSurvivesOpenAndSave() {
+        const QStringList pages = test_files::corpusPages();
+        if (pages.isEmpty())
+            QSKIP("corpus not present");
+        for (const QString& page : pages) {
+            const QString copy = path("copy.html");
+            QFile::remove(copy);
+            QVERIFY(QFile::copy(page, copy));
+            QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+            ScriptedDialogs dialogs;
+            Form1 form(dialogs);
+            dialogs.answer(copy);
+            form.openz_Click();
+            form.savez_Click();
+            QVERIFY2(readBytes(copy) == readBytes(page), qPrintable(page));
+        }
+    }
+};
+} // namespace
+
+QObject* newFileCommandsTest() { return new FileCommandsTest; }
+#include "test_file_commands.moc"

@@ -1,0 +1,142 @@
+#include "shell/edit_area.h"
+#include "shell/form1.h"
+#include "shell/menu_table.h"
+#include "support/scripted_dialogs.h"
+
+#include <QMenuBar>
+#include <QSet>
+#include <QTest>
+
+namespace {
+struct Flat {
+    int level;
+    QString control, caption, shortcut;
+    bool operator==(const Flat&) const = default;
+};
+
+void flatten(const QList<QAction*>& actions, int level, QList<Flat>& out) {
+    for (QAction* a : actions) {
+        const QString caption = a->isSeparator() ? QString() : a->text();
+        out.append({level, a->objectName(), caption, a->shortcut().toString(QKeySequence::PortableText)});
+        if (a->menu())
+            flatten(a->menu()->actions(), level + 1, out);
+    }
+}
+
+class MenuTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theBuiltMenuBarIsTheTable() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        QList<Flat> built;
+        flatten(form.menuBar()->actions(), 1, built);
+        QList<Flat> table;
+        for (const MenuItem& m : menuTable())
+            table.append({m.level, QString::fromLatin1(m.control), m.caption ? QString::fromLatin1(m.caption) : QString(),
+                          m.shortcut ? QString::fromLatin1(m.shortcut) : QString()});
+        QCOMPARE(built.size(), 82);
+        for (int i = 0; i < built.size(); ++i) {
+            QCOMPARE(built[i].level, table[i].level);
+            QCOMPARE(built[i].control, table[i].control);
+            QCOMPARE(built[i].caption, table[i].caption);
+            QCOMPARE(built[i].shortcut, table[i].shortcut);
+        }
+    }
+
+    void theTreeHasItsShape() {
+        int submenus = 0, separators = 0, commands = 0;
+        QSet<QString> names;
+        QStringList topLevel;
+        QStringList shortcuts;
+        const auto items = menuTable();
+        for (size_t i = 0; i < items.size(); ++i) {
+            const MenuItem& m = items[i];
+            names.insert(QString::fromLatin1(m.control));
+            if (m.level == 1)
+                topLevel << QString::fromLatin1(m.caption);
+            if (m.caption)
+                QVERIFY2(!QString::fromLatin1(m.caption).contains(u'&'), m.caption);
+            if (!m.caption)
+                ++separators;
+            else if (i + 1 < items.size() && items[i + 1].level > m.level)
+                ++submenus;
+            else
+                ++commands;
+            if (m.shortcut)
+                shortcuts << QStringLiteral("%1=%2").arg(QString::fromLatin1(m.control), QString::fromLatin1(m.shortcut));
+            if (i > 0)
+                QVERIFY(m.level <= items[i - 1].level + 1); // no level is skipped
+        }
+        QCOMPARE(names.size(), 82);
+        QCOMPARE(submenus, 16);
+        QCOMPARE(separators, 6);
+        QCOMPARE(commands, 60);
+        QCOMPARE(topLevel, (QStringList{"File", "Edit As", "HTML Tagging", "Text", "Phrasing", "Tables", "Forms", "About"}));
+        QCOMPARE(shortcuts, (QStringList{"newz=Ctrl+N", "newhtmlpagezz=Ctrl+D", "openz=Ctrl+O", "savez=Ctrl+S",
+                                         "saveasz=Ctrl+Y", "exitz=Ctrl+F4", "htmlz=Ctrl+H", "normailtxtfilez=Ctrl+R",
+                                         "basicz=Ctrl+W"}));
+    }
+
+    void everyShortcutRunsItsCommandFromTheEditArea_data() {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<QString>("firstDialog");
+        QTest::newRow("Ctrl+N") << QKeySequence("Ctrl+N") << "Do you really want to start over?";
+        QTest::newRow("Ctrl+D") << QKeySequence("Ctrl+D") << "Do you really want start a new HTML page?";
+        QTest::newRow("Ctrl+O") << QKeySequence("Ctrl+O") << "Dont you really want to edit other?";
+        QTest::newRow("Ctrl+S") << QKeySequence("Ctrl+S") << "Save Your File";
+        QTest::newRow("Ctrl+Y") << QKeySequence("Ctrl+Y") << "Save Your File";
+        QTest::newRow("Ctrl+F4") << QKeySequence("Ctrl+F4") << "Are you sure you want to close without saving?";
+        QTest::newRow("Ctrl+W") << QKeySequence("Ctrl+W") << "Do you really want to wrap text with HTML basics?";
+        QTest::newRow("Ctrl+H") << QKeySequence("Ctrl+H") << QString();
+        QTest::newRow("Ctrl+R") << QKeySequence("Ctrl+R") << QString();
+    }
+    void everyShortcutRunsItsCommandFromTheEditArea() {
+        QFETCH(QKeySequence, key);
+        QFETCH(QString, firstDialog);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.setQuitHandler([] {});
+        form.box()->loadText(QStringLiteral("<a href=\"x\">y</a>"));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.box()->setFocus();
+        QTest::keySequence(form.box(), key);
+        if (!firstDialog.isEmpty()) {
+            QVERIFY(!dialogs.shown.isEmpty());
+            QCOMPARE(dialogs.shown.first().text, firstDialog);
+            QCOMPARE(form.box()->Text(), QStringLiteral("<a href=\"x\">y</a>")); // the editor did not take the key
+        } else {
+            QVERIFY(dialogs.shown.isEmpty());
+            QCOMPARE(form.fields().Text3, QStringLiteral("<a href=\"x\">y</a>"));
+            const bool coloured = form.box()->colourAt(0).has_value();
+            QCOMPARE(coloured, key == QKeySequence("Ctrl+H"));
+        }
+    }
+
+    void submenuTitlesAndSeparatorsRunNothing() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.box()->loadText(QStringLiteral("text"));
+        for (const MenuItem& m : menuTable()) {
+            QAction* action = form.action(QString::fromLatin1(m.control));
+            QVERIFY(action);
+            if (action->isSeparator() || action->menu())
+                action->trigger();
+        }
+        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(form.box()->Text(), QStringLiteral("text"));
+    }
+
+    void theTwoCloseListItemsAreDistinctCommands() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.action(QStringLiteral("closrlistwithnumbersz"))->trigger();
+        form.action(QStringLiteral("closelistzzz"))->trigger();
+        QCOMPARE(form.box()->Text(), QStringLiteral("</ol></ul>"));
+    }
+};
+} // namespace
+
+QObject* newMenuTest() { return new MenuTest; }
+#include "test_menu.moc"
