@@ -50,7 +50,9 @@ Form2::Form2(QWidget* parent)
     Frame2 = new QGroupBox(QStringLiteral("Webpage"), this);
     Frame2->setGeometry(tw.rect(120, 2880, 3855, 615));
     Text1 = new QLineEdit(QString::fromUtf8(links::kWebSite), Frame2);
-    Text1->setFont(QFont(QStringLiteral("Verdana"), 8.25));
+    QFont verdana(QStringLiteral("Verdana"));
+    verdana.setPointSizeF(8.25);
+    Text1->setFont(verdana);
     Text1->setGeometry(tw.rect(120, 240, 3615, 285));
 
     Frame3 = new QGroupBox(QStringLiteral("About"), this);
