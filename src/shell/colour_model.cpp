@@ -18,12 +18,14 @@ void ColourModel::reset(int length) {
     buf_.assign(static_cast<size_t>(std::max(length, 0)), 0);
     gapStart_ = gapEnd_ = static_cast<int>(buf_.size());
     ++generation_;
+    coloured_ = false;
 }
 
 void ColourModel::assign(std::vector<Index> colours) {
     buf_ = std::move(colours);
     gapStart_ = gapEnd_ = static_cast<int>(buf_.size());
     ++generation_;
+    coloured_ = true;
 }
 
 void ColourModel::moveGap(int pos) {
@@ -86,6 +88,7 @@ void ColourModel::fill(int pos, int count, Index index) {
     for (int i = pos; i < pos + count; ++i)
         buf_[static_cast<size_t>(i < gapStart_ ? i : i + gapLength())] = index;
     ++generation_;
+    coloured_ = coloured_ || (index != 0 && count > 0);
 }
 
 ColourModel::Index ColourModel::at(int pos) const {

@@ -20,6 +20,8 @@ public:
     /// Bumped by every change that is not a text edit (fill, assign, reset), so that painted
     /// lines can tell they are out of date.
     std::uint64_t generation() const { return generation_; }
+    /// False while no character can have a colour (after reset), so painting can skip work.
+    bool mayHaveColours() const { return coloured_; }
 
     /// Palette index of a colour, added on first use. Index 0 is the editor's default colour. When
     /// all 255 entries are taken the last one is reused: the program itself uses four colours.
@@ -64,4 +66,5 @@ private:
     int gapStart_ = 0;
     int gapEnd_ = 0;
     std::uint64_t generation_ = 0;
+    bool coloured_ = false;
 };

@@ -7,8 +7,8 @@
 #include <QTextDocument>
 
 namespace {
-// Generation of the model that a block was last painted from. Blocks never painted since the
-// last bulk change carry none, which counts as generation 0.
+// Generation of the model that a block was last painted from. A block without it was never
+// painted with a colour.
 class PaintedGeneration : public QTextBlockUserData {
 public:
     explicit PaintedGeneration(std::uint64_t g) : generation(g) {}
@@ -25,11 +25,16 @@ ColourPainter::ColourPainter(QTextDocument* document, const ColourModel& model)
     : QSyntaxHighlighter(document), model_(model) {}
 
 bool ColourPainter::isStale(const QTextBlock& block) const {
+    if (!block.userData())
+        return model_.mayHaveColours();
     return paintedGeneration(block) != model_.generation();
 }
 
 void ColourPainter::highlightBlock(const QString& text) {
     const QTextBlock block = currentBlock();
+    // A freshly loaded document has no colour: skip its lines without touching them.
+    if (!block.userData() && !model_.mayHaveColours())
+        return;
     const int start = block.position();
     const QPalette palette;
     model_.forEachRun(start, static_cast<int>(text.size()), [&](int runStart, int length, auto index) {
