@@ -165,11 +165,9 @@ public:
             const FastWord& w = words_[size_t(id)];
             std::uint64_t v;
             std::memcpy(&v, s + i, 8);
-            if ((v & w.mask) != w.prefix || i < lastEnd[size_t(id)])
+            if ((v & w.mask) != w.prefix || i < lastEnd[size_t(id)] || i + w.length > n)
                 return;
             if (w.length > 8 && std::memcmp(s + i + 8, w.bytes.constData() + 8, size_t(w.length - 8)) != 0)
-                return;
-            if (i + w.length > n)
                 return;
             found(w.group, i, w.length);
             lastEnd[size_t(id)] = i + w.length;

@@ -106,7 +106,10 @@ std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& en
     }
     if (!text)
         return std::nullopt;
-    // Some converters accept bytes they cannot give back (overlong or ambiguous forms).
+    // Qt's strict UTF-8 decoder already refuses every form that would not come back the same.
+    if (encoding == kUtf8)
+        return text;
+    // Other converters may accept bytes they cannot give back (overlong or ambiguous forms).
     const auto again = encodeExact(*text, encoding);
     if (!again || *again != bytes)
         return std::nullopt;

@@ -3,10 +3,15 @@
 #include "colouring/html_pass.h"
 #include "shell/document_file.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QPalette>
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <cstring>
+#include <string>
 
 namespace {
 int usage() {
@@ -14,10 +19,22 @@ int usage() {
     return 2;
 }
 
-void writeAll(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout); }
+const QByteArray reset = QByteArrayLiteral("\x1b[0m");
+
+// Only real trouble is worth a line on standard error: not Qt's notes about the environment.
+void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "tagloom-colour: %s\n", qPrintable(message));
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef __GLIBC__
+    // The big buffers below come and go once each; keep freed memory in the heap rather than
+    // handing it back to the system and faulting it in again for the next one.
+    mallopt(M_MMAP_THRESHOLD, 512 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+#endif
     bool runs = false;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
@@ -33,9 +50,21 @@ int main(int argc, char* argv[]) {
     // The system grey is the running style's; no window is ever shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietHandler);
     QGuiApplication app(argc, argv);
 
-    const ReadResult file = document_file::read(QString::fromLocal8Bit(path));
+    // Mapped rather than read: one copy of a big page fewer. A file that cannot be mapped (empty,
+    // or a pipe) goes through the editor's reader.
+    ReadResult file;
+    QFile input(QString::fromLocal8Bit(path));
+    const qint64 size = input.open(QIODevice::ReadOnly) ? input.size() : 0;
+    if (uchar* mapped = size > 0 ? input.map(0, size) : nullptr) {
+        file.text = document_file::decode(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(size)),
+                                           &file.format);
+        input.unmap(mapped);
+    } else {
+        file = document_file::read(QString::fromLocal8Bit(path));
+    }
     if (file.error) {
         std::fprintf(stderr, "tagloom-colour: %s\n", qPrintable(file.error.description));
         return 1;
@@ -57,33 +86,64 @@ int main(int argc, char* argv[]) {
 
     const QString& text = file.text;
     const auto& colours = pass.colours;
-    QByteArray out;
-    out.reserve(runs ? 1 << 20 : text.size() + text.size() / 4);
-    qsizetype start = 0;
     const qsizetype n = text.size();
-    while (start < n) {
-        qsizetype end = start + 1;
-        while (end < n && colours[size_t(end)] == colours[size_t(start)])
-            ++end;
-        const std::uint8_t c = colours[size_t(start)];
-        if (runs) {
-            if (c != Plain)
-                out += QByteArray::number(start) + ' ' + QByteArray::number(end - start) + ' ' + hex[c] + '\n';
-        } else {
-            // A coloured run starts with its colour; the default resumes with a reset.
-            if (c != Plain)
-                out += escapes[c];
-            else if (start > 0)
-                out += "\x1b[0m";
-            out += QStringView(text).mid(start, end - start).toUtf8();
+    std::string out;
+    if (runs) {
+        qsizetype start = 0;
+        while (start < n) {
+            qsizetype end = start + 1;
+            while (end < n && colours[size_t(end)] == colours[size_t(start)])
+                ++end;
+            if (const std::uint8_t c = colours[size_t(start)]; c != Plain)
+                out += std::to_string(start) + ' ' + std::to_string(end - start) + ' ' + hex[c].toStdString() + '\n';
+            start = end;
         }
-        start = end;
+        out += "selection " + std::to_string(pass.selection.start) + ' ' + std::to_string(pass.selection.length) + '\n';
+    } else {
+        // Encoded by hand into a small buffer that is flushed as it fills: a string per coloured
+        // run, or one buffer for the whole page, would cost more than the colouring itself.
+        constexpr size_t kChunk = 1 << 20;
+        out.resize(kChunk + 64);
+        char* o = out.data();
+        char* const limit = out.data() + kChunk;
+        const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
+        std::uint8_t current = Plain;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (o >= limit) {
+                std::fwrite(out.data(), 1, size_t(o - out.data()), stdout);
+                o = out.data();
+            }
+            if (const std::uint8_t c = colours[size_t(i)]; c != current) {
+                const QByteArray& code = c != Plain ? escapes[c] : reset;
+                std::memcpy(o, code.constData(), size_t(code.size()));
+                o += code.size();
+                current = c;
+            }
+            const char32_t u = in[i];
+            if (u < 0x80) {
+                *o++ = char(u);
+            } else if (u < 0x800) {
+                *o++ = char(0xC0 | (u >> 6));
+                *o++ = char(0x80 | (u & 0x3F));
+            } else if (u >= 0xD800 && u < 0xDC00 && i + 1 < n && in[i + 1] >= 0xDC00 && in[i + 1] < 0xE000) {
+                const char32_t cp = 0x10000 + ((u - 0xD800) << 10) + (in[i + 1] - 0xDC00);
+                *o++ = char(0xF0 | (cp >> 18));
+                *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+                *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+                *o++ = char(0x80 | (cp & 0x3F));
+                ++i; // both halves share the colour of the first
+            } else {
+                *o++ = char(0xE0 | (u >> 12));
+                *o++ = char(0x80 | ((u >> 6) & 0x3F));
+                *o++ = char(0x80 | (u & 0x3F));
+            }
+        }
+        if (current != Plain) {
+            std::memcpy(o, reset.constData(), size_t(reset.size()));
+            o += reset.size();
+        }
+        out.resize(size_t(o - out.data()));
     }
-    if (!runs && n > 0 && colours[size_t(n - 1)] != Plain)
-        out += "\x1b[0m";
-    if (runs)
-        out += "selection " + QByteArray::number(pass.selection.start) + ' ' +
-               QByteArray::number(pass.selection.length) + '\n';
-    writeAll(out);
+    std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
