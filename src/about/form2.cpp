@@ -33,6 +33,8 @@ Form2::Form2(QWidget* parent)
     setAccessibleName(windowTitle());
     const Twips tw{screen() ? screen()->logicalDotsPerInch() : 96.0};
     setFixedSize(tw(4095), tw(4095));
+    // The window is laid out for a small dialog font; the platform substitutes a near one.
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
 
     Label1 = new QLabel(QStringLiteral("Tagloom"), this);
     Label1->setFont(QFont(QStringLiteral("Tahoma"), 18, QFont::Bold));
