@@ -70,6 +70,7 @@ const CommandHandler kHandlers[] = {
 Form1::Form1(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), quit_([] { QCoreApplication::exit(0); }) {
     setObjectName(QStringLiteral("Form1"));
+    setAccessibleName(kAppTitle);
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/tagloom/icon-%1.png").arg(size), QSize(size, size));
@@ -77,7 +78,7 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent)
     box_ = new EditArea(this);
     box_->setObjectName(QStringLiteral("box"));
     box_->setFont(QFont(QStringLiteral("Tahoma"), 9));
-    box_->setAccessibleName(QStringLiteral("box"));
+    box_->setAccessibleName(QStringLiteral("HTML document"));
     setCentralWidget(box_);
     buildMenuBar();
 

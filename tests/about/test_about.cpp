@@ -3,6 +3,7 @@
 #include "shell/form1.h"
 #include "support/scripted_dialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGroupBox>
@@ -83,6 +84,17 @@ private slots:
         QCOMPARE(about.Text3->toPlainText().split(u'\n'),
                  (QStringList{"Tagloom is a HTML Editor that ", "highlights with color the TAGs so it easy to edit ",
                               "and spot any errors.", "As pre-tag so you can learn HTML while you make your page!", ""}));
+    }
+
+    void theControlsCarryTheirCaptionsForScreenReaders() {
+        Form2 about;
+        about.show();
+        auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+        QCOMPARE(name(&about), QStringLiteral("About Tagloom"));
+        QCOMPARE(name(about.Command1), QStringLiteral("Close"));
+        QCOMPARE(name(about.Text1), QStringLiteral("Webpage"));
+        QCOMPARE(name(about.Text2), QStringLiteral("Version"));
+        QCOMPARE(name(about.Text3), QStringLiteral("About"));
     }
 
     void theWebPageCommandOpensThePageWhetherAboutIsOpenOrNot() {

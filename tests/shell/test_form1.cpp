@@ -3,6 +3,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
@@ -78,6 +79,20 @@ private slots:
         QCOMPARE(form.box()->width(), form.width());
         QCOMPARE(form.box()->height(), form.height() - form.menuBar()->height());
         QVERIFY(!form.windowIcon().isNull());
+    }
+
+    void aScreenReaderFindsNamesForTheWindowTheEditAreaAndTheMenus() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+        QCOMPARE(name(&form), QStringLiteral("Tagloom"));
+        QCOMPARE(name(form.box()), QStringLiteral("HTML document"));
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form.menuBar());
+        QCOMPARE(bar->childCount(), 8);
+        QCOMPARE(bar->child(0)->text(QAccessible::Name), QStringLiteral("File"));
+        QCOMPARE(bar->child(7)->text(QAccessible::Name), QStringLiteral("About"));
     }
 
     void newBlankAnsweredYesEmptiesTheDocumentButNotTheTitle() {
