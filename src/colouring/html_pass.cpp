@@ -172,20 +172,32 @@ public:
             found(w.group, i, w.length);
             lastEnd[size_t(id)] = i + w.length;
         };
-        for (qsizetype i = 0; i + 1 < n; ++i) {
-            // Most positions start no word: a bitmap of the three-byte prefixes rejects them. Text
-            // uses few byte pairs, so the part of it in use stays in the cache.
-            const unsigned k3 = key3(s + i);
-            if (!((filter_[k3 >> 6] >> (k3 & 63)) & 1))
-                continue;
-            const unsigned k2 = k3 >> 7;
-            for (std::uint32_t j = pairStart_[k2]; j < pairStart_[k2 + 1]; ++j)
-                tryWord(pairIds_[j], i);
-            size_t h = hashKey(k3, slots_.size());
-            while (slots_[h].count && slots_[h].key != k3)
-                h = (h + 1) & (slots_.size() - 1);
-            for (std::uint32_t j = 0; j < slots_[h].count; ++j)
-                tryWord(bucketIds_[slots_[h].first + j], i);
+        // Most positions start no word: a bitmap of the three-byte prefixes rejects them (text
+        // uses few byte pairs, so the part of it in use stays in the cache). The filter runs
+        // without branches over a block and notes the candidates, which are checked afterwards.
+        const std::uint64_t* filter = filter_.data();
+        constexpr qsizetype kBlock = 4096;
+        std::array<std::uint32_t, kBlock> candidates;
+        for (qsizetype from = 0; from + 1 < n; from += kBlock) {
+            const qsizetype to = std::min(n - 1, from + kBlock);
+            size_t count = 0;
+            for (qsizetype i = from; i < to; ++i) {
+                const unsigned k3 = key3(s + i);
+                candidates[count] = std::uint32_t(i - from);
+                count += (filter[k3 >> 6] >> (k3 & 63)) & 1;
+            }
+            for (size_t c = 0; c < count; ++c) {
+                const qsizetype i = from + candidates[c];
+                const unsigned k3 = key3(s + i);
+                const unsigned k2 = k3 >> 7;
+                for (std::uint32_t j = pairStart_[k2]; j < pairStart_[k2 + 1]; ++j)
+                    tryWord(pairIds_[j], i);
+                size_t h = hashKey(k3, slots_.size());
+                while (slots_[h].count && slots_[h].key != k3)
+                    h = (h + 1) & (slots_.size() - 1);
+                for (std::uint32_t j = 0; j < slots_[h].count; ++j)
+                    tryWord(bucketIds_[slots_[h].first + j], i);
+            }
         }
         for (const auto& [group, w] : slow_)
             for (qsizetype p = lowText.indexOf(w); p >= 0; p = lowText.indexOf(w, p + w.size()))

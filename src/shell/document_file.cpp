@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <algorithm>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -56,37 +59,117 @@ QByteArray declaredCharset(const QByteArray& bytes) {
     return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
 }
 
-QString decodeBytes(const QByteArray& bytes, DocumentFormat* format) {
-    using namespace text_encoding;
-    struct Bom {
-        const char* bytes;
-        int size;
-        const char* encoding;
-    };
-    // A UTF-8 BOM first; a UTF-16 BOM only when the rest really is UTF-16.
-    for (const Bom& bom : {Bom{"\xEF\xBB\xBF", 3, kUtf8}, Bom{"\xFF\xFE", 2, kUtf16Le}, Bom{"\xFE\xFF", 2, kUtf16Be}}) {
-        if (bytes.startsWith(QByteArray::fromRawData(bom.bytes, bom.size))) {
-            if (auto text = decodeExact(bytes.mid(bom.size), bom.encoding)) {
-                format->encoding = bom.encoding;
-                format->byteOrderMark = true;
-                return *text;
+// Turns decoded text, fed in pieces, into document text: every line end (CR LF, lone CR or
+// lone LF) becomes CR LF, and the one after the last line is dropped. It remembers the first
+// style it met and whether the file ended with a line end.
+class LineEnds {
+public:
+    explicit LineEnds(QString* out) : out_(out) {}
+
+    void feed(QStringView chunk) {
+        const qsizetype n = chunk.size();
+        if (n == 0)
+            return;
+        seenAny_ = true;
+        qsizetype i = 0;
+        if (pendingCr_) {
+            pendingCr_ = false;
+            if (chunk[0] == u'\n') {
+                lineEnd(DocumentFormat::LineEnd::CrLf);
+                i = 1;
+            } else {
+                lineEnd(DocumentFormat::LineEnd::Cr);
+            }
+        }
+        // Most files have no CR at all; their line ends are found with Qt's vectorised search.
+        const bool hasCr = chunk.contains(u'\r');
+        while (i < n) {
+            qsizetype j = hasCr ? nextLineEnd(chunk, i) : chunk.indexOf(u'\n', i);
+            if (j < 0) {
+                text(chunk.sliced(i));
+                return;
+            }
+            text(chunk.sliced(i, j - i));
+            if (chunk[j] == u'\n') {
+                lineEnd(DocumentFormat::LineEnd::Lf);
+                i = j + 1;
+            } else if (j + 1 == n) {
+                pendingCr_ = true; // the LF may start the next piece
+                i = j + 1;
+            } else if (chunk[j + 1] == u'\n') {
+                lineEnd(DocumentFormat::LineEnd::CrLf);
+                i = j + 2;
+            } else {
+                lineEnd(DocumentFormat::LineEnd::Cr);
+                i = j + 1;
             }
         }
     }
-    format->byteOrderMark = false;
-    const QByteArray declared = canonicalName(declaredCharset(bytes));
-    if (!declared.isEmpty()) {
-        if (auto text = decodeExact(bytes, declared)) {
-            format->encoding = declared;
-            return *text;
+
+    void finish(DocumentFormat* format) {
+        if (pendingCr_)
+            lineEnd(DocumentFormat::LineEnd::Cr);
+        format->lineEnd = styleKnown_ ? style_ : DocumentFormat::LineEnd::CrLf;
+        // The line end after the last line is not part of the document; saving adds it back,
+        // unless the file had none.
+        format->finalLineEnd = !seenAny_ || pendingEnd_;
+    }
+
+private:
+    static qsizetype nextLineEnd(QStringView chunk, qsizetype from) {
+        for (qsizetype k = from; k < chunk.size(); ++k)
+            if (chunk[k] == u'\r' || chunk[k] == u'\n')
+                return k;
+        return -1;
+    }
+    void flushPending() {
+        if (pendingEnd_)
+            out_->append(QStringLiteral("\r\n"));
+        pendingEnd_ = false;
+    }
+    void text(QStringView piece) {
+        if (piece.isEmpty())
+            return;
+        flushPending();
+        out_->append(piece);
+    }
+    void lineEnd(DocumentFormat::LineEnd style) {
+        flushPending();
+        pendingEnd_ = true;
+        if (!styleKnown_) {
+            style_ = style;
+            styleKnown_ = true;
         }
     }
-    if (auto text = decodeExact(bytes, kUtf8)) {
-        format->encoding = kUtf8;
-        return *text;
+
+    QString* out_;
+    bool pendingEnd_ = false;
+    bool pendingCr_ = false;
+    bool styleKnown_ = false;
+    bool seenAny_ = false;
+    DocumentFormat::LineEnd style_ = DocumentFormat::LineEnd::CrLf;
+};
+
+// Strict UTF-8, decoded in pieces that end on character boundaries, so that a big file never
+// exists twice in memory as text.
+bool decodeUtf8(QByteArrayView bytes, LineEnds& lines) {
+    constexpr qsizetype kPiece = 1 << 16;
+    std::vector<QChar> buffer;
+    for (qsizetype from = 0; from < bytes.size();) {
+        qsizetype to = std::min(bytes.size(), from + kPiece);
+        // Back up to the start of a character (at most three continuation bytes).
+        for (int k = 0; k < 3 && to < bytes.size() && to > from + 1 && (uchar(bytes[to]) & 0xC0) == 0x80; ++k)
+            --to;
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        buffer.resize(size_t(decoder.requiredSpace(to - from)));
+        const QChar* end = decoder.appendToBuffer(buffer.data(), bytes.sliced(from, to - from));
+        if (decoder.hasError())
+            return false;
+        lines.feed(QStringView(buffer.data(), end - buffer.data()));
+        from = to;
     }
-    format->encoding = kWindows1252;
-    return decodeWindows1252(bytes);
+    return true;
 }
 
 #ifdef Q_OS_UNIX
@@ -194,39 +277,45 @@ FileError writePosix(const QString& path, const QString& target, const QByteArra
 } // namespace
 
 QString decode(const QByteArray& bytes, DocumentFormat* format) {
-    const QString raw = decodeBytes(bytes, format);
+    using namespace text_encoding;
     QString text;
-    text.reserve(raw.size() + raw.size() / 16);
-    bool styleKnown = false;
-    format->lineEnd = DocumentFormat::LineEnd::CrLf;
-    const QChar* p = raw.constData();
-    const QChar* end = p + raw.size();
-    const QChar* lineStart = p;
-    while (p < end) {
-        const char16_t c = p->unicode();
-        if (c != u'\r' && c != u'\n') {
-            ++p;
-            continue;
-        }
-        text.append(lineStart, p - lineStart);
-        DocumentFormat::LineEnd style = DocumentFormat::LineEnd::Lf;
-        if (c == u'\r') {
-            style = (p + 1 < end && p[1] == u'\n') ? DocumentFormat::LineEnd::CrLf : DocumentFormat::LineEnd::Cr;
-            p += style == DocumentFormat::LineEnd::CrLf ? 2 : 1;
+    // No encoding gives more characters than bytes, and a line end grows by one at most. Pages
+    // of the reservation that are never written cost no memory.
+    text.reserve(bytes.size() * 2 + 2);
+    auto attempt = [&](QByteArrayView body, const QByteArray& encoding, bool byteOrderMark) {
+        text.resize(0);
+        LineEnds lines(&text);
+        if (encoding == kUtf8) {
+            if (!decodeUtf8(body, lines))
+                return false;
         } else {
-            ++p;
+            const auto decoded = decodeExact(body.toByteArray(), encoding);
+            if (!decoded)
+                return false;
+            lines.feed(*decoded);
         }
-        if (!styleKnown) {
-            format->lineEnd = style;
-            styleKnown = true;
-        }
-        lineStart = p;
-        // The line end after the last line is not part of the document; saving adds it back.
-        if (p < end)
-            text.append(QStringLiteral("\r\n"));
-    }
-    format->finalLineEnd = raw.isEmpty() || lineStart == end;
-    text.append(lineStart, end - lineStart);
+        lines.finish(format);
+        format->encoding = encoding;
+        format->byteOrderMark = byteOrderMark;
+        return true;
+    };
+    struct Bom {
+        const char* bytes;
+        int size;
+        const char* encoding;
+    };
+    // A byte-order mark first (a UTF-16 one only when the rest really is UTF-16), then a declared
+    // charset, then strict UTF-8, then Windows-1252, which takes any bytes.
+    for (const Bom& bom : {Bom{"\xEF\xBB\xBF", 3, kUtf8}, Bom{"\xFF\xFE", 2, kUtf16Le}, Bom{"\xFE\xFF", 2, kUtf16Be}})
+        if (bytes.startsWith(QByteArrayView(bom.bytes, bom.size)) &&
+            attempt(QByteArrayView(bytes).sliced(bom.size), bom.encoding, true))
+            return text;
+    const QByteArray declared = canonicalName(declaredCharset(bytes));
+    if (!declared.isEmpty() && attempt(bytes, declared, false))
+        return text;
+    if (attempt(bytes, kUtf8, false))
+        return text;
+    attempt(bytes, kWindows1252, false);
     return text;
 }
 

@@ -49,7 +49,7 @@ int main(int argc, char* argv[]) {
         return usage();
     // The system grey is the running style's; no window is ever shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", "minimal");
     qInstallMessageHandler(quietHandler);
     QGuiApplication app(argc, argv);
 

@@ -62,6 +62,12 @@ private slots:
         QTest::newRow("declared UTF-8 but invalid")
             << QByteArray("<meta charset=\"utf-8\">\xE9\n") << QString::fromUtf8("<meta charset=\"utf-8\">é")
             << QByteArray("windows-1252") << false << LineEnd::Lf;
+        QTest::newRow("CR LF split across decoding pieces")
+            << QByteArray(65535, 'x') + "\r\ny" << QString(65535, u'x') + "\r\ny" << QByteArray("UTF-8") << false
+            << LineEnd::CrLf;
+        QTest::newRow("character split across decoding pieces")
+            << QByteArray(65535, 'x') + "\xC3\xA9\n" << QString(65535, u'x') + QString::fromUtf8("é")
+            << QByteArray("UTF-8") << false << LineEnd::Lf;
         QTest::newRow("NUL bytes") << QByteArray("a\0b\n", 4) << QString(QStringLiteral("a") + QChar(0) + "b")
                                    << QByteArray("UTF-8") << false << LineEnd::Lf;
     }
