@@ -22,6 +22,7 @@
 namespace document_file {
 namespace {
 
+constexpr int kOutOfMemory = 7;
 constexpr int kFileNotFound = 53;
 constexpr int kDiskFull = 61;
 constexpr int kPathFileAccess = 75;
@@ -30,6 +31,8 @@ constexpr int kDeviceIo = 57;
 
 QString describe(int number) {
     switch (number) {
+    case kOutOfMemory:
+        return QStringLiteral("Out of memory");
     case kFileNotFound:
         return QStringLiteral("File not found");
     case kDiskFull:
@@ -331,6 +334,12 @@ QByteArray encode(const QString& text, DocumentFormat* format) {
         format->encoding = text_encoding::kUtf8;
         bytes = text_encoding::encodeExact(withEnd, format->encoding);
     }
+    if (!bytes) {
+        // Only text with a broken surrogate pair gets here; UTF-16 keeps even that.
+        format->encoding = text_encoding::kUtf16Le;
+        format->byteOrderMark = true;
+        bytes = text_encoding::encodeUtf16(withEnd, false);
+    }
     QByteArray out;
     if (format->byteOrderMark) {
         if (format->encoding == text_encoding::kUtf8)
@@ -353,6 +362,12 @@ ReadResult read(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) {
         result.error = failure(kPathFileAccess, QStringLiteral("it is a folder"), path);
+        return result;
+    }
+    if (info.size() > kLargestDocument) {
+        // Far beyond any hand-written page; refused rather than exhausting memory.
+        result.error = failure(kOutOfMemory, QStringLiteral("the file is too large to edit (%1 MB)")
+                                                 .arg(info.size() / (1024 * 1024)), path);
         return result;
     }
     if (!file.open(QIODevice::ReadOnly)) {

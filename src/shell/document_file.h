@@ -29,6 +29,9 @@ struct ReadResult {
 
 namespace document_file {
 
+/// Files larger than this are not opened.
+inline constexpr qint64 kLargestDocument = qint64(256) * 1024 * 1024;
+
 /// Decodes file bytes into document text and tells the format they came in.
 QString decode(const QByteArray& bytes, DocumentFormat* format);
 /// Encodes document text for writing: the text plus one final line end (unless the file came

@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QScreen>
 #include <QUrl>
@@ -166,6 +167,8 @@ void Form1::Load_File(const QString& path) {
     ReadResult result = document_file::read(path);
     format_ = result.error ? DocumentFormat{} : result.format;
     box_->loadText(result.error ? QString() : result.text);
+    if (result.error && QFileInfo::exists(path))
+        unreadableAtStart_ = QFileInfo(path).absoluteFilePath();
 }
 
 void Form1::newz_Click() {
@@ -253,6 +256,7 @@ void Form1::openz_Click() {
     }
     box_->loadText(result.text);
     format_ = result.format;
+    unreadableAtStart_.clear();
     CurrentFile_ = path;
     setTitleFromFile();
 }
@@ -278,6 +282,15 @@ void Form1::saveasz_Click() {
 bool Form1::Write_File(const QString& path) {
     // Every write opens, writes and closes within this call, so no file is ever left open
     // between commands and "file already open" cannot arise.
+    if (!unreadableAtStart_.isEmpty() && QFileInfo(path).absoluteFilePath() == unreadableAtStart_) {
+        dialogs_.showMessage(this,
+                             QStringLiteral("Path/File access error: this file could not be read when Tagloom "
+                                            "started, so saving would replace what it holds. It is left as it "
+                                            "was; use Save As to save under another name.\n") +
+                                 QDir::toNativeSeparators(path),
+                             Dialogs::Icon::Exclamation, QStringLiteral("Error 75"));
+        return false;
+    }
     DocumentFormat format = format_;
     const QByteArray bytes = document_file::encode(fields_.Text3, &format);
     const FileError error = document_file::write(path, bytes);

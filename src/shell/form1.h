@@ -127,6 +127,9 @@ private:
     DocumentFormat format_;
     QHash<QString, QAction*> actions_;
     QPointer<Form2> about_;
+    /// A file named at start-up that exists but could not be read: saving the (empty) document
+    /// over it would destroy it.
+    QString unreadableAtStart_;
     std::function<void()> quit_;
     bool ending_ = false;
 };

@@ -116,10 +116,24 @@ std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& en
     return text;
 }
 
+// UTF-16 holds every code unit a QString can hold, lone surrogates included, so these never fail.
+QByteArray encodeUtf16(const QString& text, bool bigEndian) {
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    char* o = out.data();
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        *o++ = char(bigEndian ? u >> 8 : u & 0xFF);
+        *o++ = char(bigEndian ? u & 0xFF : u >> 8);
+    }
+    return out;
+}
+
 std::optional<QByteArray> encodeExact(const QString& text, const QByteArray& encoding) {
     std::optional<QByteArray> bytes;
     if (encoding == kWindows1252)
         return encodeWindows1252(text);
+    if (encoding == kUtf16Le || encoding == kUtf16Be)
+        return encodeUtf16(text, encoding == kUtf16Be);
     if (auto known = builtIn(encoding)) {
         if (*known == QStringConverter::Latin1) {
             for (QChar c : text)

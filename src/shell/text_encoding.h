@@ -21,6 +21,8 @@ QByteArray canonicalName(const QByteArray& declared);
 std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& encoding);
 /// Encodes @p text; nullopt when some character cannot be held by @p encoding.
 std::optional<QByteArray> encodeExact(const QString& text, const QByteArray& encoding);
+/// UTF-16 without a byte-order mark; it can hold any text.
+QByteArray encodeUtf16(const QString& text, bool bigEndian);
 /// Windows-1252 with its five unassigned bytes mapped to the C1 controls of the same value, so
 /// that every byte is one character and back.
 QString decodeWindows1252(const QByteArray& bytes);

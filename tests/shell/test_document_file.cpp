@@ -143,6 +143,16 @@ private slots:
         QCOMPARE(format.encoding, QByteArray("UTF-8"));
     }
 
+    void brokenSurrogatesAreKeptInUtf16() {
+        DocumentFormat format;
+        const QString text = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+        const QByteArray bytes = document_file::encode(text, &format);
+        QCOMPARE(format.encoding, QByteArray("UTF-16LE"));
+        QVERIFY(format.byteOrderMark);
+        DocumentFormat back;
+        QCOMPARE(document_file::decode(bytes, &back), text);
+    }
+
     void readReportsMissingFilesAndFolders() {
         QTemporaryDir dir;
         const ReadResult missing = document_file::read(dir.filePath(QStringLiteral("nope.htm")));

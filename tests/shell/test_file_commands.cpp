@@ -154,6 +154,33 @@ private slots:
         QFile::setPermissions(path("ro.htm"), QFile::ReadOwner | QFile::WriteOwner);
     }
 
+    void aStartUpFileThatCouldNotBeReadIsNeverSavedOver() {
+        // A sparse file beyond the size limit stands for any existing file that cannot be read.
+        QFile big(path("huge.htm"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(document_file::kLargestDocument + 1));
+        big.close();
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load(path("huge.htm"));
+        QCOMPARE(form.box()->Text(), QString());
+        QVERIFY(dialogs.shown.isEmpty()); // start-up stays silent
+        form.savez_Click();
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Error 75"));
+        QCOMPARE(QFileInfo(path("huge.htm")).size(), document_file::kLargestDocument + 1);
+        // Open reports the same file with the reason.
+        dialogs.answer(path("huge.htm"));
+        form.openz_Click();
+        QCOMPARE(dialogs.shown.last().title, QStringLiteral("Error 7"));
+        QVERIFY(dialogs.shown.last().text.contains(QStringLiteral("too large")));
+        // Save As elsewhere works.
+        dialogs.answer(path("elsewhere.htm"));
+        form.saveasz_Click();
+        QCOMPARE(readBytes(path("elsewhere.htm")), QByteArray("\r\n"));
+        QFile::remove(path("huge.htm"));
+    }
+
     void anEmptyNameIsAPathError() { QCOMPARE(document_file::write(QString(), "x").number, 75); }
 
 #ifdef Q_OS_UNIX
