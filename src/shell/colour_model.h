@@ -2,6 +2,7 @@
 
 #include "colour.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -39,21 +40,24 @@ public:
 
     /// Calls f(start, length, index) for every maximal run of one index inside [pos, pos + count).
     template <class F> void forEachRun(int pos, int count, F&& f) const {
-        int end = pos + count;
+        const int end = pos + count;
+        if (count <= 0)
+            return;
+        // Walk the buffer directly, on each side of the gap: this runs for every painted line.
         int runStart = pos;
-        Index current = 0;
-        for (int i = pos; i < end; ++i) {
-            Index c = at(i);
-            if (i == pos) {
-                current = c;
-            } else if (c != current) {
-                f(runStart, i - runStart, current);
-                runStart = i;
-                current = c;
+        Index current = at(pos);
+        for (int i = pos + 1; i < end;) {
+            const int stop = i < gapStart_ ? std::min(end, gapStart_) : end;
+            const Index* data = buf_.data() + (i < gapStart_ ? 0 : gapLength());
+            for (; i < stop; ++i) {
+                if (data[i] != current) {
+                    f(runStart, i - runStart, current);
+                    runStart = i;
+                    current = data[i];
+                }
             }
         }
-        if (end > pos)
-            f(runStart, end - runStart, current);
+        f(runStart, end - runStart, current);
     }
 
 private:

@@ -5,6 +5,8 @@
 #include <QPalette>
 #include <QTextCharFormat>
 #include <QTextDocument>
+#include <array>
+#include <optional>
 
 namespace {
 // Generation of the model that a block was last painted from. A block without it was never
@@ -36,13 +38,19 @@ void ColourPainter::highlightBlock(const QString& text) {
     if (!block.userData() && !model_.mayHaveColours())
         return;
     const int start = block.position();
+    // One format per colour for the whole line: building a format per run is the costly part of
+    // painting a long coloured line.
+    std::array<std::optional<QTextCharFormat>, 256> formats;
     const QPalette palette;
     model_.forEachRun(start, static_cast<int>(text.size()), [&](int runStart, int length, auto index) {
         if (index == 0)
             return;
-        QTextCharFormat format;
-        format.setForeground(resolveColour(model_.colourOf(index), palette));
-        setFormat(runStart - start, length, format);
+        auto& format = formats[index];
+        if (!format) {
+            format.emplace();
+            format->setForeground(resolveColour(model_.colourOf(index), palette));
+        }
+        setFormat(runStart - start, length, *format);
     });
     const std::uint64_t generation = model_.generation();
     if (generation != paintedGeneration(block)) {
