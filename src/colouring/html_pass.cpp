@@ -116,8 +116,11 @@ public:
                 fw.length = int(fw.bytes.size());
                 fw.group = g;
                 const int head = std::min(fw.length, 8);
+                // Prefix and mask are laid out as bytes, like the text they are compared with.
                 std::memcpy(&fw.prefix, fw.bytes.constData(), size_t(head));
-                fw.mask = head == 8 ? ~std::uint64_t(0) : (std::uint64_t(1) << (8 * head)) - 1;
+                std::array<unsigned char, 8> maskBytes{};
+                std::fill_n(maskBytes.begin(), head, 0xFF);
+                std::memcpy(&fw.mask, maskBytes.data(), 8);
                 const auto* b = reinterpret_cast<const std::uint8_t*>(fw.bytes.constData());
                 const unsigned k2 = key2(b);
                 const int id = int(words_.size());
