@@ -114,7 +114,6 @@ void Form1::buildMenuBar() {
             continue;
         }
         const QString caption = QString::fromLatin1(item.caption);
-        // A '&' would become an access key; no caption has one.
         const bool isSubmenu = &item != &menuTable().back() && (&item)[1].level > item.level;
         if (isSubmenu) {
             QMenu* menu = parentMenu ? parentMenu->addMenu(caption) : menuBar()->addMenu(caption);

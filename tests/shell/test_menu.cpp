@@ -3,11 +3,21 @@
 #include "shell/menu_table.h"
 #include "support/scripted_dialogs.h"
 
+#include <QDesktopServices>
 #include <QMenuBar>
+#include <QUrl>
 #include <QSet>
 #include <QTest>
 
 namespace {
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
 struct Flat {
     int level;
     QString control, caption, shortcut;
@@ -126,6 +136,32 @@ private slots:
         }
         QVERIFY(dialogs.shown.isEmpty());
         QCOMPARE(form.box()->Text(), QStringLiteral("text"));
+    }
+
+    void everyCommandItemRunsAHandler() {
+        UrlCatcher urls;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &urls, "open");
+        const auto items = menuTable();
+        int commands = 0;
+        for (size_t i = 0; i < items.size(); ++i) {
+            const MenuItem& m = items[i];
+            if (!m.caption || (i + 1 < items.size() && items[i + 1].level > m.level))
+                continue;
+            ++commands;
+            ScriptedDialogs dialogs;
+            Form1 form(dialogs);
+            form.setQuitHandler([] {});
+            form.box()->loadText(QStringLiteral("x"));
+            const qsizetype opened = urls.opened.size();
+            form.action(QString::fromLatin1(m.control))->trigger();
+            // Something visible happened: a dialog, a changed text, the plain copy, a window or a page.
+            const bool ran = !dialogs.shown.isEmpty() || form.box()->Text() != QStringLiteral("x") ||
+                             form.fields().Text3 == QStringLiteral("x") || form.aboutWindow() ||
+                             urls.opened.size() > opened;
+            QVERIFY2(ran, m.control);
+        }
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(commands, 60);
     }
 
     void theTwoCloseListItemsAreDistinctCommands() {
