@@ -79,7 +79,8 @@ int startup(const QString& path, bool colour) {
 }
 
 int colourTable(const QStringList& paths) {
-    std::printf("%-40s %10s %12s %14s %12s\n", "page", "engine MB/s", "Ctrl+H ms", "literal pass ms", "ratio");
+    std::printf("%-40s %10s %12s %14s %12s\n", "page", "engine MB/s", "Ctrl+H ms", "literal pass ms",
+                "ratio");
     for (const QString& path : paths) {
         const ReadResult file = document_file::read(path);
         const double mb = double(QFileInfo(path).size()) / 1e6;
@@ -89,13 +90,14 @@ int colourTable(const QStringList& paths) {
         form.box()->loadText(file.text);
         showActive(form);
         form.box()->viewport()->repaint();
-        const double ctrlH = medianMs(5, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("Ctrl+H"))); });
+        const double ctrlH =
+            medianMs(5, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("Ctrl+H"))); });
         const double literal = medianMs(1, [&] {
             ReferenceBox box{file.text, {}, 0, 0};
             box.htmlPass(HiddenFields{});
         });
-        std::printf("%-40s %10.0f %12.1f %14.0f %11.0fx\n", qPrintable(QFileInfo(path).fileName()), mb / (engine / 1000),
-                    ctrlH, literal, literal / ctrlH);
+        std::printf("%-40s %10.0f %12.1f %14.0f %11.0fx\n", qPrintable(QFileInfo(path).fileName()),
+                    mb / (engine / 1000), ctrlH, literal, literal / ctrlH);
     }
     return 0;
 }
@@ -136,8 +138,8 @@ int files(const QString& path) {
     const double read = medianMs(7, [&] { file = document_file::read(copy); });
     const double load = medianMs(7, [&] { form.box()->loadText(file.text); });
     std::printf("  of which: read and decode %7.1f ms, into the edit area %7.1f ms\n", read, load);
-    std::printf("%-40s open %7.1f ms   save %7.1f ms (median of 7)\n", qPrintable(QFileInfo(path).fileName()), open,
-                save);
+    std::printf("%-40s open %7.1f ms   save %7.1f ms (median of 7)\n", qPrintable(QFileInfo(path).fileName()),
+                open, save);
     return 0;
 }
 } // namespace

@@ -69,9 +69,14 @@ Form2::Form2(QWidget* parent)
     Text3->setReadOnly(true);
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
-    for (const auto& [widget, name] : {std::pair<QWidget*, const char*>{Label1, "Label1"}, {Command1, "Command1"},
-                                       {Frame1, "Frame1"}, {Text2, "Text2"}, {Frame2, "Frame2"}, {Text1, "Text1"},
-                                       {Frame3, "Frame3"}, {Text3, "Text3"}})
+    for (const auto& [widget, name] : {std::pair<QWidget*, const char*>{Label1, "Label1"},
+                                       {Command1, "Command1"},
+                                       {Frame1, "Frame1"},
+                                       {Text2, "Text2"},
+                                       {Frame2, "Frame2"},
+                                       {Text1, "Text1"},
+                                       {Frame3, "Frame3"},
+                                       {Text3, "Text3"}})
         widget->setObjectName(QString::fromLatin1(name));
     Label1->setAccessibleName(Label1->text());
     Command1->setAccessibleName(Command1->text());
@@ -85,4 +90,6 @@ Form2::Form2(QWidget* parent)
     move(frame.topLeft());
 }
 
-void Form2::Command1_Click() { close(); }
+void Form2::Command1_Click() {
+    close();
+}

@@ -5,8 +5,8 @@
 #include <QStringView>
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 
 namespace {
@@ -80,8 +80,12 @@ LoweredBytes loweredBytes(const QString& text) {
     return low;
 }
 
-unsigned key2(const std::uint8_t* s) { return unsigned(s[0] & 127) << 7 | unsigned(s[1] & 127); }
-unsigned key3(const std::uint8_t* s) { return key2(s) << 7 | unsigned(s[2] & 127); }
+unsigned key2(const std::uint8_t* s) {
+    return unsigned(s[0] & 127) << 7 | unsigned(s[1] & 127);
+}
+unsigned key3(const std::uint8_t* s) {
+    return key2(s) << 7 | unsigned(s[2] & 127);
+}
 
 struct FastWord {
     std::uint64_t prefix = 0; // the first bytes, up to eight
@@ -159,8 +163,7 @@ public:
     bool needsLoweredText() const { return !slow_.empty(); }
 
     /// Calls found(group, start, length) for every occurrence, in text order within each word.
-    template <class F>
-    void match(const LoweredBytes& low, const QString& lowText, F&& found) const {
+    template <class F> void match(const LoweredBytes& low, const QString& lowText, F&& found) const {
         const std::uint8_t* s = low.get();
         const qsizetype n = low.size;
         std::vector<qsizetype> lastEnd(words_.size(), 0);
@@ -233,8 +236,8 @@ bool byteSearchable(const QString& delimiter) {
 }
 
 // Finds @p needle by looking for its rarest byte (by @p counts) with memchr, which is vectorised.
-qsizetype findBytes(const LoweredBytes& low, const QByteArray& needle, const std::array<unsigned, 256>& counts,
-                    qsizetype from) {
+qsizetype findBytes(const LoweredBytes& low, const QByteArray& needle,
+                    const std::array<unsigned, 256>& counts, qsizetype from) {
     const auto* s = low.get();
     const qsizetype n = low.size;
     qsizetype anchor = 0;
@@ -288,8 +291,9 @@ DelimitedScan scanDelimitedBytes(const QString& text, const LoweredBytes& low, c
     std::array<unsigned, 256> counts{};
     for (qsizetype i = 0; i < std::min<qsizetype>(low.size, 65536); ++i)
         ++counts[low.get()[i]];
-    return scanWith(o.size(), c.size(),
-                    [&](bool opening, qsizetype from) { return findBytes(low, opening ? o : c, counts, from); });
+    return scanWith(o.size(), c.size(), [&](bool opening, qsizetype from) {
+        return findBytes(low, opening ? o : c, counts, from);
+    });
 }
 
 } // namespace
@@ -332,7 +336,8 @@ PassResult runHtmlPass(const QString& text, const HiddenFields& fields) {
     };
 
     const LoweredBytes low = loweredBytes(text);
-    const DelimitedScan values = scanDelimitedBytes(text, low, fields.Text2, fields.Text4 + QStringLiteral(">"));
+    const DelimitedScan values =
+        scanDelimitedBytes(text, low, fields.Text2, fields.Text4 + QStringLiteral(">"));
     for (auto [start, length] : values.ranges)
         paint(Value, start, length);
     const DelimitedScan declarations = scanDelimitedBytes(text, low, fields.Text8, fields.Text9);

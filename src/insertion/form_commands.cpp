@@ -52,4 +52,6 @@ const std::vector<InsertCommand> kForms{
 // clang-format on
 } // namespace
 
-std::span<const InsertCommand> formCommands() { return kForms; }
+std::span<const InsertCommand> formCommands() {
+    return kForms;
+}

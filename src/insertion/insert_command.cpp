@@ -6,9 +6,7 @@
 #include <algorithm>
 
 namespace {
-template <class... F> struct Overloaded : F... {
-    using F::operator()...;
-};
+template <class... F> struct Overloaded : F... { using F::operator()...; };
 
 bool uses(const std::vector<Piece>& pieces, auto kind) {
     return std::any_of(pieces.begin(), pieces.end(),
@@ -16,8 +14,8 @@ bool uses(const std::vector<Piece>& pieces, auto kind) {
 }
 } // namespace
 
-QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers, const HiddenFields& fields,
-                       const QString& selected, const QString& wholeText) {
+QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers,
+                       const HiddenFields& fields, const QString& selected, const QString& wholeText) {
     QString out;
     for (const Piece& piece : pieces) {
         std::visit(Overloaded{
@@ -74,7 +72,8 @@ void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* ow
 std::span<const InsertCommand* const> insertCommands() {
     static const std::vector<const InsertCommand*> all = [] {
         std::vector<const InsertCommand*> list;
-        for (auto family : {textCommands(), insertMenuCommands(), tableCommands(), formCommands(), pageTemplates()})
+        for (auto family :
+             {textCommands(), insertMenuCommands(), tableCommands(), formCommands(), pageTemplates()})
             for (const InsertCommand& c : family)
                 list.push_back(&c);
         return list;

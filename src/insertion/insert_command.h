@@ -42,8 +42,8 @@ struct InsertCommand {
 };
 
 /// Builds a command's text in one pass: an answer that looks like a piece is never expanded.
-QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers, const HiddenFields& fields,
-                       const QString& selected, const QString& wholeText);
+QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers,
+                       const HiddenFields& fields, const QString& selected, const QString& wholeText);
 
 /// Asks every prompt in order; a cancelled prompt gives an empty answer and the rest still run.
 QStringList askPrompts(const InsertCommand& command, Dialogs& dialogs, QWidget* owner);

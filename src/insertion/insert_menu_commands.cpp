@@ -1,8 +1,8 @@
 #include "insert_command.h"
 
 namespace {
-constexpr Field Q = Field::Text4;  // one double quote
-constexpr Field EQ = Field::Text2; // =" before a value
+constexpr Field Q = Field::Text4;   // one double quote
+constexpr Field EQ = Field::Text2;  // =" before a value
 constexpr Field END = Field::Text1; // "> after the last value
 
 // clang-format off
@@ -60,4 +60,6 @@ const std::vector<InsertCommand> kInsertMenu{
 // clang-format on
 } // namespace
 
-std::span<const InsertCommand> insertMenuCommands() { return kInsertMenu; }
+std::span<const InsertCommand> insertMenuCommands() {
+    return kInsertMenu;
+}

@@ -31,4 +31,6 @@ const std::vector<InsertCommand> kPages{
 // clang-format on
 } // namespace
 
-std::span<const InsertCommand> pageTemplates() { return kPages; }
+std::span<const InsertCommand> pageTemplates() {
+    return kPages;
+}

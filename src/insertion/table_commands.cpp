@@ -34,4 +34,6 @@ const std::vector<InsertCommand> kTables{
 // clang-format on
 } // namespace
 
-std::span<const InsertCommand> tableCommands() { return kTables; }
+std::span<const InsertCommand> tableCommands() {
+    return kTables;
+}

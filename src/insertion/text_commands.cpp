@@ -27,4 +27,6 @@ const std::vector<InsertCommand> kText{
 // clang-format on
 } // namespace
 
-std::span<const InsertCommand> textCommands() { return kText; }
+std::span<const InsertCommand> textCommands() {
+    return kText;
+}

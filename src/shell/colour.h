@@ -10,7 +10,9 @@ class QPalette;
 /// system colour index).
 using Colour = std::uint32_t;
 
-constexpr Colour rgbColour(unsigned r, unsigned g, unsigned b) { return r | (g << 8) | (b << 16); }
+constexpr Colour rgbColour(unsigned r, unsigned g, unsigned b) {
+    return r | (g << 8) | (b << 16);
+}
 
 constexpr Colour kPureRed = 255;
 constexpr Colour kRoyalBlue = rgbColour(65, 105, 225);

@@ -24,7 +24,9 @@ QString tailOfRawCommandLine(const QString& commandLine) {
     return commandLine.mid(i);
 }
 
-QString joinArguments(const QStringList& arguments) { return arguments.join(u' '); }
+QString joinArguments(const QStringList& arguments) {
+    return arguments.join(u' ');
+}
 
 QString currentArgumentText() {
 #ifdef Q_OS_WIN

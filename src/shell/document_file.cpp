@@ -309,7 +309,8 @@ QString decode(const QByteArray& bytes, DocumentFormat* format) {
     };
     // A byte-order mark first (a UTF-16 one only when the rest really is UTF-16), then a declared
     // charset, then strict UTF-8, then Windows-1252, which takes any bytes.
-    for (const Bom& bom : {Bom{"\xEF\xBB\xBF", 3, kUtf8}, Bom{"\xFF\xFE", 2, kUtf16Le}, Bom{"\xFE\xFF", 2, kUtf16Be}})
+    for (const Bom& bom :
+         {Bom{"\xEF\xBB\xBF", 3, kUtf8}, Bom{"\xFF\xFE", 2, kUtf16Le}, Bom{"\xFE\xFF", 2, kUtf16Be}})
         if (bytes.startsWith(QByteArrayView(bom.bytes, bom.size)) &&
             attempt(QByteArrayView(bytes).sliced(bom.size), bom.encoding, true))
             return text;
@@ -366,8 +367,9 @@ ReadResult read(const QString& path) {
     }
     if (info.size() > kLargestDocument) {
         // Far beyond any hand-written page; refused rather than exhausting memory.
-        result.error = failure(kOutOfMemory, QStringLiteral("the file is too large to edit (%1 MB)")
-                                                 .arg(info.size() / (1024 * 1024)), path);
+        result.error = failure(
+            kOutOfMemory,
+            QStringLiteral("the file is too large to edit (%1 MB)").arg(info.size() / (1024 * 1024)), path);
         return result;
     }
     if (!file.open(QIODevice::ReadOnly)) {

@@ -66,9 +66,13 @@ int EditArea::docFromCrlf(int pos) const {
     return block.position() + offset;
 }
 
-int EditArea::crlfFromDoc(int pos) const { return pos + document()->findBlock(pos).blockNumber(); }
+int EditArea::crlfFromDoc(int pos) const {
+    return pos + document()->findBlock(pos).blockNumber();
+}
 
-int EditArea::SelStart() const { return crlfFromDoc(textCursor().selectionStart()); }
+int EditArea::SelStart() const {
+    return crlfFromDoc(textCursor().selectionStart());
+}
 
 void EditArea::setSelStart(int pos) {
     QTextCursor cursor = textCursor();
@@ -108,7 +112,9 @@ void EditArea::setSelColor(Colour colour) {
     viewport()->update();
 }
 
-void EditArea::SetFocus() { setFocus(Qt::OtherFocusReason); }
+void EditArea::SetFocus() {
+    setFocus(Qt::OtherFocusReason);
+}
 
 std::optional<Colour> EditArea::colourAt(int pos) const {
     const auto index = model_.at(docFromCrlf(pos));

@@ -23,7 +23,9 @@ const QString kTitlePrefix = QStringLiteral("Tagloom - ");
 const QString kAppTitle = QStringLiteral("Tagloom");
 
 // Window geometry is designed in twips: 1440 to the inch.
-int twipsToPixels(int twips, qreal logicalDpi) { return qRound(twips * logicalDpi / 1440.0); }
+int twipsToPixels(int twips, qreal logicalDpi) {
+    return qRound(twips * logicalDpi / 1440.0);
+}
 
 using Handler = void (Form1::*)();
 struct CommandHandler {
@@ -213,8 +215,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::Form_Unload(bool& cancel) {
-    cancel = !dialogs_.askYesNo(this, QStringLiteral("Are you sure you want to close?"), Dialogs::Icon::Question,
-                                QString());
+    cancel = !dialogs_.askYesNo(this, QStringLiteral("Are you sure you want to close?"),
+                                Dialogs::Icon::Question, QString());
 }
 
 namespace {
@@ -282,12 +284,13 @@ bool Form1::Write_File(const QString& path) {
     // Every write opens, writes and closes within this call, so no file is ever left open
     // between commands and "file already open" cannot arise.
     if (!unreadableAtStart_.isEmpty() && QFileInfo(path).absoluteFilePath() == unreadableAtStart_) {
-        dialogs_.showMessage(this,
-                             QStringLiteral("Path/File access error: this file could not be read when Tagloom "
-                                            "started, so saving would replace what it holds. It is left as it "
-                                            "was; use Save As to save under another name.\n") +
-                                 QDir::toNativeSeparators(path),
-                             Dialogs::Icon::Exclamation, QStringLiteral("Error 75"));
+        dialogs_.showMessage(
+            this,
+            QStringLiteral("Path/File access error: this file could not be read when Tagloom "
+                           "started, so saving would replace what it holds. It is left as it "
+                           "was; use Save As to save under another name.\n") +
+                QDir::toNativeSeparators(path),
+            Dialogs::Icon::Exclamation, QStringLiteral("Error 75"));
         return false;
     }
     DocumentFormat format = format_;

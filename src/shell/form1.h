@@ -1,8 +1,8 @@
 #pragma once
 
+#include "about/form2.h"
 #include "colour.h"
 #include "document_file.h"
-#include "about/form2.h"
 #include "hidden_fields.h"
 
 #include <QHash>

@@ -91,4 +91,6 @@ constexpr std::array<MenuItem, 82> kMenu{{
 // clang-format on
 } // namespace
 
-std::span<const MenuItem> menuTable() { return kMenu; }
+std::span<const MenuItem> menuTable() {
+    return kMenu;
+}

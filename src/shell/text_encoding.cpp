@@ -151,7 +151,8 @@ std::optional<QByteArray> encodeExact(const QString& text, const QByteArray& enc
     if (!bytes)
         return std::nullopt;
     // Converters may substitute a character they cannot hold; decoding must give the text back.
-    QStringDecoder decoder(builtIn(encoding).value_or(QStringConverter::Latin1), QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(builtIn(encoding).value_or(QStringConverter::Latin1),
+                           QStringConverter::Flag::ConvertInitialBom);
     if (!builtIn(encoding))
         decoder = QStringDecoder(encoding.constData(), QStringConverter::Flag::ConvertInitialBom);
     const auto back = decodeWith(decoder, *bytes);

@@ -59,8 +59,8 @@ int main(int argc, char* argv[]) {
     QFile input(QString::fromLocal8Bit(path));
     const qint64 size = input.open(QIODevice::ReadOnly) ? input.size() : 0;
     if (uchar* mapped = size > 0 ? input.map(0, size) : nullptr) {
-        file.text = document_file::decode(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(size)),
-                                           &file.format);
+        file.text = document_file::decode(
+            QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(size)), &file.format);
         input.unmap(mapped);
     } else {
         file = document_file::read(QString::fromLocal8Bit(path));
@@ -75,7 +75,8 @@ int main(int argc, char* argv[]) {
     QByteArray hex[std::size(kPassPalette)];
     for (size_t i = 1; i < std::size(kPassPalette); ++i) {
         const QColor c = resolveColour(kPassPalette[i], palette);
-        escapes[i] = QStringLiteral("\x1b[38;2;%1;%2;%3m").arg(c.red()).arg(c.green()).arg(c.blue()).toLatin1();
+        escapes[i] =
+            QStringLiteral("\x1b[38;2;%1;%2;%3m").arg(c.red()).arg(c.green()).arg(c.blue()).toLatin1();
         hex[i] = QStringLiteral("%1%2%3")
                      .arg(c.red(), 2, 16, QLatin1Char('0'))
                      .arg(c.green(), 2, 16, QLatin1Char('0'))
@@ -95,10 +96,12 @@ int main(int argc, char* argv[]) {
             while (end < n && colours[size_t(end)] == colours[size_t(start)])
                 ++end;
             if (const std::uint8_t c = colours[size_t(start)]; c != Plain)
-                out += std::to_string(start) + ' ' + std::to_string(end - start) + ' ' + hex[c].toStdString() + '\n';
+                out += std::to_string(start) + ' ' + std::to_string(end - start) + ' ' +
+                       hex[c].toStdString() + '\n';
             start = end;
         }
-        out += "selection " + std::to_string(pass.selection.start) + ' ' + std::to_string(pass.selection.length) + '\n';
+        out += "selection " + std::to_string(pass.selection.start) + ' ' +
+               std::to_string(pass.selection.length) + '\n';
     } else {
         // Encoded by hand into a small buffer that is flushed as it fills: a string per coloured
         // run, or one buffer for the whole page, would cost more than the colouring itself.

@@ -82,14 +82,17 @@ private slots:
         QCOMPARE(about.Text1->font().pointSizeF(), 8.25);
         QVERIFY(about.Text1->isReadOnly() && about.Text2->isReadOnly() && about.Text3->isReadOnly());
         QCOMPARE(about.Text3->toPlainText().split(u'\n'),
-                 (QStringList{"Tagloom is a HTML Editor that ", "highlights with color the TAGs so it easy to edit ",
-                              "and spot any errors.", "As pre-tag so you can learn HTML while you make your page!", ""}));
+                 (QStringList{"Tagloom is a HTML Editor that ",
+                              "highlights with color the TAGs so it easy to edit ", "and spot any errors.",
+                              "As pre-tag so you can learn HTML while you make your page!", ""}));
     }
 
     void theControlsCarryTheirCaptionsForScreenReaders() {
         Form2 about;
         about.show();
-        auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+        auto name = [](QObject* o) {
+            return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+        };
         QCOMPARE(name(&about), QStringLiteral("About Tagloom"));
         QCOMPARE(name(about.Command1), QStringLiteral("Close"));
         QCOMPARE(name(about.Text1), QStringLiteral("Webpage"));
@@ -106,8 +109,8 @@ private slots:
         form.abouttgl_Click();
         form.webpag_Click();
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.opened,
-                 (QList<QUrl>{QUrl(QString::fromUtf8(links::kWebPage)), QUrl(QString::fromUtf8(links::kWebPage))}));
+        QCOMPARE(catcher.opened, (QList<QUrl>{QUrl(QString::fromUtf8(links::kWebPage)),
+                                              QUrl(QString::fromUtf8(links::kWebPage))}));
         QVERIFY(dialogs.shown.isEmpty());
     }
 

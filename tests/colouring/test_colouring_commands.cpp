@@ -46,13 +46,25 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("colours");
         QString t;
-        QString c = spans({{"<a", 'B'}, {" ", '.'}, {"href=\"", 'B'}, {"x.htm", 'R'}, {"\">", 'B'}, {"Home", '.'},
+        QString c = spans({{"<a", 'B'},
+                           {" ", '.'},
+                           {"href=\"", 'B'},
+                           {"x.htm", 'R'},
+                           {"\">", 'B'},
+                           {"Home", '.'},
                            {"</a>", 'B'}},
                           &t);
         QTest::newRow("link") << t << c;
         t.clear();
-        c = spans({{"<font", 'B'}, {" ", '.'}, {"face=\"", 'B'}, {"Arial\" ", 'R'}, {"size=\"", 'B'}, {"2", 'R'},
-                   {"\">", 'B'}, {"Hi", '.'}, {"</font>", 'B'}},
+        c = spans({{"<font", 'B'},
+                   {" ", '.'},
+                   {"face=\"", 'B'},
+                   {"Arial\" ", 'R'},
+                   {"size=\"", 'B'},
+                   {"2", 'R'},
+                   {"\">", 'B'},
+                   {"Hi", '.'},
+                   {"</font>", 'B'}},
                   &t);
         QTest::newRow("font") << t << c;
         t.clear();
@@ -62,8 +74,13 @@ private slots:
         c = spans({{"<!--", 'D'}, {" note ", 'S'}, {"-->", 'D'}}, &t);
         QTest::newRow("comment") << t << c;
         t.clear();
-        c = spans({{"<!DOCTYPE HTML PUBLIC", 'D'}, {" \"-//", 'S'}, {"W3C", 'D'}, {"//", 'S'},
-                   {"DTD HTML 4.01 Transitional", 'D'}, {"//EN", 'S'}, {"\">", 'B'}},
+        c = spans({{"<!DOCTYPE HTML PUBLIC", 'D'},
+                   {" \"-//", 'S'},
+                   {"W3C", 'D'},
+                   {"//", 'S'},
+                   {"DTD HTML 4.01 Transitional", 'D'},
+                   {"//EN", 'S'},
+                   {"\">", 'B'}},
                   &t);
         QTest::newRow("document type") << t << c;
         t.clear();
@@ -76,7 +93,8 @@ private slots:
         c = spans({{"see the ", '.'}, {"alink", 'B'}, {" word", '.'}}, &t);
         QTest::newRow("alink in prose") << t << c;
         t.clear();
-        c = spans({{"<p", 'B'}, {" a", '.'}, {"=\"", 'B'}, {"x ", '.'}, {"<!", 'D'}, {"x ", 'S'}, {">", 'S'}}, &t);
+        c = spans({{"<p", 'B'}, {" a", '.'}, {"=\"", 'B'}, {"x ", '.'}, {"<!", 'D'}, {"x ", 'S'}, {">", 'S'}},
+                  &t);
         QTest::newRow("value never closed") << t << c;
         t.clear();
         c = spans({{"caf\u00E9 ", '.'}, {"<i>", 'B'}, {"\u65E5", '.'}, {"</i>", 'B'}}, &t);
@@ -197,5 +215,7 @@ private slots:
 };
 } // namespace
 
-QObject* newColouringCommandsTest() { return new ColouringCommandsTest; }
+QObject* newColouringCommandsTest() {
+    return new ColouringCommandsTest;
+}
 #include "test_colouring_commands.moc"

@@ -38,9 +38,25 @@ void compareWithReference(const QString& text, const char* label) {
 
 QString randomDocument(std::mt19937& rng) {
     static const QStringList fragments = [] {
-        QStringList f{"=\"", "\">", "<!", ">", "\r\n", " ", "text", "é", QString::fromUtf8("日本"), "\"", "=",
-                      "<", "--", QString(QChar(0x212A)), QString(QChar(0x130)), QString::fromUtf8("😀"), "\r\n\r\n",
-                      "enctypenctype", "--WEBBOT-SELF--WEBBOT-SELF--"};
+        QStringList f{"=\"",
+                      "\">",
+                      "<!",
+                      ">",
+                      "\r\n",
+                      " ",
+                      "text",
+                      "é",
+                      QString::fromUtf8("日本"),
+                      "\"",
+                      "=",
+                      "<",
+                      "--",
+                      QString(QChar(0x212A)),
+                      QString(QChar(0x130)),
+                      QString::fromUtf8("😀"),
+                      "\r\n\r\n",
+                      "enctypenctype",
+                      "--WEBBOT-SELF--WEBBOT-SELF--"};
         for (const QString& w : resolvedWords(true, HiddenFields{}))
             f << w;
         for (const QString& w : resolvedWords(false, HiddenFields{}))
@@ -110,14 +126,22 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("word");
         QTest::addColumn<QList<int>>("starts");
-        QTest::newRow("any case") << "<TABLE border=1><table>" << "<table" << QList<int>{0, 16};
-        QTest::newRow("capital word") << "<!doctype html>" << "DOCTYPE" << QList<int>{2};
-        QTest::newRow("no word boundaries") << "<address><a" << "<a" << QList<int>{0, 9};
-        QTest::newRow("ends at the last character") << "xx<p" << "<p" << QList<int>{2};
-        QTest::newRow("next search after the occurrence") << "enctypenctype" << "enctype" << QList<int>{0};
-        QTest::newRow("empty word") << "abc" << "" << QList<int>{};
-        QTest::newRow("absent") << "abc" << "<b>" << QList<int>{};
-        QTest::newRow("empty text") << "" << "<b>" << QList<int>{};
+        QTest::newRow("any case") << "<TABLE border=1><table>"
+                                  << "<table" << QList<int>{0, 16};
+        QTest::newRow("capital word") << "<!doctype html>"
+                                      << "DOCTYPE" << QList<int>{2};
+        QTest::newRow("no word boundaries") << "<address><a"
+                                            << "<a" << QList<int>{0, 9};
+        QTest::newRow("ends at the last character") << "xx<p"
+                                                    << "<p" << QList<int>{2};
+        QTest::newRow("next search after the occurrence") << "enctypenctype"
+                                                          << "enctype" << QList<int>{0};
+        QTest::newRow("empty word") << "abc"
+                                    << "" << QList<int>{};
+        QTest::newRow("absent") << "abc"
+                                << "<b>" << QList<int>{};
+        QTest::newRow("empty text") << ""
+                                    << "<b>" << QList<int>{};
     }
     void wordOccurrencesIgnoreCaseAndDoNotOverlap() {
         QFETCH(QString, text);
@@ -137,14 +161,25 @@ private slots:
         QTest::addColumn<QString>("close");
         QTest::addColumn<QList<int>>("ranges"); // start, length pairs
         QTest::addColumn<QList<int>>("selection");
-        QTest::newRow("one value") << "<a href=\"x.htm\">Home</a>" << "=\"" << "\">" << QList<int>{7, 8}
-                                   << QList<int>{7, 8};
+        QTest::newRow("one value") << "<a href=\"x.htm\">Home</a>"
+                                   << "=\""
+                                   << "\">" << QList<int>{7, 8} << QList<int>{7, 8};
         QTest::newRow("values of one tag make one range")
-            << "<font face=\"Arial\" size=\"2\">" << "=\"" << "\">" << QList<int>{10, 17} << QList<int>{10, 17};
-        QTest::newRow("never closed") << "a=\"b" << "=\"" << "\">" << QList<int>{} << QList<int>{1, 0};
-        QTest::newRow("declaration") << "<!DOCTYPE html>" << "<!" << ">" << QList<int>{0, 15} << QList<int>{0, 15};
-        QTest::newRow("comment with >") << "<!-- a > b -->" << "<!" << ">" << QList<int>{0, 8} << QList<int>{0, 8};
-        QTest::newRow("nothing") << "plain" << "<!" << ">" << QList<int>{} << QList<int>{};
+            << "<font face=\"Arial\" size=\"2\">"
+            << "=\""
+            << "\">" << QList<int>{10, 17} << QList<int>{10, 17};
+        QTest::newRow("never closed") << "a=\"b"
+                                      << "=\""
+                                      << "\">" << QList<int>{} << QList<int>{1, 0};
+        QTest::newRow("declaration") << "<!DOCTYPE html>"
+                                     << "<!"
+                                     << ">" << QList<int>{0, 15} << QList<int>{0, 15};
+        QTest::newRow("comment with >") << "<!-- a > b -->"
+                                        << "<!"
+                                        << ">" << QList<int>{0, 8} << QList<int>{0, 8};
+        QTest::newRow("nothing") << "plain"
+                                 << "<!"
+                                 << ">" << QList<int>{} << QList<int>{};
     }
     void delimitedScans() {
         QFETCH(QString, text);
@@ -172,5 +207,7 @@ private slots:
 };
 } // namespace
 
-QObject* newHtmlPassTest() { return new HtmlPassTest; }
+QObject* newHtmlPassTest() {
+    return new HtmlPassTest;
+}
 #include "test_html_pass.moc"

@@ -9,7 +9,8 @@
 #include <set>
 
 namespace {
-const QString kAudioLink = "Insert link to audio here (if on same folder just add music name - example: music.mp3):";
+const QString kAudioLink =
+    "Insert link to audio here (if on same folder just add music name - example: music.mp3):";
 const QString kBorder = "Insert border size (0 = to no border) :|Add Table|0";
 const QString kAlign = "Align to (left , center or right) :";
 
@@ -59,13 +60,15 @@ private slots:
              "Define font (use common fonts as - verdana, times, courier, etc..):|Add Font |verdana"});
         row("closespecificfontz", "</font>", none);
         row("addaudioz",
-            "<EMBED height=\"20\" src=\"music.mp3\" volume=\"50\" loop=\"true\" hidden=\"true\" autostart=\"true\" "
+            "<EMBED height=\"20\" src=\"music.mp3\" volume=\"50\" loop=\"true\" hidden=\"true\" "
+            "autostart=\"true\" "
             "width=\"128\">",
             {"Insert height here:|Add Audio |20", kAudioLink + "|Add Audio |music.mp3",
-             "Insert volume here (from 0 to 100):|Add Audio |50", "Want loop? (true or false):|Add Audio|true",
-             "Want it hidden? (true or false)|Add Audio|true", "Want it to autostart? (true or false):|Add Audio|true",
-             "Insert width here|Add Audio|128"});
-        row("addmoviez", "<embed src=\"movie.mov\"></embed>", {"Insert movie name or link|Add Movie|movie.mov"});
+             "Insert volume here (from 0 to 100):|Add Audio |50",
+             "Want loop? (true or false):|Add Audio|true", "Want it hidden? (true or false)|Add Audio|true",
+             "Want it to autostart? (true or false):|Add Audio|true", "Insert width here|Add Audio|128"});
+        row("addmoviez", "<embed src=\"movie.mov\"></embed>",
+            {"Insert movie name or link|Add Movie|movie.mov"});
         row("addlinkz", "<a href=\"http://\">Click here to</a>",
             {"Insert the link|Add Link|http://", "Insert the text to link|Add Link|Click here to"});
         row("addmarke", "<marquee direction=\"right\" behavior=\"alternate\">My Sliding Marquee</marquee>",
@@ -83,14 +86,18 @@ private slots:
             {"Insert here the text to Underline|Add Underlined Text|your underline text"});
         row("additalictextz", "<i>your italic text</i>",
             {"Insert here the text to Italic|Add Italic Text|your italic text"});
-        row("addboltextz", "<b>your bold text</b>", {"Insert here the text to Bold|Add Bold Text|your bold text"});
+        row("addboltextz", "<b>your bold text</b>",
+            {"Insert here the text to Bold|Add Bold Text|your bold text"});
         // Tables.
         const QStringList size{"Insert width :|Add Table|400", "Insert height :|Add Table|100",
                                kAlign + "|Add Table|center"};
-        row("normazzz", "<table border=\"0\" width=\"400\" height=\"100\" align=\"center\">", QStringList{kBorder} + size);
-        row("withbgcolorz", "<table border=\"0\" bgcolor=\"gray\" width=\"400\" height=\"100\" align=\"center\">",
+        row("normazzz", "<table border=\"0\" width=\"400\" height=\"100\" align=\"center\">",
+            QStringList{kBorder} + size);
+        row("withbgcolorz",
+            "<table border=\"0\" bgcolor=\"gray\" width=\"400\" height=\"100\" align=\"center\">",
             QStringList{kBorder, "Insert background color :|Add Table|gray"} + size);
-        row("withbgimgz", "<table border=\"0\" background=\"image.jpg\" width=\"400\" height=\"100\" align=\"center\">",
+        row("withbgimgz",
+            "<table border=\"0\" background=\"image.jpg\" width=\"400\" height=\"100\" align=\"center\">",
             QStringList{kBorder, "Insert background image :|Add Table|image.jpg"} + size);
         row("closetablez", "</table>", none);
         row("addrowz", "<tr bgcolor=\"white\" align=\"center\">\r\n\r\n</tr>",
@@ -98,7 +105,8 @@ private slots:
         row("addcellz", "<td bgcolor=\"white\" align=\"center\"></td>",
             {"Insert cell color :|Add Table Cell|white", kAlign + "|Add Table Cell|center"});
         // Forms.
-        row("addformz", "<form name=\"myform\" action=\"html_form_action.asp\" method=\"post\" enctype=\"text/plain\">",
+        row("addformz",
+            "<form name=\"myform\" action=\"html_form_action.asp\" method=\"post\" enctype=\"text/plain\">",
             {"Insert form name:|Add Form|myform", "Insert action:|Add Form|html_form_action.asp",
              "Insert method (get or post):|Add Form|post"});
         row("closeformz", "</form>", none);
@@ -110,7 +118,8 @@ private slots:
             {"Insert button type (use Button , Submit or Reset):|Add Button|Submit",
              "Insert button label:|Add Button|Submit"});
         row("addtextareaz",
-            "<textarea rows=\"10\" cols=\"30\" name=\"textarea\" wrap=\"true\">This is a text area for forms! </textarea>",
+            "<textarea rows=\"10\" cols=\"30\" name=\"textarea\" wrap=\"true\">This is a text area for "
+            "forms! </textarea>",
             {"Insert number of rows:|Add Text Area|10", "Insert number of cols:|Add Text Area|30",
              "Insert textbox name:|Add Text Area|textarea", "Wrap text? (true or false):|Add Text Area|true",
              "Insert default text:|Add Text Area|This is a text area for forms!"});
@@ -186,8 +195,9 @@ private slots:
         for (int i = 0; i < 7; ++i)
             dialogs.cancelPrompt();
         form.addaudioz_Click();
-        QCOMPARE(form.box()->Text(), QStringLiteral("<EMBED height=\"\" src=\"\" volume=\"\" loop=\"\" hidden=\"\" "
-                                                    "autostart=\"\" width=\"\">"));
+        QCOMPARE(form.box()->Text(),
+                 QStringLiteral("<EMBED height=\"\" src=\"\" volume=\"\" loop=\"\" hidden=\"\" "
+                                "autostart=\"\" width=\"\">"));
         form.box()->setText(QString());
         dialogs.cancelPrompt();
         dialogs.answer(QStringLiteral("text"));
@@ -207,8 +217,9 @@ private slots:
         form.enddropdownboxz_Click();
         form.closetablez_Click();
         form.closetablez_Click();
-        QCOMPARE(form.box()->Text(), QStringLiteral("<select name=\"mydropdownbox\"><option value=\"mydropdownboxoption\">"
-                                                    "mydropdownboxoptiontext</option></select></table></table>"));
+        QCOMPARE(form.box()->Text(),
+                 QStringLiteral("<select name=\"mydropdownbox\"><option value=\"mydropdownboxoption\">"
+                                "mydropdownboxoptiontext</option></select></table></table>"));
     }
 
     void newHtmlPageBuildsTheNineLinesAndForgetsTheFile() {
@@ -220,21 +231,23 @@ private slots:
         dialogs.answer(true);
         form.newhtmlpagezz_Click();
         QCOMPARE(form.box()->Text(),
-                 QStringLiteral("<html>\r\n<head>\r\n<meta name=\"GENERATOR\" content=\"Tagloom\">\r\n<title>Untitled "
-                                "Page</title>\r\n</head>\r\n<body bgcolor=\"white\" text=\"black\" link=\"blue\" "
-                                "vlink=\"gray\" alink=\"red\" style=\"font-family: verdana; font-size: 8pt\">\r\n\r\n"
-                                "</body>\r\n</html>"));
+                 QStringLiteral(
+                     "<html>\r\n<head>\r\n<meta name=\"GENERATOR\" content=\"Tagloom\">\r\n<title>Untitled "
+                     "Page</title>\r\n</head>\r\n<body bgcolor=\"white\" text=\"black\" link=\"blue\" "
+                     "vlink=\"gray\" alink=\"red\" style=\"font-family: verdana; font-size: 8pt\">\r\n\r\n"
+                     "</body>\r\n</html>"));
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Do you really want start a new HTML page?"));
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("Tagloom"));
         QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::None);
         QCOMPARE(promptsOf(dialogs),
-                 (QStringList{"Insert the title to the page|Add HTML Basics|Untitled Page",
-                              "Insert background color:|Create HTML Body|white", "Insert text color:|Create HTML Body|black",
-                              "Insert link color:|Create HTML Body|blue",
-                              "Insert visited link color:|Create HTML Body|gray",
-                              "Insert active link color:|Create HTML Body|red",
-                              "Insert page default font (example: verdana, times, etc):|Create HTML Body|verdana",
-                              "Insert default font size:|Create HTML Body|8"}));
+                 (QStringList{
+                     "Insert the title to the page|Add HTML Basics|Untitled Page",
+                     "Insert background color:|Create HTML Body|white",
+                     "Insert text color:|Create HTML Body|black", "Insert link color:|Create HTML Body|blue",
+                     "Insert visited link color:|Create HTML Body|gray",
+                     "Insert active link color:|Create HTML Body|red",
+                     "Insert page default font (example: verdana, times, etc):|Create HTML Body|verdana",
+                     "Insert default font size:|Create HTML Body|8"}));
         QCOMPARE(form.CurrentFile(), QString());
         QCOMPARE(form.fields().Text3, QString());
         QCOMPARE(form.windowTitle(), QStringLiteral("Tagloom - /some/page.htm"));
@@ -270,8 +283,9 @@ private slots:
     void wrapOnHtmlBasics_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        const QString head = "<HTML>\r\n<HEAD>\r\n<meta name=\"GENERATOR\" content=\"Tagloom\">\r\n<TITLE>Untitled "
-                             "Page</TITLE>\r\n</HEAD>\r\n<BODY>\r\n";
+        const QString head =
+            "<HTML>\r\n<HEAD>\r\n<meta name=\"GENERATOR\" content=\"Tagloom\">\r\n<TITLE>Untitled "
+            "Page</TITLE>\r\n</HEAD>\r\n<BODY>\r\n";
         const QString tail = "\r\n</BODY>\r\n</HTML>";
         QTest::newRow("empty") << "" << head + tail;
         QTest::newRow("with final line end") << "<p>x\r\n" << head + "<p>x\r\n" + tail;
@@ -288,7 +302,8 @@ private slots:
         form.basicz_Click();
         QCOMPARE(form.box()->Text(), after);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Do you really want to wrap text with HTML basics?"));
-        QCOMPARE(promptsOf(dialogs), QStringList{"Insert the title to the page|Add HTML Basics|Untitled Page"});
+        QCOMPARE(promptsOf(dialogs),
+                 QStringList{"Insert the title to the page|Add HTML Basics|Untitled Page"});
         QCOMPARE(form.CurrentFile(), QStringLiteral("/p.htm"));
         // Twice nests a second skeleton; undo takes one step back at a time.
         dialogs.answer(true);
@@ -325,5 +340,7 @@ private slots:
 };
 } // namespace
 
-QObject* newInsertCommandsTest() { return new InsertCommandsTest; }
+QObject* newInsertCommandsTest() {
+    return new InsertCommandsTest;
+}
 #include "test_insert_commands.moc"

@@ -29,7 +29,8 @@ void answerPrompts(QList<SeenPrompt>* seen, QList<UserAnswer> answers) {
             return;
         }
         auto* edit = dialog->findChild<QLineEdit*>();
-        seen->append({dialog->windowTitle(), dialog->findChild<QLabel*>()->text(), edit->text(), edit->selectedText()});
+        seen->append({dialog->windowTitle(), dialog->findChild<QLabel*>()->text(), edit->text(),
+                      edit->selectedText()});
         const UserAnswer a = answers.first();
         if (!a.typed.isEmpty())
             QTest::keyClicks(edit, a.typed);
@@ -70,5 +71,7 @@ private slots:
 };
 } // namespace
 
-QObject* newPromptDialogTest() { return new PromptDialogTest; }
+QObject* newPromptDialogTest() {
+    return new PromptDialogTest;
+}
 #include "test_prompt_dialog.moc"

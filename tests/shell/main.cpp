@@ -12,6 +12,6 @@ QObject* newFileCommandsTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newDocumentFileTest(), newMenuTest(), newForm1Test(),
-                      newFileCommandsTest())
+    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newDocumentFileTest(), newMenuTest(),
+                      newForm1Test(), newFileCommandsTest())
 }

@@ -73,5 +73,7 @@ private slots:
 };
 } // namespace
 
-QObject* newColourModelTest() { return new ColourModelTest; }
+QObject* newColourModelTest() {
+    return new ColourModelTest;
+}
 #include "test_colour_model.moc"

@@ -35,26 +35,29 @@ private slots:
         QTest::addColumn<QByteArray>("encoding");
         QTest::addColumn<bool>("bom");
         QTest::addColumn<LineEnd>("lineEnd");
-        QTest::newRow("plain ASCII, no line end") << QByteArray("abc") << "abc" << QByteArray("UTF-8") << false
-                                                   << LineEnd::CrLf;
+        QTest::newRow("plain ASCII, no line end")
+            << QByteArray("abc") << "abc" << QByteArray("UTF-8") << false << LineEnd::CrLf;
         QTest::newRow("leading empty lines are kept")
             << QByteArray("\r\n\r\nA\r\n\r\nB\r\n") << "\r\n\r\nA\r\n\r\nB" << QByteArray("UTF-8") << false
             << LineEnd::CrLf;
-        QTest::newRow("only empty lines") << QByteArray("\n\n") << "\r\n" << QByteArray("UTF-8") << false
-                                          << LineEnd::Lf;
-        QTest::newRow("LF lines") << QByteArray("a\nb\n") << "a\r\nb" << QByteArray("UTF-8") << false << LineEnd::Lf;
-        QTest::newRow("CR lines") << QByteArray("a\rb\r") << "a\r\nb" << QByteArray("UTF-8") << false << LineEnd::Cr;
-        QTest::newRow("mixed, first wins") << QByteArray("a\r\nb\nc\rd") << "a\r\nb\r\nc\r\nd" << QByteArray("UTF-8")
-                                           << false << LineEnd::CrLf;
+        QTest::newRow("only empty lines") << QByteArray("\n\n") << "\r\n"
+                                          << QByteArray("UTF-8") << false << LineEnd::Lf;
+        QTest::newRow("LF lines") << QByteArray("a\nb\n") << "a\r\nb" << QByteArray("UTF-8") << false
+                                  << LineEnd::Lf;
+        QTest::newRow("CR lines") << QByteArray("a\rb\r") << "a\r\nb" << QByteArray("UTF-8") << false
+                                  << LineEnd::Cr;
+        QTest::newRow("mixed, first wins") << QByteArray("a\r\nb\nc\rd") << "a\r\nb\r\nc\r\nd"
+                                           << QByteArray("UTF-8") << false << LineEnd::CrLf;
         QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF\xC3\xA9\n") << QString::fromUtf8("é")
                                    << QByteArray("UTF-8") << true << LineEnd::Lf;
-        QTest::newRow("UTF-16 LE BOM") << utf16(QString::fromUtf8("日本\r\nx"), false) << QString::fromUtf8("日本\r\nx")
-                                       << QByteArray("UTF-16LE") << true << LineEnd::CrLf;
+        QTest::newRow("UTF-16 LE BOM")
+            << utf16(QString::fromUtf8("日本\r\nx"), false) << QString::fromUtf8("日本\r\nx")
+            << QByteArray("UTF-16LE") << true << LineEnd::CrLf;
         QTest::newRow("UTF-16 BE BOM") << utf16(QString::fromUtf8("é\n"), true) << QString::fromUtf8("é")
                                        << QByteArray("UTF-16BE") << true << LineEnd::Lf;
         QTest::newRow("Windows-1252 bytes")
-            << QByteArray("\x80 \x81 caf\xE9\r\n") << QString::fromUtf8("€ \u0081 café") << QByteArray("windows-1252")
-            << false << LineEnd::CrLf;
+            << QByteArray("\x80 \x81 caf\xE9\r\n") << QString::fromUtf8("€ \u0081 café")
+            << QByteArray("windows-1252") << false << LineEnd::CrLf;
         QTest::newRow("declared Latin-1 though ASCII")
             << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">\n")
             << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">"
@@ -63,11 +66,11 @@ private slots:
             << QByteArray("<meta charset=\"utf-8\">\xE9\n") << QString::fromUtf8("<meta charset=\"utf-8\">é")
             << QByteArray("windows-1252") << false << LineEnd::Lf;
         QTest::newRow("CR LF split across decoding pieces")
-            << QByteArray(65535, 'x') + "\r\ny" << QString(65535, u'x') + "\r\ny" << QByteArray("UTF-8") << false
-            << LineEnd::CrLf;
+            << QByteArray(65535, 'x') + "\r\ny" << QString(65535, u'x') + "\r\ny" << QByteArray("UTF-8")
+            << false << LineEnd::CrLf;
         QTest::newRow("character split across decoding pieces")
-            << QByteArray(65535, 'x') + "\xC3\xA9\n" << QString(65535, u'x') + QString::fromUtf8("é")
-            << QByteArray("UTF-8") << false << LineEnd::Lf;
+            << QByteArray(65535, 'x') + "\xC3\xA9\n"
+            << QString(65535, u'x') + QString::fromUtf8("é") << QByteArray("UTF-8") << false << LineEnd::Lf;
         QTest::newRow("NUL bytes") << QByteArray("a\0b\n", 4) << QString(QStringLiteral("a") + QChar(0) + "b")
                                    << QByteArray("UTF-8") << false << LineEnd::Lf;
     }
@@ -114,7 +117,8 @@ private slots:
     }
 
     void corpusPagesKeepTheirDeclaredEncoding() {
-        const QString latin1 = test_files::corpusDir() + QStringLiteral("/f-latin1-libxml2-tutorial-index.html");
+        const QString latin1 =
+            test_files::corpusDir() + QStringLiteral("/f-latin1-libxml2-tutorial-index.html");
         if (!QFile::exists(latin1))
             QSKIP("corpus not present");
         const ReadResult r = document_file::read(latin1);
@@ -139,7 +143,8 @@ private slots:
                  QByteArray("caf\xC3\xA9 \xE2\x82\xAC\n"));
         QCOMPARE(format.encoding, QByteArray("UTF-8"));
         format.encoding = "windows-1252";
-        QCOMPARE(document_file::encode(QString::fromUtf8("\u20AC \u65E5"), &format), QByteArray("\xE2\x82\xAC \xE6\x97\xA5\n"));
+        QCOMPARE(document_file::encode(QString::fromUtf8("\u20AC \u65E5"), &format),
+                 QByteArray("\xE2\x82\xAC \xE6\x97\xA5\n"));
         QCOMPARE(format.encoding, QByteArray("UTF-8"));
     }
 
@@ -164,5 +169,7 @@ private slots:
 };
 } // namespace
 
-QObject* newDocumentFileTest() { return new DocumentFileTest; }
+QObject* newDocumentFileTest() {
+    return new DocumentFileTest;
+}
 #include "test_document_file.moc"

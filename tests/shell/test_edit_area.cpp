@@ -30,8 +30,8 @@ private slots:
         QTest::newRow("non-ASCII") << QString::fromUtf8("é\r\n日本語\r\n€x") << 8 << 2
                                    << QString::fromUtf8("€x");
         QTest::newRow("surrogate pair") << QString::fromUtf8("😀a\r\nb") << 2 << 1 << "a";
-        QTest::newRow("non-breaking space kept") << QString::fromUtf8("a\u00A0b") << 1 << 1
-                                                 << QString::fromUtf8("\u00A0");
+        QTest::newRow("non-breaking space kept")
+            << QString::fromUtf8("a\u00A0b") << 1 << 1 << QString::fromUtf8("\u00A0");
     }
     void selectionsCountCrLfAsTwoCharacters() {
         QFETCH(QString, text);
@@ -147,5 +147,7 @@ private slots:
 };
 } // namespace
 
-QObject* newEditAreaTest() { return new EditAreaTest; }
+QObject* newEditAreaTest() {
+    return new EditAreaTest;
+}
 #include "test_edit_area.moc"

@@ -220,7 +220,9 @@ private slots:
 
     void hardLinksKeepSharingTheirContent() {
         QVERIFY(writeBytes(path("hard1.htm"), "old\n"));
-        QCOMPARE(::link(QFile::encodeName(path("hard1.htm")).constData(), QFile::encodeName(path("hard2.htm")).constData()), 0);
+        QCOMPARE(::link(QFile::encodeName(path("hard1.htm")).constData(),
+                        QFile::encodeName(path("hard2.htm")).constData()),
+                 0);
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Form_Load(path("hard1.htm"));
@@ -247,7 +249,8 @@ private slots:
         form.box()->setSelStart(int(form.box()->Text().size()));
         form.box()->setSelText(QString::fromUtf8(" \u20AC"));
         form.savez_Click();
-        QCOMPARE(readBytes(path("latin.htm")), QByteArray("<meta charset=\"iso-8859-1\">caf\xC3\xA9 \xE2\x82\xAC\n"));
+        QCOMPARE(readBytes(path("latin.htm")),
+                 QByteArray("<meta charset=\"iso-8859-1\">caf\xC3\xA9 \xE2\x82\xAC\n"));
         QVERIFY(dialogs.shown.isEmpty());
     }
 
@@ -271,5 +274,7 @@ private slots:
 };
 } // namespace
 
-QObject* newFileCommandsTest() { return new FileCommandsTest; }
+QObject* newFileCommandsTest() {
+    return new FileCommandsTest;
+}
 #include "test_file_commands.moc"

@@ -31,13 +31,21 @@ private slots:
         QTest::addColumn<QString>("document");
         QTest::addColumn<QString>("currentFile");
         QTest::addColumn<QString>("title");
-        QTest::newRow("no argument") << "" << "" << "" << "Tagloom - Untitled*";
-        QTest::newRow("quoted path") << "\"" + file_ + "\"" << "x\r\ny" << file_ << "Tagloom - " + file_;
+        QTest::newRow("no argument") << ""
+                                     << ""
+                                     << ""
+                                     << "Tagloom - Untitled*";
+        QTest::newRow("quoted path") << "\"" + file_ + "\""
+                                     << "x\r\ny" << file_ << "Tagloom - " + file_;
         QTest::newRow("unquoted path") << file_ << "x\r\ny" << file_ << "Tagloom - " + file_;
         // The reader gets the argument minus its first and last characters; the path loses all quotes.
-        QTest::newRow("quote plus trailing text") << "\"" + file_ + "\" b" << "" << file_ + " b"
-                                                   << "Tagloom - " + file_ + " b";
-        QTest::newRow("a lone quote") << "\"" << "" << "" << "Tagloom - Untitled*";
+        QTest::newRow("quote plus trailing text") << "\"" + file_ + "\" b"
+                                                  << "" << file_ + " b"
+                                                  << "Tagloom - " + file_ + " b";
+        QTest::newRow("a lone quote") << "\""
+                                      << ""
+                                      << ""
+                                      << "Tagloom - Untitled*";
         const QString missing = dir_.filePath(QStringLiteral("missing.htm"));
         QTest::newRow("missing file") << missing << "" << missing << "Tagloom - " + missing;
     }
@@ -86,7 +94,9 @@ private slots:
         Form1 form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+        auto name = [](QObject* o) {
+            return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+        };
         QCOMPARE(name(&form), QStringLiteral("Tagloom"));
         QCOMPARE(name(form.box()), QStringLiteral("HTML document"));
         QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form.menuBar());
@@ -172,5 +182,7 @@ private slots:
 };
 } // namespace
 
-QObject* newForm1Test() { return new Form1Test; }
+QObject* newForm1Test() {
+    return new Form1Test;
+}
 #include "test_form1.moc"

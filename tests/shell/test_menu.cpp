@@ -5,9 +5,9 @@
 
 #include <QDesktopServices>
 #include <QMenuBar>
-#include <QUrl>
 #include <QSet>
 #include <QTest>
+#include <QUrl>
 
 namespace {
 class UrlCatcher : public QObject {
@@ -43,7 +43,8 @@ private slots:
         flatten(form.menuBar()->actions(), 1, built);
         QList<Flat> table;
         for (const MenuItem& m : menuTable())
-            table.append({m.level, QString::fromLatin1(m.control), m.caption ? QString::fromLatin1(m.caption) : QString(),
+            table.append({m.level, QString::fromLatin1(m.control),
+                          m.caption ? QString::fromLatin1(m.caption) : QString(),
                           m.shortcut ? QString::fromLatin1(m.shortcut) : QString()});
         QCOMPARE(built.size(), 82);
         for (int i = 0; i < built.size(); ++i) {
@@ -74,7 +75,8 @@ private slots:
             else
                 ++commands;
             if (m.shortcut)
-                shortcuts << QStringLiteral("%1=%2").arg(QString::fromLatin1(m.control), QString::fromLatin1(m.shortcut));
+                shortcuts << QStringLiteral("%1=%2").arg(QString::fromLatin1(m.control),
+                                                         QString::fromLatin1(m.shortcut));
             if (i > 0)
                 QVERIFY(m.level <= items[i - 1].level + 1); // no level is skipped
         }
@@ -82,10 +84,11 @@ private slots:
         QCOMPARE(submenus, 16);
         QCOMPARE(separators, 6);
         QCOMPARE(commands, 60);
-        QCOMPARE(topLevel, (QStringList{"File", "Edit As", "HTML Tagging", "Text", "Phrasing", "Tables", "Forms", "About"}));
-        QCOMPARE(shortcuts, (QStringList{"newz=Ctrl+N", "newhtmlpagezz=Ctrl+D", "openz=Ctrl+O", "savez=Ctrl+S",
-                                         "saveasz=Ctrl+Y", "exitz=Ctrl+F4", "htmlz=Ctrl+H", "normailtxtfilez=Ctrl+R",
-                                         "basicz=Ctrl+W"}));
+        QCOMPARE(topLevel, (QStringList{"File", "Edit As", "HTML Tagging", "Text", "Phrasing", "Tables",
+                                        "Forms", "About"}));
+        QCOMPARE(shortcuts, (QStringList{"newz=Ctrl+N", "newhtmlpagezz=Ctrl+D", "openz=Ctrl+O",
+                                         "savez=Ctrl+S", "saveasz=Ctrl+Y", "exitz=Ctrl+F4", "htmlz=Ctrl+H",
+                                         "normailtxtfilez=Ctrl+R", "basicz=Ctrl+W"}));
     }
 
     void everyShortcutRunsItsCommandFromTheEditArea_data() {
@@ -96,8 +99,10 @@ private slots:
         QTest::newRow("Ctrl+O") << QKeySequence("Ctrl+O") << "Dont you really want to edit other?";
         QTest::newRow("Ctrl+S") << QKeySequence("Ctrl+S") << "Save Your File";
         QTest::newRow("Ctrl+Y") << QKeySequence("Ctrl+Y") << "Save Your File";
-        QTest::newRow("Ctrl+F4") << QKeySequence("Ctrl+F4") << "Are you sure you want to close without saving?";
-        QTest::newRow("Ctrl+W") << QKeySequence("Ctrl+W") << "Do you really want to wrap text with HTML basics?";
+        QTest::newRow("Ctrl+F4") << QKeySequence("Ctrl+F4")
+                                 << "Are you sure you want to close without saving?";
+        QTest::newRow("Ctrl+W") << QKeySequence("Ctrl+W")
+                                << "Do you really want to wrap text with HTML basics?";
         QTest::newRow("Ctrl+H") << QKeySequence("Ctrl+H") << QString();
         QTest::newRow("Ctrl+R") << QKeySequence("Ctrl+R") << QString();
     }
@@ -115,7 +120,8 @@ private slots:
         if (!firstDialog.isEmpty()) {
             QVERIFY(!dialogs.shown.isEmpty());
             QCOMPARE(dialogs.shown.first().text, firstDialog);
-            QCOMPARE(form.box()->Text(), QStringLiteral("<a href=\"x\">y</a>")); // the editor did not take the key
+            QCOMPARE(form.box()->Text(),
+                     QStringLiteral("<a href=\"x\">y</a>")); // the editor did not take the key
         } else {
             QVERIFY(dialogs.shown.isEmpty());
             QCOMPARE(form.fields().Text3, QStringLiteral("<a href=\"x\">y</a>"));
@@ -174,5 +180,7 @@ private slots:
 };
 } // namespace
 
-QObject* newMenuTest() { return new MenuTest; }
+QObject* newMenuTest() {
+    return new MenuTest;
+}
 #include "test_menu.moc"

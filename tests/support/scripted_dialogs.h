@@ -33,9 +33,12 @@ public:
 
     bool askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
     void showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
-    QString prompt(QWidget* owner, const QString& text, const QString& title, const QString& defaultAnswer) override;
-    QString openFileName(QWidget* owner, const QString& caption, const QString& folder, const QString& filter) override;
-    QString saveFileName(QWidget* owner, const QString& caption, const QString& folder, const QString& filter) override;
+    QString prompt(QWidget* owner, const QString& text, const QString& title,
+                   const QString& defaultAnswer) override;
+    QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
+                         const QString& filter) override;
+    QString saveFileName(QWidget* owner, const QString& caption, const QString& folder,
+                         const QString& filter) override;
 
 private:
     std::deque<QVariant> script_;

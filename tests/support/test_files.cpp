@@ -5,7 +5,9 @@
 
 namespace test_files {
 
-QString corpusDir() { return QStringLiteral(TAGLOOM_CORPUS_DIR); }
+QString corpusDir() {
+    return QStringLiteral(TAGLOOM_CORPUS_DIR);
+}
 
 QStringList corpusPages() {
     QStringList pages;
