@@ -118,6 +118,24 @@ private slots:
         QVERIFY(!box.document()->isUndoAvailable());
     }
 
+    void linesEditedAfterALoadArePaintedAgain() {
+        EditArea box;
+        box.resize(300, 200);
+        box.loadText(QStringLiteral("<a>x"));
+        std::vector<std::uint8_t> colours{1, 1, 1, 0};
+        const Colour palette[] = {0, kRoyalBlue};
+        box.setColours(colours, palette);
+        box.grab();
+        box.setSelStart(0);
+        QTest::keyClicks(&box, QStringLiteral("yy"));
+        box.grab();
+        QVERIFY(!paintedColourAt(box, 0).isValid());
+        QVERIFY(!paintedColourAt(box, 1).isValid());
+        QCOMPARE(paintedColourAt(box, 2), QColor(65, 105, 225));
+        QCOMPARE(paintedColourAt(box, 4), QColor(65, 105, 225));
+        QVERIFY(!paintedColourAt(box, 5).isValid());
+    }
+
     void shiftEnterMakesARealLineEnd() {
         EditArea box;
         QTest::keyClicks(&box, QStringLiteral("a"));
