@@ -31,23 +31,28 @@ QString EditArea::Text() const {
 
 void EditArea::setText(const QString& text) {
     QTextCursor cursor(document());
-    cursor.select(QTextCursor::Document);
-    cursor.insertText(text);
-    model_.reset(document()->characterCount());
+    replaceUncoloured([&] {
+        cursor.select(QTextCursor::Document);
+        cursor.insertText(text);
+    });
     cursor.movePosition(QTextCursor::Start);
     setTextCursor(cursor);
 }
 
-void EditArea::loadText(const QString& text) {
-    // A fresh document has no colour, so the painter need not look at its lines; on a big page
-    // that look costs a quarter of the load. Its connection is restored afterwards, after ours.
+void EditArea::replaceUncoloured(const std::function<void()>& replace) {
+    // The whole text is new and has no colour, so the painter need not look at its lines; on a
+    // big page that look costs a quarter of the time. Its connection comes back after ours.
     const char* signal = SIGNAL(contentsChange(int, int, int));
     const char* slot = SLOT(_q_reformatBlocks(int, int, int));
     const bool detached = QObject::disconnect(document(), signal, painter_, slot);
-    setPlainText(text);
+    replace();
     model_.reset(document()->characterCount());
     if (detached)
         QObject::connect(document(), signal, painter_, slot);
+}
+
+void EditArea::loadText(const QString& text) {
+    replaceUncoloured([&] { setPlainText(text); });
 }
 
 int EditArea::blockCrlfStart(int blockNumber) const {

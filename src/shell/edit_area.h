@@ -6,6 +6,7 @@
 #include <QKeySequence>
 #include <QList>
 #include <QPlainTextEdit>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -66,6 +67,7 @@ protected:
 
 private:
     void onContentsChange(int position, int removed, int added);
+    void replaceUncoloured(const std::function<void()>& replace);
     void repaintStaleVisibleBlocks();
     int blockCrlfStart(int blockNumber) const;
 

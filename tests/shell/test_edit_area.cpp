@@ -77,9 +77,14 @@ private slots:
         box.setSelLength(6);
         box.setSelColor(kRoyalBlue);
         QCOMPARE(box.colourAt(5), std::optional<Colour>(kRoyalBlue));
+        box.resize(300, 200);
+        box.grab();
+        QCOMPARE(paintedColourAt(box, 0), QColor(65, 105, 225));
         box.setText(QStringLiteral("<a>\r\nb"));
         for (int i = 0; i < 6; ++i)
             QCOMPARE(box.colourAt(i), std::nullopt);
+        box.grab();
+        QVERIFY(!paintedColourAt(box, 0).isValid());
     }
 
     void coloursStayOnTheirCharactersWhileTyping() {
