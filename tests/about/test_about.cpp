@@ -2,6 +2,7 @@
 #include "about/links.h"
 #include "shell/form1.h"
 #include "support/scripted_dialogs.h"
+#include "support/url_catcher.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -17,14 +18,6 @@
 #include <QUrl>
 
 namespace {
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-
 class AboutTest : public QObject {
     Q_OBJECT
 private slots:

@@ -2,6 +2,7 @@
 #include "shell/form1.h"
 #include "shell/menu_table.h"
 #include "support/scripted_dialogs.h"
+#include "support/url_catcher.h"
 
 #include <QDesktopServices>
 #include <QMenuBar>
@@ -10,14 +11,6 @@
 #include <QUrl>
 
 namespace {
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-
 struct Flat {
     int level;
     QString control, caption, shortcut;
