@@ -1,6 +1,7 @@
 #include "text_encoding.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <QStringEncoder>
 #include <array>
 
@@ -41,8 +42,6 @@ std::optional<QStringConverter::Encoding> builtIn(const QByteArray& encoding) {
         return QStringConverter::Utf16LE;
     if (encoding == kUtf16Be)
         return QStringConverter::Utf16BE;
-    if (encoding == kLatin1)
-        return QStringConverter::Latin1;
     return std::nullopt;
 }
 
@@ -93,25 +92,25 @@ QByteArray canonicalName(const QByteArray& declared) {
 }
 
 std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& encoding) {
-    std::optional<QString> text;
-    if (encoding == kWindows1252) {
+    if (encoding == kWindows1252)
         return decodeWindows1252(bytes);
-    } else if (auto known = builtIn(encoding)) {
-        // A byte-order mark inside the text is content: keep it.
-        QStringDecoder decoder(*known, QStringConverter::Flag::ConvertInitialBom);
+    if (encoding == kLatin1)
+        return QString::fromLatin1(bytes);
+    // A byte-order mark inside the text is content: keep it.
+    const auto flags = QStringConverter::Flag::ConvertInitialBom;
+    std::optional<QString> text;
+    if (auto known = builtIn(encoding)) {
+        QStringDecoder decoder(*known, flags);
         text = decodeWith(decoder, bytes);
+        // Qt's strict UTF-8 decoder already refuses every form that would not come back the same.
+        if (*known == QStringConverter::Utf8)
+            return text;
     } else {
-        QStringDecoder decoder(encoding.constData(), QStringConverter::Flag::ConvertInitialBom);
+        QStringDecoder decoder(encoding.constData(), flags);
         text = decodeWith(decoder, bytes);
     }
-    if (!text)
-        return std::nullopt;
-    // Qt's strict UTF-8 decoder already refuses every form that would not come back the same.
-    if (encoding == kUtf8)
-        return text;
-    // Other converters may accept bytes they cannot give back (overlong or ambiguous forms).
-    const auto again = encodeExact(*text, encoding);
-    if (!again || *again != bytes)
+    // Other converters may accept bytes they cannot give back (an odd last byte, ambiguous forms).
+    if (!text || encodeExact(*text, encoding) != bytes)
         return std::nullopt;
     return text;
 }
@@ -129,32 +128,26 @@ QByteArray encodeUtf16(const QString& text, bool bigEndian) {
 }
 
 std::optional<QByteArray> encodeExact(const QString& text, const QByteArray& encoding) {
-    std::optional<QByteArray> bytes;
     if (encoding == kWindows1252)
         return encodeWindows1252(text);
     if (encoding == kUtf16Le || encoding == kUtf16Be)
         return encodeUtf16(text, encoding == kUtf16Be);
-    if (auto known = builtIn(encoding)) {
-        if (*known == QStringConverter::Latin1) {
-            for (QChar c : text)
-                if (c.unicode() > 0xFF)
-                    return std::nullopt;
-        }
-        QStringEncoder encoder(*known);
-        bytes = encodeWith(encoder, text);
-        if (*known != QStringConverter::Latin1)
-            return bytes;
-    } else {
-        QStringEncoder encoder(encoding.constData());
-        bytes = encodeWith(encoder, text);
+    if (encoding == kLatin1) {
+        if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xFF; }))
+            return std::nullopt;
+        return text.toLatin1();
     }
+    if (encoding == kUtf8) {
+        // Refuses a broken surrogate pair rather than writing a replacement for it.
+        QStringEncoder encoder(QStringConverter::Utf8);
+        return encodeWith(encoder, text);
+    }
+    // Other converters may substitute a character they cannot hold: decoding must give the text back.
+    QStringEncoder encoder(encoding.constData());
+    const auto bytes = encodeWith(encoder, text);
     if (!bytes)
         return std::nullopt;
-    // Converters may substitute a character they cannot hold; decoding must give the text back.
-    QStringDecoder decoder(builtIn(encoding).value_or(QStringConverter::Latin1),
-                           QStringConverter::Flag::ConvertInitialBom);
-    if (!builtIn(encoding))
-        decoder = QStringDecoder(encoding.constData(), QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(encoding.constData(), QStringConverter::Flag::ConvertInitialBom);
     const auto back = decodeWith(decoder, *bytes);
     if (!back || *back != text)
         return std::nullopt;
