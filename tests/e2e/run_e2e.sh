@@ -13,11 +13,12 @@ work=$(mktemp -d)
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
-display=":$((90 + RANDOM % 400))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and tells its number once it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-if ! DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1; then
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=":$(head -n 1 "$work/display" 2>/dev/null)"
+if [ "$display" = ":" ] || ! DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1; then
     echo "SKIP: Xvfb could not start here"; cat "$work/xvfb.log"; exit $skip
 fi
 export DISPLAY=$display QT_QPA_PLATFORM=xcb
@@ -40,17 +41,29 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
 sleep 0.3
 xdotool key ctrl+h
-sleep 1
-import -window root "$work/shot.png"
+# Wait for the colours to reach the screen rather than for a fixed time.
+blue=0
+red=0
+for _ in $(seq 40); do
+    sleep 0.25
+    import -window root "$work/shot.png"
+    histogram=$(convert "$work/shot.png" -format %c histogram:info:-)
+    blue=$(echo "$histogram" | grep -ci "#4169E1" || true)
+    red=$(echo "$histogram" | grep -ci "#FF0000" || true)
+    [ "$blue" -gt 0 ] && [ "$red" -gt 0 ] && break
+done
+echo "screenshot colours: royal blue ${blue}, red ${red}"
+[ "$blue" -gt 0 ] && [ "$red" -gt 0 ] || { echo "the colouring is not on screen"; exit 1; }
+before=$(stat -c %Y.%i "$work/page.html")
 xdotool key ctrl+s
-sleep 1
+# The file is replaced (a new inode) when the save is done.
+for _ in $(seq 40); do
+    sleep 0.25
+    [ "$(stat -c %Y.%i "$work/page.html")" != "$before" ] && break
+done
+[ "$(stat -c %Y.%i "$work/page.html")" != "$before" ] || { echo "the page was not saved"; exit 1; }
 if ! cmp -s "$page" "$work/page.html"; then
     echo "the saved file differs from the page"; cmp "$page" "$work/page.html" || true; exit 1
 fi
-histogram=$(convert "$work/shot.png" -format %c histogram:info:-)
-blue=$(echo "$histogram" | grep -ci "#4169E1" || true)
-red=$(echo "$histogram" | grep -ci "#FF0000" || true)
-echo "screenshot colours: royal blue ${blue}, red ${red}"
-[ "$blue" -gt 0 ] && [ "$red" -gt 0 ] || { echo "the colouring is not on screen"; exit 1; }
 [ -n "${TAGLOOM_E2E_SHOT:-}" ] && cp "$work/shot.png" "$TAGLOOM_E2E_SHOT"
 echo "end-to-end ok"
