@@ -2,6 +2,8 @@
 
 #include "word_tables.h"
 
+#include "shell/memory_advice.h"
+
 #include <QStringView>
 #include <algorithm>
 #include <array>
@@ -54,6 +56,7 @@ LoweredBytes loweredBytes(const QString& text) {
     const qsizetype n = text.size();
     low.size = n;
     low.data.reset(new std::uint8_t[size_t(n) + kPadding]);
+    adviseHugePages(low.data.get(), size_t(n) + kPadding);
     std::memset(low.data.get() + n, 0, kPadding);
     const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
     std::uint8_t* o = low.data.get();
@@ -329,6 +332,8 @@ std::vector<QString> resolvedWords(bool tagTable, const HiddenFields& fields) {
 
 PassResult runHtmlPass(const QString& text, const HiddenFields& fields) {
     PassResult result;
+    result.colours.reserve(size_t(text.size()));
+    adviseHugePages(result.colours.data(), size_t(text.size()));
     result.colours.assign(size_t(text.size()), Plain);
     std::uint8_t* colours = result.colours.data();
     auto paint = [colours](std::uint8_t colour, qsizetype start, qsizetype length) {

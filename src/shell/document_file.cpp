@@ -1,5 +1,6 @@
 #include "document_file.h"
 
+#include "memory_advice.h"
 #include "text_encoding.h"
 
 #include <QDir>
@@ -285,6 +286,7 @@ QString decode(const QByteArray& bytes, DocumentFormat* format) {
     // No encoding gives more characters than bytes, and a line end grows by one at most. Pages
     // of the reservation that are never written cost no memory.
     text.reserve(bytes.size() * 2 + 2);
+    adviseHugePages(text.data(), size_t(bytes.size()) * 4 + 4);
     auto attempt = [&](QByteArrayView body, const QByteArray& encoding, bool byteOrderMark) {
         text.resize(0);
         LineEnds lines(&text);
