@@ -7,6 +7,9 @@ set -euo pipefail
 tagloom=$1
 page=$2
 skip=77
+# ImageMagick's own convert, even where another program of that name comes first on PATH.
+convert=/usr/bin/convert
+[ -x "$convert" ] || convert=convert
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null || {
     echo "SKIP: Xvfb, xdotool or ImageMagick is missing (scripts/deps.sh test installs them)"; exit $skip; }
 work=$(mktemp -d)
@@ -47,7 +50,7 @@ red=0
 for _ in $(seq 40); do
     sleep 0.25
     import -window root "$work/shot.png"
-    histogram=$(convert "$work/shot.png" -format %c histogram:info:-)
+    histogram=$("$convert" "$work/shot.png" -format %c histogram:info:-)
     blue=$(echo "$histogram" | grep -ci "#4169E1" || true)
     red=$(echo "$histogram" | grep -ci "#FF0000" || true)
     [ "$blue" -gt 0 ] && [ "$red" -gt 0 ] && break
