@@ -5,8 +5,9 @@
 
 QObject* newHtmlPassTest();
 QObject* newColouringCommandsTest();
+QObject* newColourToolTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    TAGLOOM_RUN_TESTS(newHtmlPassTest(), newColouringCommandsTest())
+    TAGLOOM_RUN_TESTS(newHtmlPassTest(), newColouringCommandsTest(), newColourToolTest())
 }

@@ -1,0 +1,85 @@
+#include "colouring/html_pass.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// Runs the built tagloom-colour on a file and returns its standard output.
+QByteArray runTool(const QStringList& arguments, int* exitCode = nullptr) {
+    QProcess tool;
+    tool.start(QStringLiteral(TAGLOOM_COLOUR_TOOL), arguments);
+    tool.waitForFinished(60000);
+    if (exitCode)
+        *exitCode = tool.exitCode();
+    return tool.readAllStandardOutput();
+}
+
+QString writeTemp(QTemporaryDir& dir, const QByteArray& bytes) {
+    const QString path = dir.filePath(QStringLiteral("page.html"));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+const QByteArray kBlue = "\x1b[38;2;65;105;225m";
+const QByteArray kRed = "\x1b[38;2;255;0;0m";
+const QByteArray kReset = "\x1b[0m";
+
+class ColourToolTest : public QObject {
+    Q_OBJECT
+private slots:
+    void ansiOutputColoursEachRunAndResetsBeforePlainText() {
+        QTemporaryDir dir;
+        const QString path = writeTemp(dir, "<a href=\"x\">Home</a>\n");
+        const QByteArray expected = kBlue + "<a" + kReset + " " + kBlue + "href=\"" + kRed + "x" + kBlue + "\">" + kReset +
+                                    "Home" + kBlue + "</a>" + kReset;
+        QCOMPARE(runTool({path}), expected);
+    }
+
+    void runsListEveryColouredRunAndTheSelection() {
+        QTemporaryDir dir;
+        const QString path = writeTemp(dir, "<b>x</b>\r\n<i>y</i>");
+        QCOMPARE(runTool({QStringLiteral("--runs"), path}),
+                 QByteArray("0 3 4169E1\n4 4 4169E1\n10 3 4169E1\n14 4 4169E1\nselection 0 0\n"));
+    }
+
+    void runsAgreeWithTheEngineOnARealPage() {
+        const QString page = QStringLiteral(TAGLOOM_CORPUS_DIR) + QStringLiteral("/d-oldstyle-rasmol.html");
+        if (!QFile::exists(page))
+            QSKIP("corpus not present");
+        const QList<QByteArray> lines = runTool({QStringLiteral("--runs"), page}).split('\n');
+        QFile f(page);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        // The page is ASCII with LF line ends: the document text is the bytes with CR LF.
+        QString text = QString::fromLatin1(f.readAll());
+        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        text.chop(2);
+        const PassResult pass = runHtmlPass(text, HiddenFields{});
+        std::vector<std::uint8_t> fromTool(size_t(text.size()), Plain);
+        const QHash<QByteArray, std::uint8_t> byHex{{"FF0000", Value}, {"4169E1", TagWord}, {"696969", CommentWord}};
+        for (const QByteArray& line : lines) {
+            const QList<QByteArray> f = line.split(' ');
+            if (f.size() != 3 || f[0] == "selection")
+                continue;
+            const std::uint8_t colour = byHex.value(f[2], Declaration); // the system grey resolves per style
+            for (int i = f[0].toInt(); i < f[0].toInt() + f[1].toInt(); ++i)
+                fromTool[size_t(i)] = colour;
+        }
+        QVERIFY(fromTool == pass.colours);
+        QCOMPARE(lines.at(lines.size() - 2),
+                 QByteArray("selection ") + QByteArray::number(pass.selection.start) + ' ' +
+                     QByteArray::number(pass.selection.length));
+    }
+
+    void aMissingFileIsAnError() {
+        int code = 0;
+        QVERIFY(runTool({QStringLiteral("/nonexistent/page.html")}, &code).isEmpty());
+        QCOMPARE(code, 1);
+    }
+};
+} // namespace
+
+QObject* newColourToolTest() { return new ColourToolTest; }
+#include "test_colour_tool.moc"
