@@ -1,10 +1,8 @@
 #include "qt_dialogs.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -20,8 +18,9 @@ QMessageBox::Icon toQt(Dialogs::Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+// A box without a title of its own shows the program's.
 QString titleOrApplication(const QString& title) {
-    return title.isEmpty() ? QApplication::applicationDisplayName() : title;
+    return title.isEmpty() ? QStringLiteral("Tagloom") : title;
 }
 } // namespace
 
@@ -46,7 +45,6 @@ QString QtDialogs::prompt(QWidget* owner, const QString& text, const QString& ti
     dialog.setTextValue(defaultAnswer);
     dialog.setInputMode(QInputDialog::TextInput);
     // The longest prompt is 87 characters: let it wrap rather than stretch the dialog.
-    dialog.setOption(QInputDialog::UsePlainTextEditForTextInput, false);
     if (auto* label = dialog.findChild<QLabel*>())
         label->setWordWrap(true);
     if (dialog.exec() != QDialog::Accepted)
