@@ -9,9 +9,10 @@ QObject* newDocumentFileTest();
 QObject* newMenuTest();
 QObject* newForm1Test();
 QObject* newFileCommandsTest();
+QObject* newQtDialogsTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newDocumentFileTest(), newMenuTest(),
-                      newForm1Test(), newFileCommandsTest())
+                      newForm1Test(), newFileCommandsTest(), newQtDialogsTest())
 }
