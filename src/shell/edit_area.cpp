@@ -118,9 +118,12 @@ void EditArea::setSelText(const QString& text) {
 }
 
 void EditArea::setSelColor(Colour colour) {
-    const QTextCursor cursor = textCursor();
-    model_.fill(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart(),
-                model_.indexFor(colour));
+    colourRange(SelStart(), SelLength(), colour);
+}
+
+void EditArea::colourRange(int start, int length, Colour colour) {
+    const int from = docFromCrlf(start);
+    model_.fill(from, docFromCrlf(start + length) - from, model_.indexFor(colour));
     viewport()->update();
 }
 

@@ -43,6 +43,8 @@ public:
     void setSelText(const QString& text);
     /// Colours the selected characters.
     void setSelColor(Colour colour);
+    /// Colours a range of the CR LF text without touching the selection.
+    void colourRange(int start, int length, Colour colour);
     void SetFocus();
 
     /// Colour of the character at a CR LF text position; nullopt for the default colour.
@@ -52,7 +54,6 @@ public:
     void setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette);
     /// Drops every colour without touching the text.
     void clearColours();
-    ColourModel& colourModel() { return model_; }
 
     /// Key sequences that belong to the menu: the editor must not take them for itself.
     void setReservedShortcuts(QList<QKeySequence> keys) { reserved_ = std::move(keys); }

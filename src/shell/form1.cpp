@@ -325,16 +325,9 @@ void Form1::htmlz_Click() {
 }
 
 void Form1::Highlight(EditArea& tRich, const QString& tWord, Colour tColor) {
-    const auto found = wordOccurrences(tRich.Text(), tWord);
-    if (found.empty())
-        return;
-    auto& model = tRich.colourModel();
-    const auto index = model.indexFor(tColor);
-    for (auto [start, length] : found) {
-        const int from = tRich.docFromCrlf(start);
-        model.fill(from, tRich.docFromCrlf(start + length) - from, index);
-    }
-    tRich.viewport()->update();
+    // The selection is never moved, so there is nothing to restore.
+    for (auto [start, length] : wordOccurrences(tRich.Text(), tWord))
+        tRich.colourRange(start, length, tColor);
 }
 
 namespace {
