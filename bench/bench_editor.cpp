@@ -1,13 +1,16 @@
 // Benchmarks of the editor on real pages. Not a test: it prints figures, it judges nothing.
 //
-//   bench_editor startup FILE [--colour]  start to first painted window, peak memory
-//   bench_editor colour FILE...           colouring engine, Ctrl+H in the window, typing
-//   bench_editor files FILE               open and save through the document reader and writer
+//   bench_editor startup PAGE [--colour]  start to first painted window, peak memory
+//   bench_editor colour [PAGE...]         colouring engine, Ctrl+H in the window, typing
+//   bench_editor files PAGE               open and save through the document reader and writer
+//
+// A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
+// the source tree). Without pages, colour takes the corpus's a, b and c pages.
 #include "../tests/colouring/reference_pass.h"
+#include "app/main_window.h"
 #include "colouring/html_pass.h"
-#include "shell/document_file.h"
-#include "shell/edit_area.h"
-#include "shell/form1.h"
+#include "document/document_file.h"
+#include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 
 #include <QApplication>
@@ -17,6 +20,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <sys/resource.h>
 
@@ -41,25 +45,25 @@ double medianMs(int runs, const std::function<void()>& work) {
     return times[times.size() / 2];
 }
 
-void showActive(Form1& form) {
+void showActive(MainWindow& form) {
     form.show();
     if (!QTest::qWaitForWindowActive(&form))
         std::fputs("warning: the window did not become active; shortcuts may not fire\n", stderr);
-    form.box()->setFocus();
+    form.editArea()->setFocus();
 }
 
 // Presses a key in the edit area and waits for the repaint it causes.
-void keyAndRepaint(Form1& form, const QKeySequence& key) {
-    QTest::keySequence(form.box(), key);
-    form.box()->viewport()->repaint();
+void keyAndRepaint(MainWindow& form, const QKeySequence& key) {
+    QTest::keySequence(form.editArea(), key);
+    form.editArea()->viewport()->repaint();
 }
 
 int startup(const QString& path, bool colour) {
     ScriptedDialogs dialogs;
-    Form1 form(dialogs);
-    form.Form_Load(path);
+    MainWindow form(dialogs);
+    form.openStartupArgument(path);
     showActive(form);
-    form.box()->viewport()->repaint();
+    form.editArea()->viewport()->repaint();
     const double firstPaint = double(sinceStart.nsecsElapsed()) / 1e6;
     double coloured = 0;
     if (colour) {
@@ -67,7 +71,7 @@ int startup(const QString& path, bool colour) {
         t.start();
         keyAndRepaint(form, QKeySequence(QStringLiteral("Ctrl+H")));
         coloured = double(t.nsecsElapsed()) / 1e6;
-        if (!form.box()->colourAt(1).has_value() && !form.box()->colourAt(0).has_value())
+        if (!form.editArea()->colourAt(1).has_value() && !form.editArea()->colourAt(0).has_value())
             std::fputs("warning: Ctrl+H coloured nothing at the start of the page\n", stderr);
     }
     const double size = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
@@ -84,17 +88,17 @@ int colourTable(const QStringList& paths) {
     for (const QString& path : paths) {
         const ReadResult file = document_file::read(path);
         const double mb = double(QFileInfo(path).size()) / 1e6;
-        const double engine = medianMs(7, [&] { (void)runHtmlPass(file.text, HiddenFields{}); });
+        const double engine = medianMs(7, [&] { (void)runHtmlPass(file.text); });
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->loadText(file.text);
+        MainWindow form(dialogs);
+        form.editArea()->loadText(file.text);
         showActive(form);
-        form.box()->viewport()->repaint();
+        form.editArea()->viewport()->repaint();
         const double ctrlH =
             medianMs(5, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("Ctrl+H"))); });
         const double literal = medianMs(1, [&] {
             ReferenceBox box{file.text, {}, 0, 0};
-            box.htmlPass(HiddenFields{});
+            box.htmlPass();
         });
         std::printf("%-40s %10.0f %12.1f %14.0f %11.0fx\n", qPrintable(QFileInfo(path).fileName()),
                     mb / (engine / 1000), ctrlH, literal, literal / ctrlH);
@@ -104,17 +108,17 @@ int colourTable(const QStringList& paths) {
 
 void typingIn(const QString& label, const QString& text) {
     ScriptedDialogs dialogs;
-    Form1 form(dialogs);
-    form.box()->loadText(text);
+    MainWindow form(dialogs);
+    form.editArea()->loadText(text);
     showActive(form);
-    form.htmlz_Click();
-    form.box()->viewport()->repaint();
+    form.colourAsHtml();
+    form.editArea()->viewport()->repaint();
     const int n = int(text.size());
     std::printf("%-30s", qPrintable(label));
     for (auto [where, pos] : {std::pair{"start", 0}, std::pair{"middle", n / 2}, std::pair{"end", n}}) {
-        form.box()->setSelStart(pos);
-        form.box()->ensureCursorVisible();
-        form.box()->viewport()->repaint();
+        form.editArea()->setCaretPosition(pos);
+        form.editArea()->ensureCursorVisible();
+        form.editArea()->viewport()->repaint();
         const double ms = medianMs(21, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); });
         std::printf("  %s %6.2f ms", where, ms);
     }
@@ -127,20 +131,39 @@ int files(const QString& path) {
     QFile::copy(path, copy);
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     ScriptedDialogs dialogs;
-    Form1 form(dialogs);
+    MainWindow form(dialogs);
     const double open = medianMs(7, [&] {
         dialogs.answer(copy);
-        form.box()->loadText(QString());
-        form.openz_Click();
+        form.editArea()->loadText(QString());
+        form.openFile();
     });
-    const double save = medianMs(7, [&] { form.savez_Click(); });
+    const double save = medianMs(7, [&] { form.save(); });
     ReadResult file;
     const double read = medianMs(7, [&] { file = document_file::read(copy); });
-    const double load = medianMs(7, [&] { form.box()->loadText(file.text); });
+    const double load = medianMs(7, [&] { form.editArea()->loadText(file.text); });
     std::printf("  of which: read and decode %7.1f ms, into the edit area %7.1f ms\n", read, load);
     std::printf("%-40s open %7.1f ms   save %7.1f ms (median of 7)\n", qPrintable(QFileInfo(path).fileName()),
                 open, save);
     return 0;
+}
+
+QString corpusDir() {
+    const QString set = qEnvironmentVariable("TAGLOOM_CORPUS");
+    return set.isEmpty() ? QStringLiteral(TAGLOOM_SOURCE_DIR "/../shared/corpus") : set;
+}
+
+// The page's path; exits with a message when neither the path nor the corpus page exists.
+QString resolvePage(const QString& page) {
+    if (QFileInfo(page).isFile())
+        return page;
+    const QString inCorpus = corpusDir() + QLatin1Char('/') + page;
+    if (QFileInfo(inCorpus).isFile())
+        return inCorpus;
+    std::fprintf(stderr,
+                 "bench_editor: page not found: %s\n(neither a file nor a page of %s; set TAGLOOM_CORPUS to "
+                 "the folder of real pages)\n",
+                 qPrintable(page), qPrintable(corpusDir()));
+    std::exit(2);
 }
 } // namespace
 
@@ -149,7 +172,13 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments().mid(1);
+    QStringList args = QApplication::arguments().mid(1);
+    if (args.size() == 1 && args[0] == QStringLiteral("colour"))
+        args << QStringLiteral("a-100k-python-tutorial-classes.html") << QStringLiteral("b-870k-bashref.html")
+             << QStringLiteral("c-5.9m-nodejs-api-all.html");
+    for (int i = 1; i < args.size(); ++i)
+        if (!args[i].startsWith(QStringLiteral("--")))
+            args[i] = resolvePage(args[i]);
     if (args.size() >= 2 && args[0] == QStringLiteral("startup"))
         return startup(args[1], args.contains(QStringLiteral("--colour")));
     if (args.size() >= 2 && args[0] == QStringLiteral("colour")) {

@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tool="$root/build-release/src/tagloom-colour"
-corpus="${CORPUS:-$root/../shared/corpus}"
+corpus="${TAGLOOM_CORPUS:-$root/../shared/corpus}"
 [ -x "$tool" ] || { echo "build first: cmake --build $root/build-release" >&2; exit 1; }
 need=()
 command -v hyperfine >/dev/null || need+=(hyperfine)
@@ -19,6 +19,7 @@ fi
 bat=$(command -v batcat || command -v bat)
 export QT_QPA_PLATFORM=offscreen
 for page in "${@:-$corpus/c-5.9m-nodejs-api-all.html}"; do
+    [ -f "$page" ] || { echo "page not found: $page (set TAGLOOM_CORPUS to the folder of real pages)" >&2; exit 2; }
     json=$(mktemp)
     hyperfine --warmup 1 --runs "${RUNS:-5}" --export-json "$json" -N \
         -n tagloom-colour "$tool $page" \

@@ -1,6 +1,6 @@
-#include "shell/command_line.h"
-#include "shell/form1.h"
-#include "shell/qt_dialogs.h"
+#include "app/command_line.h"
+#include "app/main_window.h"
+#include "dialogs/qt_dialogs.h"
 
 #include <QApplication>
 
@@ -13,9 +13,9 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtDialogs dialogs;
-    Form1 form(dialogs);
-    QApplication::setWindowIcon(form.windowIcon());
-    form.Form_Load(command_line::currentArgumentText());
-    form.show();
+    MainWindow window(dialogs);
+    QApplication::setWindowIcon(window.windowIcon());
+    window.openStartupArgument(command_line::currentArgumentText());
+    window.show();
     return QApplication::exec();
 }

@@ -2,28 +2,18 @@
 
 #include "word_tables.h"
 
-#include "shell/memory_advice.h"
+#include "base/markup.h"
+#include "base/memory_advice.h"
 
 #include <QStringView>
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <unordered_map>
 
 namespace {
-
-QString resolve(const TableWord& word, const HiddenFields& fields) {
-    switch (word.source) {
-    case WordSource::Text1:
-        return fields.Text1;
-    case WordSource::Text2:
-        return fields.Text2;
-    case WordSource::Literal:
-        break;
-    }
-    return QString::fromLatin1(word.text);
-}
 
 QString lowered(const QString& text) {
     QString out(text.size(), Qt::Uninitialized);
@@ -318,19 +308,15 @@ DelimitedScan scanDelimited(const QString& text, const QString& open, const QStr
                     [&](bool opening, qsizetype from) { return view.indexOf(opening ? open : close, from); });
 }
 
-std::vector<QString> resolvedWords(bool tagTable, const HiddenFields& fields) {
+std::vector<QString> tableWords(bool tagTable) {
     std::vector<QString> words;
-    if (tagTable) {
-        for (const TableWord& w : kTagWords)
-            words.push_back(resolve(w, fields));
-    } else {
-        for (const TableWord& w : kCommentWords)
-            words.push_back(resolve(w, fields));
-    }
+    for (const char* w :
+         tagTable ? std::span<const char* const>(kTagWords) : std::span<const char* const>(kCommentWords))
+        words.push_back(QString::fromLatin1(w));
     return words;
 }
 
-PassResult runHtmlPass(const QString& text, const HiddenFields& fields) {
+PassResult runHtmlPass(const QString& text) {
     PassResult result;
     result.colours.reserve(size_t(text.size()));
     adviseHugePages(result.colours.data(), size_t(text.size()));
@@ -341,11 +327,12 @@ PassResult runHtmlPass(const QString& text, const HiddenFields& fields) {
     };
 
     const LoweredBytes low = loweredBytes(text);
-    const DelimitedScan values =
-        scanDelimitedBytes(text, low, fields.Text2, fields.Text4 + QStringLiteral(">"));
+    const DelimitedScan values = scanDelimitedBytes(text, low, QString::fromLatin1(markup::kValueOpen),
+                                                    QString::fromLatin1(markup::kValueEnd));
     for (auto [start, length] : values.ranges)
         paint(Value, start, length);
-    const DelimitedScan declarations = scanDelimitedBytes(text, low, fields.Text8, fields.Text9);
+    const DelimitedScan declarations = scanDelimitedBytes(
+        text, low, QString::fromLatin1(markup::kDeclarationOpen), QString::fromLatin1(markup::kTagClose));
     for (auto [start, length] : declarations.ranges)
         paint(Declaration, start, length);
     if (declarations.movedSelection)
@@ -355,7 +342,7 @@ PassResult runHtmlPass(const QString& text, const HiddenFields& fields) {
 
     // Tag words (group 0) are painted as found; comment words (group 1) override them, so they
     // are painted only after the sweep.
-    const WordMatcher words({resolvedWords(true, fields), resolvedWords(false, fields)});
+    const WordMatcher words({tableWords(true), tableWords(false)});
     const QString lowText = words.needsLoweredText() ? lowered(text) : QString();
     std::vector<std::pair<qsizetype, qsizetype>> commentRanges;
     words.match(low, lowText, [&](int group, qsizetype start, qsizetype length) {

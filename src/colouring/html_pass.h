@@ -1,7 +1,6 @@
 #pragma once
 
-#include "shell/colour.h"
-#include "shell/hidden_fields.h"
+#include "colour.h"
 
 #include <QString>
 #include <cstdint>
@@ -48,7 +47,7 @@ DelimitedScan scanDelimited(const QString& text, const QString& open, const QStr
 
 /// The whole colouring pass on @p text (CR LF line ends): values, declarations, tag words, then
 /// comment words, each later step overriding the earlier ones. Works on the text alone.
-PassResult runHtmlPass(const QString& text, const HiddenFields& fields);
+PassResult runHtmlPass(const QString& text);
 
-/// The words of a table as the pass uses them, hidden fields resolved.
-std::vector<QString> resolvedWords(bool tagTable, const HiddenFields& fields);
+/// The words of the tag table (or of the comment table), in the order the pass applies them.
+std::vector<QString> tableWords(bool tagTable);

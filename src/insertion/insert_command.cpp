@@ -1,7 +1,7 @@
 #include "insert_command.h"
 
-#include "shell/dialogs.h"
-#include "shell/edit_area.h"
+#include "dialogs/dialogs.h"
+#include "editor/edit_area.h"
 
 #include <algorithm>
 
@@ -14,29 +14,13 @@ bool uses(const std::vector<Piece>& pieces, auto kind) {
 }
 } // namespace
 
-QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers,
-                       const HiddenFields& fields, const QString& selected, const QString& wholeText) {
+QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers, const QString& selected,
+                       const QString& wholeText) {
     QString out;
     for (const Piece& piece : pieces) {
         std::visit(Overloaded{
                        [&](const Lit& lit) { out += QString::fromUtf8(lit.text); },
                        [&](const Answer& a) { out += answers.value(a.index); },
-                       [&](Field f) {
-                           switch (f) {
-                           case Field::Text1:
-                               out += fields.Text1;
-                               break;
-                           case Field::Text2:
-                               out += fields.Text2;
-                               break;
-                           case Field::Text4:
-                               out += fields.Text4;
-                               break;
-                           case Field::Text5:
-                               out += fields.Text5;
-                               break;
-                           }
-                       },
                        [&](Selected) { out += selected; },
                        [&](WholeText) { out += wholeText; },
                        [&](CrLf) { out += QStringLiteral("\r\n"); },
@@ -54,19 +38,17 @@ QStringList askPrompts(const InsertCommand& command, Dialogs& dialogs, QWidget* 
     return answers;
 }
 
-void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& box,
-                      const HiddenFields& fields) {
+void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea) {
     const QStringList answers = askPrompts(command, dialogs, owner);
-    const QString selected = uses(command.pieces, Selected{}) ? box.SelText() : QString();
-    box.setSelText(expandTemplate(command.pieces, answers, fields, selected, QString()));
+    const QString selected = uses(command.pieces, Selected{}) ? editArea.selectedText() : QString();
+    editArea.replaceSelection(expandTemplate(command.pieces, answers, selected, QString()));
 }
 
-void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& box,
-                     const HiddenFields& fields) {
+void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea) {
     const QStringList answers = askPrompts(command, dialogs, owner);
     // Read only after the prompts have been answered.
-    const QString whole = uses(command.pieces, WholeText{}) ? box.Text() : QString();
-    box.setText(expandTemplate(command.pieces, answers, fields, QString(), whole));
+    const QString whole = uses(command.pieces, WholeText{}) ? editArea.text() : QString();
+    editArea.setText(expandTemplate(command.pieces, answers, QString(), whole));
 }
 
 std::span<const InsertCommand* const> insertCommands() {
@@ -81,9 +63,9 @@ std::span<const InsertCommand* const> insertCommands() {
     return all;
 }
 
-const InsertCommand* findInsertCommand(std::string_view control) {
+const InsertCommand* findInsertCommand(std::string_view id) {
     for (const InsertCommand* c : insertCommands())
-        if (control == c->control)
+        if (id == c->id)
             return c;
     return nullptr;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/hidden_fields.h"
+#include "base/markup.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,38 +27,41 @@ struct Lit {
 struct Answer {
     int index; ///< 0 for the first prompt's answer
 };
-enum class Field { Text1, Text2, Text4, Text5 };
 struct Selected {};  ///< the text selected when the command runs
 struct WholeText {}; ///< the whole document, read after the prompts
 struct CrLf {};
-using Piece = std::variant<Lit, Answer, Field, Selected, WholeText, CrLf>;
+using Piece = std::variant<Lit, Answer, Selected, WholeText, CrLf>;
 
-/// A menu command that asks its prompts and puts the text built from its pieces in place of the
+// The markup pieces nearly every command uses.
+inline constexpr Lit Quote{markup::kQuote};
+inline constexpr Lit ValueOpen{markup::kValueOpen};
+inline constexpr Lit ValueEnd{markup::kValueEnd};
+
+/// A command that asks its prompts and puts the text built from its pieces in place of the
 /// selection (or, for the page templates, of the whole document).
 struct InsertCommand {
-    const char* control;
+    const char* id;
     std::vector<Prompt> prompts;
     std::vector<Piece> pieces;
 };
 
 /// Builds a command's text in one pass: an answer that looks like a piece is never expanded.
-QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers,
-                       const HiddenFields& fields, const QString& selected, const QString& wholeText);
+QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers, const QString& selected,
+                       const QString& wholeText);
 
 /// Asks every prompt in order; a cancelled prompt gives an empty answer and the rest still run.
 QStringList askPrompts(const InsertCommand& command, Dialogs& dialogs, QWidget* owner);
 
-/// Runs a selection command: prompts, then the built text replaces the selection of @p box.
-void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& box,
-                      const HiddenFields& fields);
+/// Runs a selection command: prompts, then the built text replaces the selection of @p editArea.
+void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea);
 
 /// Runs a page template: prompts, then the built text replaces the whole document (one undo step).
-void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& box,
-                     const HiddenFields& fields);
+void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea);
 
-/// Every selection command of the menus, and the page templates.
+/// Every insertion command, the page templates included.
 std::span<const InsertCommand* const> insertCommands();
-const InsertCommand* findInsertCommand(std::string_view control);
+/// The command with this id, or nullptr.
+const InsertCommand* findInsertCommand(std::string_view id);
 
 // The command families, one file each.
 std::span<const InsertCommand> textCommands();

@@ -5,24 +5,20 @@ const Prompt kListItem{"Insert text to list", "Add Bullited List", "Listed text"
 
 // clang-format off
 const std::vector<InsertCommand> kText{
-    {"boldzz", {}, {Lit{"<b>"}, Selected{}, Lit{"</b>"}}},
-    {"italiczz", {}, {Lit{"<i>"}, Selected{}, Lit{"</i>"}}},
-    {"underlinezz", {}, {Lit{"<u>"}, Selected{}, Lit{"</u>"}}},
-    {"strikez", {}, {Lit{"<s>"}, Selected{}, Lit{"</s>"}}},
-    {"citationz", {}, {Lit{"<cite>"}, Selected{}, Lit{"</cite>"}}},
-    {"codez", {}, {Lit{"<code>"}, Selected{}, Lit{"</code>"}}},
-    {"leftz", {}, {Lit{"<p align=left>"}, Selected{}, Lit{"</p>"}}},
-    {"centerzz", {}, {Lit{"<p align=center>"}, Selected{}, Lit{"</p>"}}},
-    {"rigth", {}, {Lit{"<p align=right>"}, Selected{}, Lit{"</p>"}}},
-    {"opencreate", {}, {Lit{"<ol>"}}},
-    {"addtexttolitz", {kListItem}, {Lit{"<li>"}, Answer{0}, Lit{"</li>"}}},
-    {"closrlistwithnumbersz", {}, {Lit{"</ol>"}}},
-    {"opencreatelistzxa", {}, {Lit{"<ul>"}}},
-    {"adddtextlistzz", {kListItem}, {Lit{"<li>"}, Answer{0}, Lit{"</li>"}}},
-    {"closelistzzz", {}, {Lit{"</ul>"}}},
-    {"break2z", {}, {Lit{"<br>"}, CrLf{}}},
-    {"paragraph2z", {}, {Lit{"<p>"}, CrLf{}, CrLf{}, Lit{"</p>"}, CrLf{}}},
-    {"blockquote2z", {}, {Lit{"<blockquote>"}, CrLf{}, CrLf{}, Lit{"</blockquote>"}, CrLf{}}},
+    {"wrap-bold", {}, {Lit{"<b>"}, Selected{}, Lit{"</b>"}}},
+    {"wrap-italic", {}, {Lit{"<i>"}, Selected{}, Lit{"</i>"}}},
+    {"wrap-underline", {}, {Lit{"<u>"}, Selected{}, Lit{"</u>"}}},
+    {"wrap-strike", {}, {Lit{"<s>"}, Selected{}, Lit{"</s>"}}},
+    {"wrap-citation", {}, {Lit{"<cite>"}, Selected{}, Lit{"</cite>"}}},
+    {"wrap-code", {}, {Lit{"<code>"}, Selected{}, Lit{"</code>"}}},
+    {"align-left", {}, {Lit{"<p align=left>"}, Selected{}, Lit{"</p>"}}},
+    {"align-center", {}, {Lit{"<p align=center>"}, Selected{}, Lit{"</p>"}}},
+    {"align-right", {}, {Lit{"<p align=right>"}, Selected{}, Lit{"</p>"}}},
+    {"numbered-list-open", {}, {Lit{"<ol>"}}},
+    {"list-item", {kListItem}, {Lit{"<li>"}, Answer{0}, Lit{"</li>"}}},
+    {"numbered-list-close", {}, {Lit{"</ol>"}}},
+    {"bullet-list-open", {}, {Lit{"<ul>"}}},
+    {"bullet-list-close", {}, {Lit{"</ul>"}}},
 };
 // clang-format on
 } // namespace

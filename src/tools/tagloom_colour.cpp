@@ -1,7 +1,7 @@
 // tagloom-colour: colours an HTML file as the editor's "HTML File" command does and writes it to
 // standard output with 24-bit ANSI colours, or (--runs) as one line per coloured run.
 #include "colouring/html_pass.h"
-#include "shell/document_file.h"
+#include "document/document_file.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "tagloom-colour: %s\n", qPrintable(file.error.description));
         return 1;
     }
-    const PassResult pass = runHtmlPass(file.text, HiddenFields{});
+    const PassResult pass = runHtmlPass(file.text);
     const QPalette palette = QGuiApplication::palette();
     QByteArray escapes[std::size(kPassPalette)];
     QByteArray hex[std::size(kPassPalette)];

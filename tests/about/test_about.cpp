@@ -1,6 +1,6 @@
-#include "about/form2.h"
+#include "about/about_window.h"
 #include "about/links.h"
-#include "shell/form1.h"
+#include "app/main_window.h"
 #include "support/scripted_dialogs.h"
 #include "support/url_catcher.h"
 
@@ -23,36 +23,36 @@ class AboutTest : public QObject {
 private slots:
     void aboutTwiceLeavesOneWindow() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.abouttgl_Click();
-        Form2* first = form.aboutWindow();
+        MainWindow form(dialogs);
+        form.showAbout();
+        AboutWindow* first = form.aboutWindow();
         QVERIFY(first && first->isVisible());
-        form.abouttgl_Click();
+        form.showAbout();
         QCOMPARE(form.aboutWindow(), first);
         int windows = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
-            windows += qobject_cast<Form2*>(w) != nullptr;
+            windows += qobject_cast<AboutWindow*>(w) != nullptr;
         QCOMPARE(windows, 1);
     }
 
     void closeThenAboutGivesAFreshWindow() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.abouttgl_Click();
-        QPointer<Form2> first = form.aboutWindow();
-        first->Text2->setText(QStringLiteral("changed"));
-        QTest::mouseClick(first->Command1, Qt::LeftButton);
+        MainWindow form(dialogs);
+        form.showAbout();
+        QPointer<AboutWindow> first = form.aboutWindow();
+        first->versionField->setText(QStringLiteral("changed"));
+        QTest::mouseClick(first->closeButton, Qt::LeftButton);
         QTRY_VERIFY(first.isNull()); // closed and destroyed
-        form.abouttgl_Click();
-        QCOMPARE(form.aboutWindow()->Text2->text(), QStringLiteral("3.0.0"));
+        form.showAbout();
+        QCOMPARE(form.aboutWindow()->versionField->text(), QStringLiteral("3.0.0"));
         // The close box destroys it too.
-        QPointer<Form2> second = form.aboutWindow();
+        QPointer<AboutWindow> second = form.aboutWindow();
         second->close();
         QTRY_VERIFY(second.isNull());
     }
 
     void theWindowIsAFixedToolWindowWithItsDesignContents() {
-        Form2 about;
+        AboutWindow about;
         const Qt::WindowFlags flags = about.windowFlags();
         QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
         QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
@@ -62,45 +62,46 @@ private slots:
         QCOMPARE(about.minimumSize(), QSize(side, side));
         QCOMPARE(about.maximumSize(), QSize(side, side));
         QCOMPARE(about.windowTitle(), QStringLiteral("About Tagloom"));
-        QCOMPARE(about.Label1->text(), QStringLiteral("Tagloom"));
-        QCOMPARE(about.Label1->font().family(), QStringLiteral("Tahoma"));
-        QCOMPARE(about.Label1->font().pointSize(), 18);
-        QVERIFY(about.Label1->font().bold());
-        QCOMPARE(about.Frame1->title(), QStringLiteral("Version"));
-        QCOMPARE(about.Frame2->title(), QStringLiteral("Webpage"));
-        QCOMPARE(about.Frame3->title(), QStringLiteral("About"));
-        QCOMPARE(about.Command1->text(), QStringLiteral("Close"));
-        QCOMPARE(about.Text1->text(), QString::fromUtf8(links::kWebSite));
-        QCOMPARE(about.Text1->font().family(), QStringLiteral("Verdana"));
-        QCOMPARE(about.Text1->font().pointSizeF(), 8.25);
-        QVERIFY(about.Text1->isReadOnly() && about.Text2->isReadOnly() && about.Text3->isReadOnly());
-        QCOMPARE(about.Text3->toPlainText().split(u'\n'),
+        QCOMPARE(about.titleLabel->text(), QStringLiteral("Tagloom"));
+        QCOMPARE(about.titleLabel->font().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(about.titleLabel->font().pointSize(), 18);
+        QVERIFY(about.titleLabel->font().bold());
+        QCOMPARE(about.versionBox->title(), QStringLiteral("Version"));
+        QCOMPARE(about.webpageBox->title(), QStringLiteral("Webpage"));
+        QCOMPARE(about.aboutBox->title(), QStringLiteral("About"));
+        QCOMPARE(about.closeButton->text(), QStringLiteral("Close"));
+        QCOMPARE(about.webpageField->text(), QString::fromUtf8(links::kWebSite));
+        QCOMPARE(about.webpageField->font().family(), QStringLiteral("Verdana"));
+        QCOMPARE(about.webpageField->font().pointSizeF(), 8.25);
+        QVERIFY(about.webpageField->isReadOnly() && about.versionField->isReadOnly() &&
+                about.descriptionField->isReadOnly());
+        QCOMPARE(about.descriptionField->toPlainText().split(u'\n'),
                  (QStringList{"Tagloom is a HTML Editor that ",
                               "highlights with color the TAGs so it easy to edit ", "and spot any errors.",
                               "As pre-tag so you can learn HTML while you make your page!", ""}));
     }
 
     void theControlsCarryTheirCaptionsForScreenReaders() {
-        Form2 about;
+        AboutWindow about;
         about.show();
         auto name = [](QObject* o) {
             return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
         };
         QCOMPARE(name(&about), QStringLiteral("About Tagloom"));
-        QCOMPARE(name(about.Command1), QStringLiteral("Close"));
-        QCOMPARE(name(about.Text1), QStringLiteral("Webpage"));
-        QCOMPARE(name(about.Text2), QStringLiteral("Version"));
-        QCOMPARE(name(about.Text3), QStringLiteral("About"));
+        QCOMPARE(name(about.closeButton), QStringLiteral("Close"));
+        QCOMPARE(name(about.webpageField), QStringLiteral("Webpage"));
+        QCOMPARE(name(about.versionField), QStringLiteral("Version"));
+        QCOMPARE(name(about.descriptionField), QStringLiteral("About"));
     }
 
     void theWebPageCommandOpensThePageWhetherAboutIsOpenOrNot() {
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.webpag_Click();
-        form.abouttgl_Click();
-        form.webpag_Click();
+        MainWindow form(dialogs);
+        form.openWebPage();
+        form.showAbout();
+        form.openWebPage();
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.opened, (QList<QUrl>{QUrl(QString::fromUtf8(links::kWebPage)),
                                               QUrl(QString::fromUtf8(links::kWebPage))}));
@@ -109,12 +110,12 @@ private slots:
 
     void exitTakesTheAboutWindowWithIt() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.setQuitHandler([] {});
-        form.abouttgl_Click();
-        QPointer<Form2> about = form.aboutWindow();
+        form.showAbout();
+        QPointer<AboutWindow> about = form.aboutWindow();
         dialogs.answer(true);
-        form.exitz_Click();
+        form.exitProgram();
         QTRY_VERIFY(about.isNull());
     }
 };

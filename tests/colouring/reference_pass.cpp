@@ -20,7 +20,7 @@ void ReferenceBox::colourSelection(Colour c) {
         colours[size_t(i)] = c;
 }
 
-void ReferenceBox::Highlight(const QString& word, Colour colour) {
+void ReferenceBox::colourWord(const QString& word, Colour colour) {
     const int savedStart = selStart, savedLength = selLength;
     const QString lowWord = lowerEachCharacter(word);
     if (lowWord.isEmpty())
@@ -59,12 +59,12 @@ void ReferenceBox::colourDelimited(const QString& open, const QString& close, Co
     }
 }
 
-void ReferenceBox::htmlPass(const HiddenFields& fields) {
+void ReferenceBox::htmlPass() {
     plainText();
-    colourDelimited(fields.Text2, fields.Text4 + QStringLiteral(">"), kPureRed);
-    colourDelimited(fields.Text8, fields.Text9, kSystemGreyText);
-    for (const QString& w : resolvedWords(true, fields))
-        Highlight(w, kRoyalBlue);
-    for (const QString& w : resolvedWords(false, fields))
-        Highlight(w, kDimGrey);
+    colourDelimited(QStringLiteral("=\""), QStringLiteral("\">"), kPureRed);
+    colourDelimited(QStringLiteral("<!"), QStringLiteral(">"), kSystemGreyText);
+    for (const QString& w : tableWords(true))
+        colourWord(w, kRoyalBlue);
+    for (const QString& w : tableWords(false))
+        colourWord(w, kDimGrey);
 }

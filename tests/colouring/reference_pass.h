@@ -6,7 +6,7 @@
 #include <vector>
 
 /// The colouring pass done literally, step by step, on a plain in-memory edit box: every
-/// Highlight call scans its own lower-cased copy of the text, occurrence by occurrence. Slow on
+/// word scans its own lower-cased copy of the text, occurrence by occurrence. Slow on
 /// purpose; the engine must give the same colours and selection.
 struct ReferenceBox {
     static constexpr Colour kDefault = 0xFFFFFFFFu;
@@ -17,7 +17,7 @@ struct ReferenceBox {
 
     void plainText();
     void colourSelection(Colour c);
-    void Highlight(const QString& word, Colour colour);
+    void colourWord(const QString& word, Colour colour);
     void colourDelimited(const QString& open, const QString& close, Colour colour);
-    void htmlPass(const HiddenFields& fields);
+    void htmlPass();
 };

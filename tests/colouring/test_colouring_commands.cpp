@@ -1,5 +1,6 @@
-#include "shell/edit_area.h"
-#include "shell/form1.h"
+#include "app/main_window.h"
+#include "editor/colouring_steps.h"
+#include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 
 #include <QMenuBar>
@@ -9,7 +10,7 @@ namespace {
 // One letter per character: B royal blue, R red, S system grey, D dim grey, . default.
 QString coloursOf(EditArea& box) {
     QString out;
-    const int n = int(box.Text().size());
+    const int n = int(box.text().size());
     for (int i = 0; i < n; ++i) {
         const auto c = box.colourAt(i);
         if (!c)
@@ -104,113 +105,112 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, colours);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->setText(text);
-        form.htmlz_Click();
-        QCOMPARE(coloursOf(*form.box()), colours);
-        QCOMPARE(form.box()->Text(), text);
-        QCOMPARE(form.fields().Text3, text);
+        MainWindow form(dialogs);
+        form.editArea()->setText(text);
+        form.colourAsHtml();
+        QCOMPARE(coloursOf(*form.editArea()), colours);
+        QCOMPARE(form.editArea()->text(), text);
         QVERIFY(dialogs.shown.isEmpty());
     }
 
     void afterThePassTheLastDeclarationIsSelectedAndFocused() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         form.menuBar()->setFocus();
-        form.box()->setText(QStringLiteral("<a href=\"x\">y</a>\r\n<!-- end -->"));
-        form.htmlz_Click();
-        QCOMPARE(form.box()->SelText(), QStringLiteral("<!-- end -->"));
-        QCOMPARE(QApplication::focusWidget(), form.box());
-        form.box()->setText(QStringLiteral("<a href=\"x\">y</a>"));
-        form.htmlz_Click();
-        QCOMPARE(form.box()->SelText(), QStringLiteral("=\"x\""));
-        form.box()->setText(QStringLiteral("<b>x</b>"));
-        form.box()->setSelStart(5);
-        form.htmlz_Click();
-        QCOMPARE(form.box()->SelStart(), 0);
-        QCOMPARE(form.box()->SelLength(), 0);
+        form.editArea()->setText(QStringLiteral("<a href=\"x\">y</a>\r\n<!-- end -->"));
+        form.colourAsHtml();
+        QCOMPARE(form.editArea()->selectedText(), QStringLiteral("<!-- end -->"));
+        QCOMPARE(QApplication::focusWidget(), form.editArea());
+        form.editArea()->setText(QStringLiteral("<a href=\"x\">y</a>"));
+        form.colourAsHtml();
+        QCOMPARE(form.editArea()->selectedText(), QStringLiteral("=\"x\""));
+        form.editArea()->setText(QStringLiteral("<b>x</b>"));
+        form.editArea()->setCaretPosition(5);
+        form.colourAsHtml();
+        QCOMPARE(form.editArea()->selectionStart(), 0);
+        QCOMPARE(form.editArea()->selectionLength(), 0);
     }
 
     void runningThePassTwiceOrAfterAnEditLeavesNoStaleColour() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->setText(QStringLiteral("<b>bold</b>"));
-        form.htmlz_Click();
-        const QString once = coloursOf(*form.box());
-        form.htmlz_Click();
-        QCOMPARE(coloursOf(*form.box()), once);
+        MainWindow form(dialogs);
+        form.editArea()->setText(QStringLiteral("<b>bold</b>"));
+        form.colourAsHtml();
+        const QString once = coloursOf(*form.editArea());
+        form.colourAsHtml();
+        QCOMPARE(coloursOf(*form.editArea()), once);
         // Break the tag: its colour must go with the next pass.
-        form.box()->setSelStart(1);
-        form.box()->setSelText(QStringLiteral(" "));
-        form.htmlz_Click();
-        QCOMPARE(coloursOf(*form.box()), QStringLiteral("........BBBB"));
+        form.editArea()->setCaretPosition(1);
+        form.editArea()->replaceSelection(QStringLiteral(" "));
+        form.colourAsHtml();
+        QCOMPARE(coloursOf(*form.editArea()), QStringLiteral("........BBBB"));
     }
 
     void normalTextDropsEveryColourAndKeepsTheText() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         const QString text = QStringLiteral("<p>one</p>\r\n\r\n<!-- two -->");
-        form.box()->setText(text);
-        form.htmlz_Click();
-        form.normailtxtfilez_Click();
-        QCOMPARE(form.box()->Text(), text);
-        QCOMPARE(coloursOf(*form.box()), QString(text.size(), u'.'));
-        QCOMPARE(form.fields().Text3, text);
+        form.editArea()->setText(text);
+        form.colourAsHtml();
+        form.showPlainText();
+        QCOMPARE(form.editArea()->text(), text);
+        QCOMPARE(coloursOf(*form.editArea()), QString(text.size(), u'.'));
     }
 
     void undoAfterThePassUndoesTheLastEditNotTheColours() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->loadText(QStringLiteral("<b>x</b>"));
-        form.box()->setSelStart(8);
-        QTest::keyClicks(form.box(), QStringLiteral("!"));
-        form.htmlz_Click();
-        form.box()->undo();
-        QCOMPARE(form.box()->Text(), QStringLiteral("<b>x</b>"));
-        QCOMPARE(coloursOf(*form.box()), QStringLiteral("BBB.BBBB"));
-        QVERIFY(!form.box()->document()->isUndoAvailable());
+        MainWindow form(dialogs);
+        form.editArea()->loadText(QStringLiteral("<b>x</b>"));
+        form.editArea()->setCaretPosition(8);
+        QTest::keyClicks(form.editArea(), QStringLiteral("!"));
+        form.colourAsHtml();
+        form.editArea()->undo();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<b>x</b>"));
+        QCOMPARE(coloursOf(*form.editArea()), QStringLiteral("BBB.BBBB"));
+        QVERIFY(!form.editArea()->document()->isUndoAvailable());
     }
 
     void anEmptyDocumentColoursNothing() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.htmlz_Click();
-        QCOMPARE(form.box()->Text(), QString());
-        QCOMPARE(form.fields().Text3, QString());
+        MainWindow form(dialogs);
+        form.colourAsHtml();
+        QCOMPARE(form.editArea()->text(), QString());
     }
 
     void highlightAloneColoursLikeThePassAndRestoresTheSelection() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->setText(QStringLiteral("<TABLE border=1>\r\n<table>"));
-        form.box()->setSelStart(3);
-        form.box()->setSelLength(4);
-        form.Highlight(*form.box(), QStringLiteral("<table"), kRoyalBlue);
-        QCOMPARE(coloursOf(*form.box()), QStringLiteral("BBBBBB..........") + QStringLiteral("..BBBBBB."));
-        QCOMPARE(form.box()->SelStart(), 3);
-        QCOMPARE(form.box()->SelLength(), 4);
-        form.Highlight(*form.box(), QString(), kPureRed);
-        form.Highlight(*form.box(), QStringLiteral("absent"), kPureRed);
-        QCOMPARE(coloursOf(*form.box()), QStringLiteral("BBBBBB..........") + QStringLiteral("..BBBBBB."));
+        MainWindow form(dialogs);
+        form.editArea()->setText(QStringLiteral("<TABLE border=1>\r\n<table>"));
+        form.editArea()->setCaretPosition(3);
+        form.editArea()->setSelectionLength(4);
+        colouring_steps::colourWord(*form.editArea(), QStringLiteral("<table"), kRoyalBlue);
+        QCOMPARE(coloursOf(*form.editArea()),
+                 QStringLiteral("BBBBBB..........") + QStringLiteral("..BBBBBB."));
+        QCOMPARE(form.editArea()->selectionStart(), 3);
+        QCOMPARE(form.editArea()->selectionLength(), 4);
+        colouring_steps::colourWord(*form.editArea(), QString(), kPureRed);
+        colouring_steps::colourWord(*form.editArea(), QStringLiteral("absent"), kPureRed);
+        QCOMPARE(coloursOf(*form.editArea()),
+                 QStringLiteral("BBBBBB..........") + QStringLiteral("..BBBBBB."));
     }
 
     void valuesAndDeclarationsAloneLeaveTheSelectionOnTheirLastRange() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->setText(QStringLiteral("<a href=\"x.htm\">Home</a>"));
-        form.Color_Values(*form.box());
-        QCOMPARE(coloursOf(*form.box()), QStringLiteral(".......RRRRRRRR........."));
-        QCOMPARE(form.box()->SelText(), QStringLiteral("=\"x.htm\""));
-        form.box()->setText(QStringLiteral("a=\"b"));
-        form.Color_Values(*form.box());
-        QCOMPARE(coloursOf(*form.box()), QStringLiteral("...."));
-        QCOMPARE(form.box()->SelStart(), 1);
-        QCOMPARE(form.box()->SelLength(), 0);
-        form.box()->setText(QStringLiteral("<!-- a > b -->"));
-        form.Color_Declarations(*form.box());
-        QCOMPARE(coloursOf(*form.box()), QStringLiteral("SSSSSSSS......"));
+        MainWindow form(dialogs);
+        form.editArea()->setText(QStringLiteral("<a href=\"x.htm\">Home</a>"));
+        colouring_steps::colourValues(*form.editArea());
+        QCOMPARE(coloursOf(*form.editArea()), QStringLiteral(".......RRRRRRRR........."));
+        QCOMPARE(form.editArea()->selectedText(), QStringLiteral("=\"x.htm\""));
+        form.editArea()->setText(QStringLiteral("a=\"b"));
+        colouring_steps::colourValues(*form.editArea());
+        QCOMPARE(coloursOf(*form.editArea()), QStringLiteral("...."));
+        QCOMPARE(form.editArea()->selectionStart(), 1);
+        QCOMPARE(form.editArea()->selectionLength(), 0);
+        form.editArea()->setText(QStringLiteral("<!-- a > b -->"));
+        colouring_steps::colourDeclarations(*form.editArea());
+        QCOMPARE(coloursOf(*form.editArea()), QStringLiteral("SSSSSSSS......"));
     }
 };
 } // namespace

@@ -1,11 +1,12 @@
+#include "app/main_window.h"
+#include "app/menu_table.h"
+#include "editor/edit_area.h"
 #include "insertion/insert_command.h"
-#include "shell/edit_area.h"
-#include "shell/form1.h"
-#include "shell/menu_table.h"
 #include "support/scripted_dialogs.h"
 
 #include <QAction>
 #include <QTest>
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -26,7 +27,7 @@ class InsertCommandsTest : public QObject {
     Q_OBJECT
 private slots:
     void everyCommandWithItsDefaults_data() {
-        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("objectName");
         QTest::addColumn<QString>("inserted");
         QTest::addColumn<QStringList>("prompts");
         const QStringList none;
@@ -135,102 +136,101 @@ private slots:
         row("enddropdownboxz", "</select>", none);
     }
     void everyCommandWithItsDefaults() {
-        QFETCH(QString, control);
+        QFETCH(QString, objectName);
         QFETCH(QString, inserted);
         QFETCH(QStringList, prompts);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(QString());
-        form.box()->setText(QStringLiteral("[]"));
-        form.box()->setSelStart(1);
-        form.action(control)->trigger();
-        QCOMPARE(form.box()->Text(), "[" + inserted + "]");
+        MainWindow form(dialogs);
+        form.openStartupArgument(QString());
+        form.editArea()->setText(QStringLiteral("[]"));
+        form.editArea()->setCaretPosition(1);
+        form.action(objectName)->trigger();
+        QCOMPARE(form.editArea()->text(), "[" + inserted + "]");
         QCOMPARE(promptsOf(dialogs), prompts);
-        QCOMPARE(form.box()->SelStart(), 1 + int(inserted.size())); // caret after the insertion
-        QCOMPARE(form.box()->SelLength(), 0);
+        QCOMPARE(form.editArea()->selectionStart(), 1 + int(inserted.size())); // caret after the insertion
+        QCOMPARE(form.editArea()->selectionLength(), 0);
         QCOMPARE(form.windowTitle(), QStringLiteral("Tagloom - Untitled*"));
-        QVERIFY(!form.box()->colourAt(1).has_value());
-        form.box()->undo(); // one undo step
-        QCOMPARE(form.box()->Text(), QStringLiteral("[]"));
+        QVERIFY(!form.editArea()->colourAt(1).has_value());
+        form.editArea()->undo(); // one undo step
+        QCOMPARE(form.editArea()->text(), QStringLiteral("[]"));
     }
 
     void wrappingKeepsAMultiLineNonAsciiSelection() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->setText(QString::fromUtf8("a café\r\n日本 z"));
-        form.box()->setSelStart(2);
-        form.box()->setSelLength(8);
-        form.boldzz_Click();
-        QCOMPARE(form.box()->Text(), QString::fromUtf8("a <b>café\r\n日本</b> z"));
-        QCOMPARE(form.box()->SelStart(), 17);
+        MainWindow form(dialogs);
+        form.editArea()->setText(QString::fromUtf8("a café\r\n日本 z"));
+        form.editArea()->setCaretPosition(2);
+        form.editArea()->setSelectionLength(8);
+        form.action("boldzz")->trigger();
+        QCOMPARE(form.editArea()->text(), QString::fromUtf8("a <b>café\r\n日本</b> z"));
+        QCOMPARE(form.editArea()->selectionStart(), 17);
     }
 
     void commandsThatDoNotWrapReplaceTheSelection() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->setText(QStringLiteral("a word b"));
-        form.box()->setSelStart(2);
-        form.box()->setSelLength(4);
-        form.paragraph2z_Click();
-        QCOMPARE(form.box()->Text(), QStringLiteral("a <p>\r\n\r\n</p>\r\n b"));
-        form.box()->setSelStart(0);
-        form.box()->setSelLength(1);
+        MainWindow form(dialogs);
+        form.editArea()->setText(QStringLiteral("a word b"));
+        form.editArea()->setCaretPosition(2);
+        form.editArea()->setSelectionLength(4);
+        form.action("paragraph2z")->trigger();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("a <p>\r\n\r\n</p>\r\n b"));
+        form.editArea()->setCaretPosition(0);
+        form.editArea()->setSelectionLength(1);
         dialogs.answer(QStringLiteral("typed"));
-        form.addboltextz_Click();
-        QCOMPARE(form.box()->Text().left(15), QStringLiteral("<b>typed</b> <p"));
+        form.action("addboltextz")->trigger();
+        QCOMPARE(form.editArea()->text().left(15), QStringLiteral("<b>typed</b> <p"));
     }
 
     void answersGoInExactlyAsTyped() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         dialogs.answer(QStringLiteral("a\"b<c>&d"));
-        dialogs.answer(QStringLiteral(" A2 Text1 %1 {0} "));
-        form.addlinkz_Click();
-        QCOMPARE(form.box()->Text(), QStringLiteral("<a href=\"a\"b<c>&d\"> A2 Text1 %1 {0} </a>"));
+        dialogs.answer(QStringLiteral(" A2 %1 {0} "));
+        form.action("addlinkz")->trigger();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<a href=\"a\"b<c>&d\"> A2 %1 {0} </a>"));
     }
 
     void cancelledPromptsGiveEmptyValuesAndTheCommandGoesOn() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         for (int i = 0; i < 7; ++i)
             dialogs.cancelPrompt();
-        form.addaudioz_Click();
-        QCOMPARE(form.box()->Text(),
+        form.action("addaudioz")->trigger();
+        QCOMPARE(form.editArea()->text(),
                  QStringLiteral("<EMBED height=\"\" src=\"\" volume=\"\" loop=\"\" hidden=\"\" "
                                 "autostart=\"\" width=\"\">"));
-        form.box()->setText(QString());
+        form.editArea()->setText(QString());
         dialogs.cancelPrompt();
         dialogs.answer(QStringLiteral("text"));
-        form.addlinkz_Click();
-        QCOMPARE(form.box()->Text(), QStringLiteral("<a href=\"\">text</a>"));
-        form.box()->setText(QString());
+        form.action("addlinkz")->trigger();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<a href=\"\">text</a>"));
+        form.editArea()->setText(QString());
         dialogs.cancelPrompt();
-        form.adddtextlistzz_Click();
-        QCOMPARE(form.box()->Text(), QStringLiteral("<li></li>"));
+        form.action("adddtextlistzz")->trigger();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<li></li>"));
     }
 
     void theDropDownCommandsInARowStandOnOneLine() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.startdropdownbox_Click();
-        form.addoptionsdropdownbox_Click();
-        form.enddropdownboxz_Click();
-        form.closetablez_Click();
-        form.closetablez_Click();
-        QCOMPARE(form.box()->Text(),
+        MainWindow form(dialogs);
+        form.action("startdropdownbox")->trigger();
+        form.action("addoptionsdropdownbox")->trigger();
+        form.action("enddropdownboxz")->trigger();
+        form.action("closetablez")->trigger();
+        form.action("closetablez")->trigger();
+        QCOMPARE(form.editArea()->text(),
                  QStringLiteral("<select name=\"mydropdownbox\"><option value=\"mydropdownboxoption\">"
                                 "mydropdownboxoptiontext</option></select></table></table>"));
     }
 
     void newHtmlPageBuildsTheNineLinesAndForgetsTheFile() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(QStringLiteral("/some/page.htm"));
-        form.box()->setText(QStringLiteral("old"));
-        form.fields().Text3 = QStringLiteral("old copy");
+        MainWindow form(dialogs);
+        form.openStartupArgument(QStringLiteral("/some/page.htm"));
+        form.editArea()->setText(QStringLiteral("old"));
         dialogs.answer(true);
-        form.newhtmlpagezz_Click();
-        QCOMPARE(form.box()->Text(),
+        form.newHtmlPage();
+        QCOMPARE(form.editArea()->text(),
                  QStringLiteral(
                      "<html>\r\n<head>\r\n<meta name=\"GENERATOR\" content=\"Tagloom\">\r\n<title>Untitled "
                      "Page</title>\r\n</head>\r\n<body bgcolor=\"white\" text=\"black\" link=\"blue\" "
@@ -248,35 +248,34 @@ private slots:
                      "Insert active link color:|Create HTML Body|red",
                      "Insert page default font (example: verdana, times, etc):|Create HTML Body|verdana",
                      "Insert default font size:|Create HTML Body|8"}));
-        QCOMPARE(form.CurrentFile(), QString());
-        QCOMPARE(form.fields().Text3, QString());
+        QCOMPARE(form.currentFile(), QString());
         QCOMPARE(form.windowTitle(), QStringLiteral("Tagloom - /some/page.htm"));
-        form.box()->undo();
-        QCOMPARE(form.box()->Text(), QStringLiteral("old"));
+        form.editArea()->undo();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("old"));
     }
 
     void newHtmlPageWithEveryPromptCancelledStillForgetsThePath() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(QStringLiteral("/some/page.htm"));
+        MainWindow form(dialogs);
+        form.openStartupArgument(QStringLiteral("/some/page.htm"));
         dialogs.answer(true);
         for (int i = 0; i < 8; ++i)
             dialogs.cancelPrompt();
-        form.newhtmlpagezz_Click();
-        QCOMPARE(form.CurrentFile(), QString());
-        QVERIFY(form.box()->Text().contains(QStringLiteral("<title></title>")));
-        QVERIFY(form.box()->Text().contains(QStringLiteral("style=\"font-family: ; font-size: pt\">")));
+        form.newHtmlPage();
+        QCOMPARE(form.currentFile(), QString());
+        QVERIFY(form.editArea()->text().contains(QStringLiteral("<title></title>")));
+        QVERIFY(form.editArea()->text().contains(QStringLiteral("style=\"font-family: ; font-size: pt\">")));
     }
 
     void newHtmlPageAnsweredNoChangesNothing() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(QStringLiteral("/some/page.htm"));
-        form.box()->setText(QStringLiteral("keep"));
+        MainWindow form(dialogs);
+        form.openStartupArgument(QStringLiteral("/some/page.htm"));
+        form.editArea()->setText(QStringLiteral("keep"));
         dialogs.answer(false);
-        form.newhtmlpagezz_Click();
-        QCOMPARE(form.box()->Text(), QStringLiteral("keep"));
-        QCOMPARE(form.CurrentFile(), QStringLiteral("/some/page.htm"));
+        form.newHtmlPage();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("keep"));
+        QCOMPARE(form.currentFile(), QStringLiteral("/some/page.htm"));
         QCOMPARE(dialogs.shown.size(), 1);
     }
 
@@ -295,36 +294,42 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, after);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(QStringLiteral("/p.htm"));
-        form.box()->setText(before);
+        MainWindow form(dialogs);
+        form.openStartupArgument(QStringLiteral("/p.htm"));
+        form.editArea()->setText(before);
         dialogs.answer(true);
-        form.basicz_Click();
-        QCOMPARE(form.box()->Text(), after);
+        form.wrapInPageBasics();
+        QCOMPARE(form.editArea()->text(), after);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Do you really want to wrap text with HTML basics?"));
         QCOMPARE(promptsOf(dialogs),
                  QStringList{"Insert the title to the page|Add HTML Basics|Untitled Page"});
-        QCOMPARE(form.CurrentFile(), QStringLiteral("/p.htm"));
+        QCOMPARE(form.currentFile(), QStringLiteral("/p.htm"));
         // Twice nests a second skeleton; undo takes one step back at a time.
         dialogs.answer(true);
-        form.basicz_Click();
-        QVERIFY(form.box()->Text().endsWith(after + QStringLiteral("\r\n</BODY>\r\n</HTML>")));
-        form.box()->undo();
-        QCOMPARE(form.box()->Text(), after);
-        form.box()->undo();
-        QCOMPARE(form.box()->Text(), before);
+        form.wrapInPageBasics();
+        QVERIFY(form.editArea()->text().endsWith(after + QStringLiteral("\r\n</BODY>\r\n</HTML>")));
+        form.editArea()->undo();
+        QCOMPARE(form.editArea()->text(), after);
+        form.editArea()->undo();
+        QCOMPARE(form.editArea()->text(), before);
     }
 
     void theCommandTableIsConsistent() {
-        std::set<std::string> menuCommands;
-        const auto items = menuTable();
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].caption && (i + 1 == items.size() || items[i + 1].level <= items[i].level))
-                menuCommands.insert(items[i].control);
+        // Every menu insertion names a command, and every command but the page templates has a menu item.
+        std::set<std::string> used;
+        for (const MenuItem& m : menuTable())
+            if (m.run.insertion) {
+                QVERIFY2(findInsertCommand(m.run.insertion), m.run.insertion);
+                used.insert(m.run.insertion);
+            }
         std::set<std::string> seen;
         for (const InsertCommand* c : insertCommands()) {
-            QVERIFY2(menuCommands.count(c->control), c->control);
-            QVERIFY2(seen.insert(c->control).second, c->control);
+            QVERIFY2(seen.insert(c->id).second, c->id);
+            const auto pages = pageTemplates();
+            const bool isPage =
+                std::any_of(pages.begin(), pages.end(), [&](const auto& p) { return &p == c; });
+            QVERIFY2(bool(used.count(c->id)) != isPage,
+                     c->id); // page templates run through their own commands
             // Every answer is used, and the answers stand in the template in the order asked.
             QList<int> order;
             for (const Piece& p : c->pieces)
@@ -333,9 +338,11 @@ private slots:
             QList<int> expected;
             for (int i = 0; i < int(c->prompts.size()); ++i)
                 expected << i;
-            QVERIFY2(order == expected, c->control);
+            QVERIFY2(order == expected, c->id);
         }
-        QCOMPARE(seen.size(), size_t(18 + 15 + 6 + 10 + 2));
+        // Four commands serve two menu items each (Insert and Phrasing, and the two list kinds).
+        QCOMPARE(seen.size(), size_t(14 + 15 + 6 + 10 + 2));
+        QCOMPARE(used.size(), seen.size() - 2);
     }
 };
 } // namespace

@@ -1,6 +1,6 @@
-#include "shell/edit_area.h"
-#include "shell/form1.h"
-#include "shell/qt_dialogs.h"
+#include "app/main_window.h"
+#include "dialogs/qt_dialogs.h"
+#include "editor/edit_area.h"
 
 #include <QInputDialog>
 #include <QLabel>
@@ -44,29 +44,29 @@ class PromptDialogTest : public QObject {
 private slots:
     void typingAndEnterInsertsTheAnswer() {
         QtDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.show();
         QList<SeenPrompt> seen;
         answerPrompts(&seen, {{QStringLiteral("pic.png"), Qt::Key_Return}});
-        form.addimagez_Click();
+        form.action("addimagez")->trigger();
         QCOMPARE(seen.size(), 1);
         QCOMPARE(seen[0].title, QStringLiteral("Add Image"));
         QCOMPARE(seen[0].label, QStringLiteral("Insert image name or link"));
         QCOMPARE(seen[0].text, QStringLiteral("image.jpg"));
         QCOMPARE(seen[0].selected, QStringLiteral("image.jpg")); // typing replaces the default
-        QCOMPARE(form.box()->Text(), QStringLiteral("<img src=\"pic.png\">"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<img src=\"pic.png\">"));
     }
 
     void escapeGivesAnEmptyAnswerAndTheCommandGoesOn() {
         QtDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.show();
         QList<SeenPrompt> seen;
         answerPrompts(&seen, {{QString(), Qt::Key_Escape}, {QString(), Qt::Key_Enter}});
-        form.addlinkz_Click();
+        form.action("addlinkz")->trigger();
         QCOMPARE(seen.size(), 2);
         QCOMPARE(seen[1].label, QStringLiteral("Insert the text to link"));
-        QCOMPARE(form.box()->Text(), QStringLiteral("<a href=\"\">Click here to</a>"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<a href=\"\">Click here to</a>"));
     }
 };
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/dialogs.h"
+#include "dialogs/dialogs.h"
 
 #include <QList>
 #include <QString>

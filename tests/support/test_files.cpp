@@ -5,13 +5,13 @@
 
 namespace test_files {
 
-QString corpusDir() {
-    return QStringLiteral(TAGLOOM_CORPUS_DIR);
+QString dataDir() {
+    return QStringLiteral(TAGLOOM_TEST_DATA_DIR);
 }
 
-QStringList corpusPages() {
+QStringList dataPages() {
     QStringList pages;
-    const QDir dir(corpusDir());
+    const QDir dir(dataDir());
     for (const QString& name : dir.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name))
         pages << dir.filePath(name);
     return pages;

@@ -4,11 +4,11 @@
 #include <QString>
 #include <QStringList>
 
-/// Real HTML pages shipped beside the project, and small file helpers for tests.
+/// Real HTML pages kept in tests/data, and small file helpers for tests.
 namespace test_files {
-QString corpusDir();
-/// Paths of every corpus page, sorted; empty when the corpus is missing.
-QStringList corpusPages();
+QString dataDir();
+/// Paths of every page in tests/data, sorted.
+QStringList dataPages();
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 } // namespace test_files

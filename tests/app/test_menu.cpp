@@ -1,6 +1,6 @@
-#include "shell/edit_area.h"
-#include "shell/form1.h"
-#include "shell/menu_table.h"
+#include "app/main_window.h"
+#include "app/menu_table.h"
+#include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 #include "support/url_catcher.h"
 
@@ -13,7 +13,7 @@
 namespace {
 struct Flat {
     int level;
-    QString control, caption, shortcut;
+    QString objectName, caption, shortcut;
     bool operator==(const Flat&) const = default;
 };
 
@@ -31,18 +31,18 @@ class MenuTest : public QObject {
 private slots:
     void theBuiltMenuBarIsTheTable() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         QList<Flat> built;
         flatten(form.menuBar()->actions(), 1, built);
         QList<Flat> table;
         for (const MenuItem& m : menuTable())
-            table.append({m.level, QString::fromLatin1(m.control),
+            table.append({m.level, QString::fromLatin1(m.objectName),
                           m.caption ? QString::fromLatin1(m.caption) : QString(),
                           m.shortcut ? QString::fromLatin1(m.shortcut) : QString()});
         QCOMPARE(built.size(), 82);
         for (int i = 0; i < built.size(); ++i) {
             QCOMPARE(built[i].level, table[i].level);
-            QCOMPARE(built[i].control, table[i].control);
+            QCOMPARE(built[i].objectName, table[i].objectName);
             QCOMPARE(built[i].caption, table[i].caption);
             QCOMPARE(built[i].shortcut, table[i].shortcut);
         }
@@ -56,7 +56,7 @@ private slots:
         const auto items = menuTable();
         for (size_t i = 0; i < items.size(); ++i) {
             const MenuItem& m = items[i];
-            names.insert(QString::fromLatin1(m.control));
+            names.insert(QString::fromLatin1(m.objectName));
             if (m.level == 1)
                 topLevel << QString::fromLatin1(m.caption);
             if (m.caption)
@@ -68,7 +68,7 @@ private slots:
             else
                 ++commands;
             if (m.shortcut)
-                shortcuts << QStringLiteral("%1=%2").arg(QString::fromLatin1(m.control),
+                shortcuts << QStringLiteral("%1=%2").arg(QString::fromLatin1(m.objectName),
                                                          QString::fromLatin1(m.shortcut));
             if (i > 0)
                 QVERIFY(m.level <= items[i - 1].level + 1); // no level is skipped
@@ -103,38 +103,37 @@ private slots:
         QFETCH(QKeySequence, key);
         QFETCH(QString, firstDialog);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.setQuitHandler([] {});
-        form.box()->loadText(QStringLiteral("<a href=\"x\">y</a>"));
+        form.editArea()->loadText(QStringLiteral("<a href=\"x\">y</a>"));
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.box()->setFocus();
-        QTest::keySequence(form.box(), key);
+        form.editArea()->setFocus();
+        QTest::keySequence(form.editArea(), key);
         if (!firstDialog.isEmpty()) {
             QVERIFY(!dialogs.shown.isEmpty());
             QCOMPARE(dialogs.shown.first().text, firstDialog);
-            QCOMPARE(form.box()->Text(),
+            QCOMPARE(form.editArea()->text(),
                      QStringLiteral("<a href=\"x\">y</a>")); // the editor did not take the key
         } else {
             QVERIFY(dialogs.shown.isEmpty());
-            QCOMPARE(form.fields().Text3, QStringLiteral("<a href=\"x\">y</a>"));
-            const bool coloured = form.box()->colourAt(0).has_value();
+            const bool coloured = form.editArea()->colourAt(0).has_value();
             QCOMPARE(coloured, key == QKeySequence("Ctrl+H"));
         }
     }
 
     void submenuTitlesAndSeparatorsRunNothing() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->loadText(QStringLiteral("text"));
+        MainWindow form(dialogs);
+        form.editArea()->loadText(QStringLiteral("text"));
         for (const MenuItem& m : menuTable()) {
-            QAction* action = form.action(QString::fromLatin1(m.control));
+            QAction* action = form.action(QString::fromLatin1(m.objectName));
             QVERIFY(action);
             if (action->isSeparator() || action->menu())
                 action->trigger();
         }
         QVERIFY(dialogs.shown.isEmpty());
-        QCOMPARE(form.box()->Text(), QStringLiteral("text"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("text"));
     }
 
     void everyCommandItemRunsAHandler() {
@@ -148,16 +147,17 @@ private slots:
                 continue;
             ++commands;
             ScriptedDialogs dialogs;
-            Form1 form(dialogs);
+            MainWindow form(dialogs);
             form.setQuitHandler([] {});
-            form.box()->loadText(QStringLiteral("x"));
+            form.editArea()->loadText(QStringLiteral("x"));
+            form.editArea()->setCaretPosition(1);
             const qsizetype opened = urls.opened.size();
-            form.action(QString::fromLatin1(m.control))->trigger();
-            // Something visible happened: a dialog, a changed text, the plain copy, a window or a page.
-            const bool ran = !dialogs.shown.isEmpty() || form.box()->Text() != QStringLiteral("x") ||
-                             form.fields().Text3 == QStringLiteral("x") || form.aboutWindow() ||
+            form.action(QString::fromLatin1(m.objectName))->trigger();
+            // Something visible happened: a dialog, a changed text, a moved caret, a window or a page.
+            const bool ran = !dialogs.shown.isEmpty() || form.editArea()->text() != QStringLiteral("x") ||
+                             form.editArea()->selectionStart() != 1 || form.aboutWindow() ||
                              urls.opened.size() > opened;
-            QVERIFY2(ran, m.control);
+            QVERIFY2(ran, m.objectName);
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(commands, 60);
@@ -165,10 +165,10 @@ private slots:
 
     void theTwoCloseListItemsAreDistinctCommands() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.action(QStringLiteral("closrlistwithnumbersz"))->trigger();
         form.action(QStringLiteral("closelistzzz"))->trigger();
-        QCOMPARE(form.box()->Text(), QStringLiteral("</ol></ul>"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("</ol></ul>"));
     }
 };
 } // namespace

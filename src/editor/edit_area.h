@@ -1,7 +1,7 @@
 #pragma once
 
-#include "colour.h"
 #include "colour_model.h"
+#include "colouring/colour.h"
 
 #include <QKeySequence>
 #include <QList>
@@ -17,7 +17,7 @@ class ColourPainter;
 /// CR LF line ends, and whose character colours live in a ColourModel.
 ///
 /// The underlying QTextDocument stores a line end as one character; every position handed in or
-/// out here is a position in the CR LF text, so that reading Text() and then selecting by its
+/// out here is a position in the CR LF text, so that reading text() and then selecting by its
 /// indices selects exactly those characters.
 class EditArea : public QPlainTextEdit {
     Q_OBJECT
@@ -26,31 +26,30 @@ public:
     ~EditArea() override;
 
     /// The whole document with CR LF line ends.
-    QString Text() const;
+    QString text() const;
     /// Replaces the whole document as one undoable edit; all colour is dropped.
     void setText(const QString& text);
     /// Starts a fresh document (no undo history, no colour), as after opening a file.
     void loadText(const QString& text);
 
-    int SelStart() const;
+    int selectionStart() const;
     /// Moves the caret to @p pos, collapsing the selection.
-    void setSelStart(int pos);
-    int SelLength() const;
-    /// Extends the selection from SelStart() by @p length characters.
-    void setSelLength(int length);
-    QString SelText() const;
+    void setCaretPosition(int pos);
+    int selectionLength() const;
+    /// Extends the selection from selectionStart() by @p length characters.
+    void setSelectionLength(int length);
+    QString selectedText() const;
     /// Replaces the selection (one undo step) and leaves the caret after it, nothing selected.
-    void setSelText(const QString& text);
+    void replaceSelection(const QString& text);
     /// Colours the selected characters.
-    void setSelColor(Colour colour);
+    void colourSelection(Colour colour);
     /// Colours a range of the CR LF text without touching the selection.
     void colourRange(int start, int length, Colour colour);
-    void SetFocus();
 
     /// Colour of the character at a CR LF text position; nullopt for the default colour.
     std::optional<Colour> colourAt(int pos) const;
     /// Replaces every character's colour at once. @p colours holds, for each character of
-    /// Text(), an index into @p palette, whose entry 0 stands for the default colour. Repaints once.
+    /// text(), an index into @p palette, whose entry 0 stands for the default colour. Repaints once.
     void setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette);
     /// Drops every colour without touching the text.
     void clearColours();

@@ -1,5 +1,5 @@
-#include "shell/edit_area.h"
-#include "shell/form1.h"
+#include "app/main_window.h"
+#include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -14,7 +14,7 @@ namespace {
 using Kind = ScriptedDialogs::Kind;
 using Icon = Dialogs::Icon;
 
-class Form1Test : public QObject {
+class MainWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QString file_;
@@ -55,10 +55,10 @@ private slots:
         QFETCH(QString, currentFile);
         QFETCH(QString, title);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(argument);
-        QCOMPARE(form.box()->Text(), document);
-        QCOMPARE(form.CurrentFile(), currentFile);
+        MainWindow form(dialogs);
+        form.openStartupArgument(argument);
+        QCOMPARE(form.editArea()->text(), document);
+        QCOMPARE(form.currentFile(), currentFile);
         QCOMPARE(form.windowTitle(), title);
         QVERIFY(dialogs.shown.isEmpty());
     }
@@ -67,38 +67,38 @@ private slots:
         const QString path = dir_.filePath(QStringLiteral("lead.htm"));
         QVERIFY(test_files::writeBytes(path, "\r\n\r\nA\r\n\r\nB\r\n"));
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(path);
-        QCOMPARE(form.box()->Text(), QStringLiteral("\r\n\r\nA\r\n\r\nB"));
+        MainWindow form(dialogs);
+        form.openStartupArgument(path);
+        QCOMPARE(form.editArea()->text(), QStringLiteral("\r\n\r\nA\r\n\r\nB"));
     }
 
     void theWindowStartsAtItsDesignSizeWithTheFocusInTheEditArea() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const qreal dpi = form.screen()->logicalDotsPerInch();
-        QCOMPARE(form.box()->size(), QSize(qRound(8295 * dpi / 1440), qRound(7215 * dpi / 1440)));
-        QCOMPARE(form.centralWidget(), form.box());
-        QCOMPARE(QApplication::focusWidget(), form.box());
-        QCOMPARE(form.box()->font().family(), QStringLiteral("Tahoma"));
-        QCOMPARE(form.box()->font().pointSize(), 9);
+        QCOMPARE(form.editArea()->size(), QSize(qRound(8295 * dpi / 1440), qRound(7215 * dpi / 1440)));
+        QCOMPARE(form.centralWidget(), form.editArea());
+        QCOMPARE(QApplication::focusWidget(), form.editArea());
+        QCOMPARE(form.editArea()->font().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(form.editArea()->font().pointSize(), 9);
         form.resize(800, 300);
-        QCOMPARE(form.box()->width(), form.width());
-        QCOMPARE(form.box()->height(), form.height() - form.menuBar()->height());
+        QCOMPARE(form.editArea()->width(), form.width());
+        QCOMPARE(form.editArea()->height(), form.height() - form.menuBar()->height());
         QVERIFY(!form.windowIcon().isNull());
     }
 
     void aScreenReaderFindsNamesForTheWindowTheEditAreaAndTheMenus() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         auto name = [](QObject* o) {
             return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
         };
         QCOMPARE(name(&form), QStringLiteral("Tagloom"));
-        QCOMPARE(name(form.box()), QStringLiteral("HTML document"));
+        QCOMPARE(name(form.editArea()), QStringLiteral("HTML document"));
         QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form.menuBar());
         QCOMPARE(bar->childCount(), 8);
         QCOMPARE(bar->child(0)->text(QAccessible::Name), QStringLiteral("File"));
@@ -107,41 +107,39 @@ private slots:
 
     void newBlankAnsweredYesEmptiesTheDocumentButNotTheTitle() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(file_);
-        form.fields().Text3 = QStringLiteral("copy");
+        MainWindow form(dialogs);
+        form.openStartupArgument(file_);
         dialogs.answer(true);
-        form.newz_Click();
+        form.newBlank();
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Do you really want to start over?"));
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("Tagloom"));
         QCOMPARE(dialogs.shown[0].icon, Icon::None);
-        QCOMPARE(form.box()->Text(), QString());
-        QCOMPARE(form.fields().Text3, QString());
-        QCOMPARE(form.CurrentFile(), QString());
+        QCOMPARE(form.editArea()->text(), QString());
+        QCOMPARE(form.currentFile(), QString());
         QCOMPARE(form.windowTitle(), "Tagloom - " + file_);
-        form.box()->undo(); // starting over can be taken back
-        QCOMPARE(form.box()->Text(), QStringLiteral("x\r\ny"));
+        form.editArea()->undo(); // starting over can be taken back
+        QCOMPARE(form.editArea()->text(), QStringLiteral("x\r\ny"));
     }
 
     void newBlankAnsweredNoChangesNothing() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(file_);
+        MainWindow form(dialogs);
+        form.openStartupArgument(file_);
         dialogs.answer(false);
-        form.newz_Click();
-        QCOMPARE(form.box()->Text(), QStringLiteral("x\r\ny"));
-        QCOMPARE(form.CurrentFile(), file_);
+        form.newBlank();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("x\r\ny"));
+        QCOMPARE(form.currentFile(), file_);
     }
 
     void exitAnsweredYesEndsWithoutTheCloseQuestion() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         int quits = 0;
         form.setQuitHandler([&] { ++quits; });
         form.show();
         dialogs.answer(true);
-        form.exitz_Click();
+        form.exitProgram();
         QCOMPARE(quits, 1);
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Are you sure you want to close without saving?"));
@@ -153,25 +151,25 @@ private slots:
 
     void exitAnsweredNoKeepsRunning() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         int quits = 0;
         form.setQuitHandler([&] { ++quits; });
         dialogs.answer(false);
-        form.exitz_Click();
+        form.exitProgram();
         QCOMPARE(quits, 0);
     }
 
     void closeAnsweredNoKeepsTheWindowAndTheDocument() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         int quits = 0;
         form.setQuitHandler([&] { ++quits; });
-        form.box()->loadText(QStringLiteral("work"));
+        form.editArea()->loadText(QStringLiteral("work"));
         form.show();
         dialogs.answer(false);
         QVERIFY(!form.close());
         QVERIFY(form.isVisible());
-        QCOMPARE(form.box()->Text(), QStringLiteral("work"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("work"));
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Are you sure you want to close?"));
         QCOMPARE(dialogs.shown[0].icon, Icon::Question);
         QCOMPARE(quits, 0);
@@ -182,7 +180,7 @@ private slots:
 };
 } // namespace
 
-QObject* newForm1Test() {
-    return new Form1Test;
+QObject* newMainWindowTest() {
+    return new MainWindowTest;
 }
-#include "test_form1.moc"
+#include "test_main_window.moc"

@@ -1,6 +1,6 @@
-#include "shell/document_file.h"
-#include "shell/edit_area.h"
-#include "shell/form1.h"
+#include "app/main_window.h"
+#include "document/document_file.h"
+#include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
@@ -32,18 +32,18 @@ class FileCommandsTest : public QObject {
 private slots:
     void openWithAnEmptyDocumentAsksNothingAndShowsTheDialog() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         QVERIFY(writeBytes(path("open.htm"), "<p>\n"));
         dialogs.answer(path("open.htm"));
-        form.openz_Click();
+        form.openFile();
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].kind, Kind::Open);
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("Select File to Open!"));
         QVERIFY(dialogs.shown[0].defaultAnswer.startsWith(QStringLiteral("File Type (*.*)")));
         QCOMPARE(dialogs.shown[0].folder, QDir::currentPath());
         QCOMPARE(dialogs.shown[0].owner, &form);
-        QCOMPARE(form.box()->Text(), QStringLiteral("<p>"));
-        QCOMPARE(form.CurrentFile(), path("open.htm"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<p>"));
+        QCOMPARE(form.currentFile(), path("open.htm"));
         QCOMPARE(form.windowTitle(), "Tagloom - " + path("open.htm"));
     }
 
@@ -58,19 +58,17 @@ private slots:
         QFETCH(QVariantList, answers);
         QFETCH(int, messages);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(QStringLiteral("/keep/me.htm"));
-        form.box()->loadText(QStringLiteral("precious"));
-        form.fields().Text3 = QStringLiteral("t3");
+        MainWindow form(dialogs);
+        form.openStartupArgument(QStringLiteral("/keep/me.htm"));
+        form.editArea()->loadText(QStringLiteral("precious"));
         for (const QVariant& a : answers)
             dialogs.answer(a);
-        form.openz_Click();
+        form.openFile();
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Dont you really want to edit other?"));
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("Tagloom"));
-        QCOMPARE(form.box()->Text(), QStringLiteral("precious"));
-        QCOMPARE(form.CurrentFile(), QStringLiteral("/keep/me.htm"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("precious"));
+        QCOMPARE(form.currentFile(), QStringLiteral("/keep/me.htm"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Tagloom - /keep/me.htm"));
-        QCOMPARE(form.fields().Text3, QStringLiteral("t3"));
         int shownMessages = 0;
         for (const auto& s : dialogs.shown)
             if (s.kind == Kind::Message) {
@@ -84,20 +82,19 @@ private slots:
 
     void saveWithoutAFileRunsSaveAsAndWritesTextPlusCrLf() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.box()->setText(QStringLiteral("abc"));
+        MainWindow form(dialogs);
+        form.editArea()->setText(QStringLiteral("abc"));
         dialogs.answer(path("noext"));
-        form.savez_Click();
+        form.save();
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].kind, Kind::Save);
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("Save Your File"));
         QCOMPARE(readBytes(path("noext")), QByteArray("abc\r\n")); // no extension added
-        QCOMPARE(form.CurrentFile(), path("noext"));
+        QCOMPARE(form.currentFile(), path("noext"));
         QCOMPARE(form.windowTitle(), "Tagloom - " + path("noext"));
-        QCOMPARE(form.fields().Text3, QStringLiteral("abc"));
         // A later Save writes to the same file without asking.
-        form.box()->setText(QStringLiteral("abcd"));
-        form.savez_Click();
+        form.editArea()->setText(QStringLiteral("abcd"));
+        form.save();
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(readBytes(path("noext")), QByteArray("abcd\r\n"));
         QVERIFY(leftovers().isEmpty());
@@ -105,21 +102,21 @@ private slots:
 
     void saveAsOntoAnExistingFileReplacesIt() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         QVERIFY(writeBytes(path("old.htm"), "a much longer old content\r\n"));
-        form.box()->setText(QStringLiteral("new"));
+        form.editArea()->setText(QStringLiteral("new"));
         dialogs.answer(path("old.htm"));
-        form.saveasz_Click();
+        form.saveAs();
         QCOMPARE(readBytes(path("old.htm")), QByteArray("new\r\n"));
         QCOMPARE(dialogs.shown.size(), 1); // no overwrite question
     }
 
     void cancelledSaveAsChangesNothing() {
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(path("kept.htm"));
-        form.saveasz_Click();
-        QCOMPARE(form.CurrentFile(), path("kept.htm"));
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("kept.htm"));
+        form.saveAs();
+        QCOMPARE(form.currentFile(), path("kept.htm"));
         QCOMPARE(form.windowTitle(), "Tagloom - " + path("kept.htm"));
         QVERIFY(!QFile::exists(path("kept.htm")));
     }
@@ -137,17 +134,17 @@ private slots:
         QVERIFY(writeBytes(path("ro.htm"), "old\r\n"));
         QFile::setPermissions(path("ro.htm"), QFile::ReadOwner | QFile::ReadGroup);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(path("current.htm"));
-        form.box()->setText(QStringLiteral("new"));
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("current.htm"));
+        form.editArea()->setText(QStringLiteral("new"));
         dialogs.answer(target);
-        form.saveasz_Click();
+        form.saveAs();
         QCOMPARE(dialogs.shown.size(), 2);
         QCOMPARE(dialogs.shown[1].kind, Kind::Message);
         QCOMPARE(dialogs.shown[1].title, QStringLiteral("Error %1").arg(error));
         QCOMPARE(dialogs.shown[1].icon, Dialogs::Icon::Exclamation);
         QVERIFY(dialogs.shown[1].text.contains(QDir::toNativeSeparators(target)));
-        QCOMPARE(form.CurrentFile(), path("current.htm"));
+        QCOMPARE(form.currentFile(), path("current.htm"));
         QCOMPARE(form.windowTitle(), "Tagloom - " + path("current.htm"));
         QCOMPARE(readBytes(path("ro.htm")), QByteArray("old\r\n"));
         QVERIFY(leftovers().isEmpty());
@@ -161,22 +158,22 @@ private slots:
         QVERIFY(big.resize(document_file::kLargestDocument + 1));
         big.close();
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(path("huge.htm"));
-        QCOMPARE(form.box()->Text(), QString());
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("huge.htm"));
+        QCOMPARE(form.editArea()->text(), QString());
         QVERIFY(dialogs.shown.isEmpty()); // start-up stays silent
-        form.savez_Click();
+        form.save();
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("Error 75"));
         QCOMPARE(QFileInfo(path("huge.htm")).size(), document_file::kLargestDocument + 1);
         // Open reports the same file with the reason.
         dialogs.answer(path("huge.htm"));
-        form.openz_Click();
+        form.openFile();
         QCOMPARE(dialogs.shown.last().title, QStringLiteral("Error 7"));
         QVERIFY(dialogs.shown.last().text.contains(QStringLiteral("too large")));
         // Save As elsewhere works.
         dialogs.answer(path("elsewhere.htm"));
-        form.saveasz_Click();
+        form.saveAs();
         QCOMPARE(readBytes(path("elsewhere.htm")), QByteArray("\r\n"));
         QFile::remove(path("huge.htm"));
     }
@@ -187,9 +184,9 @@ private slots:
     void aFullDiskKeepsTheOldFileAndReportsError61() {
         QVERIFY(writeBytes(path("full.htm"), "old content\r\n"));
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(path("full.htm"));
-        form.box()->setText(QString(70000, u'x'));
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("full.htm"));
+        form.editArea()->setText(QString(70000, u'x'));
         // A file-size limit makes the write fail as a full disk would.
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
@@ -197,7 +194,7 @@ private slots:
         rlimit small = old;
         small.rlim_cur = 4096;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        form.savez_Click();
+        form.save();
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(dialogs.shown.size(), 1);
@@ -210,10 +207,10 @@ private slots:
         QVERIFY(writeBytes(path("target.htm"), "old\n"));
         QVERIFY(QFile::link(path("target.htm"), path("link.htm")));
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(path("link.htm"));
-        form.box()->setText(QStringLiteral("new"));
-        form.savez_Click();
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("link.htm"));
+        form.editArea()->setText(QStringLiteral("new"));
+        form.save();
         QVERIFY(QFileInfo(path("link.htm")).isSymLink());
         QCOMPARE(readBytes(path("target.htm")), QByteArray("new\n"));
     }
@@ -224,10 +221,10 @@ private slots:
                         QFile::encodeName(path("hard2.htm")).constData()),
                  0);
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(path("hard1.htm"));
-        form.box()->setText(QStringLiteral("new"));
-        form.savez_Click();
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("hard1.htm"));
+        form.editArea()->setText(QStringLiteral("new"));
+        form.save();
         QCOMPARE(readBytes(path("hard2.htm")), QByteArray("new\n"));
     }
 
@@ -244,30 +241,29 @@ private slots:
     void aTypedCharacterOutsideTheEncodingEndsInUtf8() {
         QVERIFY(writeBytes(path("latin.htm"), "<meta charset=\"iso-8859-1\">caf\xE9\n"));
         ScriptedDialogs dialogs;
-        Form1 form(dialogs);
-        form.Form_Load(path("latin.htm"));
-        form.box()->setSelStart(int(form.box()->Text().size()));
-        form.box()->setSelText(QString::fromUtf8(" \u20AC"));
-        form.savez_Click();
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("latin.htm"));
+        form.editArea()->setCaretPosition(int(form.editArea()->text().size()));
+        form.editArea()->replaceSelection(QString::fromUtf8(" \u20AC"));
+        form.save();
         QCOMPARE(readBytes(path("latin.htm")),
                  QByteArray("<meta charset=\"iso-8859-1\">caf\xC3\xA9 \xE2\x82\xAC\n"));
         QVERIFY(dialogs.shown.isEmpty());
     }
 
-    void everyCorpusPageSurvivesOpenAndSave() {
-        const QStringList pages = test_files::corpusPages();
-        if (pages.isEmpty())
-            QSKIP("corpus not present");
+    void everyRealPageSurvivesOpenAndSave() {
+        const QStringList pages = test_files::dataPages();
+        QVERIFY(!pages.isEmpty());
         for (const QString& page : pages) {
             const QString copy = path("copy.html");
             QFile::remove(copy);
             QVERIFY(QFile::copy(page, copy));
             QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
             ScriptedDialogs dialogs;
-            Form1 form(dialogs);
+            MainWindow form(dialogs);
             dialogs.answer(copy);
-            form.openz_Click();
-            form.savez_Click();
+            form.openFile();
+            form.save();
             QVERIFY2(readBytes(copy) == readBytes(page), qPrintable(page));
         }
     }

@@ -1,6 +1,6 @@
 #include "document_file.h"
 
-#include "memory_advice.h"
+#include "base/memory_advice.h"
 #include "text_encoding.h"
 
 #include <QDir>

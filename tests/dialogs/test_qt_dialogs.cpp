@@ -1,6 +1,6 @@
-#include "shell/edit_area.h"
-#include "shell/form1.h"
-#include "shell/qt_dialogs.h"
+#include "app/main_window.h"
+#include "dialogs/qt_dialogs.h"
+#include "editor/edit_area.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -32,28 +32,28 @@ class QtDialogsTest : public QObject {
 private slots:
     void theRealNewBlankQuestionAnsweredNoKeepsTheDocument() {
         QtDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         form.show();
-        form.box()->setText(QStringLiteral("keep"));
+        form.editArea()->setText(QStringLiteral("keep"));
         SeenBox seen;
         answerBox(&seen, QMessageBox::No);
-        form.newz_Click();
+        form.newBlank();
         QCOMPARE(seen.title, QStringLiteral("Tagloom"));
         QCOMPARE(seen.text, QStringLiteral("Do you really want to start over?"));
         QCOMPARE(seen.icon, QMessageBox::NoIcon);
         QCOMPARE(seen.buttons, int(QMessageBox::Yes | QMessageBox::No));
-        QCOMPARE(form.box()->Text(), QStringLiteral("keep"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("keep"));
     }
 
     void theRealExitQuestionShowsTheProgramTitleAndAQuestionMark() {
         QtDialogs dialogs;
-        Form1 form(dialogs);
+        MainWindow form(dialogs);
         int quits = 0;
         form.setQuitHandler([&] { ++quits; });
         form.show();
         SeenBox seen;
         answerBox(&seen, QMessageBox::Yes);
-        form.exitz_Click();
+        form.exitProgram();
         QCOMPARE(seen.title, QStringLiteral("Tagloom")); // no title of its own
         QCOMPARE(seen.text, QStringLiteral("Are you sure you want to close without saving?"));
         QCOMPARE(seen.icon, QMessageBox::Question);
@@ -62,5 +62,5 @@ private slots:
 };
 } // namespace
 
-QObject* newQtDialogsTest() { return new QtDialogsTest; }
+QTEST_MAIN(QtDialogsTest)
 #include "test_qt_dialogs.moc"

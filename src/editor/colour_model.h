@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colour.h"
+#include "colouring/colour.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "shell/colour_model.h"
+#include "editor/colour_model.h"
 
 #include <QTest>
 #include <random>

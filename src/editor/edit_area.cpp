@@ -22,7 +22,7 @@ EditArea::~EditArea() {
     painter_->setDocument(nullptr);
 }
 
-QString EditArea::Text() const {
+QString EditArea::text() const {
     // toRawText keeps non-breaking spaces, which toPlainText would turn into blanks.
     QString text = document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
@@ -82,53 +82,49 @@ int EditArea::crlfFromDoc(int pos) const {
     return pos + document()->findBlock(pos).blockNumber();
 }
 
-int EditArea::SelStart() const {
+int EditArea::selectionStart() const {
     return crlfFromDoc(textCursor().selectionStart());
 }
 
-void EditArea::setSelStart(int pos) {
+void EditArea::setCaretPosition(int pos) {
     QTextCursor cursor = textCursor();
     cursor.setPosition(docFromCrlf(pos));
     setTextCursor(cursor);
 }
 
-int EditArea::SelLength() const {
+int EditArea::selectionLength() const {
     const QTextCursor cursor = textCursor();
     return crlfFromDoc(cursor.selectionEnd()) - crlfFromDoc(cursor.selectionStart());
 }
 
-void EditArea::setSelLength(int length) {
-    const int start = SelStart();
+void EditArea::setSelectionLength(int length) {
+    const int start = selectionStart();
     QTextCursor cursor = textCursor();
     cursor.setPosition(docFromCrlf(start));
     cursor.setPosition(docFromCrlf(start + std::max(length, 0)), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
 }
 
-QString EditArea::SelText() const {
+QString EditArea::selectedText() const {
     QString text = textCursor().selectedText();
     text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     return text;
 }
 
-void EditArea::setSelText(const QString& text) {
+void EditArea::replaceSelection(const QString& text) {
     QTextCursor cursor = textCursor();
     cursor.insertText(text);
     setTextCursor(cursor);
 }
 
-void EditArea::setSelColor(Colour colour) {
-    colourRange(SelStart(), SelLength(), colour);
+void EditArea::colourSelection(Colour colour) {
+    colourRange(selectionStart(), selectionLength(), colour);
 }
 
 void EditArea::colourRange(int start, int length, Colour colour) {
     const int from = docFromCrlf(start);
     model_.fill(from, docFromCrlf(start + length) - from, model_.indexFor(colour));
     viewport()->update();
-}
-
-void EditArea::SetFocus() {
-    setFocus(Qt::OtherFocusReason);
 }
 
 std::optional<Colour> EditArea::colourAt(int pos) const {

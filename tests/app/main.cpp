@@ -1,0 +1,13 @@
+#include "support/test_files.h"
+
+#include <QApplication>
+#include <QTest>
+
+QObject* newMenuTest();
+QObject* newMainWindowTest();
+QObject* newFileCommandsTest();
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    TAGLOOM_RUN_TESTS(newMenuTest(), newMainWindowTest(), newFileCommandsTest())
+}

@@ -1,0 +1,12 @@
+#include "support/test_files.h"
+
+#include <QApplication>
+#include <QTest>
+
+QObject* newColourModelTest();
+QObject* newEditAreaTest();
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest())
+}

@@ -1,0 +1,176 @@
+#include "editor/edit_area.h"
+
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+namespace {
+QColor paintedColourAt(EditArea& area, int crlfPos) {
+    const int doc = area.docFromCrlf(crlfPos);
+    const QTextBlock block = area.document()->findBlock(doc);
+    const int offset = doc - block.position();
+    for (const QTextLayout::FormatRange& r : block.layout()->formats())
+        if (offset >= r.start && offset < r.start + r.length)
+            return r.format.foreground().color();
+    return {};
+}
+
+class EditAreaTest : public QObject {
+    Q_OBJECT
+private slots:
+    void selectionsCountCrLfAsTwoCharacters_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("second line") << "ab\r\ncd" << 4 << 2 << "cd";
+        QTest::newRow("across a line end") << "ab\r\ncd" << 1 << 4 << "b\r\nc";
+        QTest::newRow("the line end alone") << "ab\r\ncd" << 2 << 2 << "\r\n";
+        QTest::newRow("empty lines") << "\r\n\r\nx" << 4 << 1 << "x";
+        QTest::newRow("non-ASCII") << QString::fromUtf8("é\r\n日本語\r\n€x") << 8 << 2
+                                   << QString::fromUtf8("€x");
+        QTest::newRow("surrogate pair") << QString::fromUtf8("😀a\r\nb") << 2 << 1 << "a";
+        QTest::newRow("non-breaking space kept")
+            << QString::fromUtf8("a\u00A0b") << 1 << 1 << QString::fromUtf8("\u00A0");
+    }
+    void selectionsCountCrLfAsTwoCharacters() {
+        QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(int, length);
+        QFETCH(QString, selected);
+        EditArea area;
+        area.setText(text);
+        QCOMPARE(area.text(), text);
+        area.setCaretPosition(start);
+        area.setSelectionLength(length);
+        QCOMPARE(area.selectionStart(), start);
+        QCOMPARE(area.selectionLength(), length);
+        QCOMPARE(area.selectedText(), selected);
+        QCOMPARE(area.text().mid(start, length), selected);
+    }
+
+    void selTextAssignmentsFollowEachOtherAndLeaveTheCaretAfter() {
+        EditArea area;
+        area.setText(QStringLiteral("[]"));
+        area.setCaretPosition(1);
+        area.replaceSelection(QStringLiteral("<p>\r\n"));
+        area.replaceSelection(QStringLiteral("</p>"));
+        QCOMPARE(area.text(), QStringLiteral("[<p>\r\n</p>]"));
+        QCOMPARE(area.selectionStart(), 10);
+        QCOMPARE(area.selectionLength(), 0);
+    }
+
+    void selTextAssignmentIsOneUndoStep() {
+        EditArea area;
+        area.setText(QStringLiteral("one two"));
+        area.setCaretPosition(4);
+        area.setSelectionLength(3);
+        area.replaceSelection(QStringLiteral("<b>two</b>\r\nthree"));
+        area.undo();
+        QCOMPARE(area.text(), QStringLiteral("one two"));
+    }
+
+    void assigningTheTextClearsEveryColour() {
+        EditArea area;
+        area.setText(QStringLiteral("<a>\r\nb"));
+        area.setCaretPosition(0);
+        area.setSelectionLength(6);
+        area.colourSelection(kRoyalBlue);
+        QCOMPARE(area.colourAt(5), std::optional<Colour>(kRoyalBlue));
+        area.resize(300, 200);
+        area.grab();
+        QCOMPARE(paintedColourAt(area, 0), QColor(65, 105, 225));
+        area.setText(QStringLiteral("<a>\r\nb"));
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(area.colourAt(i), std::nullopt);
+        area.grab();
+        QVERIFY(!paintedColourAt(area, 0).isValid());
+    }
+
+    void coloursStayOnTheirCharactersWhileTyping() {
+        EditArea area;
+        area.setText(QStringLiteral("ab\r\ncd"));
+        area.setCaretPosition(4);
+        area.setSelectionLength(2);
+        area.colourSelection(kPureRed);
+        area.setCaretPosition(0);
+        QTest::keyClicks(&area, QStringLiteral("xy"));
+        QTest::keyClick(&area, Qt::Key_Return);
+        QCOMPARE(area.text(), QStringLiteral("xy\r\nab\r\ncd"));
+        QCOMPARE(area.colourAt(8), std::optional<Colour>(kPureRed));
+        QCOMPARE(area.colourAt(9), std::optional<Colour>(kPureRed));
+        QCOMPARE(area.colourAt(7), std::nullopt);
+        QCOMPARE(area.colourAt(0), std::nullopt);
+        // Deleting a coloured character takes its colour with it.
+        area.setCaretPosition(8);
+        QTest::keyClick(&area, Qt::Key_Delete);
+        QCOMPARE(area.colourAt(8), std::optional<Colour>(kPureRed));
+        QCOMPARE(area.text(), QStringLiteral("xy\r\nab\r\nd"));
+    }
+
+    void undoRestoresTextButColoursNeverEnterTheHistory() {
+        EditArea area;
+        area.loadText(QStringLiteral("abc"));
+        area.setCaretPosition(3);
+        QTest::keyClicks(&area, QStringLiteral("d"));
+        area.setCaretPosition(0);
+        area.setSelectionLength(2);
+        area.colourSelection(kRoyalBlue);
+        area.undo(); // undoes the typed d, not the colour
+        QCOMPARE(area.text(), QStringLiteral("abc"));
+        QCOMPARE(area.colourAt(0), std::optional<Colour>(kRoyalBlue));
+        QCOMPARE(area.colourAt(1), std::optional<Colour>(kRoyalBlue));
+        QVERIFY(!area.document()->isUndoAvailable());
+    }
+
+    void linesEditedAfterALoadArePaintedAgain() {
+        EditArea area;
+        area.resize(300, 200);
+        area.loadText(QStringLiteral("<a>x"));
+        std::vector<std::uint8_t> colours{1, 1, 1, 0};
+        const Colour palette[] = {0, kRoyalBlue};
+        area.setColours(colours, palette);
+        area.grab();
+        area.setCaretPosition(0);
+        QTest::keyClicks(&area, QStringLiteral("yy"));
+        area.grab();
+        QVERIFY(!paintedColourAt(area, 0).isValid());
+        QVERIFY(!paintedColourAt(area, 1).isValid());
+        QCOMPARE(paintedColourAt(area, 2), QColor(65, 105, 225));
+        QCOMPARE(paintedColourAt(area, 4), QColor(65, 105, 225));
+        QVERIFY(!paintedColourAt(area, 5).isValid());
+    }
+
+    void shiftEnterMakesARealLineEnd() {
+        EditArea area;
+        QTest::keyClicks(&area, QStringLiteral("a"));
+        QTest::keyClick(&area, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(&area, QStringLiteral("b"));
+        QCOMPARE(area.text(), QStringLiteral("a\r\nb"));
+    }
+
+    void visibleLinesArePaintedFromTheModel() {
+        EditArea area;
+        area.resize(300, 200);
+        area.loadText(QStringLiteral("<a>\r\nplain\r\n<b>"));
+        std::vector<std::uint8_t> colours(area.text().size(), 0);
+        colours[0] = colours[1] = colours[2] = 1;
+        colours[12] = 2;
+        const Colour palette[] = {0, kRoyalBlue, kPureRed};
+        area.setColours(colours, palette);
+        area.grab(); // paints, which brings the visible lines up to date
+        QCOMPARE(paintedColourAt(area, 1), QColor(65, 105, 225));
+        QCOMPARE(paintedColourAt(area, 12), QColor(255, 0, 0));
+        QVERIFY(!paintedColourAt(area, 6).isValid());
+        QCOMPARE(area.colourAt(12), std::optional<Colour>(kPureRed));
+        area.clearColours();
+        area.grab();
+        QVERIFY(!paintedColourAt(area, 1).isValid());
+    }
+};
+} // namespace
+
+QObject* newEditAreaTest() {
+    return new EditAreaTest;
+}
+#include "test_edit_area.moc"
