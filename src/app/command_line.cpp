@@ -28,6 +28,14 @@ QString joinArguments(const QStringList& arguments) {
     return arguments.join(u' ');
 }
 
+StartupFile startupFile(const QString& argumentText, bool windowsCommandLine) {
+    if (argumentText.isEmpty() || !windowsCommandLine)
+        return {argumentText, argumentText};
+    const QString readPath =
+        argumentText.startsWith(u'"') ? argumentText.mid(1, argumentText.size() - 2) : argumentText;
+    return {readPath, QString(argumentText).remove(u'"')};
+}
+
 QString currentArgumentText() {
 #ifdef Q_OS_WIN
     return tailOfRawCommandLine(QString::fromWCharArray(GetCommandLineW()));

@@ -10,6 +10,21 @@ namespace command_line {
 QString tailOfRawCommandLine(const QString& commandLine);
 /// The program's arguments (without the program itself) joined with single blanks.
 QString joinArguments(const QStringList& arguments);
+#ifdef Q_OS_WIN
+inline constexpr bool kWindowsCommandLine = true;
+#else
+inline constexpr bool kWindowsCommandLine = false;
+#endif
+
+/// The file a start names: the path to read, and the path Save writes to.
+struct StartupFile {
+    QString readPath;
+    QString currentFile;
+};
+/// On Windows the argument text is the raw command line, whose quotes belong to it: a leading
+/// quote drops the first and the last character for reading, and the current file loses every
+/// quote. Elsewhere the shell has taken the quotes away already, so every character is kept.
+StartupFile startupFile(const QString& argumentText, bool windowsCommandLine);
 /// This process's argument text: the raw tail on Windows, the joined arguments elsewhere.
 QString currentArgumentText();
 

@@ -1,12 +1,13 @@
 #include "main_window.h"
 
+#include "command_line.h"
 #include "menu_table.h"
 
 #include "about/about_window.h"
 #include "about/links.h"
-#include "base/markup.h"
 #include "colouring/html_pass.h"
 #include "dialogs/dialogs.h"
+#include "document/charset_declaration.h"
 #include "editor/edit_area.h"
 #include "insertion/insert_command.h"
 
@@ -107,17 +108,11 @@ void MainWindow::setTitleFromFile() {
     setWindowTitle(kTitlePrefix + currentFile_);
 }
 
-void MainWindow::openStartupArgument(const QString& argumentText) {
-    QString candidate;
-    if (!argumentText.isEmpty()) {
-        // A leading quote drops the first and the last character, whatever the last one is.
-        if (argumentText.startsWith(QLatin1StringView(markup::kQuote)))
-            loadStartupFile(argumentText.mid(1, argumentText.size() - 2));
-        else
-            loadStartupFile(argumentText);
-        candidate = argumentText;
-    }
-    currentFile_ = candidate.remove(QLatin1StringView(markup::kQuote));
+void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCommandLine) {
+    const command_line::StartupFile file = command_line::startupFile(argumentText, windowsCommandLine);
+    if (!file.readPath.isEmpty())
+        loadStartupFile(file.readPath);
+    currentFile_ = file.currentFile;
     if (currentFile_.isEmpty())
         setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*"));
     else
@@ -125,12 +120,36 @@ void MainWindow::openStartupArgument(const QString& argumentText) {
 }
 
 void MainWindow::loadStartupFile(const QString& path) {
-    // Failures are silent here: the document stays empty and the title still names the path.
+    // Most failures are silent here: the document stays empty and the title still names the path.
     ReadResult result = document_file::read(path);
     format_ = result.error ? DocumentFormat{} : result.format;
-    editArea_->loadText(result.error ? QString() : result.text);
-    if (result.error && QFileInfo::exists(path))
-        unreadableAtStart_ = QFileInfo(path).absoluteFilePath();
+    editArea_->loadText(result.error ? QString() : result.text, result.lineEnds);
+    const QFileInfo info(path);
+    if (result.error && info.exists()) {
+        unreadableAtStart_ = info.absoluteFilePath();
+        // A device or a pipe named by mistake is worth a word.
+        if (!info.isFile() && !info.isDir())
+            showFileError(result.error);
+    }
+    pointToInterruptedSave(path);
+}
+
+void MainWindow::showFileError(const FileError& error) {
+    dialogs_.showMessage(this, error.description, Dialogs::Icon::Exclamation,
+                         QStringLiteral("Error ") + QString::number(error.number));
+}
+
+void MainWindow::pointToInterruptedSave(const QString& path) {
+    const QString backup = document_file::interruptedSaveBackup(path);
+    if (backup.isEmpty())
+        return;
+    dialogs_.showMessage(
+        this,
+        QStringLiteral("An earlier save of this file was interrupted. The file as it was "
+                       "before that save is kept here:\n") +
+            QDir::toNativeSeparators(backup) +
+            QStringLiteral("\nCompare the two, and delete the copy when you no longer need it."),
+        Dialogs::Icon::Exclamation, kAppTitle);
 }
 
 void MainWindow::newBlank() {
@@ -205,11 +224,11 @@ void MainWindow::openFile() {
         return;
     const ReadResult result = document_file::read(path);
     if (result.error) {
-        dialogs_.showMessage(this, result.error.description, Dialogs::Icon::Exclamation,
-                             QStringLiteral("Error ") + QString::number(result.error.number));
+        showFileError(result.error);
         return;
     }
-    editArea_->loadText(result.text);
+    editArea_->loadText(result.text, result.lineEnds);
+    pointToInterruptedSave(path);
     format_ = result.format;
     unreadableAtStart_.clear();
     currentFile_ = path;
@@ -248,7 +267,10 @@ bool MainWindow::writeFile(const QString& path, const QString& text) {
         return false;
     }
     DocumentFormat format = format_;
-    const QByteArray bytes = document_file::encode(text, &format);
+    QString encodable = text;
+    if (!makeEncodable(encodable, &format))
+        return false;
+    const QByteArray bytes = document_file::encode(encodable, &format, editArea_->lineEndExceptions());
     const FileError error = document_file::write(path, bytes);
     if (error) {
         dialogs_.showMessage(this, error.description, Dialogs::Icon::Exclamation,
@@ -256,6 +278,39 @@ bool MainWindow::writeFile(const QString& path, const QString& text) {
         return false;
     }
     format_ = format;
+    return true;
+}
+
+bool MainWindow::makeEncodable(QString& text, DocumentFormat* format) {
+    qsizetype missing = 0;
+    // Only a broken surrogate pair defeats UTF-8 too; the writer keeps even that, in UTF-16.
+    if (document_file::canEncode(text, format->encoding, &missing) ||
+        !document_file::canEncode(text, "UTF-8"))
+        return true;
+    const qsizetype length = text.at(missing).isHighSurrogate() && missing + 1 < text.size() ? 2 : 1;
+    const QString sample = text.mid(missing, length);
+    const int answer = dialogs_.choose(
+        this,
+        QStringLiteral(
+            "This page is kept in %1, which cannot hold some of its characters, such as \"%2\".\n\n"
+            "Save it as UTF-8 instead? A charset the page declares is changed to UTF-8 too.")
+            .arg(QString::fromLatin1(format->encoding), sample),
+        Dialogs::Icon::Exclamation, kAppTitle, {QStringLiteral("Save as UTF-8"), QStringLiteral("Cancel")});
+    if (answer != 0) {
+        // Nothing is written; the character that stopped the save is shown.
+        editArea_->setCaretPosition(int(missing));
+        editArea_->setSelectionLength(int(length));
+        return false;
+    }
+    std::vector<std::pair<int, int>> declarations;
+    for (auto [start, count] : charset_declaration::find(text))
+        declarations.emplace_back(int(start), int(count));
+    if (!declarations.empty()) {
+        editArea_->replaceRanges(declarations, QStringLiteral("utf-8"));
+        text = editArea_->text();
+    }
+    format->encoding = "UTF-8";
+    format->byteOrderMark = false;
     return true;
 }
 

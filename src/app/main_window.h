@@ -1,5 +1,7 @@
 #pragma once
 
+#include "command_line.h"
+
 #include "about/about_window.h"
 #include "document/document_file.h"
 
@@ -20,8 +22,10 @@ public:
     explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    /// Start-up with the text that followed the program's name on the command line.
-    void openStartupArgument(const QString& argumentText);
+    /// Start-up with the text that followed the program's name on the command line: the raw
+    /// command line's tail on Windows, the arguments joined by blanks elsewhere.
+    void openStartupArgument(const QString& argumentText,
+                             bool windowsCommandLine = command_line::kWindowsCommandLine);
 
     EditArea* editArea() const { return editArea_; }
     const QString& currentFile() const { return currentFile_; }
@@ -52,6 +56,9 @@ private:
     bool confirmClose();
     void loadStartupFile(const QString& path);
     bool writeFile(const QString& path, const QString& text);
+    bool makeEncodable(QString& text, DocumentFormat* format);
+    void showFileError(const FileError& error);
+    void pointToInterruptedSave(const QString& path);
     QString chooseFileToOpen();
     QString chooseFileToSave();
     void setTitleFromFile();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -16,6 +17,10 @@ public:
     virtual bool askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) = 0;
     /// Message box with an OK button.
     virtual void showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) = 0;
+    /// Message box with the given buttons, the first one the default. Returns the index of the
+    /// button chosen, or -1 when the box was closed without one (Escape).
+    virtual int choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
+                       const QStringList& buttons) = 0;
     /// Prompt with one edit field holding @p defaultAnswer. Cancel or closing gives an empty string.
     virtual QString prompt(QWidget* owner, const QString& text, const QString& title,
                            const QString& defaultAnswer) = 0;

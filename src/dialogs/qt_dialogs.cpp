@@ -4,6 +4,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 QMessageBox::Icon toQt(Dialogs::Icon icon) {
@@ -35,6 +36,25 @@ void QtDialogs::showMessage(QWidget* owner, const QString& text, Icon icon, cons
     QMessageBox box(toQt(icon), titleOrApplication(title), text, QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+int QtDialogs::choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
+                      const QStringList& buttons) {
+    QMessageBox box(toQt(icon), titleOrApplication(title), text, QMessageBox::NoButton, owner);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton*> added;
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        // The last button is the safe way out: Escape takes it.
+        const auto role =
+            i + 1 == buttons.size() && buttons.size() > 1 ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        added << box.addButton(buttons[i], role);
+    }
+    if (!added.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton*>(added.first()));
+    if (added.size() > 1)
+        box.setEscapeButton(added.last());
+    box.exec();
+    return int(added.indexOf(box.clickedButton()));
 }
 
 QString QtDialogs::prompt(QWidget* owner, const QString& text, const QString& title,

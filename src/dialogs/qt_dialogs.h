@@ -7,6 +7,8 @@ class QtDialogs : public Dialogs {
 public:
     bool askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
     void showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
+    int choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
+               const QStringList& buttons) override;
     QString prompt(QWidget* owner, const QString& text, const QString& title,
                    const QString& defaultAnswer) override;
     QString openFileName(QWidget* owner, const QString& caption, const QString& folder,

@@ -1,29 +1,29 @@
 #pragma once
 
+#include "file_error.h"
+
+#include "base/line_end.h"
+
 #include <QByteArray>
 #include <QString>
 
 /// How a document's file was written, remembered so that saving gives back the same bytes.
 struct DocumentFormat {
-    enum class LineEnd { CrLf, Lf, Cr };
+    using LineEnd = ::LineEnd;
     QByteArray encoding = "UTF-8";
     bool byteOrderMark = false;
+    /// The file's usual line end: new lines get it, and so does every line without an exception.
     LineEnd lineEnd = LineEnd::CrLf;
     /// False for a file whose last line had no line end: saving it unchanged adds none.
     bool finalLineEnd = true;
     bool operator==(const DocumentFormat&) const = default;
 };
 
-/// A failed file operation: the error number of the file service and the text shown to the user.
-struct FileError {
-    int number = 0;
-    QString description;
-    explicit operator bool() const { return number != 0; }
-};
-
 struct ReadResult {
     QString text; ///< CR LF line ends, the final line end dropped
     DocumentFormat format;
+    /// Lines whose own line end differs from format.lineEnd.
+    LineEndExceptions lineEnds;
     FileError error;
 };
 
@@ -33,16 +33,26 @@ namespace document_file {
 inline constexpr qint64 kLargestDocument = qint64(256) * 1024 * 1024;
 
 /// Decodes file bytes into document text and tells the format they came in.
-QString decode(const QByteArray& bytes, DocumentFormat* format);
-/// Encodes document text for writing: the text plus one final line end (unless the file came
-/// without one), in the line-end style
-/// and encoding of @p format. When the encoding cannot hold every character, the bytes are
-/// UTF-8 instead and @p format says so.
-QByteArray encode(const QString& text, DocumentFormat* format);
+QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndExceptions* lineEnds = nullptr);
 
+/// Whether @p encoding can hold every character of @p text; if not, @p firstMissing (when given)
+/// receives the position of the first character it cannot hold.
+bool canEncode(const QString& text, const QByteArray& encoding, qsizetype* firstMissing = nullptr);
+
+/// Encodes document text for writing: each line end in its line's style (@p lineEnds, else the
+/// format's usual one), a final line end unless the file came without one, and the encoding of
+/// @p format. When the encoding cannot hold every character, the bytes are UTF-8 instead and
+/// @p format says so; callers that must not change the encoding silently ask canEncode() first.
+QByteArray encode(const QString& text, DocumentFormat* format, const LineEndExceptions& lineEnds = {});
+
+/// Reads and decodes a regular file, bounded by kLargestDocument and by the memory available.
 ReadResult read(const QString& path);
+
 /// Replaces the file at @p path with @p bytes so that, whatever happens, it holds either the old
 /// or the new content. Returns an empty error on success.
 FileError write(const QString& path, const QByteArray& bytes);
+
+/// The name of a backup that an interrupted save left beside @p path, or empty.
+QString interruptedSaveBackup(const QString& path);
 
 } // namespace document_file

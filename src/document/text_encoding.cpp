@@ -1,8 +1,8 @@
 #include "text_encoding.h"
 
 #include <QStringDecoder>
-#include <algorithm>
 #include <QStringEncoder>
+#include <algorithm>
 #include <array>
 
 namespace text_encoding {
@@ -88,7 +88,14 @@ QByteArray canonicalName(const QByteArray& declared) {
     if (name.isEmpty() || name.startsWith("utf-16") || name.startsWith("utf-32") || name.startsWith("ucs"))
         return {};
     QStringDecoder probe(name.constData());
-    return probe.isValid() ? name : QByteArray();
+    if (!probe.isValid())
+        return {};
+    // Only a charset that reads ASCII as ASCII can have been declared in ASCII (EBCDIC cannot).
+    QByteArray ascii("\t\n\r");
+    for (char c = 0x20; c < 0x7F; ++c)
+        ascii += c;
+    const auto decoded = decodeExact(ascii, name);
+    return decoded && *decoded == QString::fromLatin1(ascii) ? name : QByteArray();
 }
 
 std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& encoding) {

@@ -15,7 +15,8 @@ inline constexpr char kUtf16Be[] = "UTF-16BE";
 inline constexpr char kLatin1[] = "ISO-8859-1";
 inline constexpr char kWindows1252[] = "windows-1252";
 
-/// The canonical name for a declared charset, or empty when it cannot be used here.
+/// The canonical name for a declared charset, or empty when it cannot be used here: unknown to
+/// the platform, or not ASCII-compatible (a declaration in ASCII cannot be true for those).
 QByteArray canonicalName(const QByteArray& declared);
 /// Decodes @p bytes; nullopt when they are not valid in @p encoding or would not round-trip.
 std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& encoding);

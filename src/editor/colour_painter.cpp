@@ -1,5 +1,6 @@
 #include "colour_painter.h"
 
+#include "block_data.h"
 #include "colour_model.h"
 
 #include <QPalette>
@@ -9,17 +10,9 @@
 #include <optional>
 
 namespace {
-// Generation of the model that a block was last painted from. A block without it was never
-// painted with a colour.
-class PaintedGeneration : public QTextBlockUserData {
-public:
-    explicit PaintedGeneration(std::uint64_t g) : generation(g) {}
-    std::uint64_t generation;
-};
-
 std::uint64_t paintedGeneration(const QTextBlock& block) {
-    auto* data = static_cast<PaintedGeneration*>(block.userData());
-    return data ? data->generation : 0;
+    auto* data = static_cast<BlockData*>(block.userData());
+    return data ? data->paintedGeneration : 0;
 }
 } // namespace
 
@@ -27,15 +20,16 @@ ColourPainter::ColourPainter(QTextDocument* document, const ColourModel& model)
     : QSyntaxHighlighter(document), model_(model) {}
 
 bool ColourPainter::isStale(const QTextBlock& block) const {
-    if (!block.userData())
+    const std::uint64_t painted = paintedGeneration(block);
+    if (painted == 0)
         return model_.mayHaveColours();
-    return paintedGeneration(block) != model_.generation();
+    return painted != model_.generation();
 }
 
 void ColourPainter::highlightBlock(const QString& text) {
     const QTextBlock block = currentBlock();
     // A freshly loaded document has no colour: skip its lines without touching them.
-    if (!block.userData() && !model_.mayHaveColours())
+    if (paintedGeneration(block) == 0 && !model_.mayHaveColours())
         return;
     const int start = block.position();
     // One format per colour for the whole line: building a format per run is the costly part of
@@ -54,9 +48,11 @@ void ColourPainter::highlightBlock(const QString& text) {
     });
     const std::uint64_t generation = model_.generation();
     if (generation != paintedGeneration(block)) {
-        if (auto* data = static_cast<PaintedGeneration*>(currentBlockUserData()))
-            data->generation = generation;
-        else
-            setCurrentBlockUserData(new PaintedGeneration(generation));
+        auto* data = static_cast<BlockData*>(currentBlockUserData());
+        if (!data) {
+            data = new BlockData;
+            setCurrentBlockUserData(data);
+        }
+        data->paintedGeneration = generation;
     }
 }

@@ -1,5 +1,6 @@
 #include "edit_area.h"
 
+#include "block_data.h"
 #include "colour_painter.h"
 
 #include <QKeyEvent>
@@ -51,8 +52,28 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace) {
         QObject::connect(document(), signal, painter_, slot);
 }
 
-void EditArea::loadText(const QString& text) {
+void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) {
     replaceUncoloured([&] { setPlainText(text); });
+    lineEndCount_ = int(lineEnds.size());
+    for (const LineEndAt& at : lineEnds) {
+        QTextBlock block = document()->findBlockByNumber(at.line);
+        if (!block.isValid())
+            continue;
+        auto* data = new BlockData;
+        data->lineEnd = at.style;
+        block.setUserData(data);
+    }
+}
+
+LineEndExceptions EditArea::lineEndExceptions() const {
+    LineEndExceptions out;
+    if (lineEndCount_ == 0)
+        return out; // nothing to look for in a file whose lines all end alike
+    int line = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next(), ++line)
+        if (auto* data = static_cast<BlockData*>(block.userData()); data && data->lineEnd)
+            out.push_back({line, *data->lineEnd});
+    return out;
 }
 
 int EditArea::blockCrlfStart(int blockNumber) const {
@@ -115,6 +136,19 @@ void EditArea::replaceSelection(const QString& text) {
     QTextCursor cursor = textCursor();
     cursor.insertText(text);
     setTextCursor(cursor);
+}
+
+void EditArea::replaceRanges(std::vector<std::pair<int, int>> ranges, const QString& replacement) {
+    // From the end, so that earlier positions stay true.
+    std::sort(ranges.begin(), ranges.end(), [](auto a, auto b) { return a.first > b.first; });
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    for (auto [start, length] : ranges) {
+        cursor.setPosition(docFromCrlf(start));
+        cursor.setPosition(docFromCrlf(start + length), QTextCursor::KeepAnchor);
+        cursor.insertText(replacement);
+    }
+    cursor.endEditBlock();
 }
 
 void EditArea::colourSelection(Colour colour) {

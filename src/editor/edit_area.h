@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/line_end.h"
 #include "colour_model.h"
 #include "colouring/colour.h"
 
@@ -29,8 +30,11 @@ public:
     QString text() const;
     /// Replaces the whole document as one undoable edit; all colour is dropped.
     void setText(const QString& text);
-    /// Starts a fresh document (no undo history, no colour), as after opening a file.
-    void loadText(const QString& text);
+    /// Starts a fresh document (no undo history, no colour), as after opening a file. Lines
+    /// named in @p lineEnds keep their own file line end; edits carry it with the line.
+    void loadText(const QString& text, const LineEndExceptions& lineEnds = {});
+    /// The lines that still carry their own file line end, in line order.
+    LineEndExceptions lineEndExceptions() const;
 
     int selectionStart() const;
     /// Moves the caret to @p pos, collapsing the selection.
@@ -41,6 +45,9 @@ public:
     QString selectedText() const;
     /// Replaces the selection (one undo step) and leaves the caret after it, nothing selected.
     void replaceSelection(const QString& text);
+    /// Replaces each range (CR LF text positions, in any order) with @p replacement, as one
+    /// undo step. The selection is left alone.
+    void replaceRanges(std::vector<std::pair<int, int>> ranges, const QString& replacement);
     /// Colours the selected characters.
     void colourSelection(Colour colour);
     /// Colours a range of the CR LF text without touching the selection.
@@ -75,4 +82,6 @@ private:
     ColourPainter* painter_ = nullptr;
     QList<QKeySequence> reserved_;
     bool muted_ = false;
+    /// How many lines were loaded with a line end of their own.
+    int lineEndCount_ = 0;
 };

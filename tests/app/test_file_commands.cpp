@@ -238,17 +238,43 @@ private slots:
     }
 #endif
 
-    void aTypedCharacterOutsideTheEncodingEndsInUtf8() {
-        QVERIFY(writeBytes(path("latin.htm"), "<meta charset=\"iso-8859-1\">caf\xE9\n"));
+    void aCharacterOutsideTheEncodingAsksFirst_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::addColumn<QString>("text");
+        const QByteArray latin1 = "<meta charset=\"iso-8859-1\">\ncaf\xE9\n";
+        QTest::newRow("save as UTF-8")
+            << 0 << QByteArray("<meta charset=\"utf-8\">\ncaf\xC3\xA9 \xE2\x82\xAC\n")
+            << QString::fromUtf8("<meta charset=\"utf-8\">\r\ncafé €");
+        QTest::newRow("cancel") << 1 << latin1
+                                << QString::fromUtf8("<meta charset=\"iso-8859-1\">\r\ncafé €");
+        QTest::newRow("escape") << -1 << latin1
+                                << QString::fromUtf8("<meta charset=\"iso-8859-1\">\r\ncafé €");
+    }
+    void aCharacterOutsideTheEncodingAsksFirst() {
+        QFETCH(int, answer);
+        QFETCH(QByteArray, saved);
+        QFETCH(QString, text);
+        QVERIFY(writeBytes(path("latin.htm"), "<meta charset=\"iso-8859-1\">\ncaf\xE9\n"));
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);
         form.openStartupArgument(path("latin.htm"));
         form.editArea()->setCaretPosition(int(form.editArea()->text().size()));
         form.editArea()->replaceSelection(QString::fromUtf8(" \u20AC"));
+        dialogs.answer(answer);
         form.save();
-        QCOMPARE(readBytes(path("latin.htm")),
-                 QByteArray("<meta charset=\"iso-8859-1\">caf\xC3\xA9 \xE2\x82\xAC\n"));
-        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].kind, Kind::Choice);
+        QCOMPARE(dialogs.shown[0].defaultAnswer, QStringLiteral("Save as UTF-8|Cancel"));
+        QVERIFY(dialogs.shown[0].text.contains(QString::fromUtf8("\"€\"")));
+        QCOMPARE(readBytes(path("latin.htm")), saved);
+        QCOMPARE(form.editArea()->text(), text);
+        if (answer == 0) {
+            form.editArea()->undo(); // the declaration's change is one step
+            QVERIFY(form.editArea()->text().startsWith(QStringLiteral("<meta charset=\"iso-8859-1\">")));
+        } else {
+            QCOMPARE(form.editArea()->selectedText(), QString::fromUtf8("€"));
+        }
     }
 
     void everyRealPageSurvivesOpenAndSave() {

@@ -27,36 +27,44 @@ private slots:
     }
 
     void startUpArguments_data() {
+        QTest::addColumn<bool>("windows");
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("document");
         QTest::addColumn<QString>("currentFile");
         QTest::addColumn<QString>("title");
-        QTest::newRow("no argument") << ""
-                                     << ""
-                                     << ""
-                                     << "Tagloom - Untitled*";
-        QTest::newRow("quoted path") << "\"" + file_ + "\""
-                                     << "x\r\ny" << file_ << "Tagloom - " + file_;
-        QTest::newRow("unquoted path") << file_ << "x\r\ny" << file_ << "Tagloom - " + file_;
-        // The reader gets the argument minus its first and last characters; the path loses all quotes.
-        QTest::newRow("quote plus trailing text") << "\"" + file_ + "\" b"
-                                                  << "" << file_ + " b"
-                                                  << "Tagloom - " + file_ + " b";
-        QTest::newRow("a lone quote") << "\""
-                                      << ""
-                                      << ""
-                                      << "Tagloom - Untitled*";
         const QString missing = dir_.filePath(QStringLiteral("missing.htm"));
-        QTest::newRow("missing file") << missing << "" << missing << "Tagloom - " + missing;
+        const QString quoted = dir_.filePath(QStringLiteral("it\"s.htm"));
+        QVERIFY(test_files::writeBytes(quoted, "q\n"));
+        auto row = [](const char* name, bool windows, const QString& argument, const QString& document,
+                      const QString& currentFile) {
+            QTest::newRow(name) << windows << argument << document << currentFile
+                                << (currentFile.isEmpty() ? "Tagloom - Untitled*"
+                                                          : "Tagloom - " + currentFile);
+        };
+        for (bool windows : {true, false}) {
+            row(windows ? "windows: no argument" : "no argument", windows, "", "", "");
+            row(windows ? "windows: unquoted path" : "unquoted path", windows, file_, "x\r\ny", file_);
+            row(windows ? "windows: missing file" : "missing file", windows, missing, "", missing);
+        }
+        // The raw Windows command line keeps its quotes: the reader gets the argument minus its
+        // first and last characters, and the path loses every quote.
+        row("windows: quoted path", true, "\"" + file_ + "\"", "x\r\ny", file_);
+        row("windows: quote plus trailing text", true, "\"" + file_ + "\" b", "", file_ + " b");
+        row("windows: a lone quote", true, "\"", "", "");
+        // Elsewhere the shell took the quotes away: a quote is part of the name, so Save writes the
+        // file that was read.
+        row("quote inside a name", false, quoted, "q", quoted);
+        row("quote at the start of a name", false, "\"" + file_, "", "\"" + file_);
     }
     void startUpArguments() {
+        QFETCH(bool, windows);
         QFETCH(QString, argument);
         QFETCH(QString, document);
         QFETCH(QString, currentFile);
         QFETCH(QString, title);
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);
-        form.openStartupArgument(argument);
+        form.openStartupArgument(argument, windows);
         QCOMPARE(form.editArea()->text(), document);
         QCOMPARE(form.currentFile(), currentFile);
         QCOMPARE(form.windowTitle(), title);

@@ -15,6 +15,12 @@ void ScriptedDialogs::showMessage(QWidget* owner, const QString& text, Icon icon
     shown.append({Kind::Message, text, title, icon, {}, {}, owner});
 }
 
+int ScriptedDialogs::choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
+                            const QStringList& buttons) {
+    shown.append({Kind::Choice, text, title, icon, buttons.join(u'|'), {}, owner});
+    return hasNext() ? next().toInt() : -1;
+}
+
 QString ScriptedDialogs::prompt(QWidget* owner, const QString& text, const QString& title,
                                 const QString& defaultAnswer) {
     shown.append({Kind::Prompt, text, title, Icon::None, defaultAnswer, {}, owner});

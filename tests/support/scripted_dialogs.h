@@ -11,20 +11,21 @@
 /// so that tests can check its exact texts.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { YesNo, Message, Prompt, Open, Save };
+    enum class Kind { YesNo, Message, Choice, Prompt, Open, Save };
     struct Shown {
         Kind kind;
         QString text;
         QString title;
         Icon icon = Icon::None;
-        QString defaultAnswer; ///< prompts; the filter for file dialogs
+        QString defaultAnswer; ///< prompts; the filter for file dialogs; choices' buttons, joined by |
         QString folder;
         QWidget* owner = nullptr;
     };
 
-    /// Queues answers, taken in order: bool for Yes/No, QString for prompts and file dialogs.
-    /// A prompt with no queued answer accepts its default; an unscripted question answers No
-    /// and an unscripted file dialog is cancelled.
+    /// Queues answers, taken in order: bool for Yes/No, int (a button's index) for choices,
+    /// QString for prompts and file dialogs. A prompt with no queued answer accepts its default;
+    /// an unscripted question answers No, an unscripted choice is closed with Escape (-1) and an
+    /// unscripted file dialog is cancelled.
     void answer(const QVariant& value) { script_.push_back(value); }
     void cancelPrompt() { script_.push_back(QVariant()); }
 
@@ -33,6 +34,8 @@ public:
 
     bool askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
     void showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
+    int choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
+               const QStringList& buttons) override;
     QString prompt(QWidget* owner, const QString& text, const QString& title,
                    const QString& defaultAnswer) override;
     QString openFileName(QWidget* owner, const QString& caption, const QString& folder,

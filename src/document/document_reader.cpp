@@ -1,0 +1,185 @@
+#include "document_file.h"
+
+#include "charset_declaration.h"
+#include "line_ends.h"
+#include "memory_budget.h"
+#include "posix_file_writer.h"
+#include "text_encoding.h"
+
+#include "base/memory_advice.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <algorithm>
+#include <vector>
+
+namespace document_file {
+namespace {
+
+// The charset a page declares in its first few KB.
+QByteArray declaredCharset(const QByteArray& bytes) {
+    return charset_declaration::first(QString::fromLatin1(bytes.left(8192))).toLatin1();
+}
+
+// UTF-16 without a byte-order mark shows itself by its NUL bytes: text in a Latin script has
+// one in nearly every code unit, always on the same side.
+const char* utf16ByNulPattern(const QByteArray& bytes) {
+    const qsizetype n = std::min<qsizetype>(bytes.size(), 1 << 16) & ~qsizetype(1);
+    if (n < 4 || bytes.size() % 2 != 0)
+        return nullptr;
+    qsizetype evenNul = 0, oddNul = 0;
+    for (qsizetype i = 0; i < n; i += 2) {
+        evenNul += bytes[i] == 0;
+        oddNul += bytes[i + 1] == 0;
+    }
+    const qsizetype units = n / 2;
+    if (oddNul * 10 >= units * 9 && evenNul * 10 < units)
+        return text_encoding::kUtf16Le;
+    if (evenNul * 10 >= units * 9 && oddNul * 10 < units)
+        return text_encoding::kUtf16Be;
+    return nullptr;
+}
+
+// Strict UTF-8, decoded in pieces that end on character boundaries, so that a big file never
+// exists twice in memory as text.
+bool decodeUtf8(QByteArrayView bytes, LineEndReader& lines) {
+    constexpr qsizetype kPiece = 1 << 16;
+    std::vector<QChar> buffer;
+    for (qsizetype from = 0; from < bytes.size();) {
+        qsizetype to = std::min(bytes.size(), from + kPiece);
+        // Back up to the start of a character (at most three continuation bytes).
+        for (int k = 0; k < 3 && to < bytes.size() && to > from + 1 && (uchar(bytes[to]) & 0xC0) == 0x80; ++k)
+            --to;
+        QStringDecoder decoder(QStringConverter::Utf8,
+                               QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        buffer.resize(size_t(decoder.requiredSpace(to - from)));
+        const QChar* end = decoder.appendToBuffer(buffer.data(), bytes.sliced(from, to - from));
+        if (decoder.hasError())
+            return false;
+        lines.feed(QStringView(buffer.data(), end - buffer.data()));
+        from = to;
+    }
+    return true;
+}
+
+qint64 countLines(const QByteArray& bytes) {
+    return bytes.count('\n') + bytes.count('\r') + 1;
+}
+
+} // namespace
+
+QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndExceptions* lineEnds) {
+    using namespace text_encoding;
+    QString text;
+    // No encoding gives more characters than bytes, and a line end grows by one at most. Pages
+    // of the reservation that are never written cost no memory.
+    text.reserve(bytes.size() * 2 + 2);
+    adviseHugePages(text.data(), size_t(bytes.size()) * 4 + 4);
+    auto attempt = [&](QByteArrayView body, const QByteArray& encoding, bool byteOrderMark) {
+        text.resize(0);
+        LineEndReader lines(&text);
+        if (encoding == kUtf8) {
+            if (!decodeUtf8(body, lines))
+                return false;
+        } else {
+            const auto decoded = decodeExact(body.toByteArray(), encoding);
+            if (!decoded)
+                return false;
+            lines.feed(*decoded);
+        }
+        lines.finish();
+        format->lineEnd = lines.usualStyle();
+        format->finalLineEnd = lines.finalLineEnd();
+        format->encoding = encoding;
+        format->byteOrderMark = byteOrderMark;
+        if (lineEnds)
+            *lineEnds = lines.exceptions();
+        return true;
+    };
+    struct Bom {
+        const char* bytes;
+        int size;
+        const char* encoding;
+    };
+    // A byte-order mark first (a UTF-16 one only when the rest really is UTF-16), then UTF-16
+    // told by its NUL bytes, then a declared charset, then strict UTF-8, then Windows-1252,
+    // which takes any bytes.
+    for (const Bom& bom :
+         {Bom{"\xEF\xBB\xBF", 3, kUtf8}, Bom{"\xFF\xFE", 2, kUtf16Le}, Bom{"\xFE\xFF", 2, kUtf16Be}})
+        if (bytes.startsWith(QByteArrayView(bom.bytes, bom.size)) &&
+            attempt(QByteArrayView(bytes).sliced(bom.size), bom.encoding, true))
+            return text;
+    if (const char* utf16 = utf16ByNulPattern(bytes); utf16 && attempt(bytes, utf16, false))
+        return text;
+    const QByteArray declared = canonicalName(declaredCharset(bytes));
+    if (!declared.isEmpty() && attempt(bytes, declared, false))
+        return text;
+    if (attempt(bytes, kUtf8, false))
+        return text;
+    attempt(bytes, kWindows1252, false);
+    return text;
+}
+
+ReadResult read(const QString& path) {
+    using namespace file_error;
+    ReadResult result;
+    if (path.isEmpty()) {
+        result.error = failure(kPathFileAccess, QString(), path);
+        return result;
+    }
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        result.error = failure(kPathFileAccess, QStringLiteral("it is a folder"), path);
+        return result;
+    }
+    if (info.exists() && !info.isFile()) {
+        // A pipe would block and a device may never end: only plain files are documents.
+        result.error = failure(
+            kPathFileAccess, QStringLiteral("it is not a regular file (a device, a pipe or a socket)"), path);
+        return result;
+    }
+#ifdef Q_OS_UNIX
+    posix_file_writer::removeStaleTemporaries(path);
+#endif
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = failure(info.exists() ? kPathFileAccess : kFileNotFound, file.errorString(), path);
+        return result;
+    }
+    auto tooLarge = [&](qint64 size) {
+        // Far beyond any hand-written page; refused rather than exhausting memory.
+        result.error =
+            failure(kOutOfMemory,
+                    QStringLiteral("the file is too large to edit (%1 MB)").arg(size / (1024 * 1024)), path);
+    };
+    if (file.size() > kLargestDocument) {
+        tooLarge(file.size());
+        return result;
+    }
+    // Bounded even where the size is not known in advance (files of /proc say 0).
+    const QByteArray bytes = file.read(kLargestDocument + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.error = failure(kDeviceIo, file.errorString(), path);
+        return result;
+    }
+    if (bytes.size() > kLargestDocument) {
+        tooLarge(bytes.size());
+        return result;
+    }
+    const qint64 need = memory_budget::documentNeed(bytes.size(), countLines(bytes));
+    const std::optional<qint64> available = memory_budget::available();
+    if (available && need > *available) {
+        result.error =
+            failure(kOutOfMemory,
+                    QStringLiteral("opening it would need about %1 MB of memory, and %2 MB are free")
+                        .arg(need >> 20)
+                        .arg(*available >> 20),
+                    path);
+        return result;
+    }
+    result.text = decode(bytes, &result.format, &result.lineEnds);
+    return result;
+}
+
+} // namespace document_file

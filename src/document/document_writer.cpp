@@ -1,0 +1,98 @@
+#include "document_file.h"
+
+#include "line_ends.h"
+#include "posix_file_writer.h"
+#include "text_encoding.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace document_file {
+
+bool canEncode(const QString& text, const QByteArray& encoding, qsizetype* firstMissing) {
+    if (text_encoding::encodeExact(text, encoding))
+        return true;
+    if (firstMissing) {
+        // Narrow down in pieces, then character by character; a surrogate pair stays whole.
+        constexpr qsizetype kPiece = 4096;
+        qsizetype from = 0;
+        while (from + kPiece < text.size() && text_encoding::encodeExact(text.mid(from, kPiece), encoding))
+            from += kPiece;
+        *firstMissing = from;
+        for (qsizetype i = from; i < text.size(); ++i) {
+            const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            if (!text_encoding::encodeExact(text.mid(i, n), encoding)) {
+                *firstMissing = i;
+                break;
+            }
+            i += n - 1;
+        }
+    }
+    return false;
+}
+
+QByteArray encode(const QString& text, DocumentFormat* format, const LineEndExceptions& lineEnds) {
+    const QString fileText = withLineEnds(text, format->lineEnd, lineEnds, format->finalLineEnd);
+    auto bytes = text_encoding::encodeExact(fileText, format->encoding);
+    if (!bytes) {
+        // Never replace a character the old encoding cannot hold: switch the file to UTF-8.
+        format->encoding = text_encoding::kUtf8;
+        bytes = text_encoding::encodeExact(fileText, format->encoding);
+    }
+    if (!bytes) {
+        // Only text with a broken surrogate pair gets here; UTF-16 keeps even that.
+        format->encoding = text_encoding::kUtf16Le;
+        format->byteOrderMark = true;
+        bytes = text_encoding::encodeUtf16(fileText, false);
+    }
+    QByteArray out;
+    if (format->byteOrderMark) {
+        if (format->encoding == text_encoding::kUtf8)
+            out = "\xEF\xBB\xBF";
+        else if (format->encoding == text_encoding::kUtf16Le)
+            out = "\xFF\xFE";
+        else if (format->encoding == text_encoding::kUtf16Be)
+            out = "\xFE\xFF";
+    }
+    return out + bytes.value_or(QByteArray());
+}
+
+FileError write(const QString& path, const QByteArray& bytes) {
+    using namespace file_error;
+    if (path.isEmpty())
+        return failure(kPathFileAccess, QStringLiteral("no file name"), path);
+#ifdef Q_OS_UNIX
+    return posix_file_writer::write(path, bytes);
+#else
+    const QFileInfo info(path);
+    // A symbolic link stays a link: its target is what gets replaced.
+    const QString target = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+    const QFileInfo targetInfo(target);
+    if (!QFileInfo(targetInfo.absolutePath()).isDir())
+        return failure(kPathNotFound, QStringLiteral("the folder does not exist"), path);
+    if (targetInfo.isDir())
+        return failure(kPathFileAccess, QStringLiteral("it is a folder"), path);
+    if (targetInfo.exists() && !targetInfo.isFile())
+        return failure(kPathFileAccess, QStringLiteral("it is not a regular file"), path);
+    if (targetInfo.exists() && !targetInfo.isWritable())
+        return failure(kPathFileAccess, QStringLiteral("the file is read-only"), path);
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(kPathFileAccess, file.errorString(), path);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return failure(file.error() == QFileDevice::ResourceError ? kDiskFull : kDeviceIo, file.errorString(),
+                       path);
+    return {};
+#endif
+}
+
+QString interruptedSaveBackup(const QString& path) {
+#ifdef Q_OS_UNIX
+    return posix_file_writer::interruptedSaveBackup(path);
+#else
+    (void)path;
+    return {};
+#endif
+}
+
+} // namespace document_file

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "file_error.h"
+
+#include <QByteArray>
+#include <QString>
+
+/// Saving on POSIX systems so that no byte of the old file is lost, whatever happens.
+///
+/// A file is normally replaced through a temporary file beside it (`.tgl-XXXXXX`) that takes
+/// the old file's mode, owner, group, ACLs and extended attributes, then is renamed over it. A
+/// file that must keep its identity (several hard links, or attributes the temporary file
+/// cannot take) is written in place instead: the space is reserved first, a complete backup
+/// (`.tgl-backup-<inode>`) is kept beside it until the write is done, and the write runs in a child
+/// process, so that even the editor's death in the middle cannot leave half a file.
+namespace posix_file_writer {
+FileError write(const QString& path, const QByteArray& bytes);
+/// A backup that an interrupted in-place save left beside @p path, or empty.
+QString interruptedSaveBackup(const QString& path);
+/// Removes our own leftovers beside @p path: temporary files older than @p minAgeSeconds (a save
+/// that was killed), and backups older than a week.
+void removeStaleTemporaries(const QString& path, int minAgeSeconds = 600);
+} // namespace posix_file_writer
