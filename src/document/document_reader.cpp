@@ -157,8 +157,15 @@ ReadResult read(const QString& path) {
         tooLarge(file.size());
         return result;
     }
-    // Bounded even where the size is not known in advance (files of /proc say 0).
-    const QByteArray bytes = file.read(kLargestDocument + 1);
+    // Bounded even where the size is not known in advance (files of /proc say 0), and read in
+    // pieces there, since asking for the whole bound at once would reserve it.
+    QByteArray bytes = file.read(file.size());
+    while (file.error() == QFileDevice::NoError && bytes.size() <= kLargestDocument) {
+        const QByteArray more = file.read(std::min<qint64>(1 << 20, kLargestDocument + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         result.error = failure(kDeviceIo, file.errorString(), path);
         return result;

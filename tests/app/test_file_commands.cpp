@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -26,7 +28,7 @@ class FileCommandsTest : public QObject {
     QTemporaryDir dir_;
     QString path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)); }
     QStringList leftovers() const {
-        return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tagloom-"));
+        return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tgl-"));
     }
 
 private slots:
@@ -276,6 +278,66 @@ private slots:
             QCOMPARE(form.editArea()->selectedText(), QString::fromUtf8("€"));
         }
     }
+
+    void anEditChangesOnlyTheEditedLinesLineEnds_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("a stray CR stays")
+            << QByteArray("a\nb\rc\nd\n") << 3 << "X" << QByteArray("a\nb\rc\nXd\n");
+        QTest::newRow("CR LF among LF")
+            << QByteArray("a\r\nb\nc\n") << 2 << "X" << QByteArray("a\r\nb\nXc\n");
+        QTest::newRow("a new line takes the usual end") << QByteArray("a\r\nb\nc\n") << 2 << "X\r\n"
+                                                        << QByteArray("a\r\nb\nX\nc\n");
+        QTest::newRow("CR before CR LF")
+            << QByteArray("a\r\r\nb\r\n") << 2 << "X" << QByteArray("a\r\r\nXb\r\n");
+    }
+    void anEditChangesOnlyTheEditedLinesLineEnds() {
+        QFETCH(QByteArray, before);
+        QFETCH(int, line);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, after);
+        QVERIFY(writeBytes(path("mixed.htm"), before));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("mixed.htm"));
+        EditArea* area = form.editArea();
+        area->setTextCursor(QTextCursor(area->document()->findBlockByNumber(line)));
+        area->replaceSelection(typed);
+        form.save();
+        QCOMPARE(readBytes(path("mixed.htm")), after);
+    }
+
+#ifdef Q_OS_UNIX
+    void aPipeOrDeviceNamedAtStartUpIsSaidAndNeverRead() {
+        const QString pipe = path("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.openStartupArgument(pipe); // would block for ever if the pipe were opened
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Error 75"));
+        QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("not a regular file")));
+        QCOMPARE(form.editArea()->text(), QString());
+        form.save(); // nothing replaces the pipe
+        QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+    }
+
+    void anInterruptedSaveIsPointedOutAtOpen() {
+        QVERIFY(writeBytes(path("cut.htm"), "new half"));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(path("cut.htm")).constData(), &st), 0);
+        const QString backup = path(".tgl-backup-") + QString::number(st.st_ino);
+        QVERIFY(writeBytes(backup, "old whole\n"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("cut.htm"));
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(dialogs.shown[0].text.contains(backup));
+        QFile::remove(backup);
+    }
+#endif
 
     void everyRealPageSurvivesOpenAndSave() {
         const QStringList pages = test_files::dataPages();

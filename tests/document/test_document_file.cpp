@@ -1,6 +1,8 @@
 #include "document/document_file.h"
+#include "document/text_encoding.h"
 #include "support/test_files.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,8 +48,20 @@ private slots:
                                   << LineEnd::Lf;
         QTest::newRow("CR lines") << QByteArray("a\rb\r") << "a\r\nb" << QByteArray("UTF-8") << false
                                   << LineEnd::Cr;
-        QTest::newRow("mixed, first wins") << QByteArray("a\r\nb\nc\rd") << "a\r\nb\r\nc\r\nd"
-                                           << QByteArray("UTF-8") << false << LineEnd::CrLf;
+        QTest::newRow("mixed, a tie: the first wins") << QByteArray("a\r\nb\nc\rd") << "a\r\nb\r\nc\r\nd"
+                                                      << QByteArray("UTF-8") << false << LineEnd::CrLf;
+        QTest::newRow("mixed: the most common wins") << QByteArray("a\r\nb\nc\nd") << "a\r\nb\r\nc\r\nd"
+                                                     << QByteArray("UTF-8") << false << LineEnd::Lf;
+        QTest::newRow("UTF-16 LE without a BOM")
+            << utf16(QStringLiteral("<p>\r\nx"), false).mid(2) << "<p>\r\nx" << QByteArray("UTF-16LE")
+            << false << LineEnd::CrLf;
+        QTest::newRow("UTF-16 BE without a BOM")
+            << utf16(QStringLiteral("<p>\nx\n"), true).mid(2) << "<p>\r\nx" << QByteArray("UTF-16BE") << false
+            << LineEnd::Lf;
+        // EBCDIC cannot be declared in ASCII: the declaration is not believed.
+        QTest::newRow("declared EBCDIC on an ASCII page")
+            << QByteArray("<meta charset=\"ibm037\"><p>100%</p>\n") << "<meta charset=\"ibm037\"><p>100%</p>"
+            << QByteArray("UTF-8") << false << LineEnd::Lf;
         QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF\xC3\xA9\n") << QString::fromUtf8("é")
                                    << QByteArray("UTF-8") << true << LineEnd::Lf;
         QTest::newRow("UTF-16 LE BOM")
@@ -94,6 +108,14 @@ private slots:
         QTest::newRow("CR") << QByteArray("<p>\r\rx\r");
         QTest::newRow("leading empty lines") << QByteArray("\n\n<p>\n");
         QTest::newRow("only a line end") << QByteArray("\r\n");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("only a UTF-8 BOM") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("only a UTF-16 BOM") << QByteArray("\xFF\xFE");
+        QTest::newRow("mixed line ends") << QByteArray("a\r\nb\nc\rd\n\ne\r");
+        QTest::newRow("a stray CR before CR LF") << QByteArray("a\r\r\nb\r\n");
+        QTest::newRow("UTF-16 LE without a BOM, CR LF")
+            << utf16(QStringLiteral("<p>\r\n</p>\r\n"), false).mid(2);
+        QTest::newRow("declared EBCDIC") << QByteArray("<meta charset=\"cp1047\"><p>100%</p>\n");
         QTest::newRow("no final line end") << QByteArray("<p>\nx");
         QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF<p>caf\xC3\xA9</p>\r\n");
         QTest::newRow("UTF-16 BOM") << utf16(QString::fromUtf8("<p>日本</p>\r\n"), false);
@@ -110,10 +132,65 @@ private slots:
     void unchangedDocumentsGiveBackTheirBytes() {
         QFETCH(QByteArray, bytes);
         DocumentFormat format;
-        const QString text = document_file::decode(bytes, &format);
+        LineEndExceptions lineEnds;
+        const QString text = document_file::decode(bytes, &format, &lineEnds);
         const DocumentFormat before = format;
-        QCOMPARE(document_file::encode(text, &format), bytes);
+        QCOMPARE(document_file::encode(text, &format, lineEnds), bytes);
         QCOMPARE(format, before);
+    }
+
+    void aSweepOfGeneratedFilesComesBackByteExact() {
+        // Every encoding the reader knows, mixed line ends, NUL bytes, no final line end, and
+        // plain random bytes.
+        QRandomGenerator random(20261207);
+        const QStringList pieces{"a",
+                                 "<p>",
+                                 "=\"x\">",
+                                 " ",
+                                 QString(QChar(0)),
+                                 QString::fromUtf8("é"),
+                                 QString::fromUtf8("€"),
+                                 QString::fromUtf8("日本"),
+                                 QString::fromUtf8("😀")};
+        const char* lineEnds[] = {"\r\n", "\n", "\r", "\r\r\n"};
+        const QByteArray encodings[] = {"UTF-8",        "UTF-8 BOM",    "UTF-16LE",   "UTF-16BE",
+                                        "UTF-16LE BOM", "windows-1252", "ISO-8859-1", "Shift_JIS"};
+        int checked = 0;
+        for (int n = 0; n < 3000; ++n) {
+            QByteArray bytes;
+            const QByteArray encoding = encodings[n % 8];
+            if (n % 6 == 5) {
+                for (int i = int(random.bounded(200)); i > 0; --i)
+                    bytes += char(random.bounded(256));
+            } else {
+                QString text =
+                    encoding == "ISO-8859-1" || encoding == "Shift_JIS"
+                        ? QStringLiteral("<meta charset=\"%1\">").arg(QString::fromLatin1(encoding))
+                        : QString();
+                for (int line = int(random.bounded(8)); line > 0; --line) {
+                    for (int i = int(random.bounded(6)); i > 0; --i)
+                        text += pieces[int(random.bounded(pieces.size()))];
+                    if (line > 1 || random.bounded(2))
+                        text += QString::fromLatin1(lineEnds[random.bounded(4)]);
+                }
+                const QByteArray name = encoding.endsWith(" BOM") ? encoding.chopped(4) : encoding;
+                const auto encoded = text_encoding::encodeExact(text, name);
+                if (!encoded)
+                    continue; // a character this encoding does not have
+                bytes = (encoding == "UTF-8 BOM" ? QByteArray("\xEF\xBB\xBF") : QByteArray()) +
+                        (encoding == "UTF-16LE BOM" ? QByteArray("\xFF\xFE") : QByteArray()) + *encoded;
+            }
+            DocumentFormat format;
+            LineEndExceptions lineEnds;
+            const QString text = document_file::decode(bytes, &format, &lineEnds);
+            QVERIFY2(
+                document_file::encode(text, &format, lineEnds) == bytes,
+                qPrintable(QStringLiteral("file %1 (%2): %3")
+                               .arg(n)
+                               .arg(QString::fromLatin1(encoding), QString::fromLatin1(bytes.toHex(' ')))));
+            ++checked;
+        }
+        QVERIFY(checked > 2000);
     }
 
     void realPagesKeepTheirDeclaredEncoding() {
@@ -168,5 +245,7 @@ private slots:
 };
 } // namespace
 
-QTEST_MAIN(DocumentFileTest)
+QObject* newDocumentFileTest() {
+    return new DocumentFileTest;
+}
 #include "test_document_file.moc"
