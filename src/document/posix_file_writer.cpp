@@ -208,14 +208,16 @@ FileError writeInPlace(const QString& path, const QString& target, const struct 
         ::close(fd);
         return fromErrno(EIO, path);
     }
-    // Make sure the new bytes fit before a single old byte is touched.
-    if (bytes.size() > old.size()) {
-        const int err = ::posix_fallocate(fd, 0, bytes.size());
-        if (err != 0 && err != EOPNOTSUPP && err != EINVAL) {
-            ::close(fd);
-            return fromErrno(err, path);
-        }
+#ifdef FALLOC_FL_KEEP_SIZE
+    // Make sure the new bytes fit before a single old byte is touched. The size stays as it is
+    // (posix_fallocate would grow the file, and a kill then would leave it so).
+    if (bytes.size() > old.size() && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS) {
+        const int err = errno;
+        ::close(fd);
+        return fromErrno(err, path);
     }
+#endif
     // A complete copy of the old bytes beside the file until the write is done: a power cut
     // half way leaves it for the next start to point to.
     const QString backup = backupName(target, st);
