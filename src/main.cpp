@@ -3,6 +3,7 @@
 #include "dialogs/qt_dialogs.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -17,5 +18,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(window.windowIcon());
     window.openStartupArgument(command_line::currentArgumentText());
     window.show();
+    // Unsaved work that a crash or a close left behind is offered once the window is up.
+    QTimer::singleShot(0, &window, [&window] { window.offerRecovery(true); });
     return QApplication::exec();
 }

@@ -2,6 +2,8 @@
 
 #include "command_line.h"
 #include "menu_table.h"
+#include "recovery_keeper.h"
+#include "settings.h"
 
 #include "about/about_window.h"
 #include "about/links.h"
@@ -18,6 +20,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <vector>
 
@@ -32,8 +35,9 @@ int twipsToPixels(int twips, qreal logicalDpi) {
 
 } // namespace
 
-MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), quit_([] { QCoreApplication::exit(0); }) {
+MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recoveryFolder)
+    : QMainWindow(parent), dialogs_(dialogs), quit_([] { QCoreApplication::exit(0); }),
+      store_(std::make_unique<RecoveryStore>(recoveryFolder)) {
     setObjectName(QStringLiteral("mainWindow"));
     setAccessibleName(kAppTitle);
     QIcon icon;
@@ -45,6 +49,14 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     editArea_->setFont(QFont(QStringLiteral("Tahoma"), 9));
     editArea_->setAccessibleName(QStringLiteral("HTML document"));
     setCentralWidget(editArea_);
+    keeper_ = new RecoveryKeeper(*store_, [this] { return snapshot(); }, this);
+    // The title's [*] shows while the text differs from what was opened or saved; colour is
+    // no change to the text, so colouring never sets it.
+    connect(editArea_->document(), &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
+    connect(editArea_->document(), &QTextDocument::contentsChanged, this, [this] {
+        if (editArea_->document()->isModified())
+            keeper_->changed();
+    });
     buildMenuBar();
 
     // The client area below the menu bar is 8295 x 7215 twips at start.
@@ -66,6 +78,7 @@ MainWindow::~MainWindow() {
 void MainWindow::buildMenuBar() {
     std::vector<std::pair<int, QMenu*>> open; // the submenu at each level
     QList<QKeySequence> shortcuts;
+    const QList<QKeySequence> noShortcuts;
     for (const MenuItem& item : menuTable()) {
         while (!open.empty() && open.back().first >= item.level)
             open.pop_back();
@@ -95,6 +108,7 @@ void MainWindow::buildMenuBar() {
             shortcuts << action->shortcut();
         }
         actions_.insert(name, action);
+        action->setCheckable(item.run.checkable);
         if (item.run.command)
             connect(action, &QAction::triggered, this,
                     [this, command = item.run.command] { (this->*command)(); });
@@ -102,10 +116,15 @@ void MainWindow::buildMenuBar() {
             connect(action, &QAction::triggered, this, [this, id = item.run.insertion] { insert(id); });
     }
     editArea_->setReservedShortcuts(shortcuts);
+    action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
+}
+
+void MainWindow::toggleOfferToSave() {
+    settings::setOfferToSave(action(QStringLiteral("offerToSave"))->isChecked());
 }
 
 void MainWindow::setTitleFromFile() {
-    setWindowTitle(kTitlePrefix + currentFile_);
+    setWindowTitle(kTitlePrefix + currentFile_ + QStringLiteral("[*]"));
 }
 
 void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCommandLine) {
@@ -114,61 +133,61 @@ void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCo
         loadStartupFile(file.readPath);
     currentFile_ = file.currentFile;
     if (currentFile_.isEmpty())
-        setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*"));
+        setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*[*]"));
     else
         setTitleFromFile();
 }
 
-void MainWindow::loadStartupFile(const QString& path) {
-    // Most failures are silent here: the document stays empty and the title still names the path.
-    ReadResult result = document_file::read(path);
-    format_ = result.error ? DocumentFormat{} : result.format;
-    editArea_->loadText(result.error ? QString() : result.text, result.lineEnds);
-    const QFileInfo info(path);
-    if (result.error && info.exists()) {
-        unreadableAtStart_ = info.absoluteFilePath();
-        // A device or a pipe named by mistake is worth a word.
-        if (!info.isFile() && !info.isDir())
-            showFileError(result.error);
-    }
-    pointToInterruptedSave(path);
-}
-
-void MainWindow::showFileError(const FileError& error) {
-    dialogs_.showMessage(this, error.description, Dialogs::Icon::Exclamation,
-                         QStringLiteral("Error ") + QString::number(error.number));
-}
-
-void MainWindow::pointToInterruptedSave(const QString& path) {
-    const QString backup = document_file::interruptedSaveBackup(path);
-    if (backup.isEmpty())
-        return;
-    dialogs_.showMessage(
-        this,
-        QStringLiteral("An earlier save of this file was interrupted. The file as it was "
-                       "before that save is kept here:\n") +
-            QDir::toNativeSeparators(backup) +
-            QStringLiteral("\nCompare the two, and delete the copy when you no longer need it."),
-        Dialogs::Icon::Exclamation, kAppTitle);
-}
-
 void MainWindow::newBlank() {
-    if (!dialogs_.askYesNo(this, QStringLiteral("Do you really want to start over?"), Dialogs::Icon::None,
-                           kAppTitle)) {
+    if (!confirmDiscard(QStringLiteral("Do you really want to start over?"), Dialogs::Icon::None, kAppTitle)) {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
     editArea_->setText(QString());
+    editArea_->document()->setModified(false);
+    keeper_->forget();
     currentFile_.clear();
     format_ = DocumentFormat{};
+    disk_ = {};
 }
 
 void MainWindow::exitProgram() {
-    if (dialogs_.askYesNo(this, QStringLiteral("Are you sure you want to close without saving?"),
-                          Dialogs::Icon::Question, QString()))
+    if (confirmDiscard(QStringLiteral("Are you sure you want to close without saving?"), Dialogs::Icon::Question,
+                       QString())) {
+        keepDiscardedText();
         endProgram();
-    else
+    } else {
         update();
+    }
+}
+
+void MainWindow::keepDiscardedText() {
+    keeper_->waitForWrites();
+    if (editArea_->document()->isModified()) {
+        RecoverySnapshot s = snapshot();
+        s.text = EditArea::crlfFromRaw(s.text);
+        store_->keepAfterClose(s);
+    } else {
+        keeper_->forget();
+    }
+}
+
+RecoverySnapshot MainWindow::snapshot() const {
+    return {editArea_->rawText(), currentFile_, format_, editArea_->lineEndExceptions()};
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || ending_)
+        return;
+    if (isActiveWindow())
+        // Later, so that a question does not land in the middle of the activation.
+        QTimer::singleShot(0, this, [this] {
+            if (isActiveWindow() && !QApplication::activeModalWidget())
+                checkDisk(false);
+        });
+    else
+        keeper_->writeSoon();
 }
 
 void MainWindow::endProgram() {
@@ -188,130 +207,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    keepDiscardedText();
     endProgram();
 }
 
 bool MainWindow::confirmClose() {
-    return dialogs_.askYesNo(this, QStringLiteral("Are you sure you want to close?"), Dialogs::Icon::Question,
-                             QString());
-}
-
-namespace {
-// Every file, names without a dot too; the label shows the pattern the dialogs have always shown.
-const QString kAnyFileFilter = QStringLiteral("File Type (*.*) (*.* *)");
-} // namespace
-
-QString MainWindow::chooseFileToOpen() {
-    return dialogs_.openFileName(this, QStringLiteral("Select File to Open!"), QDir::currentPath(),
-                                 kAnyFileFilter);
-}
-
-QString MainWindow::chooseFileToSave() {
-    return dialogs_.saveFileName(this, QStringLiteral("Save Your File"), QDir::currentPath(), kAnyFileFilter);
-}
-
-void MainWindow::openFile() {
-    if (!editArea_->document()->isEmpty() &&
-        !dialogs_.askYesNo(this, QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None,
-                           kAppTitle)) {
-        editArea_->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    // The document is replaced only once a file was chosen and read: a cancelled dialog or an
-    // unreadable file leaves it as it was.
-    const QString path = chooseFileToOpen();
-    if (path.isEmpty())
-        return;
-    const ReadResult result = document_file::read(path);
-    if (result.error) {
-        showFileError(result.error);
-        return;
-    }
-    editArea_->loadText(result.text, result.lineEnds);
-    pointToInterruptedSave(path);
-    format_ = result.format;
-    unreadableAtStart_.clear();
-    currentFile_ = path;
-    setTitleFromFile();
-}
-
-void MainWindow::save() {
-    if (!currentFile_.isEmpty())
-        writeFile(currentFile_, editArea_->text());
-    else
-        saveAs();
-}
-
-void MainWindow::saveAs() {
-    // The text is taken as it stands when the command starts.
-    const QString text = editArea_->text();
-    const QString path = chooseFileToSave();
-    // Cancelling changes nothing; the path and title follow only a successful write.
-    if (path.isEmpty() || !writeFile(path, text))
-        return;
-    currentFile_ = path;
-    setTitleFromFile();
-}
-
-bool MainWindow::writeFile(const QString& path, const QString& text) {
-    // Every write opens, writes and closes within this call, so no file is ever left open
-    // between commands and "file already open" cannot arise.
-    if (!unreadableAtStart_.isEmpty() && QFileInfo(path).absoluteFilePath() == unreadableAtStart_) {
-        dialogs_.showMessage(
-            this,
-            QStringLiteral("Path/File access error: this file could not be read when Tagloom "
-                           "started, so saving would replace what it holds. It is left as it "
-                           "was; use Save As to save under another name.\n") +
-                QDir::toNativeSeparators(path),
-            Dialogs::Icon::Exclamation, QStringLiteral("Error 75"));
-        return false;
-    }
-    DocumentFormat format = format_;
-    QString encodable = text;
-    if (!makeEncodable(encodable, &format))
-        return false;
-    const QByteArray bytes = document_file::encode(encodable, &format, editArea_->lineEndExceptions());
-    const FileError error = document_file::write(path, bytes);
-    if (error) {
-        dialogs_.showMessage(this, error.description, Dialogs::Icon::Exclamation,
-                             QStringLiteral("Error ") + QString::number(error.number));
-        return false;
-    }
-    format_ = format;
-    return true;
-}
-
-bool MainWindow::makeEncodable(QString& text, DocumentFormat* format) {
-    qsizetype missing = 0;
-    // Only a broken surrogate pair defeats UTF-8 too; the writer keeps even that, in UTF-16.
-    if (document_file::canEncode(text, format->encoding, &missing) ||
-        !document_file::canEncode(text, "UTF-8"))
-        return true;
-    const qsizetype length = text.at(missing).isHighSurrogate() && missing + 1 < text.size() ? 2 : 1;
-    const QString sample = text.mid(missing, length);
-    const int answer = dialogs_.choose(
-        this,
-        QStringLiteral(
-            "This page is kept in %1, which cannot hold some of its characters, such as \"%2\".\n\n"
-            "Save it as UTF-8 instead? A charset the page declares is changed to UTF-8 too.")
-            .arg(QString::fromLatin1(format->encoding), sample),
-        Dialogs::Icon::Exclamation, kAppTitle, {QStringLiteral("Save as UTF-8"), QStringLiteral("Cancel")});
-    if (answer != 0) {
-        // Nothing is written; the character that stopped the save is shown.
-        editArea_->setCaretPosition(int(missing));
-        editArea_->setSelectionLength(int(length));
-        return false;
-    }
-    std::vector<std::pair<int, int>> declarations;
-    for (auto [start, count] : charset_declaration::find(text))
-        declarations.emplace_back(int(start), int(count));
-    if (!declarations.empty()) {
-        editArea_->replaceRanges(declarations, QStringLiteral("utf-8"));
-        text = editArea_->text();
-    }
-    format->encoding = "UTF-8";
-    format->byteOrderMark = false;
-    return true;
+    return confirmDiscard(QStringLiteral("Are you sure you want to close?"), Dialogs::Icon::Question, QString());
 }
 
 void MainWindow::showPlainText() {
@@ -342,10 +243,13 @@ bool confirmPage(Dialogs& dialogs, QWidget* owner, const char* question) {
 } // namespace
 
 void MainWindow::newHtmlPage() {
-    if (!confirmPage(dialogs_, this, "Do you really want start a new HTML page?")) {
+    if (!confirmDiscard(QStringLiteral("Do you really want start a new HTML page?"), Dialogs::Icon::None,
+                        kAppTitle)) {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
+    keeper_->forget();
+    disk_ = {};
     // Emptied before the first prompt, so even a fully cancelled page is a document without a file.
     currentFile_.clear();
     format_ = DocumentFormat{};

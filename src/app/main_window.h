@@ -3,23 +3,28 @@
 #include "command_line.h"
 
 #include "about/about_window.h"
+#include "dialogs/dialogs.h"
 #include "document/document_file.h"
+#include "document/file_identity.h"
+#include "document/recovery_store.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
-class Dialogs;
 class EditArea;
 class QAction;
+class RecoveryKeeper;
 
 /// The main window: the edit area, the document state and the menu bar. The work of the
 /// commands lives in the colouring, insertion and document rooms; this class wires them.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    /// @p recoveryFolder: where recovery copies go (the user's data folder when empty).
+    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr, const QString& recoveryFolder = QString());
     ~MainWindow() override;
 
     /// Start-up with the text that followed the program's name on the command line: the raw
@@ -36,12 +41,22 @@ public:
     /// What ends the program; tests replace it.
     void setQuitHandler(std::function<void()> quit) { quit_ = std::move(quit); }
 
+    RecoveryStore& recoveryStore() { return *store_; }
+    RecoveryKeeper& recoveryKeeper() { return *keeper_; }
+    /// Offers the recovery copies no running instance holds. At start, a copy that a close
+    /// discarded is offered once; one that a crash left is offered until the user decides.
+    void offerRecovery(bool atStart);
+
     // Commands of the menu bar that are more than an insertion.
     void newBlank();
     void newHtmlPage();
     void openFile();
-    void save();
-    void saveAs();
+    bool save();
+    bool saveAs();
+    void saveFromMenu() { save(); }
+    void saveAsFromMenu() { saveAs(); }
+    void recoverUnsavedWork() { offerRecovery(false); }
+    void toggleOfferToSave();
     void exitProgram();
     void colourAsHtml();
     void showPlainText();
@@ -51,9 +66,19 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     bool confirmClose();
+    /// The program's own question, or Save / Discard / Cancel when the user chose that option.
+    bool confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title);
+    /// Compares the file with what was opened or saved; asks when another program changed it.
+    /// Returns false when a save must not go on.
+    bool checkDisk(bool beforeSave);
+    void reloadFromDisk();
+    RecoverySnapshot snapshot() const;
+    /// The user let the text go (a close answered Yes): it is kept as a recovery copy.
+    void keepDiscardedText();
     void loadStartupFile(const QString& path);
     bool writeFile(const QString& path, const QString& text);
     bool makeEncodable(QString& text, DocumentFormat* format);
@@ -77,4 +102,8 @@ private:
     QString unreadableAtStart_;
     std::function<void()> quit_;
     bool ending_ = false;
+    std::unique_ptr<RecoveryStore> store_;
+    RecoveryKeeper* keeper_ = nullptr;
+    FileIdentity disk_;         ///< the file as last opened or saved
+    FileIdentity declinedDisk_; ///< a change the user already answered Cancel to
 };

@@ -6,13 +6,14 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 82> kMenu{{
+constexpr std::array<MenuItem, 85> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
     {2, "openz", "Open", "Ctrl+O", call(&MainWindow::openFile)},
-    {2, "savez", "Save", "Ctrl+S", call(&MainWindow::save)},
-    {2, "saveasz", "Save As...", "Ctrl+Y", call(&MainWindow::saveAs)},
+    {2, "savez", "Save", "Ctrl+S", call(&MainWindow::saveFromMenu)},
+    {2, "saveasz", "Save As...", "Ctrl+Y", call(&MainWindow::saveAsFromMenu)},
+    {2, "recoverUnsavedWork", "Recover Unsaved Work...", nullptr, call(&MainWindow::recoverUnsavedWork)},
     {2, "sep", nullptr, nullptr},
     {2, "exitz", "Exit", "Ctrl+F4", call(&MainWindow::exitProgram)},
     {1, "editasz", "Edit As", nullptr},
@@ -86,6 +87,8 @@ constexpr std::array<MenuItem, 82> kMenu{{
     {3, "startdropdownbox", "Start Drop Down Box", nullptr, insertion("drop-down-open")},
     {3, "addoptionsdropdownbox", "Add Options", nullptr, insertion("drop-down-option")},
     {3, "enddropdownboxz", "End Drop Down Box", nullptr, insertion("drop-down-close")},
+    {1, "optionsMenu", "Options", nullptr},
+    {2, "offerToSave", "Offer to Save Changes", nullptr, option(&MainWindow::toggleOfferToSave)},
     {1, "aboutz", "About", nullptr},
     {2, "abouttgl", "About Tagloom", nullptr, call(&MainWindow::showAbout)},
     {2, "webpag", "Tagloom Webpage", nullptr, call(&MainWindow::openWebPage)},

@@ -11,12 +11,16 @@ using WindowCommand = void (MainWindow::*)();
 struct MenuRun {
     const char* insertion = nullptr;
     WindowCommand command = nullptr;
+    bool checkable = false; ///< an option the item shows ticked while it is on
 };
 constexpr MenuRun insertion(const char* id) {
     return {id, nullptr};
 }
 constexpr MenuRun call(WindowCommand command) {
     return {nullptr, command};
+}
+constexpr MenuRun option(WindowCommand command) {
+    return {nullptr, command, true};
 }
 
 /// One item of the menu bar, in display order. Level 1 items stand in the menu bar; every other

@@ -1,9 +1,18 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 class QWidget;
+
+/// One recovery copy as the list of them shows it.
+struct RecoveryListItem {
+    QString file; ///< the file's name, or "Untitled"
+    QString time;
+    QString firstLine;
+    qint64 size = 0;
+};
 
 /// Every modal dialog the program shows goes through this interface, so that tests can answer
 /// them from a script and check their exact texts.
@@ -21,6 +30,9 @@ public:
     /// button chosen, or -1 when the box was closed without one (Escape).
     virtual int choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
                        const QStringList& buttons) = 0;
+    /// The list of recovery copies. Returns the index of the copy to recover, or -1 to keep the
+    /// rest for later; @p discarded receives the indexes the user discarded on the way.
+    virtual int chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) = 0;
     /// Prompt with one edit field holding @p defaultAnswer. Cancel or closing gives an empty string.
     virtual QString prompt(QWidget* owner, const QString& text, const QString& title,
                            const QString& defaultAnswer) = 0;

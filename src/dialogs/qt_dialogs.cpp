@@ -1,6 +1,9 @@
 #include "qt_dialogs.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -96,4 +99,48 @@ QString QtDialogs::openFileName(QWidget* owner, const QString& caption, const QS
 QString QtDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& folder,
                                 const QString& filter) {
     return runFileDialog(owner, caption, folder, filter, QFileDialog::AcceptSave);
+}
+
+int QtDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) {
+    QDialog dialog(owner);
+    dialog.setWindowTitle(QStringLiteral("Recover Unsaved Work"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("Tagloom kept copies of text that was never saved. Recover one "
+                                                "to open it as an unsaved page, or discard the ones you do "
+                                                "not need."),
+                                 &dialog));
+    auto* list = new QTreeWidget(&dialog);
+    list->setRootIsDecorated(false);
+    list->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Kept"), QStringLiteral("First line"),
+                           QStringLiteral("Size")});
+    for (int i = 0; i < items.size(); ++i) {
+        auto* row = new QTreeWidgetItem(list, {items[i].file, items[i].time, items[i].firstLine,
+                                               QStringLiteral("%1 characters").arg(items[i].size)});
+        row->setData(0, Qt::UserRole, i);
+    }
+    list->setCurrentItem(list->topLevelItem(0));
+    list->resizeColumnToContents(0);
+    list->resizeColumnToContents(1);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* recover = buttons->addButton(QStringLiteral("Recover"), QDialogButtonBox::AcceptRole);
+    QPushButton* discard = buttons->addButton(QStringLiteral("Discard"), QDialogButtonBox::ActionRole);
+    buttons->addButton(QStringLiteral("Keep for Later"), QDialogButtonBox::RejectRole);
+    recover->setDefault(true);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QTreeWidget::itemActivated, &dialog, &QDialog::accept);
+    QObject::connect(discard, &QPushButton::clicked, &dialog, [&] {
+        if (QTreeWidgetItem* row = list->currentItem()) {
+            discarded->append(row->data(0, Qt::UserRole).toInt());
+            delete row;
+        }
+        if (list->topLevelItemCount() == 0)
+            dialog.reject();
+    });
+    dialog.resize(640, 300);
+    if (dialog.exec() != QDialog::Accepted || !list->currentItem())
+        return -1;
+    return list->currentItem()->data(0, Qt::UserRole).toInt();
 }

@@ -9,6 +9,7 @@ public:
     void showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
     int choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
                const QStringList& buttons) override;
+    int chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) override;
     QString prompt(QWidget* owner, const QString& text, const QString& title,
                    const QString& defaultAnswer) override;
     QString openFileName(QWidget* owner, const QString& caption, const QString& folder,

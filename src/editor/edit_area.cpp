@@ -24,20 +24,50 @@ EditArea::~EditArea() {
 }
 
 QString EditArea::text() const {
-    // toRawText keeps non-breaking spaces, which toPlainText would turn into blanks.
-    QString text = document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    return text;
+    return crlfFromRaw(rawText());
 }
 
-void EditArea::setText(const QString& text) {
+QString EditArea::rawText() const {
+    // toRawText keeps non-breaking spaces, which toPlainText would turn into blanks.
+    return document()->toRawText();
+}
+
+QString EditArea::crlfFromRaw(QStringView raw) {
+    QString out(raw.size() + raw.count(QChar::ParagraphSeparator), Qt::Uninitialized);
+    QChar* o = out.data();
+    qsizetype from = 0;
+    for (qsizetype at = raw.indexOf(QChar::ParagraphSeparator); at >= 0;
+         at = raw.indexOf(QChar::ParagraphSeparator, from)) {
+        o = std::copy(raw.begin() + from, raw.begin() + at, o);
+        *o++ = u'\r';
+        *o++ = u'\n';
+        from = at + 1;
+    }
+    std::copy(raw.begin() + from, raw.end(), o);
+    return out;
+}
+
+void EditArea::setText(const QString& text, const LineEndExceptions& lineEnds) {
     QTextCursor cursor(document());
     replaceUncoloured([&] {
         cursor.select(QTextCursor::Document);
         cursor.insertText(text);
     });
+    markLineEnds(lineEnds);
     cursor.movePosition(QTextCursor::Start);
     setTextCursor(cursor);
+}
+
+void EditArea::markLineEnds(const LineEndExceptions& lineEnds) {
+    lineEndCount_ = int(lineEnds.size());
+    for (const LineEndAt& at : lineEnds) {
+        QTextBlock block = document()->findBlockByNumber(at.line);
+        if (!block.isValid())
+            continue;
+        auto* data = new BlockData;
+        data->lineEnd = at.style;
+        block.setUserData(data);
+    }
 }
 
 void EditArea::replaceUncoloured(const std::function<void()>& replace) {
@@ -54,15 +84,11 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace) {
 
 void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) {
     replaceUncoloured([&] { setPlainText(text); });
-    lineEndCount_ = int(lineEnds.size());
-    for (const LineEndAt& at : lineEnds) {
-        QTextBlock block = document()->findBlockByNumber(at.line);
-        if (!block.isValid())
-            continue;
-        auto* data = new BlockData;
-        data->lineEnd = at.style;
-        block.setUserData(data);
-    }
+    markLineEnds(lineEnds);
+    // Loading an empty text reports a modification and then quietly drops it: say that the
+    // fresh document is unmodified, so that whoever shows the state is told.
+    document()->setModified(false);
+    emit document()->modificationChanged(false);
 }
 
 LineEndExceptions EditArea::lineEndExceptions() const {

@@ -28,8 +28,12 @@ public:
 
     /// The whole document with CR LF line ends.
     QString text() const;
+    /// The document's own text, one U+2029 per line end: a cheap copy to take to another thread.
+    QString rawText() const;
+    /// @p raw (as rawText() gives it) with CR LF line ends, in one linear pass.
+    static QString crlfFromRaw(QStringView raw);
     /// Replaces the whole document as one undoable edit; all colour is dropped.
-    void setText(const QString& text);
+    void setText(const QString& text, const LineEndExceptions& lineEnds = {});
     /// Starts a fresh document (no undo history, no colour), as after opening a file. Lines
     /// named in @p lineEnds keep their own file line end; edits carry it with the line.
     void loadText(const QString& text, const LineEndExceptions& lineEnds = {});
@@ -77,6 +81,7 @@ private:
     void replaceUncoloured(const std::function<void()>& replace);
     void repaintStaleVisibleBlocks();
     int blockCrlfStart(int blockNumber) const;
+    void markLineEnds(const LineEndExceptions& lineEnds);
 
     ColourModel model_;
     ColourPainter* painter_ = nullptr;

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
 
@@ -123,6 +124,7 @@ private slots:
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
     AboutTest test;
     return QTest::qExec(&test, argc, argv);
 }

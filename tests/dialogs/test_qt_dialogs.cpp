@@ -3,6 +3,7 @@
 #include "editor/edit_area.h"
 
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +31,7 @@ void answerBox(SeenBox* seen, QMessageBox::StandardButton button) {
 class QtDialogsTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void theRealNewBlankQuestionAnsweredNoKeepsTheDocument() {
         QtDialogs dialogs;
         MainWindow form(dialogs);

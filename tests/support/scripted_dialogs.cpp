@@ -21,6 +21,15 @@ int ScriptedDialogs::choose(QWidget* owner, const QString& text, Icon icon, cons
     return hasNext() ? next().toInt() : -1;
 }
 
+int ScriptedDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) {
+    shown.append({Kind::Recovery, QString(), QString(), Icon::None, {}, {}, owner});
+    recoveryItems = items;
+    if (hasNext() && script_.front().typeId() == QMetaType::QVariantList)
+        for (const QVariant& index : next().toList())
+            discarded->append(index.toInt());
+    return hasNext() ? next().toInt() : -1;
+}
+
 QString ScriptedDialogs::prompt(QWidget* owner, const QString& text, const QString& title,
                                 const QString& defaultAnswer) {
     shown.append({Kind::Prompt, text, title, Icon::None, defaultAnswer, {}, owner});

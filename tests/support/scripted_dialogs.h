@@ -11,7 +11,7 @@
 /// so that tests can check its exact texts.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { YesNo, Message, Choice, Prompt, Open, Save };
+    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Open, Save };
     struct Shown {
         Kind kind;
         QString text;
@@ -30,12 +30,16 @@ public:
     void cancelPrompt() { script_.push_back(QVariant()); }
 
     QList<Shown> shown;
+    QList<RecoveryListItem> recoveryItems; ///< what the last recovery list showed
     int unanswered() const { return int(script_.size()); }
 
     bool askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
     void showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
     int choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
                const QStringList& buttons) override;
+    /// Answers from the script: an int to recover that copy (-1 to keep them all); a list of
+    /// ints discards those copies first, and the next answer decides.
+    int chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) override;
     QString prompt(QWidget* owner, const QString& text, const QString& title,
                    const QString& defaultAnswer) override;
     QString openFileName(QWidget* owner, const QString& caption, const QString& folder,

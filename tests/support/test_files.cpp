@@ -27,4 +27,9 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+QString shownTitle(const QWidget& window) {
+    return window.windowTitle().replace(QStringLiteral("[*]"),
+                                        window.isWindowModified() ? QStringLiteral("*") : QString());
+}
+
 } // namespace test_files

@@ -1,0 +1,246 @@
+// The main window's file commands: open, save, and what keeps them from losing work.
+#include "main_window.h"
+
+#include "recovery_keeper.h"
+#include "settings.h"
+
+#include "dialogs/dialogs.h"
+#include "document/charset_declaration.h"
+#include "editor/edit_area.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString kAppTitle = QStringLiteral("Tagloom");
+} // namespace
+
+void MainWindow::loadStartupFile(const QString& path) {
+    // Most failures are silent here: the document stays empty and the title still names the path.
+    ReadResult result = document_file::read(path);
+    format_ = result.error ? DocumentFormat{} : result.format;
+    editArea_->loadText(result.error ? QString() : result.text, result.lineEnds);
+    disk_ = result.error ? FileIdentity{} : FileIdentity::of(path);
+    const QFileInfo info(path);
+    if (result.error && info.exists()) {
+        unreadableAtStart_ = info.absoluteFilePath();
+        // A device or a pipe named by mistake is worth a word.
+        if (!info.isFile() && !info.isDir())
+            showFileError(result.error);
+    }
+    pointToInterruptedSave(path);
+}
+
+void MainWindow::showFileError(const FileError& error) {
+    dialogs_.showMessage(this, error.description, Dialogs::Icon::Exclamation,
+                         QStringLiteral("Error ") + QString::number(error.number));
+}
+
+void MainWindow::pointToInterruptedSave(const QString& path) {
+    const QString backup = document_file::interruptedSaveBackup(path);
+    if (backup.isEmpty())
+        return;
+    dialogs_.showMessage(
+        this,
+        QStringLiteral("An earlier save of this file was interrupted. The file as it was "
+                       "before that save is kept here:\n") +
+            QDir::toNativeSeparators(backup) +
+            QStringLiteral("\nCompare the two, and delete the copy when you no longer need it."),
+        Dialogs::Icon::Exclamation, kAppTitle);
+}
+
+namespace {
+// Every file, names without a dot too; the label shows the pattern the dialogs have always shown.
+const QString kAnyFileFilter = QStringLiteral("File Type (*.*) (*.* *)");
+} // namespace
+
+QString MainWindow::chooseFileToOpen() {
+    return dialogs_.openFileName(this, QStringLiteral("Select File to Open!"), QDir::currentPath(),
+                                 kAnyFileFilter);
+}
+
+QString MainWindow::chooseFileToSave() {
+    return dialogs_.saveFileName(this, QStringLiteral("Save Your File"), QDir::currentPath(), kAnyFileFilter);
+}
+
+void MainWindow::openFile() {
+    const bool ask = settings::offerToSave() || !editArea_->document()->isEmpty();
+    if (ask && !confirmDiscard(QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None, kAppTitle)) {
+        editArea_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The document is replaced only once a file was chosen and read: a cancelled dialog or an
+    // unreadable file leaves it as it was.
+    const QString path = chooseFileToOpen();
+    if (path.isEmpty())
+        return;
+    const ReadResult result = document_file::read(path);
+    if (result.error) {
+        showFileError(result.error);
+        return;
+    }
+    editArea_->loadText(result.text, result.lineEnds);
+    keeper_->forget();
+    pointToInterruptedSave(path);
+    format_ = result.format;
+    unreadableAtStart_.clear();
+    currentFile_ = path;
+    disk_ = FileIdentity::of(path);
+    setTitleFromFile();
+}
+
+bool MainWindow::save() {
+    if (currentFile_.isEmpty())
+        return saveAs();
+    if (!checkDisk(true))
+        return false;
+    return writeFile(currentFile_, editArea_->text());
+}
+
+bool MainWindow::saveAs() {
+    // The text is taken as it stands when the command starts.
+    const QString text = editArea_->text();
+    const QString path = chooseFileToSave();
+    // Cancelling changes nothing; the path and title follow only a successful write.
+    if (path.isEmpty() || !writeFile(path, text))
+        return false;
+    currentFile_ = path;
+    disk_ = FileIdentity::of(path);
+    setTitleFromFile();
+    return true;
+}
+
+bool MainWindow::writeFile(const QString& path, const QString& text) {
+    // Every write opens, writes and closes within this call, so no file is ever left open
+    // between commands and "file already open" cannot arise.
+    if (!unreadableAtStart_.isEmpty() && QFileInfo(path).absoluteFilePath() == unreadableAtStart_) {
+        dialogs_.showMessage(
+            this,
+            QStringLiteral("Path/File access error: this file could not be read when Tagloom "
+                           "started, so saving would replace what it holds. It is left as it "
+                           "was; use Save As to save under another name.\n") +
+                QDir::toNativeSeparators(path),
+            Dialogs::Icon::Exclamation, QStringLiteral("Error 75"));
+        return false;
+    }
+    DocumentFormat format = format_;
+    QString encodable = text;
+    if (!makeEncodable(encodable, &format))
+        return false;
+    const QByteArray bytes = document_file::encode(encodable, &format, editArea_->lineEndExceptions());
+    const FileError error = document_file::write(path, bytes);
+    if (error) {
+        showFileError(error);
+        return false;
+    }
+    format_ = format;
+    disk_ = FileIdentity::of(path);
+    declinedDisk_ = {};
+    // What is on disk now is what the user sees, as far as the undo history goes.
+    if (editArea_->text() == encodable) {
+        editArea_->document()->setModified(false);
+        keeper_->forget();
+    }
+    return true;
+}
+
+bool MainWindow::makeEncodable(QString& text, DocumentFormat* format) {
+    qsizetype missing = 0;
+    // Only a broken surrogate pair defeats UTF-8 too; the writer keeps even that, in UTF-16.
+    if (document_file::canEncode(text, format->encoding, &missing) ||
+        !document_file::canEncode(text, "UTF-8"))
+        return true;
+    const qsizetype length = text.at(missing).isHighSurrogate() && missing + 1 < text.size() ? 2 : 1;
+    const QString sample = text.mid(missing, length);
+    const int answer = dialogs_.choose(
+        this,
+        QStringLiteral(
+            "This page is kept in %1, which cannot hold some of its characters, such as \"%2\".\n\n"
+            "Save it as UTF-8 instead? A charset the page declares is changed to UTF-8 too.")
+            .arg(QString::fromLatin1(format->encoding), sample),
+        Dialogs::Icon::Exclamation, kAppTitle, {QStringLiteral("Save as UTF-8"), QStringLiteral("Cancel")});
+    if (answer != 0) {
+        // Nothing is written; the character that stopped the save is shown.
+        editArea_->setCaretPosition(int(missing));
+        editArea_->setSelectionLength(int(length));
+        return false;
+    }
+    std::vector<std::pair<int, int>> declarations;
+    for (auto [start, count] : charset_declaration::find(text))
+        declarations.emplace_back(int(start), int(count));
+    if (!declarations.empty()) {
+        editArea_->replaceRanges(declarations, QStringLiteral("utf-8"));
+        text = editArea_->text();
+    }
+    format->encoding = "UTF-8";
+    format->byteOrderMark = false;
+    return true;
+}
+
+
+bool MainWindow::confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title) {
+    if (!settings::offerToSave())
+        return dialogs_.askYesNo(this, question, icon, title);
+    if (!editArea_->document()->isModified())
+        return true;
+    const QString name = currentFile_.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(currentFile_).fileName();
+    switch (dialogs_.choose(this, QStringLiteral("Save the changes to %1?").arg(name), Dialogs::Icon::Question,
+                            kAppTitle,
+                            {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")})) {
+    case 0:
+        return save();
+    case 1:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::checkDisk(bool beforeSave) {
+    if (currentFile_.isEmpty() || !disk_.exists)
+        return true;
+    const FileIdentity now = FileIdentity::of(currentFile_);
+    if (now == disk_ || (!beforeSave && now == declinedDisk_))
+        return true;
+    const QString name = QDir::toNativeSeparators(currentFile_);
+    if (!now.exists) {
+        // Save writes it again; say so once.
+        if (!beforeSave && !(declinedDisk_ == now))
+            dialogs_.showMessage(this,
+                                 QStringLiteral("%1\nwas deleted or moved by another program. Save creates it again.")
+                                     .arg(name),
+                                 Dialogs::Icon::Exclamation, kAppTitle);
+        declinedDisk_ = now;
+        return true;
+    }
+    const int answer = dialogs_.choose(
+        this, QStringLiteral("%1\nwas changed by another program since Tagloom opened or saved it.").arg(name),
+        Dialogs::Icon::Exclamation, kAppTitle,
+        {QStringLiteral("Reload"), QStringLiteral("Keep Mine"), QStringLiteral("Cancel")});
+    if (answer == 0) {
+        reloadFromDisk();
+        return false;
+    }
+    if (answer == 1) {
+        // The next Save overwrites what the other program wrote.
+        disk_ = now;
+        return true;
+    }
+    declinedDisk_ = now;
+    return false;
+}
+
+void MainWindow::reloadFromDisk() {
+    const ReadResult result = document_file::read(currentFile_);
+    if (result.error) {
+        showFileError(result.error);
+        return;
+    }
+    // One undoable step: Undo brings the user's own text back.
+    editArea_->setText(result.text, result.lineEnds);
+    editArea_->document()->setModified(false);
+    keeper_->forget();
+    format_ = result.format;
+    disk_ = FileIdentity::of(currentFile_);
+    declinedDisk_ = {};
+}

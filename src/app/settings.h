@@ -1,0 +1,10 @@
+#pragma once
+
+/// The user's options, kept with QSettings. Reading never writes: the settings file is only
+/// created when the user changes an option.
+namespace settings {
+/// Close, Exit, New and Open offer Save / Discard / Cancel for unsaved changes (off: the
+/// program's own questions).
+bool offerToSave();
+void setOfferToSave(bool on);
+} // namespace settings

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+/// What tells that a file was changed by another program: its size, modification time, and the
+/// file itself (inode and device on POSIX). One stat call.
+struct FileIdentity {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+
+    static FileIdentity of(const QString& path);
+    bool operator==(const FileIdentity&) const = default;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+/// A lock on a file that the system lets go of when its process ends, however it ends: a
+/// crashed or killed instance never leaves a lock behind that looks alive.
+class HeldLock {
+public:
+    explicit HeldLock(QString path) : path_(std::move(path)) {}
+    ~HeldLock() { release(); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+    /// Takes the lock if nobody holds it; true when this object holds it afterwards.
+    bool tryLock();
+    void release();
+    bool held() const { return handle_ >= 0; }
+
+private:
+    QString path_;
+    int handle_ = -1;
+};
