@@ -6,8 +6,9 @@
 QObject* newMenuTest();
 QObject* newMainWindowTest();
 QObject* newFileCommandsTest();
+QObject* newNeverLoseWorkTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    TAGLOOM_RUN_TESTS(newMenuTest(), newMainWindowTest(), newFileCommandsTest())
+    TAGLOOM_RUN_TESTS(newMenuTest(), newMainWindowTest(), newFileCommandsTest(), newNeverLoseWorkTest())
 }

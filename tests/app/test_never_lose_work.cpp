@@ -1,0 +1,249 @@
+// The modified marker, recovery copies, changes made by other programs, and the save offer.
+#include "app/main_window.h"
+#include "app/recovery_keeper.h"
+#include "document/held_lock.h"
+#include "editor/edit_area.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+#include <QAction>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+using Kind = ScriptedDialogs::Kind;
+using test_files::readBytes;
+using test_files::writeBytes;
+
+class NeverLoseWorkTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)); }
+    QString recovery() const { return dir_.filePath(QStringLiteral("recovery")); }
+
+    // A window on a fresh copy of a page with mixed line ends in Latin-1, edited at its start.
+    void openEdited(MainWindow& window, const char* name) {
+        QVERIFY(writeBytes(path(name), "<meta charset=\"iso-8859-1\">\r\ncaf\xE9\nend"));
+        window.openStartupArgument(path(name));
+        window.editArea()->setCaretPosition(0);
+        window.editArea()->replaceSelection(QStringLiteral("X"));
+    }
+
+private slots:
+    void init() {
+        QDir(recovery()).removeRecursively();
+        QSettings().clear();
+    }
+
+    void theMarkerFollowsTheTextNotItsColour() {
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        QVERIFY(writeBytes(path("m.htm"), "<b>x</b>\n"));
+        window.openStartupArgument(path("m.htm"));
+        QVERIFY(!window.isWindowModified());
+        window.colourAsHtml();
+        QVERIFY(!window.isWindowModified());
+        QTest::keyClicks(window.editArea(), QStringLiteral("ab"));
+        QVERIFY(window.isWindowModified());
+        QCOMPARE(test_files::shownTitle(window), "Tagloom - " + path("m.htm") + "*");
+        window.editArea()->undo();
+        QVERIFY(!window.isWindowModified()); // back to the saved text
+        QTest::keyClicks(window.editArea(), QStringLiteral("c"));
+        QVERIFY(window.save());
+        QVERIFY(!window.isWindowModified());
+    }
+
+    void aCrashedInstancesTextComesBackWithItsFileAndFormat() {
+        {
+            ScriptedDialogs dialogs;
+            MainWindow crashed(dialogs, nullptr, recovery());
+            openEdited(crashed, "crash.htm");
+            crashed.recoveryKeeper().writeSoon();
+            crashed.recoveryKeeper().waitForWrites();
+            // Gone without a close: its lock goes with it, its copy stays.
+        }
+        ScriptedDialogs dialogs;
+        MainWindow next(dialogs, nullptr, recovery());
+        dialogs.answer(0);
+        next.offerRecovery(true);
+        QCOMPARE(dialogs.recoveryItems.size(), 1);
+        QCOMPARE(dialogs.recoveryItems[0].file, QStringLiteral("crash.htm"));
+        QCOMPARE(dialogs.recoveryItems[0].firstLine, QStringLiteral("X<meta charset=\"iso-8859-1\">"));
+        QCOMPARE(next.currentFile(), path("crash.htm"));
+        QVERIFY(next.isWindowModified());
+        QVERIFY(next.save());
+        QCOMPARE(readBytes(path("crash.htm")), QByteArray("X<meta charset=\"iso-8859-1\">\r\ncaf\xE9\nend"));
+        QVERIFY(QDir(recovery()).entryList({QStringLiteral("*.tgr")}).isEmpty()); // saved: no copy left
+    }
+
+    void aCloseAnsweredYesKeepsTheTextForLater() {
+        {
+            ScriptedDialogs dialogs;
+            MainWindow closed(dialogs, nullptr, recovery());
+            closed.setQuitHandler([] {});
+            openEdited(closed, "yes.htm");
+            dialogs.answer(true);
+            closed.exitProgram();
+        }
+        for (int start = 0; start < 2; ++start) {
+            ScriptedDialogs dialogs;
+            MainWindow next(dialogs, nullptr, recovery());
+            next.offerRecovery(true); // kept for later the first time; not shown again at a start
+            QCOMPARE(dialogs.recoveryItems.size(), start == 0 ? 1 : 0);
+        }
+        ScriptedDialogs dialogs;
+        MainWindow next(dialogs, nullptr, recovery());
+        dialogs.answer(0);
+        next.recoverUnsavedWork(); // the menu still has it
+        QCOMPARE(next.editArea()->text(), QStringLiteral("X<meta charset=\"iso-8859-1\">\r\ncaf\u00E9\r\nend"));
+        QCOMPARE(next.documentFormat().encoding, QByteArray("ISO-8859-1"));
+    }
+
+    void twoInstancesNeverTakeEachOthersCopies() {
+        ScriptedDialogs dialogs;
+        MainWindow live(dialogs, nullptr, recovery());
+        openEdited(live, "live.htm");
+        live.recoveryKeeper().writeSoon();
+        live.recoveryKeeper().waitForWrites();
+        // Another instance's store takes its locks through files of its own: the live copy is held.
+        RecoveryStore other(recovery());
+        QVERIFY(other.orphans().isEmpty());
+        other.discard(live.recoveryStore().ownId());
+        QVERIFY(!other.read(live.recoveryStore().ownId()));
+        QCOMPARE(QDir(recovery()).entryList({QStringLiteral("*.tgr")}).size(), 1);
+    }
+
+    void copiesGoAfterASaveAndAfterAConfirmedNewPage() {
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        openEdited(window, "gone.htm");
+        const auto copies = [&] {
+            window.recoveryKeeper().writeSoon();
+            window.recoveryKeeper().waitForWrites();
+            return QDir(recovery()).entryList({QStringLiteral("*.tgr")}).size();
+        };
+        QCOMPARE(copies(), 1);
+        QVERIFY(window.save());
+        QCOMPARE(copies(), 0);
+        window.editArea()->replaceSelection(QStringLiteral("Y"));
+        QCOMPARE(copies(), 1);
+        dialogs.answer(true);
+        window.newBlank();
+        QCOMPARE(copies(), 0);
+    }
+
+    void aChangeByAnotherProgramIsAskedAbout_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::addColumn<QString>("inEditor");
+        QTest::newRow("Reload") << 0 << QByteArray("theirs\n") << "theirs";
+        QTest::newRow("Keep Mine") << 1 << QByteArray("mine\n") << "mine";
+        QTest::newRow("Cancel") << 2 << QByteArray("theirs\n") << "mine";
+    }
+    void aChangeByAnotherProgramIsAskedAbout() {
+        QFETCH(int, answer);
+        QFETCH(QByteArray, onDisk);
+        QFETCH(QString, inEditor);
+        QVERIFY(writeBytes(path("shared.htm"), "ours\n"));
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        window.openStartupArgument(path("shared.htm"));
+        window.editArea()->setText(QStringLiteral("mine"));
+        QTest::qWait(10); // a modification time the other program's write can differ from
+        QVERIFY(writeBytes(path("shared.htm"), "theirs\n"));
+        dialogs.answer(answer);
+        window.save();
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].kind, Kind::Choice);
+        QVERIFY(dialogs.shown[0].text.contains(QDir::toNativeSeparators(path("shared.htm"))));
+        QCOMPARE(dialogs.shown[0].defaultAnswer, QStringLiteral("Reload|Keep Mine|Cancel"));
+        QCOMPARE(readBytes(path("shared.htm")), onDisk);
+        QCOMPARE(window.editArea()->text(), inEditor);
+        if (answer == 0) {
+            window.editArea()->undo(); // the reload is one step
+            QCOMPARE(window.editArea()->text(), QStringLiteral("mine"));
+        }
+    }
+
+    void aDeletedFileIsSaidAndSaveWritesItAgain() {
+        QVERIFY(writeBytes(path("deleted.htm"), "old\n"));
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        window.openStartupArgument(path("deleted.htm"));
+        QVERIFY(QFile::remove(path("deleted.htm")));
+        QVERIFY(window.save());
+        QCOMPARE(readBytes(path("deleted.htm")), QByteArray("old\n"));
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void theSaveOfferIsAnOptionOffByDefault_data() {
+        QTest::addColumn<bool>("option");
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<QVariant>("answer");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::newRow("off: the program's question") << false << true << QVariant(true)
+                                                     << "Are you sure you want to close?" << true << QByteArray("old\n");
+        QTest::newRow("on, unmodified: no question") << true << false << QVariant() << "" << true
+                                                     << QByteArray("old\n");
+        QTest::newRow("on: Save") << true << true << QVariant(0) << "Save the changes to offer.htm?" << true
+                                  << QByteArray("Xold\n");
+        QTest::newRow("on: Discard") << true << true << QVariant(1) << "Save the changes to offer.htm?" << true
+                                     << QByteArray("old\n");
+        QTest::newRow("on: Cancel") << true << true << QVariant(2) << "Save the changes to offer.htm?" << false
+                                    << QByteArray("old\n");
+    }
+    void theSaveOfferIsAnOptionOffByDefault() {
+        QFETCH(bool, option);
+        QFETCH(bool, modified);
+        QFETCH(QVariant, answer);
+        QFETCH(QString, asked);
+        QFETCH(bool, ended);
+        QFETCH(QByteArray, onDisk);
+        QVERIFY(writeBytes(path("offer.htm"), "old\n"));
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        bool quit = false;
+        window.setQuitHandler([&] { quit = true; });
+        QVERIFY(!window.action(QStringLiteral("offerToSave"))->isChecked());
+        if (option)
+            window.action(QStringLiteral("offerToSave"))->trigger();
+        window.openStartupArgument(path("offer.htm"));
+        if (modified)
+            window.editArea()->replaceSelection(QStringLiteral("X"));
+        if (answer.isValid())
+            dialogs.answer(answer);
+        window.close();
+        QCOMPARE(dialogs.shown.isEmpty() ? QString() : dialogs.shown[0].text, asked);
+        QCOMPARE(quit, ended);
+        QCOMPARE(readBytes(path("offer.htm")), onDisk);
+    }
+
+    void optionsAreWrittenOnlyWhenTheUserChangesOne() {
+        QSettings().sync();
+        const QString file = QSettings().fileName();
+        QFile::remove(file);
+        ScriptedDialogs dialogs;
+        {
+            MainWindow window(dialogs, nullptr, recovery());
+            window.openStartupArgument(QString());
+            window.colourAsHtml();
+        }
+        QSettings().sync();
+        QVERIFY(!QFile::exists(file));
+        MainWindow window(dialogs, nullptr, recovery());
+        window.action(QStringLiteral("offerToSave"))->trigger();
+        QSettings().sync();
+        QVERIFY(QFile::exists(file));
+        QVERIFY(MainWindow(dialogs, nullptr, recovery()).action(QStringLiteral("offerToSave"))->isChecked());
+    }
+};
+} // namespace
+
+QObject* newNeverLoseWorkTest() {
+    return new NeverLoseWorkTest;
+}
+#include "test_never_lose_work.moc"
