@@ -1,11 +1,13 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "base/memory_advice.h"
 #include "dialogs/qt_dialogs.h"
 
 #include <QApplication>
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
+    keepLargeBuffersInHeap();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagloom"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.0"));

@@ -6,6 +6,9 @@
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 /// Asks the system to back a large buffer that is about to be filled with huge pages, which
 /// spares thousands of page faults on a big page. A hint only; elsewhere it does nothing.
@@ -19,5 +22,16 @@ inline void adviseHugePages(void* data, std::size_t bytes) {
 #else
     (void)data;
     (void)bytes;
+#endif
+}
+
+/// Keeps big freed buffers in the heap instead of giving them back to the system at once. A copy
+/// of a big page (for a recovery copy, a save, a colouring pass) then lands in memory that is
+/// already mapped, and costs a fifth of the time a fresh mapping's page faults take. The price:
+/// the largest such buffer stays allocated to the process once it was needed.
+inline void keepLargeBuffersInHeap() {
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
 #endif
 }
