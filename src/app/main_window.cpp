@@ -71,6 +71,10 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
 }
 
 MainWindow::~MainWindow() {
+    // The edit area outlives this body and still reports changes while it goes; nobody here
+    // listens any more. The keeper finishes its write before the store it writes for goes.
+    editArea_->document()->disconnect(this);
+    delete keeper_;
     // The About window has no owner; it goes with the program.
     delete about_;
 }

@@ -4,6 +4,7 @@
 #include "document/document_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -60,7 +62,14 @@ int main(int argc, char* argv[]) {
     // or a pipe) goes through the editor's reader.
     ReadResult file;
     QFile input(QString::fromLocal8Bit(path));
-    const qint64 size = input.open(QIODevice::ReadOnly) ? input.size() : 0;
+    // The editor's rules: regular files only, and none bigger than it would open.
+    const bool regular = QFileInfo(input.fileName()).isFile();
+    const qint64 size = regular && input.open(QIODevice::ReadOnly) ? input.size() : 0;
+    if (size > document_file::kLargestDocument) {
+        std::fprintf(stderr, "tagloom-colour: %s: the file is too large to edit (%lld MB)\n", path,
+                     static_cast<long long>(size >> 20));
+        return 1;
+    }
     if (uchar* mapped = size > 0 ? input.map(0, size) : nullptr) {
 #ifdef Q_OS_LINUX
         // Ask for the whole file at once rather than page by page.
@@ -155,5 +164,10 @@ int main(int argc, char* argv[]) {
         out.resize(size_t(o - out.data()));
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    // Output that could not be written is a failure, not a success with nothing to show.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "tagloom-colour: cannot write the output: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
 }

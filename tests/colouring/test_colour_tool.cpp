@@ -74,10 +74,26 @@ private slots:
                                                  QByteArray::number(pass.selection.length));
     }
 
-    void aMissingFileIsAnError() {
-        int code = 0;
-        QVERIFY(runTool({QStringLiteral("/nonexistent/page.html")}, &code).isEmpty());
-        QCOMPARE(code, 1);
+    void badInputAndLostOutputAreErrors_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("a missing file") << "/nonexistent/page.html" << "";
+#ifdef Q_OS_LINUX
+        QTest::newRow("an endless device") << "/dev/zero" << "";
+        QTest::newRow("output that cannot be written")
+            << test_files::dataDir() + "/a-100k-python-tutorial-classes.html" << "/dev/full";
+#endif
+    }
+    void badInputAndLostOutputAreErrors() {
+        QFETCH(QString, page);
+        QFETCH(QString, output);
+        QProcess tool;
+        if (!output.isEmpty())
+            tool.setStandardOutputFile(output);
+        tool.start(QStringLiteral(TAGLOOM_COLOUR_TOOL), {page});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 1);
+        QVERIFY(!tool.readAllStandardError().isEmpty());
     }
 };
 } // namespace
