@@ -9,11 +9,11 @@
 // the source tree). Without pages, colour takes the corpus's a, b and c pages.
 #include "../tests/colouring/reference_pass.h"
 #include "app/main_window.h"
-#include "base/memory_advice.h"
 #include "app/recovery_keeper.h"
-#include "document/file_identity.h"
+#include "base/memory_advice.h"
 #include "colouring/html_pass.h"
 #include "document/document_file.h"
+#include "document/file_identity.h"
 #include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 
@@ -174,13 +174,14 @@ int recovery(const QString& path) {
     std::sort(ui.begin(), ui.end());
     std::sort(total.begin(), total.end());
     const qint64 copy = QFileInfo(dir.filePath(QStringLiteral("recovery/") + form.recoveryStore().ownId() +
-                                              QStringLiteral(".tgr")))
+                                               QStringLiteral(".tgr")))
                             .size();
     const double check = medianMs(101, [&] { (void)FileIdentity::of(path); });
     const double copyText = medianMs(21, [&] { (void)form.editArea()->rawText(); });
-    std::printf("%-40s recovery copy: window thread %.2f ms (of which taking the text %.2f ms), written after "
-                "%.1f ms (medians of 21)\n",
-                qPrintable(QFileInfo(path).fileName()), ui[ui.size() / 2], copyText, total[total.size() / 2]);
+    std::printf(
+        "%-40s recovery copy: window thread %.2f ms (of which taking the text %.2f ms), written after "
+        "%.1f ms (medians of 21)\n",
+        qPrintable(QFileInfo(path).fileName()), ui[ui.size() / 2], copyText, total[total.size() / 2]);
     // Typing without a pause of 2 s writes one copy every 30 s.
     std::printf("  copy %.1f MB; steady typing writes 2 copies a minute: %.1f MB/min; disk check on focus "
                 "%.3f ms (median of 101)\n",
@@ -239,7 +240,8 @@ int main(int argc, char* argv[]) {
         return recovery(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("files"))
         return files(args[1]);
-    std::fputs("usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE\n",
-               stderr);
+    std::fputs(
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE\n",
+        stderr);
     return 2;
 }

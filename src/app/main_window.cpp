@@ -49,7 +49,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     editArea_->setFont(QFont(QStringLiteral("Tahoma"), 9));
     editArea_->setAccessibleName(QStringLiteral("HTML document"));
     setCentralWidget(editArea_);
-    keeper_ = new RecoveryKeeper(*store_, [this] { return snapshot(); }, this);
+    keeper_ = new RecoveryKeeper(
+        *store_, [this] { return snapshot(); }, this);
     // The title's [*] shows while the text differs from what was opened or saved; colour is
     // no change to the text, so colouring never sets it.
     connect(editArea_->document(), &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
@@ -143,7 +144,8 @@ void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCo
 }
 
 void MainWindow::newBlank() {
-    if (!confirmDiscard(QStringLiteral("Do you really want to start over?"), Dialogs::Icon::None, kAppTitle)) {
+    if (!confirmDiscard(QStringLiteral("Do you really want to start over?"), Dialogs::Icon::None,
+                        kAppTitle)) {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -156,8 +158,8 @@ void MainWindow::newBlank() {
 }
 
 void MainWindow::exitProgram() {
-    if (confirmDiscard(QStringLiteral("Are you sure you want to close without saving?"), Dialogs::Icon::Question,
-                       QString())) {
+    if (confirmDiscard(QStringLiteral("Are you sure you want to close without saving?"),
+                       Dialogs::Icon::Question, QString())) {
         keepDiscardedText();
         endProgram();
     } else {
@@ -216,7 +218,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::confirmClose() {
-    return confirmDiscard(QStringLiteral("Are you sure you want to close?"), Dialogs::Icon::Question, QString());
+    return confirmDiscard(QStringLiteral("Are you sure you want to close?"), Dialogs::Icon::Question,
+                          QString());
 }
 
 void MainWindow::showPlainText() {

@@ -24,7 +24,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     /// @p recoveryFolder: where recovery copies go (the user's data folder when empty).
-    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr, const QString& recoveryFolder = QString());
+    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr,
+                        const QString& recoveryFolder = QString());
     ~MainWindow() override;
 
     /// Start-up with the text that followed the program's name on the command line: the raw

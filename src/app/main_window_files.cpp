@@ -65,7 +65,8 @@ QString MainWindow::chooseFileToSave() {
 
 void MainWindow::openFile() {
     const bool ask = settings::offerToSave() || !editArea_->document()->isEmpty();
-    if (ask && !confirmDiscard(QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None, kAppTitle)) {
+    if (ask && !confirmDiscard(QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None,
+                               kAppTitle)) {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -177,15 +178,15 @@ bool MainWindow::makeEncodable(QString& text, DocumentFormat* format) {
     return true;
 }
 
-
 bool MainWindow::confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title) {
     if (!settings::offerToSave())
         return dialogs_.askYesNo(this, question, icon, title);
     if (!editArea_->document()->isModified())
         return true;
-    const QString name = currentFile_.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(currentFile_).fileName();
-    switch (dialogs_.choose(this, QStringLiteral("Save the changes to %1?").arg(name), Dialogs::Icon::Question,
-                            kAppTitle,
+    const QString name =
+        currentFile_.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(currentFile_).fileName();
+    switch (dialogs_.choose(this, QStringLiteral("Save the changes to %1?").arg(name),
+                            Dialogs::Icon::Question, kAppTitle,
                             {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")})) {
     case 0:
         return save();
@@ -206,15 +207,17 @@ bool MainWindow::checkDisk(bool beforeSave) {
     if (!now.exists) {
         // Save writes it again; say so once.
         if (!beforeSave && !(declinedDisk_ == now))
-            dialogs_.showMessage(this,
-                                 QStringLiteral("%1\nwas deleted or moved by another program. Save creates it again.")
-                                     .arg(name),
-                                 Dialogs::Icon::Exclamation, kAppTitle);
+            dialogs_.showMessage(
+                this,
+                QStringLiteral("%1\nwas deleted or moved by another program. Save creates it again.")
+                    .arg(name),
+                Dialogs::Icon::Exclamation, kAppTitle);
         declinedDisk_ = now;
         return true;
     }
     const int answer = dialogs_.choose(
-        this, QStringLiteral("%1\nwas changed by another program since Tagloom opened or saved it.").arg(name),
+        this,
+        QStringLiteral("%1\nwas changed by another program since Tagloom opened or saved it.").arg(name),
         Dialogs::Icon::Exclamation, kAppTitle,
         {QStringLiteral("Reload"), QStringLiteral("Keep Mine"), QStringLiteral("Cancel")});
     if (answer == 0) {

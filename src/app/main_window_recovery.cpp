@@ -13,14 +13,15 @@ void MainWindow::offerRecovery(bool atStart) {
         copies.removeIf([](const RecoveryCopy& c) { return c.closedByUser && c.offered; });
     if (copies.isEmpty()) {
         if (!atStart)
-            dialogs_.showMessage(this, QStringLiteral("There is no unsaved work to recover."), Dialogs::Icon::None,
-                                 QStringLiteral("Tagloom"));
+            dialogs_.showMessage(this, QStringLiteral("There is no unsaved work to recover."),
+                                 Dialogs::Icon::None, QStringLiteral("Tagloom"));
         return;
     }
     QList<RecoveryListItem> items;
     for (const RecoveryCopy& c : copies)
         items.append({c.path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(c.path).fileName(),
-                      c.saved.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), c.firstLine, c.size});
+                      c.saved.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), c.firstLine,
+                      c.size});
     QList<int> discarded;
     const int chosen = dialogs_.chooseRecovery(this, items, &discarded);
     for (int i : discarded)
@@ -38,7 +39,8 @@ void MainWindow::offerRecovery(bool atStart) {
     const QString id = copies[chosen].id;
     const std::optional<RecoverySnapshot> copy = store_->read(id);
     if (!copy) {
-        dialogs_.showMessage(this, QStringLiteral("This copy could not be read, or another Tagloom has taken it."),
+        dialogs_.showMessage(this,
+                             QStringLiteral("This copy could not be read, or another Tagloom has taken it."),
                              Dialogs::Icon::Exclamation, QStringLiteral("Tagloom"));
         return;
     }

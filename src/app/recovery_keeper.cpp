@@ -9,7 +9,8 @@ constexpr int kIdleMs = 2000;
 constexpr int kLongestMs = 30000;
 } // namespace
 
-RecoveryKeeper::RecoveryKeeper(RecoveryStore& store, std::function<RecoverySnapshot()> snapshot, QObject* parent)
+RecoveryKeeper::RecoveryKeeper(RecoveryStore& store, std::function<RecoverySnapshot()> snapshot,
+                               QObject* parent)
     : QObject(parent), store_(store), snapshot_(std::move(snapshot)) {
     idle_.setSingleShot(true);
     idle_.setInterval(kIdleMs);
@@ -72,5 +73,6 @@ void RecoveryKeeper::forget() {
 
 void RecoveryKeeper::waitForWrites() {
     // A queued call that runs after every one queued before it.
-    QMetaObject::invokeMethod(&worker_, [] {}, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &worker_, [] {}, Qt::BlockingQueuedConnection);
 }

@@ -17,7 +17,8 @@ class RecoveryKeeper : public QObject {
     Q_OBJECT
 public:
     /// @p snapshot gives the document as it stands (its text in rawText() form).
-    RecoveryKeeper(RecoveryStore& store, std::function<RecoverySnapshot()> snapshot, QObject* parent = nullptr);
+    RecoveryKeeper(RecoveryStore& store, std::function<RecoverySnapshot()> snapshot,
+                   QObject* parent = nullptr);
     ~RecoveryKeeper() override;
 
     /// The text changed: a copy is due soon.

@@ -2,12 +2,12 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QTreeWidget>
-#include <QVBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace {
 QMessageBox::Icon toQt(Dialogs::Icon icon) {
@@ -105,10 +105,11 @@ int QtDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& ite
     QDialog dialog(owner);
     dialog.setWindowTitle(QStringLiteral("Recover Unsaved Work"));
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(QStringLiteral("Tagloom kept copies of text that was never saved. Recover one "
-                                                "to open it as an unsaved page, or discard the ones you do "
-                                                "not need."),
-                                 &dialog));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Tagloom kept copies of text that was never saved. Recover one "
+                                  "to open it as an unsaved page, or discard the ones you do "
+                                  "not need."),
+                   &dialog));
     auto* list = new QTreeWidget(&dialog);
     list->setRootIsDecorated(false);
     list->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Kept"), QStringLiteral("First line"),

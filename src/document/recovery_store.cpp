@@ -18,8 +18,8 @@ namespace {
 const QString kSuffix = QStringLiteral(".tgr");
 
 QString newId() {
-    return QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) + QLatin1Char('-') +
-           QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
+    return QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
+           QLatin1Char('-') + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
            QString::number(QRandomGenerator::global()->generate() % 100000);
 }
 
@@ -68,7 +68,8 @@ bool writeCopy(const QString& path, const QJsonObject& header, const QByteArray&
 
 RecoveryStore::RecoveryStore(QString folder) : folder_(std::move(folder)) {
     if (folder_.isEmpty())
-        folder_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/recovery");
+        folder_ =
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/recovery");
     startNewDocument();
 }
 
@@ -153,8 +154,9 @@ QList<RecoveryCopy> RecoveryStore::orphans() {
         QFile file(copyPath(id));
         const auto header = readHeader(file);
         const QDateTime saved =
-            header ? QDateTime::fromString(header->value(QStringLiteral("saved")).toString(), Qt::ISODateWithMs)
-                   : QDateTime();
+            header
+                ? QDateTime::fromString(header->value(QStringLiteral("saved")).toString(), Qt::ISODateWithMs)
+                : QDateTime();
         if (!header || !saved.isValid() || saved < oldest) {
             file.close();
             QFile::remove(copyPath(id));

@@ -23,8 +23,8 @@ struct RecoveryCopy {
     QString id;
     QString path;
     QDateTime saved;
-    qint64 size = 0;    ///< characters of text
-    QString firstLine;  ///< for the list the user picks from
+    qint64 size = 0;           ///< characters of text
+    QString firstLine;         ///< for the list the user picks from
     bool closedByUser = false; ///< written when a close or Exit discarded the text
     bool offered = false;      ///< already shown once at a start
 };

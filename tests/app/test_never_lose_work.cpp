@@ -7,6 +7,7 @@
 #include "support/test_files.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -97,7 +98,8 @@ private slots:
         MainWindow next(dialogs, nullptr, recovery());
         dialogs.answer(0);
         next.recoverUnsavedWork(); // the menu still has it
-        QCOMPARE(next.editArea()->text(), QStringLiteral("X<meta charset=\"iso-8859-1\">\r\ncaf\u00E9\r\nend"));
+        QCOMPARE(next.editArea()->text(),
+                 QStringLiteral("X<meta charset=\"iso-8859-1\">\r\ncaf\u00E9\r\nend"));
         QCOMPARE(next.documentFormat().encoding, QByteArray("ISO-8859-1"));
     }
 
@@ -167,6 +169,33 @@ private slots:
         }
     }
 
+    void focusWritesACopyAndComingBackChecksTheDisk() {
+        QVERIFY(writeBytes(path("focus.htm"), "ours\n"));
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        window.openStartupArgument(path("focus.htm"));
+        QWidget other;
+        window.show();
+        other.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.editArea()->replaceSelection(QStringLiteral("X"));
+        other.activateWindow(); // leaving the window writes a copy at once
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        window.recoveryKeeper().waitForWrites();
+        QCOMPARE(QDir(recovery()).entryList({QStringLiteral("*.tgr")}).size(), 1);
+        QTest::qWait(10);
+        QVERIFY(writeBytes(path("focus.htm"), "theirs\n"));
+        dialogs.answer(2); // Cancel: asked once, not again for the same change
+        window.activateWindow();
+        QTRY_COMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].defaultAnswer, QStringLiteral("Reload|Keep Mine|Cancel"));
+        other.activateWindow();
+        window.activateWindow();
+        QTest::qWait(50);
+        QCOMPARE(dialogs.shown.size(), 1);
+    }
+
     void aDeletedFileIsSaidAndSaveWritesItAgain() {
         QVERIFY(writeBytes(path("deleted.htm"), "old\n"));
         ScriptedDialogs dialogs;
@@ -185,16 +214,17 @@ private slots:
         QTest::addColumn<QString>("asked");
         QTest::addColumn<bool>("ended");
         QTest::addColumn<QByteArray>("onDisk");
-        QTest::newRow("off: the program's question") << false << true << QVariant(true)
-                                                     << "Are you sure you want to close?" << true << QByteArray("old\n");
-        QTest::newRow("on, unmodified: no question") << true << false << QVariant() << "" << true
-                                                     << QByteArray("old\n");
+        QTest::newRow("off: the program's question")
+            << false << true << QVariant(true) << "Are you sure you want to close?" << true
+            << QByteArray("old\n");
+        QTest::newRow("on, unmodified: no question")
+            << true << false << QVariant() << "" << true << QByteArray("old\n");
         QTest::newRow("on: Save") << true << true << QVariant(0) << "Save the changes to offer.htm?" << true
                                   << QByteArray("Xold\n");
-        QTest::newRow("on: Discard") << true << true << QVariant(1) << "Save the changes to offer.htm?" << true
-                                     << QByteArray("old\n");
-        QTest::newRow("on: Cancel") << true << true << QVariant(2) << "Save the changes to offer.htm?" << false
-                                    << QByteArray("old\n");
+        QTest::newRow("on: Discard") << true << true << QVariant(1) << "Save the changes to offer.htm?"
+                                     << true << QByteArray("old\n");
+        QTest::newRow("on: Cancel") << true << true << QVariant(2) << "Save the changes to offer.htm?"
+                                    << false << QByteArray("old\n");
     }
     void theSaveOfferIsAnOptionOffByDefault() {
         QFETCH(bool, option);

@@ -77,11 +77,14 @@ private slots:
     void badInputAndLostOutputAreErrors_data() {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("output");
-        QTest::newRow("a missing file") << "/nonexistent/page.html" << "";
+        QTest::newRow("a missing file") << "/nonexistent/page.html"
+                                        << "";
 #ifdef Q_OS_LINUX
-        QTest::newRow("an endless device") << "/dev/zero" << "";
+        QTest::newRow("an endless device") << "/dev/zero"
+                                           << "";
         QTest::newRow("output that cannot be written")
-            << test_files::dataDir() + "/a-100k-python-tutorial-classes.html" << "/dev/full";
+            << test_files::dataDir() + "/a-100k-python-tutorial-classes.html"
+            << "/dev/full";
 #endif
     }
     void badInputAndLostOutputAreErrors() {
