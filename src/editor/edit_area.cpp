@@ -4,6 +4,7 @@
 #include "colour_painter.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -49,6 +50,7 @@ QString EditArea::crlfFromRaw(QStringView raw) {
 
 void EditArea::setText(const QString& text, const LineEndExceptions& lineEnds) {
     QTextCursor cursor(document());
+    chooseWrap(text, true);
     replaceUncoloured([&] {
         cursor.select(QTextCursor::Document);
         cursor.insertText(text);
@@ -70,6 +72,33 @@ void EditArea::markLineEnds(const LineEndExceptions& lineEnds) {
     }
 }
 
+namespace {
+// A run this long without a break opportunity makes word wrapping cost the square of the run:
+// a minified script or a data string of a few hundred KB would take minutes to lay out.
+constexpr qsizetype kLongestWordToWrap = 2000;
+
+bool hasUnbreakableRun(QStringView text) {
+    qsizetype run = 0;
+    for (QChar c : text) {
+        if (c.isSpace() || c == u'-')
+            run = 0;
+        else if (++run > kLongestWordToWrap)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+void EditArea::chooseWrap(QStringView changed, bool wholeText) {
+    // Words wrap as always; only a page with an unbreakable run wraps anywhere, until it is
+    // replaced by text without one.
+    const bool anywhere = hasUnbreakableRun(changed) ||
+                          (!wholeText && wordWrapMode() == QTextOption::WrapAnywhere);
+    const auto mode = anywhere ? QTextOption::WrapAnywhere : QTextOption::WordWrap;
+    if (wordWrapMode() != mode)
+        setWordWrapMode(mode);
+}
+
 void EditArea::replaceUncoloured(const std::function<void()>& replace) {
     // The whole text is new and has no colour, so the painter need not look at its lines; on a
     // big page that look costs a quarter of the time. Its connection comes back after ours.
@@ -83,6 +112,7 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace) {
 }
 
 void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) {
+    chooseWrap(text, true); // before the text goes in, so that it is laid out once
     replaceUncoloured([&] { setPlainText(text); });
     markLineEnds(lineEnds);
     // Loading an empty text reports a modification and then quietly drops it: say that the
@@ -158,7 +188,15 @@ QString EditArea::selectedText() const {
     return text;
 }
 
+void EditArea::insertFromMimeData(const QMimeData* source) {
+    // Decided before the text goes in: laying it out is what would take minutes.
+    if (source->hasText())
+        chooseWrap(source->text(), false);
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
 void EditArea::replaceSelection(const QString& text) {
+    chooseWrap(text, false);
     QTextCursor cursor = textCursor();
     cursor.insertText(text);
     setTextCursor(cursor);
@@ -224,6 +262,7 @@ void EditArea::clearColours() {
 void EditArea::onContentsChange(int position, int removed, int added) {
     if (muted_)
         return;
+
     model_.remove(position, removed);
     model_.insert(position, added);
     // Qt may over-report both counts at the document's end; the document's length is the truth.

@@ -75,6 +75,7 @@ protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     void onContentsChange(int position, int removed, int added);
@@ -82,6 +83,9 @@ private:
     void repaintStaleVisibleBlocks();
     int blockCrlfStart(int blockNumber) const;
     void markLineEnds(const LineEndExceptions& lineEnds);
+    /// Word wrap, unless @p changed holds a run too long to wrap at word boundaries; a change
+    /// that is not the whole text never goes back from wrapping anywhere.
+    void chooseWrap(QStringView changed, bool wholeText);
 
     ColourModel model_;
     ColourPainter* painter_ = nullptr;

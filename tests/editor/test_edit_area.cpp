@@ -1,5 +1,9 @@
 #include "editor/edit_area.h"
 
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -18,6 +22,47 @@ QColor paintedColourAt(EditArea& area, int crlfPos) {
 class EditAreaTest : public QObject {
     Q_OBJECT
 private slots:
+    void aLongUnbreakableLineNeverHangsTheEditor_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("opened") << "load";
+        QTest::newRow("pasted") << "paste";
+        QTest::newRow("inserted by a command") << "insert";
+    }
+    void aLongUnbreakableLineNeverHangsTheEditor() {
+        // A hang guard, not a benchmark: word wrapping this line took 11 s, and a 4 MB one minutes.
+        QFETCH(QString, how);
+        QString line = QStringLiteral("<script>var d=\"");
+        for (int i = 0; i < 262144; ++i)
+            line += QLatin1Char("0123456789abcdef"[(i * 7919) % 16]);
+        line += QStringLiteral("\";</script>");
+        EditArea area;
+        area.resize(600, 400);
+        area.show();
+        QElapsedTimer timer;
+        timer.start();
+        if (how == QStringLiteral("load")) {
+            area.loadText(line);
+        } else if (how == QStringLiteral("paste")) {
+            auto* data = new QMimeData;
+            data->setText(line);
+            QGuiApplication::clipboard()->setMimeData(data);
+            area.paste();
+        } else {
+            area.replaceSelection(line);
+        }
+        area.repaint();
+#ifdef TAGLOOM_SANITIZED
+        const qint64 limit = 40000;
+#else
+        const qint64 limit = 5000;
+#endif
+        QVERIFY2(timer.elapsed() < limit, qPrintable(QStringLiteral("%1 ms").arg(timer.elapsed())));
+        QCOMPARE(area.text(), line);
+        // Ordinary text wraps at words again once the page is replaced.
+        area.loadText(QStringLiteral("<p>short words</p>"));
+        QCOMPARE(area.wordWrapMode(), QTextOption::WordWrap);
+    }
+
     void selectionsCountCrLfAsTwoCharacters_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("start");
