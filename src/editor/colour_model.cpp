@@ -22,8 +22,13 @@ void ColourModel::reset(int length) {
 }
 
 void ColourModel::assign(std::vector<Index> colours) {
+    // Leave room to type in: without a gap the first keystroke would copy the whole store. The
+    // caller may have reserved the room already, so that this costs no copy either.
+    const size_t length = colours.size();
+    colours.resize(length + gapFor(length));
     buf_ = std::move(colours);
-    gapStart_ = gapEnd_ = static_cast<int>(buf_.size());
+    gapStart_ = static_cast<int>(length);
+    gapEnd_ = static_cast<int>(buf_.size());
     ++generation_;
     coloured_ = true;
 }
@@ -47,7 +52,7 @@ void ColourModel::ensureGap(int count) {
     if (gapLength() >= count)
         return;
     int tail = static_cast<int>(buf_.size()) - gapEnd_;
-    int newGap = std::max(count, std::max(4096, size() / 8));
+    int newGap = std::max(count, static_cast<int>(gapFor(static_cast<size_t>(size()))));
     std::vector<Index> grown(static_cast<size_t>(gapStart_ + newGap + tail));
     std::memcpy(grown.data(), buf_.data(), static_cast<size_t>(gapStart_));
     std::memcpy(grown.data() + gapStart_ + newGap, buf_.data() + gapEnd_, static_cast<size_t>(tail));

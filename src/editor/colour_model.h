@@ -29,6 +29,9 @@ public:
     Index indexFor(Colour colour);
     Colour colourOf(Index index) const { return palette_[index]; }
 
+    /// The room kept free for typing in a store of @p length characters.
+    static size_t gapFor(size_t length) { return std::max<size_t>(4096, length / 8); }
+
     void reset(int length);
     void assign(std::vector<Index> colours);
     void insert(int pos, int count);

@@ -236,7 +236,10 @@ void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<co
     std::array<ColourModel::Index, 256> map{};
     for (size_t i = 1; i < palette.size() && i < map.size(); ++i)
         map[i] = model_.indexFor(palette[i]);
-    std::vector<ColourModel::Index> byDocument(static_cast<size_t>(document()->characterCount()), 0);
+    const auto length = static_cast<size_t>(document()->characterCount());
+    std::vector<ColourModel::Index> byDocument;
+    byDocument.reserve(length + ColourModel::gapFor(length));
+    byDocument.resize(length, 0);
     const size_t total = colours.size();
     size_t from = 0; // position in the CR LF text
     size_t to = 0;   // position in the document
