@@ -31,6 +31,11 @@ class NeverLoseWorkTest : public QObject {
         window.editArea()->setCaretPosition(0);
         window.editArea()->replaceSelection(QStringLiteral("X"));
     }
+    // A copy now, as after two seconds without typing.
+    static void writeCopy(MainWindow& window) {
+        window.recoveryKeeper().writeSoon();
+        window.recoveryKeeper().waitForWrites();
+    }
 
 private slots:
     void init() {
@@ -61,8 +66,7 @@ private slots:
             ScriptedDialogs dialogs;
             MainWindow crashed(dialogs, nullptr, recovery());
             openEdited(crashed, "crash.htm");
-            crashed.recoveryKeeper().writeSoon();
-            crashed.recoveryKeeper().waitForWrites();
+            writeCopy(crashed);
             // Gone without a close: its lock goes with it, its copy stays.
         }
         ScriptedDialogs dialogs;
@@ -107,8 +111,7 @@ private slots:
         ScriptedDialogs dialogs;
         MainWindow live(dialogs, nullptr, recovery());
         openEdited(live, "live.htm");
-        live.recoveryKeeper().writeSoon();
-        live.recoveryKeeper().waitForWrites();
+        writeCopy(live);
         // Another instance's store takes its locks through files of its own: the live copy is held.
         RecoveryStore other(recovery());
         QVERIFY(other.orphans().isEmpty());
@@ -122,8 +125,7 @@ private slots:
         MainWindow window(dialogs, nullptr, recovery());
         openEdited(window, "gone.htm");
         const auto copies = [&] {
-            window.recoveryKeeper().writeSoon();
-            window.recoveryKeeper().waitForWrites();
+            writeCopy(window);
             return QDir(recovery()).entryList({QStringLiteral("*.tgr")}).size();
         };
         QCOMPARE(copies(), 1);
