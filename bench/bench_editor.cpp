@@ -31,7 +31,7 @@
 namespace {
 QElapsedTimer sinceStart;
 
-double peakMegabytes() {
+double peakMebibytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0;
@@ -57,6 +57,23 @@ void showActive(MainWindow& form) {
 }
 
 // Presses a key in the edit area and waits for the repaint it causes.
+// A figure for a page that did not open would measure nothing: stop instead.
+void requireOpened(const MainWindow& form, const QString& path) {
+    if (QFileInfo(path).size() > 0 && form.editArea()->document()->isEmpty()) {
+        std::fprintf(stderr, "bench_editor: %s did not open\n", qPrintable(path));
+        std::exit(1);
+    }
+}
+
+ReadResult readOrExit(const QString& path) {
+    ReadResult file = document_file::read(path);
+    if (file.error) {
+        std::fprintf(stderr, "bench_editor: %s\n", qPrintable(file.error.description));
+        std::exit(1);
+    }
+    return file;
+}
+
 void keyAndRepaint(MainWindow& form, const QKeySequence& key) {
     QTest::keySequence(form.editArea(), key);
     form.editArea()->viewport()->repaint();
@@ -66,6 +83,7 @@ int startup(const QString& path, bool colour) {
     ScriptedDialogs dialogs;
     MainWindow form(dialogs);
     form.openStartupArgument(path);
+    requireOpened(form, path);
     showActive(form);
     form.editArea()->viewport()->repaint();
     const double firstPaint = double(sinceStart.nsecsElapsed()) / 1e6;
@@ -82,7 +100,7 @@ int startup(const QString& path, bool colour) {
     std::printf("%-42s start to first paint %8.1f ms", qPrintable(QFileInfo(path).fileName()), firstPaint);
     if (colour)
         std::printf("   Ctrl+H %7.1f ms", coloured);
-    std::printf("   peak memory %7.1f MB (%.1f x file size)\n", peakMegabytes(), peakMegabytes() / size);
+    std::printf("   peak memory %7.1f MiB (%.1f x file size)\n", peakMebibytes(), peakMebibytes() / size);
     return 0;
 }
 
@@ -90,7 +108,7 @@ int colourTable(const QStringList& paths) {
     std::printf("%-40s %10s %12s %14s %12s\n", "page", "engine MB/s", "Ctrl+H ms", "literal pass ms",
                 "ratio");
     for (const QString& path : paths) {
-        const ReadResult file = document_file::read(path);
+        const ReadResult file = readOrExit(path);
         const double mb = double(QFileInfo(path).size()) / 1e6;
         const double engine = medianMs(7, [&] { (void)runHtmlPass(file.text); });
         ScriptedDialogs dialogs;
@@ -143,7 +161,13 @@ int files(const QString& path) {
         form.editArea()->loadText(QString());
         form.openFile();
     });
-    const double save = medianMs(7, [&] { form.save(); });
+    requireOpened(form, copy);
+    const double save = medianMs(7, [&] {
+        if (!form.save()) {
+            std::fputs("bench_editor: the save failed\n", stderr);
+            std::exit(1);
+        }
+    });
     ReadResult file;
     const double read = medianMs(7, [&] { file = document_file::read(copy); });
     const double load = medianMs(7, [&] { form.editArea()->loadText(file.text); });
@@ -160,6 +184,7 @@ int recovery(const QString& path) {
     ScriptedDialogs dialogs;
     MainWindow form(dialogs, nullptr, dir.filePath(QStringLiteral("recovery")));
     form.openStartupArgument(path);
+    requireOpened(form, path);
     form.editArea()->replaceSelection(QStringLiteral("x"));
     RecoveryKeeper& keeper = form.recoveryKeeper();
     std::vector<double> ui;
@@ -231,7 +256,7 @@ int main(int argc, char* argv[]) {
         for (const QString& path : args.mid(1))
             if (QFileInfo(path).size() > 4000000)
                 typingIn(QStringLiteral("typing, coloured ") + QFileInfo(path).fileName().left(12),
-                         document_file::read(path).text);
+                         readOrExit(path).text);
         QString line;
         while (line.size() < 60000)
             line += QStringLiteral("<a href=\"x.htm\">link</a> ");

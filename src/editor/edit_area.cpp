@@ -92,8 +92,8 @@ bool hasUnbreakableRun(QStringView text) {
 void EditArea::chooseWrap(QStringView changed, bool wholeText) {
     // Words wrap as always; only a page with an unbreakable run wraps anywhere, until it is
     // replaced by text without one.
-    const bool anywhere = hasUnbreakableRun(changed) ||
-                          (!wholeText && wordWrapMode() == QTextOption::WrapAnywhere);
+    const bool anywhere =
+        hasUnbreakableRun(changed) || (!wholeText && wordWrapMode() == QTextOption::WrapAnywhere);
     const auto mode = anywhere ? QTextOption::WrapAnywhere : QTextOption::WordWrap;
     if (wordWrapMode() != mode)
         setWordWrapMode(mode);
