@@ -76,6 +76,7 @@ MainWindow::~MainWindow() {
     // listens any more. The keeper finishes its write before the store it writes for goes.
     editArea_->document()->disconnect(this);
     delete keeper_;
+    removePreview();
     // The About window has no owner; it goes with the program.
     delete about_;
 }

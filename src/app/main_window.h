@@ -64,6 +64,9 @@ public:
     void wrapInPageBasics();
     void showAbout();
     void openWebPage();
+    /// Opens the page in the user's browser: the file itself, or a copy with the unsaved changes
+    /// beside it (removed when Tagloom ends).
+    void previewInBrowser();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,6 +83,7 @@ private:
     RecoverySnapshot snapshot() const;
     /// The user let the text go (a close answered Yes): it is kept as a recovery copy.
     void keepDiscardedText();
+    void removePreview();
     void loadStartupFile(const QString& path);
     bool writeFile(const QString& path, const QString& text);
     bool makeEncodable(QString& text, DocumentFormat* format);
@@ -107,4 +111,5 @@ private:
     RecoveryKeeper* keeper_ = nullptr;
     FileIdentity disk_;         ///< the file as last opened or saved
     FileIdentity declinedDisk_; ///< a change the user already answered Cancel to
+    QString preview_;           ///< the copy written for the browser, if any
 };

@@ -22,6 +22,7 @@ using namespace file_error;
 constexpr char kTempPrefix[] = ".tgl-";
 constexpr char kBackupPrefix[] = ".tgl-backup-";
 constexpr int kBackupDays = 7;
+constexpr char kPreviewPrefix[] = ".tgl-preview-";
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
@@ -320,9 +321,11 @@ void removeStaleTemporaries(const QString& path, int minAgeSeconds) {
         const bool temporary =
             std::strlen(name) == sizeof(kTempPrefix) - 1 + 6 && std::strncmp(name, kTempPrefix, 5) == 0;
         const bool backup = std::strncmp(name, kBackupPrefix, sizeof(kBackupPrefix) - 1) == 0;
-        if (!temporary && !backup)
+        // A preview copy that a crash left behind is no use after a day.
+        const bool preview = std::strncmp(name, kPreviewPrefix, sizeof(kPreviewPrefix) - 1) == 0;
+        if (!temporary && !backup && !preview)
             continue;
-        const long minAge = temporary ? minAgeSeconds : kBackupDays * 24L * 3600L;
+        const long minAge = temporary ? minAgeSeconds : preview ? 24L * 3600L : kBackupDays * 24L * 3600L;
         struct stat st {};
         if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
             st.st_uid == ::geteuid() && now - st.st_mtime >= minAge)

@@ -18,6 +18,6 @@ FileError write(const QString& path, const QByteArray& bytes);
 /// A backup that an interrupted in-place save left beside @p path, or empty.
 QString interruptedSaveBackup(const QString& path);
 /// Removes our own leftovers beside @p path: temporary files older than @p minAgeSeconds (a save
-/// that was killed), and backups older than a week.
+/// that was killed), preview copies older than a day, and backups older than a week.
 void removeStaleTemporaries(const QString& path, int minAgeSeconds = 600);
 } // namespace posix_file_writer

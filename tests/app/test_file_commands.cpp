@@ -3,7 +3,10 @@
 #include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
+#include "support/url_catcher.h"
 
+#include <QAction>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -338,6 +341,43 @@ private slots:
         QFile::remove(backup);
     }
 #endif
+
+    void previewShowsTheUnsavedPageBesideItsFile_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<QByteArray>("shownBytes");
+        QTest::newRow("saved: the file itself") << "saved.htm" << false << QByteArray("<p>saved</p>\n");
+        QTest::newRow("edited: a copy beside it, in the file's format")
+            << "saved.htm" << true << QByteArray("<p>unsaved</p>\n");
+        QTest::newRow("untitled: a copy in the temporary folder") << "" << true << QByteArray("<p>unsaved</p>\r\n");
+    }
+    void previewShowsTheUnsavedPageBesideItsFile() {
+        QFETCH(QString, page);
+        QFETCH(bool, edited);
+        QFETCH(QByteArray, shownBytes);
+        UrlCatcher browser;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "open");
+        QString shown;
+        {
+            ScriptedDialogs dialogs;
+            MainWindow form(dialogs);
+            if (!page.isEmpty()) {
+                QVERIFY(writeBytes(dir_.filePath(page), "<p>saved</p>\n"));
+                form.openStartupArgument(dir_.filePath(page));
+            }
+            if (edited)
+                form.editArea()->setText(QStringLiteral("<p>unsaved</p>"));
+            form.action(QStringLiteral("previewInBrowser"))->trigger();
+            QCOMPARE(browser.opened.size(), 1);
+            shown = browser.opened[0].toLocalFile();
+            QCOMPARE(readBytes(shown), shownBytes);
+            const QString folder = page.isEmpty() ? QDir::tempPath() : dir_.path();
+            QCOMPARE(QFileInfo(shown).absolutePath(), QFileInfo(folder).absoluteFilePath());
+            QVERIFY(dialogs.shown.isEmpty());
+        }
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(QFileInfo::exists(shown), !edited); // the copy goes with Tagloom, the file stays
+    }
 
     void everyRealPageSurvivesOpenAndSave() {
         const QStringList pages = test_files::dataPages();

@@ -108,9 +108,9 @@ private slots:
         QCOMPARE(name(&form), QStringLiteral("Tagloom"));
         QCOMPARE(name(form.editArea()), QStringLiteral("HTML document"));
         QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form.menuBar());
-        QCOMPARE(bar->childCount(), 9);
+        QCOMPARE(bar->childCount(), int(form.menuBar()->actions().size()));
         QCOMPARE(bar->child(0)->text(QAccessible::Name), QStringLiteral("File"));
-        QCOMPARE(bar->child(8)->text(QAccessible::Name), QStringLiteral("About"));
+        QCOMPARE(bar->child(bar->childCount() - 1)->text(QAccessible::Name), QStringLiteral("About"));
     }
 
     void newBlankAnsweredYesEmptiesTheDocumentButNotTheTitle() {

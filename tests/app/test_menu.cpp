@@ -12,7 +12,8 @@
 
 namespace {
 // Items added to the program's own menus, each where a user looks for it.
-const QSet<QString> kAddedItems{"recoverUnsavedWork", "optionsMenu", "offerToSave"};
+const QSet<QString> kAddedItems{"recoverUnsavedWork", "toolsMenu", "previewInBrowser", "optionsMenu",
+                                "offerToSave"};
 
 struct Flat {
     int level;
@@ -146,6 +147,7 @@ private slots:
     void everyCommandItemRunsAHandler() {
         UrlCatcher urls;
         QDesktopServices::setUrlHandler(QStringLiteral("https"), &urls, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &urls, "open");
         const auto items = menuTable();
         int commands = 0;
         for (size_t i = 0; i < items.size(); ++i) {
@@ -167,7 +169,8 @@ private slots:
             QVERIFY2(ran, m.objectName);
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(commands, 61);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(commands, 62);
     }
 
     void theTwoCloseListItemsAreDistinctCommands() {

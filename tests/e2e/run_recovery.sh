@@ -34,7 +34,7 @@ recover_and_save() {
     focus_window "$window"
     before=$(stat -c %Y.%i "$1")
     xdotool key ctrl+s
-    wait_changed "$1" "$before" || { echo "the recovered page was not saved"; import -window root /tmp/recovery-fail.png; exit 1; }
+    wait_changed "$1" "$before" || { echo "the recovered page was not saved"; exit 1; }
     { printf '%s' "$2"; cat "$page"; } >"$work/expected"
     cmp "$work/expected" "$1" || { echo "the recovered page differs from what was typed"; exit 1; }
     kill "$pid"

@@ -18,10 +18,11 @@ export DISPLAY=$display QT_QPA_PLATFORM=xcb
 # Under AddressSanitizer: the X keyboard library reads past a string it duplicates (not our code).
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:intercept_strndup=0"
 
-# Prints the id of the first window whose title matches $1, waiting up to 10 s for it.
+# Prints the id of the first window whose title matches $1, waiting up to 30 s for it (a busy
+# machine, or a sanitizer build, can be slow to start the program).
 wait_window() {
     local id=""
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1

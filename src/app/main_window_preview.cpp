@@ -1,0 +1,62 @@
+// Preview in Browser: the page as the user's browser shows it, unsaved changes included.
+#include "main_window.h"
+
+#include "editor/edit_area.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <QUrl>
+
+namespace {
+// Beside the page, so that its relative style sheets, scripts and images load; in the temporary
+// folder for a page without a file, or beside one whose folder we may not write.
+QString writePreview(const QString& folder, const QString& existing, const QByteArray& bytes) {
+    if (!existing.isEmpty() && QFileInfo(existing).absolutePath() == QFileInfo(folder).absoluteFilePath()) {
+        QFile file(existing);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size())
+            return existing;
+    }
+    QTemporaryFile file(folder + QStringLiteral("/.tgl-preview-XXXXXX.html"));
+    file.setAutoRemove(false);
+    if (!file.open() || file.write(bytes) != bytes.size()) {
+        file.remove();
+        return {};
+    }
+    return file.fileName();
+}
+} // namespace
+
+void MainWindow::previewInBrowser() {
+    QString page = currentFile_;
+    const bool onDisk = !page.isEmpty() && QFileInfo(page).isFile();
+    if (!onDisk || editArea_->document()->isModified()) {
+        DocumentFormat format = format_;
+        const QByteArray bytes = document_file::encode(editArea_->text(), &format, editArea_->lineEndExceptions());
+        const QString beside = currentFile_.isEmpty() ? QString() : QFileInfo(currentFile_).absolutePath();
+        page = beside.isEmpty() ? QString() : writePreview(beside, preview_, bytes);
+        if (page.isEmpty())
+            page = writePreview(QDir::tempPath(), preview_, bytes);
+        if (page.isEmpty()) {
+            dialogs_.showMessage(this, QStringLiteral("Tagloom could not write a copy of the page to preview."),
+                                 Dialogs::Icon::Exclamation, QStringLiteral("Tagloom"));
+            return;
+        }
+        if (page != preview_)
+            removePreview();
+        preview_ = page;
+    }
+    // The browser runs the page, not Tagloom; the platform says whether it could start one.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        dialogs_.showMessage(this,
+                             QStringLiteral("No browser could be started to show\n%1").arg(QDir::toNativeSeparators(page)),
+                             Dialogs::Icon::Exclamation, QStringLiteral("Tagloom"));
+}
+
+void MainWindow::removePreview() {
+    if (!preview_.isEmpty())
+        QFile::remove(preview_);
+    preview_.clear();
+}
