@@ -5,9 +5,17 @@ command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import
     echo "SKIP: Xvfb, xdotool or ImageMagick is missing (scripts/deps.sh test installs them)"; exit $skip; }
 work=$(mktemp -d)
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
+# Waits for what it stops: an X server still going down holds its display, and the next test
+# would meet it there.
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+    rm -rf "$work"
+}
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+# -noreset: the check below is the first client, and a server that resets when it leaves
+# refuses the program that connects a moment later.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 display=":$(head -n 1 "$work/display" 2>/dev/null)"
