@@ -26,7 +26,6 @@
 
 namespace {
 const QString kTitlePrefix = QStringLiteral("Tagloom - ");
-const QString kAppTitle = QStringLiteral("Tagloom");
 
 // Window geometry is designed in twips: 1440 to the inch.
 int twipsToPixels(int twips, qreal logicalDpi) {
@@ -244,12 +243,6 @@ void MainWindow::insert(const char* commandId) {
     runInsertCommand(*findInsertCommand(commandId), dialogs_, this, *editArea_);
 }
 
-namespace {
-bool confirmPage(Dialogs& dialogs, QWidget* owner, const char* question) {
-    return dialogs.askYesNo(owner, QString::fromLatin1(question), Dialogs::Icon::None, kAppTitle);
-}
-} // namespace
-
 void MainWindow::newHtmlPage() {
     if (!confirmDiscard(QStringLiteral("Do you really want start a new HTML page?"), Dialogs::Icon::None,
                         kAppTitle)) {
@@ -265,7 +258,8 @@ void MainWindow::newHtmlPage() {
 }
 
 void MainWindow::wrapInPageBasics() {
-    if (!confirmPage(dialogs_, this, "Do you really want to wrap text with HTML basics?")) {
+    if (!dialogs_.askYesNo(this, QStringLiteral("Do you really want to wrap text with HTML basics?"),
+                           Dialogs::Icon::None, kAppTitle)) {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }

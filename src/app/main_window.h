@@ -73,6 +73,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    /// The title of the program's own message boxes.
+    static inline const QString kAppTitle = QStringLiteral("Tagloom");
+
     bool confirmClose();
     /// The program's own question, or Save / Discard / Cancel when the user chose that option.
     bool confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title);

@@ -11,10 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-const QString kAppTitle = QStringLiteral("Tagloom");
-} // namespace
-
 void MainWindow::loadStartupFile(const QString& path) {
     // Most failures are silent here: the document stays empty and the title still names the path.
     ReadResult result = document_file::read(path);

@@ -34,14 +34,16 @@ void MainWindow::previewInBrowser() {
     const bool onDisk = !page.isEmpty() && QFileInfo(page).isFile();
     if (!onDisk || editArea_->document()->isModified()) {
         DocumentFormat format = format_;
-        const QByteArray bytes = document_file::encode(editArea_->text(), &format, editArea_->lineEndExceptions());
+        const QByteArray bytes =
+            document_file::encode(editArea_->text(), &format, editArea_->lineEndExceptions());
         const QString beside = currentFile_.isEmpty() ? QString() : QFileInfo(currentFile_).absolutePath();
         page = beside.isEmpty() ? QString() : writePreview(beside, preview_, bytes);
         if (page.isEmpty())
             page = writePreview(QDir::tempPath(), preview_, bytes);
         if (page.isEmpty()) {
-            dialogs_.showMessage(this, QStringLiteral("Tagloom could not write a copy of the page to preview."),
-                                 Dialogs::Icon::Exclamation, QStringLiteral("Tagloom"));
+            dialogs_.showMessage(this,
+                                 QStringLiteral("Tagloom could not write a copy of the page to preview."),
+                                 Dialogs::Icon::Exclamation, kAppTitle);
             return;
         }
         if (page != preview_)
@@ -50,9 +52,10 @@ void MainWindow::previewInBrowser() {
     }
     // The browser runs the page, not Tagloom; the platform says whether it could start one.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
-        dialogs_.showMessage(this,
-                             QStringLiteral("No browser could be started to show\n%1").arg(QDir::toNativeSeparators(page)),
-                             Dialogs::Icon::Exclamation, QStringLiteral("Tagloom"));
+        dialogs_.showMessage(
+            this,
+            QStringLiteral("No browser could be started to show\n%1").arg(QDir::toNativeSeparators(page)),
+            Dialogs::Icon::Exclamation, kAppTitle);
 }
 
 void MainWindow::removePreview() {

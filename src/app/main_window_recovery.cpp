@@ -14,7 +14,7 @@ void MainWindow::offerRecovery(bool atStart) {
     if (copies.isEmpty()) {
         if (!atStart)
             dialogs_.showMessage(this, QStringLiteral("There is no unsaved work to recover."),
-                                 Dialogs::Icon::None, QStringLiteral("Tagloom"));
+                                 Dialogs::Icon::None, kAppTitle);
         return;
     }
     QList<RecoveryListItem> items;
@@ -34,14 +34,14 @@ void MainWindow::offerRecovery(bool atStart) {
         return;
     if (!editArea_->document()->isEmpty() &&
         !confirmDiscard(QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None,
-                        QStringLiteral("Tagloom")))
+                        kAppTitle))
         return;
     const QString id = copies[chosen].id;
     const std::optional<RecoverySnapshot> copy = store_->read(id);
     if (!copy) {
         dialogs_.showMessage(this,
                              QStringLiteral("This copy could not be read, or another Tagloom has taken it."),
-                             Dialogs::Icon::Exclamation, QStringLiteral("Tagloom"));
+                             Dialogs::Icon::Exclamation, kAppTitle);
         return;
     }
     keeper_->forget();

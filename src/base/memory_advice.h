@@ -31,7 +31,7 @@ inline void adviseHugePages(void* data, std::size_t bytes) {
 /// the largest such buffer stays allocated to the process once it was needed.
 inline void keepLargeBuffersInHeap() {
 #ifdef __GLIBC__
-    mallopt(M_MMAP_THRESHOLD, 256 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    mallopt(M_MMAP_THRESHOLD, 512 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1024 << 20);
 #endif
 }

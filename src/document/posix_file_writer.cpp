@@ -170,22 +170,20 @@ QString backupName(const QString& target, const struct stat& st) {
     return folderOf(target) + QLatin1Char('/') + QLatin1String(kBackupPrefix) + QString::number(st.st_ino);
 }
 
+// The file's content becomes @p bytes, durably. Async-signal-safe, for the child below.
+bool replaceContent(int fd, const QByteArray& bytes) {
+    return writeAllAt(fd, bytes.constData(), bytes.size(), 0) && ::ftruncate(fd, bytes.size()) == 0 &&
+           ::fsync(fd) == 0;
+}
+
 // Writes @p bytes over the file's own content, in a child process: if the editor dies half way,
 // the child still finishes. Returns 0 or an errno value.
 int overwriteInChild(int fd, const QByteArray& bytes) {
     const pid_t child = ::fork();
-    if (child == 0) {
-        // Only async-signal-safe calls from here on.
-        const bool ok = writeAllAt(fd, bytes.constData(), bytes.size(), 0) &&
-                        ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
-        ::_exit(ok ? 0 : (errno & 0x7F));
-    }
-    if (child < 0) {
-        // No process to spare: do it here.
-        const bool ok = writeAllAt(fd, bytes.constData(), bytes.size(), 0) &&
-                        ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
-        return ok ? 0 : errno;
-    }
+    if (child == 0)
+        ::_exit(replaceContent(fd, bytes) ? 0 : (errno & 0x7F));
+    if (child < 0) // no process to spare: do it here
+        return replaceContent(fd, bytes) ? 0 : errno;
     int status = 0;
     while (::waitpid(child, &status, 0) < 0)
         if (errno != EINTR)
@@ -237,8 +235,7 @@ FileError writeInPlace(const QString& path, const QString& target, const struct 
     const int err = overwriteInChild(fd, bytes);
     if (err != 0) {
         // Put the old bytes back; the backup stays if even that fails.
-        const bool restored = writeAllAt(fd, old.constData(), old.size(), 0) &&
-                              ::ftruncate(fd, old.size()) == 0 && ::fsync(fd) == 0;
+        const bool restored = replaceContent(fd, old);
         ::close(fd);
         if (restored && haveBackup)
             QFile::remove(backup);

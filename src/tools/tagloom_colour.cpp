@@ -1,5 +1,6 @@
 // tagloom-colour: colours an HTML file as the editor's "HTML File" command does and writes it to
 // standard output with 24-bit ANSI colours, or (--runs) as one line per coloured run.
+#include "base/memory_advice.h"
 #include "colouring/html_pass.h"
 #include "document/document_file.h"
 
@@ -10,9 +11,6 @@
 #include <cstdio>
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
-#endif
-#ifdef __GLIBC__
-#include <malloc.h>
 #endif
 #include <cerrno>
 #include <cstring>
@@ -34,12 +32,8 @@ void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& mess
 } // namespace
 
 int main(int argc, char* argv[]) {
-#ifdef __GLIBC__
-    // The big buffers below come and go once each; keep freed memory in the heap rather than
-    // handing it back to the system and faulting it in again for the next one.
-    mallopt(M_MMAP_THRESHOLD, 512 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
-#endif
+    // The big buffers below come and go once each.
+    keepLargeBuffersInHeap();
     bool runs = false;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
