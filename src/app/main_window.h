@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class CheckPanel;
 class EditArea;
 class QAction;
 class RecoveryKeeper;
@@ -67,6 +68,10 @@ public:
     /// Opens the page in the user's browser: the file itself, or a copy with the unsaved changes
     /// beside it (removed when Tagloom ends).
     void previewInBrowser();
+    /// Checks the page with HTML Tidy in a worker and lists the problems in a panel below the text.
+    void checkTags();
+    /// The Check Tags panel, once the command has run.
+    CheckPanel* checkPanel() const { return checkPanel_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,6 +92,8 @@ private:
     /// The user let the text go (a close answered Yes): it is kept as a recovery copy.
     void keepDiscardedText();
     void removePreview();
+    /// Selects the spot a Check Tags problem names.
+    void showProblem(int line, int column);
     void loadStartupFile(const QString& path);
     bool writeFile(const QString& path, const QString& text);
     bool makeEncodable(QString& text, DocumentFormat* format);
@@ -115,4 +122,5 @@ private:
     FileIdentity disk_;         ///< the file as last opened or saved
     FileIdentity declinedDisk_; ///< a change the user already answered Cancel to
     QString preview_;           ///< the copy written for the browser, if any
+    CheckPanel* checkPanel_ = nullptr;
 };

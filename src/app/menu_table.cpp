@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 87> kMenu{{
+constexpr std::array<MenuItem, 88> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -88,6 +88,7 @@ constexpr std::array<MenuItem, 87> kMenu{{
     {3, "addoptionsdropdownbox", "Add Options", nullptr, insertion("drop-down-option")},
     {3, "enddropdownboxz", "End Drop Down Box", nullptr, insertion("drop-down-close")},
     {1, "toolsMenu", "Tools", nullptr},
+    {2, "checkTags", "Check Tags", "F7", call(&MainWindow::checkTags)},
     {2, "previewInBrowser", "Preview in Browser", "F12", call(&MainWindow::previewInBrowser)},
     {1, "optionsMenu", "Options", nullptr},
     {2, "offerToSave", "Offer to Save Changes", nullptr, option(&MainWindow::toggleOfferToSave)},

@@ -5,6 +5,7 @@
 namespace settings {
 namespace {
 const QString kOfferToSave = QStringLiteral("files/offerToSave");
+const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 } // namespace
 
 bool offerToSave() {
@@ -13,5 +14,15 @@ bool offerToSave() {
 
 void setOfferToSave(bool on) {
     QSettings().setValue(kOfferToSave, on);
+}
+QSet<QString> ignoredTagMessages() {
+    const QStringList keys = QSettings().value(kIgnoredTagMessages).toStringList();
+    return {keys.begin(), keys.end()};
+}
+
+void setIgnoredTagMessages(const QSet<QString>& keys) {
+    QStringList list(keys.begin(), keys.end());
+    list.sort();
+    QSettings().setValue(kIgnoredTagMessages, list);
 }
 } // namespace settings

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QSet>
+#include <QString>
+
 /// The user's options, kept with QSettings. Reading never writes: the settings file is only
 /// created when the user changes an option.
 namespace settings {
@@ -7,4 +10,7 @@ namespace settings {
 /// program's own questions).
 bool offerToSave();
 void setOfferToSave(bool on);
+/// Tidy's keys of the message kinds Check Tags leaves out.
+QSet<QString> ignoredTagMessages();
+void setIgnoredTagMessages(const QSet<QString>& keys);
 } // namespace settings

@@ -188,6 +188,21 @@ QString EditArea::selectedText() const {
     return text;
 }
 
+QString EditArea::lineText(int line) const {
+    return document()->findBlockByNumber(line - 1).text();
+}
+
+void EditArea::selectInLine(int line, int column, int length) {
+    const QTextBlock block = document()->findBlockByNumber(std::clamp(line, 1, blockCount()) - 1);
+    const int start = std::clamp(column - 1, 0, block.length() - 1);
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + start);
+    cursor.setPosition(block.position() + std::min(start + std::max(length, 0), block.length() - 1),
+                       QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    centerCursor();
+}
+
 void EditArea::insertFromMimeData(const QMimeData* source) {
     // Decided before the text goes in: laying it out is what would take minutes.
     if (source->hasText())

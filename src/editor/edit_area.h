@@ -47,6 +47,11 @@ public:
     /// Extends the selection from selectionStart() by @p length characters.
     void setSelectionLength(int length);
     QString selectedText() const;
+    /// Line @p line (1-based) of the text, without its line end; empty past the end.
+    QString lineText(int line) const;
+    /// Selects @p length characters from 1-based @p line and @p column, both clamped to the
+    /// text and the selection to that line, and scrolls it into view.
+    void selectInLine(int line, int column, int length);
     /// Replaces the selection (one undo step) and leaves the caret after it, nothing selected.
     void replaceSelection(const QString& text);
     /// Replaces each range (CR LF text positions, in any order) with @p replacement, as one

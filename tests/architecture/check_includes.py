@@ -16,8 +16,9 @@ ALLOWED = {
     "editor": {"base", "colouring"},
     "insertion": {"base", "dialogs", "editor"},
     "about": set(),
-    "app": {"base", "colouring", "document", "dialogs", "editor", "insertion", "about"},
-    "tools": {"base", "colouring", "document"},
+    "checking": set(),
+    "app": {"base", "colouring", "checking", "document", "dialogs", "editor", "insertion", "about"},
+    "tools": {"base", "checking", "colouring", "document"},
 }
 
 

@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 deb=$(ls "$work"/out/*.deb)
 dpkg -x "$deb" "$work/root"
 fail=0
-for f in usr/bin/tagloom usr/bin/tagloom-colour usr/share/applications/tagloom.desktop \
+for f in usr/bin/tagloom usr/bin/tagloom-colour usr/bin/tagloom-check usr/share/applications/tagloom.desktop \
          usr/share/icons/hicolor/scalable/apps/tagloom.svg; do
     [ -e "$work/root/$f" ] || { echo "missing: $f"; fail=1; }
 done

@@ -1,0 +1,34 @@
+// Check Tags: HTML Tidy's findings in a panel below the text.
+#include "main_window.h"
+
+#include "settings.h"
+
+#include "checking/check_panel.h"
+#include "editor/edit_area.h"
+
+#include <QDockWidget>
+
+void MainWindow::checkTags() {
+    if (!checkPanel_) {
+        auto* dock = new QDockWidget(tr("Tag Check"), this);
+        dock->setObjectName(QStringLiteral("checkDock"));
+        dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+        checkPanel_ = new CheckPanel(dock);
+        checkPanel_->setIgnoredKeys(settings::ignoredTagMessages());
+        dock->setWidget(checkPanel_);
+        addDockWidget(Qt::BottomDockWidgetArea, dock);
+        connect(checkPanel_, &CheckPanel::problemChosen, this, &MainWindow::showProblem);
+        connect(checkPanel_, &CheckPanel::recheckRequested, this, &MainWindow::checkTags);
+        connect(checkPanel_, &CheckPanel::ignoredKeysChanged, this, &settings::setIgnoredTagMessages);
+        connect(editArea_->document(), &QTextDocument::contentsChanged, checkPanel_, &CheckPanel::markOutOfDate);
+    }
+    checkPanel_->parentWidget()->show();
+    checkPanel_->check(editArea_->text());
+}
+
+void MainWindow::showProblem(int line, int column) {
+    const QString text = editArea_->lineText(line);
+    const qsizetype at = std::clamp<qsizetype>(column - 1, 0, text.size());
+    editArea_->selectInLine(line, column, int(problemLength(text, at)));
+    editArea_->setFocus();
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "tag_check.h"
+
+#include <QFutureWatcher>
+#include <QSet>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+
+/// The list of problems Check Tags found, below the text. Checks run in a worker thread on a
+/// snapshot of the text, so typing never waits for them.
+class CheckPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit CheckPanel(QWidget* parent = nullptr);
+    ~CheckPanel() override;
+
+    /// Checks @p text in a worker; a check still running is overtaken and its result dropped.
+    void check(const QString& text);
+    /// The text changed since the last check: the list stays, marked as out of date.
+    void markOutOfDate();
+    bool isOutOfDate() const { return outOfDate_; }
+    bool isChecking() const { return watcher_.isRunning(); }
+
+    /// Tidy's keys of the message kinds the user chose to ignore.
+    const QSet<QString>& ignoredKeys() const { return ignored_; }
+    void setIgnoredKeys(const QSet<QString>& keys) { ignored_ = keys; }
+
+    const std::vector<TagProblem>& problems() const { return problems_; }
+    QTreeWidget* list() const { return list_; }
+    QLabel* status() const { return status_; }
+
+signals:
+    /// The user double-clicked a problem or pressed Enter on it.
+    void problemChosen(int line, int column);
+    /// The user asked for the page to be checked again.
+    void recheckRequested();
+    /// The user ignored a kind of message, or brought the ignored ones back.
+    void ignoredKeysChanged(const QSet<QString>& keys);
+    /// A check's result is in the list.
+    void checked();
+
+private:
+    void showResult();
+    void showStatus();
+    void showContextMenu(const QPoint& at);
+    void ignore(const QSet<QString>& keys);
+
+    QLabel* status_ = nullptr;
+    QPushButton* recheck_ = nullptr;
+    QTreeWidget* list_ = nullptr;
+    QFutureWatcher<std::vector<TagProblem>> watcher_;
+    std::vector<TagProblem> problems_;
+    QSet<QString> ignored_;
+    bool outOfDate_ = false;
+    bool pending_ = false; ///< a newer check waits for the running one to end
+    QString pendingText_;
+};

@@ -1,0 +1,183 @@
+#include "tag_check.h"
+
+#include <tidy/tidy.h>
+#include <tidy/tidybuffio.h>
+
+#include <QByteArray>
+#include <QRegularExpression>
+#include <algorithm>
+#include <limits>
+#include <memory>
+
+namespace {
+struct Collected {
+    std::vector<TagProblem> problems;
+    const QSet<QString>* ignored = nullptr;
+};
+
+Bool TIDY_CALL collect(TidyMessage message) {
+    auto* out = static_cast<Collected*>(tidyGetAppData(tidyGetMessageDoc(message)));
+    const TidyReportLevel level = tidyGetMessageLevel(message);
+    if (level != TidyWarning && level != TidyError && level != TidyBadDocument && level != TidyFatal)
+        return no;
+    TagProblem p;
+    p.key = QString::fromUtf8(tidyGetMessageKey(message));
+    // What Tidy's clean-up would drop from its own output, not a fault of the page: an empty
+    // element is valid HTML.
+    if (p.key == QLatin1String("TRIM_EMPTY_ELEMENT") || out->ignored->contains(p.key))
+        return no;
+    p.message = QString::fromUtf8(tidyGetMessage(message));
+    // Custom elements are valid HTML, whatever this Tidy says about their version.
+    if (p.key == QLatin1String("ELEMENT_VERS_MISMATCH_ERROR") && p.message.startsWith(u'<') &&
+        p.message.section(u'>', 0, 0).contains(u'-'))
+        return no;
+    p.line = tidyGetMessageLine(message);
+    p.column = tidyGetMessageColumn(message);
+    p.kind = level == TidyWarning ? TagProblem::Kind::Warning : TagProblem::Kind::Error;
+    out->problems.push_back(std::move(p));
+    return no; // nothing goes to Tidy's own error output
+}
+
+struct TidyDocDeleter {
+    void operator()(TidyDoc doc) const { tidyRelease(doc); }
+};
+using TidyDocument = std::unique_ptr<std::remove_pointer_t<TidyDoc>, TidyDocDeleter>;
+
+/// Tidy counts columns in code points; the text counts UTF-16 code units.
+int unitsFromCodePoints(QStringView line, int column) {
+    qsizetype i = 0;
+    for (int cp = 1; cp < column && i < line.size(); ++cp)
+        i += (line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate()) ? 2 : 1;
+    return int(i) + 1;
+}
+
+/// Start of each line, with CR LF, LF and a lone CR all ending a line, as Tidy reads them.
+std::vector<qsizetype> lineStarts(const QString& text) {
+    std::vector<qsizetype> starts{0};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            starts.push_back(i + 1);
+        } else if (text[i] == u'\n') {
+            starts.push_back(i + 1);
+        }
+    }
+    return starts;
+}
+
+struct CustomElements {
+    QString inline_;
+    QString block;
+};
+
+/// Tidy must be told whether a custom element holds blocks or runs inside a line. One that wraps a
+/// block element anywhere in the page is taken as a block, any other as inline.
+CustomElements customElements(const QString& text) {
+    // A custom element's name has no capital letters.
+    static const QRegularExpression name(QStringLiteral("<([a-z][a-z0-9]*-[a-z0-9._-]*)[\\s/>]"));
+    static const QRegularExpression blockStart(
+        QStringLiteral("<(address|article|aside|blockquote|details|div|dl|fieldset|figure|footer|form|h[1-6]|"
+                       "header|hr|main|nav|ol|p|pre|section|table|ul)[\\s/>]"),
+        QRegularExpression::CaseInsensitiveOption);
+    QSet<QString> seen;
+    CustomElements out;
+    for (auto it = name.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString element = m.captured(1);
+        if (seen.contains(element))
+            continue;
+        seen.insert(element);
+        qsizetype end = text.indexOf(QStringLiteral("</") + element, m.capturedEnd(), Qt::CaseInsensitive);
+        const bool holdsBlocks = end > 0 && QStringView(text).mid(m.capturedEnd(), end - m.capturedEnd())
+                                                .contains(blockStart);
+        QString& list = holdsBlocks ? out.block : out.inline_;
+        list += (list.isEmpty() ? QString() : QStringLiteral(",")) + element;
+    }
+    return out;
+}
+
+qsizetype lineEnd(const QString& text, qsizetype from) {
+    qsizetype i = from;
+    while (i < text.size() && text[i] != u'\r' && text[i] != u'\n')
+        ++i;
+    return i;
+}
+} // namespace
+
+std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys) {
+    Collected collected;
+    collected.ignored = &ignoredKeys;
+    TidyDocument doc(tidyCreate());
+    tidySetAppData(doc.get(), &collected);
+    tidySetMessageCallback(doc.get(), collect);
+    tidyOptSetValue(doc.get(), TidyInCharEncoding, "utf8");
+    tidyOptSetInt(doc.get(), TidyShowErrors, std::numeric_limits<int>::max());
+    tidyOptSetBool(doc.get(), TidyShowWarnings, yes);
+    tidyOptSetBool(doc.get(), TidyShowInfo, no);
+    tidyOptSetBool(doc.get(), TidyQuiet, yes);
+    tidyOptSetInt(doc.get(), TidyTabSize, 1); // a tab is one column, as in the text
+    // Custom elements (a hyphen in the name) are HTML; obsolete elements and attributes are not.
+    tidyOptSetValue(doc.get(), TidyUseCustomTags, "blocklevel");
+    const CustomElements custom = customElements(text);
+    if (!custom.inline_.isEmpty())
+        tidyOptSetValue(doc.get(), TidyInlineTags, custom.inline_.toUtf8().constData());
+    if (!custom.block.isEmpty())
+        tidyOptSetValue(doc.get(), TidyBlockTags, custom.block.toUtf8().constData());
+    tidyOptSetBool(doc.get(), TidyStrictTagsAttr, yes);
+    TidyBuffer errors;
+    tidyBufInit(&errors);
+    tidySetErrorBuffer(doc.get(), &errors);
+    QByteArray utf8 = text.toUtf8();
+    // Tidy starts a new line at a lone CR but goes on counting its columns: give it an LF instead,
+    // which ends the same line.
+    for (qsizetype i = utf8.indexOf('\r'); i >= 0; i = utf8.indexOf('\r', i + 1))
+        if (i + 1 == utf8.size() || utf8[i + 1] != '\n')
+            utf8[i] = '\n';
+    TidyBuffer input;
+    tidyBufInit(&input);
+    tidyBufAttach(&input, reinterpret_cast<byte*>(utf8.data()), uint(utf8.size()));
+    tidyParseBuffer(doc.get(), &input);
+    // Tidy finds obsolete elements and attributes only while it cleans the tree.
+    tidyCleanAndRepair(doc.get());
+    tidyRunDiagnostics(doc.get());
+    tidyBufDetach(&input);
+    tidyBufFree(&errors);
+
+    const std::vector<qsizetype> starts = lineStarts(text);
+    for (TagProblem& p : collected.problems) {
+        if (p.line < 1 || p.line > int(starts.size())) {
+            p.line = p.column = 0;
+            continue;
+        }
+        const qsizetype start = starts[size_t(p.line - 1)];
+        p.column = unitsFromCodePoints(QStringView(text).mid(start, lineEnd(text, start) - start), p.column);
+    }
+    // Tidy reports some problems when an element ends, after those inside it: show them in page order.
+    std::stable_sort(collected.problems.begin(), collected.problems.end(), [](const TagProblem& a, const TagProblem& b) {
+        return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+    });
+    return std::move(collected.problems);
+}
+
+qsizetype positionInText(const QString& text, int line, int column) {
+    if (line < 1)
+        return 0;
+    const std::vector<qsizetype> starts = lineStarts(text);
+    if (line > int(starts.size()))
+        return text.size();
+    const qsizetype start = starts[size_t(line - 1)];
+    return std::min(start + std::max(column, 1) - 1, lineEnd(text, start));
+}
+
+qsizetype problemLength(const QString& text, qsizetype position) {
+    if (position >= text.size())
+        return 0;
+    if (text[position] != u'<')
+        return 1;
+    const qsizetype close = text.indexOf(u'>', position);
+    const qsizetype nextOpen = text.indexOf(u'<', position + 1);
+    if (close < 0 || (nextOpen >= 0 && nextOpen < close))
+        return 1;
+    return close - position + 1;
+}

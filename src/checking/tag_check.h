@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <vector>
+
+/// One problem HTML Tidy found in a page.
+struct TagProblem {
+    enum class Kind { Error, Warning };
+    int line = 0;   ///< 1-based; 0 when the problem concerns the whole page
+    int column = 0; ///< 1-based, in UTF-16 code units of the line, as Qt counts
+    Kind kind = Kind::Warning;
+    QString message;
+    QString key; ///< Tidy's name for the kind of message, e.g. MISSING_ENDTAG_FOR
+};
+
+/// Checks @p text as HTML5 with HTML Tidy. Lines end at CR LF, LF or a lone CR, as in the page;
+/// positions are converted from Tidy's count (code points, tabs expanded) to the text's own.
+/// Messages whose key is in @p ignoredKeys are left out. Safe to call from any thread.
+std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys = {});
+
+/// The index in @p text of a problem's line and column, clamped to the text; 0 for whole-page problems.
+qsizetype positionInText(const QString& text, int line, int column);
+
+/// The stretch a problem names: the whole tag when @p position is on a '<', else one character.
+qsizetype problemLength(const QString& text, qsizetype position);
