@@ -11,6 +11,7 @@
 #include "dialogs/dialogs.h"
 #include "document/charset_declaration.h"
 #include "editor/edit_area.h"
+#include "insertion/html5_commands.h"
 #include "insertion/insert_command.h"
 
 #include <QApplication>
@@ -255,6 +256,18 @@ void MainWindow::newHtmlPage() {
     currentFile_.clear();
     format_ = DocumentFormat{};
     runPageTemplate(*findInsertCommand("html-page"), dialogs_, this, *editArea_);
+}
+
+void MainWindow::wrapInHtml5Page() {
+    runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea_);
+}
+
+void MainWindow::insertHtml5Table() {
+    runTableBuilder(dialogs_, this, *editArea_);
+}
+
+void MainWindow::wrapSelectionInTag() {
+    runWrapInTag(dialogs_, this, *editArea_);
 }
 
 void MainWindow::wrapInPageBasics() {

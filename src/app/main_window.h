@@ -70,6 +70,10 @@ public:
     void previewInBrowser();
     /// Checks the page with HTML Tidy in a worker and lists the problems in a panel below the text.
     void checkTags();
+    /// HTML5 commands that are more than a row of the insertion tables.
+    void wrapInHtml5Page();
+    void insertHtml5Table();
+    void wrapSelectionInTag();
     /// The Check Tags panel, once the command has run.
     CheckPanel* checkPanel() const { return checkPanel_; }
 

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <optional>
 
 class QWidget;
 
@@ -12,6 +14,12 @@ struct RecoveryListItem {
     QString time;
     QString firstLine;
     qint64 size = 0;
+};
+
+/// One field of a form dialog.
+struct FormField {
+    QString label;
+    QVariant value;
 };
 
 /// Every modal dialog the program shows goes through this interface, so that tests can answer
@@ -36,6 +44,12 @@ public:
     /// Prompt with one edit field holding @p defaultAnswer. Cancel or closing gives an empty string.
     virtual QString prompt(QWidget* owner, const QString& text, const QString& title,
                            const QString& defaultAnswer) = 0;
+    /// The same prompt, telling a cancel apart: nullopt when the user cancelled or closed it.
+    virtual std::optional<QString> askText(QWidget* owner, const QString& text, const QString& title,
+                                           const QString& defaultAnswer) = 0;
+    /// A dialog of several fields, each shown by its value's type: a QString as a line, an int
+    /// as a number, a bool as a check box. Returns false when cancelled; else @p fields hold the answers.
+    virtual bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) = 0;
     /// The platform's Open dialog. Returns the chosen path, or empty on cancel.
     virtual QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
                                  const QString& filter) = 0;

@@ -1,11 +1,15 @@
 #include "qt_dialogs.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -62,6 +66,11 @@ int QtDialogs::choose(QWidget* owner, const QString& text, Icon icon, const QStr
 
 QString QtDialogs::prompt(QWidget* owner, const QString& text, const QString& title,
                           const QString& defaultAnswer) {
+    return askText(owner, text, title, defaultAnswer).value_or(QString());
+}
+
+std::optional<QString> QtDialogs::askText(QWidget* owner, const QString& text, const QString& title,
+                                          const QString& defaultAnswer) {
     QInputDialog dialog(owner);
     dialog.setWindowTitle(title);
     dialog.setLabelText(text);
@@ -71,8 +80,47 @@ QString QtDialogs::prompt(QWidget* owner, const QString& text, const QString& ti
     if (auto* label = dialog.findChild<QLabel*>())
         label->setWordWrap(true);
     if (dialog.exec() != QDialog::Accepted)
-        return {};
+        return std::nullopt;
     return dialog.textValue();
+}
+
+bool QtDialogs::fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) {
+    QDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    auto* form = new QFormLayout(&dialog);
+    QList<QWidget*> editors;
+    for (const FormField& field : fields) {
+        QWidget* editor = nullptr;
+        if (field.value.typeId() == QMetaType::Bool) {
+            auto* box = new QCheckBox(&dialog);
+            box->setChecked(field.value.toBool());
+            editor = box;
+        } else if (field.value.typeId() == QMetaType::Int) {
+            auto* spin = new QSpinBox(&dialog);
+            spin->setRange(1, 100);
+            spin->setValue(field.value.toInt());
+            editor = spin;
+        } else {
+            editor = new QLineEdit(field.value.toString(), &dialog);
+        }
+        form->addRow(field.label, editor);
+        editors << editor;
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (auto* box = qobject_cast<QCheckBox*>(editors[i]))
+            fields[i].value = box->isChecked();
+        else if (auto* spin = qobject_cast<QSpinBox*>(editors[i]))
+            fields[i].value = spin->value();
+        else
+            fields[i].value = static_cast<QLineEdit*>(editors[i])->text();
+    }
+    return true;
 }
 
 namespace {

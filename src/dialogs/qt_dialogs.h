@@ -12,6 +12,9 @@ public:
     int chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) override;
     QString prompt(QWidget* owner, const QString& text, const QString& title,
                    const QString& defaultAnswer) override;
+    std::optional<QString> askText(QWidget* owner, const QString& text, const QString& title,
+                                   const QString& defaultAnswer) override;
+    bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) override;
     QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
                          const QString& filter) override;
     QString saveFileName(QWidget* owner, const QString& caption, const QString& folder,

@@ -3,6 +3,7 @@
 #include "dialogs/dialogs.h"
 #include "editor/edit_area.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
@@ -21,6 +22,7 @@ QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answ
         std::visit(Overloaded{
                        [&](const Lit& lit) { out += QString::fromUtf8(lit.text); },
                        [&](const Answer& a) { out += answers.value(a.index); },
+                       [&](const Escaped& a) { out += escapeMarkup(answers.value(a.index)); },
                        [&](Selected) { out += selected; },
                        [&](WholeText) { out += wholeText; },
                        [&](CrLf) { out += QStringLiteral("\r\n"); },
@@ -30,32 +32,67 @@ QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answ
     return out;
 }
 
-QStringList askPrompts(const InsertCommand& command, Dialogs& dialogs, QWidget* owner) {
+QString escapeMarkup(const QString& answer) {
+    static const QRegularExpression reference(
+        QStringLiteral("&(?:[A-Za-z][A-Za-z0-9]*|#[0-9]+|#[xX][0-9A-Fa-f]+);"));
+    QString out;
+    out.reserve(answer.size());
+    for (qsizetype i = 0; i < answer.size(); ++i) {
+        const QChar c = answer[i];
+        if (c == u'"')
+            out += QStringLiteral("&quot;");
+        else if (c == u'<')
+            out += QStringLiteral("&lt;");
+        else if (c == u'&' && !reference
+                                   .match(answer, i, QRegularExpression::NormalMatch,
+                                          QRegularExpression::AnchorAtOffsetMatchOption)
+                                   .hasMatch())
+            out += QStringLiteral("&amp;");
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::optional<QStringList> askPrompts(const InsertCommand& command, Dialogs& dialogs, QWidget* owner) {
     QStringList answers;
-    for (const Prompt& p : command.prompts)
-        answers << dialogs.prompt(owner, QString::fromUtf8(p.text), QString::fromUtf8(p.title),
-                                  QString::fromUtf8(p.defaultAnswer));
+    for (const Prompt& p : command.prompts) {
+        const QString text = QString::fromUtf8(p.text);
+        const QString title = QString::fromUtf8(p.title);
+        const QString offered = QString::fromUtf8(p.defaultAnswer);
+        if (!command.cancellable) {
+            answers << dialogs.prompt(owner, text, title, offered);
+        } else if (const std::optional<QString> answer = dialogs.askText(owner, text, title, offered)) {
+            answers << *answer;
+        } else {
+            return std::nullopt;
+        }
+    }
     return answers;
 }
 
 void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea) {
-    const QStringList answers = askPrompts(command, dialogs, owner);
+    const std::optional<QStringList> answers = askPrompts(command, dialogs, owner);
+    if (!answers)
+        return;
     const QString selected = uses(command.pieces, Selected{}) ? editArea.selectedText() : QString();
-    editArea.replaceSelection(expandTemplate(command.pieces, answers, selected, QString()));
+    editArea.replaceSelection(expandTemplate(command.pieces, *answers, selected, QString()));
 }
 
 void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea) {
-    const QStringList answers = askPrompts(command, dialogs, owner);
+    const std::optional<QStringList> answers = askPrompts(command, dialogs, owner);
+    if (!answers)
+        return;
     // Read only after the prompts have been answered.
     const QString whole = uses(command.pieces, WholeText{}) ? editArea.text() : QString();
-    editArea.setText(expandTemplate(command.pieces, answers, QString(), whole));
+    editArea.setText(expandTemplate(command.pieces, *answers, QString(), whole));
 }
 
 std::span<const InsertCommand* const> insertCommands() {
     static const std::vector<const InsertCommand*> all = [] {
         std::vector<const InsertCommand*> list;
-        for (auto family :
-             {textCommands(), insertMenuCommands(), tableCommands(), formCommands(), pageTemplates()})
+        for (auto family : {textCommands(), insertMenuCommands(), tableCommands(), formCommands(),
+                            pageTemplates(), html5Commands()})
             for (const InsertCommand& c : family)
                 list.push_back(&c);
         return list;

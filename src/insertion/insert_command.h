@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <variant>
@@ -27,10 +28,15 @@ struct Lit {
 struct Answer {
     int index; ///< 0 for the first prompt's answer
 };
+/// An answer made safe inside an attribute value or text: `"` and `<` become references, and so
+/// does an `&` that does not already start one.
+struct Escaped {
+    int index;
+};
 struct Selected {};  ///< the text selected when the command runs
 struct WholeText {}; ///< the whole document, read after the prompts
 struct CrLf {};
-using Piece = std::variant<Lit, Answer, Selected, WholeText, CrLf>;
+using Piece = std::variant<Lit, Answer, Escaped, Selected, WholeText, CrLf>;
 
 // The markup pieces nearly every command uses.
 inline constexpr Lit Quote{markup::kQuote};
@@ -43,14 +49,20 @@ struct InsertCommand {
     const char* id;
     std::vector<Prompt> prompts;
     std::vector<Piece> pieces;
+    /// A cancelled prompt cancels the whole command. The classic commands go on with an empty answer.
+    bool cancellable = false;
 };
+
+/// @p answer with `"`, `<` and every `&` that does not start a character reference escaped.
+QString escapeMarkup(const QString& answer);
 
 /// Builds a command's text in one pass: an answer that looks like a piece is never expanded.
 QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers, const QString& selected,
                        const QString& wholeText);
 
-/// Asks every prompt in order; a cancelled prompt gives an empty answer and the rest still run.
-QStringList askPrompts(const InsertCommand& command, Dialogs& dialogs, QWidget* owner);
+/// Asks every prompt in order. A cancelled prompt gives an empty answer and the rest still run,
+/// unless the command is cancellable: then nothing is returned.
+std::optional<QStringList> askPrompts(const InsertCommand& command, Dialogs& dialogs, QWidget* owner);
 
 /// Runs a selection command: prompts, then the built text replaces the selection of @p editArea.
 void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea);
@@ -69,3 +81,4 @@ std::span<const InsertCommand> insertMenuCommands();
 std::span<const InsertCommand> tableCommands();
 std::span<const InsertCommand> formCommands();
 std::span<const InsertCommand> pageTemplates();
+std::span<const InsertCommand> html5Commands();

@@ -24,6 +24,15 @@ const std::vector<InsertCommand> kPages{
      {Lit{"<HTML>"}, CrLf{}, Lit{"<HEAD>"}, CrLf{}, Lit{markup::kGeneratorMeta}, CrLf{}, Lit{"<TITLE>"}, Answer{0}, Lit{"</TITLE>"},
       CrLf{}, Lit{"</HEAD>"}, CrLf{}, Lit{"<BODY>"}, CrLf{}, WholeText{}, CrLf{}, Lit{"</BODY>"}, CrLf{},
       Lit{"</HTML>"}}},
+        {"html5-page",
+     {{"Language of the page (for example en, fr or pt-BR):", "HTML5 Page", "en"},
+      {"Title of the page:", "HTML5 Page", "Untitled Page"},
+      {"Stylesheet to link:", "HTML5 Page", "style.css"}},
+     {Lit{"<!DOCTYPE html>"}, CrLf{}, Lit{"<html lang=\""}, Escaped{0}, Lit{"\">"}, CrLf{}, Lit{"<head>"}, CrLf{},
+      Lit{"<meta charset=\"utf-8\">"}, CrLf{}, Lit{"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"}, CrLf{},
+      Lit{"<title>"}, Escaped{1}, Lit{"</title>"}, CrLf{}, Lit{"<link rel=\"stylesheet\" href=\""}, Escaped{2}, Lit{"\">"}, CrLf{},
+      Lit{"</head>"}, CrLf{}, Lit{"<body>"}, CrLf{}, WholeText{}, CrLf{}, Lit{"</body>"}, CrLf{}, Lit{"</html>"}},
+     true},
 };
 // clang-format on
 } // namespace

@@ -39,6 +39,32 @@ QString ScriptedDialogs::prompt(QWidget* owner, const QString& text, const QStri
     return v.isValid() ? v.toString() : QString();
 }
 
+std::optional<QString> ScriptedDialogs::askText(QWidget* owner, const QString& text, const QString& title,
+                                                const QString& defaultAnswer) {
+    if (hasNext() && !script_.front().isValid()) {
+        shown.append({Kind::Prompt, text, title, Icon::None, defaultAnswer, {}, owner});
+        next();
+        return std::nullopt;
+    }
+    return prompt(owner, text, title, defaultAnswer);
+}
+
+bool ScriptedDialogs::fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) {
+    QStringList labels;
+    for (const FormField& f : fields)
+        labels << f.label + u'=' + f.value.toString();
+    shown.append({Kind::Form, labels.join(u'|'), title, Icon::None, {}, {}, owner});
+    if (!hasNext())
+        return true;
+    const QVariant v = next();
+    if (!v.isValid())
+        return false;
+    const QVariantList values = v.toList();
+    for (qsizetype i = 0; i < values.size() && i < fields.size(); ++i)
+        fields[i].value = values[i];
+    return true;
+}
+
 QString ScriptedDialogs::openFileName(QWidget* owner, const QString& caption, const QString& folder,
                                       const QString& filter) {
     shown.append({Kind::Open, caption, caption, Icon::None, filter, folder, owner});

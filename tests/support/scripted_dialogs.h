@@ -11,7 +11,7 @@
 /// so that tests can check its exact texts.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Open, Save };
+    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Open, Save };
     struct Shown {
         Kind kind;
         QString text;
@@ -42,6 +42,11 @@ public:
     int chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) override;
     QString prompt(QWidget* owner, const QString& text, const QString& title,
                    const QString& defaultAnswer) override;
+    std::optional<QString> askText(QWidget* owner, const QString& text, const QString& title,
+                                   const QString& defaultAnswer) override;
+    /// A QVariantList answer replaces the fields' values in order; no answer keeps them; a
+    /// cancelled prompt (cancelPrompt()) cancels the form.
+    bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) override;
     QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
                          const QString& filter) override;
     QString saveFileName(QWidget* owner, const QString& caption, const QString& folder,
