@@ -11,6 +11,7 @@
 #include "dialogs/dialogs.h"
 #include "document/charset_declaration.h"
 #include "editor/edit_area.h"
+#include "editor/matching_tags.h"
 #include "insertion/html5_commands.h"
 #include "insertion/insert_command.h"
 
@@ -123,10 +124,22 @@ void MainWindow::buildMenuBar() {
     }
     editArea_->setReservedShortcuts(shortcuts);
     action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
+    action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
+    editArea_->setCompleteEndTags(settings::completeEndTags());
 }
 
 void MainWindow::toggleOfferToSave() {
     settings::setOfferToSave(action(QStringLiteral("offerToSave"))->isChecked());
+}
+
+void MainWindow::toggleCompleteEndTags() {
+    const bool on = action(QStringLiteral("completeEndTags"))->isChecked();
+    settings::setCompleteEndTags(on);
+    editArea_->setCompleteEndTags(on);
+}
+
+void MainWindow::goToMatchingTag() {
+    editArea_->matchingTags()->jumpToPartner();
 }
 
 void MainWindow::setTitleFromFile() {

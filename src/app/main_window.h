@@ -59,6 +59,9 @@ public:
     void saveAsFromMenu() { saveAs(); }
     void recoverUnsavedWork() { offerRecovery(false); }
     void toggleOfferToSave();
+    void toggleCompleteEndTags();
+    /// Moves the caret to the partner of the tag it is on.
+    void goToMatchingTag();
     void exitProgram();
     void colourAsHtml();
     void showPlainText();

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 121> kMenu{{
+constexpr std::array<MenuItem, 123> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -122,9 +122,11 @@ constexpr std::array<MenuItem, 121> kMenu{{
     {3, "enddropdownboxz", "End Drop Down Box", nullptr, insertion("drop-down-close")},
     {1, "toolsMenu", "Tools", nullptr},
     {2, "checkTags", "Check Tags", "F7", call(&MainWindow::checkTags)},
+    {2, "goToMatchingTag", "Go to Matching Tag", "Ctrl+M", call(&MainWindow::goToMatchingTag)},
     {2, "previewInBrowser", "Preview in Browser", "F12", call(&MainWindow::previewInBrowser)},
     {1, "optionsMenu", "Options", nullptr},
     {2, "offerToSave", "Offer to Save Changes", nullptr, option(&MainWindow::toggleOfferToSave)},
+    {2, "completeEndTags", "Complete End Tags", nullptr, option(&MainWindow::toggleCompleteEndTags)},
     {1, "aboutz", "About", nullptr},
     {2, "abouttgl", "About Tagloom", nullptr, call(&MainWindow::showAbout)},
     {2, "webpag", "Tagloom Webpage", nullptr, call(&MainWindow::openWebPage)},

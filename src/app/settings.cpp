@@ -5,6 +5,7 @@
 namespace settings {
 namespace {
 const QString kOfferToSave = QStringLiteral("files/offerToSave");
+const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 } // namespace
 
@@ -15,6 +16,14 @@ bool offerToSave() {
 void setOfferToSave(bool on) {
     QSettings().setValue(kOfferToSave, on);
 }
+bool completeEndTags() {
+    return QSettings().value(kCompleteEndTags, false).toBool();
+}
+
+void setCompleteEndTags(bool on) {
+    QSettings().setValue(kCompleteEndTags, on);
+}
+
 QSet<QString> ignoredTagMessages() {
     const QStringList keys = QSettings().value(kIgnoredTagMessages).toStringList();
     return {keys.begin(), keys.end()};

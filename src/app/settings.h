@@ -10,6 +10,9 @@ namespace settings {
 /// program's own questions).
 bool offerToSave();
 void setOfferToSave(bool on);
+/// Typing `</` completes the end tag of the innermost open element.
+bool completeEndTags();
+void setCompleteEndTags(bool on);
 /// Tidy's keys of the message kinds Check Tags leaves out.
 QSet<QString> ignoredTagMessages();
 void setIgnoredTagMessages(const QSet<QString>& keys);

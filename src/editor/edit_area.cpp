@@ -2,6 +2,7 @@
 
 #include "block_data.h"
 #include "colour_painter.h"
+#include "matching_tags.h"
 
 #include <QKeyEvent>
 #include <QMimeData>
@@ -17,6 +18,7 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     connect(document(), &QTextDocument::contentsChange, this, &EditArea::onContentsChange);
     model_.reset(document()->characterCount());
     painter_ = new ColourPainter(document(), model_);
+    matchingTags_ = new MatchingTags(this);
 }
 
 EditArea::~EditArea() {
@@ -307,6 +309,32 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QPlainTextEdit::keyPressEvent(e);
+    if (completeEndTags_ && e->text() == QStringLiteral("/"))
+        completeEndTag();
+}
+
+void EditArea::completeEndTag() {
+    const QTextCursor cursor = textCursor();
+    const int pos = cursor.position();
+    if (cursor.hasSelection() || pos < 2 || document()->characterAt(pos - 2) != u'<')
+        return;
+    const QString name = TagMap::elementToClose(QStringView(rawText()).left(pos - 2));
+    if (name.isEmpty())
+        return;
+    // An edit of its own, so that undo takes back the completion and leaves the typed `</`.
+    QTextCursor completion = textCursor();
+    completion.beginEditBlock();
+    completion.insertText(name + u'>');
+    completion.endEditBlock();
+    setTextCursor(completion);
+}
+
+void EditArea::setHighlights(Highlights group, const QList<QTextEdit::ExtraSelection>& marks) {
+    highlights_[size_t(group)] = marks;
+    QList<QTextEdit::ExtraSelection> all;
+    for (const auto& g : highlights_)
+        all += g;
+    setExtraSelections(all);
 }
 
 void EditArea::paintEvent(QPaintEvent* e) {

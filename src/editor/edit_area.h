@@ -7,12 +7,14 @@
 #include <QKeySequence>
 #include <QList>
 #include <QPlainTextEdit>
+#include <array>
 #include <functional>
 #include <optional>
 #include <span>
 #include <vector>
 
 class ColourPainter;
+class MatchingTags;
 
 /// The edit area: a plain-text editor whose operations count the document as one string with
 /// CR LF line ends, and whose character colours live in a ColourModel.
@@ -70,6 +72,14 @@ public:
     /// Drops every colour without touching the text.
     void clearColours();
 
+    /// Marks drawn over the text that are neither colour nor edits, kept in groups so that each
+    /// feature replaces only its own.
+    enum class Highlights { MatchingTags, Count };
+    void setHighlights(Highlights group, const QList<QTextEdit::ExtraSelection>& marks);
+    MatchingTags* matchingTags() const { return matchingTags_; }
+    /// Typing `</` completes the innermost open element's end tag (an option, off at start).
+    void setCompleteEndTags(bool on) { completeEndTags_ = on; }
+
     /// Key sequences that belong to the menu: the editor must not take them for itself.
     void setReservedShortcuts(QList<QKeySequence> keys) { reserved_ = std::move(keys); }
 
@@ -92,8 +102,13 @@ private:
     /// that is not the whole text never goes back from wrapping anywhere.
     void chooseWrap(QStringView changed, bool wholeText);
 
+    void completeEndTag();
+
     ColourModel model_;
     ColourPainter* painter_ = nullptr;
+    MatchingTags* matchingTags_ = nullptr;
+    bool completeEndTags_ = false;
+    std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     bool muted_ = false;
     /// How many lines were loaded with a line end of their own.

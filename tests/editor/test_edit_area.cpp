@@ -1,9 +1,11 @@
 #include "editor/edit_area.h"
+#include "editor/matching_tags.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -22,6 +24,51 @@ QColor paintedColourAt(EditArea& area, int crlfPos) {
 class EditAreaTest : public QObject {
     Q_OBJECT
 private slots:
+    void theCaretsTagAndItsPartnerAreMarked() {
+        EditArea area;
+        area.loadText(QStringLiteral("<div>\r\n<p>x</p>\r\n</div>"));
+        QSignalSpy shown(area.matchingTags(), &MatchingTags::highlighted);
+        area.setCaretPosition(2);
+        QVERIFY(shown.wait(5000)); // once typing has paused
+        auto marked = [&] {
+            QStringList out;
+            for (const QTextEdit::ExtraSelection& s : area.extraSelections())
+                out << s.cursor.selectedText() + (s.format.underlineStyle() == QTextCharFormat::WaveUnderline ? "~" : "");
+            return out;
+        };
+        QCOMPARE(marked(), QStringList({"<div", "</div"}));
+        QVERIFY(area.matchingTags()->jumpToPartner());
+        QCOMPARE(area.selectionStart(), 19); // on the partner's name
+        area.moveCursor(QTextCursor::End);
+        area.insertPlainText(QStringLiteral("<span>"));
+        QCOMPARE(marked(), QStringList()); // nothing shown from a map the edit made stale
+        area.setCaretPosition(25);
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(marked(), QStringList({"<span~"}));
+    }
+
+    void typingAnEndTagCompletesIt() {
+        EditArea area;
+        area.setCompleteEndTags(true);
+        for (const auto& [before, completed] : {std::pair{"<div><span>x", "<div><span>x</span>"},
+                                                {"<ul><li>a<br>", "<ul><li>a<br></li>"},
+                                                {"<div><script>a", "<div><script>a</"},
+                                                {"<p><!-- a", "<p><!-- a</"}}) {
+            area.loadText(QString::fromUtf8(before));
+            area.moveCursor(QTextCursor::End);
+            QTest::keyClicks(&area, QStringLiteral("</"));
+            QCOMPARE(area.text(), QString::fromUtf8(completed));
+        }
+        area.loadText(QStringLiteral("<b>x"));
+        area.moveCursor(QTextCursor::End);
+        QTest::keyClicks(&area, QStringLiteral("</"));
+        area.undo(); // the completion alone
+        QCOMPARE(area.text(), QStringLiteral("<b>x</"));
+        area.setCompleteEndTags(false);
+        QTest::keyClicks(&area, QStringLiteral("</"));
+        QCOMPARE(area.text(), QStringLiteral("<b>x</</"));
+    }
+
     void aLongUnbreakableLineNeverHangsTheEditor_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("opened") << "load";

@@ -1,0 +1,104 @@
+#include "matching_tags.h"
+
+#include "edit_area.h"
+
+#include <QTextBlock>
+#include <QtConcurrent/QtConcurrentRun>
+
+MatchingTags::MatchingTags(EditArea* area) : QObject(area), area_(area) {
+    idle_.setSingleShot(true);
+    idle_.setInterval(kIdleMs);
+    connect(&idle_, &QTimer::timeout, this, &MatchingTags::rebuild);
+    connect(&watcher_, &QFutureWatcher<TagMap>::finished, this, &MatchingTags::adopt);
+    connect(area->document(), &QTextDocument::contentsChanged, this, &MatchingTags::textChanged);
+    connect(area, &QPlainTextEdit::cursorPositionChanged, this, &MatchingTags::highlight);
+}
+
+MatchingTags::~MatchingTags() {
+    watcher_.disconnect(this);
+}
+
+void MatchingTags::textChanged() {
+    ++generation_;
+    if (!stale_) {
+        stale_ = true;
+        area_->setHighlights(EditArea::Highlights::MatchingTags, {});
+    }
+    idle_.start();
+}
+
+void MatchingTags::rebuild() {
+    if (watcher_.isRunning())
+        return; // adopt() starts the next build
+    building_ = generation_;
+    watcher_.setFuture(QtConcurrent::run([text = area_->rawText()] { return TagMap::build(text); }));
+}
+
+void MatchingTags::adopt() {
+    if (building_ != generation_) {
+        if (!idle_.isActive())
+            rebuild();
+        return;
+    }
+    map_ = watcher_.result();
+    stale_ = false;
+    highlight();
+}
+
+const TagMap& MatchingTags::currentMap() {
+    if (stale_) {
+        map_ = TagMap::build(area_->rawText());
+        stale_ = false;
+        building_ = generation_;
+        idle_.stop();
+    }
+    return map_;
+}
+
+void MatchingTags::highlight() {
+    if (stale_)
+        return;
+    QList<QTextEdit::ExtraSelection> marks;
+    const int index = map_.tagAtName(area_->textCursor().position());
+    if (index >= 0) {
+        const TagMap::Tag& tag = map_.tags()[size_t(index)];
+        auto mark = [&](const TagMap::Tag& t, const QTextCharFormat& format) {
+            QTextEdit::ExtraSelection s;
+            s.cursor = QTextCursor(area_->document());
+            s.cursor.setPosition(int(t.start));
+            s.cursor.setPosition(int(t.nameStart + t.nameLength), QTextCursor::KeepAnchor);
+            s.format = format;
+            marks << s;
+        };
+        if (tag.status == TagMap::Status::Unmatched) {
+            QTextCharFormat warning;
+            warning.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+            warning.setUnderlineColor(QColor(0xE0, 0x40, 0x00));
+            warning.setToolTip(tag.endTag ? tr("This end tag ends no open element.")
+                                          : tr("This element is never ended."));
+            mark(tag, warning);
+        } else {
+            QTextCharFormat pair;
+            const QColor base = area_->palette().color(QPalette::Base);
+            pair.setBackground(base.lightness() > 128 ? QColor(0xC8, 0xE6, 0xFF) : QColor(0x1E, 0x4A, 0x6E));
+            mark(tag, pair);
+            if (tag.partner >= 0)
+                mark(map_.tags()[size_t(tag.partner)], pair);
+        }
+    }
+    area_->setHighlights(EditArea::Highlights::MatchingTags, marks);
+    emit highlighted();
+}
+
+bool MatchingTags::jumpToPartner() {
+    const TagMap& map = currentMap();
+    const int index = map.tagAtName(area_->textCursor().position());
+    if (index < 0 || map.tags()[size_t(index)].partner < 0)
+        return false;
+    const TagMap::Tag& partner = map.tags()[size_t(map.tags()[size_t(index)].partner)];
+    QTextCursor cursor = area_->textCursor();
+    cursor.setPosition(int(partner.nameStart));
+    area_->setTextCursor(cursor);
+    area_->ensureCursorVisible();
+    return true;
+}
