@@ -10,16 +10,19 @@
 #include "../tests/colouring/reference_pass.h"
 #include "app/main_window.h"
 #include "app/recovery_keeper.h"
+#include "checking/check_panel.h"
 #include "base/memory_advice.h"
 #include "colouring/html_pass.h"
 #include "document/document_file.h"
 #include "document/file_identity.h"
 #include "editor/edit_area.h"
+#include "editor/matching_tags.h"
 #include "support/scripted_dialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -216,6 +219,63 @@ int recovery(const QString& path) {
     return 0;
 }
 
+// Check Tags and matching tags on a big page: the check's time in its worker and what a keystroke
+// costs meanwhile; the tag map's build in its worker and the caret's lookups once it is built.
+int tags(const QString& path) {
+    ScriptedDialogs dialogs;
+    MainWindow form(dialogs);
+    form.openStartupArgument(path);
+    requireOpened(form, path);
+    showActive(form);
+    std::vector<double> check;
+    std::vector<double> keys;
+    for (int round = 0; round < 5; ++round) {
+        QElapsedTimer t;
+        t.start();
+        form.checkTags();
+        QSignalSpy done(form.checkPanel(), &CheckPanel::checked);
+        // Typing while the worker checks: each key until repainted.
+        while (form.checkPanel()->isChecking()) {
+            keys.push_back(medianMs(1, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); }));
+            QTest::qWait(20);
+        }
+        if (done.isEmpty() && !done.wait(30000)) {
+            std::fputs("bench_editor: Check Tags did not finish\n", stderr);
+            return 1;
+        }
+        check.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(check.begin(), check.end());
+    std::sort(keys.begin(), keys.end());
+    std::printf("%-40s Check Tags %.0f ms (median of 5, %zu problems); a key meanwhile %.2f ms (median of "
+                "%zu, worst %.2f)\n",
+                qPrintable(QFileInfo(path).fileName()), check[2], form.checkPanel()->problems().size(),
+                keys.empty() ? 0.0 : keys[keys.size() / 2], keys.size(), keys.empty() ? 0.0 : keys.back());
+
+    EditArea& area = *form.editArea();
+    MatchingTags& matching = *area.matchingTags();
+    const QString raw = area.rawText();
+    const double build = medianMs(5, [&] { (void)TagMap::build(raw); });
+    (void)matching.currentMap();
+    const qsizetype html = raw.indexOf(QStringLiteral("<html"));
+    const qsizetype ordinary = raw.indexOf(QStringLiteral("<p>"), raw.size() / 2);
+    int step = 0;
+    auto caretOn = [&](qsizetype at) {
+        QTextCursor c = area.textCursor();
+        c.setPosition(int(at + 1 + (++step % 2))); // a move every time, within the name
+        area.setTextCursor(c); // the highlight follows at once from the built map
+        area.viewport()->repaint();
+    };
+    const double onHtml = medianMs(21, [&] { caretOn(html); });
+    const double onOrdinary = medianMs(21, [&] { caretOn(ordinary); });
+    caretOn(html);
+    const double jump = medianMs(21, [&] { matching.jumpToPartner(); });
+    std::printf("  tag map: built in %.1f ms in its worker (median of 5); caret onto <html> %.3f ms, onto an "
+                "ordinary <p> %.3f ms, Ctrl+M %.3f ms (medians of 21, highlight and repaint included)\n",
+                build, onHtml, onOrdinary, jump);
+    return 0;
+}
+
 QString corpusDir() {
     const QString set = qEnvironmentVariable("TAGLOOM_CORPUS");
     return set.isEmpty() ? QStringLiteral(TAGLOOM_SOURCE_DIR "/../shared/corpus") : set;
@@ -267,8 +327,10 @@ int main(int argc, char* argv[]) {
         return recovery(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("files"))
         return files(args[1]);
+    if (args.size() >= 2 && args[0] == QStringLiteral("tags"))
+        return tags(args[1]);
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | tags PAGE\n",
         stderr);
     return 2;
 }

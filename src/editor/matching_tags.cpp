@@ -11,7 +11,27 @@ MatchingTags::MatchingTags(EditArea* area) : QObject(area), area_(area) {
     connect(&idle_, &QTimer::timeout, this, &MatchingTags::rebuild);
     connect(&watcher_, &QFutureWatcher<TagMap>::finished, this, &MatchingTags::adopt);
     connect(area->document(), &QTextDocument::contentsChanged, this, &MatchingTags::textChanged);
-    connect(area, &QPlainTextEdit::cursorPositionChanged, this, &MatchingTags::highlight);
+    connect(area, &QPlainTextEdit::cursorPositionChanged, this, &MatchingTags::caretMoved);
+}
+
+bool MatchingTags::caretLooksOnTag() const {
+    const QTextCursor cursor = area_->textCursor();
+    const QString line = cursor.block().text();
+    qsizetype i = cursor.positionInBlock();
+    if (i < line.size() && line[i] == u'<')
+        return true;
+    while (i > 0 && (line[i - 1].isLetterOrNumber() || line[i - 1] == u'-' || line[i - 1] == u':'))
+        --i;
+    if (i > 0 && line[i - 1] == u'/')
+        --i;
+    return i > 0 && line[i - 1] == u'<';
+}
+
+void MatchingTags::caretMoved() {
+    if (!stale_)
+        highlight();
+    else if (caretLooksOnTag() && !idle_.isActive() && !watcher_.isRunning())
+        idle_.start();
 }
 
 MatchingTags::~MatchingTags() {
@@ -24,7 +44,11 @@ void MatchingTags::textChanged() {
         stale_ = true;
         area_->setHighlights(EditArea::Highlights::MatchingTags, {});
     }
-    idle_.start();
+    // The map is only worth building for a caret on a tag: typing in text costs nothing more.
+    if (caretLooksOnTag())
+        idle_.start();
+    else
+        idle_.stop();
 }
 
 void MatchingTags::rebuild() {
@@ -36,7 +60,7 @@ void MatchingTags::rebuild() {
 
 void MatchingTags::adopt() {
     if (building_ != generation_) {
-        if (!idle_.isActive())
+        if (!idle_.isActive() && caretLooksOnTag())
             rebuild();
         return;
     }

@@ -9,8 +9,8 @@
 class EditArea;
 
 /// Shows the partner of the tag the caret is on, and marks a tag that has none. The tag map
-/// of the page is built in a worker once typing pauses; until then nothing is shown, so a
-/// keystroke never waits for it.
+/// of the page is built in a worker once typing pauses with the caret on a tag; until then
+/// nothing is shown, so a keystroke never waits for it.
 class MatchingTags : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +33,8 @@ signals:
 
 private:
     void textChanged();
+    void caretMoved();
+    bool caretLooksOnTag() const;
     void rebuild();
     void adopt();
     void highlight();
