@@ -17,6 +17,7 @@ void MainWindow::checkTags() {
         checkPanel_->setIgnoredKeys(settings::ignoredTagMessages());
         dock->setWidget(checkPanel_);
         addDockWidget(Qt::BottomDockWidgetArea, dock);
+        resizeDocks({dock}, {height() / 4}, Qt::Vertical); // the text keeps most of the window
         connect(checkPanel_, &CheckPanel::problemChosen, this, &MainWindow::showProblem);
         connect(checkPanel_, &CheckPanel::recheckRequested, this, &MainWindow::checkTags);
         connect(checkPanel_, &CheckPanel::ignoredKeysChanged, this, &settings::setIgnoredTagMessages);

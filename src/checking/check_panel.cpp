@@ -123,12 +123,12 @@ void CheckPanel::showStatus() {
         const auto warnings = qsizetype(problems_.size()) - errors;
         text = problems_.empty() ? tr("No problems found.")
                                  : tr("%n error(s)", nullptr, int(errors)) + QStringLiteral(", ") +
-                                       tr("%n warning(s)", nullptr, int(warnings));
+                                       tr("%n warning(s)", nullptr, int(warnings)) + u'.';
         if (!ignored_.isEmpty())
             text += QStringLiteral(" ") + tr("(%n kind(s) of message ignored)", nullptr, int(ignored_.size()));
     }
     if (outOfDate_)
-        text += QStringLiteral(" ") + tr("The text has changed since: the list is out of date.");
+        text += QStringLiteral(" ") + tr("Out of date: the text has changed since this check.");
     status_->setText(text);
 }
 

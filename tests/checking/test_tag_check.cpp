@@ -127,7 +127,7 @@ private slots:
         window.editArea()->moveCursor(QTextCursor::End);
         window.editArea()->insertPlainText(QStringLiteral("\n"));
         QVERIFY(panel->isOutOfDate());
-        QVERIFY(panel->status()->text().contains(QStringLiteral("out of date")));
+        QVERIFY(panel->status()->text().contains(QStringLiteral("Out of date")));
         // Ignoring a kind of message is kept as an option and leaves those messages out.
         QSignalSpy ignored(panel, &CheckPanel::ignoredKeysChanged);
         panel->setIgnoredKeys({QStringLiteral("MISSING_ENDTAG_BEFORE")});
