@@ -5,7 +5,7 @@ packages=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-dejavu-core libtidy
 if [ "${1:-}" = test ]; then
     # Xvfb, xdotool and ImageMagick drive the real program in an X server; desktop-file-utils
     # checks the menu entry.
-    packages+=(xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev file python3)
+    packages+=(xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev file python3 libgumbo-dev)
 fi
 missing=()
 for p in "${packages[@]}"; do

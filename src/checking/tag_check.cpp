@@ -160,16 +160,6 @@ std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& igno
     return std::move(collected.problems);
 }
 
-qsizetype positionInText(const QString& text, int line, int column) {
-    if (line < 1)
-        return 0;
-    const std::vector<qsizetype> starts = lineStarts(text);
-    if (line > int(starts.size()))
-        return text.size();
-    const qsizetype start = starts[size_t(line - 1)];
-    return std::min(start + std::max(column, 1) - 1, lineEnd(text, start));
-}
-
 qsizetype problemLength(const QString& text, qsizetype position) {
     if (position >= text.size())
         return 0;

@@ -19,8 +19,5 @@ struct TagProblem {
 /// Messages whose key is in @p ignoredKeys are left out. Safe to call from any thread.
 std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys = {});
 
-/// The index in @p text of a problem's line and column, clamped to the text; 0 for whole-page problems.
-qsizetype positionInText(const QString& text, int line, int column);
-
 /// The stretch a problem names: the whole tag when @p position is on a '<', else one character.
 qsizetype problemLength(const QString& text, qsizetype position);

@@ -1,11 +1,13 @@
 #include "app/main_window.h"
 #include "checking/check_panel.h"
 #include "checking/tag_check.h"
+#include "document/document_file.h"
 #include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,11 +23,14 @@ const QString kTail = QStringLiteral("\n</body></html>\n");
 
 /// What each problem selects in the text, as "KEY kind: selected text".
 QStringList selections(const QString& text, const QSet<QString>& ignored = {}) {
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = text.split(lineEnd);
     QStringList out;
     for (const TagProblem& p : checkTags(text, ignored)) {
-        const qsizetype at = positionInText(text, p.line, p.column);
+        const QString line = p.line > 0 ? lines.value(p.line - 1) : lines.value(0);
+        const qsizetype at = p.line > 0 ? p.column - 1 : 0;
         out << p.key + QString::fromLatin1(p.kind == TagProblem::Kind::Error ? " error: " : " warning: ") +
-                   text.mid(at, problemLength(text, at));
+                   line.mid(at, problemLength(line, at));
     }
     return out;
 }
@@ -75,14 +80,21 @@ private slots:
 
     void realPagesPointAtTheTagTheyName() {
         const QRegularExpression missingEnd(QStringLiteral("^missing </(\\w+)>$"));
-        for (const QString& path : test_files::dataPages()) {
-            const QString text = QString::fromUtf8(test_files::readBytes(path));
-            const std::vector<TagProblem> problems = checkTags(text);
-            for (const TagProblem& p : problems) {
-                const qsizetype at = positionInText(text, p.line, p.column);
-                QVERIFY2(at >= 0 && at <= text.size(), qPrintable(path));
+        // The shared corpus of real pages too, when it stands beside the project.
+        QStringList pages = test_files::dataPages();
+        const QDir corpus(test_files::dataDir() + QStringLiteral("/../../../shared/corpus"));
+        for (const QString& name : corpus.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name))
+            pages << corpus.filePath(name);
+        for (const QString& path : pages) {
+            const QString text = document_file::read(path).text; // CR LF line ends
+            const QStringList lines = text.split(QStringLiteral("\r\n"));
+            for (const TagProblem& p : checkTags(text)) {
+                if (p.line == 0)
+                    continue; // about the whole page
+                QVERIFY2(p.line <= lines.size() && p.column >= 1 && p.column <= lines[p.line - 1].size() + 1,
+                         qPrintable(path));
                 if (const auto m = missingEnd.match(p.message); m.hasMatch())
-                    QVERIFY2(text.mid(at).startsWith(u'<' + m.captured(1), Qt::CaseInsensitive),
+                    QVERIFY2(QStringView(lines[p.line - 1]).mid(p.column - 1).startsWith(u'<' + m.captured(1), Qt::CaseInsensitive),
                              qPrintable(path + u' ' + p.message));
             }
         }

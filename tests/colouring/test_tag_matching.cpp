@@ -1,6 +1,10 @@
 #include "colouring/tag_matching.h"
+#include "document/document_file.h"
+#include "support/test_files.h"
 
 #include <QTest>
+#include <gumbo.h>
+#include <set>
 
 namespace {
 /// What the tag at @p caret pairs with: the partner's text, or its status.
@@ -23,6 +27,32 @@ QString partnerOf(const QString& page, qsizetype caret) {
         break;
     }
     return QStringLiteral("unmatched");
+}
+
+/// What Gumbo, an HTML5 parser that follows the standard's tokenizer, read from a page: where
+/// the tags it kept start, and the stretches of script and style text. Offsets in UTF-8 bytes.
+struct GumboReading {
+    std::set<qsizetype> startTags;
+    std::set<qsizetype> endTags;
+    std::vector<std::pair<qsizetype, qsizetype>> rawText;
+};
+
+void walk(const GumboNode* node, const char* base, GumboReading& out) {
+    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
+        return;
+    const GumboElement& e = node->v.element;
+    if (e.original_tag.length > 0 && e.original_tag.data[0] == '<')
+        out.startTags.insert(e.original_tag.data - base);
+    if (e.original_end_tag.length > 0 && e.original_end_tag.data[0] == '<')
+        out.endTags.insert(e.original_end_tag.data - base);
+    const bool raw = e.tag == GUMBO_TAG_SCRIPT || e.tag == GUMBO_TAG_STYLE;
+    for (unsigned i = 0; i < e.children.length; ++i) {
+        const auto* child = static_cast<const GumboNode*>(e.children.data[i]);
+        if (raw && child->type == GUMBO_NODE_TEXT)
+            out.rawText.emplace_back(child->v.text.original_text.data - base,
+                                     child->v.text.original_text.data - base + child->v.text.original_text.length);
+        walk(child, base, out);
+    }
 }
 
 class TagMatchingTest : public QObject {
@@ -75,6 +105,39 @@ private slots:
         QCOMPARE(map.tags().size(), size_t(2000));
         for (int i = 0; i < 1000; ++i)
             QCOMPARE(map.tags()[size_t(i)].partner, 1999 - i);
+    }
+
+    void tokenizerAgreesWithGumbo() {
+        for (const QString& path : test_files::dataPages()) {
+            const QByteArray utf8 = document_file::read(path).text.toUtf8();
+            GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+            GumboReading gumbo;
+            walk(output->root, utf8.constData(), gumbo);
+            gumbo_destroy_output(&kGumboDefaultOptions, output);
+            // Ours, in the same UTF-8 byte offsets.
+            const QString page = QString::fromUtf8(utf8);
+            std::vector<qsizetype> byteAt(size_t(page.size()) + 1);
+            for (qsizetype i = 0, b = 0; i <= page.size(); ++i) {
+                byteAt[size_t(i)] = b;
+                if (i < page.size())
+                    b += page[i].isLowSurrogate() ? 2 : QStringView(page).mid(i, 1).toUtf8().size();
+            }
+            std::set<qsizetype> starts;
+            std::set<qsizetype> ends;
+            const TagMap map = TagMap::build(page);
+            for (const TagMap::Tag& t : map.tags()) {
+                (t.endTag ? ends : starts).insert(byteAt[size_t(t.start)]);
+                for (const auto& [from, to] : gumbo.rawText)
+                    QVERIFY2(byteAt[size_t(t.start)] < from || byteAt[size_t(t.start)] >= to,
+                             qPrintable(path + QStringLiteral(" a tag inside script or style text")));
+            }
+            // Every tag Gumbo kept, ours found too: its tree drops some misplaced tags, ours keeps them.
+            QVERIFY2(std::includes(starts.begin(), starts.end(), gumbo.startTags.begin(), gumbo.startTags.end()),
+                     qPrintable(path));
+            QVERIFY2(std::includes(ends.begin(), ends.end(), gumbo.endTags.begin(), gumbo.endTags.end()),
+                     qPrintable(path));
+            QVERIFY(gumbo.startTags.size() > 100);
+        }
     }
 
     void elementToClose_data() {
