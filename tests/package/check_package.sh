@@ -22,10 +22,12 @@ for size in 16 24 32 48 64 128 256; do
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-case "$depends" in
-    *libqt6widgets6*) ;;
-    *) echo "the package does not depend on Qt's widgets library"; fail=1 ;;
-esac
+for library in libqt6widgets6 libtidy; do
+    case "$depends" in
+        *"$library"*) ;;
+        *) echo "the package does not depend on $library"; fail=1 ;;
+    esac
+done
 desktop-file-validate "$work/root/usr/share/applications/tagloom.desktop"
 [ $fail -eq 0 ] && echo "package ok: $(basename "$deb")"
 exit $fail
