@@ -30,10 +30,6 @@ QString EditArea::text() const {
     return crlfFromRaw(rawText());
 }
 
-QString EditArea::rawText() const {
-    // toRawText keeps non-breaking spaces, which toPlainText would turn into blanks.
-    return document()->toRawText();
-}
 
 QString EditArea::crlfFromRaw(QStringView raw) {
     QString out(raw.size() + raw.count(QChar::ParagraphSeparator), Qt::Uninitialized);
@@ -55,7 +51,7 @@ void EditArea::setText(const QString& text, const LineEndExceptions& lineEnds) {
     chooseWrap(text, true);
     replaceUncoloured([&] {
         cursor.select(QTextCursor::Document);
-        cursor.insertText(text);
+        insertText(cursor, text);
     });
     markLineEnds(lineEnds);
     cursor.movePosition(QTextCursor::Start);
@@ -65,7 +61,9 @@ void EditArea::setText(const QString& text, const LineEndExceptions& lineEnds) {
 void EditArea::markLineEnds(const LineEndExceptions& lineEnds) {
     lineEndCount_ = int(lineEnds.size());
     for (const LineEndAt& at : lineEnds) {
-        QTextBlock block = document()->findBlockByNumber(at.line);
+        // The line end belongs to the line's last piece.
+        const QTextBlock next = firstBlockOfLine(at.line + 1);
+        QTextBlock block = next.isValid() ? next.previous() : document()->lastBlock();
         if (!block.isValid())
             continue;
         auto* data = new BlockData;
@@ -115,7 +113,7 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace) {
 
 void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) {
     chooseWrap(text, true); // before the text goes in, so that it is laid out once
-    replaceUncoloured([&] { setPlainText(text); });
+    replaceUncoloured([&] { loadPieces(text); });
     markLineEnds(lineEnds);
     // Loading an empty text reports a modification and then quietly drops it: say that the
     // fresh document is unmodified, so that whoever shows the state is told.
@@ -128,15 +126,19 @@ LineEndExceptions EditArea::lineEndExceptions() const {
     if (lineEndCount_ == 0)
         return out; // nothing to look for in a file whose lines all end alike
     int line = 0;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next(), ++line)
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.blockNumber() > 0 && !block.blockFormat().boolProperty(kSoftStart))
+            ++line;
         if (auto* data = static_cast<BlockData*>(block.userData()); data && data->lineEnd)
             out.push_back({line, *data->lineEnd});
+    }
     return out;
 }
 
 int EditArea::blockCrlfStart(int blockNumber) const {
-    // Every earlier line end is one character in the document and two in the CR LF text.
-    return document()->findBlockByNumber(blockNumber).position() + blockNumber;
+    // Every earlier line end is one character in the document and two in the CR LF text; a
+    // soft break is one in the document and none in the text.
+    return document()->findBlockByNumber(blockNumber).position() + blockNumber - 2 * softBefore(blockNumber);
 }
 
 int EditArea::docFromCrlf(int pos) const {
@@ -158,7 +160,8 @@ int EditArea::docFromCrlf(int pos) const {
 }
 
 int EditArea::crlfFromDoc(int pos) const {
-    return pos + document()->findBlock(pos).blockNumber();
+    const int block = document()->findBlock(pos).blockNumber();
+    return pos + block - 2 * softBefore(block);
 }
 
 int EditArea::selectionStart() const {
@@ -185,37 +188,44 @@ void EditArea::setSelectionLength(int length) {
 }
 
 QString EditArea::selectedText() const {
-    QString text = textCursor().selectedText();
+    const QTextCursor cursor = textCursor();
+    QString text = withoutSoftBreaks(cursor.selectedText(), cursor.selectionStart());
     text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     return text;
 }
 
 QString EditArea::lineText(int line) const {
-    return document()->findBlockByNumber(line - 1).text();
+    QTextBlock block = firstBlockOfLine(line - 1);
+    QString text = block.text();
+    for (block = block.next(); block.isValid() && block.blockFormat().boolProperty(kSoftStart); block = block.next())
+        text += block.text();
+    return text;
 }
 
 void EditArea::selectInLine(int line, int column, int length) {
-    const QTextBlock block = document()->findBlockByNumber(std::clamp(line, 1, blockCount()) - 1);
-    const int start = std::clamp(column - 1, 0, block.length() - 1);
-    QTextCursor cursor(block);
-    cursor.setPosition(block.position() + start);
-    cursor.setPosition(block.position() + std::min(start + std::max(length, 0), block.length() - 1),
-                       QTextCursor::KeepAnchor);
+    line = std::clamp(line, 1, document()->blockCount() - softBreakCount());
+    QTextCursor cursor(document());
+    cursor.setPosition(docPositionOf(line, column));
+    cursor.setPosition(docPositionOf(line, column + std::max(length, 0)), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
     centerCursor();
 }
 
 void EditArea::insertFromMimeData(const QMimeData* source) {
     // Decided before the text goes in: laying it out is what would take minutes.
-    if (source->hasText())
-        chooseWrap(source->text(), false);
-    QPlainTextEdit::insertFromMimeData(source);
+    if (!source->hasText())
+        return;
+    chooseWrap(source->text(), false);
+    QTextCursor cursor = textCursor();
+    insertText(cursor, source->text());
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 void EditArea::replaceSelection(const QString& text) {
     chooseWrap(text, false);
     QTextCursor cursor = textCursor();
-    cursor.insertText(text);
+    insertText(cursor, text);
     setTextCursor(cursor);
 }
 
@@ -227,7 +237,7 @@ void EditArea::replaceRanges(std::vector<std::pair<int, int>> ranges, const QStr
     for (auto [start, length] : ranges) {
         cursor.setPosition(docFromCrlf(start));
         cursor.setPosition(docFromCrlf(start + length), QTextCursor::KeepAnchor);
-        cursor.insertText(replacement);
+        insertText(cursor, replacement);
     }
     cursor.endEditBlock();
 }
@@ -264,7 +274,12 @@ void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<co
         const size_t end = std::min(total, from + static_cast<size_t>(block.length() - 1));
         while (from < end)
             byDocument[to++] = map[colours[from++]];
-        // The document's one line-end character takes the colour of the CR.
+        // The document's one line-end character takes the colour of the CR; a soft break is
+        // no character of the text.
+        if (block.next().isValid() && block.next().blockFormat().boolProperty(kSoftStart)) {
+            to += 1;
+            continue;
+        }
         if (block.next().isValid() && from < total)
             byDocument[to] = map[colours[from]];
         from += 2;
@@ -280,6 +295,7 @@ void EditArea::clearColours() {
 }
 
 void EditArea::onContentsChange(int position, int removed, int added) {
+    softBlocksStale_ = true;
     if (muted_)
         return;
 
@@ -305,9 +321,12 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
     // Shift+Enter would insert a line separator that is no CR LF line end; make it a real one.
     if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && (e->modifiers() & Qt::ShiftModifier)) {
         QKeyEvent plain(e->type(), e->key(), e->modifiers() & ~Qt::ShiftModifier, e->text());
-        QPlainTextEdit::keyPressEvent(&plain);
+        if (!handleKeyAtSoftBreak(&plain))
+            QPlainTextEdit::keyPressEvent(&plain);
         return;
     }
+    if (handleKeyAtSoftBreak(e))
+        return;
     QPlainTextEdit::keyPressEvent(e);
     if (completeEndTags_ && e->text() == QStringLiteral("/"))
         completeEndTag();
@@ -318,7 +337,7 @@ void EditArea::completeEndTag() {
     const int pos = cursor.position();
     if (cursor.hasSelection() || pos < 2 || document()->characterAt(pos - 2) != u'<')
         return;
-    const QString name = TagMap::elementToClose(QStringView(rawText()).left(pos - 2));
+    const QString name = TagMap::elementToClose(QStringView(documentText()).left(pos - 2));
     if (name.isEmpty())
         return;
     // An edit of its own, so that undo takes back the completion and leaves the typed `</`.

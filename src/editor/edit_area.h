@@ -22,6 +22,12 @@ class MatchingTags;
 /// The underlying QTextDocument stores a line end as one character; every position handed in or
 /// out here is a position in the CR LF text, so that reading text() and then selecting by its
 /// indices selects exactly those characters.
+///
+/// A very long line is held as several blocks joined by soft breaks, so that a keystroke lays
+/// out a few thousand characters rather than the whole line. A soft break is a block separator
+/// whose next block carries kSoftStart in its block format (undo and redo keep formats). Soft
+/// breaks are no characters of the text: text(), positions, saved files and copied text never
+/// see them.
 class EditArea : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -30,8 +36,10 @@ public:
 
     /// The whole document with CR LF line ends.
     QString text() const;
-    /// The document's own text, one U+2029 per line end: a cheap copy to take to another thread.
+    /// The text with one U+2029 per line end: a cheap copy to take to another thread.
     QString rawText() const;
+    /// The document as it holds the text, soft breaks included: its positions are document positions.
+    QString documentText() const;
     /// @p raw (as rawText() gives it) with CR LF line ends, in one linear pass.
     static QString crlfFromRaw(QStringView raw);
     /// Replaces the whole document as one undoable edit; all colour is dropped.
@@ -86,11 +94,22 @@ public:
     int docFromCrlf(int pos) const;
     int crlfFromDoc(int pos) const;
 
+    /// The block property that marks a block whose separator before it is a soft break.
+    static constexpr int kSoftStart = QTextFormat::UserProperty + 1;
+    /// Lines longer than this are held in pieces of at most kPieceLength characters.
+    static constexpr qsizetype kSplitLinesAbove = 8192;
+    static constexpr qsizetype kPieceLength = 4096;
+    /// How many soft breaks the document holds.
+    int softBreakCount() const { return int(softBlocks().size()); }
+
 protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void onContentsChange(int position, int removed, int added);
@@ -104,6 +123,34 @@ private:
 
     void completeEndTag();
 
+    // Soft breaks.
+    /// Inserts CR LF text at @p cursor (replacing its selection) as part of the caller's edit:
+    /// long lines get soft breaks, every line end a hard one.
+    void insertText(QTextCursor& cursor, const QString& text);
+    /// Replaces the document with @p text, no undo step: long lines as pieces.
+    void loadPieces(const QString& text);
+    /// The block numbers that start after a soft break, ascending.
+    const std::vector<int>& softBlocks() const;
+    /// How many of the blocks up to and including @p blockNumber start after a soft break.
+    int softBefore(int blockNumber) const;
+    /// The first block of line @p line (0-based, counting line ends only).
+    QTextBlock firstBlockOfLine(int line) const;
+    /// The document position of a 1-based line and column, clamped to that line.
+    int docPositionOf(int line, int column) const;
+    /// @p text (document text from document position @p from) without its soft breaks.
+    QString withoutSoftBreaks(QString text, int from) const;
+    /// Keys that could join or cut blocks, done here while the page has soft breaks. Returns
+    /// false for keys left to Qt.
+    bool handleKeyAtSoftBreak(QKeyEvent* e);
+    /// Runs @p edit on the caret's cursor as one undo step that leaves every soft mark true.
+    void editKeepingSoftBreaks(const std::function<void(QTextCursor&)>& edit);
+    /// Where the soft breaks are: the document position of each, ascending.
+    std::vector<int> softBreakPositions() const;
+    /// After an edit that starts at document position @p start: the block there gets back the
+    /// soft mark its start had @p before the edit, and each later block up to @p lastBlock the
+    /// mark @p soft holds for it (none when @p soft is shorter).
+    void markSoftStarts(int start, int lastBlock, const std::vector<int>& before, const std::vector<bool>& soft);
+
     ColourModel model_;
     ColourPainter* painter_ = nullptr;
     MatchingTags* matchingTags_ = nullptr;
@@ -113,4 +160,7 @@ private:
     bool muted_ = false;
     /// How many lines were loaded with a line end of their own.
     int lineEndCount_ = 0;
+    bool mayHaveSoftBreaks_ = false; ///< set once a soft break went in; the list is kept only then
+    mutable bool softBlocksStale_ = false;
+    mutable std::vector<int> softBlocks_;
 };

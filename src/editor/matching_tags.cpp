@@ -55,7 +55,7 @@ void MatchingTags::rebuild() {
     if (watcher_.isRunning())
         return; // adopt() starts the next build
     building_ = generation_;
-    watcher_.setFuture(QtConcurrent::run([text = area_->rawText()] { return TagMap::build(text); }));
+    watcher_.setFuture(QtConcurrent::run([text = area_->documentText()] { return TagMap::build(text); }));
 }
 
 void MatchingTags::adopt() {
@@ -71,7 +71,7 @@ void MatchingTags::adopt() {
 
 const TagMap& MatchingTags::currentMap() {
     if (stale_) {
-        map_ = TagMap::build(area_->rawText());
+        map_ = TagMap::build(area_->documentText());
         stale_ = false;
         building_ = generation_;
         idle_.stop();

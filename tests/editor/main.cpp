@@ -5,8 +5,9 @@
 
 QObject* newColourModelTest();
 QObject* newEditAreaTest();
+QObject* newSoftBreaksTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest())
+    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newSoftBreaksTest())
 }

@@ -1,0 +1,170 @@
+#include "colouring/html_pass.h"
+#include "editor/edit_area.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTextBlock>
+
+namespace {
+/// A minified page: one long line of tags, with a few short lines around it.
+QString longLinePage(QRandomGenerator& random, int length) {
+    QString line;
+    while (line.size() < length)
+        line += QStringLiteral("<a href=\"p%1.htm\">caf\u00e9 \U0001F600</a>").arg(random.bounded(1000));
+    return QStringLiteral("<html>\r\n") + line + QStringLiteral("\r\n<p>end</p>");
+}
+
+/// A position of @p text that does not split a CR LF pair or a surrogate pair.
+int safe(const QString& text, int pos) {
+    if (pos > 0 && pos < text.size() && ((text[pos - 1] == u'\r' && text[pos] == u'\n') || text[pos].isLowSurrogate()))
+        --pos;
+    return pos;
+}
+
+class SoftBreaksTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Everything seen from outside the edit area must equal what a document with one block per
+    // line gives: the text, every position, the clipboard, the colours.
+    void aLongLineActsAsOneLine() {
+        QRandomGenerator random(20261207);
+        EditArea area;
+        QString expected = longLinePage(random, 40000);
+        area.loadText(expected);
+        QVERIFY(area.softBreakCount() >= 9);
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        // Positions at the pieces' joins are where mistakes would hide.
+        auto somePosition = [&] {
+            std::vector<int> joins;
+            for (QTextBlock b = area.document()->begin(); b.isValid(); b = b.next())
+                if (b.blockFormat().boolProperty(EditArea::kSoftStart))
+                    joins.push_back(area.crlfFromDoc(b.position()));
+            const int pos = !joins.empty() && random.bounded(2) ? joins[random.bounded(int(joins.size()))] + random.bounded(3) - 1
+                                                               : random.bounded(int(expected.size()) + 1);
+            return safe(expected, std::clamp(pos, 0, int(expected.size())));
+        };
+        for (int step = 0; step < 400; ++step) {
+            const int at = somePosition();
+            area.setCaretPosition(at);
+            QCOMPARE(area.selectionStart(), at);
+            const int op = random.bounded(9);
+            const QString beforeOp = expected;
+            bool undoable = false;
+            switch (op) {
+            case 0: { // a command or a paste replaces a stretch, maybe with a long line
+                const int length = safe(expected, std::min(int(expected.size()), at + random.bounded(9000))) - at;
+                const QString with = random.bounded(4) == 0 ? longLinePage(random, 10000) : QStringLiteral("<b>x</b>\r\ny");
+                area.setSelectionLength(length);
+                QCOMPARE(area.selectedText(), expected.mid(at, length));
+                const QString before = expected;
+                area.replaceSelection(with);
+                expected.replace(at, length, with);
+                QCOMPARE(area.selectionStart(), at + int(with.size()));
+                QCOMPARE(area.text(), expected);
+                area.undo();
+                QCOMPARE(area.text(), before);
+                area.redo();
+                break;
+            }
+            case 1: // Backspace
+                if (at > 0) {
+                    QTest::keyClick(&area, Qt::Key_Backspace);
+                    const int gone = (expected.mid(at - 2, 2) == u"\r\n" || expected[at - 1].isLowSurrogate()) ? 2 : 1;
+                    expected.remove(at - gone, gone);
+                }
+                break;
+            case 2: // Delete
+                if (at < expected.size()) {
+                    QTest::keyClick(&area, Qt::Key_Delete);
+                    expected.remove(at, (expected.mid(at, 2) == u"\r\n" || expected[at].isHighSurrogate()) ? 2 : 1);
+                }
+                break;
+            case 3:
+                QTest::keyClick(&area, Qt::Key_Return);
+                expected.insert(at, QStringLiteral("\r\n"));
+                break;
+            case 6:   // type over a selection
+            case 7: { // or delete it: Backspace, Delete or Ctrl+X
+                const int length = safe(expected, std::min(int(expected.size()), at + random.bounded(9000))) - at;
+                if (length == 0 && op == 7)
+                    break; // nothing selected: the plain keys are tried above
+                area.setSelectionLength(length);
+                undoable = length > 0;
+                const int how = random.bounded(3);
+                if (op == 6)
+                    QTest::keyClick(&area, Qt::Key_Z);
+                else
+                    QTest::keyClick(&area, how == 0 ? Qt::Key_Backspace : how == 1 ? Qt::Key_Delete : Qt::Key_X,
+                                    how == 2 ? Qt::ControlModifier : Qt::NoModifier);
+                expected.replace(at, length, op == 6 ? QStringLiteral("z") : QString());
+                break;
+            }
+            case 8: { // a word at a time: the caret tells where the deletion started
+                const bool back = random.bounded(2);
+                const qsizetype size = area.text().size();
+                QTest::keyClick(&area, back ? Qt::Key_Backspace : Qt::Key_Delete, Qt::ControlModifier);
+                const int gone = int(size - area.text().size());
+                expected.remove(back ? at - gone : at, gone);
+                QCOMPARE(area.selectionStart(), back ? at - gone : at);
+                break;
+            }
+            case 4:
+                QTest::keyClicks(&area, QStringLiteral("q<"));
+                expected.insert(at, QStringLiteral("q<"));
+                break;
+            case 5: { // copy, then paste it back at the same place
+                const int length = safe(expected, std::min(int(expected.size()), at + random.bounded(6000))) - at;
+                if (length == 0)
+                    break; // nothing to copy
+                area.setSelectionLength(length);
+                area.copy();
+                QString copied = expected.mid(at, length);
+                QCOMPARE(clipboard->text(), copied.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+                area.setCaretPosition(at);
+                area.paste();
+                expected.insert(at, expected.mid(at, length));
+                break;
+            }
+            }
+            QCOMPARE(area.text(), expected);
+            if (undoable) { // one undo step each
+                area.undo();
+                QCOMPARE(area.text(), beforeOp);
+                area.redo();
+                QCOMPARE(area.text(), expected);
+            }
+        }
+        QString raw = expected;
+        QCOMPARE(area.rawText(), raw.replace(QStringLiteral("\r\n"), QString(QChar::ParagraphSeparator)));
+        // Colours land on the same characters.
+        const PassResult pass = runHtmlPass(expected);
+        area.setColours(pass.colours, kPassPalette);
+        for (int pos = 0; pos < expected.size(); pos += 7) {
+            const std::uint8_t index = pass.colours[size_t(pos)];
+            QCOMPARE(area.colourAt(pos), index == Plain || expected[pos] == u'\r' || expected[pos] == u'\n'
+                                             ? area.colourAt(pos)
+                                             : std::optional<Colour>(kPassPalette[index]));
+        }
+    }
+
+    void aLineIsFoundByItsNumberAcrossPieces() {
+        EditArea area;
+        const QString longLine = QStringLiteral("x").repeated(9000) + QStringLiteral("<b>");
+        area.loadText(QStringLiteral("first\r\n") + longLine + QStringLiteral("\r\nlast"),
+                      {{1, LineEnd::Lf}});
+        QVERIFY(area.softBreakCount() > 0);
+        QCOMPARE(area.lineText(2), longLine);
+        QCOMPARE(area.lineText(3), QStringLiteral("last"));
+        area.selectInLine(2, 9001, 3);
+        QCOMPARE(area.selectedText(), QStringLiteral("<b>"));
+        QCOMPARE(area.lineEndExceptions(), LineEndExceptions({{1, LineEnd::Lf}}));
+    }
+};
+} // namespace
+
+QObject* newSoftBreaksTest() {
+    return new SoftBreaksTest;
+}
+#include "test_soft_breaks.moc"
