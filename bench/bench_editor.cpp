@@ -21,7 +21,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -276,6 +278,44 @@ int tags(const QString& path) {
     return 0;
 }
 
+// Pages of one very long line: a minified real page and a hex string in a script, 1 MB and 4 MB.
+// Each is opened in a process of its own (first paint counts from the process start), then
+// keystrokes inside a long line are timed.
+int longLines(const QString& self, const QString& corpusPage) {
+    QTemporaryDir dir;
+    QString minified = readOrExit(corpusPage).text;
+    minified.remove(QStringLiteral("\r\n"));
+    QStringList pages;
+    for (qsizetype size : {qsizetype(1) << 20, qsizetype(4) << 20}) {
+        const QString label = QString::number(size >> 20) + QStringLiteral("mb");
+        QString hex = QStringLiteral("<html><body><script>var data = \"");
+        for (qsizetype i = 0; hex.size() < size; ++i)
+            hex += QString::number((i * 2654435761u) & 0xffffffffu, 16);
+        hex += QStringLiteral("\";</script></body></html>");
+        for (const auto& [name, text] : {std::pair{QStringLiteral("minified-"), minified.left(size)},
+                                         std::pair{QStringLiteral("hex-"), hex}}) {
+            const QString path = dir.filePath(name + label + QStringLiteral(".html"));
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+                return 1;
+            pages << path;
+        }
+    }
+    for (int round = 0; round < 3; ++round)
+        for (const QString& page : pages) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+            child.start(self, {QStringLiteral("startup"), page});
+            child.waitForFinished(120000);
+        }
+    typingIn(QStringLiteral("typing, one 1 MB minified line"), minified.left(1 << 20));
+    QString line;
+    while (line.size() < 60000)
+        line += QStringLiteral("<a href=\"x.htm\">link</a> ");
+    typingIn(QStringLiteral("typing, one 60,000-char line"), line);
+    return 0;
+}
+
 QString corpusDir() {
     const QString set = qEnvironmentVariable("TAGLOOM_CORPUS");
     return set.isEmpty() ? QStringLiteral(TAGLOOM_SOURCE_DIR "/../shared/corpus") : set;
@@ -329,8 +369,10 @@ int main(int argc, char* argv[]) {
         return files(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("tags"))
         return tags(args[1]);
+    if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
+        return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | tags PAGE\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | tags PAGE | longlines\n",
         stderr);
     return 2;
 }
