@@ -272,7 +272,15 @@ void MainWindow::newHtmlPage() {
 }
 
 void MainWindow::wrapInHtml5Page() {
+    const int revision = editArea_->document()->revision();
     runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea_);
+    // The page now says it is UTF-8: a file in another encoding is saved as UTF-8 from now on,
+    // or browsers would read its bytes wrongly.
+    const bool wrapped = editArea_->document()->revision() != revision;
+    if (wrapped && !format_.encoding.startsWith("UTF-")) {
+        format_.encoding = "UTF-8";
+        format_.byteOrderMark = false;
+    }
 }
 
 void MainWindow::insertHtml5Table() {

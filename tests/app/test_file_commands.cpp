@@ -295,6 +295,10 @@ private slots:
                                                         << QByteArray("a\r\nb\nX\nc\n");
         QTest::newRow("CR before CR LF")
             << QByteArray("a\r\r\nb\r\n") << 2 << "X" << QByteArray("a\r\r\nXb\r\n");
+        // A line held in pieces keeps its own line end, after its last piece.
+        const QByteArray longLine = QByteArray("<a>x</a>").repeated(2000);
+        QTest::newRow("a long line")
+            << QByteArray("a\r\n" + longLine + "\nb\rc\r\n") << 0 << "X" << QByteArray("Xa\r\n" + longLine + "\nb\rc\r\n");
     }
     void anEditChangesOnlyTheEditedLinesLineEnds() {
         QFETCH(QByteArray, before);
@@ -310,6 +314,19 @@ private slots:
         area->replaceSelection(typed);
         form.save();
         QCOMPARE(readBytes(path("mixed.htm")), after);
+    }
+
+    void theHtml5PageTemplateSavesAsTheUtf8ItDeclares() {
+        QVERIFY(writeBytes(path("latin1.htm"), QByteArray("<p>caf\xe9</p>\n")));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("latin1.htm"));
+        QCOMPARE(form.documentFormat().encoding, QByteArray("windows-1252"));
+        form.action(QStringLiteral("html5Page"))->trigger();
+        form.save();
+        const QByteArray saved = readBytes(path("latin1.htm"));
+        QVERIFY(saved.contains("<meta charset=\"utf-8\">\n"));
+        QVERIFY(saved.contains("<p>caf\xc3\xa9</p>\n</body>"));
     }
 
 #ifdef Q_OS_UNIX

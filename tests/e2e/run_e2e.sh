@@ -10,6 +10,8 @@ page=$2
 convert=/usr/bin/convert
 [ -x "$convert" ] || convert=convert
 source "$(dirname "$0")/x_session.sh"
+# Data and settings of its own: copies the user's Tagloom kept are no business of this test.
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 cp "$page" "$work/page.html"
 chmod u+w "$work/page.html"
 "$tagloom" "$work/page.html" >"$work/tagloom.log" 2>&1 &
