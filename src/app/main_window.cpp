@@ -56,8 +56,13 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     // no change to the text, so colouring never sets it.
     connect(editArea_->document(), &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
     connect(editArea_->document(), &QTextDocument::contentsChanged, this, [this] {
-        if (editArea_->document()->isModified())
+        if (editArea_->document()->isModified() && !editArea_->isLoading())
             keeper_->changed();
+    });
+    // The title says so while a big page is still going in.
+    connect(editArea_, &EditArea::loadingFinished, this, [this] {
+        if (!currentFile_.isEmpty())
+            setTitleFromFile();
     });
     buildMenuBar();
 
@@ -143,7 +148,8 @@ void MainWindow::goToMatchingTag() {
 }
 
 void MainWindow::setTitleFromFile() {
-    setWindowTitle(kTitlePrefix + currentFile_ + QStringLiteral("[*]"));
+    const QString loading = editArea_->isLoading() ? QStringLiteral(" (loading...)") : QString();
+    setWindowTitle(kTitlePrefix + currentFile_ + loading + QStringLiteral("[*]"));
 }
 
 void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCommandLine) {

@@ -9,6 +9,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 
@@ -19,6 +20,9 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     model_.reset(document()->characterCount());
     painter_ = new ColourPainter(document(), model_);
     matchingTags_ = new MatchingTags(this);
+    loadTimer_ = new QTimer(this);
+    loadTimer_->setSingleShot(true);
+    connect(loadTimer_, &QTimer::timeout, this, &EditArea::loadNextPiece);
 }
 
 EditArea::~EditArea() {
@@ -47,6 +51,7 @@ QString EditArea::crlfFromRaw(QStringView raw) {
 }
 
 void EditArea::setText(const QString& text, const LineEndExceptions& lineEnds) {
+    finishLoading();
     QTextCursor cursor(document());
     chooseWrap(text, true);
     replaceUncoloured([&] {
@@ -112,16 +117,68 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace) {
 }
 
 void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) {
+    // A page still loading is dropped: this one replaces it.
+    pending_ = QString();
+    loadTimer_->stop();
+    setReadOnly(false);
     chooseWrap(text, true); // before the text goes in, so that it is laid out once
-    replaceUncoloured([&] { loadPieces(text); });
-    markLineEnds(lineEnds);
+    // The first screen goes in now, cut at a line end; the rest follows while the window is idle.
+    const qsizetype firstEnd =
+        text.size() > kLoadInPiecesAbove ? text.indexOf(QStringLiteral("\r\n"), kFirstScreen) : -1;
+    replaceUncoloured([&] { loadPieces(firstEnd < 0 ? text : text.left(firstEnd)); });
+    if (firstEnd < 0) {
+        markLineEnds(lineEnds);
+    } else {
+        pending_ = text;
+        pendingFrom_ = firstEnd;
+        pendingLineEnds_ = lineEnds;
+        setReadOnly(true);
+        document()->setUndoRedoEnabled(false);
+        loadTimer_->start(0);
+    }
     // Loading an empty text reports a modification and then quietly drops it: say that the
     // fresh document is unmodified, so that whoever shows the state is told.
     document()->setModified(false);
     emit document()->modificationChanged(false);
 }
 
+void EditArea::loadNextPiece() {
+    if (pending_.isNull())
+        return;
+    qsizetype end = pendingFrom_ + kLoadPiece;
+    end = end >= pending_.size() ? pending_.size() : pending_.indexOf(QStringLiteral("\r\n"), end);
+    if (end < 0)
+        end = pending_.size();
+    // Loading is no edit: the page keeps the modified state it had, and no undo step.
+    const bool modified = document()->isModified();
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    replaceUncoloured([&] { insertText(cursor, pending_.mid(pendingFrom_, end - pendingFrom_)); });
+    document()->setModified(modified);
+    pendingFrom_ = end;
+    if (end < pending_.size()) {
+        loadTimer_->start(0);
+        return;
+    }
+    pending_ = QString();
+    markLineEnds(pendingLineEnds_);
+    pendingLineEnds_.clear();
+    document()->setUndoRedoEnabled(true);
+    document()->setModified(modified);
+    setReadOnly(false);
+    emit loadingFinished();
+}
+
+void EditArea::finishLoading() const {
+    // Readers of the whole text are const; the load is no change to the text they read.
+    auto* self = const_cast<EditArea*>(this);
+    while (self->isLoading())
+        self->loadNextPiece();
+    self->loadTimer_->stop();
+}
+
 LineEndExceptions EditArea::lineEndExceptions() const {
+    finishLoading();
     LineEndExceptions out;
     if (lineEndCount_ == 0)
         return out; // nothing to look for in a file whose lines all end alike
@@ -195,6 +252,7 @@ QString EditArea::selectedText() const {
 }
 
 QString EditArea::lineText(int line) const {
+    finishLoading();
     QTextBlock block = firstBlockOfLine(line - 1);
     QString text = block.text();
     for (block = block.next(); block.isValid() && block.blockFormat().boolProperty(kSoftStart); block = block.next())
@@ -203,6 +261,7 @@ QString EditArea::lineText(int line) const {
 }
 
 void EditArea::selectInLine(int line, int column, int length) {
+    finishLoading();
     line = std::clamp(line, 1, document()->blockCount() - softBreakCount());
     QTextCursor cursor(document());
     cursor.setPosition(docPositionOf(line, column));
@@ -223,6 +282,7 @@ void EditArea::insertFromMimeData(const QMimeData* source) {
 }
 
 void EditArea::replaceSelection(const QString& text) {
+    finishLoading();
     chooseWrap(text, false);
     QTextCursor cursor = textCursor();
     insertText(cursor, text);
@@ -230,6 +290,7 @@ void EditArea::replaceSelection(const QString& text) {
 }
 
 void EditArea::replaceRanges(std::vector<std::pair<int, int>> ranges, const QString& replacement) {
+    finishLoading();
     // From the end, so that earlier positions stay true.
     std::sort(ranges.begin(), ranges.end(), [](auto a, auto b) { return a.first > b.first; });
     QTextCursor cursor(document());
@@ -260,6 +321,7 @@ std::optional<Colour> EditArea::colourAt(int pos) const {
 }
 
 void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette) {
+    finishLoading();
     std::array<ColourModel::Index, 256> map{};
     for (size_t i = 1; i < palette.size() && i < map.size(); ++i)
         map[i] = model_.indexFor(palette[i]);
@@ -328,7 +390,7 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
     if (handleKeyAtSoftBreak(e))
         return;
     QPlainTextEdit::keyPressEvent(e);
-    if (completeEndTags_ && e->text() == QStringLiteral("/"))
+    if (completeEndTags_ && !isReadOnly() && e->text() == QStringLiteral("/"))
         completeEndTag();
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 class ColourPainter;
+class QTimer;
 class MatchingTags;
 
 /// The edit area: a plain-text editor whose operations count the document as one string with
@@ -49,6 +50,22 @@ public:
     void loadText(const QString& text, const LineEndExceptions& lineEnds = {});
     /// The lines that still carry their own file line end, in line order.
     LineEndExceptions lineEndExceptions() const;
+
+    /// A big page shows its first screen at once; the rest goes in while the window is idle.
+    /// Meanwhile the text is read-only, and whatever reads the whole text finishes the load first.
+    bool isLoading() const { return !pending_.isNull(); }
+    /// Puts the rest of a page that is still loading in at once.
+    void finishLoading() const;
+    /// Texts longer than this load in pieces; the first piece holds about kFirstScreen characters.
+    static constexpr qsizetype kLoadInPiecesAbove = 2 * 1024 * 1024;
+    static constexpr qsizetype kFirstScreen = 64 * 1024;
+    static constexpr qsizetype kLoadPiece = 2 * 1024 * 1024;
+
+signals:
+    /// The last piece of a page loaded in pieces is in.
+    void loadingFinished();
+
+public:
 
     int selectionStart() const;
     /// Moves the caret to @p pos, collapsing the selection.
@@ -122,6 +139,7 @@ private:
     void chooseWrap(QStringView changed, bool wholeText);
 
     void completeEndTag();
+    void loadNextPiece();
 
     // Soft breaks.
     /// Inserts CR LF text at @p cursor (replacing its selection) as part of the caller's edit:
@@ -160,6 +178,11 @@ private:
     bool muted_ = false;
     /// How many lines were loaded with a line end of their own.
     int lineEndCount_ = 0;
+    // The part of a page still to load: the text, where the rest starts, its lines' own ends.
+    QString pending_;
+    qsizetype pendingFrom_ = 0;
+    LineEndExceptions pendingLineEnds_;
+    QTimer* loadTimer_ = nullptr;
     bool mayHaveSoftBreaks_ = false; ///< set once a soft break went in; the list is kept only then
     mutable bool softBlocksStale_ = false;
     mutable std::vector<int> softBlocks_;

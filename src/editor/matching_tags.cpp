@@ -54,6 +54,10 @@ void MatchingTags::textChanged() {
 void MatchingTags::rebuild() {
     if (watcher_.isRunning())
         return; // adopt() starts the next build
+    if (area_->isLoading()) {
+        idle_.start(); // the whole page first; taking it now would finish the load at once
+        return;
+    }
     building_ = generation_;
     watcher_.setFuture(QtConcurrent::run([text = area_->documentText()] { return TagMap::build(text); }));
 }

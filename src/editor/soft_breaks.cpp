@@ -227,6 +227,7 @@ QString EditArea::withoutSoftBreaks(QString text, int from) const {
 }
 
 QString EditArea::documentText() const {
+    finishLoading();
     // toRawText keeps non-breaking spaces, which toPlainText would turn into blanks.
     return document()->toRawText();
 }
@@ -247,7 +248,7 @@ QMimeData* EditArea::createMimeDataFromSelection() const {
 }
 
 bool EditArea::handleKeyAtSoftBreak(QKeyEvent* e) {
-    if (softBlocks().empty())
+    if (isReadOnly() || softBlocks().empty())
         return false;
     const QTextCursor at = textCursor();
     const bool ctrl = e->modifiers() & Qt::ControlModifier;

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 
@@ -146,6 +147,33 @@ private slots:
             QCOMPARE(area.colourAt(pos), index == Plain || expected[pos] == u'\r' || expected[pos] == u'\n'
                                              ? area.colourAt(pos)
                                              : std::optional<Colour>(kPassPalette[index]));
+        }
+    }
+
+    void aBigPageShowsAtOnceAndLoadsTheRestWhileIdle() {
+        QString text;
+        LineEndExceptions lineEnds;
+        for (int line = 0; text.size() < 3 * 1024 * 1024; ++line) {
+            text += line % 5000 == 7 ? QStringLiteral("<b>").repeated(4000) : QStringLiteral("<p>line %1</p>").arg(line);
+            text += QStringLiteral("\r\n");
+            if (line % 1000 == 3)
+                lineEnds.push_back({line, LineEnd::Lf});
+        }
+        for (const bool waitForIdle : {true, false}) {
+            EditArea area;
+            QSignalSpy finished(&area, &EditArea::loadingFinished);
+            area.loadText(text, lineEnds);
+            QVERIFY(area.isLoading());
+            QVERIFY(area.isReadOnly());
+            QVERIFY(area.document()->characterCount() < text.size() / 10); // the first screen only
+            if (waitForIdle)
+                QVERIFY(finished.wait(10000));
+            // Reading the whole text finishes the load first.
+            QCOMPARE(area.text(), text);
+            QVERIFY(!area.isLoading() && !area.isReadOnly());
+            QCOMPARE(area.lineEndExceptions(), lineEnds);
+            QVERIFY(!area.document()->isModified());
+            QVERIFY(!area.document()->isUndoAvailable());
         }
     }
 
