@@ -59,7 +59,7 @@ public:
     /// Texts longer than this load in pieces; the first piece holds about kFirstScreen characters.
     static constexpr qsizetype kLoadInPiecesAbove = 2 * 1024 * 1024;
     static constexpr qsizetype kFirstScreen = 64 * 1024;
-    static constexpr qsizetype kLoadPiece = 2 * 1024 * 1024;
+    static constexpr qsizetype kLoadPiece = 1024 * 1024;
 
 signals:
     /// The last piece of a page loaded in pieces is in.
