@@ -73,10 +73,6 @@ qsizetype referenceLength(QStringView text, qsizetype at) {
 }
 } // namespace
 
-QString tagName(QStringView page, const HtmlTag& tag) {
-    return page.mid(tag.nameStart, tag.nameLength).toString().toLower();
-}
-
 void HtmlTokenizer::startTag(qsizetype at, bool endTag) {
     endTag_ = endTag;
     selfClosing_ = false;

@@ -92,6 +92,3 @@ private:
     qsizetype nameLength_ = 0;
     qsizetype tokenStart_ = 0; ///< where the current span began
 };
-
-/// The lower-case name of a tag, from the text it was read from.
-QString tagName(QStringView page, const HtmlTag& tag);

@@ -131,26 +131,25 @@ private:
     int foreign_ = 0; ///< open elements inside svg or math, where HTML's implied ends do not apply
 };
 
-std::vector<HtmlTag> tokenize(QStringView page, HtmlTokenizer* tokenizer) {
-    Collector collector;
-    tokenizer->feed(page, 0, collector);
-    return std::move(collector.tags);
+/// Matches @p found in page order; @p tags receive their status and partners, and @p builder is
+/// left with the elements still open at the end.
+void matchTags(const std::vector<HtmlTag>& found, std::vector<TagMap::Tag>& tags, Builder& builder) {
+    tags.reserve(found.size());
+    for (const HtmlTag& t : found)
+        tags.push_back({t.start, t.end, t.nameStart, t.nameLength, t.endTag, Status::Unmatched, -1});
+    for (size_t i = 0; i < found.size(); ++i)
+        builder.add(tags, int(i), found[i].selfClosing);
 }
 } // namespace
 
 TagMap TagMap::build(QStringView page) {
     HtmlTokenizer tokenizer;
-    std::vector<HtmlTag> found = tokenize(page, &tokenizer);
-    Collector rest;
-    tokenizer.finish(page.size(), rest);
-    found.insert(found.end(), rest.tags.begin(), rest.tags.end());
+    Collector found;
+    tokenizer.feed(page, 0, found);
+    tokenizer.finish(page.size(), found);
     TagMap map;
-    map.tags_.reserve(found.size());
-    for (const HtmlTag& t : found)
-        map.tags_.push_back({t.start, t.end, t.nameStart, t.nameLength, t.endTag, Status::Unmatched, -1});
     Builder builder(page);
-    for (size_t i = 0; i < found.size(); ++i)
-        builder.add(map.tags_, int(i), found[i].selfClosing);
+    matchTags(found.tags, map.tags_, builder);
     builder.finish(map.tags_);
     return map;
 }
@@ -166,15 +165,12 @@ int TagMap::tagAtName(qsizetype position) const {
 
 QString TagMap::elementToClose(QStringView pageBefore) {
     HtmlTokenizer tokenizer;
-    const std::vector<HtmlTag> found = tokenize(pageBefore, &tokenizer);
+    Collector found;
+    tokenizer.feed(pageBefore, 0, found);
     if (tokenizer.state() != HtmlTokenizer::State::Data)
         return {};
     std::vector<Tag> tags;
-    tags.reserve(found.size());
-    for (const HtmlTag& t : found)
-        tags.push_back({t.start, t.end, t.nameStart, t.nameLength, t.endTag, Status::Unmatched, -1});
     Builder builder(pageBefore);
-    for (size_t i = 0; i < found.size(); ++i)
-        builder.add(tags, int(i), found[i].selfClosing);
+    matchTags(found.tags, tags, builder);
     return builder.open().empty() ? QString() : builder.open().back().name;
 }

@@ -117,7 +117,7 @@ void EditArea::insertText(QTextCursor& cursor, const QString& text) {
     const QString cut = cutLongLines(text, soft);
     const bool anySoft = std::find(soft.begin(), soft.end(), true) != soft.end();
     const bool keep = anySoft || mayHaveSoftBreaks_;
-    const std::vector<int> before = softBreakPositions();
+    const std::vector<int> before = keep ? softBreakPositions() : std::vector<int>();
     const int start = cursor.selectionStart();
     cursor.beginEditBlock();
     cursor.removeSelectedText();
@@ -259,30 +259,23 @@ bool EditArea::handleKeyAtSoftBreak(QKeyEvent* e) {
             c.removeSelectedText();
             c.insertBlock(QTextBlockFormat(), c.charFormat());
         });
-    } else if (key == Qt::Key_Backspace && (at.hasSelection() || ctrl || at.atBlockStart())) {
-        editKeepingSoftBreaks([ctrl](QTextCursor& c) {
+    } else if ((key == Qt::Key_Backspace && (at.hasSelection() || ctrl || at.atBlockStart())) ||
+               (key == Qt::Key_Delete && (at.hasSelection() || ctrl || at.atBlockEnd()))) {
+        const bool back = key == Qt::Key_Backspace;
+        editKeepingSoftBreaks([ctrl, back](QTextCursor& c) {
             if (!c.hasSelection() && ctrl)
-                c.movePosition(QTextCursor::PreviousWord, QTextCursor::KeepAnchor);
+                c.movePosition(back ? QTextCursor::PreviousWord : QTextCursor::NextWord, QTextCursor::KeepAnchor);
             if (c.hasSelection()) {
                 c.removeSelectedText();
                 return;
             }
-            // A soft break is no character: take the one before it.
-            if (startsSoft(c.block()))
-                c.movePosition(QTextCursor::PreviousCharacter);
-            c.deletePreviousChar();
-        });
-    } else if (key == Qt::Key_Delete && (at.hasSelection() || ctrl || at.atBlockEnd())) {
-        editKeepingSoftBreaks([ctrl](QTextCursor& c) {
-            if (!c.hasSelection() && ctrl)
-                c.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
-            if (c.hasSelection()) {
-                c.removeSelectedText();
-                return;
-            }
-            if (startsSoft(c.block().next()))
-                c.movePosition(QTextCursor::NextCharacter);
-            c.deleteChar();
+            // A soft break is no character: take the one beyond it.
+            if (startsSoft(back ? c.block() : c.block().next()))
+                c.movePosition(back ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter);
+            if (back)
+                c.deletePreviousChar();
+            else
+                c.deleteChar();
         });
     } else if (e->matches(QKeySequence::Cut) && at.hasSelection()) {
         copy();
