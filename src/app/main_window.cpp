@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "menu_table.h"
+#include "recent_files.h"
 #include "recovery_keeper.h"
 #include "settings.h"
 
@@ -38,7 +39,7 @@ int twipsToPixels(int twips, qreal logicalDpi) {
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recoveryFolder)
     : QMainWindow(parent), dialogs_(dialogs), quit_([] { QCoreApplication::exit(0); }),
-      store_(std::make_unique<RecoveryStore>(recoveryFolder)) {
+      store_(std::make_unique<RecoveryStore>(recoveryFolder)), recent_(std::make_unique<RecentFiles>()) {
     setObjectName(QStringLiteral("mainWindow"));
     setAccessibleName(kAppTitle);
     QIcon icon;
@@ -47,9 +48,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     setWindowIcon(icon);
     editArea_ = new EditArea(this);
     editArea_->setObjectName(QStringLiteral("editArea"));
-    editArea_->setFont(QFont(QStringLiteral("Tahoma"), 9));
     editArea_->setAccessibleName(QStringLiteral("HTML document"));
-    setCentralWidget(editArea_);
     keeper_ = new RecoveryKeeper(
         *store_, [this] { return snapshot(); }, this);
     // The title's [*] shows while the text differs from what was opened or saved; colour is
@@ -65,6 +64,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
             setTitleFromFile();
     });
     buildMenuBar();
+    buildViewParts();
 
     // The client area below the menu bar is 8295 x 7215 twips at start.
     const qreal dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
@@ -174,7 +174,9 @@ void MainWindow::newBlank() {
     keeper_->forget();
     currentFile_.clear();
     format_ = DocumentFormat{};
+    mixedLineEnds_ = false;
     disk_ = {};
+    updateFileStatus();
 }
 
 void MainWindow::exitProgram() {
@@ -274,6 +276,8 @@ void MainWindow::newHtmlPage() {
     // Emptied before the first prompt, so even a fully cancelled page is a document without a file.
     currentFile_.clear();
     format_ = DocumentFormat{};
+    mixedLineEnds_ = false;
+    updateFileStatus();
     runPageTemplate(*findInsertCommand("html-page"), dialogs_, this, *editArea_);
 }
 
@@ -286,6 +290,7 @@ void MainWindow::wrapInHtml5Page() {
     if (wrapped && !format_.encoding.startsWith("UTF-")) {
         format_.encoding = "UTF-8";
         format_.byteOrderMark = false;
+        updateFileStatus();
     }
 }
 

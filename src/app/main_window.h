@@ -16,8 +16,12 @@
 
 class CheckPanel;
 class EditArea;
+class FindBar;
 class QAction;
+class QLabel;
+class QMenu;
 class RecoveryKeeper;
+class RecentFiles;
 
 /// The main window: the edit area, the document state and the menu bar. The work of the
 /// commands lives in the colouring, insertion and document rooms; this class wires them.
@@ -77,6 +81,32 @@ public:
     void wrapInHtml5Page();
     void insertHtml5Table();
     void wrapSelectionInTag();
+    // Search and View.
+    void find();
+    void findNext();
+    void findPrevious();
+    void replace();
+    void goToLine();
+    void toggleStatusBar();
+    void toggleLineNumbers();
+    void zoomIn();
+    void zoomOut();
+    void resetZoom();
+    void chooseFont();
+    FindBar* findBar() const { return findBar_; }
+    /// The texts the status bar shows, in order: place, selection, encoding, line ends, mode.
+    QStringList statusTexts() const;
+
+    // Files beyond Open and Save.
+    /// Opens @p path after the question Open asks; false when the user declined or it failed.
+    bool openPath(const QString& path);
+    void openDroppedFiles(const QStringList& paths);
+    void reopenWithEncoding();
+    void saveWithEncoding();
+    /// The Open Recent submenu.
+    QMenu* recentMenu() const { return recentMenu_; }
+    RecentFiles& recentFiles() { return *recent_; }
+
     /// The Check Tags panel, once the command has run.
     CheckPanel* checkPanel() const { return checkPanel_; }
 
@@ -102,7 +132,8 @@ private:
     /// Selects the spot a Check Tags problem names.
     void showProblem(int line, int column);
     void loadStartupFile(const QString& path);
-    bool writeFile(const QString& path, const QString& text);
+    /// Writes the text in the document's format, or in @p chosen with one line end for all lines.
+    bool writeFile(const QString& path, const QString& text, const DocumentFormat* chosen = nullptr);
     bool makeEncodable(QString& text, DocumentFormat* format);
     void showFileError(const FileError& error);
     void pointToInterruptedSave(const QString& path);
@@ -112,6 +143,15 @@ private:
     void insert(const char* commandId);
     void endProgram();
     void buildMenuBar();
+    /// The find bar, the status bar, line numbers, zoom and Open Recent, as the options say.
+    void buildViewParts();
+    void updateCaretStatus();
+    void updateFileStatus();
+    void fillRecentMenu();
+    /// Asks the question Open asks before replacing the text; false when declined.
+    bool mayReplaceDocument();
+    /// Replaces the document with a file that was read.
+    void showOpenedFile(const QString& path, ReadResult result);
 
     Dialogs& dialogs_;
     EditArea* editArea_ = nullptr;
@@ -130,4 +170,10 @@ private:
     FileIdentity declinedDisk_; ///< a change the user already answered Cancel to
     QString preview_;           ///< the copy written for the browser, if any
     CheckPanel* checkPanel_ = nullptr;
+    FindBar* findBar_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    std::unique_ptr<RecentFiles> recent_;
+    QList<QLabel*> status_; ///< place, selection, encoding, line ends, mode
+    /// Lines of the file that end otherwise than most, as it was opened or saved.
+    bool mixedLineEnds_ = false;
 };

@@ -1,22 +1,30 @@
 // The main window's file commands: open, save, and what keeps them from losing work.
 #include "main_window.h"
 
+#include "recent_files.h"
 #include "recovery_keeper.h"
 #include "settings.h"
 
 #include "dialogs/dialogs.h"
 #include "document/charset_declaration.h"
+#include "document/text_encoding.h"
 #include "editor/edit_area.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMenu>
+#include <algorithm>
 
 void MainWindow::loadStartupFile(const QString& path) {
     // Most failures are silent here: the document stays empty and the title still names the path.
     ReadResult result = document_file::read(path);
     format_ = result.error ? DocumentFormat{} : result.format;
+    mixedLineEnds_ = !result.lineEnds.empty();
     editArea_->loadText(result.error ? QString() : result.text, result.lineEnds);
     disk_ = result.error ? FileIdentity{} : FileIdentity::of(path);
+    if (!result.error)
+        recent_->add(path);
+    updateFileStatus();
     const QFileInfo info(path);
     if (result.error && info.exists()) {
         unreadableAtStart_ = info.absoluteFilePath();
@@ -59,31 +67,178 @@ QString MainWindow::chooseFileToSave() {
     return dialogs_.saveFileName(this, QStringLiteral("Save Your File"), QDir::currentPath(), kAnyFileFilter);
 }
 
-void MainWindow::openFile() {
+bool MainWindow::mayReplaceDocument() {
     const bool ask = settings::offerToSave() || !editArea_->document()->isEmpty();
     if (ask && !confirmDiscard(QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None,
                                kAppTitle)) {
         editArea_->setFocus(Qt::OtherFocusReason);
-        return;
+        return false;
     }
+    return true;
+}
+
+void MainWindow::openFile() {
+    if (!mayReplaceDocument())
+        return;
     // The document is replaced only once a file was chosen and read: a cancelled dialog or an
     // unreadable file leaves it as it was.
     const QString path = chooseFileToOpen();
     if (path.isEmpty())
         return;
-    const ReadResult result = document_file::read(path);
+    ReadResult result = document_file::read(path);
     if (result.error) {
         showFileError(result.error);
         return;
     }
+    showOpenedFile(path, std::move(result));
+}
+
+bool MainWindow::openPath(const QString& path) {
+    if (!mayReplaceDocument())
+        return false;
+    ReadResult result = document_file::read(path);
+    if (result.error) {
+        showFileError(result.error);
+        return false;
+    }
+    showOpenedFile(path, std::move(result));
+    return true;
+}
+
+void MainWindow::showOpenedFile(const QString& path, ReadResult result) {
     editArea_->loadText(result.text, result.lineEnds);
     keeper_->forget();
     pointToInterruptedSave(path);
     format_ = result.format;
+    mixedLineEnds_ = !result.lineEnds.empty();
     unreadableAtStart_.clear();
     currentFile_ = path;
     disk_ = FileIdentity::of(path);
     setTitleFromFile();
+    recent_->add(path);
+    updateFileStatus();
+}
+
+void MainWindow::openDroppedFiles(const QStringList& paths) {
+    if (paths.isEmpty() || !openPath(paths.first()) || paths.size() == 1)
+        return;
+    dialogs_.showMessage(this,
+                         QStringLiteral("Tagloom edits one file at a time. It opened the first of the %1 "
+                                        "files dropped:\n%2")
+                             .arg(paths.size())
+                             .arg(QDir::toNativeSeparators(paths.first())),
+                         Dialogs::Icon::None, kAppTitle);
+}
+
+void MainWindow::fillRecentMenu() {
+    recentMenu_->clear();
+    const QStringList paths = recent_->paths();
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString path = paths[i];
+        // The number is the item's key; the full path says which of two same names it is.
+        QAction* item = recentMenu_->addAction(
+            QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(QDir::toNativeSeparators(path).replace(u'&', QStringLiteral("&&"))));
+        connect(item, &QAction::triggered, this, [this, path] {
+            if (!QFileInfo::exists(path)) {
+                recent_->remove(path);
+                dialogs_.showMessage(this,
+                                     QStringLiteral("%1\nno longer exists. It is taken off the list.")
+                                         .arg(QDir::toNativeSeparators(path)),
+                                     Dialogs::Icon::Exclamation, kAppTitle);
+                return;
+            }
+            openPath(path);
+        });
+    }
+    if (paths.isEmpty()) {
+        recentMenu_->addAction(QStringLiteral("No Recent Files"))->setEnabled(false);
+        return;
+    }
+    recentMenu_->addSeparator();
+    connect(recentMenu_->addAction(QStringLiteral("Clear List")), &QAction::triggered, this,
+            [this] { recent_->clear(); });
+}
+
+namespace {
+const QString kReopenTitle = QStringLiteral("Reopen with Encoding");
+const QString kSaveEncodingTitle = QStringLiteral("Save with Encoding");
+const QStringList kLineEndChoices{QStringLiteral("CR LF (Windows)"), QStringLiteral("LF (Linux, macOS)"),
+                                  QStringLiteral("CR (classic Mac OS)")};
+constexpr LineEnd kLineEnds[] = {LineEnd::CrLf, LineEnd::Lf, LineEnd::Cr};
+
+QStringList encodingNames() {
+    QStringList names;
+    for (const QByteArray& name : text_encoding::choosableEncodings())
+        names << QString::fromLatin1(name);
+    return names;
+}
+} // namespace
+
+void MainWindow::reopenWithEncoding() {
+    if (currentFile_.isEmpty()) {
+        dialogs_.showMessage(this, QStringLiteral("Only a page opened from a file can be read again in another encoding."),
+                             Dialogs::Icon::Exclamation, kReopenTitle);
+        return;
+    }
+    QList<FormField> fields{{QStringLiteral("Encoding:"), QString::fromLatin1(format_.encoding), encodingNames()}};
+    if (!dialogs_.fillForm(this, kReopenTitle, fields))
+        return;
+    const QByteArray encoding = fields[0].value.toString().toLatin1();
+    ReadResult result = document_file::read(currentFile_, encoding);
+    if (result.error) {
+        showFileError(result.error);
+        return;
+    }
+    // One undoable step: Undo brings back the text as it was read before.
+    editArea_->setText(result.text, result.lineEnds);
+    editArea_->document()->setModified(false);
+    keeper_->forget();
+    format_ = result.format;
+    mixedLineEnds_ = !result.lineEnds.empty();
+    disk_ = FileIdentity::of(currentFile_);
+    declinedDisk_ = {};
+    updateFileStatus();
+}
+
+void MainWindow::saveWithEncoding() {
+    const int currentEnd = int(std::find(std::begin(kLineEnds), std::end(kLineEnds), format_.lineEnd) - std::begin(kLineEnds));
+    QList<FormField> fields{
+        {QStringLiteral("Encoding:"), QString::fromLatin1(format_.encoding), encodingNames()},
+        {QStringLiteral("Byte-order mark (UTF only):"), format_.byteOrderMark},
+        {QStringLiteral("Line ends:"), kLineEndChoices.value(currentEnd), kLineEndChoices}};
+    if (!dialogs_.fillForm(this, kSaveEncodingTitle, fields))
+        return;
+    DocumentFormat chosen = format_;
+    chosen.encoding = fields[0].value.toString().toLatin1();
+    chosen.byteOrderMark = fields[1].value.toBool() && chosen.encoding.startsWith("UTF-");
+    chosen.lineEnd = kLineEnds[std::max<qsizetype>(0, kLineEndChoices.indexOf(fields[2].value.toString()))];
+    const QString text = editArea_->text();
+    qsizetype missing = 0;
+    if (!document_file::canEncode(text, chosen.encoding, &missing)) {
+        const qsizetype length = text.at(missing).isHighSurrogate() && missing + 1 < text.size() ? 2 : 1;
+        dialogs_.showMessage(this,
+                             QStringLiteral("%1 cannot hold some characters of this page, such as \"%2\". "
+                                            "Nothing was saved.")
+                                 .arg(QString::fromLatin1(chosen.encoding), text.mid(missing, length)),
+                             Dialogs::Icon::Exclamation, kSaveEncodingTitle);
+        editArea_->setCaretPosition(int(missing));
+        editArea_->setSelectionLength(int(length));
+        return;
+    }
+    QString path = currentFile_;
+    if (path.isEmpty()) {
+        path = chooseFileToSave();
+        if (path.isEmpty())
+            return;
+    } else if (!checkDisk(true)) {
+        return;
+    }
+    if (!writeFile(path, text, &chosen))
+        return;
+    if (currentFile_ != path) {
+        currentFile_ = path;
+        setTitleFromFile();
+    }
 }
 
 bool MainWindow::save() {
@@ -107,7 +262,7 @@ bool MainWindow::saveAs() {
     return true;
 }
 
-bool MainWindow::writeFile(const QString& path, const QString& text) {
+bool MainWindow::writeFile(const QString& path, const QString& text, const DocumentFormat* chosen) {
     // Every write opens, writes and closes within this call, so no file is ever left open
     // between commands and "file already open" cannot arise.
     if (!unreadableAtStart_.isEmpty() && QFileInfo(path).absoluteFilePath() == unreadableAtStart_) {
@@ -120,19 +275,27 @@ bool MainWindow::writeFile(const QString& path, const QString& text) {
             Dialogs::Icon::Exclamation, QStringLiteral("Error 75"));
         return false;
     }
-    DocumentFormat format = format_;
+    // A format the user chose gives every line its line end; otherwise each keeps its own.
+    DocumentFormat format = chosen ? *chosen : format_;
     QString encodable = text;
-    if (!makeEncodable(encodable, &format))
+    if (!chosen && !makeEncodable(encodable, &format))
         return false;
-    const QByteArray bytes = document_file::encode(encodable, &format, editArea_->lineEndExceptions());
+    const QByteArray bytes =
+        document_file::encode(encodable, &format, chosen ? LineEndExceptions{} : editArea_->lineEndExceptions());
     const FileError error = document_file::write(path, bytes);
     if (error) {
         showFileError(error);
         return false;
     }
     format_ = format;
+    if (chosen) {
+        editArea_->clearLineEndExceptions();
+        mixedLineEnds_ = false;
+    }
     disk_ = FileIdentity::of(path);
     declinedDisk_ = {};
+    recent_->add(path);
+    updateFileStatus();
     // What is on disk now is what the user sees, as far as the undo history goes.
     if (editArea_->text() == encodable) {
         editArea_->document()->setModified(false);
@@ -240,6 +403,8 @@ void MainWindow::reloadFromDisk() {
     editArea_->document()->setModified(false);
     keeper_->forget();
     format_ = result.format;
+    mixedLineEnds_ = !result.lineEnds.empty();
     disk_ = FileIdentity::of(currentFile_);
     declinedDisk_ = {};
+    updateFileStatus();
 }

@@ -50,6 +50,8 @@ void MainWindow::offerRecovery(bool atStart) {
     editArea_->loadText(copy->text, copy->lineEnds);
     editArea_->document()->setModified(true);
     format_ = copy->format;
+    mixedLineEnds_ = !copy->lineEnds.empty();
+    updateFileStatus();
     currentFile_ = copy->path;
     disk_ = FileIdentity::of(currentFile_);
     declinedDisk_ = {};

@@ -7,6 +7,10 @@ namespace {
 const QString kOfferToSave = QStringLiteral("files/offerToSave");
 const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
+const QString kStatusBar = QStringLiteral("view/statusBar");
+const QString kLineNumbers = QStringLiteral("view/lineNumbers");
+const QString kZoom = QStringLiteral("view/zoom");
+const QString kEditFont = QStringLiteral("view/font");
 } // namespace
 
 bool offerToSave() {
@@ -22,6 +26,38 @@ bool completeEndTags() {
 
 void setCompleteEndTags(bool on) {
     QSettings().setValue(kCompleteEndTags, on);
+}
+
+bool statusBarShown() {
+    return QSettings().value(kStatusBar, false).toBool();
+}
+
+void setStatusBarShown(bool on) {
+    QSettings().setValue(kStatusBar, on);
+}
+
+bool lineNumbersShown() {
+    return QSettings().value(kLineNumbers, false).toBool();
+}
+
+void setLineNumbersShown(bool on) {
+    QSettings().setValue(kLineNumbers, on);
+}
+
+int zoom() {
+    return QSettings().value(kZoom, 0).toInt();
+}
+
+void setZoom(int steps) {
+    QSettings().setValue(kZoom, steps);
+}
+
+QString editFont() {
+    return QSettings().value(kEditFont).toString();
+}
+
+void setEditFont(const QString& description) {
+    QSettings().setValue(kEditFont, description);
 }
 
 QSet<QString> ignoredTagMessages() {

@@ -13,6 +13,16 @@ void setOfferToSave(bool on);
 /// Typing `</` completes the end tag of the innermost open element.
 bool completeEndTags();
 void setCompleteEndTags(bool on);
+/// View options: the status bar and line numbers (both hidden at first), the zoom in points
+/// added to the edit font, and the edit font itself (empty: the program's own).
+bool statusBarShown();
+void setStatusBarShown(bool on);
+bool lineNumbersShown();
+void setLineNumbersShown(bool on);
+int zoom();
+void setZoom(int steps);
+QString editFont();
+void setEditFont(const QString& description);
 /// Tidy's keys of the message kinds Check Tags leaves out.
 QSet<QString> ignoredTagMessages();
 void setIgnoredTagMessages(const QSet<QString>& keys);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,8 @@ struct RecoveryListItem {
 struct FormField {
     QString label;
     QVariant value;
+    /// When not empty, the field is a drop-down list of these, and its value the one chosen.
+    QStringList choices = {};
 };
 
 /// Every modal dialog the program shows goes through this interface, so that tests can answer
@@ -48,8 +51,10 @@ public:
     virtual std::optional<QString> askText(QWidget* owner, const QString& text, const QString& title,
                                            const QString& defaultAnswer) = 0;
     /// A dialog of several fields, each shown by its value's type: a QString as a line, an int
-    /// as a number, a bool as a check box. Returns false when cancelled; else @p fields hold the answers.
+    /// as a number, a bool as a check box, a field with choices as a drop-down list. Returns false when cancelled; else @p fields hold the answers.
     virtual bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) = 0;
+    /// The font dialog, starting at @p current; nullopt when cancelled.
+    virtual std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) = 0;
     /// The platform's Open dialog. Returns the chosen path, or empty on cancel.
     virtual QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
                                  const QString& filter) = 0;

@@ -1,6 +1,8 @@
 #include "qt_dialogs.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFontDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -91,7 +93,12 @@ bool QtDialogs::fillForm(QWidget* owner, const QString& title, QList<FormField>&
     QList<QWidget*> editors;
     for (const FormField& field : fields) {
         QWidget* editor = nullptr;
-        if (field.value.typeId() == QMetaType::Bool) {
+        if (!field.choices.isEmpty()) {
+            auto* list = new QComboBox(&dialog);
+            list->addItems(field.choices);
+            list->setCurrentText(field.value.toString());
+            editor = list;
+        } else if (field.value.typeId() == QMetaType::Bool) {
             auto* box = new QCheckBox(&dialog);
             box->setChecked(field.value.toBool());
             editor = box;
@@ -113,7 +120,9 @@ bool QtDialogs::fillForm(QWidget* owner, const QString& title, QList<FormField>&
     if (dialog.exec() != QDialog::Accepted)
         return false;
     for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (auto* box = qobject_cast<QCheckBox*>(editors[i]))
+        if (auto* list = qobject_cast<QComboBox*>(editors[i]))
+            fields[i].value = list->currentText();
+        else if (auto* box = qobject_cast<QCheckBox*>(editors[i]))
             fields[i].value = box->isChecked();
         else if (auto* spin = qobject_cast<QSpinBox*>(editors[i]))
             fields[i].value = spin->value();
@@ -138,6 +147,12 @@ QString runFileDialog(QWidget* owner, const QString& caption, const QString& fol
     return dialog.selectedFiles().constFirst();
 }
 } // namespace
+
+std::optional<QFont> QtDialogs::chooseFont(QWidget* owner, const QFont& current) {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, current, owner, QStringLiteral("Font"));
+    return ok ? std::optional<QFont>(font) : std::nullopt;
+}
 
 QString QtDialogs::openFileName(QWidget* owner, const QString& caption, const QString& folder,
                                 const QString& filter) {

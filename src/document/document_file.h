@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 /// How a document's file was written, remembered so that saving gives back the same bytes.
 struct DocumentFormat {
@@ -35,6 +36,11 @@ inline constexpr qint64 kLargestDocument = qint64(256) * 1024 * 1024;
 /// Decodes file bytes into document text and tells the format they came in.
 QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndExceptions* lineEnds = nullptr);
 
+/// Decodes file bytes as @p encoding (a byte-order mark of it is skipped); nullopt when the
+/// bytes are not exactly that encoding.
+std::optional<QString> decodeAs(const QByteArray& bytes, const QByteArray& encoding, DocumentFormat* format,
+                                LineEndExceptions* lineEnds = nullptr);
+
 /// Whether @p encoding can hold every character of @p text; if not, @p firstMissing (when given)
 /// receives the position of the first character it cannot hold.
 bool canEncode(const QString& text, const QByteArray& encoding, qsizetype* firstMissing = nullptr);
@@ -46,7 +52,8 @@ bool canEncode(const QString& text, const QByteArray& encoding, qsizetype* first
 QByteArray encode(const QString& text, DocumentFormat* format, const LineEndExceptions& lineEnds = {});
 
 /// Reads and decodes a regular file, bounded by kLargestDocument and by the memory available.
-ReadResult read(const QString& path);
+/// The encoding is detected, or @p encoding when given.
+ReadResult read(const QString& path, const QByteArray& encoding = {});
 
 /// Replaces the file at @p path with @p bytes so that, whatever happens, it holds either the old
 /// or the new content. Returns an empty error on success.

@@ -69,44 +69,61 @@ qint64 countLines(const QByteArray& bytes) {
 
 } // namespace
 
-QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndExceptions* lineEnds) {
+namespace {
+// Decodes @p body as @p encoding into @p text; false when the bytes are not exactly that encoding.
+bool decodeInto(QString& text, QByteArrayView body, const QByteArray& encoding, bool byteOrderMark,
+                DocumentFormat* format, LineEndExceptions* lineEnds) {
     using namespace text_encoding;
+    text.resize(0);
+    LineEndReader lines(&text);
+    if (encoding == kUtf8) {
+        if (!decodeUtf8(body, lines))
+            return false;
+    } else {
+        const auto decoded = decodeExact(body.toByteArray(), encoding);
+        if (!decoded)
+            return false;
+        lines.feed(*decoded);
+    }
+    lines.finish();
+    format->lineEnd = lines.usualStyle();
+    format->finalLineEnd = lines.finalLineEnd();
+    format->encoding = encoding;
+    format->byteOrderMark = byteOrderMark;
+    if (lineEnds)
+        *lineEnds = lines.exceptions();
+    return true;
+}
+
+struct Bom {
+    const char* bytes;
+    int size;
+    const char* encoding;
+};
+constexpr Bom kByteOrderMarks[] = {{"\xEF\xBB\xBF", 3, text_encoding::kUtf8},
+                                   {"\xFF\xFE", 2, text_encoding::kUtf16Le},
+                                   {"\xFE\xFF", 2, text_encoding::kUtf16Be}};
+
+QString reserveFor(const QByteArray& bytes) {
     QString text;
     // No encoding gives more characters than bytes, and a line end grows by one at most. Pages
     // of the reservation that are never written cost no memory.
     text.reserve(bytes.size() * 2 + 2);
     adviseHugePages(text.data(), size_t(bytes.size()) * 4 + 4);
+    return text;
+}
+} // namespace
+
+QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndExceptions* lineEnds) {
+    using namespace text_encoding;
+    QString text = reserveFor(bytes);
     auto attempt = [&](QByteArrayView body, const QByteArray& encoding, bool byteOrderMark) {
-        text.resize(0);
-        LineEndReader lines(&text);
-        if (encoding == kUtf8) {
-            if (!decodeUtf8(body, lines))
-                return false;
-        } else {
-            const auto decoded = decodeExact(body.toByteArray(), encoding);
-            if (!decoded)
-                return false;
-            lines.feed(*decoded);
-        }
-        lines.finish();
-        format->lineEnd = lines.usualStyle();
-        format->finalLineEnd = lines.finalLineEnd();
-        format->encoding = encoding;
-        format->byteOrderMark = byteOrderMark;
-        if (lineEnds)
-            *lineEnds = lines.exceptions();
-        return true;
-    };
-    struct Bom {
-        const char* bytes;
-        int size;
-        const char* encoding;
+        return decodeInto(text, body, encoding, byteOrderMark, format, lineEnds);
     };
     // A byte-order mark first (a UTF-16 one only when the rest really is UTF-16), then UTF-16
     // told by its NUL bytes, then a declared charset, then strict UTF-8, then Windows-1252,
     // which takes any bytes.
-    for (const Bom& bom :
-         {Bom{"\xEF\xBB\xBF", 3, kUtf8}, Bom{"\xFF\xFE", 2, kUtf16Le}, Bom{"\xFE\xFF", 2, kUtf16Be}})
+    for (const Bom& bom : kByteOrderMarks)
         if (bytes.startsWith(QByteArrayView(bom.bytes, bom.size)) &&
             attempt(QByteArrayView(bytes).sliced(bom.size), bom.encoding, true))
             return text;
@@ -121,7 +138,21 @@ QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndException
     return text;
 }
 
-ReadResult read(const QString& path) {
+std::optional<QString> decodeAs(const QByteArray& bytes, const QByteArray& encoding, DocumentFormat* format,
+                                LineEndExceptions* lineEnds) {
+    QString text = reserveFor(bytes);
+    // The encoding's own byte-order mark is no text.
+    for (const Bom& bom : kByteOrderMarks)
+        if (encoding == bom.encoding && bytes.startsWith(QByteArrayView(bom.bytes, bom.size)))
+            return decodeInto(text, QByteArrayView(bytes).sliced(bom.size), encoding, true, format, lineEnds)
+                       ? std::optional<QString>(text)
+                       : std::nullopt;
+    if (!decodeInto(text, bytes, encoding, false, format, lineEnds))
+        return std::nullopt;
+    return text;
+}
+
+ReadResult read(const QString& path, const QByteArray& encoding) {
     using namespace file_error;
     ReadResult result;
     if (path.isEmpty()) {
@@ -185,7 +216,14 @@ ReadResult read(const QString& path) {
                     path);
         return result;
     }
-    result.text = decode(bytes, &result.format, &result.lineEnds);
+    if (encoding.isEmpty()) {
+        result.text = decode(bytes, &result.format, &result.lineEnds);
+    } else if (auto text = decodeAs(bytes, encoding, &result.format, &result.lineEnds)) {
+        result.text = std::move(*text);
+    } else {
+        result.error = failure(kBadFileMode,
+                               QStringLiteral("its bytes are not valid %1").arg(QString::fromLatin1(encoding)), path);
+    }
     return result;
 }
 

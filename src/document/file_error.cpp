@@ -12,6 +12,8 @@ QString describe(int number) {
         return QStringLiteral("Out of memory");
     case kFileNotFound:
         return QStringLiteral("File not found");
+    case kBadFileMode:
+        return QStringLiteral("Bad file mode");
     case kDiskFull:
         return QStringLiteral("Disk full");
     case kPathFileAccess:

@@ -13,6 +13,7 @@ namespace file_error {
 // The numbers users know from the file service's messages.
 inline constexpr int kOutOfMemory = 7;
 inline constexpr int kFileNotFound = 53;
+inline constexpr int kBadFileMode = 54;
 inline constexpr int kDeviceIo = 57;
 inline constexpr int kDiskFull = 61;
 inline constexpr int kPathFileAccess = 75;

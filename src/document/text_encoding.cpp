@@ -98,6 +98,23 @@ QByteArray canonicalName(const QByteArray& declared) {
     return decoded && *decoded == QString::fromLatin1(ascii) ? name : QByteArray();
 }
 
+QList<QByteArray> choosableEncodings() {
+    static const QList<QByteArray> available = [] {
+        QList<QByteArray> names{kUtf8, kUtf16Le, kUtf16Be, kWindows1252, kLatin1};
+        // Those of the platform's converters a page is likely to be in.
+        for (const char* name :
+             {"ISO-8859-2", "ISO-8859-3", "ISO-8859-4", "ISO-8859-5", "ISO-8859-6", "ISO-8859-7", "ISO-8859-8",
+              "ISO-8859-9", "ISO-8859-10", "ISO-8859-13", "ISO-8859-14", "ISO-8859-15", "ISO-8859-16",
+              "windows-1250", "windows-1251", "windows-1253", "windows-1254", "windows-1255", "windows-1256",
+              "windows-1257", "windows-1258", "KOI8-R", "KOI8-U", "Shift_JIS", "EUC-JP", "ISO-2022-JP",
+              "GB18030", "GBK", "Big5", "EUC-KR"})
+            if (QStringDecoder(name).isValid())
+                names << name;
+        return names;
+    }();
+    return available;
+}
+
 std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& encoding) {
     if (encoding == kWindows1252)
         return decodeWindows1252(bytes);

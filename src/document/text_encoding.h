@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -18,6 +19,8 @@ inline constexpr char kWindows1252[] = "windows-1252";
 /// The canonical name for a declared charset, or empty when it cannot be used here: unknown to
 /// the platform, or not ASCII-compatible (a declaration in ASCII cannot be true for those).
 QByteArray canonicalName(const QByteArray& declared);
+/// The encodings a user may choose to read or write a file in, those this platform can convert.
+QList<QByteArray> choosableEncodings();
 /// Decodes @p bytes; nullopt when they are not valid in @p encoding or would not round-trip.
 std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& encoding);
 /// Encodes @p text; nullopt when some character cannot be held by @p encoding.

@@ -18,6 +18,7 @@ void ColourModel::reset(int length) {
     buf_.assign(static_cast<size_t>(std::max(length, 0)), 0);
     gapStart_ = gapEnd_ = static_cast<int>(buf_.size());
     ++generation_;
+    ++epoch_;
     coloured_ = false;
 }
 
@@ -30,6 +31,7 @@ void ColourModel::assign(std::vector<Index> colours) {
     gapStart_ = static_cast<int>(length);
     gapEnd_ = static_cast<int>(buf_.size());
     ++generation_;
+    ++epoch_;
     coloured_ = true;
 }
 
@@ -100,4 +102,23 @@ ColourModel::Index ColourModel::at(int pos) const {
     if (pos < 0 || pos >= size())
         return 0;
     return buf_[static_cast<size_t>(pos < gapStart_ ? pos : pos + gapLength())];
+}
+
+std::vector<ColourModel::Index> ColourModel::copy(int pos, int count) const {
+    pos = std::clamp(pos, 0, size());
+    count = std::clamp(count, 0, size() - pos);
+    std::vector<Index> out(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        out[static_cast<size_t>(i)] = at(pos + i);
+    return out;
+}
+
+void ColourModel::write(int pos, const std::vector<Index>& colours) {
+    pos = std::clamp(pos, 0, size());
+    const int count = std::min(static_cast<int>(colours.size()), size() - pos);
+    for (int i = 0; i < count; ++i) {
+        const int at = pos + i;
+        buf_[static_cast<size_t>(at < gapStart_ ? at : at + gapLength())] = colours[static_cast<size_t>(i)];
+    }
+    ++generation_;
 }

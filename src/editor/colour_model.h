@@ -23,6 +23,9 @@ public:
     std::uint64_t generation() const { return generation_; }
     /// False while no character can have a colour (after reset), so painting can skip work.
     bool mayHaveColours() const { return coloured_; }
+    /// Bumped only when the whole colouring is replaced or dropped (assign, reset): colours saved
+    /// under another epoch belong to a colouring that is gone.
+    std::uint64_t epoch() const { return epoch_; }
 
     /// Palette index of a colour, added on first use. Index 0 is the editor's default colour. When
     /// all 255 entries are taken the last one is reused: the program itself uses four colours.
@@ -38,6 +41,9 @@ public:
     void remove(int pos, int count);
     void fill(int pos, int count, Index index);
     Index at(int pos) const;
+    /// The indexes of [pos, pos + count), and writing such a run back.
+    std::vector<Index> copy(int pos, int count) const;
+    void write(int pos, const std::vector<Index>& colours);
     /// Resizes to @p length, cutting or padding with the default colour at the end.
     void resize(int length);
 
@@ -73,5 +79,6 @@ private:
     int gapStart_ = 0;
     int gapEnd_ = 0;
     std::uint64_t generation_ = 0;
+    std::uint64_t epoch_ = 0;
     bool coloured_ = false;
 };

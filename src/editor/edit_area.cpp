@@ -4,8 +4,10 @@
 #include "colour_painter.h"
 #include "matching_tags.h"
 
+#include <QAbstractUndoItem>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -192,6 +194,16 @@ LineEndExceptions EditArea::lineEndExceptions() const {
     return out;
 }
 
+void EditArea::clearLineEndExceptions() {
+    finishLoading();
+    if (lineEndCount_ == 0)
+        return;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        if (auto* data = static_cast<BlockData*>(block.userData()))
+            data->lineEnd.reset();
+    lineEndCount_ = 0;
+}
+
 int EditArea::blockCrlfStart(int blockNumber) const {
     // Every earlier line end is one character in the document and two in the CR LF text; a
     // soft break is one in the document and none in the text.
@@ -290,17 +302,87 @@ void EditArea::replaceSelection(const QString& text) {
 }
 
 void EditArea::replaceRanges(std::vector<std::pair<int, int>> ranges, const QString& replacement) {
+    std::vector<Replacement> edits;
+    edits.reserve(ranges.size());
+    for (auto [start, length] : ranges)
+        edits.push_back({start, length, replacement});
+    replaceEach(std::move(edits));
+}
+
+/// Puts the colours of a replacement's stretch back when the replacement is undone or redone.
+/// The document reports the whole undo step as one change of that stretch, which alone would
+/// leave it without colour.
+class ColourUndo : public QAbstractUndoItem {
+public:
+    ColourUndo(EditArea* area, int position, std::vector<ColourModel::Index> before,
+               std::vector<ColourModel::Index> after)
+        : area_(area), epoch_(area->model_.epoch()), position_(position), before_(std::move(before)),
+          after_(std::move(after)) {}
+    void undo() override { swapIn(after_, before_); }
+    void redo() override { swapIn(before_, after_); }
+
+private:
+    void swapIn(const std::vector<ColourModel::Index>& out, const std::vector<ColourModel::Index>& in) {
+        // Colours of a colouring the user has since dropped or redone do not come back.
+        if (area_ && area_->model_.epoch() == epoch_)
+            area_->pendingColours_ = EditArea::ColourSwap{position_, int(out.size()), in};
+    }
+    QPointer<EditArea> area_;
+    std::uint64_t epoch_;
+    int position_;
+    std::vector<ColourModel::Index> before_;
+    std::vector<ColourModel::Index> after_;
+};
+
+void EditArea::replaceEach(std::vector<Replacement> edits) {
     finishLoading();
-    // From the end, so that earlier positions stay true.
-    std::sort(ranges.begin(), ranges.end(), [](auto a, auto b) { return a.first > b.first; });
+    if (edits.empty())
+        return;
+    std::sort(edits.begin(), edits.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+    struct Span {
+        int from, to, inserted = 0;
+    };
+    std::vector<Span> spans;
+    spans.reserve(edits.size());
+    for (const Replacement& edit : edits)
+        spans.push_back({docFromCrlf(edit.start), docFromCrlf(edit.start + edit.length)});
+    const bool coloured = model_.mayHaveColours();
+    const int first = spans.front().from;
+    const int last = spans.back().to;
+    const std::vector<ColourModel::Index> before = coloured ? model_.copy(first, last - first) : std::vector<ColourModel::Index>{};
+    // The painter would repaint every line between the first and the last replacement at once;
+    // the lines are repainted as they come into view instead.
+    const char* signal = SIGNAL(contentsChange(int, int, int));
+    const char* slot = SLOT(_q_reformatBlocks(int, int, int));
+    const bool detached = QObject::disconnect(document(), signal, painter_, slot);
     QTextCursor cursor(document());
     cursor.beginEditBlock();
-    for (auto [start, length] : ranges) {
-        cursor.setPosition(docFromCrlf(start));
-        cursor.setPosition(docFromCrlf(start + length), QTextCursor::KeepAnchor);
-        insertText(cursor, replacement);
+    // From the end, so that earlier positions stay true.
+    for (size_t i = edits.size(); i-- > 0;) {
+        chooseWrap(edits[i].text, false);
+        cursor.setPosition(spans[i].from);
+        cursor.setPosition(spans[i].to, QTextCursor::KeepAnchor);
+        insertText(cursor, edits[i].text);
+        spans[i].inserted = cursor.position() - spans[i].from;
+    }
+    if (coloured) {
+        std::vector<ColourModel::Index> after;
+        after.reserve(before.size());
+        int copied = first;
+        for (const Span& span : spans) {
+            after.insert(after.end(), before.begin() + (copied - first), before.begin() + (span.from - first));
+            const ColourModel::Index index = span.to > span.from ? before[size_t(span.from - first)] : 0;
+            after.insert(after.end(), size_t(span.inserted), index);
+            copied = span.to;
+        }
+        document()->appendUndoItem(new ColourUndo(this, first, before, after));
+        pendingColours_ = ColourSwap{first, last - first, std::move(after)};
     }
     cursor.endEditBlock();
+    pendingColours_.reset();
+    if (detached)
+        QObject::connect(document(), signal, painter_, slot);
+    viewport()->update();
 }
 
 void EditArea::colourSelection(Colour colour) {
@@ -360,6 +442,16 @@ void EditArea::onContentsChange(int position, int removed, int added) {
     softBlocksStale_ = true;
     if (muted_)
         return;
+    if (pendingColours_) {
+        // A replacement or its undo: the stretch is known exactly, whatever the document reports.
+        const ColourSwap swap = std::move(*pendingColours_);
+        pendingColours_.reset();
+        model_.remove(swap.position, swap.removed);
+        model_.insert(swap.position, int(swap.colours.size()));
+        model_.write(swap.position, swap.colours);
+        model_.resize(document()->characterCount());
+        return;
+    }
 
     model_.remove(position, removed);
     model_.insert(position, added);
@@ -380,6 +472,11 @@ bool EditArea::event(QEvent* e) {
 }
 
 void EditArea::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
+        setOverwriteMode(!overwriteMode());
+        emit overwriteModeChanged(overwriteMode());
+        return;
+    }
     // Shift+Enter would insert a line separator that is no CR LF line end; make it a real one.
     if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && (e->modifiers() & Qt::ShiftModifier)) {
         QKeyEvent plain(e->type(), e->key(), e->modifiers() & ~Qt::ShiftModifier, e->text());

@@ -16,6 +16,8 @@
 class ColourPainter;
 class QTimer;
 class MatchingTags;
+class ColourUndo;
+class LineNumberGutter;
 
 /// The edit area: a plain-text editor whose operations count the document as one string with
 /// CR LF line ends, and whose character colours live in a ColourModel.
@@ -50,6 +52,8 @@ public:
     void loadText(const QString& text, const LineEndExceptions& lineEnds = {});
     /// The lines that still carry their own file line end, in line order.
     LineEndExceptions lineEndExceptions() const;
+    /// Every line takes the file's usual line end from now on.
+    void clearLineEndExceptions();
 
     /// A big page shows its first screen at once; the rest goes in while the window is idle.
     /// Meanwhile the text is read-only, and whatever reads the whole text finishes the load first.
@@ -64,6 +68,12 @@ public:
 signals:
     /// The last piece of a page loaded in pieces is in.
     void loadingFinished();
+    /// Files were dropped on the text; nothing was inserted.
+    void filesDropped(const QStringList& paths);
+    /// Ctrl+wheel or setZoom() changed the zoom.
+    void zoomChanged(int steps);
+    /// Insert toggled typing over the text.
+    void overwriteModeChanged(bool on);
 
 public:
 
@@ -84,6 +94,15 @@ public:
     /// Replaces each range (CR LF text positions, in any order) with @p replacement, as one
     /// undo step. The selection is left alone.
     void replaceRanges(std::vector<std::pair<int, int>> ranges, const QString& replacement);
+    struct Replacement {
+        int start = 0; ///< CR LF text position
+        int length = 0;
+        QString text;
+    };
+    /// Makes every replacement (ranges that do not overlap, in any order) as one undo step. The
+    /// colours of the text between them stay, through undo and redo too; replacing text takes
+    /// the colour of the first character it replaces.
+    void replaceEach(std::vector<Replacement> edits);
     /// Colours the selected characters.
     void colourSelection(Colour colour);
     /// Colours a range of the CR LF text without touching the selection.
@@ -99,7 +118,7 @@ public:
 
     /// Marks drawn over the text that are neither colour nor edits, kept in groups so that each
     /// feature replaces only its own.
-    enum class Highlights { MatchingTags, Count };
+    enum class Highlights { MatchingTags, FindMatches, Count };
     void setHighlights(Highlights group, const QList<QTextEdit::ExtraSelection>& marks);
     MatchingTags* matchingTags() const { return matchingTags_; }
     /// Typing `</` completes the innermost open element's end tag (an option, off at start).
@@ -107,6 +126,34 @@ public:
 
     /// Key sequences that belong to the menu: the editor must not take them for itself.
     void setReservedShortcuts(QList<QKeySequence> keys) { reserved_ = std::move(keys); }
+
+    /// How many lines the text has (soft breaks are no lines).
+    int lineCount() const;
+    /// The caret's 1-based line and column (in characters of the line).
+    struct Place {
+        int line = 1;
+        int column = 1;
+    };
+    Place caretPlace() const;
+    /// The selected characters, a line end counting as one.
+    int selectedCharacters() const;
+    /// Puts the caret on 1-based @p line and @p column, both clamped to the text, and brings
+    /// the line to the middle of the view.
+    void goToLine(int line, int column = 1);
+
+    /// The CR LF text positions of the first and the last character of the lines in view.
+    std::pair<int, int> visibleRange() const;
+
+    /// A gutter with line numbers, painted for the visible lines only.
+    void setLineNumbersVisible(bool on);
+    bool lineNumbersVisible() const { return gutter_ != nullptr; }
+    LineNumberGutter* lineNumberGutter() const { return gutter_; }
+    /// The font at zoom 0; the zoom adds or takes points from it.
+    void setBaseFont(const QFont& font);
+    QFont baseFont() const { return baseFont_; }
+    void setZoom(int steps);
+    int zoom() const { return zoom_; }
+    static constexpr int kMaxZoom = 30;
 
     int docFromCrlf(int pos) const;
     int crlfFromDoc(int pos) const;
@@ -127,9 +174,18 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
+    friend class ColourUndo;
+    friend class LineNumberGutter;
     void onContentsChange(int position, int removed, int added);
+    int gutterWidth() const;
+    void paintLineNumbers(QPaintEvent* e);
+    void placeGutter();
     void replaceUncoloured(const std::function<void()>& replace);
     void repaintStaleVisibleBlocks();
     int blockCrlfStart(int blockNumber) const;
@@ -170,6 +226,17 @@ private:
     void markSoftStarts(int start, int lastBlock, const std::vector<int>& before, const std::vector<bool>& soft);
 
     ColourModel model_;
+    /// Colours that the next text change puts in: the edit or undo step that is going on
+    /// replaces @p removed characters at @p position with these.
+    struct ColourSwap {
+        int position = 0;
+        int removed = 0;
+        std::vector<ColourModel::Index> colours;
+    };
+    std::optional<ColourSwap> pendingColours_;
+    LineNumberGutter* gutter_ = nullptr;
+    QFont baseFont_;
+    int zoom_ = 0;
     ColourPainter* painter_ = nullptr;
     MatchingTags* matchingTags_ = nullptr;
     bool completeEndTags_ = false;

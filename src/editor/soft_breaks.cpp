@@ -307,10 +307,3 @@ void EditArea::contextMenuEvent(QContextMenuEvent* e) {
     menu->exec(e->globalPos());
     delete menu;
 }
-
-void EditArea::dropEvent(QDropEvent* e) {
-    // Moving text inside the page removes it from where it was, out of our sight: copy it.
-    if (mayHaveSoftBreaks_ && e->source() == this)
-        e->setDropAction(Qt::CopyAction);
-    QPlainTextEdit::dropEvent(e);
-}

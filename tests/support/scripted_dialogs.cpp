@@ -65,6 +65,12 @@ bool ScriptedDialogs::fillForm(QWidget* owner, const QString& title, QList<FormF
     return true;
 }
 
+std::optional<QFont> ScriptedDialogs::chooseFont(QWidget* owner, const QFont& current) {
+    shown.append({Kind::Font, current.family(), QString(), Icon::None, {}, {}, owner});
+    const QVariant v = hasNext() ? next() : QVariant();
+    return v.typeId() == QMetaType::QFont ? std::optional<QFont>(v.value<QFont>()) : std::nullopt;
+}
+
 QString ScriptedDialogs::openFileName(QWidget* owner, const QString& caption, const QString& folder,
                                       const QString& filter) {
     shown.append({Kind::Open, caption, caption, Icon::None, filter, folder, owner});

@@ -11,7 +11,7 @@
 /// so that tests can check its exact texts.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Open, Save };
+    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Font, Open, Save };
     struct Shown {
         Kind kind;
         QString text;
@@ -47,6 +47,8 @@ public:
     /// A QVariantList answer replaces the fields' values in order; no answer keeps them; a
     /// cancelled prompt (cancelPrompt()) cancels the form.
     bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) override;
+    /// A QFont answer is chosen; anything else cancels.
+    std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
     QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
                          const QString& filter) override;
     QString saveFileName(QWidget* owner, const QString& caption, const QString& folder,

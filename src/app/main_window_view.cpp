@@ -1,0 +1,180 @@
+// The main window's Search and View commands: the find bar, go to line, the status bar, line
+// numbers, zoom and the edit font.
+#include "main_window.h"
+
+#include "recent_files.h"
+#include "settings.h"
+
+#include "editor/edit_area.h"
+#include "editor/find_bar.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+const QString kDefaultFont = QStringLiteral("Tahoma");
+constexpr int kDefaultPointSize = 9;
+
+QString lineEndName(LineEnd end) {
+    switch (end) {
+    case LineEnd::Lf:
+        return QStringLiteral("LF");
+    case LineEnd::Cr:
+        return QStringLiteral("CR");
+    case LineEnd::CrLf:
+        break;
+    }
+    return QStringLiteral("CR LF");
+}
+} // namespace
+
+void MainWindow::buildViewParts() {
+    // The edit area fills the window; the find bar appears below it when asked for.
+    auto* pane = new QWidget(this);
+    pane->setObjectName(QStringLiteral("editorPane"));
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(editArea_);
+    findBar_ = new FindBar(editArea_, pane);
+    column->addWidget(findBar_);
+    setCentralWidget(pane);
+
+    QFont font(kDefaultFont, kDefaultPointSize);
+    if (const QString chosen = settings::editFont(); !chosen.isEmpty())
+        font.fromString(chosen);
+    editArea_->setBaseFont(font);
+    editArea_->setZoom(settings::zoom());
+    connect(editArea_, &EditArea::zoomChanged, this, [](int steps) { settings::setZoom(steps); });
+    editArea_->setLineNumbersVisible(settings::lineNumbersShown());
+    action(QStringLiteral("lineNumbers"))->setChecked(settings::lineNumbersShown());
+    action(QStringLiteral("statusBar"))->setChecked(settings::statusBarShown());
+    if (settings::statusBarShown())
+        toggleStatusBar();
+    connect(editArea_, &QPlainTextEdit::cursorPositionChanged, this, &MainWindow::updateCaretStatus);
+    connect(editArea_, &QPlainTextEdit::selectionChanged, this, &MainWindow::updateCaretStatus);
+    connect(editArea_, &EditArea::overwriteModeChanged, this, &MainWindow::updateCaretStatus);
+    connect(editArea_, &EditArea::filesDropped, this, &MainWindow::openDroppedFiles);
+    // Zoom In answers Ctrl+= too: on most keyboards the plus needs Shift.
+    QAction* zoomInAction = action(QStringLiteral("zoomIn"));
+    zoomInAction->setShortcuts({zoomInAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+="))});
+
+    recentMenu_ = new QMenu(QStringLiteral("Open Recent"), this);
+    recentMenu_->setObjectName(QStringLiteral("openRecent"));
+    recentMenu_->menuAction()->setObjectName(QStringLiteral("openRecent"));
+    action(QStringLiteral("filz"))->menu()->insertMenu(action(QStringLiteral("savez")), recentMenu_);
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+}
+
+void MainWindow::find() {
+    findBar_->showFind();
+}
+
+void MainWindow::findNext() {
+    findBar_->findNext();
+}
+
+void MainWindow::findPrevious() {
+    findBar_->findPrevious();
+}
+
+void MainWindow::replace() {
+    findBar_->showReplace();
+}
+
+void MainWindow::goToLine() {
+    const int lines = editArea_->lineCount();
+    const std::optional<QString> answer =
+        dialogs_.askText(this, QStringLiteral("Line number (1 to %1), or line:column:").arg(lines),
+                         QStringLiteral("Go to Line"), QString::number(editArea_->caretPlace().line));
+    if (!answer)
+        return;
+    const QStringList parts = answer->trimmed().split(u':');
+    bool lineOk = false;
+    bool columnOk = parts.size() == 1;
+    const qlonglong line = parts.value(0).trimmed().toLongLong(&lineOk);
+    const qlonglong column = parts.size() == 2 ? parts[1].trimmed().toLongLong(&columnOk) : 1;
+    if (!lineOk || !columnOk || parts.size() > 2) {
+        dialogs_.showMessage(this, QStringLiteral("Type a line number, such as 120, or a line and a column, such as 120:8."),
+                             Dialogs::Icon::Exclamation, QStringLiteral("Go to Line"));
+        return;
+    }
+    // Past either end is the end: the user meant as far as the text goes.
+    editArea_->goToLine(int(std::clamp<qlonglong>(line, 1, lines)), int(std::clamp<qlonglong>(column, 1, INT_MAX)));
+    editArea_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::toggleStatusBar() {
+    const bool on = action(QStringLiteral("statusBar"))->isChecked();
+    if (on != settings::statusBarShown())
+        settings::setStatusBarShown(on);
+    if (status_.isEmpty() && on) {
+        QStatusBar* bar = statusBar();
+        bar->setObjectName(QStringLiteral("statusBar"));
+        for (const char* name : {"caretPlace", "selectionSize", "encoding", "lineEnds", "typingMode"}) {
+            auto* label = new QLabel(bar);
+            label->setObjectName(QString::fromLatin1(name));
+            label->setContentsMargins(6, 0, 6, 0);
+            bar->addPermanentWidget(label);
+            status_ << label;
+        }
+    }
+    if (!status_.isEmpty())
+        statusBar()->setVisible(on);
+    updateCaretStatus();
+    updateFileStatus();
+}
+
+QStringList MainWindow::statusTexts() const {
+    QStringList texts;
+    for (const QLabel* label : status_)
+        texts << label->text();
+    return texts;
+}
+
+void MainWindow::updateCaretStatus() {
+    // Everything here is a lookup in the document's block tree: nothing counts from the start.
+    if (status_.isEmpty() || !statusBar()->isVisible())
+        return;
+    const EditArea::Place place = editArea_->caretPlace();
+    status_[0]->setText(QStringLiteral("Ln %1, Col %2").arg(place.line).arg(place.column));
+    const int selected = editArea_->selectedCharacters();
+    status_[1]->setText(selected > 0 ? QStringLiteral("Sel %1").arg(selected) : QString());
+    status_[4]->setText(editArea_->overwriteMode() ? QStringLiteral("OVR") : QStringLiteral("INS"));
+}
+
+void MainWindow::updateFileStatus() {
+    if (status_.isEmpty())
+        return;
+    status_[2]->setText(QString::fromLatin1(format_.encoding) +
+                        (format_.byteOrderMark ? QStringLiteral(" BOM") : QString()));
+    status_[3]->setText(lineEndName(format_.lineEnd) + (mixedLineEnds_ ? QStringLiteral(" (mixed)") : QString()));
+}
+
+void MainWindow::toggleLineNumbers() {
+    const bool on = action(QStringLiteral("lineNumbers"))->isChecked();
+    settings::setLineNumbersShown(on);
+    editArea_->setLineNumbersVisible(on);
+}
+
+void MainWindow::zoomIn() {
+    editArea_->setZoom(editArea_->zoom() + 1);
+}
+
+void MainWindow::zoomOut() {
+    editArea_->setZoom(editArea_->zoom() - 1);
+}
+
+void MainWindow::resetZoom() {
+    editArea_->setZoom(0);
+}
+
+void MainWindow::chooseFont() {
+    const std::optional<QFont> font = dialogs_.chooseFont(this, editArea_->baseFont());
+    if (!font)
+        return;
+    editArea_->setBaseFont(*font);
+    settings::setEditFont(font->toString());
+}

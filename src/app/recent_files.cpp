@@ -1,0 +1,67 @@
+#include "recent_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+QString normalised(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool samePath(const QString& a, const QString& b) {
+#ifdef Q_OS_WIN
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+#else
+    return a == b;
+#endif
+}
+} // namespace
+
+RecentFiles::RecentFiles(QString storePath) : storePath_(std::move(storePath)) {
+    if (storePath_.isEmpty())
+        storePath_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                     QStringLiteral("/recent-files");
+}
+
+QStringList RecentFiles::paths() const {
+    QFile file(storePath_);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList paths;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty() && paths.size() < kMost)
+            paths << QString::fromUtf8(line);
+    return paths;
+}
+
+void RecentFiles::add(const QString& path) {
+    const QString added = normalised(path);
+    QStringList list = paths();
+    list.removeIf([&](const QString& p) { return samePath(p, added); });
+    list.prepend(added);
+    write(list.mid(0, kMost));
+}
+
+void RecentFiles::remove(const QString& path) {
+    QStringList list = paths();
+    if (list.removeIf([&](const QString& p) { return samePath(p, normalised(path)); }) > 0)
+        write(list);
+}
+
+void RecentFiles::clear() {
+    write({});
+}
+
+void RecentFiles::write(const QStringList& paths) const {
+    // The list is a convenience: a folder that cannot be written costs only the list.
+    QDir().mkpath(QFileInfo(storePath_).absolutePath());
+    QSaveFile file(storePath_);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (const QString& p : paths)
+        file.write(p.toUtf8() + '\n');
+    file.commit();
+}

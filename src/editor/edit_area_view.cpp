@@ -1,0 +1,205 @@
+// What the edit area shows around the text: line numbers, zoom, the caret's place, and where
+// dropped files go.
+#include "edit_area.h"
+#include "line_number_gutter.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace {
+bool startsSoft(const QTextBlock& block) {
+    return block.blockFormat().boolProperty(EditArea::kSoftStart);
+}
+
+QStringList localFiles(const QMimeData* data) {
+    QStringList paths;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+    return paths;
+}
+} // namespace
+
+LineNumberGutter::LineNumberGutter(EditArea* area) : QWidget(area), area_(area) {
+    setObjectName(QStringLiteral("lineNumbers"));
+}
+
+QSize LineNumberGutter::sizeHint() const {
+    return {area_->gutterWidth(), 0};
+}
+
+void LineNumberGutter::paintEvent(QPaintEvent* e) {
+    area_->paintLineNumbers(e);
+}
+
+int EditArea::lineCount() const {
+    return document()->blockCount() - softBreakCount();
+}
+
+EditArea::Place EditArea::caretPlace() const {
+    const QTextCursor cursor = textCursor();
+    QTextBlock block = cursor.block();
+    const int number = block.blockNumber();
+    Place place{number - softBefore(number) + 1, cursor.positionInBlock() + 1};
+    // The pieces of a long line before the caret's one.
+    while (startsSoft(block)) {
+        block = block.previous();
+        place.column += block.length() - 1;
+    }
+    return place;
+}
+
+int EditArea::selectedCharacters() const {
+    const QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection())
+        return 0;
+    const int first = cursor.block().document()->findBlock(cursor.selectionStart()).blockNumber();
+    const int last = cursor.block().document()->findBlock(cursor.selectionEnd()).blockNumber();
+    return cursor.selectionEnd() - cursor.selectionStart() - (softBefore(last) - softBefore(first));
+}
+
+void EditArea::goToLine(int line, int column) {
+    selectInLine(line, column, 0);
+}
+
+std::pair<int, int> EditArea::visibleRange() const {
+    const QTextBlock first = firstVisibleBlock();
+    const QTextBlock last = cursorForPosition(QPoint(viewport()->width(), viewport()->height())).block();
+    return {crlfFromDoc(first.position()), crlfFromDoc(last.position() + last.length() - 1)};
+}
+
+void EditArea::setLineNumbersVisible(bool on) {
+    if (on == lineNumbersVisible())
+        return;
+    if (on) {
+        gutter_ = new LineNumberGutter(this);
+        connect(this, &QPlainTextEdit::blockCountChanged, gutter_, [this] { placeGutter(); });
+        connect(this, &QPlainTextEdit::updateRequest, gutter_, [this](const QRect& rect, int dy) {
+            if (dy != 0)
+                gutter_->scroll(0, dy);
+            else
+                gutter_->update(0, rect.y(), gutter_->width(), rect.height());
+        });
+        gutter_->show();
+    } else {
+        delete gutter_;
+        gutter_ = nullptr;
+    }
+    placeGutter();
+}
+
+int EditArea::gutterWidth() const {
+    int digits = 1;
+    for (int n = std::max(1, lineCount()); n >= 10; n /= 10)
+        ++digits;
+    return 8 + fontMetrics().horizontalAdvance(u'9') * std::max(digits, 3);
+}
+
+void EditArea::placeGutter() {
+    const int width = gutter_ ? gutterWidth() : 0;
+    if (viewportMargins().left() != width)
+        setViewportMargins(width, 0, 0, 0);
+    if (gutter_) {
+        const QRect area = contentsRect();
+        gutter_->setGeometry(area.left(), area.top(), width, area.height());
+        gutter_->update();
+    }
+}
+
+void EditArea::resizeEvent(QResizeEvent* e) {
+    QPlainTextEdit::resizeEvent(e);
+    placeGutter();
+}
+
+void EditArea::paintLineNumbers(QPaintEvent* e) {
+    QPainter painter(gutter_);
+    const QPalette& colours = palette();
+    painter.fillRect(e->rect(), colours.color(QPalette::AlternateBase));
+    painter.setPen(colours.color(QPalette::PlaceholderText));
+    painter.setFont(font());
+    QTextBlock block = firstVisibleBlock();
+    int number = block.blockNumber();
+    int line = number - softBefore(number) + 1;
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    const int current = textCursor().blockNumber();
+    const int lineHeight = fontMetrics().height();
+    for (; block.isValid() && top <= e->rect().bottom(); block = block.next()) {
+        const qreal height = blockBoundingRect(block).height();
+        const bool soft = startsSoft(block);
+        if (!soft && block.blockNumber() != number)
+            ++line;
+        if (!soft && block.isVisible() && top + height >= e->rect().top()) {
+            QFont numberFont = font();
+            numberFont.setBold(block.blockNumber() == current);
+            painter.setFont(numberFont);
+            painter.drawText(QRectF(0, top, gutter_->width() - 4, lineHeight), Qt::AlignRight,
+                             QString::number(line));
+        }
+        top += height;
+    }
+}
+
+void EditArea::setBaseFont(const QFont& font) {
+    baseFont_ = font;
+    setZoom(zoom_);
+}
+
+void EditArea::setZoom(int steps) {
+    const qreal base = baseFont_.pointSizeF() > 0 ? baseFont_.pointSizeF() : font().pointSizeF();
+    steps = std::clamp(steps, -int(base) + 4, kMaxZoom);
+    QFont zoomed = baseFont_;
+    zoomed.setPointSizeF(base + steps);
+    setFont(zoomed);
+    placeGutter();
+    if (steps != zoom_) {
+        zoom_ = steps;
+        emit zoomChanged(steps);
+    }
+}
+
+void EditArea::wheelEvent(QWheelEvent* e) {
+    if (e->modifiers() & Qt::ControlModifier) {
+        const int notches = e->angleDelta().y() / 120;
+        if (notches != 0)
+            setZoom(zoom_ + notches);
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::wheelEvent(e);
+}
+
+void EditArea::dragEnterEvent(QDragEnterEvent* e) {
+    if (!localFiles(e->mimeData()).isEmpty()) {
+        e->acceptProposedAction();
+        return;
+    }
+    QPlainTextEdit::dragEnterEvent(e);
+}
+
+void EditArea::dragMoveEvent(QDragMoveEvent* e) {
+    if (!localFiles(e->mimeData()).isEmpty()) {
+        e->acceptProposedAction();
+        return;
+    }
+    QPlainTextEdit::dragMoveEvent(e);
+}
+
+void EditArea::dropEvent(QDropEvent* e) {
+    // A file dropped on the page is opened, not pasted as its address.
+    if (const QStringList paths = localFiles(e->mimeData()); !paths.isEmpty()) {
+        e->acceptProposedAction();
+        emit filesDropped(paths);
+        return;
+    }
+    // Moving text inside the page removes it from where it was, out of our sight: copy it.
+    if (mayHaveSoftBreaks_ && e->source() == this)
+        e->setDropAction(Qt::CopyAction);
+    QPlainTextEdit::dropEvent(e);
+}

@@ -1,0 +1,108 @@
+#include "text_search.h"
+
+namespace {
+// Makes `$`, `^` and `.` know CR LF and lone CR as line ends, as the text has them.
+const QString kLineEnds = QStringLiteral("(*ANYCRLF)");
+
+bool isWordCharacter(QChar c) {
+    return c.isLetterOrNumber() || c == u'_' || c.isMark();
+}
+} // namespace
+
+TextSearch::TextSearch(const QString& pattern, SearchOptions options) : pattern_(pattern), options_(options) {
+    if (pattern.isEmpty() || !options.regularExpression)
+        return;
+    QString body = pattern;
+    if (options.wholeWord)
+        body = QStringLiteral("\\b(?:%1)\\b").arg(pattern);
+    auto flags = QRegularExpression::MultilineOption | QRegularExpression::UseUnicodePropertiesOption;
+    if (!options.matchCase)
+        flags |= QRegularExpression::CaseInsensitiveOption;
+    regex_.setPattern(kLineEnds + body);
+    regex_.setPatternOptions(flags);
+    if (!regex_.isValid()) {
+        const qsizetype offset = std::max<qsizetype>(0, regex_.patternErrorOffset() - kLineEnds.size());
+        error_ = QStringLiteral("%1 (at %2)").arg(regex_.errorString()).arg(std::min(offset, pattern.size()) + 1);
+    }
+}
+
+bool TextSearch::isWholeWordAt(QStringView text, qsizetype start, qsizetype length) const {
+    // A word edge wherever the match itself starts or ends with a word character, as `\b` has it.
+    const qsizetype end = start + length;
+    if (isWordCharacter(text[start]) && start > 0 && isWordCharacter(text[start - 1]))
+        return false;
+    if (isWordCharacter(text[end - 1]) && end < text.size() && isWordCharacter(text[end]))
+        return false;
+    return true;
+}
+
+std::vector<SearchMatch> TextSearch::findAll(QStringView text) const {
+    std::vector<SearchMatch> matches;
+    if (pattern_.isEmpty() || !error_.isEmpty())
+        return matches;
+    if (!options_.regularExpression) {
+        const auto sensitivity = options_.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+        const qsizetype length = pattern_.size();
+        for (qsizetype at = text.indexOf(pattern_, 0, sensitivity); at >= 0;
+             at = text.indexOf(pattern_, at, sensitivity)) {
+            if (!options_.wholeWord || isWholeWordAt(text, at, length)) {
+                matches.push_back({at, length});
+                at += length;
+            } else {
+                at += 1;
+            }
+        }
+        return matches;
+    }
+    QRegularExpressionMatchIterator it = regex_.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        // An empty match (`^`, `x*`) selects nothing and replaces nothing: it is no match here.
+        if (m.capturedLength() > 0)
+            matches.push_back({m.capturedStart(), m.capturedLength()});
+    }
+    return matches;
+}
+
+QString TextSearch::replacementFor(QStringView text, SearchMatch match, const QString& replacement) const {
+    if (!options_.regularExpression)
+        return replacement;
+    // Matched again where it was found, with the whole text around it for lookbehinds.
+    const QRegularExpressionMatch m =
+        regex_.match(text, match.start, QRegularExpression::NormalMatch,
+                     QRegularExpression::AnchorAtOffsetMatchOption);
+    QString out;
+    out.reserve(replacement.size());
+    auto group = [&](qsizetype& i) {
+        // One or two digits naming a group that exists.
+        int number = replacement[i].digitValue();
+        if (i + 1 < replacement.size() && replacement[i + 1].isDigit()) {
+            const int two = number * 10 + replacement[i + 1].digitValue();
+            if (two <= m.lastCapturedIndex()) {
+                number = two;
+                ++i;
+            }
+        }
+        out += m.captured(number);
+    };
+    for (qsizetype i = 0; i < replacement.size(); ++i) {
+        const QChar c = replacement[i];
+        const bool more = i + 1 < replacement.size();
+        if ((c == u'\\' || c == u'$') && more && replacement[i + 1].isDigit()) {
+            ++i;
+            group(i);
+        } else if (c == u'$' && more && replacement[i + 1] == u'&') {
+            ++i;
+            out += m.captured(0);
+        } else if (c == u'$' && more && replacement[i + 1] == u'$') {
+            ++i;
+            out += u'$';
+        } else if (c == u'\\' && more) {
+            const QChar next = replacement[++i];
+            out += next == u'n' ? QStringLiteral("\r\n") : next == u't' ? QString(u'\t') : QString(next);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
