@@ -371,8 +371,9 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
         int copied = first;
         for (const Span& span : spans) {
             after.insert(after.end(), before.begin() + (copied - first), before.begin() + (span.from - first));
-            const ColourModel::Index index = span.to > span.from ? before[size_t(span.from - first)] : 0;
-            after.insert(after.end(), size_t(span.inserted), index);
+            // Character by character while the old text lasts, then the colour of its last one.
+            for (int k = 0; k < span.inserted; ++k)
+                after.push_back(span.to > span.from ? before[size_t(std::min(span.from + k, span.to - 1) - first)] : 0);
             copied = span.to;
         }
         document()->appendUndoItem(new ColourUndo(this, first, before, after));

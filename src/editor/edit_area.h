@@ -100,8 +100,8 @@ public:
         QString text;
     };
     /// Makes every replacement (ranges that do not overlap, in any order) as one undo step. The
-    /// colours of the text between them stay, through undo and redo too; replacing text takes
-    /// the colour of the first character it replaces.
+    /// colours of the text between them stay, through undo and redo too; a replacement takes the
+    /// colours of the characters it replaces, place by place, and the last one's beyond them.
     void replaceEach(std::vector<Replacement> edits);
     /// Colours the selected characters.
     void colourSelection(Colour colour);

@@ -6,8 +6,9 @@
 QObject* newColourModelTest();
 QObject* newEditAreaTest();
 QObject* newSoftBreaksTest();
+QObject* newFindTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newSoftBreaksTest())
+    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newSoftBreaksTest(), newFindTest())
 }

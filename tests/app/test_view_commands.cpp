@@ -1,0 +1,192 @@
+#include "app/main_window.h"
+#include "app/recent_files.h"
+#include "editor/edit_area.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+using Kind = ScriptedDialogs::Kind;
+using test_files::readBytes;
+using test_files::writeBytes;
+
+class ViewCommandsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString path(const char* name) const { return dir_.filePath(QString::fromUtf8(name)); }
+
+    static void drop(MainWindow& form, QMimeData* data) {
+        QWidget* viewport = form.editArea()->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &enter);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &dropped);
+    }
+
+private slots:
+    void init() {
+        QSettings().clear();
+        RecentFiles().clear();
+    }
+
+    void theStatusBarShowsThePlaceTheFileAndTheMode() {
+        QVERIFY(writeBytes(path("latin.htm"), "caf\xe9\nab\r\nline\n"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("latin.htm"));
+        form.show();
+        QVERIFY(form.statusTexts().isEmpty()); // hidden at first, and nothing written
+        QVERIFY(QSettings().allKeys().isEmpty());
+        form.action(QStringLiteral("statusBar"))->trigger();
+        QCOMPARE(QSettings().allKeys(), QStringList{"view/statusBar"});
+        form.editArea()->setCaretPosition(6);
+        form.editArea()->setSelectionLength(7);
+        QCOMPARE(form.statusTexts(), (QStringList{"Ln 3, Col 4", "Sel 6", "windows-1252", "LF (mixed)", "INS"}));
+        QTest::keyClick(form.editArea(), Qt::Key_Insert);
+        QCOMPARE(form.statusTexts().last(), QStringLiteral("OVR"));
+        form.action(QStringLiteral("statusBar"))->trigger();
+        QVERIFY(!form.statusBar()->isVisible());
+    }
+
+    void openRecentListsTheLastFilesAndDropsAMissingOne() {
+        QVERIFY(writeBytes(path("one.htm"), "1"));
+        QVERIFY(writeBytes(path("two.htm"), "2"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        QVERIFY(form.openPath(path("one.htm")));
+        dialogs.answer(true); // the Open question: the page has text
+        QVERIFY(form.openPath(path("two.htm")));
+        auto items = [&] {
+            emit form.recentMenu()->aboutToShow();
+            QStringList texts;
+            for (QAction* a : form.recentMenu()->actions())
+                texts << a->text();
+            return texts;
+        };
+        QCOMPARE(items(), (QStringList{"&1 " + path("two.htm"), "&2 " + path("one.htm"), "", "Clear List"}));
+        QFile::remove(path("one.htm"));
+        form.recentMenu()->actions()[1]->trigger();
+        QCOMPARE(dialogs.shown.last().text, path("one.htm") + "\nno longer exists. It is taken off the list.");
+        QCOMPARE(form.editArea()->text(), QStringLiteral("2"));
+        QCOMPARE(items().size(), 3);
+        dialogs.answer(false); // No to the Open question: the page stays
+        form.recentMenu()->actions()[0]->trigger();
+        QCOMPARE(dialogs.shown.last().text, QStringLiteral("Dont you really want to edit other?"));
+        form.recentMenu()->actions().last()->trigger();
+        QCOMPARE(items(), QStringList{"No Recent Files"});
+        // Never more than ten, and a file opened again moves to the top.
+        RecentFiles recent;
+        for (int i = 0; i < 12; ++i)
+            recent.add(path("f") + QString::number(i));
+        recent.add(path("f5"));
+        QCOMPARE(recent.paths().size(), RecentFiles::kMost);
+        QCOMPARE(recent.paths().first(), path("f5"));
+        QCOMPARE(recent.paths().last(), path("f2"));
+    }
+
+    void droppedFilesOpenAndDroppedTextGoesIn() {
+        QVERIFY(writeBytes(path("a.htm"), "<p>a"));
+        QVERIFY(writeBytes(path("b.htm"), "<p>b"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.editArea()->loadText(QStringLiteral("mine"));
+        auto* files = new QMimeData;
+        files->setUrls({QUrl::fromLocalFile(path("a.htm")), QUrl::fromLocalFile(path("b.htm"))});
+        dialogs.answer(true);
+        drop(form, files);
+        QCOMPARE(dialogs.shown[0].text, QStringLiteral("Dont you really want to edit other?"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<p>a"));
+        QCOMPARE(form.currentFile(), path("a.htm"));
+        QVERIFY(dialogs.shown.last().text.startsWith(QStringLiteral("Tagloom edits one file at a time.")));
+        auto* text = new QMimeData;
+        text->setText(QStringLiteral("<b>"));
+        drop(form, text);
+        QVERIFY(form.editArea()->text().contains(QStringLiteral("<b>")));
+        QCOMPARE(form.currentFile(), path("a.htm"));
+        delete files;
+        delete text;
+    }
+
+    void reopenWithEncodingReadsTheBytesAgainAsOneUndoStep() {
+        // Latin-1 text whose bytes happen to be valid UTF-8: detection reads "é" where "Ã©" was meant.
+        const QByteArray bytes = "<p>caf\xC3\xA9</p>\r\n";
+        QVERIFY(writeBytes(path("misread.htm"), bytes));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("misread.htm"));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<p>caf\u00e9</p>"));
+        dialogs.answer(QVariantList{QStringLiteral("ISO-8859-1")});
+        form.reopenWithEncoding();
+        QVERIFY(dialogs.shown.last().text.startsWith(QStringLiteral("Encoding:=UTF-8")));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<p>caf\u00c3\u00a9</p>"));
+        QCOMPARE(form.documentFormat().encoding, QByteArray("ISO-8859-1"));
+        QVERIFY(!form.editArea()->document()->isModified());
+        QVERIFY(form.save());
+        QCOMPARE(readBytes(path("misread.htm")), bytes); // the same bytes, read rightly now
+        form.editArea()->undo();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<p>caf\u00e9</p>"));
+        // Bytes that are not the chosen encoding change nothing.
+        QVERIFY(writeBytes(path("misread.htm"), "caf\xE9"));
+        dialogs.answer(QVariantList{QStringLiteral("UTF-8")});
+        form.reopenWithEncoding();
+        QVERIFY(dialogs.shown.last().text.startsWith(QStringLiteral("Bad file mode: its bytes are not valid UTF-8")));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<p>caf\u00e9</p>"));
+    }
+
+    void saveWithEncodingWritesTheChoiceOrRefusesIt() {
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        QVERIFY(writeBytes(path("page.htm"), "old"));
+        form.openStartupArgument(path("page.htm"));
+        form.editArea()->setText(QStringLiteral("a\u00e9\r\nb \u65e5"));
+        dialogs.answer(QVariantList{QStringLiteral("windows-1252"), false, QStringLiteral("LF (Linux, macOS)")});
+        form.saveWithEncoding();
+        QCOMPARE(dialogs.shown.last().text,
+                 QStringLiteral("windows-1252 cannot hold some characters of this page, such as \"\u65e5\". Nothing was saved."));
+        QCOMPARE(readBytes(path("page.htm")), QByteArray("old"));
+        QCOMPARE(form.editArea()->selectedText(), QStringLiteral("\u65e5"));
+        form.editArea()->replaceSelection(QStringLiteral("c"));
+        dialogs.answer(QVariantList{QStringLiteral("UTF-16LE"), true, QStringLiteral("CR (classic Mac OS)")});
+        form.saveWithEncoding();
+        // No line end after the last line, as the file had none.
+        QCOMPARE(readBytes(path("page.htm")), QByteArray("\xFF\xFE" "a\0\xE9\0\r\0b\0 \0c\0", 14));
+        QCOMPARE(form.documentFormat().lineEnd, LineEnd::Cr);
+        QVERIFY(!form.editArea()->document()->isModified());
+    }
+
+    void zoomAndFontAreRemembered() {
+        ScriptedDialogs dialogs;
+        {
+            MainWindow form(dialogs);
+            const qreal size = form.editArea()->font().pointSizeF();
+            QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 240), Qt::NoButton,
+                              Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(form.editArea()->viewport(), &wheel);
+            QCOMPARE(form.editArea()->font().pointSizeF(), size + 2);
+            dialogs.answer(QFont(QStringLiteral("Courier"), 12));
+            form.action(QStringLiteral("chooseFont"))->trigger();
+            QCOMPARE(form.editArea()->font().pointSizeF(), 14.0);
+        }
+        MainWindow again(dialogs);
+        QCOMPARE(again.editArea()->font().family(), QStringLiteral("Courier"));
+        QCOMPARE(again.editArea()->font().pointSizeF(), 14.0);
+        again.action(QStringLiteral("resetZoom"))->trigger();
+        QCOMPARE(again.editArea()->font().pointSizeF(), 12.0);
+    }
+};
+} // namespace
+
+QObject* newViewCommandsTest() {
+    return new ViewCommandsTest;
+}
+
+#include "test_view_commands.moc"
