@@ -16,6 +16,7 @@
 #include "document/document_file.h"
 #include "document/file_identity.h"
 #include "editor/edit_area.h"
+#include "editor/find_bar.h"
 #include "editor/matching_tags.h"
 #include "support/scripted_dialogs.h"
 
@@ -23,11 +24,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QAbstractButton>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -327,6 +333,102 @@ int longLines(const QString& self, const QString& corpusPage) {
     return 0;
 }
 
+// Find, replace, go to line, and what the status bar and line numbers add to a keystroke.
+int search(const QString& path) {
+    // The run turns options on: in settings of its own, never the user's.
+    QStandardPaths::setTestModeEnabled(true);
+    ScriptedDialogs dialogs;
+    MainWindow form(dialogs);
+    form.openStartupArgument(path);
+    requireOpened(form, path);
+    form.editArea()->finishLoading();
+    showActive(form);
+    EditArea* area = form.editArea();
+    FindBar* bar = form.findBar();
+    form.find();
+    auto touchText = [&] { // an edit since the last search: the search reads the text afresh
+        area->setCaretPosition(0);
+        area->insertPlainText(QStringLiteral("x"));
+        area->undo();
+    };
+    auto findAndShow = [&](const QString& pattern, bool regex) {
+        bar->regexBox()->setChecked(regex);
+        bar->findField()->clear();
+        touchText();
+        QElapsedTimer t;
+        t.start();
+        bar->findField()->insert(pattern);
+        area->viewport()->repaint();
+        return std::pair{double(t.nsecsElapsed()) / 1e6, bar->message()};
+    };
+    auto medianOf = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    std::printf("%s, %d lines\n", qPrintable(QFileInfo(path).fileName()), area->lineCount());
+    for (const auto& [pattern, regex] : {std::pair{QStringLiteral("function"), false},
+                                         std::pair{QStringLiteral("<code>"), false},
+                                         std::pair{QStringLiteral("<(\\w+) class=\"([^\"]*)\""), true}}) {
+        std::vector<double> times;
+        QString message;
+        for (int i = 0; i < 11; ++i)
+            std::tie(times.emplace_back(), message) = findAndShow(pattern, regex);
+        std::printf("  find %-28s %-8s until shown %7.2f ms  (%s)\n", qPrintable(pattern), regex ? "regex" : "literal",
+                    medianOf(times), qPrintable(message));
+    }
+    bar->regexBox()->setChecked(false);
+    bar->findField()->setText(QStringLiteral("<code>"));
+    bar->replaceField()->setText(QStringLiteral("<samp>"));
+    std::vector<double> replaceTimes, undoTimes;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer t;
+        t.start();
+        bar->replaceAll();
+        area->viewport()->repaint();
+        replaceTimes.push_back(double(t.nsecsElapsed()) / 1e6);
+        const QString message = bar->message();
+        t.restart();
+        area->undo();
+        area->viewport()->repaint();
+        undoTimes.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (i == 0)
+            std::printf("  Replace All <code> -> <samp>: %s\n", qPrintable(message));
+    }
+    std::printf("  Replace All until repainted %7.1f ms   its undo until repainted %7.1f ms\n", medianOf(replaceTimes),
+                medianOf(undoTimes));
+    bar->close();
+    const int far = std::min(150000, area->lineCount());
+    std::vector<double> goTimes;
+    for (int i = 0; i < 11; ++i) {
+        QElapsedTimer t;
+        t.start();
+        area->goToLine(i % 2 ? 10 : far);
+        area->viewport()->repaint();
+        goTimes.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::printf("  go to line %d (or back to 10) until repainted %6.2f ms\n", far, medianOf(goTimes));
+    // A keystroke in the middle until everything it changed is painted, with the status bar and
+    // the line numbers off and on, in turns so that any drift of the machine falls on both.
+    area->goToLine(far / 2);
+    std::array<std::vector<double>, 2> keys;
+    for (int round = 0; round < 10; ++round)
+        for (bool shown : {false, true}) {
+            form.action(QStringLiteral("statusBar"))->setChecked(shown);
+            form.toggleStatusBar();
+            form.action(QStringLiteral("lineNumbers"))->setChecked(shown);
+            form.toggleLineNumbers();
+            QCoreApplication::processEvents();
+            keys[shown].push_back(medianMs(21, [&] {
+                QTest::keySequence(area, QKeySequence(QStringLiteral("x")));
+                QCoreApplication::processEvents(); // paints whatever the key made out of date
+            }));
+        }
+    std::printf("  keystroke until painted: status bar and line numbers off %6.3f ms, on %6.3f ms\n",
+                medianOf(keys[0]), medianOf(keys[1]));
+    QSettings().clear();
+    return 0;
+}
+
 QString corpusDir() {
     const QString set = qEnvironmentVariable("TAGLOOM_CORPUS");
     return set.isEmpty() ? QStringLiteral(TAGLOOM_SOURCE_DIR "/../shared/corpus") : set;
@@ -380,10 +482,12 @@ int main(int argc, char* argv[]) {
         return files(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("tags"))
         return tags(args[1]);
+    if (args.size() >= 2 && args[0] == QStringLiteral("search"))
+        return search(args[1]);
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | tags PAGE | longlines\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | tags PAGE | search PAGE | longlines\n",
         stderr);
     return 2;
 }

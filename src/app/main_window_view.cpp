@@ -117,6 +117,9 @@ void MainWindow::toggleStatusBar() {
             auto* label = new QLabel(bar);
             label->setObjectName(QString::fromLatin1(name));
             label->setContentsMargins(6, 0, 6, 0);
+            // Wide enough for what it shows, so that a new number does not lay the bar out again.
+            if (status_.isEmpty())
+                label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("Ln 999999, Col 99999")) + 12);
             bar->addPermanentWidget(label);
             status_ << label;
         }

@@ -228,6 +228,26 @@ int EditArea::docFromCrlf(int pos) const {
     return block.position() + offset;
 }
 
+std::vector<int> EditArea::docFromCrlfAscending(const std::vector<int>& positions) const {
+    // One walk down the lines instead of a search for each position.
+    std::vector<int> out;
+    out.reserve(positions.size());
+    QTextBlock block = document()->begin();
+    int blockStart = 0; // the block's start in the CR LF text
+    for (int pos : positions) {
+        for (QTextBlock next = block.next(); next.isValid(); next = block.next()) {
+            const bool soft = mayHaveSoftBreaks_ && next.blockFormat().boolProperty(kSoftStart);
+            const int nextStart = blockStart + block.length() - 1 + (soft ? 0 : 2);
+            if (nextStart > pos)
+                break;
+            block = next;
+            blockStart = nextStart;
+        }
+        out.push_back(block.position() + std::clamp(pos - blockStart, 0, block.length() - 1));
+    }
+    return out;
+}
+
 int EditArea::crlfFromDoc(int pos) const {
     const int block = document()->findBlock(pos).blockNumber();
     return pos + block - 2 * softBefore(block);
@@ -342,10 +362,17 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
     struct Span {
         int from, to, inserted = 0;
     };
+    std::vector<int> ends;
+    ends.reserve(edits.size() * 2);
+    for (const Replacement& edit : edits) {
+        ends.push_back(edit.start);
+        ends.push_back(edit.start + edit.length);
+    }
+    ends = docFromCrlfAscending(ends);
     std::vector<Span> spans;
     spans.reserve(edits.size());
-    for (const Replacement& edit : edits)
-        spans.push_back({docFromCrlf(edit.start), docFromCrlf(edit.start + edit.length)});
+    for (size_t i = 0; i < edits.size(); ++i)
+        spans.push_back({ends[2 * i], ends[2 * i + 1]});
     const bool coloured = model_.mayHaveColours();
     const int first = spans.front().from;
     const int last = spans.back().to;

@@ -157,6 +157,8 @@ public:
 
     int docFromCrlf(int pos) const;
     int crlfFromDoc(int pos) const;
+    /// docFromCrlf() of many positions in ascending order, in one pass.
+    std::vector<int> docFromCrlfAscending(const std::vector<int>& positions) const;
 
     /// The block property that marks a block whose separator before it is a soft break.
     static constexpr int kSoftStart = QTextFormat::UserProperty + 1;

@@ -130,17 +130,21 @@ void EditArea::paintLineNumbers(QPaintEvent* e) {
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     const int current = textCursor().blockNumber();
     const int lineHeight = fontMetrics().height();
+    QFont currentFont = font();
+    currentFont.setBold(true);
     for (; block.isValid() && top <= e->rect().bottom(); block = block.next()) {
         const qreal height = blockBoundingRect(block).height();
         const bool soft = startsSoft(block);
         if (!soft && block.blockNumber() != number)
             ++line;
         if (!soft && block.isVisible() && top + height >= e->rect().top()) {
-            QFont numberFont = font();
-            numberFont.setBold(block.blockNumber() == current);
-            painter.setFont(numberFont);
+            const bool isCurrent = block.blockNumber() == current;
+            if (isCurrent)
+                painter.setFont(currentFont);
             painter.drawText(QRectF(0, top, gutter_->width() - 4, lineHeight), Qt::AlignRight,
                              QString::number(line));
+            if (isCurrent)
+                painter.setFont(font());
         }
         top += height;
     }

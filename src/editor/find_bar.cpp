@@ -2,7 +2,6 @@
 
 #include "edit_area.h"
 
-#include <QCheckBox>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,24 +30,31 @@ FindBar::FindBar(EditArea* area, QWidget* parent) : QWidget(parent), area_(area)
     findField_->setObjectName(QStringLiteral("findField"));
     findField_->setPlaceholderText(QStringLiteral("Find"));
     findField_->setClearButtonEnabled(true);
-    auto* previous = new QPushButton(QStringLiteral("Previous"), this);
-    auto* next = new QPushButton(QStringLiteral("Next"), this);
-    matchCase_ = new QCheckBox(QStringLiteral("Match Case"), this);
-    wholeWord_ = new QCheckBox(QStringLiteral("Whole Word"), this);
-    regex_ = new QCheckBox(QStringLiteral("Regular Expression"), this);
-    regex_->setToolTip(QStringLiteral("Replacements may use \\1 or $1 for a group, $& for the whole match, "
-                                      "\\n for a new line and \\t for a tab."));
+    // Compact, so that the bar never widens the window: symbols with their names as tooltips.
+    auto toolButton = [this](const QString& text, const QString& tip, bool checkable) {
+        auto* button = new QToolButton(this);
+        button->setText(text);
+        button->setToolTip(tip);
+        button->setAccessibleName(tip);
+        button->setCheckable(checkable);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::TabFocus);
+        return button;
+    };
+    QToolButton* previous = toolButton(QStringLiteral("\u25B2"), QStringLiteral("Find Previous (Shift+F3)"), false);
+    QToolButton* next = toolButton(QStringLiteral("\u25BC"), QStringLiteral("Find Next (F3)"), false);
+    matchCase_ = toolButton(QStringLiteral("Aa"), QStringLiteral("Match Case"), true);
+    wholeWord_ = toolButton(QStringLiteral("\u2039w\u203A"), QStringLiteral("Whole Word"), true);
+    regex_ = toolButton(QStringLiteral(".*"), QStringLiteral("Regular Expression. Replacements may use \\1 or $1 for a group, "
+                                                            "$& for the whole match, \\n for a new line and \\t for a tab."),
+                        true);
+    regex_->setAccessibleName(QStringLiteral("Regular Expression"));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("findStatus"));
-    status_->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Search wrapped to the top")));
-    auto* closeButton = new QToolButton(this);
-    closeButton->setText(QStringLiteral("\u2715"));
-    closeButton->setToolTip(QStringLiteral("Close (Escape)"));
-    closeButton->setAutoRaise(true);
-    for (QWidget* w : {static_cast<QWidget*>(previous), static_cast<QWidget*>(next),
-                       static_cast<QWidget*>(matchCase_), static_cast<QWidget*>(wholeWord_),
-                       static_cast<QWidget*>(regex_), static_cast<QWidget*>(closeButton)})
-        w->setFocusPolicy(Qt::TabFocus);
+    // Long messages are cut to fit; the tooltip holds all of it.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    status_->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000 of 00000")));
+    QToolButton* closeButton = toolButton(QStringLiteral("\u2715"), QStringLiteral("Close (Escape)"), false);
     grid->addWidget(new QLabel(QStringLiteral("Find:"), this), 0, 0);
     grid->addWidget(findField_, 0, 1);
     grid->addWidget(previous, 0, 2);
@@ -58,7 +64,8 @@ FindBar::FindBar(EditArea* area, QWidget* parent) : QWidget(parent), area_(area)
     grid->addWidget(regex_, 0, 6);
     grid->addWidget(status_, 0, 7);
     grid->addWidget(closeButton, 0, 8);
-    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(7, 2);
 
     replaceRow_ = new QWidget(this);
     auto* row = new QHBoxLayout(replaceRow_);
@@ -78,11 +85,12 @@ FindBar::FindBar(EditArea* area, QWidget* parent) : QWidget(parent), area_(area)
 
     findField_->installEventFilter(this);
     replaceField_->installEventFilter(this);
+    area_->installEventFilter(this); // Escape in the text closes the bar too
     connect(findField_, &QLineEdit::textEdited, this, [this] { step(anchor_, true); });
-    for (QCheckBox* box : {matchCase_, wholeWord_, regex_})
-        connect(box, &QCheckBox::toggled, this, [this] { step(anchor_, true); });
-    connect(previous, &QPushButton::clicked, this, &FindBar::findPrevious);
-    connect(next, &QPushButton::clicked, this, &FindBar::findNext);
+    for (QAbstractButton* box : {matchCase_, wholeWord_, regex_})
+        connect(box, &QAbstractButton::toggled, this, [this] { step(anchor_, true); });
+    connect(previous, &QToolButton::clicked, this, &FindBar::findPrevious);
+    connect(next, &QToolButton::clicked, this, &FindBar::findNext);
     connect(replaceButton_, &QPushButton::clicked, this, &FindBar::replaceCurrent);
     connect(replaceAllButton_, &QPushButton::clicked, this, &FindBar::replaceAll);
     connect(closeButton, &QToolButton::clicked, this, &FindBar::close);
@@ -140,11 +148,16 @@ TextSearch FindBar::search() const {
 bool FindBar::refresh() {
     const SearchOptions options{matchCase_->isChecked(), wholeWord_->isChecked(), regex_->isChecked()};
     const int revision = area_->document()->revision();
-    const bool textChanged = revision != revision_ || area_->isLoading();
+    // A plain search runs on the document's own text, one character per line end, which saves
+    // a copy of the page. A pattern cannot hold a line end, so matches never span one, and
+    // only soft breaks (which are no characters) would hide a match there.
+    const bool crlfText = options.regularExpression || area_->softBreakCount() > 0;
+    const bool textChanged = revision != revision_ || crlfText != crlfText_ || area_->isLoading();
     if (!textChanged && pattern_ == findField_->text() && options_ == options)
         return false;
     if (textChanged) {
-        text_ = area_->text();
+        text_ = crlfText ? area_->text() : area_->documentText();
+        crlfText_ = crlfText;
         revision_ = area_->document()->revision();
     }
     pattern_ = findField_->text();
@@ -152,6 +165,16 @@ bool FindBar::refresh() {
     const TextSearch search(pattern_, options_);
     error_ = search.error();
     matches_ = search.findAll(text_);
+    if (!crlfText_) {
+        // Each line end before a match is two characters in the text the edit area counts in.
+        qsizetype counted = 0;
+        qsizetype lineEnds = 0;
+        for (SearchMatch& m : matches_) {
+            lineEnds += std::count(text_.cbegin() + counted, text_.cbegin() + m.start, QChar::ParagraphSeparator);
+            counted = m.start;
+            m.start += lineEnds;
+        }
+    }
     return true;
 }
 
@@ -183,11 +206,11 @@ void FindBar::step(int from, bool forward) {
     QString note;
     if (forward && it == matches_.end()) {
         it = matches_.begin();
-        note = QStringLiteral("Search wrapped to the top");
+        note = QStringLiteral("wrapped to the top");
     } else if (!forward) {
         if (it == matches_.begin()) {
             it = matches_.end();
-            note = QStringLiteral("Search wrapped to the bottom");
+            note = QStringLiteral("wrapped to the bottom");
         }
         --it;
     }
@@ -249,7 +272,10 @@ void FindBar::replaceAll() {
     const size_t count = edits.size();
     area_->replaceEach(std::move(edits));
     refresh();
-    showCount(QStringLiteral("Replaced %1").arg(count));
+    // What is left to find stays in view: a replacement may hold the pattern again.
+    status_->setText(matches_.empty() ? QStringLiteral("Replaced %1").arg(count)
+                                      : QStringLiteral("Replaced %1, %2 left").arg(count).arg(matches_.size()));
+    status_->setToolTip(status_->text());
     markVisibleMatches();
 }
 
@@ -263,6 +289,7 @@ void FindBar::showCount(const QString& note) {
         colours.setColor(QPalette::WindowText, QColor(200, 30, 30));
         status_->setPalette(colours);
         status_->setText(QStringLiteral("Invalid expression: ") + error_);
+        status_->setToolTip(status_->text());
         return;
     }
     status_->setPalette(palette());
@@ -275,7 +302,8 @@ void FindBar::showCount(const QString& note) {
         text = QStringLiteral("%1 of %2").arg(current + 1).arg(matches_.size());
     else
         text = QStringLiteral("%1 matches").arg(matches_.size());
-    status_->setText(note.isEmpty() ? text : text + QStringLiteral(" \u2014 ") + note);
+    status_->setText(note.isEmpty() ? text : text + QStringLiteral(", ") + note);
+    status_->setToolTip(status_->text());
 }
 
 void FindBar::markVisibleMatches() {
@@ -303,10 +331,12 @@ void FindBar::markVisibleMatches() {
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape) {
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && isVisible()) {
             close();
             return true;
         }
+        if (watched == area_)
+            return false;
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             if (watched == replaceField_)
                 replaceCurrent();
@@ -318,4 +348,13 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void FindBar::keyPressEvent(QKeyEvent* event) {
+    // Escape on any of the bar's buttons.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

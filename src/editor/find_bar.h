@@ -6,7 +6,7 @@
 #include <vector>
 
 class EditArea;
-class QCheckBox;
+class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -32,9 +32,9 @@ public:
     // For tests and for scripts that drive the bar.
     QLineEdit* findField() const { return findField_; }
     QLineEdit* replaceField() const { return replaceField_; }
-    QCheckBox* matchCaseBox() const { return matchCase_; }
-    QCheckBox* wholeWordBox() const { return wholeWord_; }
-    QCheckBox* regexBox() const { return regex_; }
+    QAbstractButton* matchCaseBox() const { return matchCase_; }
+    QAbstractButton* wholeWordBox() const { return wholeWord_; }
+    QAbstractButton* regexBox() const { return regex_; }
     /// What the bar tells the user: "3 of 12", "No matches", an error, a wrap.
     QString message() const;
     /// All matches of the current search, as CR LF text positions.
@@ -42,6 +42,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     /// Brings the matches up to date with the text and the search; true when they changed.
@@ -59,15 +60,17 @@ private:
     QLineEdit* findField_;
     QLineEdit* replaceField_;
     QWidget* replaceRow_;
-    QCheckBox* matchCase_;
-    QCheckBox* wholeWord_;
-    QCheckBox* regex_;
+    QAbstractButton* matchCase_;
+    QAbstractButton* wholeWord_;
+    QAbstractButton* regex_;
     QLabel* status_;
     QPushButton* replaceButton_;
     QPushButton* replaceAllButton_;
 
-    // The search the matches belong to.
+    // The search the matches belong to, and the text it ran on: with CR LF line ends, or the
+    // document's own (matches are CR LF text positions either way).
     QString text_;
+    bool crlfText_ = true;
     int revision_ = -1;
     QString pattern_;
     SearchOptions options_;

@@ -2,9 +2,14 @@
 #include "dialogs/qt_dialogs.h"
 #include "editor/edit_area.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QPushButton>
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -60,6 +65,31 @@ private slots:
         QCOMPARE(seen.text, QStringLiteral("Are you sure you want to close without saving?"));
         QCOMPARE(seen.icon, QMessageBox::Question);
         QCOMPARE(quits, 1);
+    }
+
+    void theRealFormShowsEachFieldByItsKindAndGivesTheAnswers() {
+        QtDialogs dialogs;
+        QList<FormField> fields{{QStringLiteral("Title:"), QStringLiteral("old")},
+                                {QStringLiteral("Rows:"), 3},
+                                {QStringLiteral("Header:"), false},
+                                {QStringLiteral("Encoding:"), QStringLiteral("UTF-8"),
+                                 {QStringLiteral("UTF-8"), QStringLiteral("windows-1252")}}};
+        QTimer::singleShot(0, [] {
+            QWidget* form = QApplication::activeModalWidget();
+            QVERIFY(form);
+            form->findChild<QLineEdit*>()->setText(QStringLiteral("new"));
+            form->findChild<QSpinBox*>()->setValue(5);
+            form->findChild<QCheckBox*>()->setChecked(true);
+            auto* list = form->findChild<QComboBox*>();
+            QCOMPARE(list->currentText(), QStringLiteral("UTF-8")); // the value is the one shown
+            list->setCurrentIndex(1);
+            QTest::keyClick(form, Qt::Key_Return);
+        });
+        QVERIFY(dialogs.fillForm(nullptr, QStringLiteral("Form"), fields));
+        QCOMPARE(fields[0].value, QVariant(QStringLiteral("new")));
+        QCOMPARE(fields[1].value, QVariant(5));
+        QCOMPARE(fields[2].value, QVariant(true));
+        QCOMPARE(fields[3].value, QVariant(QStringLiteral("windows-1252")));
     }
 };
 } // namespace
