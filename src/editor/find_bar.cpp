@@ -264,11 +264,15 @@ void FindBar::replaceAll() {
         showCount();
         return;
     }
-    const TextSearch search = this->search();
     std::vector<EditArea::Replacement> edits;
     edits.reserve(matches_.size());
-    for (const SearchMatch& m : matches_)
-        edits.push_back({int(m.start), int(m.length), search.replacementFor(text_, m, replaceField_->text())});
+    if (crlfText_) {
+        for (auto& [m, replacement] : search().replaceAll(text_, replaceField_->text()))
+            edits.push_back({int(m.start), int(m.length), std::move(replacement)});
+    } else {
+        for (const SearchMatch& m : matches_) // a plain search: the replacement as typed
+            edits.push_back({int(m.start), int(m.length), replaceField_->text()});
+    }
     const size_t count = edits.size();
     area_->replaceEach(std::move(edits));
     refresh();

@@ -10,8 +10,17 @@ bool isWordCharacter(QChar c) {
 } // namespace
 
 TextSearch::TextSearch(const QString& pattern, SearchOptions options) : pattern_(pattern), options_(options) {
-    if (pattern.isEmpty() || !options.regularExpression)
+    if (pattern.isEmpty())
         return;
+    if (!options.regularExpression) {
+        // Any case: the expression engine's compiled search is about twice as fast here as
+        // comparing folded characters one by one.
+        if (!options.matchCase)
+            regex_ = QRegularExpression(QRegularExpression::escape(pattern),
+                                        QRegularExpression::CaseInsensitiveOption |
+                                            QRegularExpression::UseUnicodePropertiesOption);
+        return;
+    }
     QString body = pattern;
     if (options.wholeWord)
         body = QStringLiteral("\\b(?:%1)\\b").arg(pattern);
@@ -36,41 +45,57 @@ bool TextSearch::isWholeWordAt(QStringView text, qsizetype start, qsizetype leng
     return true;
 }
 
+void TextSearch::forEachMatch(QStringView text,
+                              const std::function<void(SearchMatch, const QRegularExpressionMatch*)>& found) const {
+    if (pattern_.isEmpty() || !error_.isEmpty())
+        return;
+    // One global match: each separate match would check the whole text's encoding again.
+    if (options_.regularExpression || (!options_.matchCase && !options_.wholeWord)) {
+        QRegularExpressionMatchIterator it = regex_.globalMatch(text);
+        while (it.hasNext()) {
+            const QRegularExpressionMatch m = it.next();
+            // An empty match (`^`, `x*`) selects nothing and replaces nothing: it is no match here.
+            if (m.capturedLength() > 0)
+                found({m.capturedStart(), m.capturedLength()}, &m);
+        }
+        return;
+    }
+    const auto sensitivity = options_.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const qsizetype length = pattern_.size();
+    for (qsizetype at = text.indexOf(pattern_, 0, sensitivity); at >= 0; at = text.indexOf(pattern_, at, sensitivity)) {
+        if (!options_.wholeWord || isWholeWordAt(text, at, length)) {
+            found({at, length}, nullptr);
+            at += length;
+        } else {
+            at += 1;
+        }
+    }
+}
+
 std::vector<SearchMatch> TextSearch::findAll(QStringView text) const {
     std::vector<SearchMatch> matches;
-    if (pattern_.isEmpty() || !error_.isEmpty())
-        return matches;
-    if (!options_.regularExpression) {
-        const auto sensitivity = options_.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        const qsizetype length = pattern_.size();
-        for (qsizetype at = text.indexOf(pattern_, 0, sensitivity); at >= 0;
-             at = text.indexOf(pattern_, at, sensitivity)) {
-            if (!options_.wholeWord || isWholeWordAt(text, at, length)) {
-                matches.push_back({at, length});
-                at += length;
-            } else {
-                at += 1;
-            }
-        }
-        return matches;
-    }
-    QRegularExpressionMatchIterator it = regex_.globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        // An empty match (`^`, `x*`) selects nothing and replaces nothing: it is no match here.
-        if (m.capturedLength() > 0)
-            matches.push_back({m.capturedStart(), m.capturedLength()});
-    }
+    forEachMatch(text, [&](SearchMatch m, const QRegularExpressionMatch*) { matches.push_back(m); });
     return matches;
+}
+
+std::vector<std::pair<SearchMatch, QString>> TextSearch::replaceAll(QStringView text, const QString& replacement) const {
+    std::vector<std::pair<SearchMatch, QString>> out;
+    forEachMatch(text, [&](SearchMatch m, const QRegularExpressionMatch* captures) {
+        out.emplace_back(m, options_.regularExpression ? expand(*captures, replacement) : replacement);
+    });
+    return out;
 }
 
 QString TextSearch::replacementFor(QStringView text, SearchMatch match, const QString& replacement) const {
     if (!options_.regularExpression)
         return replacement;
     // Matched again where it was found, with the whole text around it for lookbehinds.
-    const QRegularExpressionMatch m =
-        regex_.match(text, match.start, QRegularExpression::NormalMatch,
-                     QRegularExpression::AnchorAtOffsetMatchOption);
+    return expand(regex_.match(text, match.start, QRegularExpression::NormalMatch,
+                               QRegularExpression::AnchorAtOffsetMatchOption),
+                  replacement);
+}
+
+QString TextSearch::expand(const QRegularExpressionMatch& m, const QString& replacement) {
     QString out;
     out.reserve(replacement.size());
     auto group = [&](qsizetype& i) {

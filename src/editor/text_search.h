@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringView>
+#include <functional>
+#include <utility>
 #include <vector>
 
 /// How the find bar reads what the user typed.
@@ -34,9 +36,15 @@ public:
     /// with `\1` / `$1` (up to 99), `$&` / `\0` for the whole match, `\n`, `\t`, `\\` and `$$`
     /// expanded. A new line is a CR LF line end.
     QString replacementFor(QStringView text, SearchMatch match, const QString& replacement) const;
+    /// Every match with what replaces it, in one pass over the text.
+    std::vector<std::pair<SearchMatch, QString>> replaceAll(QStringView text, const QString& replacement) const;
 
 private:
     bool isWholeWordAt(QStringView text, qsizetype start, qsizetype length) const;
+    /// Calls @p found for each match, with its groups when it came from the expression engine.
+    void forEachMatch(QStringView text,
+                      const std::function<void(SearchMatch, const QRegularExpressionMatch*)>& found) const;
+    static QString expand(const QRegularExpressionMatch& match, const QString& replacement);
 
     QString pattern_;
     SearchOptions options_;
