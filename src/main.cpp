@@ -4,7 +4,9 @@
 #include "dialogs/qt_dialogs.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
+#include <QWindow>
 
 int main(int argc, char* argv[]) {
     keepLargeBuffersInHeap();
@@ -18,8 +20,15 @@ int main(int argc, char* argv[]) {
     QtDialogs dialogs;
     MainWindow window(dialogs);
     QApplication::setWindowIcon(window.windowIcon());
-    window.openStartupArgument(command_line::currentArgumentText());
+    // The window comes up at once, and the file named goes in after its first paint: a big page
+    // takes a moment to read. Keys pressed meanwhile wait and go into the page once it is in.
     window.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (window.windowHandle() && !window.windowHandle()->isExposed() && waited.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 20);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    window.openStartupArgument(command_line::currentArgumentText());
     // Unsaved work that a crash or a close left behind is offered once the window is up.
     QTimer::singleShot(0, &window, [&window] { window.offerRecovery(true); });
     return QApplication::exec();

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTimer>
 #include <algorithm>
 
 void MainWindow::loadStartupFile(const QString& path) {
@@ -22,8 +23,8 @@ void MainWindow::loadStartupFile(const QString& path) {
     mixedLineEnds_ = !result.lineEnds.empty();
     editArea_->loadText(result.error ? QString() : result.text, result.lineEnds);
     disk_ = result.error ? FileIdentity{} : FileIdentity::of(path);
-    if (!result.error)
-        recent_->add(path);
+    if (!result.error) // after the first screen is up: it writes a file
+        QTimer::singleShot(0, this, [this, path] { recent_->add(path); });
     updateFileStatus();
     const QFileInfo info(path);
     if (result.error && info.exists()) {

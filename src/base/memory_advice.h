@@ -35,3 +35,11 @@ inline void keepLargeBuffersInHeap() {
     mallopt(M_TRIM_THRESHOLD, 1024 << 20);
 #endif
 }
+
+/// Gives the heap's free memory back to the system: after a big page has been read, its bytes,
+/// its decoded text and the copies made on the way are garbage that would otherwise stay.
+inline void returnFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}

@@ -1,18 +1,22 @@
 #include "edit_area.h"
 
 #include "block_data.h"
+#include "base/memory_advice.h"
 #include "colour_painter.h"
 #include "matching_tags.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAbstractUndoItem>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPointer>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
+#include <cstdlib>
 #include <array>
 
 EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
@@ -25,6 +29,41 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     loadTimer_ = new QTimer(this);
     loadTimer_->setSingleShot(true);
     connect(loadTimer_, &QTimer::timeout, this, &EditArea::loadNextPiece);
+    // Repaints the layout asks for after an edit go through repaintContents(), which keeps
+    // them to the edited lines when nothing else moved.
+    // (The layout's requests reach the widget through its text control.)
+    for (QObject* control : children())
+        if (control->inherits("QWidgetTextControl") &&
+            QObject::disconnect(control, SIGNAL(updateRequest(QRectF)), this, SLOT(_q_repaintContents(QRectF))))
+            connect(control, SIGNAL(updateRequest(QRectF)), this, SLOT(repaintContents(QRectF)));
+    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::updateBlock, this, [this] { edited_.reset(); });
+    knownBlockCount_ = document()->blockCount();
+}
+
+void EditArea::repaintContents(const QRectF& rect) {
+    // A coloured line that is edited gets new formats, and the document then reports the line
+    // and the one after it as changed: the layout asks to repaint everything. When the block
+    // count and every edited line's line count are as they were, only those lines changed.
+    std::optional<Edited> edited = std::move(edited_);
+    edited_.reset();
+    const bool everything = rect.width() > 1e8; // what the layout asks for when it cannot tell
+    if (edited && everything && edited->revision == document()->revision()) {
+        bool same = true;
+        QTextBlock block = document()->findBlockByNumber(edited->firstBlock);
+        for (size_t i = 0; i < edited->lineCounts.size() && same; ++i, block = block.next())
+            same = block.isValid() && block.lineCount() == edited->lineCounts[i];
+        if (same) {
+            const QPointF offset = contentOffset();
+            block = document()->findBlockByNumber(edited->firstBlock);
+            for (size_t i = 0; i < edited->lineCounts.size() && block.isValid(); ++i, block = block.next()) {
+                const QRectF shown = blockBoundingGeometry(block).translated(offset);
+                if (shown.bottom() >= 0 && shown.top() <= viewport()->height())
+                    viewport()->update(QRect(0, int(shown.top()), viewport()->width(), int(shown.height()) + 1));
+            }
+            return;
+        }
+    }
+    QMetaObject::invokeMethod(this, "_q_repaintContents", Qt::DirectConnection, Q_ARG(QRectF, rect));
 }
 
 EditArea::~EditArea() {
@@ -123,10 +162,11 @@ void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) 
     pending_ = QString();
     loadTimer_->stop();
     setReadOnly(false);
-    chooseWrap(text, true); // before the text goes in, so that it is laid out once
     // The first screen goes in now, cut at a line end; the rest follows while the window is idle.
     const qsizetype firstEnd =
         text.size() > kLoadInPiecesAbove ? text.indexOf(QStringLiteral("\r\n"), kFirstScreen) : -1;
+    // Before the text goes in, so that it is laid out once; each later piece is looked at as it comes.
+    chooseWrap(firstEnd < 0 ? QStringView(text) : QStringView(text).left(firstEnd), true);
     replaceUncoloured([&] { loadPieces(firstEnd < 0 ? text : text.left(firstEnd)); });
     if (firstEnd < 0) {
         markLineEnds(lineEnds);
@@ -138,6 +178,8 @@ void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) 
         document()->setUndoRedoEnabled(false);
         loadTimer_->start(0);
     }
+    if (firstEnd < 0)
+        returnFreedMemorySoon();
     // Loading an empty text reports a modification and then quietly drops it: say that the
     // fresh document is unmodified, so that whoever shows the state is told.
     document()->setModified(false);
@@ -155,6 +197,7 @@ void EditArea::loadNextPiece() {
     const bool modified = document()->isModified();
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
+    chooseWrap(QStringView(pending_).mid(pendingFrom_, end - pendingFrom_), false);
     replaceUncoloured([&] { insertText(cursor, pending_.mid(pendingFrom_, end - pendingFrom_)); });
     document()->setModified(modified);
     pendingFrom_ = end;
@@ -168,7 +211,14 @@ void EditArea::loadNextPiece() {
     document()->setUndoRedoEnabled(true);
     document()->setModified(modified);
     setReadOnly(false);
+    returnFreedMemorySoon();
     emit loadingFinished();
+}
+
+void EditArea::returnFreedMemorySoon() {
+    // Once the caller has let go of the file's text too.
+    if (document()->characterCount() > kLoadInPiecesAbove / 8)
+        QTimer::singleShot(0, this, [] { returnFreedMemory(); });
 }
 
 void EditArea::finishLoading() const {
@@ -459,6 +509,7 @@ void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<co
     }
     model_.assign(std::move(byDocument));
     viewport()->update();
+    returnFreedMemorySoon(); // the pass's own buffers
 }
 
 void EditArea::clearColours() {
@@ -468,6 +519,7 @@ void EditArea::clearColours() {
 
 void EditArea::onContentsChange(int position, int removed, int added) {
     softBlocksStale_ = true;
+    noteEditedLines(position, added);
     if (muted_)
         return;
     if (pendingColours_) {
@@ -500,6 +552,12 @@ bool EditArea::event(QEvent* e) {
 }
 
 void EditArea::keyPressEvent(QKeyEvent* e) {
+    // A key that edits a page still loading waits for the rest of it rather than being lost.
+    if (isLoading() && (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut) ||
+                        e->matches(QKeySequence::Undo) || e->key() == Qt::Key_Backspace ||
+                        e->key() == Qt::Key_Delete || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter ||
+                        (!e->text().isEmpty() && (e->text()[0].isPrint() || e->text()[0] == u'\t'))))
+        finishLoading();
     if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());
@@ -553,12 +611,88 @@ void EditArea::repaintStaleVisibleBlocks() {
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     const qreal bottom = viewport()->height();
     // Re-painting a line makes the document report a change of its own; it is no edit.
+    const int first = block.blockNumber();
+    int last = first;
     muted_ = true;
     while (block.isValid() && top <= bottom) {
         if (painter_->isStale(block))
             painter_->rehighlightBlock(block);
+        last = block.blockNumber();
         top += blockBoundingRect(block).height();
         block = block.next();
     }
     muted_ = false;
+    notePassedLines(first, last);
+}
+
+void EditArea::notePassedLines(int first, int last) {
+    // Paging or scrolling from the last view to this one laid out every line in between; a jump
+    // (the scroll bar dragged, Go to Line) laid out none of them.
+    const bool stepped = lastView_.first >= 0 && std::abs(first - lastView_.first) <= kLinesPassedInAStep;
+    const std::pair<int, int> passed =
+        stepped ? std::pair{std::min(first, lastView_.first), std::max(last, lastView_.second)} : std::pair{first, last};
+    lastView_ = {first, last};
+    passedLines_.push_back(passed);
+    passedCount_ += passed.second - passed.first + 1;
+    if (passedCount_ > kLinesPassedBeforeRelease) {
+        passedCount_ = 0;
+        QTimer::singleShot(0, this, &EditArea::releaseFarLayouts);
+    }
+}
+
+void EditArea::noteEditedLines(int position, int added) {
+    // Called before the layout lays the edit out: the line counts are those from before.
+    const int blocks = document()->blockCount();
+    const bool countChanged = blocks != knownBlockCount_;
+    knownBlockCount_ = blocks;
+    edited_.reset();
+    if (countChanged)
+        return;
+    const QTextBlock first = document()->findBlock(position);
+    const int last = document()->findBlock(position + added).blockNumber();
+    // A few lines at most: the layout also reports the line after the edited ones.
+    if (!first.isValid() || last - first.blockNumber() > kMostLinesRepaintedAlone)
+        return;
+    Edited edited{document()->revision(), first.blockNumber(), {}};
+    QTextBlock block = first;
+    for (int n = first.blockNumber(); n <= last + 1 && block.isValid(); ++n, block = block.next())
+        edited.lineCounts.push_back(block.lineCount());
+    edited_ = std::move(edited);
+}
+
+void EditArea::releaseFarLayouts() {
+    // A line keeps its shaped glyphs and its colour formats once laid out: a walk through a big
+    // page would keep them all. Those far from the view and the caret are dropped; the line is
+    // laid out and painted from the colour model again when it is next needed.
+    std::sort(passedLines_.begin(), passedLines_.end());
+    const int first = firstVisibleBlock().blockNumber();
+    const int last = cursorForPosition(QPoint(0, viewport()->height())).blockNumber();
+    const QTextCursor cursor = textCursor();
+    const int caret = cursor.blockNumber();
+    const int anchor = document()->findBlock(cursor.anchor()).blockNumber();
+    auto near = [&](int n) {
+        return (n >= first - kKeptAroundView && n <= last + kKeptAroundView) || std::abs(n - caret) <= 2 ||
+               std::abs(n - anchor) <= 2;
+    };
+    int done = -1; // the intervals overlap: each line once
+    for (auto [from, to] : passedLines_) {
+        QTextBlock block = document()->findBlockByNumber(std::max(from, done + 1));
+        for (; block.isValid() && block.blockNumber() <= to; block = block.next()) {
+            done = block.blockNumber();
+            if (near(done))
+                continue;
+            // Its colours come back from the model when it is painted again.
+            if (auto* data = static_cast<BlockData*>(block.userData()); data && data->paintedGeneration != 0) {
+                block.layout()->setFormats({});
+                data->paintedGeneration = 0;
+            }
+            if (block.layout()->lineCount() > 0) {
+                block.layout()->beginLayout(); // no lines: laid out afresh when it is next needed
+                block.layout()->endLayout();
+            }
+        }
+    }
+    passedLines_.clear();
+    passedLines_.push_back({std::max(0, first - kKeptAroundView), last + kKeptAroundView});
+    returnFreedMemory();
 }

@@ -197,7 +197,16 @@ private:
     void chooseWrap(QStringView changed, bool wholeText);
 
     void completeEndTag();
+    Q_SLOT void repaintContents(const QRectF& rect);
+    void noteEditedLines(int position, int added);
+    /// Drops the layouts of lines painted earlier that are far from the view now.
+    void releaseFarLayouts();
+    void notePassedLines(int first, int last);
+    static constexpr int kLinesPassedBeforeRelease = 3000;
+    static constexpr int kLinesPassedInAStep = 2000;
+    static constexpr int kKeptAroundView = 300;
     void loadNextPiece();
+    void returnFreedMemorySoon();
 
     // Soft breaks.
     /// Inserts CR LF text at @p cursor (replacing its selection) as part of the caller's edit:
@@ -237,6 +246,19 @@ private:
     };
     std::optional<ColourSwap> pendingColours_;
     LineNumberGutter* gutter_ = nullptr;
+    /// Lines laid out since the last release (block number ranges), and the last view painted.
+    std::vector<std::pair<int, int>> passedLines_;
+    int passedCount_ = 0;
+    std::pair<int, int> lastView_{-1, -1};
+    /// The lines of the edit being laid out, with their line counts from before it.
+    struct Edited {
+        int revision = 0;
+        int firstBlock = 0;
+        std::vector<int> lineCounts;
+    };
+    std::optional<Edited> edited_;
+    int knownBlockCount_ = 1;
+    static constexpr int kMostLinesRepaintedAlone = 8;
     QFont baseFont_;
     int zoom_ = 0;
     ColourPainter* painter_ = nullptr;

@@ -9,6 +9,9 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <array>
 
 namespace {
 QColor paintedColourAt(EditArea& area, int crlfPos) {
@@ -258,6 +261,74 @@ private slots:
         area.clearColours();
         area.grab();
         QVERIFY(!paintedColourAt(area, 1).isValid());
+    }
+
+    void typingInAColouredLineRepaintsThatLineOnly() {
+        EditArea area;
+        area.resize(400, 300);
+        QString text;
+        for (int i = 0; i < 100; ++i)
+            text += QStringLiteral("<p class=\"x\">%1</p>\r\n").arg(i);
+        area.loadText(text);
+        area.setColours(std::vector<std::uint8_t>(text.size(), 1), std::array<Colour, 2>{0, kRoyalBlue});
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        QRegion painted;
+        struct Spy : QObject {
+            QRegion* region;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint)
+                    *region += static_cast<QPaintEvent*>(e)->region();
+                return false;
+            }
+        } spy;
+        spy.region = &painted;
+        area.viewport()->installEventFilter(&spy);
+        area.setCaretPosition(20); // the second line's start
+        QCoreApplication::processEvents();
+        painted = QRegion();
+        QTest::keyClicks(&area, QStringLiteral("y"));
+        QCoreApplication::processEvents();
+        QVERIFY(!painted.isEmpty());
+        QVERIFY2(painted.boundingRect().height() < area.viewport()->height() / 3,
+                 qPrintable(QString::number(painted.boundingRect().height())));
+        QCOMPARE(paintedColourAt(area, 22), QColor(65, 105, 225)); // the line itself is painted anew
+        QVERIFY(!paintedColourAt(area, 20).isValid());
+        // An Enter moves every line below: all of them are painted again.
+        painted = QRegion();
+        QTest::keyClick(&area, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QVERIFY(painted.boundingRect().height() > area.viewport()->height() / 2);
+    }
+
+    void aLineLaidOutAgainAfterItsLayoutWasDroppedKeepsColoursAndCaret() {
+        EditArea area;
+        area.resize(400, 300);
+        QString text;
+        for (int i = 0; i < 8000; ++i)
+            text += QStringLiteral("<b>%1</b>\r\n").arg(i);
+        area.loadText(text);
+        area.setColours(std::vector<std::uint8_t>(text.size(), 1), std::array<Colour, 2>{0, kPureRed});
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        area.setCaretPosition(2);
+        const QTextBlock first = area.document()->firstBlock();
+        // Walk down the page, a screen at a time, as far as the end.
+        for (int i = 0; i < 600; ++i) {
+            area.verticalScrollBar()->setValue(area.verticalScrollBar()->value() + 14);
+            area.viewport()->repaint();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(first.layout()->lineCount(), 1); // the caret's line keeps its layout
+        const QTextBlock far = area.document()->findBlockByNumber(1000);
+        QCOMPARE(far.layout()->lineCount(), 0); // dropped
+        area.goToLine(1001, 2);
+        area.grab();
+        QVERIFY(far.layout()->lineCount() > 0);
+        QCOMPARE(paintedColourAt(area, area.selectionStart()), QColor(255, 0, 0));
+        QCOMPARE(area.caretPlace().column, 2);
+        QTest::keyClicks(&area, QStringLiteral("z"));
+        QCOMPARE(area.lineText(1001), QStringLiteral("<zb>1000</b>"));
     }
 };
 } // namespace

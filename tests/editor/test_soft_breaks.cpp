@@ -175,6 +175,14 @@ private slots:
             QVERIFY(!area.document()->isModified());
             QVERIFY(!area.document()->isUndoAvailable());
         }
+        // A key typed while the page loads finishes the load and goes in.
+        EditArea area;
+        area.loadText(text, lineEnds);
+        QTest::keyClicks(&area, QStringLiteral("k"));
+        QVERIFY(!area.isLoading());
+        QCOMPARE(area.text(), QStringLiteral("k") + text);
+        area.undo();
+        QCOMPARE(area.text(), text);
     }
 
     void aLineIsFoundByItsNumberAcrossPieces() {
