@@ -130,6 +130,7 @@ void MainWindow::buildMenuBar() {
     editArea_->setReservedShortcuts(shortcuts);
     action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
+    action(QStringLiteral("keepPlaceWhenColouring"))->setChecked(settings::keepPlaceWhenColouring());
     editArea_->setCompleteEndTags(settings::completeEndTags());
 }
 
@@ -141,6 +142,10 @@ void MainWindow::toggleCompleteEndTags() {
     const bool on = action(QStringLiteral("completeEndTags"))->isChecked();
     settings::setCompleteEndTags(on);
     editArea_->setCompleteEndTags(on);
+}
+
+void MainWindow::toggleKeepPlace() {
+    settings::setKeepPlaceWhenColouring(action(QStringLiteral("keepPlaceWhenColouring"))->isChecked());
 }
 
 void MainWindow::goToMatchingTag() {
@@ -255,8 +260,12 @@ void MainWindow::colourAsHtml() {
     const PassResult pass = runHtmlPass(editArea_->text());
     editArea_->setUpdatesEnabled(false);
     editArea_->setColours(pass.colours, kPassPalette);
-    editArea_->setCaretPosition(pass.selection.start);
-    editArea_->setSelectionLength(pass.selection.length);
+    // The pass ends on the last comment, selected; the option leaves the caret, the selection
+    // and the view where the user had them, so that typing never replaces that comment unseen.
+    if (!settings::keepPlaceWhenColouring()) {
+        editArea_->setCaretPosition(pass.selection.start);
+        editArea_->setSelectionLength(pass.selection.length);
+    }
     editArea_->setUpdatesEnabled(true);
     editArea_->setFocus(Qt::OtherFocusReason);
 }

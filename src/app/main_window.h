@@ -64,6 +64,7 @@ public:
     void recoverUnsavedWork() { offerRecovery(false); }
     void toggleOfferToSave();
     void toggleCompleteEndTags();
+    void toggleKeepPlace();
     /// Moves the caret to the partner of the tag it is on.
     void goToMatchingTag();
     void exitProgram();

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 141> kMenu{{
+constexpr std::array<MenuItem, 142> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -145,6 +145,7 @@ constexpr std::array<MenuItem, 141> kMenu{{
     {1, "optionsMenu", "Options", nullptr},
     {2, "offerToSave", "Offer to Save Changes", nullptr, option(&MainWindow::toggleOfferToSave)},
     {2, "completeEndTags", "Complete End Tags", nullptr, option(&MainWindow::toggleCompleteEndTags)},
+    {2, "keepPlaceWhenColouring", "Keep My Place When Colouring", nullptr, option(&MainWindow::toggleKeepPlace)},
     {1, "aboutz", "About", nullptr},
     {2, "abouttgl", "About Tagloom", nullptr, call(&MainWindow::showAbout)},
     {2, "webpag", "Tagloom Webpage", nullptr, call(&MainWindow::openWebPage)},

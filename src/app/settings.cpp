@@ -8,6 +8,7 @@ const QString kOfferToSave = QStringLiteral("files/offerToSave");
 const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 const QString kStatusBar = QStringLiteral("view/statusBar");
+const QString kKeepPlace = QStringLiteral("colouring/keepPlace");
 const QString kLineNumbers = QStringLiteral("view/lineNumbers");
 const QString kZoom = QStringLiteral("view/zoom");
 const QString kEditFont = QStringLiteral("view/font");
@@ -26,6 +27,14 @@ bool completeEndTags() {
 
 void setCompleteEndTags(bool on) {
     QSettings().setValue(kCompleteEndTags, on);
+}
+
+bool keepPlaceWhenColouring() {
+    return QSettings().value(kKeepPlace, false).toBool();
+}
+
+void setKeepPlaceWhenColouring(bool on) {
+    QSettings().setValue(kKeepPlace, on);
 }
 
 bool statusBarShown() {

@@ -13,6 +13,9 @@ void setOfferToSave(bool on);
 /// Typing `</` completes the end tag of the innermost open element.
 bool completeEndTags();
 void setCompleteEndTags(bool on);
+/// Ctrl+H leaves the caret, the selection and the view as they were (off: it selects the last comment).
+bool keepPlaceWhenColouring();
+void setKeepPlaceWhenColouring(bool on);
 /// View options: the status bar and line numbers (both hidden at first), the zoom in points
 /// added to the edit font, and the edit font itself (empty: the program's own).
 bool statusBarShown();

@@ -72,7 +72,8 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "zoomOut",
                                 "resetZoom",
                                 "fontSeparator",
-                                "chooseFont"};
+                                "chooseFont",
+                                "keepPlaceWhenColouring"};
 
 struct Flat {
     int level;

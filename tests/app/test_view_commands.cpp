@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QScrollBar>
 #include <QUrl>
 
 namespace {
@@ -161,6 +162,29 @@ private slots:
         QCOMPARE(readBytes(path("page.htm")), QByteArray("\xFF\xFE" "a\0\xE9\0\r\0b\0 \0c\0", 14));
         QCOMPARE(form.documentFormat().lineEnd, LineEnd::Cr);
         QVERIFY(!form.editArea()->document()->isModified());
+    }
+
+    void colouringKeepsMyPlaceWhenAsked() {
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.show();
+        QString text;
+        for (int i = 0; i < 300; ++i)
+            text += QStringLiteral("<p>%1</p>\r\n").arg(i);
+        form.editArea()->loadText(text + QStringLiteral("<!-- end -->"));
+        for (const bool keep : {false, true}) {
+            if (keep)
+                form.action(QStringLiteral("keepPlaceWhenColouring"))->trigger();
+            form.editArea()->goToLine(150, 2);
+            form.editArea()->setSelectionLength(3);
+            const int scrolled = form.editArea()->verticalScrollBar()->value();
+            form.colourAsHtml();
+            QVERIFY(form.editArea()->colourAt(1).has_value());
+            QCOMPARE(form.editArea()->selectedText(), keep ? QStringLiteral("p>1") : QStringLiteral("<!-- end -->"));
+            if (keep)
+                QCOMPARE(form.editArea()->verticalScrollBar()->value(), scrolled);
+        }
+        QCOMPARE(QSettings().allKeys(), QStringList{"colouring/keepPlace"});
     }
 
     void zoomAndFontAreRemembered() {
