@@ -104,6 +104,10 @@ class Session:
         return float("nan")
 
     def idle_cpu(self, seconds=5):
+        # After the last key, the recovery copy is written and the tag map built once; idle is
+        # what comes after that: the caret blinking.
+        time.sleep(3)
+        self.idle()
         return float(run(self.probe, "idle", str(self.pid), str(seconds)))
 
     def end(self):

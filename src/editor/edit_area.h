@@ -163,8 +163,8 @@ public:
     /// The block property that marks a block whose separator before it is a soft break.
     static constexpr int kSoftStart = QTextFormat::UserProperty + 1;
     /// Lines longer than this are held in pieces of at most kPieceLength characters.
-    static constexpr qsizetype kSplitLinesAbove = 8192;
-    static constexpr qsizetype kPieceLength = 4096;
+    static constexpr qsizetype kSplitLinesAbove = 4096;
+    static constexpr qsizetype kPieceLength = 1024;
     /// How many soft breaks the document holds.
     int softBreakCount() const { return int(softBlocks().size()); }
 
