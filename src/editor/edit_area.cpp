@@ -602,27 +602,34 @@ void EditArea::setHighlights(Highlights group, const QList<QTextEdit::ExtraSelec
 }
 
 void EditArea::paintEvent(QPaintEvent* e) {
-    repaintStaleVisibleBlocks();
+    repaintStaleVisibleBlocks(e->rect());
     QPlainTextEdit::paintEvent(e);
 }
 
-void EditArea::repaintStaleVisibleBlocks() {
+void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
+    // Only the lines in the area being painted: the caret's blink paints one line.
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-    const qreal bottom = viewport()->height();
+    const int shownFirst = block.blockNumber();
+    int first = -1;
+    int last = shownFirst;
     // Re-painting a line makes the document report a change of its own; it is no edit.
-    const int first = block.blockNumber();
-    int last = first;
     muted_ = true;
-    while (block.isValid() && top <= bottom) {
-        if (painter_->isStale(block))
-            painter_->rehighlightBlock(block);
-        last = block.blockNumber();
-        top += blockBoundingRect(block).height();
+    while (block.isValid() && top <= area.bottom()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (top + height >= area.top()) {
+            if (painter_->isStale(block))
+                painter_->rehighlightBlock(block);
+            if (first < 0)
+                first = block.blockNumber();
+            last = block.blockNumber();
+        }
+        top += height;
         block = block.next();
     }
     muted_ = false;
-    notePassedLines(first, last);
+    if (first >= 0)
+        notePassedLines(first, last);
 }
 
 void EditArea::notePassedLines(int first, int last) {

@@ -189,7 +189,7 @@ private:
     void paintLineNumbers(QPaintEvent* e);
     void placeGutter();
     void replaceUncoloured(const std::function<void()>& replace);
-    void repaintStaleVisibleBlocks();
+    void repaintStaleVisibleBlocks(const QRect& area);
     int blockCrlfStart(int blockNumber) const;
     void markLineEnds(const LineEndExceptions& lineEnds);
     /// Word wrap, unless @p changed holds a run too long to wrap at word boundaries; a change
