@@ -53,12 +53,17 @@ void EditArea::repaintContents(const QRectF& rect) {
         for (size_t i = 0; i < edited->lineCounts.size() && same; ++i, block = block.next())
             same = block.isValid() && block.lineCount() == edited->lineCounts[i];
         if (same) {
-            const QPointF offset = contentOffset();
-            block = document()->findBlockByNumber(edited->firstBlock);
-            for (size_t i = 0; i < edited->lineCounts.size() && block.isValid(); ++i, block = block.next()) {
-                const QRectF shown = blockBoundingGeometry(block).translated(offset);
-                if (shown.bottom() >= 0 && shown.top() <= viewport()->height())
-                    viewport()->update(QRect(0, int(shown.top()), viewport()->width(), int(shown.height()) + 1));
+            // Through the lines in view only, which are laid out already: asking where a line
+            // out of view is would lay it out (soft marks set while a long line loads).
+            const int lastEdited = edited->firstBlock + int(edited->lineCounts.size()) - 1;
+            block = firstVisibleBlock();
+            qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+            while (block.isValid() && top <= viewport()->height() && block.blockNumber() <= lastEdited) {
+                const qreal height = blockBoundingRect(block).height();
+                if (block.blockNumber() >= edited->firstBlock)
+                    viewport()->update(QRect(0, int(top), viewport()->width(), int(height) + 1));
+                top += height;
+                block = block.next();
             }
             return;
         }

@@ -185,6 +185,21 @@ private slots:
         QCOMPARE(area.text(), text);
     }
 
+    void loadingALongLineLaysOutOnlyWhatIsShown() {
+        EditArea area;
+        area.resize(400, 300);
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        area.loadText(QStringLiteral("<a href=\"x\">link</a> ").repeated(20000));
+        area.grab();
+        const int pieces = area.document()->blockCount();
+        QVERIFY(pieces > 100);
+        int laidOut = 0;
+        for (QTextBlock block = area.document()->begin(); block.isValid(); block = block.next())
+            laidOut += block.layout()->lineCount() > 0;
+        QVERIFY2(laidOut < 20, qPrintable(QStringLiteral("%1 of %2 pieces laid out").arg(laidOut).arg(pieces)));
+    }
+
     void aLineIsFoundByItsNumberAcrossPieces() {
         EditArea area;
         const QString longLine = QStringLiteral("x").repeated(9000) + QStringLiteral("<b>");
