@@ -187,6 +187,21 @@ private slots:
         QCOMPARE(QSettings().allKeys(), QStringList{"colouring/keepPlace"});
     }
 
+    void redoIsCtrlShiftZAndCtrlYStaysSaveAs() {
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.editArea()->setFocus();
+        QTest::keyClicks(form.editArea(), QStringLiteral("ab"));
+        QTest::keySequence(form.editArea(), QKeySequence(QStringLiteral("Ctrl+Z")));
+        QCOMPARE(form.editArea()->text(), QString());
+        QTest::keySequence(form.editArea(), QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
+        QCOMPARE(form.editArea()->text(), QStringLiteral("ab"));
+        QTest::keySequence(form.editArea(), QKeySequence(QStringLiteral("Ctrl+Y")));
+        QCOMPARE(dialogs.shown.last().title, QStringLiteral("Save Your File"));
+    }
+
     void zoomAndFontAreRemembered() {
         ScriptedDialogs dialogs;
         {
