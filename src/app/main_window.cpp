@@ -178,10 +178,8 @@ void MainWindow::newBlank() {
     editArea_->document()->setModified(false);
     keeper_->forget();
     currentFile_.clear();
-    format_ = DocumentFormat{};
-    mixedLineEnds_ = false;
+    setDocumentFormat({}, false);
     disk_ = {};
-    updateFileStatus();
 }
 
 void MainWindow::exitProgram() {
@@ -284,9 +282,7 @@ void MainWindow::newHtmlPage() {
     disk_ = {};
     // Emptied before the first prompt, so even a fully cancelled page is a document without a file.
     currentFile_.clear();
-    format_ = DocumentFormat{};
-    mixedLineEnds_ = false;
-    updateFileStatus();
+    setDocumentFormat({}, false);
     runPageTemplate(*findInsertCommand("html-page"), dialogs_, this, *editArea_);
 }
 
@@ -297,9 +293,10 @@ void MainWindow::wrapInHtml5Page() {
     // or browsers would read its bytes wrongly.
     const bool wrapped = editArea_->document()->revision() != revision;
     if (wrapped && !format_.encoding.startsWith("UTF-")) {
-        format_.encoding = "UTF-8";
-        format_.byteOrderMark = false;
-        updateFileStatus();
+        DocumentFormat utf8 = format_;
+        utf8.encoding = "UTF-8";
+        utf8.byteOrderMark = false;
+        setDocumentFormat(utf8, mixedLineEnds_);
     }
 }
 

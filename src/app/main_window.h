@@ -125,7 +125,8 @@ private:
     /// Compares the file with what was opened or saved; asks when another program changed it.
     /// Returns false when a save must not go on.
     bool checkDisk(bool beforeSave);
-    void reloadFromDisk();
+    /// Reads the file again as one undoable replacement: in the encoding detected, or @p encoding.
+    void reloadFromDisk(const QByteArray& encoding = {});
     RecoverySnapshot snapshot() const;
     /// The user let the text go (a close answered Yes): it is kept as a recovery copy.
     void keepDiscardedText();
@@ -148,6 +149,9 @@ private:
     void buildViewParts();
     void updateCaretStatus();
     void updateFileStatus();
+    /// The format the page is saved in, and whether some of its lines end otherwise than most;
+    /// the status bar follows.
+    void setDocumentFormat(const DocumentFormat& format, bool mixedLineEnds);
     void fillRecentMenu();
     /// Asks the question Open asks before replacing the text; false when declined.
     bool mayReplaceDocument();

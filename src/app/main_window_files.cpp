@@ -19,13 +19,11 @@
 void MainWindow::loadStartupFile(const QString& path) {
     // Most failures are silent here: the document stays empty and the title still names the path.
     ReadResult result = document_file::read(path);
-    format_ = result.error ? DocumentFormat{} : result.format;
-    mixedLineEnds_ = !result.lineEnds.empty();
+    setDocumentFormat(result.error ? DocumentFormat{} : result.format, !result.lineEnds.empty());
     editArea_->loadText(result.error ? QString() : result.text, result.lineEnds);
     disk_ = result.error ? FileIdentity{} : FileIdentity::of(path);
     if (!result.error) // after the first screen is up: it writes a file
         QTimer::singleShot(0, this, [this, path] { recent_->add(path); });
-    updateFileStatus();
     const QFileInfo info(path);
     if (result.error && info.exists()) {
         unreadableAtStart_ = info.absoluteFilePath();
@@ -110,14 +108,12 @@ void MainWindow::showOpenedFile(const QString& path, ReadResult result) {
     editArea_->loadText(result.text, result.lineEnds);
     keeper_->forget();
     pointToInterruptedSave(path);
-    format_ = result.format;
-    mixedLineEnds_ = !result.lineEnds.empty();
+    setDocumentFormat(result.format, !result.lineEnds.empty());
     unreadableAtStart_.clear();
     currentFile_ = path;
     disk_ = FileIdentity::of(path);
     setTitleFromFile();
     recent_->add(path);
-    updateFileStatus();
 }
 
 void MainWindow::openDroppedFiles(const QStringList& paths) {
@@ -184,21 +180,7 @@ void MainWindow::reopenWithEncoding() {
     QList<FormField> fields{{QStringLiteral("Encoding:"), QString::fromLatin1(format_.encoding), encodingNames()}};
     if (!dialogs_.fillForm(this, kReopenTitle, fields))
         return;
-    const QByteArray encoding = fields[0].value.toString().toLatin1();
-    ReadResult result = document_file::read(currentFile_, encoding);
-    if (result.error) {
-        showFileError(result.error);
-        return;
-    }
-    // One undoable step: Undo brings back the text as it was read before.
-    editArea_->setText(result.text, result.lineEnds);
-    editArea_->document()->setModified(false);
-    keeper_->forget();
-    format_ = result.format;
-    mixedLineEnds_ = !result.lineEnds.empty();
-    disk_ = FileIdentity::of(currentFile_);
-    declinedDisk_ = {};
-    updateFileStatus();
+    reloadFromDisk(fields[0].value.toString().toLatin1());
 }
 
 void MainWindow::saveWithEncoding() {
@@ -288,15 +270,12 @@ bool MainWindow::writeFile(const QString& path, const QString& text, const Docum
         showFileError(error);
         return false;
     }
-    format_ = format;
-    if (chosen) {
+    if (chosen)
         editArea_->clearLineEndExceptions();
-        mixedLineEnds_ = false;
-    }
+    setDocumentFormat(format, mixedLineEnds_ && !chosen);
     disk_ = FileIdentity::of(path);
     declinedDisk_ = {};
     recent_->add(path);
-    updateFileStatus();
     // What is on disk now is what the user sees, as far as the undo history goes.
     if (editArea_->text() == encodable) {
         editArea_->document()->setModified(false);
@@ -393,19 +372,17 @@ bool MainWindow::checkDisk(bool beforeSave) {
     return false;
 }
 
-void MainWindow::reloadFromDisk() {
-    const ReadResult result = document_file::read(currentFile_);
+void MainWindow::reloadFromDisk(const QByteArray& encoding) {
+    const ReadResult result = document_file::read(currentFile_, encoding);
     if (result.error) {
         showFileError(result.error);
         return;
     }
-    // One undoable step: Undo brings the user's own text back.
+    // One undoable step: Undo brings back the text as it was before.
     editArea_->setText(result.text, result.lineEnds);
     editArea_->document()->setModified(false);
     keeper_->forget();
-    format_ = result.format;
-    mixedLineEnds_ = !result.lineEnds.empty();
+    setDocumentFormat(result.format, !result.lineEnds.empty());
     disk_ = FileIdentity::of(currentFile_);
     declinedDisk_ = {};
-    updateFileStatus();
 }

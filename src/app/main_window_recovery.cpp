@@ -49,9 +49,7 @@ void MainWindow::offerRecovery(bool atStart) {
     // An unsaved page again, with its file and its format: Save writes it where it belongs.
     editArea_->loadText(copy->text, copy->lineEnds);
     editArea_->document()->setModified(true);
-    format_ = copy->format;
-    mixedLineEnds_ = !copy->lineEnds.empty();
-    updateFileStatus();
+    setDocumentFormat(copy->format, !copy->lineEnds.empty());
     currentFile_ = copy->path;
     disk_ = FileIdentity::of(currentFile_);
     declinedDisk_ = {};

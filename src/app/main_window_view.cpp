@@ -148,6 +148,12 @@ void MainWindow::updateCaretStatus() {
     status_[4]->setText(editArea_->overwriteMode() ? QStringLiteral("OVR") : QStringLiteral("INS"));
 }
 
+void MainWindow::setDocumentFormat(const DocumentFormat& format, bool mixedLineEnds) {
+    format_ = format;
+    mixedLineEnds_ = mixedLineEnds;
+    updateFileStatus();
+}
+
 void MainWindow::updateFileStatus() {
     if (status_.isEmpty())
         return;

@@ -241,7 +241,7 @@ LineEndExceptions EditArea::lineEndExceptions() const {
         return out; // nothing to look for in a file whose lines all end alike
     int line = 0;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        if (block.blockNumber() > 0 && !block.blockFormat().boolProperty(kSoftStart))
+        if (block.blockNumber() > 0 && !startsSoft(block))
             ++line;
         if (auto* data = static_cast<BlockData*>(block.userData()); data && data->lineEnd)
             out.push_back({line, *data->lineEnd});
@@ -291,7 +291,7 @@ std::vector<int> EditArea::docFromCrlfAscending(const std::vector<int>& position
     int blockStart = 0; // the block's start in the CR LF text
     for (int pos : positions) {
         for (QTextBlock next = block.next(); next.isValid(); next = block.next()) {
-            const bool soft = mayHaveSoftBreaks_ && next.blockFormat().boolProperty(kSoftStart);
+            const bool soft = mayHaveSoftBreaks_ && startsSoft(next);
             const int nextStart = blockStart + block.length() - 1 + (soft ? 0 : 2);
             if (nextStart > pos)
                 break;
@@ -342,7 +342,7 @@ QString EditArea::lineText(int line) const {
     finishLoading();
     QTextBlock block = firstBlockOfLine(line - 1);
     QString text = block.text();
-    for (block = block.next(); block.isValid() && block.blockFormat().boolProperty(kSoftStart); block = block.next())
+    for (block = block.next(); block.isValid() && startsSoft(block); block = block.next())
         text += block.text();
     return text;
 }
@@ -503,7 +503,7 @@ void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<co
             byDocument[to++] = map[colours[from++]];
         // The document's one line-end character takes the colour of the CR; a soft break is
         // no character of the text.
-        if (block.next().isValid() && block.next().blockFormat().boolProperty(kSoftStart)) {
+        if (block.next().isValid() && startsSoft(block.next())) {
             to += 1;
             continue;
         }

@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QList>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <array>
 #include <functional>
 #include <optional>
@@ -165,6 +166,8 @@ public:
     /// Lines longer than this are held in pieces of at most kPieceLength characters.
     static constexpr qsizetype kSplitLinesAbove = 4096;
     static constexpr qsizetype kPieceLength = 1024;
+    /// Whether the separator before @p block is a soft break.
+    static bool startsSoft(const QTextBlock& block) { return block.blockFormat().boolProperty(kSoftStart); }
     /// How many soft breaks the document holds.
     int softBreakCount() const { return int(softBlocks().size()); }
 

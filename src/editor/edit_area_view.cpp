@@ -13,10 +13,6 @@
 #include <algorithm>
 
 namespace {
-bool startsSoft(const QTextBlock& block) {
-    return block.blockFormat().boolProperty(EditArea::kSoftStart);
-}
-
 QStringList localFiles(const QMimeData* data) {
     QStringList paths;
     if (data && data->hasUrls())

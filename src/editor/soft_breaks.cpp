@@ -78,12 +78,8 @@ QString cutLongLines(QStringView text, std::vector<bool>& soft) {
     return out;
 }
 
-bool startsSoft(const QTextBlock& block) {
-    return block.blockFormat().boolProperty(EditArea::kSoftStart);
-}
-
 void setSoftStart(QTextBlock block, bool soft) {
-    if (startsSoft(block) == soft)
+    if (EditArea::startsSoft(block) == soft)
         return;
     QTextBlockFormat format = block.blockFormat();
     if (soft)

@@ -24,6 +24,18 @@ QColor paintedColourAt(EditArea& area, int crlfPos) {
     return {};
 }
 
+// Shows @p area holding @p lines copies of @p line (an %1 for its number), every character in @p colour.
+bool showColoured(EditArea& area, const QString& line, int lines, Colour colour) {
+    area.resize(400, 300);
+    QString text;
+    for (int i = 0; i < lines; ++i)
+        text += line.arg(i);
+    area.loadText(text);
+    area.setColours(std::vector<std::uint8_t>(text.size(), 1), std::array<Colour, 2>{0, colour});
+    area.show();
+    return QTest::qWaitForWindowExposed(&area);
+}
+
 class EditAreaTest : public QObject {
     Q_OBJECT
 private slots:
@@ -265,14 +277,7 @@ private slots:
 
     void typingInAColouredLineRepaintsThatLineOnly() {
         EditArea area;
-        area.resize(400, 300);
-        QString text;
-        for (int i = 0; i < 100; ++i)
-            text += QStringLiteral("<p class=\"x\">%1</p>\r\n").arg(i);
-        area.loadText(text);
-        area.setColours(std::vector<std::uint8_t>(text.size(), 1), std::array<Colour, 2>{0, kRoyalBlue});
-        area.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        QVERIFY(showColoured(area, QStringLiteral("<p class=\"x\">%1</p>\r\n"), 100, kRoyalBlue));
         QRegion painted;
         struct Spy : QObject {
             QRegion* region;
@@ -303,14 +308,7 @@ private slots:
 
     void aLineLaidOutAgainAfterItsLayoutWasDroppedKeepsColoursAndCaret() {
         EditArea area;
-        area.resize(400, 300);
-        QString text;
-        for (int i = 0; i < 8000; ++i)
-            text += QStringLiteral("<b>%1</b>\r\n").arg(i);
-        area.loadText(text);
-        area.setColours(std::vector<std::uint8_t>(text.size(), 1), std::array<Colour, 2>{0, kPureRed});
-        area.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        QVERIFY(showColoured(area, QStringLiteral("<b>%1</b>\r\n"), 8000, kPureRed));
         area.setCaretPosition(2);
         const QTextBlock first = area.document()->firstBlock();
         // Walk down the page, a screen at a time, as far as the end.
