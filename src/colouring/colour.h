@@ -21,5 +21,15 @@ constexpr Colour kSystemColourFlag = 0x80000000u;
 /// The platform's grey (disabled) text colour.
 constexpr Colour kSystemGreyText = kSystemColourFlag | 17u;
 
+/// A colour that follows the palette: one shade on a light background, another on a dark one.
+/// The low byte indexes the table in colour.cpp.
+constexpr Colour kAdaptiveColourFlag = 0x40000000u;
+enum class Adaptive : std::uint8_t {
+    Tag, AttributeName, AttributeValue, Comment, Doctype, Cdata, Reference, Warning, Count
+};
+constexpr Colour adaptiveColour(Adaptive which) {
+    return kAdaptiveColourFlag | unsigned(which);
+}
+
 /// Resolves a colour value against the running style's palette.
 QColor resolveColour(Colour colour, const QPalette& palette);

@@ -36,20 +36,22 @@ constexpr size_t kPadding = 16;
 // padding. The inner loop is branch-free so that the compiler can vectorise it; the rare
 // characters outside ASCII that lower-case into it (such as the Kelvin sign) are fixed per block.
 struct LoweredBytes {
-    std::unique_ptr<std::uint8_t[]> data;
+    std::unique_ptr<std::uint8_t[]> owned; // empty when the bytes are someone else's
+    const std::uint8_t* bytes = nullptr;
     qsizetype size = 0;
-    const std::uint8_t* get() const { return data.get(); }
+    const std::uint8_t* get() const { return bytes; }
 };
 
 LoweredBytes loweredBytes(const QString& text) {
     LoweredBytes low;
     const qsizetype n = text.size();
     low.size = n;
-    low.data.reset(new std::uint8_t[size_t(n) + kPadding]);
-    adviseHugePages(low.data.get(), size_t(n) + kPadding);
-    std::memset(low.data.get() + n, 0, kPadding);
+    low.owned.reset(new std::uint8_t[size_t(n) + kPadding]);
+    low.bytes = low.owned.get();
+    adviseHugePages(low.owned.get(), size_t(n) + kPadding);
+    std::memset(low.owned.get() + n, 0, kPadding);
     const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
-    std::uint8_t* o = low.data.get();
+    std::uint8_t* o = low.owned.get();
     constexpr qsizetype kBlock = 256;
     for (qsizetype from = 0; from < n; from += kBlock) {
         const qsizetype to = std::min(n, from + kBlock);
@@ -229,7 +231,7 @@ bool byteSearchable(const QString& delimiter) {
 }
 
 // Finds @p needle by looking for its rarest byte (by @p counts) with memchr, which is vectorised.
-qsizetype findBytes(const LoweredBytes& low, const QByteArray& needle,
+qsizetype findBytes(const LoweredBytes& low, QByteArrayView needle,
                     const std::array<unsigned, 256>& counts, qsizetype from) {
     const auto* s = low.get();
     const qsizetype n = low.size;
@@ -289,6 +291,10 @@ DelimitedScan scanDelimitedBytes(const QString& text, const LoweredBytes& low, c
     });
 }
 
+const WordMatcher& tableMatcher() {
+    static const WordMatcher matcher({tableWords(true), tableWords(false)});
+    return matcher;
+}
 } // namespace
 
 std::vector<std::pair<int, int>> wordOccurrences(const QString& text, const QString& word) {
@@ -342,7 +348,7 @@ PassResult runHtmlPass(const QString& text) {
 
     // Tag words (group 0) are painted as found; comment words (group 1) override them, so they
     // are painted only after the sweep.
-    const WordMatcher words({tableWords(true), tableWords(false)});
+    const WordMatcher& words = tableMatcher();
     const QString lowText = words.needsLoweredText() ? lowered(text) : QString();
     std::vector<std::pair<qsizetype, qsizetype>> commentRanges;
     words.match(low, lowText, [&](int group, qsizetype start, qsizetype length) {
@@ -355,3 +361,62 @@ PassResult runHtmlPass(const QString& text) {
         paint(CommentWord, start, length);
     return result;
 }
+
+namespace pass_parts {
+std::uint8_t matchByte(char16_t c) {
+    if (c < 128)
+        return std::uint8_t(c + (char16_t(c - u'A') < 26 ? 32 : 0));
+    const char16_t l = QChar(c).toLower().unicode();
+    return l < 128 ? std::uint8_t(l) : kOther;
+}
+
+void matchWords(const std::uint8_t* bytes, qsizetype n,
+                const std::function<void(bool commentWord, qsizetype start, qsizetype length)>& found) {
+    // The matcher reads the bytes in place; the padding after them is the caller's.
+    Q_ASSERT(!tableMatcher().needsLoweredText()); // every table word is ASCII
+    LoweredBytes view;
+    view.bytes = bytes;
+    view.size = n;
+    tableMatcher().match(view, QString(), [&](int group, qsizetype start, qsizetype length) {
+        found(group == 1, start, length);
+    });
+}
+
+int longestWord() {
+    static const int longest = [] {
+        qsizetype most = 0;
+        for (bool tags : {true, false})
+            for (const QString& w : tableWords(tags))
+                most = std::max(most, w.size());
+        return int(most);
+    }();
+    return longest;
+}
+
+const std::vector<QByteArray>& overlappingWords() {
+    static const std::vector<QByteArray> words = [] {
+        std::vector<QByteArray> out;
+        for (bool tags : {true, false}) {
+            for (const QString& w : tableWords(tags)) {
+                const QByteArray low = lowered(w).toLatin1();
+                for (qsizetype k = 1; k < low.size(); ++k) {
+                    if (low.first(k) == low.last(k)) {
+                        out.push_back(low);
+                        break;
+                    }
+                }
+            }
+        }
+        return out;
+    }();
+    return words;
+}
+
+qsizetype findDelimiter(const std::uint8_t* bytes, qsizetype n, QByteArrayView needle, qsizetype from) {
+    LoweredBytes view;
+    view.bytes = bytes;
+    view.size = n;
+    const std::array<unsigned, 256> counts{}; // no frequencies: the first byte anchors
+    return findBytes(view, needle, counts, from);
+}
+} // namespace pass_parts

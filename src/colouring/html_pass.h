@@ -2,7 +2,9 @@
 
 #include "colour.h"
 
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -51,3 +53,22 @@ PassResult runHtmlPass(const QString& text);
 
 /// The words of the tag table (or of the comment table), in the order the pass applies them.
 std::vector<QString> tableWords(bool tagTable);
+
+/// The pieces of the pass, for colouring a stretch of a page again after an edit. They work on
+/// match bytes: one byte per character, as matchByte() gives it, followed by kMatchPadding zeros.
+namespace pass_parts {
+/// ASCII lower-cased; 128 for any character that does not lower-case into ASCII.
+std::uint8_t matchByte(char16_t c);
+inline constexpr size_t kMatchPadding = 16;
+/// Calls found(commentWord, start, length) for every occurrence of the table words in
+/// bytes[0, n), each word scanned left to right without overlap as the pass does.
+void matchWords(const std::uint8_t* bytes, qsizetype n,
+                const std::function<void(bool commentWord, qsizetype start, qsizetype length)>& found);
+/// The longest table word.
+int longestWord();
+/// Table words an occurrence of which can overlap another of the same word (a prefix that is
+/// also a suffix): for them the scan's order decides which occurrences count.
+const std::vector<QByteArray>& overlappingWords();
+/// The first start of @p needle (no letters) in bytes[from, n), or -1.
+qsizetype findDelimiter(const std::uint8_t* bytes, qsizetype n, QByteArrayView needle, qsizetype from);
+} // namespace pass_parts

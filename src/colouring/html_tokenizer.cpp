@@ -1,6 +1,7 @@
 #include "html_tokenizer.h"
 
 #include <QString>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -72,6 +73,26 @@ qsizetype referenceLength(QStringView text, qsizetype at) {
     return i < text.size() && text[i] == u';' ? i - at + 1 : 0;
 }
 } // namespace
+
+int HtmlTokenizer::lineState() const {
+    // 5 bits of state, 4 of raw text, 3 flags, 4 of the tag's raw text, 15 of foreign depth.
+    const unsigned depth = std::min<unsigned>(foreignDepth_, 0x7FFF);
+    return int(unsigned(state_) | unsigned(rawText_) << 5 | unsigned(endTag_) << 9 | unsigned(selfClosing_) << 10 |
+               unsigned(tagForeign_) << 11 | unsigned(tagRawText_) << 12 | depth << 16);
+}
+
+HtmlTokenizer HtmlTokenizer::fromLineState(int packed) {
+    const auto bits = unsigned(packed);
+    HtmlTokenizer t;
+    t.state_ = State(bits & 31);
+    t.rawText_ = RawText(bits >> 5 & 15);
+    t.endTag_ = bits >> 9 & 1;
+    t.selfClosing_ = bits >> 10 & 1;
+    t.tagForeign_ = bits >> 11 & 1;
+    t.tagRawText_ = RawText(bits >> 12 & 15);
+    t.foreignDepth_ = std::uint16_t(bits >> 16 & 0x7FFF);
+    return t;
+}
 
 void HtmlTokenizer::startTag(qsizetype at, bool endTag) {
     endTag_ = endTag;

@@ -66,6 +66,13 @@ public:
 
     State state() const { return state_; }
     bool operator==(const HtmlTokenizer&) const = default;
+    /// The state between lines packed into a number that fits a QTextBlock's user state (never
+    /// negative), and back. The tag being read keeps what decides how the page reads on, not
+    /// where it started.
+    int lineState() const;
+    static HtmlTokenizer fromLineState(int packed);
+    /// Inside an svg or math element (during a span() call: for the tag being read).
+    bool inForeignContent() const { return foreignDepth_ > 0; }
 
     /// Reads @p text, which stands at @p offset in the page, from the current state on. Spans
     /// and tags are reported with page positions. A span cut by the end of @p text is reported

@@ -108,9 +108,21 @@ std::vector<ColourModel::Index> ColourModel::copy(int pos, int count) const {
     pos = std::clamp(pos, 0, size());
     count = std::clamp(count, 0, size() - pos);
     std::vector<Index> out(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        out[static_cast<size_t>(i)] = at(pos + i);
+    // Up to the gap, then after it.
+    const int before = std::clamp(gapStart_ - pos, 0, count);
+    std::memcpy(out.data(), buf_.data() + pos, static_cast<size_t>(before));
+    std::memcpy(out.data() + before, buf_.data() + pos + before + gapLength(), static_cast<size_t>(count - before));
     return out;
+}
+
+void ColourModel::recolour(int pos, const Index* colours, int count) {
+    pos = std::clamp(pos, 0, size());
+    count = std::clamp(count, 0, size() - pos);
+    for (int i = 0; i < count; ++i) {
+        const int at = pos + i;
+        buf_[static_cast<size_t>(at < gapStart_ ? at : at + gapLength())] = colours[i];
+        coloured_ = coloured_ || colours[i] != 0;
+    }
 }
 
 void ColourModel::write(int pos, const std::vector<Index>& colours) {

@@ -44,6 +44,9 @@ public:
     /// The indexes of [pos, pos + count), and writing such a run back.
     std::vector<Index> copy(int pos, int count) const;
     void write(int pos, const std::vector<Index>& colours);
+    /// Sets the colours of [pos, pos + count) as part of an edit: no new generation, so the caller
+    /// tells the painted lines it changed.
+    void recolour(int pos, const Index* colours, int count);
     /// Resizes to @p length, cutting or padding with the default colour at the end.
     void resize(int length);
 

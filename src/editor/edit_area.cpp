@@ -153,6 +153,7 @@ void EditArea::chooseWrap(QStringView changed, bool wholeText) {
 void EditArea::replaceUncoloured(const std::function<void()>& replace) {
     // The whole text is new and has no colour, so the painter need not look at its lines; on a
     // big page that look costs a quarter of the time. Its connection comes back after ours.
+    stopLiveColouring();
     const char* signal = SIGNAL(contentsChange(int, int, int));
     const char* slot = SLOT(_q_reformatBlocks(int, int, int));
     const bool detached = QObject::disconnect(document(), signal, painter_, slot);
@@ -487,6 +488,7 @@ std::optional<Colour> EditArea::colourAt(int pos) const {
 
 void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette) {
     finishLoading();
+    stopLiveColouring();
     std::array<ColourModel::Index, 256> map{};
     for (size_t i = 1; i < palette.size() && i < map.size(); ++i)
         map[i] = model_.indexFor(palette[i]);
@@ -518,8 +520,60 @@ void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<co
 }
 
 void EditArea::clearColours() {
+    stopLiveColouring();
     model_.reset(document()->characterCount());
     viewport()->update();
+}
+
+std::vector<Colour> EditArea::textColours() const {
+    finishLoading();
+    std::vector<Colour> out;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const int end = block.position() + block.length() - 1;
+        for (int p = block.position(); p < end; ++p)
+            out.push_back(model_.colourOf(model_.at(p)));
+        // A line end is two characters of the text, a soft break none.
+        if (block.next().isValid() && !startsSoft(block.next()))
+            out.insert(out.end(), 2, model_.colourOf(model_.at(end)));
+    }
+    return out;
+}
+
+void EditArea::startLiveColouring() {
+    finishLoading();
+    live_ = liveClassicColouring(*document(), model_);
+    liveScheme_ = LiveScheme::Classic;
+}
+
+void EditArea::colourAsHtml5() {
+    finishLoading();
+    live_ = liveHtml5Colouring(*document(), model_);
+    liveScheme_ = LiveScheme::Html5;
+    viewport()->update();
+    returnFreedMemorySoon();
+}
+
+void EditArea::stopLiveColouring() {
+    live_.reset();
+    liveScheme_ = LiveScheme::None;
+}
+
+void EditArea::showRecoloured(int first, int last) {
+    if (first >= last)
+        return;
+    // Lines out of view are painted afresh when they come into view.
+    for (QTextBlock block = document()->findBlock(first); block.isValid() && block.position() < last;
+         block = block.next())
+        if (auto* data = static_cast<BlockData*>(block.userData()))
+            data->paintedGeneration = 0;
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    for (; block.isValid() && top <= viewport()->height(); block = block.next()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (block.position() + block.length() > first && block.position() < last)
+            viewport()->update(QRect(0, int(top), viewport()->width(), int(height) + 1));
+        top += height;
+    }
 }
 
 void EditArea::onContentsChange(int position, int removed, int added) {
@@ -535,13 +589,16 @@ void EditArea::onContentsChange(int position, int removed, int added) {
         model_.insert(swap.position, int(swap.colours.size()));
         model_.write(swap.position, swap.colours);
         model_.resize(document()->characterCount());
-        return;
+    } else {
+        model_.remove(position, removed);
+        model_.insert(position, added);
+        // Qt may over-report both counts at the document's end; the document's length is the truth.
+        model_.resize(document()->characterCount());
     }
-
-    model_.remove(position, removed);
-    model_.insert(position, added);
-    // Qt may over-report both counts at the document's end; the document's length is the truth.
-    model_.resize(document()->characterCount());
+    if (live_) {
+        const auto [first, last] = live_->textChanged(position, removed, added);
+        showRecoloured(first, last);
+    }
 }
 
 bool EditArea::event(QEvent* e) {

@@ -2,6 +2,7 @@
 
 #include "base/line_end.h"
 #include "colour_model.h"
+#include "live_colouring.h"
 #include "colouring/colour.h"
 
 #include <QKeySequence>
@@ -10,6 +11,7 @@
 #include <QTextBlock>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -116,6 +118,20 @@ public:
     void setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette);
     /// Drops every colour without touching the text.
     void clearColours();
+    bool hasColours() const { return model_.mayHaveColours(); }
+    /// The colour of every character of text(), 0 for the default colour.
+    std::vector<Colour> textColours() const;
+
+    /// From now on every edit leaves the colours what colouring the whole text again would give.
+    /// The colours must be those of the colouring pass on the current text.
+    void startLiveColouring();
+    /// Colours the page with the HTML5 scheme, and keeps it true as it is edited.
+    void colourAsHtml5();
+    /// Colours stay as they are, and go stale as the text is edited; as do clearColours(),
+    /// setColours() and replacing the whole text.
+    void stopLiveColouring();
+    enum class LiveScheme { None, Classic, Html5 };
+    LiveScheme liveScheme() const { return liveScheme_; }
 
     /// Marks drawn over the text that are neither colour nor edits, kept in groups so that each
     /// feature replaces only its own.
@@ -188,6 +204,8 @@ private:
     friend class ColourUndo;
     friend class LineNumberGutter;
     void onContentsChange(int position, int removed, int added);
+    /// Lines in [first, last) got new colours outside the edit Qt repaints: paint them again.
+    void showRecoloured(int first, int last);
     int gutterWidth() const;
     void paintLineNumbers(QPaintEvent* e);
     void placeGutter();
@@ -240,6 +258,8 @@ private:
     void markSoftStarts(int start, int lastBlock, const std::vector<int>& before, const std::vector<bool>& soft);
 
     ColourModel model_;
+    std::unique_ptr<LiveColouring> live_;
+    LiveScheme liveScheme_ = LiveScheme::None;
     /// Colours that the next text change puts in: the edit or undo step that is going on
     /// replaces @p removed characters at @p position with these.
     struct ColourSwap {

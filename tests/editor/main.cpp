@@ -7,8 +7,10 @@ QObject* newColourModelTest();
 QObject* newEditAreaTest();
 QObject* newSoftBreaksTest();
 QObject* newFindTest();
+QObject* newLiveColouringTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newSoftBreaksTest(), newFindTest())
+    TAGLOOM_RUN_TESTS(newColourModelTest(), newEditAreaTest(), newSoftBreaksTest(), newFindTest(),
+                      newLiveColouringTest())
 }
