@@ -131,6 +131,9 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
     action(QStringLiteral("keepPlaceWhenColouring"))->setChecked(settings::keepPlaceWhenColouring());
+    action(QStringLiteral("colourAsYouType"))->setChecked(settings::colourAsYouType());
+    action(QStringLiteral("classicScheme"))->setChecked(!settings::html5Scheme());
+    action(QStringLiteral("html5Scheme"))->setChecked(settings::html5Scheme());
     editArea_->setCompleteEndTags(settings::completeEndTags());
 }
 
@@ -255,17 +258,27 @@ void MainWindow::showPlainText() {
 }
 
 void MainWindow::colourAsHtml() {
+    // The pass ends on the last comment, selected; the option leaves the caret, the selection
+    // and the view where the user had them, so that typing never replaces that comment unseen.
+    colourPage(!settings::keepPlaceWhenColouring());
+    editArea_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::colourPage(bool movePlace) {
+    if (settings::html5Scheme()) {
+        editArea_->colourAsHtml5();
+        return;
+    }
     const PassResult pass = runHtmlPass(editArea_->text());
     editArea_->setUpdatesEnabled(false);
     editArea_->setColours(pass.colours, kPassPalette);
-    // The pass ends on the last comment, selected; the option leaves the caret, the selection
-    // and the view where the user had them, so that typing never replaces that comment unseen.
-    if (!settings::keepPlaceWhenColouring()) {
+    if (movePlace) {
         editArea_->setCaretPosition(pass.selection.start);
         editArea_->setSelectionLength(pass.selection.length);
     }
+    if (settings::colourAsYouType())
+        editArea_->startLiveColouring();
     editArea_->setUpdatesEnabled(true);
-    editArea_->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::insert(const char* commandId) {

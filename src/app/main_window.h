@@ -70,6 +70,9 @@ public:
     void exitProgram();
     void colourAsHtml();
     void showPlainText();
+    /// Colours the page with the chosen scheme; @p movePlace lets the classic pass select what it
+    /// selects (Ctrl+H without the Keep My Place option).
+    void colourPage(bool movePlace);
     void wrapInPageBasics();
     void showAbout();
     void openWebPage();
@@ -94,6 +97,9 @@ public:
     void zoomOut();
     void resetZoom();
     void chooseFont();
+    void toggleColourAsYouType();
+    void chooseClassicScheme();
+    void chooseHtml5Scheme();
     FindBar* findBar() const { return findBar_; }
     /// The texts the status bar shows, in order: place, selection, encoding, line ends, mode.
     QStringList statusTexts() const;

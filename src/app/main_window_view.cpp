@@ -187,3 +187,34 @@ void MainWindow::chooseFont() {
     editArea_->setBaseFont(*font);
     settings::setEditFont(font->toString());
 }
+
+void MainWindow::toggleColourAsYouType() {
+    const bool on = action(QStringLiteral("colourAsYouType"))->isChecked();
+    settings::setColourAsYouType(on);
+    // The classic colours on the page may be stale by now: they are made true first.
+    if (on && editArea_->hasColours() && editArea_->liveScheme() == EditArea::LiveScheme::None)
+        colourPage(false);
+    else if (!on && editArea_->liveScheme() == EditArea::LiveScheme::Classic)
+        editArea_->stopLiveColouring();
+}
+
+void MainWindow::chooseClassicScheme() {
+    action(QStringLiteral("classicScheme"))->setChecked(true);
+    action(QStringLiteral("html5Scheme"))->setChecked(false);
+    if (!settings::html5Scheme())
+        return;
+    settings::setHtml5Scheme(false);
+    // A coloured page shows the scheme just chosen at once.
+    if (editArea_->hasColours())
+        colourPage(false);
+}
+
+void MainWindow::chooseHtml5Scheme() {
+    action(QStringLiteral("classicScheme"))->setChecked(false);
+    action(QStringLiteral("html5Scheme"))->setChecked(true);
+    if (settings::html5Scheme())
+        return;
+    settings::setHtml5Scheme(true);
+    if (editArea_->hasColours())
+        colourPage(false);
+}

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 142> kMenu{{
+constexpr std::array<MenuItem, 147> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -138,6 +138,11 @@ constexpr std::array<MenuItem, 142> kMenu{{
     {2, "resetZoom", "Reset Zoom", "Ctrl+0", call(&MainWindow::resetZoom)},
     {2, "fontSeparator", nullptr, nullptr},
     {2, "chooseFont", "Font...", nullptr, call(&MainWindow::chooseFont)},
+    {2, "colouringSeparator", nullptr, nullptr},
+    {2, "colourAsYouType", "Colour as You Type", nullptr, option(&MainWindow::toggleColourAsYouType)},
+    {2, "colouringScheme", "Colouring Scheme", nullptr},
+    {3, "classicScheme", "Classic", nullptr, option(&MainWindow::chooseClassicScheme)},
+    {3, "html5Scheme", "HTML5", nullptr, option(&MainWindow::chooseHtml5Scheme)},
     {1, "toolsMenu", "Tools", nullptr},
     {2, "checkTags", "Check Tags", "F7", call(&MainWindow::checkTags)},
     {2, "goToMatchingTag", "Go to Matching Tag", "Ctrl+M", call(&MainWindow::goToMatchingTag)},

@@ -9,6 +9,8 @@ const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 const QString kStatusBar = QStringLiteral("view/statusBar");
 const QString kKeepPlace = QStringLiteral("colouring/keepPlace");
+const QString kColourAsYouType = QStringLiteral("colouring/asYouType");
+const QString kScheme = QStringLiteral("colouring/scheme");
 const QString kLineNumbers = QStringLiteral("view/lineNumbers");
 const QString kZoom = QStringLiteral("view/zoom");
 const QString kEditFont = QStringLiteral("view/font");
@@ -35,6 +37,22 @@ bool keepPlaceWhenColouring() {
 
 void setKeepPlaceWhenColouring(bool on) {
     QSettings().setValue(kKeepPlace, on);
+}
+
+bool colourAsYouType() {
+    return QSettings().value(kColourAsYouType, false).toBool();
+}
+
+void setColourAsYouType(bool on) {
+    QSettings().setValue(kColourAsYouType, on);
+}
+
+bool html5Scheme() {
+    return QSettings().value(kScheme).toString() == u"html5";
+}
+
+void setHtml5Scheme(bool on) {
+    QSettings().setValue(kScheme, on ? QStringLiteral("html5") : QStringLiteral("classic"));
 }
 
 bool statusBarShown() {

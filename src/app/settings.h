@@ -16,6 +16,12 @@ void setCompleteEndTags(bool on);
 /// Ctrl+H leaves the caret, the selection and the view as they were (off: it selects the last comment).
 bool keepPlaceWhenColouring();
 void setKeepPlaceWhenColouring(bool on);
+/// Every edit keeps the colours of the last Ctrl+H true (off: they go stale until the next one).
+bool colourAsYouType();
+void setColourAsYouType(bool on);
+/// The colouring Ctrl+H gives: the classic pass (false) or the HTML5 scheme, which is always live.
+bool html5Scheme();
+void setHtml5Scheme(bool on);
 /// View options: the status bar and line numbers (both hidden at first), the zoom in points
 /// added to the edit font, and the edit font itself (empty: the program's own).
 bool statusBarShown();

@@ -1,6 +1,8 @@
-// tagloom-colour: colours an HTML file as the editor's "HTML File" command does and writes it to
-// standard output with 24-bit ANSI colours, or (--runs) as one line per coloured run.
+// tagloom-colour: colours an HTML file as the editor's "HTML File" command does (with the classic
+// pass, or with --scheme html5 the HTML5 scheme) and writes it to standard output with 24-bit ANSI
+// colours, or (--runs) as one line per coloured run.
 #include "base/memory_advice.h"
+#include "colouring/html5_scheme.h"
 #include "colouring/html_pass.h"
 #include "document/document_file.h"
 
@@ -14,11 +16,13 @@
 #endif
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace {
 int usage() {
-    std::fputs("usage: tagloom-colour [--runs] FILE\n", stderr);
+    std::fputs("usage: tagloom-colour [--runs] [--scheme classic|html5] FILE\n", stderr);
     return 2;
 }
 
@@ -35,11 +39,17 @@ int main(int argc, char* argv[]) {
     // The big buffers below come and go once each.
     keepLargeBuffersInHeap();
     bool runs = false;
+    bool html5 = false;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--runs") == 0)
+        if (std::strcmp(argv[i], "--runs") == 0) {
             runs = true;
-        else if (!path)
+        } else if (std::strcmp(argv[i], "--scheme") == 0 && i + 1 < argc) {
+            const char* scheme = argv[++i];
+            if (std::strcmp(scheme, "html5") != 0 && std::strcmp(scheme, "classic") != 0)
+                return usage();
+            html5 = std::strcmp(scheme, "html5") == 0;
+        } else if (!path)
             path = argv[i];
         else
             return usage();
@@ -79,12 +89,18 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "tagloom-colour: %s\n", qPrintable(file.error.description));
         return 1;
     }
-    const PassResult pass = runHtmlPass(file.text);
+    PassResult pass;
+    if (html5)
+        pass.colours = html5_scheme::colourText(file.text);
+    else
+        pass = runHtmlPass(file.text);
+    const std::span<const Colour> colourPalette = html5 ? std::span<const Colour>(html5_scheme::kPalette)
+                                                        : std::span<const Colour>(kPassPalette);
     const QPalette palette = QGuiApplication::palette();
-    QByteArray escapes[std::size(kPassPalette)];
-    QByteArray hex[std::size(kPassPalette)];
-    for (size_t i = 1; i < std::size(kPassPalette); ++i) {
-        const QColor c = resolveColour(kPassPalette[i], palette);
+    std::vector<QByteArray> escapes(colourPalette.size());
+    std::vector<QByteArray> hex(colourPalette.size());
+    for (size_t i = 1; i < colourPalette.size(); ++i) {
+        const QColor c = resolveColour(colourPalette[i], palette);
         escapes[i] =
             QStringLiteral("\x1b[38;2;%1;%2;%3m").arg(c.red()).arg(c.green()).arg(c.blue()).toLatin1();
         hex[i] = QStringLiteral("%1%2%3")
@@ -110,8 +126,9 @@ int main(int argc, char* argv[]) {
                        hex[c].toStdString() + '\n';
             start = end;
         }
-        out += "selection " + std::to_string(pass.selection.start) + ' ' +
-               std::to_string(pass.selection.length) + '\n';
+        if (!html5) // the pass's selection; the HTML5 scheme moves nothing
+            out += "selection " + std::to_string(pass.selection.start) + ' ' +
+                   std::to_string(pass.selection.length) + '\n';
     } else {
         // Encoded by hand into a small buffer that is flushed as it fills: a string per coloured
         // run, or one buffer for the whole page, would cost more than the colouring itself.

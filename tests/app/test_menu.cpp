@@ -73,7 +73,12 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "resetZoom",
                                 "fontSeparator",
                                 "chooseFont",
-                                "keepPlaceWhenColouring"};
+                                "keepPlaceWhenColouring",
+                                "colouringSeparator",
+                                "colourAsYouType",
+                                "colouringScheme",
+                                "classicScheme",
+                                "html5Scheme"};
 
 struct Flat {
     int level;

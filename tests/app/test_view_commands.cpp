@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 #include "app/recent_files.h"
+#include "colouring/html5_scheme.h"
+#include "colouring/html_pass.h"
 #include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
@@ -185,6 +187,40 @@ private slots:
                 QCOMPARE(form.editArea()->verticalScrollBar()->value(), scrolled);
         }
         QCOMPARE(QSettings().allKeys(), QStringList{"colouring/keepPlace"});
+    }
+
+    void colourAsYouTypeAndTheHtml5Scheme() {
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        EditArea* area = form.editArea();
+        area->loadText(QStringLiteral("<p class=\"a\">x</p>\r\n<header>"));
+        form.colourAsHtml();
+        QCOMPARE(area->liveScheme(), EditArea::LiveScheme::None); // the classic behaviour at first
+        form.action(QStringLiteral("colourAsYouType"))->trigger();
+        QCOMPARE(area->liveScheme(), EditArea::LiveScheme::Classic);
+        area->setCaretPosition(int(area->text().size()));
+        QTest::keyClicks(area, QStringLiteral("<a href=\"y\">z<!-- c"));
+        auto colours = [](const std::vector<std::uint8_t>& indexes, std::span<const Colour> palette) {
+            std::vector<Colour> out;
+            for (std::uint8_t i : indexes)
+                out.push_back(palette[i]);
+            return out;
+        };
+        QCOMPARE(area->textColours(), colours(runHtmlPass(area->text()).colours, kPassPalette));
+        // Choosing the HTML5 scheme recolours the coloured page where the caret stands.
+        const int caret = area->selectionStart();
+        form.action(QStringLiteral("html5Scheme"))->trigger();
+        QCOMPARE(area->liveScheme(), EditArea::LiveScheme::Html5);
+        QCOMPARE(area->selectionStart(), caret);
+        QTest::keyClicks(area, QStringLiteral(" -->&amp;"));
+        QCOMPARE(area->textColours(), colours(html5_scheme::colourText(area->text()), html5_scheme::kPalette));
+        QVERIFY(!form.action(QStringLiteral("classicScheme"))->isChecked());
+        form.showPlainText();
+        QTest::keyClicks(area, QStringLiteral("<b>"));
+        QVERIFY(!area->hasColours());
+        QCOMPARE(QSettings().allKeys(), (QStringList{"colouring/asYouType", "colouring/scheme"}));
     }
 
     void redoIsCtrlShiftZAndCtrlYStaysSaveAs() {

@@ -7,8 +7,10 @@ QObject* newHtmlPassTest();
 QObject* newColouringCommandsTest();
 QObject* newColourToolTest();
 QObject* newTagMatchingTest();
+QObject* newHtml5SchemeTest();
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    TAGLOOM_RUN_TESTS(newHtmlPassTest(), newColouringCommandsTest(), newColourToolTest(), newTagMatchingTest())
+    TAGLOOM_RUN_TESTS(newHtmlPassTest(), newColouringCommandsTest(), newColourToolTest(), newTagMatchingTest(),
+                      newHtml5SchemeTest())
 }
