@@ -4,6 +4,7 @@
 //   bench_editor colour [PAGE...]         colouring engine, Ctrl+H in the window, typing
 //   bench_editor files PAGE               open and save through the document reader and writer
 //   bench_editor recovery PAGE            a recovery copy: window thread, worker, bytes; disk check
+//   bench_editor live PAGE                Colour as You Type and the HTML5 scheme: keys, Ctrl+H, tokenizer
 //
 // A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
 // the source tree). Without pages, colour takes the corpus's a, b and c pages.
@@ -12,6 +13,7 @@
 #include "app/recovery_keeper.h"
 #include "checking/check_panel.h"
 #include "base/memory_advice.h"
+#include "colouring/html5_scheme.h"
 #include "colouring/html_pass.h"
 #include "document/document_file.h"
 #include "document/file_identity.h"
@@ -38,6 +40,7 @@
 #include <cstdlib>
 #include <functional>
 #include <sys/resource.h>
+#include <ctime>
 
 namespace {
 QElapsedTimer sinceStart;
@@ -165,6 +168,109 @@ void typingIn(const QString& label, const QString& text) {
         std::printf("  %s %6.2f ms (first %6.2f)", where, ms, first);
     }
     std::printf("\n");
+}
+
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+/// Median wall and CPU time (all threads) of @p work, in ms.
+std::pair<double, double> medianWallAndCpu(int runs, const std::function<void()>& work) {
+    std::vector<double> wall, cpu;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        const double c = cpuMs();
+        t.start();
+        work();
+        wall.push_back(double(t.nsecsElapsed()) / 1e6);
+        cpu.push_back(cpuMs() - c);
+    }
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
+    return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
+}
+
+int live(const QString& path) {
+    const ReadResult file = readOrExit(path);
+    const double mb = double(QFileInfo(path).size()) / 1e6;
+    struct Quiet : HtmlTokenizer::Listener {};
+    const double tokenizer = medianMs(7, [&] {
+        HtmlTokenizer t;
+        Quiet quiet;
+        t.feed(file.text, 0, quiet);
+        t.finish(file.text.size(), quiet);
+    });
+    const double scheme = medianMs(7, [&] { (void)html5_scheme::colourText(file.text); });
+    std::printf("%s\n  HTML5 tokenizer alone %6.0f MB/s (%.1f ms)   the scheme's colours line by line %6.0f MB/s (%.1f ms)\n",
+                qPrintable(QFileInfo(path).fileName()), mb / tokenizer * 1e3, tokenizer, mb / scheme * 1e3, scheme);
+    auto keys = [](MainWindow& form, int pos, int runs) {
+        form.editArea()->setCaretPosition(pos);
+        form.editArea()->ensureCursorVisible();
+        form.editArea()->viewport()->repaint();
+        // A letter, then Backspace: the line stays as it was, so every key meets the same work.
+        int k = 0;
+        return medianWallAndCpu(runs, [&] {
+            keyAndRepaint(form, QKeySequence(k++ % 2 ? QStringLiteral("Backspace") : QStringLiteral("x")));
+        });
+    };
+    for (const bool html5 : {false, true}) {
+        QSettings().setValue(QStringLiteral("colouring/scheme"), html5 ? QStringLiteral("html5") : QStringLiteral("classic"));
+        for (const bool asYouType : html5 ? std::vector{true} : std::vector{false, true}) {
+            QSettings().setValue(QStringLiteral("colouring/asYouType"), asYouType);
+            ScriptedDialogs dialogs;
+            MainWindow form(dialogs);
+            form.editArea()->loadText(file.text);
+            showActive(form);
+            const int n = int(form.editArea()->text().size());
+            const double ctrlH = medianMs(5, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("Ctrl+H"))); });
+            const auto [wall, cpu] = keys(form, n / 2, 201);
+            std::printf("  %-28s Ctrl+H until repainted %6.1f ms   key (or Backspace) in the middle until repainted %5.2f ms, CPU %5.2f ms\n",
+                        html5 ? "HTML5 scheme" : asYouType ? "classic, Colour as You Type" : "classic, colours go stale",
+                        ctrlH, wall, cpu);
+            if (html5 || !asYouType)
+                continue;
+            // `<!` near the start opens a declaration that runs to the next `>`: the `!` is timed.
+            std::vector<double> bang;
+            form.editArea()->setCaretPosition(200);
+            for (int i = 0; i < 11; ++i) {
+                keyAndRepaint(form, QKeySequence(QStringLiteral("<")));
+                QElapsedTimer t;
+                t.start();
+                keyAndRepaint(form, QKeySequence(QStringLiteral("!")));
+                bang.push_back(double(t.nsecsElapsed()) / 1e6);
+                keyAndRepaint(form, QKeySequence(QStringLiteral("Backspace")));
+                keyAndRepaint(form, QKeySequence(QStringLiteral("Backspace")));
+            }
+            std::sort(bang.begin(), bang.end());
+            // And `="` near the start, whose value runs to the next `">`.
+            std::vector<double> value;
+            for (int i = 0; i < 11; ++i) {
+                keyAndRepaint(form, QKeySequence(QStringLiteral("=")));
+                QElapsedTimer t;
+                t.start();
+                QTest::keyClick(form.editArea(), '"');
+                form.editArea()->viewport()->repaint();
+                value.push_back(double(t.nsecsElapsed()) / 1e6);
+                keyAndRepaint(form, QKeySequence(QStringLiteral("Backspace")));
+                keyAndRepaint(form, QKeySequence(QStringLiteral("Backspace")));
+            }
+            std::sort(value.begin(), value.end());
+            std::printf("  %-28s typing <! at 200 until repainted %6.2f ms   typing =\" there %6.2f ms\n", "", bang[5], value[5]);
+        }
+    }
+    QString line;
+    while (line.size() < 60000)
+        line += QStringLiteral("<a href=\"x.htm\">link</a> ");
+    ScriptedDialogs dialogs;
+    MainWindow form(dialogs);
+    form.editArea()->loadText(line);
+    showActive(form);
+    keyAndRepaint(form, QKeySequence(QStringLiteral("Ctrl+H")));
+    const auto [wall, cpu] = keys(form, 30000, 41);
+    std::printf("  %-28s key in a 60,000-char line until repainted %5.2f ms, CPU %5.2f ms\n", "HTML5 scheme", wall, cpu);
+    return 0;
 }
 
 int files(const QString& path) {
@@ -476,6 +582,13 @@ int main(int argc, char* argv[]) {
         typingIn(QStringLiteral("typing, one 60,000-char line"), line);
         return 0;
     }
+    if (args.size() >= 2 && args[0] == QStringLiteral("live")) {
+        QStandardPaths::setTestModeEnabled(true); // the options it sets stay out of the user's settings
+        QSettings().clear();
+        const int status = live(args[1]);
+        QSettings().clear();
+        return status;
+    }
     if (args.size() >= 2 && args[0] == QStringLiteral("recovery"))
         return recovery(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("files"))
@@ -487,7 +600,7 @@ int main(int argc, char* argv[]) {
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | tags PAGE | search PAGE | longlines\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | longlines\n",
         stderr);
     return 2;
 }

@@ -168,11 +168,22 @@ void HtmlTokenizer::feed(QStringView text, qsizetype offset, Listener& listener)
         spanTo(HtmlSpan::TagName, i);
     };
 
+    // Most characters change nothing: runs of them are passed over in tight loops, leaving i on
+    // the last one so that the loop's step lands on the next character that matters.
+    const char16_t* const chars = text.utf16();
+    auto skipTo = [&](qsizetype i, auto stop) {
+        qsizetype j = i + 1;
+        while (j < n && !stop(chars[j]))
+            ++j;
+        return j - 1;
+    };
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
         switch (state_) {
         case State::Data:
-            if (c == u'<') {
+            if (c != u'<' && c != u'&') {
+                i = skipTo(i, [](char16_t u) { return u == u'<' || u == u'&'; });
+            } else if (c == u'<') {
                 tokenStart_ = offset + i;
                 state_ = State::TagOpen;
             } else if (c == u'&') {
@@ -183,7 +194,9 @@ void HtmlTokenizer::feed(QStringView text, qsizetype offset, Listener& listener)
             }
             break;
         case State::RawText:
-            if (c == u'<' && i + 1 < n && text[i + 1] == u'/') {
+            if (c != u'<') {
+                i = skipTo(i, [](char16_t u) { return u == u'<'; });
+            } else if (i + 1 < n && text[i + 1] == u'/') {
                 const QLatin1StringView name = rawTextName(rawText_);
                 const qsizetype after = i + 2 + name.size();
                 if (startsWithNoCase(text, i + 2, name) && (after == n || isSpace(text[after]) ||
@@ -277,12 +290,16 @@ void HtmlTokenizer::feed(QStringView text, qsizetype offset, Listener& listener)
             }
             break;
         case State::AttributeValueDoubleQuoted:
-        case State::AttributeValueSingleQuoted:
-            if (c == (state_ == State::AttributeValueDoubleQuoted ? u'"' : u'\'')) {
+        case State::AttributeValueSingleQuoted: {
+            const char16_t quote = state_ == State::AttributeValueDoubleQuoted ? u'"' : u'\'';
+            if (c == quote) {
                 spanTo(HtmlSpan::AttributeValue, i + 1);
                 state_ = State::AfterAttributeValueQuoted;
+            } else {
+                i = skipTo(i, [quote](char16_t u) { return u == quote; });
             }
             break;
+        }
         case State::AttributeValueUnquoted:
             if (isSpace(c)) {
                 spanTo(HtmlSpan::AttributeValue, i);
@@ -340,11 +357,13 @@ void HtmlTokenizer::feed(QStringView text, qsizetype offset, Listener& listener)
             break;
         }
         case State::Comment:
-            if (c == u'-' && i + 2 < n && text[i + 1] == u'-' && text[i + 2] == u'>') {
+            if (c != u'-') {
+                i = skipTo(i, [](char16_t u) { return u == u'-'; });
+            } else if (i + 2 < n && text[i + 1] == u'-' && text[i + 2] == u'>') {
                 spanTo(HtmlSpan::Comment, i + 3);
                 state_ = State::Data;
                 i += 2;
-            } else if (c == u'-' && i + 3 < n && text[i + 1] == u'-' && text[i + 2] == u'!' && text[i + 3] == u'>') {
+            } else if (i + 3 < n && text[i + 1] == u'-' && text[i + 2] == u'!' && text[i + 3] == u'>') {
                 spanTo(HtmlSpan::Comment, i + 4);
                 state_ = State::Data;
                 i += 3;
@@ -355,6 +374,8 @@ void HtmlTokenizer::feed(QStringView text, qsizetype offset, Listener& listener)
             if (c == u'>') {
                 spanTo(state_ == State::Doctype ? HtmlSpan::Doctype : HtmlSpan::Comment, i + 1);
                 state_ = State::Data;
+            } else {
+                i = skipTo(i, [](char16_t u) { return u == u'>'; });
             }
             break;
         case State::Cdata:

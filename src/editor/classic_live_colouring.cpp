@@ -63,6 +63,9 @@ public:
     }
 
     std::pair<int, int> textChanged(int position, int removed, int added) override {
+        // A change of formats alone is reported as a change of text: what the pass reads, the
+        // match bytes, then stays as it was, and so do the ranges.
+        const std::vector<std::uint8_t> before = removed == added ? bytes_.copy(position, removed) : std::vector<std::uint8_t>();
         bytes_.remove(position, removed);
         bytes_.insert(position, added);
         const int length = document_.characterCount();
@@ -70,6 +73,9 @@ public:
         bytes_.resize(length);
         // A separator's byte depends on the block after it, whose start may be what changed.
         readBytes(std::max(0, position - 1), overReported ? length : std::min(length, position + added + 1));
+        // The colour model dropped the colours of the stretch all the same.
+        if (removed == added && !overReported && bytes_.copy(position, added) == before)
+            return recolour(position, position + added);
         edit_ = {position, removed, added};
         std::pair<int, int> stretch{position, position + added};
         for (Chain* chain : {&values_, &declarations_}) {
@@ -121,15 +127,18 @@ private:
     /// from the text itself; kNone when there is none.
     int search(QByteArrayView delimiter, int from, int to) const {
         to = std::min(to, bytes_.size());
-        if (from >= to)
-            return kNone;
-        // A delimiter starting just before @p to reads a few bytes past it.
-        const Stretch s = stretch(from, std::min(bytes_.size(), to + int(delimiter.size()) + 1));
-        const qsizetype at = pass_parts::findDelimiter(s.bytes.data(), s.size, delimiter, 0);
-        if (at < 0)
-            return kNone;
-        const int position = s.position(at);
-        return position < to ? position : kNone;
+        // In growing pieces: the delimiter is usually near, and the rest may be the whole page.
+        for (int piece = 256; from < to; piece = std::min(piece * 4, 1 << 20)) {
+            const int end = int(std::min<qint64>(to, qint64(from) + piece));
+            // A delimiter starting just before the piece's end reads a few bytes past it.
+            const Stretch s = stretch(from, std::min(bytes_.size(), end + int(delimiter.size()) + 1));
+            if (const qsizetype at = pass_parts::findDelimiter(s.bytes.data(), s.size, delimiter, 0); at >= 0) {
+                const int position = s.position(at);
+                return position < to ? position : kNone;
+            }
+            from = end;
+        }
+        return kNone;
     }
 
     /// Runs the scan on @p s from its position @p from to the end, appending to @p chain.

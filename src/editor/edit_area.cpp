@@ -72,7 +72,10 @@ void EditArea::repaintContents(const QRectF& rect) {
 }
 
 EditArea::~EditArea() {
-    // The painter reads the model while the document is torn down; detach it first.
+    // Tearing down is no edit to keep colours true through; and the painter reads the model
+    // while the document is torn down, so it is detached first.
+    disconnect(document(), &QTextDocument::contentsChange, this, nullptr);
+    live_.reset();
     painter_->setDocument(nullptr);
 }
 

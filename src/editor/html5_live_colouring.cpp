@@ -62,20 +62,20 @@ private:
         qsizetype from = 0;
         for (QTextBlock piece = first; piece != next; piece = piece.next()) {
             const int length = piece.length() - 1;
+            const int start = piece.position();
             const auto* colours = lineColours_.data() + from;
             from += length;
             if (!changed) {
-                std::copy(colours, colours + length, colours_.begin() + piece.position());
+                std::copy(colours, colours + length, colours_.begin() + start);
                 continue;
             }
             for (int i = 0; i < length; ++i) {
-                if (model_.at(piece.position() + i) == colours[i])
+                if (model_.at(start + i) == colours[i])
                     continue;
-                model_.recolour(piece.position() + i, colours + i, 1);
-                if (changed->first == changed->second)
-                    *changed = {piece.position() + i, piece.position() + i + 1};
-                changed->first = std::min(changed->first, piece.position() + i);
-                changed->second = std::max(changed->second, piece.position() + i + 1);
+                model_.recolour(start + i, colours + i, 1);
+                *changed = changed->first == changed->second
+                               ? std::pair{start + i, start + i + 1}
+                               : std::pair{std::min(changed->first, start + i), std::max(changed->second, start + i + 1)};
             }
         }
         return next;
