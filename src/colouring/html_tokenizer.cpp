@@ -194,8 +194,14 @@ void HtmlTokenizer::feed(QStringView text, qsizetype offset, Listener& listener)
             }
             break;
         case State::RawText:
-            if (c != u'<') {
-                i = skipTo(i, [](char16_t u) { return u == u'<'; });
+            if (c == u'&' && (rawText_ == RawText::Title || rawText_ == RawText::Textarea)) {
+                // Title and textarea text is RCDATA: character references still count there.
+                if (const qsizetype length = referenceLength(text, i)) {
+                    listener.span(HtmlSpan::CharacterReference, offset + i, length);
+                    i += length - 1;
+                }
+            } else if (c != u'<') {
+                i = skipTo(i, [](char16_t u) { return u == u'<' || u == u'&'; });
             } else if (i + 1 < n && text[i + 1] == u'/') {
                 const QLatin1StringView name = rawTextName(rawText_);
                 const qsizetype after = i + 2 + name.size();

@@ -59,6 +59,14 @@ private:
         html5_scheme::colourLine(state, line, lineColours_.data());
         for (auto& c : lineColours_)
             c = index_[c];
+        auto put = [&](int position, ColourModel::Index colour) {
+            if (model_.at(position) == colour)
+                return;
+            model_.recolour(position, &colour, 1);
+            *changed = changed->first == changed->second
+                           ? std::pair{position, position + 1}
+                           : std::pair{std::min(changed->first, position), std::max(changed->second, position + 1)};
+        };
         qsizetype from = 0;
         for (QTextBlock piece = first; piece != next; piece = piece.next()) {
             const int length = piece.length() - 1;
@@ -69,14 +77,11 @@ private:
                 std::copy(colours, colours + length, colours_.begin() + start);
                 continue;
             }
-            for (int i = 0; i < length; ++i) {
-                if (model_.at(start + i) == colours[i])
-                    continue;
-                model_.recolour(start + i, colours + i, 1);
-                *changed = changed->first == changed->second
-                               ? std::pair{start + i, start + i + 1}
-                               : std::pair{std::min(changed->first, start + i), std::max(changed->second, start + i + 1)};
-            }
+            for (int i = 0; i < length; ++i)
+                put(start + i, colours[i]);
+            // A line end is never coloured, whatever an edit left on it.
+            if (start + length < model_.size())
+                put(start + length, 0);
         }
         return next;
     }

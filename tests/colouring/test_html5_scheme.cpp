@@ -73,6 +73,7 @@ private slots:
             "tttttttt................ttttttttt");
         row("textarea text holds no tags", "<textarea><b></textarea>", "tttttttttt...ttttttttttt");
         row("title text holds no tags", "<title>a<b</title>", "ttttttt...tttttttt");
+        row("but references", "<title>&amp;</title><style>&amp;</style>", "tttttttrrrrrttttttttttttttt.....tttttttt");
         row("CDATA in svg", "<svg><![CDATA[x]]></svg>", "tttttxxxxxxxxxxxxxtttttt");
         row("CDATA outside foreign content is a bogus comment", "<![CDATA[x]]>", "ccccccccccccc");
         row("named reference", "&amp;", "rrrrr");

@@ -54,6 +54,17 @@ void editAndCompare(EditArea& area, QRandomGenerator& random, int edits, bool ht
         } else if (kind == 2 && area.document()->isRedoAvailable()) {
             area.redo();
             did = QStringLiteral("redo");
+        } else if (kind == 3) {
+            // Replace All: several stretches in one undo step.
+            std::vector<EditArea::Replacement> edits;
+            for (int from = 0, k = 0; k < 3 && from < text.size(); ++k) {
+                const int at = safe(text, from + random.bounded(int(text.size()) - from));
+                const int end = safe(text, std::min(int(text.size()), at + random.bounded(6)));
+                edits.push_back({at, end - at, randomPage(random, 1)});
+                from = end + 1;
+            }
+            area.replaceEach(edits);
+            did = QStringLiteral("replace all (%1 stretches)").arg(edits.size());
         } else {
             const int at = safe(text, random.bounded(int(text.size()) + 1));
             const int removed = kind < 6 ? 0 : safe(text, std::min(int(text.size()), at + random.bounded(40))) - at;
