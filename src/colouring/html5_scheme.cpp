@@ -108,7 +108,7 @@ bool isSuspectElement(QStringView name, bool inForeignContent) {
 }
 
 void colourLine(HtmlTokenizer& state, QStringView line, std::uint8_t* out) {
-    std::memset(out, Plain, size_t(line.size()));
+    std::fill_n(out, line.size(), Plain); // an empty line may come with no buffer at all
     LinePainter painter(state, line, out);
     state.feed(line, 0, painter);
 }

@@ -56,8 +56,11 @@ void ColourModel::ensureGap(int count) {
     int tail = static_cast<int>(buf_.size()) - gapEnd_;
     int newGap = std::max(count, static_cast<int>(gapFor(static_cast<size_t>(size()))));
     std::vector<Index> grown(static_cast<size_t>(gapStart_ + newGap + tail));
-    std::memcpy(grown.data(), buf_.data(), static_cast<size_t>(gapStart_));
-    std::memcpy(grown.data() + gapStart_ + newGap, buf_.data() + gapEnd_, static_cast<size_t>(tail));
+    // (memcpy wants real pointers even for nothing, and an empty store has none.)
+    if (gapStart_ > 0)
+        std::memcpy(grown.data(), buf_.data(), static_cast<size_t>(gapStart_));
+    if (tail > 0)
+        std::memcpy(grown.data() + gapStart_ + newGap, buf_.data() + gapEnd_, static_cast<size_t>(tail));
     buf_.swap(grown);
     gapEnd_ = gapStart_ + newGap;
 }
@@ -110,8 +113,10 @@ std::vector<ColourModel::Index> ColourModel::copy(int pos, int count) const {
     std::vector<Index> out(static_cast<size_t>(count));
     // Up to the gap, then after it.
     const int before = std::clamp(gapStart_ - pos, 0, count);
-    std::memcpy(out.data(), buf_.data() + pos, static_cast<size_t>(before));
-    std::memcpy(out.data() + before, buf_.data() + pos + before + gapLength(), static_cast<size_t>(count - before));
+    if (before > 0)
+        std::memcpy(out.data(), buf_.data() + pos, static_cast<size_t>(before));
+    if (count > before)
+        std::memcpy(out.data() + before, buf_.data() + pos + before + gapLength(), static_cast<size_t>(count - before));
     return out;
 }
 
