@@ -92,8 +92,10 @@ bool isSuspectElement(QStringView name, bool inForeignContent) {
     const bool fits = name.size() < qsizetype(sizeof lower) &&
                       std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 128; });
     if (fits) {
-        for (qsizetype i = 0; i < name.size(); ++i)
-            lower[i] = char(QChar::toLower(name[i].unicode()));
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            const char16_t u = name[i].unicode();
+            lower[i] = char(u >= 'A' && u <= 'Z' ? u + 32 : u);
+        }
         lower[name.size()] = 0;
         if (inForeignContent && (listed(kForeignElements, lower) || listed(kHtmlElements, lower)))
             return false;

@@ -49,12 +49,19 @@ struct Chain {
 
 class ClassicLiveColouring : public LiveColouring {
 public:
-    ClassicLiveColouring(const QTextDocument& document, ColourModel& model) : document_(document), model_(model) {
+    ClassicLiveColouring(const QTextDocument& document, ColourModel& model, const std::vector<int>& softBreaks)
+        : document_(document), model_(model) {
         for (size_t i = 1; i < std::size(kPassPalette); ++i)
             index_[i] = model_.indexFor(kPassPalette[i]);
-        bytes_.reset(0);
-        bytes_.insert(0, document_.characterCount());
-        readBytes(0, document_.characterCount());
+        // From one copy of the text rather than a copy of each line.
+        const QString text = document_.toRawText();
+        const int length = document_.characterCount();
+        std::vector<std::uint8_t> bytes(size_t(length), matchByte(0x2029));
+        for (qsizetype i = 0; i < text.size() && i < length; ++i)
+            bytes[size_t(i)] = matchByte(text[i].unicode());
+        for (int at : softBreaks)
+            bytes[size_t(at)] = kSoftByte;
+        bytes_.assign(std::move(bytes));
         const Stretch all = stretch(0, bytes_.size());
         for (Chain* chain : {&values_, &declarations_}) {
             int from = 0;
@@ -384,6 +391,7 @@ private:
 };
 } // namespace
 
-std::unique_ptr<LiveColouring> liveClassicColouring(const QTextDocument& document, ColourModel& model) {
-    return std::make_unique<ClassicLiveColouring>(document, model);
+std::unique_ptr<LiveColouring> liveClassicColouring(const QTextDocument& document, ColourModel& model,
+                                                    const std::vector<int>& softBreaks) {
+    return std::make_unique<ClassicLiveColouring>(document, model, softBreaks);
 }

@@ -544,7 +544,7 @@ std::vector<Colour> EditArea::textColours() const {
 
 void EditArea::startLiveColouring() {
     finishLoading();
-    live_ = liveClassicColouring(*document(), model_);
+    live_ = liveClassicColouring(*document(), model_, softBreakPositions());
     liveScheme_ = LiveScheme::Classic;
 }
 

@@ -32,7 +32,7 @@ public:
         std::pair<int, int> changed{0, 0};
         while (block.isValid()) {
             block.setUserState(state.lineState());
-            const QTextBlock next = colourLine(block, state, &changed);
+            const QTextBlock next = colourLine(block, state, changed);
             if (!next.isValid() || (next.position() > position + added && next.userState() == state.lineState()))
                 break;
             block = next;
@@ -48,9 +48,8 @@ private:
     }
 
     /// Colours the line starting at @p first (with its soft-joined pieces) into the model and
-    /// returns the block after it. Widens @p changed by what changed; with no @p changed, writes
-    /// into colours_ instead.
-    QTextBlock colourLine(QTextBlock first, HtmlTokenizer& state, std::pair<int, int>* changed) {
+    /// returns the block after it. Widens @p changed by what changed.
+    QTextBlock colourLine(QTextBlock first, HtmlTokenizer& state, std::pair<int, int>& changed) {
         QString line = first.text();
         QTextBlock next = first.next();
         for (; next.isValid() && EditArea::startsSoft(next); next = next.next())
@@ -63,9 +62,9 @@ private:
             if (model_.at(position) == colour)
                 return;
             model_.recolour(position, &colour, 1);
-            *changed = changed->first == changed->second
-                           ? std::pair{position, position + 1}
-                           : std::pair{std::min(changed->first, position), std::max(changed->second, position + 1)};
+            changed = changed.first == changed.second
+                          ? std::pair{position, position + 1}
+                          : std::pair{std::min(changed.first, position), std::max(changed.second, position + 1)};
         };
         qsizetype from = 0;
         for (QTextBlock piece = first; piece != next; piece = piece.next()) {
@@ -73,10 +72,6 @@ private:
             const int start = piece.position();
             const auto* colours = lineColours_.data() + from;
             from += length;
-            if (!changed) {
-                std::copy(colours, colours + length, colours_.begin() + start);
-                continue;
-            }
             for (int i = 0; i < length; ++i)
                 put(start + i, colours[i]);
             // A line end is never coloured, whatever an edit left on it.
@@ -87,23 +82,50 @@ private:
     }
 
     void colourAll() {
+        // From one copy of the text rather than a copy of each line.
+        const QString all = document_.toRawText();
+        std::vector<ColourModel::Index> colours;
         const auto length = size_t(document_.characterCount());
-        colours_.reserve(length + ColourModel::gapFor(length));
-        colours_.assign(length, 0);
+        colours.reserve(length + ColourModel::gapFor(length));
+        colours.assign(length, 0);
         HtmlTokenizer state;
+        QString joined;
+        std::vector<std::uint8_t> lineColours;
+        int position = 0;
         for (QTextBlock block = document_.begin(); block.isValid();) {
             block.setUserState(state.lineState());
-            block = colourLine(block, state, nullptr);
+            // The line's pieces, joined without their soft breaks.
+            const int start = position;
+            QTextBlock next = block;
+            int pieces = 0;
+            do {
+                position += next.length();
+                next = next.next();
+                ++pieces;
+            } while (next.isValid() && EditArea::startsSoft(next));
+            QStringView line = QStringView(all).mid(start, std::max(0, std::min<int>(position - 1, int(all.size())) - start));
+            if (pieces > 1) {
+                joined = line.toString();
+                joined.remove(QChar::ParagraphSeparator);
+                line = joined;
+            }
+            lineColours.resize(size_t(line.size()));
+            html5_scheme::colourLine(state, line, lineColours.data());
+            qsizetype from = 0;
+            for (int p = start; p < position - 1 && from < line.size(); ++p) {
+                if (all[p] == QChar::ParagraphSeparator)
+                    continue; // a soft break
+                colours[size_t(p)] = index_[lineColours[size_t(from++)]];
+            }
+            block = next;
         }
-        model_.assign(std::move(colours_));
-        colours_ = {};
+        model_.assign(std::move(colours));
     }
 
     const QTextDocument& document_;
     ColourModel& model_;
     std::array<ColourModel::Index, std::size(html5_scheme::kPalette)> index_{};
     std::vector<ColourModel::Index> lineColours_;
-    std::vector<ColourModel::Index> colours_; ///< the whole page, while it is coloured at once
 };
 } // namespace
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 class QTextDocument;
 
@@ -19,7 +20,9 @@ public:
 };
 
 /// The colouring pass of Ctrl+H, kept true. The model must hold that pass's colours already.
-std::unique_ptr<LiveColouring> liveClassicColouring(const QTextDocument& document, ColourModel& model);
+/// @p softBreaks are the document positions of the separators that are no line ends.
+std::unique_ptr<LiveColouring> liveClassicColouring(const QTextDocument& document, ColourModel& model,
+                                                    const std::vector<int>& softBreaks);
 /// The HTML5 scheme. Colours the whole document into @p model at once; lines keep the tokenizer
 /// state they start in, so an edit is read again from its line until the state is as before.
 std::unique_ptr<LiveColouring> liveHtml5Colouring(const QTextDocument& document, ColourModel& model);
