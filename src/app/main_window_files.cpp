@@ -17,6 +17,16 @@
 #include <algorithm>
 
 void MainWindow::loadStartupFile(const QString& path) {
+    // A big plain page shows its first screen before the whole file is read.
+    const QString first = QFileInfo(path).size() > EditArea::kLoadInPiecesAbove
+                              ? document_file::readFirstScreen(path, EditArea::kFirstScreen)
+                              : QString();
+    if (!first.isNull()) {
+        editArea_->showFirstScreen(first);
+        currentFile_ = path;
+        setTitleFromFile();
+        repaint();
+    }
     // Most failures are silent here: the document stays empty and the title still names the path.
     ReadResult result = document_file::read(path);
     setDocumentFormat(result.error ? DocumentFormat{} : result.format, !result.lineEnds.empty());

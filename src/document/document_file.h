@@ -55,6 +55,12 @@ QByteArray encode(const QString& text, DocumentFormat* format, const LineEndExce
 /// The encoding is detected, or @p encoding when given.
 ReadResult read(const QString& path, const QByteArray& encoding = {});
 
+/// The start of a file as read() will read it, when that cannot depend on the rest of the file:
+/// whole lines of at least @p atLeast characters, every byte of them printable ASCII (which every
+/// encoding read() may choose reads alike), with CR LF line ends and no final line end. Null when
+/// the start holds anything else or the file is not longer than that.
+QString readFirstScreen(const QString& path, qsizetype atLeast);
+
 /// Replaces the file at @p path with @p bytes so that, whatever happens, it holds either the old
 /// or the new content. Returns an empty error on success.
 FileError write(const QString& path, const QByteArray& bytes);

@@ -152,6 +152,36 @@ std::optional<QString> decodeAs(const QByteArray& bytes, const QByteArray& encod
     return text;
 }
 
+QString readFirstScreen(const QString& path, qsizetype atLeast) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.size() <= 2 * atLeast)
+        return QString();
+    const QByteArray bytes = file.read(2 * atLeast);
+    // The first line end at or after atLeast ends the screen (a CR LF pair stays whole).
+    qsizetype cut = atLeast;
+    while (cut < bytes.size() && bytes[cut] != '\n' && bytes[cut] != '\r')
+        ++cut;
+    if (cut >= bytes.size())
+        return QString();
+    if (bytes[cut] == '\n' && bytes[cut - 1] == '\r')
+        --cut;
+    QString text;
+    text.reserve(cut + cut / 16);
+    for (qsizetype i = 0; i < cut; ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            text += QLatin1StringView("\r\n");
+            if (c == '\r' && bytes[i + 1] == '\n')
+                ++i;
+        } else if ((c >= 0x20 && c < 0x7F) || c == '\t') {
+            text += QLatin1Char(c);
+        } else {
+            return QString(); // a byte whose reading depends on the encoding, or a control
+        }
+    }
+    return text;
+}
+
 ReadResult read(const QString& path, const QByteArray& encoding) {
     using namespace file_error;
     ReadResult result;

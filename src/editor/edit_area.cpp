@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include <array>
 
 EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
@@ -166,11 +167,34 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace) {
         QObject::connect(document(), signal, painter_, slot);
 }
 
+void EditArea::showFirstScreen(const QString& firstScreen) {
+    pending_ = QString();
+    loadTimer_->stop();
+    chooseWrap(firstScreen, true);
+    replaceUncoloured([&] { loadPieces(firstScreen); });
+    firstScreen_ = firstScreen;
+    setReadOnly(true);
+    document()->setUndoRedoEnabled(false);
+}
+
 void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) {
+    // The page whose first screen is shown already goes on after it.
+    const QString shown = std::exchange(firstScreen_, QString());
+    if (!shown.isNull() && text.size() > kLoadInPiecesAbove && text.startsWith(shown) &&
+        QStringView(text).mid(shown.size(), 2) == QLatin1StringView("\r\n")) {
+        pending_ = text;
+        pendingFrom_ = shown.size();
+        pendingLineEnds_ = lineEnds;
+        loadTimer_->start(0);
+        document()->setModified(false);
+        emit document()->modificationChanged(false);
+        return;
+    }
     // A page still loading is dropped: this one replaces it.
     pending_ = QString();
     loadTimer_->stop();
     setReadOnly(false);
+    document()->setUndoRedoEnabled(true);
     // The first screen goes in now, cut at a line end; the rest follows while the window is idle.
     const qsizetype firstEnd =
         text.size() > kLoadInPiecesAbove ? text.indexOf(QStringLiteral("\r\n"), kFirstScreen) : -1;
@@ -233,7 +257,7 @@ void EditArea::returnFreedMemorySoon() {
 void EditArea::finishLoading() const {
     // Readers of the whole text are const; the load is no change to the text they read.
     auto* self = const_cast<EditArea*>(this);
-    while (self->isLoading())
+    while (!self->pending_.isNull())
         self->loadNextPiece();
     self->loadTimer_->stop();
 }

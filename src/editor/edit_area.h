@@ -58,9 +58,12 @@ public:
     /// Every line takes the file's usual line end from now on.
     void clearLineEndExceptions();
 
+    /// Shows @p firstScreen (whole lines, CR LF) at once, read-only, as the start of the page the
+    /// next loadText() brings: when that page starts with it, its lines stay and the rest follows.
+    void showFirstScreen(const QString& firstScreen);
     /// A big page shows its first screen at once; the rest goes in while the window is idle.
     /// Meanwhile the text is read-only, and whatever reads the whole text finishes the load first.
-    bool isLoading() const { return !pending_.isNull(); }
+    bool isLoading() const { return !pending_.isNull() || !firstScreen_.isNull(); }
     /// Puts the rest of a page that is still loading in at once.
     void finishLoading() const;
     /// Texts longer than this load in pieces; the first piece holds about kFirstScreen characters.
@@ -294,6 +297,7 @@ private:
     int lineEndCount_ = 0;
     // The part of a page still to load: the text, where the rest starts, its lines' own ends.
     QString pending_;
+    QString firstScreen_; ///< shown before its page was read
     qsizetype pendingFrom_ = 0;
     LineEndExceptions pendingLineEnds_;
     QTimer* loadTimer_ = nullptr;

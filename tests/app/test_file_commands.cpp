@@ -183,6 +183,31 @@ private slots:
         QFile::remove(path("huge.htm"));
     }
 
+    // A big page shows its first screen before the file is read; what the file turns out to be
+    // decides the rest, and the text is the reader's to the last character.
+    void aBigPageShownBeforeItIsReadIsTheFileExactly_data() {
+        QTest::addColumn<QByteArray>("rest");
+        QTest::newRow("Windows-1252 further on") << QByteArray("<p>caf\xe9</p>\n").repeated(200000);
+        QTest::newRow("UTF-8 further on") << QByteArray("<p>caf\xc3\xa9</p>\r\n").repeated(200000);
+        QTest::newRow("UTF-16 by its NUL bytes further on") << QByteArray("<\0p\0>\0").repeated(400000);
+    }
+    void aBigPageShownBeforeItIsReadIsTheFileExactly() {
+        QFETCH(QByteArray, rest);
+        // Mixed line ends within the first screen and at its end.
+        const QByteArray start = QByteArray("<p>a</p>\r\n<p>b</p>\n<p>c</p>\r").repeated(4000);
+        QVERIFY(writeBytes(path("big.htm"), start + rest));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.openStartupArgument(path("big.htm"));
+        const ReadResult read = document_file::read(path("big.htm"));
+        QCOMPARE(form.editArea()->text(), read.text);
+        QCOMPARE(form.editArea()->lineEndExceptions(), read.lineEnds);
+        QVERIFY(!form.editArea()->isReadOnly());
+        QVERIFY(!form.editArea()->document()->isModified());
+        form.save();
+        QCOMPARE(readBytes(path("big.htm")), start + rest);
+    }
+
     void anEmptyNameIsAPathError() { QCOMPARE(document_file::write(QString(), "x").number, 75); }
 
 #ifdef Q_OS_UNIX
