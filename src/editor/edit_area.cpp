@@ -709,6 +709,10 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
         if (top + height >= area.top()) {
             if (painter_->isStale(block))
                 painter_->rehighlightBlock(block);
+            // Qt shapes a line afresh for every paint unless its layout keeps the glyphs: for a
+            // piece of a long line that is most of what the caret's blink costs.
+            if (block.length() > kKeepGlyphsAbove && !block.layout()->cacheEnabled())
+                block.layout()->setCacheEnabled(true);
             if (first < 0)
                 first = block.blockNumber();
             last = block.blockNumber();
@@ -783,7 +787,10 @@ void EditArea::releaseFarLayouts() {
                 data->paintedGeneration = 0;
             }
             if (block.layout()->lineCount() > 0) {
-                block.layout()->beginLayout(); // no lines: laid out afresh when it is next needed
+                // No lines: laid out afresh when it is next needed. Ending the layout without the
+                // glyph cache frees the glyphs too.
+                block.layout()->setCacheEnabled(false);
+                block.layout()->beginLayout();
                 block.layout()->endLayout();
             }
         }

@@ -229,6 +229,8 @@ private:
     static constexpr int kLinesPassedBeforeRelease = 3000;
     static constexpr int kLinesPassedInAStep = 2000;
     static constexpr int kKeptAroundView = 300;
+    /// Lines longer than this keep their shaped glyphs while they are near the view.
+    static constexpr int kKeepGlyphsAbove = 200;
     void loadNextPiece();
     void returnFreedMemorySoon();
 
