@@ -1,5 +1,6 @@
 #include "recovery_keeper.h"
 
+#include "base/memory_advice.h"
 #include "editor/edit_area.h"
 
 #include <QMutexLocker>
@@ -34,6 +35,10 @@ void RecoveryKeeper::changed() {
         longest_.start();
 }
 
+namespace {
+constexpr qsizetype kTrimAfterCopiesOf = 1 << 20;
+} // namespace
+
 void RecoveryKeeper::writeSoon() {
     if (due_)
         startWrite();
@@ -57,7 +62,13 @@ void RecoveryKeeper::startWrite() {
             if (generation != generation_)
                 return;
             snapshot.text = EditArea::crlfFromRaw(snapshot.text);
+            const bool big = snapshot.text.size() > kTrimAfterCopiesOf;
             emit written(RecoveryStore::write(folder, id, snapshot, false));
+            // The copies of a big page stay in this thread's heap otherwise: give them back.
+            if (big) {
+                snapshot.text = QString();
+                returnFreedMemory();
+            }
         },
         Qt::QueuedConnection);
 }

@@ -2,8 +2,14 @@
 
 #include "edit_area.h"
 
+#include "base/memory_advice.h"
+
 #include <QTextBlock>
 #include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+constexpr int kTrimAfterMapsOf = 1 << 20;
+} // namespace
 
 MatchingTags::MatchingTags(EditArea* area) : QObject(area), area_(area) {
     idle_.setSingleShot(true);
@@ -71,6 +77,9 @@ void MatchingTags::adopt() {
     map_ = watcher_.result();
     stale_ = false;
     highlight();
+    // The worker's copy of a big page stays in its thread's heap otherwise.
+    if (area_->document()->characterCount() > kTrimAfterMapsOf)
+        returnFreedMemory();
 }
 
 const TagMap& MatchingTags::currentMap() {
