@@ -1,8 +1,9 @@
 #include "live_colouring.h"
 
-#include "colouring/html_pass.h"
-#include "base/markup.h"
 #include "edit_area.h"
+
+#include "base/markup.h"
+#include "colouring/html_pass.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -63,16 +64,17 @@ public:
             bytes[size_t(at)] = kSoftByte;
         bytes_.assign(std::move(bytes));
         const Stretch all = stretch(0, bytes_.size());
-        for (Chain* chain : {&values_, &declarations_}) {
-            int from = 0;
-            scanFrom(*chain, all, from);
-        }
+        for (Chain* chain : {&values_, &declarations_})
+            scanFrom(*chain, all, 0);
     }
 
     std::pair<int, int> textChanged(int position, int removed, int added) override {
         // A change of formats alone is reported as a change of text: what the pass reads, the
         // match bytes, then stays as it was, and so do the ranges.
-        const std::vector<std::uint8_t> before = removed == added ? bytes_.copy(position, removed) : std::vector<std::uint8_t>();
+        // (With the separators around it: a line end may have turned into a soft break.)
+        const int around = std::max(0, position - 1);
+        const std::vector<std::uint8_t> before =
+            removed == added ? bytes_.copy(around, position + removed + 1 - around) : std::vector<std::uint8_t>();
         bytes_.remove(position, removed);
         bytes_.insert(position, added);
         const int length = document_.characterCount();
@@ -81,7 +83,7 @@ public:
         // A separator's byte depends on the block after it, whose start may be what changed.
         readBytes(std::max(0, position - 1), overReported ? length : std::min(length, position + added + 1));
         // The colour model dropped the colours of the stretch all the same.
-        if (removed == added && !overReported && bytes_.copy(position, added) == before)
+        if (removed == added && !overReported && bytes_.copy(around, position + added + 1 - around) == before)
             return recolour(position, position + added);
         edit_ = {position, removed, added};
         std::pair<int, int> stretch{position, position + added};
