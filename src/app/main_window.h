@@ -70,9 +70,6 @@ public:
     void exitProgram();
     void colourAsHtml();
     void showPlainText();
-    /// Colours the page with the chosen scheme; @p movePlace lets the classic pass select what it
-    /// selects (Ctrl+H without the Keep My Place option).
-    void colourPage(bool movePlace);
     void wrapInPageBasics();
     void showAbout();
     void openWebPage();
@@ -122,6 +119,11 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    /// Classic or HTML5, remembered, and shown at once on a coloured page.
+    void chooseScheme(bool html5);
+    /// Colours the page with the chosen scheme; @p movePlace lets the classic pass select what it
+    /// selects (Ctrl+H without the Keep My Place option).
+    void colourPage(bool movePlace);
     /// The title of the program's own message boxes.
     static inline const QString kAppTitle = QStringLiteral("Tagloom");
 

@@ -199,22 +199,21 @@ void MainWindow::toggleColourAsYouType() {
 }
 
 void MainWindow::chooseClassicScheme() {
-    action(QStringLiteral("classicScheme"))->setChecked(true);
-    action(QStringLiteral("html5Scheme"))->setChecked(false);
-    if (!settings::html5Scheme())
-        return;
-    settings::setHtml5Scheme(false);
-    // A coloured page shows the scheme just chosen at once.
-    if (editArea_->hasColours())
-        colourPage(false);
+    chooseScheme(false);
 }
 
 void MainWindow::chooseHtml5Scheme() {
-    action(QStringLiteral("classicScheme"))->setChecked(false);
-    action(QStringLiteral("html5Scheme"))->setChecked(true);
-    if (settings::html5Scheme())
+    chooseScheme(true);
+}
+
+void MainWindow::chooseScheme(bool html5) {
+    // The two items act as one choice: the one chosen stays ticked even when chosen again.
+    action(QStringLiteral("classicScheme"))->setChecked(!html5);
+    action(QStringLiteral("html5Scheme"))->setChecked(html5);
+    if (settings::html5Scheme() == html5)
         return;
-    settings::setHtml5Scheme(true);
+    settings::setHtml5Scheme(html5);
+    // A coloured page shows the scheme just chosen at once.
     if (editArea_->hasColours())
         colourPage(false);
 }

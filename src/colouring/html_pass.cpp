@@ -64,13 +64,9 @@ LoweredBytes loweredBytes(const QString& text) {
         }
         if (high < 128)
             continue;
-        for (qsizetype i = from; i < to; ++i) {
-            if (in[i] >= 128) {
-                const char16_t l = QChar(in[i]).toLower().unicode();
-                if (l < 128)
-                    o[i] = std::uint8_t(l);
-            }
-        }
+        for (qsizetype i = from; i < to; ++i)
+            if (in[i] >= 128)
+                o[i] = pass_parts::matchByte(in[i]);
     }
     return low;
 }

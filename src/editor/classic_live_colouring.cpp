@@ -234,47 +234,37 @@ private:
 
     /// Brings @p chain up to date with the edit; returns the stretch whose ranges changed.
     std::pair<int, int> update(Chain& chain) {
-        const Chain old = chain; // positions before the edit
+        // The chain stays as it was (positions before the edit) while the scan asks it what the
+        // old scan found; the new ranges replace the old ones only at the end.
+        const Chain& old = chain;
         const int delta = edit_.added - edit_.removed;
         const int editFrom = std::max(0, edit_.position - 2);
         const int editTo = edit_.position + edit_.added;
         // Ranges closed before the edit stand; the scan goes on from the last of them.
         const auto kept = size_t(std::lower_bound(old.closes.begin(), old.closes.end(), editFrom) - old.closes.begin());
-        chain.opens.resize(kept);
-        chain.closes.resize(kept);
         int from = kept == 0 ? 0 : old.closes[kept - 1];
-        auto shifted = [&](int p) { return p == kNone ? kNone : p + delta; };
-        auto takeOldFrom = [&](size_t j) {
-            for (; j < old.opens.size(); ++j) {
-                chain.opens.push_back(shifted(old.opens[j]));
-                chain.closes.push_back(shifted(old.closes[j]));
-            }
-        };
+        std::vector<int> opens;
+        std::vector<int> closes;
+        // Where the old ranges take over again, unchanged but for the shift.
         size_t resyncedAt = old.opens.size();
+        auto oldIndex = [&](const std::vector<int>& positions, int p) {
+            const auto j = size_t(std::lower_bound(positions.begin(), positions.end(), p - delta) - positions.begin());
+            return j < positions.size() && positions[j] == p - delta ? j : positions.size();
+        };
         for (;;) {
             const int open = next(old, true, from);
             if (open == kNone)
                 break;
-            if (open >= editTo) {
-                const auto j = size_t(std::lower_bound(old.opens.begin(), old.opens.end(), open - delta) - old.opens.begin());
-                if (j < old.opens.size() && old.opens[j] == open - delta) {
-                    resyncedAt = j;
-                    takeOldFrom(j);
-                    break;
-                }
-            }
+            if (open >= editTo && (resyncedAt = oldIndex(old.opens, open)) < old.opens.size())
+                break;
             const int close = next(old, false, open);
-            chain.opens.push_back(open);
-            chain.closes.push_back(close);
+            opens.push_back(open);
+            closes.push_back(close);
             if (close == kNone)
                 break;
-            if (close >= editTo) {
-                const auto j = size_t(std::lower_bound(old.closes.begin(), old.closes.end(), close - delta) - old.closes.begin());
-                if (j < old.closes.size() && old.closes[j] == close - delta) {
-                    resyncedAt = j + 1;
-                    takeOldFrom(j + 1);
-                    break;
-                }
+            if (close >= editTo && (resyncedAt = oldIndex(old.closes, close)) < old.closes.size()) {
+                ++resyncedAt;
+                break;
             }
             from = close;
         }
@@ -286,11 +276,9 @@ private:
         };
         size_t oldFirst = kept;
         size_t oldEnd = resyncedAt;
-        size_t newFirst = kept;
-        size_t newEnd = chain.opens.size() - (old.opens.size() - resyncedAt);
-        auto same = [&](size_t o, size_t n) {
-            return place(old.opens[o]) == chain.opens[n] && place(old.closes[o]) == chain.closes[n];
-        };
+        size_t newFirst = 0;
+        size_t newEnd = opens.size();
+        auto same = [&](size_t o, size_t n) { return place(old.opens[o]) == opens[n] && place(old.closes[o]) == closes[n]; };
         while (oldFirst < oldEnd && newFirst < newEnd && same(oldFirst, newFirst))
             ++oldFirst, ++newFirst;
         while (oldFirst < oldEnd && newFirst < newEnd && same(oldEnd - 1, newEnd - 1))
@@ -304,7 +292,16 @@ private:
         for (size_t j = oldFirst; j < oldEnd; ++j)
             widen(place(old.opens[j]), place(old.closes[j]));
         for (size_t j = newFirst; j < newEnd; ++j)
-            widen(chain.opens[j], chain.closes[j]);
+            widen(opens[j], closes[j]);
+        // The splice: the ranges after the resync shift, the ones between are replaced.
+        for (std::vector<int>* positions : {&chain.opens, &chain.closes}) {
+            for (size_t j = resyncedAt; j < positions->size(); ++j)
+                if ((*positions)[j] != kNone)
+                    (*positions)[j] += delta;
+            const std::vector<int>& replacement = positions == &chain.opens ? opens : closes;
+            positions->erase(positions->begin() + std::ptrdiff_t(kept), positions->begin() + std::ptrdiff_t(resyncedAt));
+            positions->insert(positions->begin() + std::ptrdiff_t(kept), replacement.begin(), replacement.end());
+        }
         if (first == INT_MAX)
             return {edit_.position, edit_.position};
         return {first, last};
