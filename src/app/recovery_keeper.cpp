@@ -64,7 +64,7 @@ void RecoveryKeeper::startWrite() {
             snapshot.text = EditArea::crlfFromRaw(snapshot.text);
             const bool big = snapshot.text.size() > kTrimAfterCopiesOf;
             emit written(RecoveryStore::write(folder, id, snapshot, false));
-            // The copies of a big page stay in this thread's heap otherwise: give them back.
+            // The heap keeps big freed buffers: give the copies of a big page back.
             if (big) {
                 snapshot.text = QString();
                 returnFreedMemory();

@@ -29,8 +29,14 @@ inline void adviseHugePages(void* data, std::size_t bytes) {
 /// of a big page (for a recovery copy, a save, a colouring pass) then lands in memory that is
 /// already mapped, and costs a fifth of the time a fresh mapping's page faults take. The price:
 /// the largest such buffer stays allocated to the process once it was needed.
+///
+/// Every thread allocates from the one heap. A worker thread would otherwise get a heap of its
+/// own, whose free top no trim reaches while big buffers are kept: the copies a worker made of a
+/// big page would stay resident. The workers allocate seldom, so sharing the lock costs nothing
+/// that shows. Called before any thread starts.
 inline void keepLargeBuffersInHeap() {
 #ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, 512 << 20);
     mallopt(M_TRIM_THRESHOLD, 1024 << 20);
 #endif

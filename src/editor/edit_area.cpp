@@ -1,6 +1,7 @@
 #include "edit_area.h"
 
 #include "block_data.h"
+#include "block_layouts.h"
 #include "base/memory_advice.h"
 #include "colour_painter.h"
 #include "matching_tags.h"
@@ -30,6 +31,9 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     loadTimer_ = new QTimer(this);
     loadTimer_->setSingleShot(true);
     connect(loadTimer_, &QTimer::timeout, this, &EditArea::loadNextPiece);
+    releaseTimer_ = new QTimer(this);
+    releaseTimer_->setSingleShot(true);
+    connect(releaseTimer_, &QTimer::timeout, this, &EditArea::releaseFarLayouts);
     // Repaints the layout asks for after an edit go through repaintContents(), which keeps
     // them to the edited lines when nothing else moved.
     // (The layout's requests reach the widget through its text control.)
@@ -699,9 +703,8 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
     // Only the lines in the area being painted: the caret's blink paints one line.
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-    const int shownFirst = block.blockNumber();
-    int first = -1;
-    int last = shownFirst;
+    noteViewMoved(lastViewFirst_, block.blockNumber());
+    lastViewFirst_ = block.blockNumber();
     // Re-painting a line makes the document report a change of its own; it is no edit.
     muted_ = true;
     while (block.isValid() && top <= area.bottom()) {
@@ -713,31 +716,20 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
             // piece of a long line that is most of what the caret's blink costs.
             if (block.length() > kKeepGlyphsAbove && !block.layout()->cacheEnabled())
                 block.layout()->setCacheEnabled(true);
-            if (first < 0)
-                first = block.blockNumber();
-            last = block.blockNumber();
         }
         top += height;
         block = block.next();
     }
     muted_ = false;
-    if (first >= 0)
-        notePassedLines(first, last);
 }
 
-void EditArea::notePassedLines(int first, int last) {
-    // Paging or scrolling from the last view to this one laid out every line in between; a jump
-    // (the scroll bar dragged, Go to Line) laid out none of them.
-    const bool stepped = lastView_.first >= 0 && std::abs(first - lastView_.first) <= kLinesPassedInAStep;
-    const std::pair<int, int> passed =
-        stepped ? std::pair{std::min(first, lastView_.first), std::max(last, lastView_.second)} : std::pair{first, last};
-    lastView_ = {first, last};
-    passedLines_.push_back(passed);
-    passedCount_ += passed.second - passed.first + 1;
-    if (passedCount_ > kLinesPassedBeforeRelease) {
-        passedCount_ = 0;
-        QTimer::singleShot(0, this, &EditArea::releaseFarLayouts);
-    }
+void EditArea::noteViewMoved(int from, int to) {
+    // Moving the caret a page at a time lays out every line it passes, scrolling the lines it
+    // shows, a jump (the scroll bar dragged, Go to Line) none in between; the view follows the
+    // caret. The count is how many may have been laid out.
+    movedLines_ += std::abs(to - from);
+    if (movedLines_ > kLinesMovedBeforeRelease && !releaseTimer_->isActive())
+        releaseTimer_->start(0);
 }
 
 void EditArea::noteEditedLines(int position, int added) {
@@ -761,10 +753,11 @@ void EditArea::noteEditedLines(int position, int added) {
 }
 
 void EditArea::releaseFarLayouts() {
-    // A line keeps its shaped glyphs and its colour formats once laid out: a walk through a big
-    // page would keep them all. Those far from the view and the caret are dropped; the line is
-    // laid out and painted from the colour model again when it is next needed.
-    std::sort(passedLines_.begin(), passedLines_.end());
+    // A line keeps its layout, with its shaped glyphs and its colour formats, once laid out: a
+    // walk through a big page, or a change of the view's width, would keep one for every line.
+    // Those far from the view, the caret and the anchor go; a line is laid out and painted from
+    // the colour model again when it is next needed.
+    movedLines_ = 0;
     const int first = firstVisibleBlock().blockNumber();
     const int last = cursorForPosition(QPoint(0, viewport()->height())).blockNumber();
     const QTextCursor cursor = textCursor();
@@ -774,28 +767,13 @@ void EditArea::releaseFarLayouts() {
         return (n >= first - kKeptAroundView && n <= last + kKeptAroundView) || std::abs(n - caret) <= 2 ||
                std::abs(n - anchor) <= 2;
     };
-    int done = -1; // the intervals overlap: each line once
-    for (auto [from, to] : passedLines_) {
-        QTextBlock block = document()->findBlockByNumber(std::max(from, done + 1));
-        for (; block.isValid() && block.blockNumber() <= to; block = block.next()) {
-            done = block.blockNumber();
-            if (near(done))
-                continue;
-            // Its colours come back from the model when it is painted again.
-            if (auto* data = static_cast<BlockData*>(block.userData()); data && data->paintedGeneration != 0) {
-                block.layout()->setFormats({});
-                data->paintedGeneration = 0;
-            }
-            if (block.layout()->lineCount() > 0) {
-                // No lines: laid out afresh when it is next needed. Ending the layout without the
-                // glyph cache frees the glyphs too.
-                block.layout()->setCacheEnabled(false);
-                block.layout()->beginLayout();
-                block.layout()->endLayout();
-            }
-        }
+    int n = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next(), ++n) {
+        if (near(n) || !block_layouts::has(block))
+            continue;
+        if (auto* data = static_cast<BlockData*>(block.userData()))
+            data->paintedGeneration = 0; // its colours went with its formats
+        block_layouts::drop(block);
     }
-    passedLines_.clear();
-    passedLines_.push_back({std::max(0, first - kKeptAroundView), last + kKeptAroundView});
     returnFreedMemory();
 }

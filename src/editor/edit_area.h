@@ -223,12 +223,14 @@ private:
     void completeEndTag();
     Q_SLOT void repaintContents(const QRectF& rect);
     void noteEditedLines(int position, int added);
-    /// Drops the layouts of lines painted earlier that are far from the view now.
+    /// Frees the layouts of lines far from the view, the caret and the anchor.
     void releaseFarLayouts();
-    void notePassedLines(int first, int last);
-    static constexpr int kLinesPassedBeforeRelease = 3000;
-    static constexpr int kLinesPassedInAStep = 2000;
+    /// The view's first line went from @p from to @p to.
+    void noteViewMoved(int from, int to);
+    static constexpr int kLinesMovedBeforeRelease = 3000;
     static constexpr int kKeptAroundView = 300;
+    /// A change of width relays out every line: their layouts go once the resizing stops.
+    static constexpr int kReleaseAfterResizeMs = 500;
     /// Lines longer than this keep their shaped glyphs while they are near the view.
     static constexpr int kKeepGlyphsAbove = 200;
     void loadNextPiece();
@@ -274,10 +276,10 @@ private:
     };
     std::optional<ColourSwap> pendingColours_;
     LineNumberGutter* gutter_ = nullptr;
-    /// Lines laid out since the last release (block number ranges), and the last view painted.
-    std::vector<std::pair<int, int>> passedLines_;
-    int passedCount_ = 0;
-    std::pair<int, int> lastView_{-1, -1};
+    /// Lines the view moved through since layouts were last released.
+    int movedLines_ = 0;
+    int lastViewFirst_ = 0;
+    QTimer* releaseTimer_ = nullptr;
     /// The lines of the edit being laid out, with their line counts from before it.
     struct Edited {
         int revision = 0;

@@ -7,8 +7,10 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -112,6 +114,8 @@ void EditArea::placeGutter() {
 void EditArea::resizeEvent(QResizeEvent* e) {
     QPlainTextEdit::resizeEvent(e);
     placeGutter();
+    if (e->oldSize().width() != e->size().width() && document()->blockCount() > 2 * kKeptAroundView)
+        releaseTimer_->start(kReleaseAfterResizeMs);
 }
 
 void EditArea::paintLineNumbers(QPaintEvent* e) {

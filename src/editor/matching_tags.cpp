@@ -77,7 +77,7 @@ void MatchingTags::adopt() {
     map_ = watcher_.result();
     stale_ = false;
     highlight();
-    // The worker's copy of a big page stays in its thread's heap otherwise.
+    // The heap keeps big freed buffers: the worker's copy of a big page would stay.
     if (area_->document()->characterCount() > kTrimAfterMapsOf)
         returnFreedMemory();
 }
