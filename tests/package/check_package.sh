@@ -22,7 +22,7 @@ for size in 16 24 32 48 64 128 256; do
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libqt6widgets6 libtidy; do
+for library in libqt6widgets6 libtidy "qt6-base-abi (="; do
     case "$depends" in
         *"$library"*) ;;
         *) echo "the package does not depend on $library"; fail=1 ;;
