@@ -29,23 +29,28 @@ inline void adviseHugePages(void* data, std::size_t bytes) {
 /// of a big page (for a recovery copy, a save, a colouring pass) then lands in memory that is
 /// already mapped, and costs a fifth of the time a fresh mapping's page faults take. The price:
 /// the largest such buffer stays allocated to the process once it was needed.
-///
-/// Every thread allocates from the one heap. A worker thread would otherwise get a heap of its
-/// own, whose free top no trim reaches while big buffers are kept: the copies a worker made of a
-/// big page would stay resident. The workers allocate seldom, so sharing the lock costs nothing
-/// that shows. Called before any thread starts.
+inline constexpr int kHeapTopKeptUpTo = 1024 << 20;
+
 inline void keepLargeBuffersInHeap() {
 #ifdef __GLIBC__
-    mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, 512 << 20);
-    mallopt(M_TRIM_THRESHOLD, 1024 << 20);
+    mallopt(M_TRIM_THRESHOLD, kHeapTopKeptUpTo);
 #endif
 }
 
 /// Gives the heap's free memory back to the system: after a big page has been read, its bytes,
-/// its decoded text and the copies made on the way are garbage that would otherwise stay.
+/// its decoded text and the copies made on the way are garbage that would otherwise stay. Called
+/// by a worker thread when it is done with a big page, it returns that thread's heap too.
 inline void returnFreedMemory() {
 #ifdef __GLIBC__
+    // A trim leaves the free top of a worker thread's heap alone; that heap gives it back only when
+    // one of its blocks is freed while the trim threshold is low. So, for one free in the calling
+    // thread's heap, it is. (A worker's own heap keeps its allocations off the window thread's
+    // lock: one heap for all made keys stall behind a check of a big page.)
+    mallopt(M_TRIM_THRESHOLD, 0);
+    void* volatile block = malloc(256 << 10); // big enough that freeing it trims
+    free(block);
+    mallopt(M_TRIM_THRESHOLD, kHeapTopKeptUpTo);
     malloc_trim(0);
 #endif
 }

@@ -1,5 +1,7 @@
 #include "check_panel.h"
 
+#include "base/memory_advice.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -13,6 +15,7 @@
 namespace {
 enum Column { Place, Kind, Message };
 constexpr int kIndexRole = Qt::UserRole;
+constexpr qsizetype kTrimAfterChecksOf = 1 << 20;
 
 /// Enter on a row chooses it, as a double-click does.
 class ProblemList : public QTreeWidget {
@@ -74,7 +77,12 @@ void CheckPanel::check(const QString& text) {
         pending_ = true;
         pendingText_ = text;
     } else {
-        watcher_.setFuture(QtConcurrent::run([text, ignored = ignored_] { return checkTags(text, ignored); }));
+        watcher_.setFuture(QtConcurrent::run([text, ignored = ignored_] {
+            std::vector<TagProblem> problems = checkTags(text, ignored);
+            if (text.size() > kTrimAfterChecksOf) // what Tidy built for a big page
+                returnFreedMemory();
+            return problems;
+        }));
     }
     outOfDate_ = false;
     showStatus();

@@ -136,7 +136,7 @@ private:
 void matchTags(const std::vector<HtmlTag>& found, std::vector<TagMap::Tag>& tags, Builder& builder) {
     tags.reserve(found.size());
     for (const HtmlTag& t : found)
-        tags.push_back({t.start, t.end, t.nameStart, t.nameLength, t.endTag, Status::Unmatched, -1});
+        tags.push_back({int(t.start), int(t.end), int(t.nameStart), int(t.nameLength), t.endTag, Status::Unmatched, -1});
     for (size_t i = 0; i < found.size(); ++i)
         builder.add(tags, int(i), found[i].selfClosing);
 }

@@ -17,11 +17,12 @@ public:
         EndedImplicitly,  ///< ended by what follows, as HTML allows for this element
         Unmatched,        ///< a start tag never ended, or an end tag with nothing to end
     };
+    /// Positions are ints, as in a text document: a big page has hundreds of thousands of tags.
     struct Tag {
-        qsizetype start = 0;
-        qsizetype end = 0;
-        qsizetype nameStart = 0;
-        qsizetype nameLength = 0;
+        int start = 0;
+        int end = 0;
+        int nameStart = 0;
+        int nameLength = 0;
         bool endTag = false;
         Status status = Status::Unmatched;
         int partner = -1;

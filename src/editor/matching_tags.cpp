@@ -65,7 +65,12 @@ void MatchingTags::rebuild() {
         return;
     }
     building_ = generation_;
-    watcher_.setFuture(QtConcurrent::run([text = area_->documentText()] { return TagMap::build(text); }));
+    watcher_.setFuture(QtConcurrent::run([text = area_->documentText()] {
+        TagMap map = TagMap::build(text);
+        if (text.size() > kTrimAfterMapsOf)
+            returnFreedMemory();
+        return map;
+    }));
 }
 
 void MatchingTags::adopt() {
