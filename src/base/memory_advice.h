@@ -44,9 +44,9 @@ inline void keepLargeBuffersInHeap() {
 inline void returnFreedMemory() {
 #ifdef __GLIBC__
     // A trim leaves the free top of a worker thread's heap alone; that heap gives it back only when
-    // one of its blocks is freed while the trim threshold is low. So, for one free in the calling
-    // thread's heap, it is. (A worker's own heap keeps its allocations off the window thread's
-    // lock: one heap for all made keys stall behind a check of a big page.)
+    // one of its blocks is freed while the trim threshold is low. So the threshold is low for one
+    // free in the calling thread's heap. (Each worker keeps a heap of its own: with one heap for
+    // all threads, keys stalled on its lock while a big page was checked.)
     mallopt(M_TRIM_THRESHOLD, 0);
     void* volatile block = malloc(256 << 10); // big enough that freeing it trims
     free(block);
