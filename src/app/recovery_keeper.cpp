@@ -35,10 +35,6 @@ void RecoveryKeeper::changed() {
         longest_.start();
 }
 
-namespace {
-constexpr qsizetype kTrimAfterCopiesOf = 1 << 20;
-} // namespace
-
 void RecoveryKeeper::writeSoon() {
     if (due_)
         startWrite();
@@ -62,7 +58,7 @@ void RecoveryKeeper::startWrite() {
             if (generation != generation_)
                 return;
             snapshot.text = EditArea::crlfFromRaw(snapshot.text);
-            const bool big = snapshot.text.size() > kTrimAfterCopiesOf;
+            const bool big = snapshot.text.size() > kBigPageCharacters;
             emit written(RecoveryStore::write(folder, id, snapshot, false));
             // The heap keeps big freed buffers: give the copies of a big page back.
             if (big) {

@@ -38,6 +38,9 @@ inline void keepLargeBuffersInHeap() {
 #endif
 }
 
+/// Work on a page of more characters than this leaves copies worth giving back to the system.
+inline constexpr long long kBigPageCharacters = 1 << 20;
+
 /// Gives the heap's free memory back to the system: after a big page has been read, its bytes,
 /// its decoded text and the copies made on the way are garbage that would otherwise stay. Called
 /// by a worker thread when it is done with a big page, it returns that thread's heap too.

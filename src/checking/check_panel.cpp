@@ -15,7 +15,6 @@
 namespace {
 enum Column { Place, Kind, Message };
 constexpr int kIndexRole = Qt::UserRole;
-constexpr qsizetype kTrimAfterChecksOf = 1 << 20;
 
 /// Enter on a row chooses it, as a double-click does.
 class ProblemList : public QTreeWidget {
@@ -79,7 +78,7 @@ void CheckPanel::check(const QString& text) {
     } else {
         watcher_.setFuture(QtConcurrent::run([text, ignored = ignored_] {
             std::vector<TagProblem> problems = checkTags(text, ignored);
-            if (text.size() > kTrimAfterChecksOf) // what Tidy built for a big page
+            if (text.size() > kBigPageCharacters) // what Tidy built for a big page
                 returnFreedMemory();
             return problems;
         }));

@@ -7,10 +7,6 @@
 #include <QTextBlock>
 #include <QtConcurrent/QtConcurrentRun>
 
-namespace {
-constexpr int kTrimAfterMapsOf = 1 << 20;
-} // namespace
-
 MatchingTags::MatchingTags(EditArea* area) : QObject(area), area_(area) {
     idle_.setSingleShot(true);
     idle_.setInterval(kIdleMs);
@@ -67,7 +63,7 @@ void MatchingTags::rebuild() {
     building_ = generation_;
     watcher_.setFuture(QtConcurrent::run([text = area_->documentText()] {
         TagMap map = TagMap::build(text);
-        if (text.size() > kTrimAfterMapsOf)
+        if (text.size() > kBigPageCharacters)
             returnFreedMemory();
         return map;
     }));
@@ -83,7 +79,7 @@ void MatchingTags::adopt() {
     stale_ = false;
     highlight();
     // The heap keeps big freed buffers: the worker's copy of a big page would stay.
-    if (area_->document()->characterCount() > kTrimAfterMapsOf)
+    if (area_->document()->characterCount() > kBigPageCharacters)
         returnFreedMemory();
 }
 
