@@ -47,6 +47,31 @@ bool startsWithNoCase(QStringView text, qsizetype at, QLatin1StringView word) {
     return text.size() - at >= word.size() && text.mid(at, word.size()).compare(word, Qt::CaseInsensitive) == 0;
 }
 
+/// The HTML elements whose tag, met in svg or math, ends foreign content (`font` only with
+/// certain attributes, which is left out here).
+bool breaksOutOfForeignContent(QStringView name, bool endTag) {
+    static const std::array kStartTags{
+        QLatin1StringView("b"),      QLatin1StringView("big"),    QLatin1StringView("blockquote"),
+        QLatin1StringView("body"),   QLatin1StringView("br"),     QLatin1StringView("center"),
+        QLatin1StringView("code"),   QLatin1StringView("dd"),     QLatin1StringView("div"),
+        QLatin1StringView("dl"),     QLatin1StringView("dt"),     QLatin1StringView("em"),
+        QLatin1StringView("embed"),  QLatin1StringView("h1"),     QLatin1StringView("h2"),
+        QLatin1StringView("h3"),     QLatin1StringView("h4"),     QLatin1StringView("h5"),
+        QLatin1StringView("h6"),     QLatin1StringView("head"),   QLatin1StringView("hr"),
+        QLatin1StringView("i"),      QLatin1StringView("img"),    QLatin1StringView("li"),
+        QLatin1StringView("listing"), QLatin1StringView("menu"),  QLatin1StringView("meta"),
+        QLatin1StringView("nobr"),   QLatin1StringView("ol"),     QLatin1StringView("p"),
+        QLatin1StringView("pre"),    QLatin1StringView("ruby"),   QLatin1StringView("s"),
+        QLatin1StringView("small"),  QLatin1StringView("span"),   QLatin1StringView("strong"),
+        QLatin1StringView("strike"), QLatin1StringView("sub"),    QLatin1StringView("sup"),
+        QLatin1StringView("table"),  QLatin1StringView("tt"),     QLatin1StringView("u"),
+        QLatin1StringView("ul"),     QLatin1StringView("var")};
+    auto is = [&](QLatin1StringView word) { return name.compare(word, Qt::CaseInsensitive) == 0; };
+    if (endTag)
+        return is(QLatin1StringView("p")) || is(QLatin1StringView("br"));
+    return std::any_of(kStartTags.begin(), kStartTags.end(), is);
+}
+
 /// Length of the character reference at @p at (on its `&`), or 0 when there is none.
 qsizetype referenceLength(QStringView text, qsizetype at) {
     qsizetype i = at + 1;
@@ -75,10 +100,10 @@ qsizetype referenceLength(QStringView text, qsizetype at) {
 } // namespace
 
 int HtmlTokenizer::lineState() const {
-    // 5 bits of state, 4 of raw text, 3 flags, 4 of the tag's raw text, 15 of foreign depth.
-    const unsigned depth = std::min<unsigned>(foreignDepth_, 0x7FFF);
+    // 5 bits of state, 4 of raw text, 3 flags, 4 of the tag's raw text, 14 of foreign depth, a flag.
+    const unsigned depth = std::min<unsigned>(foreignDepth_, 0x3FFF);
     return int(unsigned(state_) | unsigned(rawText_) << 5 | unsigned(endTag_) << 9 | unsigned(selfClosing_) << 10 |
-               unsigned(tagForeign_) << 11 | unsigned(tagRawText_) << 12 | depth << 16);
+               unsigned(tagForeign_) << 11 | unsigned(tagRawText_) << 12 | depth << 16 | unsigned(tagBreaksOut_) << 30);
 }
 
 HtmlTokenizer HtmlTokenizer::fromLineState(int packed) {
@@ -90,7 +115,8 @@ HtmlTokenizer HtmlTokenizer::fromLineState(int packed) {
     t.selfClosing_ = bits >> 10 & 1;
     t.tagForeign_ = bits >> 11 & 1;
     t.tagRawText_ = RawText(bits >> 12 & 15);
-    t.foreignDepth_ = std::uint16_t(bits >> 16 & 0x7FFF);
+    t.foreignDepth_ = std::uint16_t(bits >> 16 & 0x3FFF);
+    t.tagBreaksOut_ = bits >> 30 & 1;
     return t;
 }
 
@@ -150,8 +176,12 @@ void HtmlTokenizer::feed(QStringView text, qsizetype offset, Listener& listener)
                 --foreignDepth_;
             else if (!endTag_ && !selfClosing)
                 ++foreignDepth_;
+        } else if (tagBreaksOut_) {
+            // An HTML element such as <p> inside svg or math closes them all: HTML again.
+            foreignDepth_ = 0;
         }
-        if (!endTag_ && !selfClosing && foreignDepth_ == 0 && tagRawText_ != RawText::None) {
+        // In HTML a start tag's slash is ignored: <script src="a.js"/> starts script text.
+        if (!endTag_ && foreignDepth_ == 0 && tagRawText_ != RawText::None) {
             rawText_ = tagRawText_;
             state_ = State::RawText;
         }
@@ -161,6 +191,7 @@ void HtmlTokenizer::feed(QStringView text, qsizetype offset, Listener& listener)
         const QStringView name = text.mid(nameStart_ - offset, nameLength_);
         auto is = [&](QLatin1StringView word) { return name.compare(word, Qt::CaseInsensitive) == 0; };
         tagForeign_ = is(QLatin1StringView("svg")) || is(QLatin1StringView("math"));
+        tagBreaksOut_ = foreignDepth_ > 0 && breaksOutOfForeignContent(name, endTag_);
         tagRawText_ = RawText::None;
         for (const RawTextName& r : kRawText)
             if (is(r.name))

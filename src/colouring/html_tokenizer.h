@@ -93,6 +93,7 @@ private:
     bool endTag_ = false;
     bool selfClosing_ = false;
     bool tagForeign_ = false; ///< svg or math
+    bool tagBreaksOut_ = false; ///< an HTML element that ends foreign content
     RawText tagRawText_ = RawText::None;
     qsizetype tagStart_ = 0;
     qsizetype nameStart_ = 0;

@@ -265,13 +265,19 @@ bool EditArea::handleKeyAtSoftBreak(QKeyEvent* e) {
                 c.removeSelectedText();
                 return;
             }
-            // A soft break is no character: take the one beyond it.
-            if (startsSoft(back ? c.block() : c.block().next()))
-                c.movePosition(back ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter);
-            if (back)
+            // A soft break is no character: take the one beyond it. Delete works on a copy so
+            // that the caret stays before the join: the edit then ends in the caret's own block,
+            // and the next block's soft mark, which lies beyond it, is left alone.
+            if (back) {
+                if (startsSoft(c.block()))
+                    c.movePosition(QTextCursor::PreviousCharacter);
                 c.deletePreviousChar();
-            else
-                c.deleteChar();
+                return;
+            }
+            QTextCursor beyond = c;
+            if (startsSoft(c.block().next()))
+                beyond.movePosition(QTextCursor::NextCharacter);
+            beyond.deleteChar();
         });
     } else if (e->matches(QKeySequence::Cut) && at.hasSelection()) {
         copy();

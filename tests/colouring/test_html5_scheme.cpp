@@ -90,6 +90,11 @@ private slots:
         row("custom element", "<my-el>", "ttttttt");
         row("SVG element outside svg", "<circle>", "twwwwwwt");
         row("SVG element inside svg", "<svg><circle/></svg>", "tttttttttttttttttttt");
+        row("a script's slash is ignored in HTML", "<script src=\"a.js\"/><style></script><b>x</b>",
+            "ttttttt.nnn.vvvvvvtt.......tttttttttttt.tttt");
+        row("an HTML element ends svg", "<svg><p><circle><![CDATA[x]]>", "tttttttttwwwwwwtccccccccccccc");
+        row("so does </p>", "<math></p><circle>", "tttttttttttwwwwwwt");
+        row("a slash in svg closes", "<svg><script/><b>x</b>", "ttttttttttttttttt.tttt");
         row("comment over two lines", "<!--a\r\nb-->", "ccccc..cccc");
         row("tag over two lines", "<a\nhref=x>", "tt.nnnn.vt");
     }

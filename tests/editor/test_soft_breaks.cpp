@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 
 namespace {
 /// A minified page: one long line of tags, with a few short lines around it.
@@ -24,6 +25,21 @@ int safe(const QString& text, int pos) {
     return pos;
 }
 
+/// Document positions of the starts of the pieces that continue a line.
+std::vector<int> softJoins(const EditArea& area) {
+    std::vector<int> joins;
+    for (QTextBlock b = area.document()->begin(); b.isValid(); b = b.next())
+        if (b.blockFormat().boolProperty(EditArea::kSoftStart))
+            joins.push_back(b.position());
+    return joins;
+}
+
+void putCaretAtDoc(EditArea& area, int docPosition) {
+    QTextCursor cursor(area.document());
+    cursor.setPosition(docPosition);
+    area.setTextCursor(cursor);
+}
+
 class SoftBreaksTest : public QObject {
     Q_OBJECT
 private slots:
@@ -36,19 +52,25 @@ private slots:
         area.loadText(expected);
         QVERIFY(area.softBreakCount() >= 9);
         QClipboard* clipboard = QGuiApplication::clipboard();
-        // Positions at the pieces' joins are where mistakes would hide.
-        auto somePosition = [&] {
-            std::vector<int> joins;
-            for (QTextBlock b = area.document()->begin(); b.isValid(); b = b.next())
-                if (b.blockFormat().boolProperty(EditArea::kSoftStart))
-                    joins.push_back(area.crlfFromDoc(b.position()));
-            const int pos = !joins.empty() && random.bounded(2) ? joins[random.bounded(int(joins.size()))] + random.bounded(3) - 1
-                                                               : random.bounded(int(expected.size()) + 1);
-            return safe(expected, std::clamp(pos, 0, int(expected.size())));
+        // Positions at the pieces' joins are where mistakes would hide. A join has two caret
+        // places, the end of one piece and the start of the next (Go to Line reaches the first),
+        // which are one position of the text.
+        auto placeCaret = [&] {
+            const std::vector<int> joins = softJoins(area);
+            if (!joins.empty() && random.bounded(3) == 0) {
+                const int join = joins[random.bounded(int(joins.size()))];
+                putCaretAtDoc(area, join - random.bounded(2));
+                return area.selectionStart();
+            }
+            const int pos = !joins.empty() && random.bounded(2)
+                                ? area.crlfFromDoc(joins[random.bounded(int(joins.size()))]) + random.bounded(3) - 1
+                                : random.bounded(int(expected.size()) + 1);
+            const int at = safe(expected, std::clamp(pos, 0, int(expected.size())));
+            area.setCaretPosition(at);
+            return at;
         };
         for (int step = 0; step < 400; ++step) {
-            const int at = somePosition();
-            area.setCaretPosition(at);
+            const int at = placeCaret();
             QCOMPARE(area.selectionStart(), at);
             const int op = random.bounded(9);
             const QString beforeOp = expected;
@@ -135,6 +157,27 @@ private slots:
                 QCOMPARE(area.text(), beforeOp);
                 area.redo();
                 QCOMPARE(area.text(), expected);
+            }
+        }
+        // Delete and Backspace on both sides of every join, each compared with the one-string
+        // model, then undone.
+        for (const int join : softJoins(area)) {
+            for (const int side : {0, 1}) {
+                for (const Qt::Key key : {Qt::Key_Delete, Qt::Key_Backspace}) {
+                    putCaretAtDoc(area, join - side);
+                    const int at = area.selectionStart();
+                    const QString context = QStringLiteral("join %1, side %2, key %3").arg(join).arg(side).arg(key);
+                    QTest::keyClick(&area, key);
+                    QString model = expected;
+                    if (key == Qt::Key_Delete)
+                        model.remove(at, (model.mid(at, 2) == u"\r\n" || model[at].isHighSurrogate()) ? 2 : 1);
+                    else
+                        model.remove(at - 1 - int(model[at - 1].isLowSurrogate()), 1 + int(model[at - 1].isLowSurrogate()));
+                    QVERIFY2(area.text() == model, qPrintable(context));
+                    QCOMPARE(area.softBreakCount(), int(softJoins(area).size()));
+                    area.undo();
+                    QVERIFY2(area.text() == expected, qPrintable(context));
+                }
             }
         }
         QString raw = expected;
