@@ -50,7 +50,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     editArea_->setObjectName(QStringLiteral("editArea"));
     editArea_->setAccessibleName(QStringLiteral("HTML document"));
     keeper_ = new RecoveryKeeper(
-        *store_, [this] { return snapshot(); }, this);
+        *store_, [this] { return snapshot(); }, [this] { return editArea_->document()->isModified(); }, this);
     // The title's [*] shows while the text differs from what was opened or saved; colour is
     // no change to the text, so colouring never sets it.
     connect(editArea_->document(), &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
@@ -177,6 +177,7 @@ void MainWindow::newBlank() {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
+    keepDiscardedText(true);
     editArea_->setText(QString());
     editArea_->document()->setModified(false);
     keeper_->forget();
@@ -188,19 +189,22 @@ void MainWindow::newBlank() {
 void MainWindow::exitProgram() {
     if (confirmDiscard(QStringLiteral("Are you sure you want to close without saving?"),
                        Dialogs::Icon::Question, QString())) {
-        keepDiscardedText();
+        keepDiscardedText(false);
         endProgram();
     } else {
         update();
     }
 }
 
-void MainWindow::keepDiscardedText() {
+void MainWindow::keepDiscardedText(bool goingOn) {
     keeper_->waitForWrites();
     if (editArea_->document()->isModified()) {
         RecoverySnapshot s = snapshot();
         s.text = EditArea::crlfFromRaw(s.text);
         store_->keepAfterClose(s);
+        // The window goes on with another page, whose copy is a new one.
+        if (goingOn)
+            store_->startNewDocument();
     } else {
         keeper_->forget();
     }
@@ -241,7 +245,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
-    keepDiscardedText();
+    keepDiscardedText(false);
     endProgram();
 }
 
@@ -291,6 +295,7 @@ void MainWindow::newHtmlPage() {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
+    keepDiscardedText(true);
     keeper_->forget();
     disk_ = {};
     // Emptied before the first prompt, so even a fully cancelled page is a document without a file.

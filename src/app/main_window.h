@@ -136,8 +136,9 @@ private:
     /// Reads the file again as one undoable replacement: in the encoding detected, or @p encoding.
     void reloadFromDisk(const QByteArray& encoding = {});
     RecoverySnapshot snapshot() const;
-    /// The user let the text go (a close answered Yes): it is kept as a recovery copy.
-    void keepDiscardedText();
+    /// The user let the text go (a close, New or Open answered Yes): unsaved text is kept as a
+    /// recovery copy for a week. @p goingOn: the window goes on with another page.
+    void keepDiscardedText(bool goingOn);
     void removePreview();
     /// Selects the spot a Check Tags problem names.
     void showProblem(int line, int column);

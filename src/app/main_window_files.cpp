@@ -115,6 +115,7 @@ bool MainWindow::openPath(const QString& path) {
 }
 
 void MainWindow::showOpenedFile(const QString& path, ReadResult result) {
+    keepDiscardedText(true);
     editArea_->loadText(result.text, result.lineEnds);
     keeper_->forget();
     pointToInterruptedSave(path);

@@ -44,6 +44,7 @@ void MainWindow::offerRecovery(bool atStart) {
                              Dialogs::Icon::Exclamation, kAppTitle);
         return;
     }
+    keepDiscardedText(true);
     keeper_->forget();
     store_->adopt(id);
     // An unsaved page again, with its file and its format: Save writes it where it belongs.

@@ -11,8 +11,8 @@ constexpr int kLongestMs = 30000;
 } // namespace
 
 RecoveryKeeper::RecoveryKeeper(RecoveryStore& store, std::function<RecoverySnapshot()> snapshot,
-                               QObject* parent)
-    : QObject(parent), store_(store), snapshot_(std::move(snapshot)) {
+                               std::function<bool()> unsaved, QObject* parent)
+    : QObject(parent), store_(store), snapshot_(std::move(snapshot)), unsaved_(std::move(unsaved)) {
     idle_.setSingleShot(true);
     idle_.setInterval(kIdleMs);
     longest_.setSingleShot(true);
@@ -44,7 +44,8 @@ void RecoveryKeeper::startWrite() {
     idle_.stop();
     longest_.stop();
     due_ = false;
-    if (!store_.prepareOwn())
+    // Loading a page reports changes too; a page as it was opened or saved needs no copy.
+    if (!unsaved_() || !store_.prepareOwn())
         return;
     RecoverySnapshot snapshot = snapshot_();
     const quint64 generation = generation_;

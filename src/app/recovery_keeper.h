@@ -16,9 +16,10 @@
 class RecoveryKeeper : public QObject {
     Q_OBJECT
 public:
-    /// @p snapshot gives the document as it stands (its text in rawText() form).
+    /// @p snapshot gives the document as it stands (its text in rawText() form); @p unsaved
+    /// tells whether it differs from its file, as only such text is copied.
     RecoveryKeeper(RecoveryStore& store, std::function<RecoverySnapshot()> snapshot,
-                   QObject* parent = nullptr);
+                   std::function<bool()> unsaved, QObject* parent = nullptr);
     ~RecoveryKeeper() override;
 
     /// The text changed: a copy is due soon.
@@ -40,6 +41,7 @@ private:
 
     RecoveryStore& store_;
     std::function<RecoverySnapshot()> snapshot_;
+    std::function<bool()> unsaved_;
     QTimer idle_;
     QTimer longest_;
     QThread thread_;

@@ -36,6 +36,10 @@ class NeverLoseWorkTest : public QObject {
         window.recoveryKeeper().writeSoon();
         window.recoveryKeeper().waitForWrites();
     }
+    qsizetype copies(MainWindow& window) const {
+        writeCopy(window);
+        return QDir(recovery()).entryList({QStringLiteral("*.tgr")}).size();
+    }
 
 private slots:
     void init() {
@@ -120,22 +124,74 @@ private slots:
         QCOMPARE(QDir(recovery()).entryList({QStringLiteral("*.tgr")}).size(), 1);
     }
 
-    void copiesGoAfterASaveAndAfterAConfirmedNewPage() {
+    void copiesGoAfterASave() {
         ScriptedDialogs dialogs;
         MainWindow window(dialogs, nullptr, recovery());
         openEdited(window, "gone.htm");
-        const auto copies = [&] {
-            writeCopy(window);
-            return QDir(recovery()).entryList({QStringLiteral("*.tgr")}).size();
-        };
-        QCOMPARE(copies(), 1);
+        QCOMPARE(copies(window), 1);
         QVERIFY(window.save());
-        QCOMPARE(copies(), 0);
+        QCOMPARE(copies(window), 0);
         window.editArea()->replaceSelection(QStringLiteral("Y"));
-        QCOMPARE(copies(), 1);
-        dialogs.answer(true);
-        window.newBlank();
-        QCOMPARE(copies(), 0);
+        QCOMPARE(copies(window), 1);
+    }
+
+    // Only text that differs from its file is copied: loading a page is no edit.
+    void aPageNeverEditedHasNoCopy_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::newRow("a page as opened") << QStringLiteral("plain.htm");
+        QTest::newRow("a device") << QStringLiteral("/dev/zero");
+        QTest::newRow("a missing file") << QStringLiteral("missing.htm");
+    }
+    void aPageNeverEditedHasNoCopy() {
+        QFETCH(QString, argument);
+        QVERIFY(writeBytes(path("plain.htm"), "<p>as it was</p>\n"));
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        window.openStartupArgument(argument.startsWith(u'/') ? argument : path(argument.toUtf8().constData()));
+        window.recoveryKeeper().changed(); // as the load's own change reports would
+        QCOMPARE(copies(window), 0);
+    }
+
+    // A Yes to a question that replaces the page keeps its text for a week, as a Yes at close does.
+    void aReplacedPageIsKeptForLater_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("New Blank") << "newBlank";
+        QTest::newRow("New HTML Page") << "newHtmlPage";
+        QTest::newRow("Open") << "openFile";
+        QTest::newRow("Recover") << "recover";
+    }
+    void aReplacedPageIsKeptForLater() {
+        QFETCH(QString, command);
+        if (command == u"recover") { // a copy to recover in place of the edited page
+            ScriptedDialogs dialogs;
+            MainWindow crashed(dialogs, nullptr, recovery());
+            crashed.editArea()->replaceSelection(QStringLiteral("crashed"));
+            writeCopy(crashed);
+            crashed.recoveryStore().keepAfterClose({QStringLiteral("crashed"), {}, {}, {}});
+        }
+        QVERIFY(writeBytes(path("other.htm"), "other\n"));
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        openEdited(window, "replaced.htm");
+        writeCopy(window);
+        if (command == u"recover") {
+            dialogs.answer(0);
+            dialogs.answer(true);
+            window.recoverUnsavedWork();
+            QCOMPARE(window.editArea()->text(), QStringLiteral("crashed"));
+        } else {
+            dialogs.answer(true);
+            dialogs.answer(path("other.htm"));
+            (window.*(command == u"newBlank"      ? &MainWindow::newBlank
+                      : command == u"newHtmlPage" ? &MainWindow::newHtmlPage
+                                                  : &MainWindow::openFile))();
+        }
+        RecoveryStore other(recovery());
+        const QList<RecoveryCopy> kept = other.orphans();
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept[0].firstLine, QStringLiteral("X<meta charset=\"iso-8859-1\">"));
+        QVERIFY(kept[0].closedByUser);
+        QCOMPARE(kept[0].path, path("replaced.htm"));
     }
 
     void aChangeByAnotherProgramIsAskedAbout_data() {
