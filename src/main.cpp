@@ -2,13 +2,16 @@
 #include "app/main_window.h"
 #include "base/memory_advice.h"
 #include "dialogs/qt_dialogs.h"
+#include "document/document_file.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWindow>
 
+
 int main(int argc, char* argv[]) {
+    document_file::reportFileSizeLimitAsError();
     keepLargeBuffersInHeap();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagloom"));

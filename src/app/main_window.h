@@ -181,7 +181,7 @@ private:
     std::unique_ptr<RecoveryStore> store_;
     RecoveryKeeper* keeper_ = nullptr;
     FileIdentity disk_;         ///< the file as last opened or saved
-    FileIdentity declinedDisk_; ///< a change the user already answered Cancel to
+    std::optional<FileIdentity> declinedDisk_; ///< a change the user already answered or was told of
     QString preview_;           ///< the copy written for the browser, if any
     CheckPanel* checkPanel_ = nullptr;
     FindBar* findBar_ = nullptr;

@@ -28,6 +28,7 @@ void MainWindow::loadStartupFile(const QString& path) {
         repaint();
     }
     // Most failures are silent here: the document stays empty and the title still names the path.
+    // A file too big for this machine, a device or a pipe named by mistake is worth a word.
     ReadResult result = document_file::read(path);
     setDocumentFormat(result.error ? DocumentFormat{} : result.format, !result.lineEnds.empty());
     editArea_->loadText(result.error ? QString() : result.text, result.lineEnds);
@@ -37,8 +38,7 @@ void MainWindow::loadStartupFile(const QString& path) {
     const QFileInfo info(path);
     if (result.error && info.exists()) {
         unreadableAtStart_ = info.absoluteFilePath();
-        // A device or a pipe named by mistake is worth a word.
-        if (!info.isFile() && !info.isDir())
+        if (result.error.number == file_error::kOutOfMemory || (!info.isFile() && !info.isDir()))
             showFileError(result.error);
     }
     pointToInterruptedSave(path);
@@ -285,7 +285,7 @@ bool MainWindow::writeFile(const QString& path, const QString& text, const Docum
         editArea_->clearLineEndExceptions();
     setDocumentFormat(format, mixedLineEnds_ && !chosen);
     disk_ = FileIdentity::of(path);
-    declinedDisk_ = {};
+    declinedDisk_.reset();
     recent_->add(path);
     // What is on disk now is what the user sees, as far as the undo history goes.
     if (editArea_->text() == encodable) {
@@ -351,12 +351,12 @@ bool MainWindow::checkDisk(bool beforeSave) {
     if (currentFile_.isEmpty() || !disk_.exists)
         return true;
     const FileIdentity now = FileIdentity::of(currentFile_);
-    if (now == disk_ || (!beforeSave && now == declinedDisk_))
+    if (now == disk_ || (!beforeSave && declinedDisk_ == now))
         return true;
     const QString name = QDir::toNativeSeparators(currentFile_);
     if (!now.exists) {
         // Save writes it again; say so once.
-        if (!beforeSave && !(declinedDisk_ == now))
+        if (!beforeSave && declinedDisk_ != now)
             dialogs_.showMessage(
                 this,
                 QStringLiteral("%1\nwas deleted or moved by another program. Save creates it again.")
@@ -395,5 +395,5 @@ void MainWindow::reloadFromDisk(const QByteArray& encoding) {
     keeper_->forget();
     setDocumentFormat(result.format, !result.lineEnds.empty());
     disk_ = FileIdentity::of(currentFile_);
-    declinedDisk_ = {};
+    declinedDisk_.reset();
 }

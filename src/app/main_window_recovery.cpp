@@ -53,7 +53,7 @@ void MainWindow::offerRecovery(bool atStart) {
     setDocumentFormat(copy->format, !copy->lineEnds.empty());
     currentFile_ = copy->path;
     disk_ = FileIdentity::of(currentFile_);
-    declinedDisk_ = {};
+    declinedDisk_.reset();
     unreadableAtStart_.clear();
     if (currentFile_.isEmpty())
         setWindowTitle(QStringLiteral("Tagloom - Untitled*[*]"));

@@ -68,4 +68,8 @@ FileError write(const QString& path, const QByteArray& bytes);
 /// The name of a backup that an interrupted save left beside @p path, or empty.
 QString interruptedSaveBackup(const QString& path);
 
+/// Once at start: a write beyond the process's file-size limit then fails with an error that a
+/// save reports, instead of the signal that would end the program with its unsaved text.
+void reportFileSizeLimitAsError();
+
 } // namespace document_file

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <csignal>
+
 namespace document_file {
 
 bool canEncode(const QString& text, const QByteArray& encoding, qsizetype* firstMissing) {
@@ -83,6 +85,12 @@ FileError write(const QString& path, const QByteArray& bytes) {
         return failure(file.error() == QFileDevice::ResourceError ? kDiskFull : kDeviceIo, file.errorString(),
                        path);
     return {};
+#endif
+}
+
+void reportFileSizeLimitAsError() {
+#ifdef Q_OS_UNIX
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 

@@ -18,6 +18,7 @@ FileIdentity FileIdentity::of(const QString& path) {
     id.exists = true;
     id.size = st.st_size;
     id.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    id.statusChangedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     id.inode = st.st_ino;
     id.device = st.st_dev;
 #else

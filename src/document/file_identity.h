@@ -4,11 +4,13 @@
 #include <QtGlobal>
 
 /// What tells that a file was changed by another program: its size, modification time, and the
-/// file itself (inode and device on POSIX). One stat call.
+/// file itself (inode and device on POSIX). One stat call. The status change time (ctime) is
+/// there too: a program can put a file's modification time back, but not that one.
 struct FileIdentity {
     bool exists = false;
     qint64 size = 0;
     qint64 modifiedNs = 0;
+    qint64 statusChangedNs = 0;
     quint64 inode = 0;
     quint64 device = 0;
 

@@ -166,10 +166,13 @@ private slots:
         MainWindow form(dialogs);
         form.openStartupArgument(path("huge.htm"));
         QCOMPARE(form.editArea()->text(), QString());
-        QVERIFY(dialogs.shown.isEmpty()); // start-up stays silent
-        form.save();
+        // Start-up says why, as Open does.
         QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Error 75"));
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("Error 7"));
+        QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("too large")));
+        form.save();
+        QCOMPARE(dialogs.shown.size(), 2);
+        QCOMPARE(dialogs.shown[1].title, QStringLiteral("Error 75"));
         QCOMPARE(QFileInfo(path("huge.htm")).size(), document_file::kLargestDocument + 1);
         // Open reports the same file with the reason.
         dialogs.answer(path("huge.htm"));

@@ -9,9 +9,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
 using Kind = ScriptedDialogs::Kind;
@@ -196,23 +202,41 @@ private slots:
 
     void aChangeByAnotherProgramIsAskedAbout_data() {
         QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArray>("theirs");
+        QTest::addColumn<bool>("timePutBack");
         QTest::addColumn<QByteArray>("onDisk");
         QTest::addColumn<QString>("inEditor");
-        QTest::newRow("Reload") << 0 << QByteArray("theirs\n") << "theirs";
-        QTest::newRow("Keep Mine") << 1 << QByteArray("mine\n") << "mine";
-        QTest::newRow("Cancel") << 2 << QByteArray("theirs\n") << "mine";
+        QTest::newRow("Reload") << 0 << QByteArray("theirs\n") << false << QByteArray("theirs\n") << "theirs";
+        QTest::newRow("Keep Mine") << 1 << QByteArray("theirs\n") << false << QByteArray("mine\n") << "mine";
+        QTest::newRow("Cancel") << 2 << QByteArray("theirs\n") << false << QByteArray("theirs\n") << "mine";
+#ifdef Q_OS_UNIX
+        // The same size, and the modification time set back as it was: the status change time tells.
+        QTest::newRow("time put back") << 2 << QByteArray("OURS\n") << true << QByteArray("OURS\n") << "mine";
+#endif
     }
     void aChangeByAnotherProgramIsAskedAbout() {
         QFETCH(int, answer);
+        QFETCH(QByteArray, theirs);
+        QFETCH(bool, timePutBack);
         QFETCH(QByteArray, onDisk);
         QFETCH(QString, inEditor);
         QVERIFY(writeBytes(path("shared.htm"), "ours\n"));
+#ifdef Q_OS_UNIX
+        struct stat before {};
+        QVERIFY(::stat(QFile::encodeName(path("shared.htm")).constData(), &before) == 0);
+#endif
         ScriptedDialogs dialogs;
         MainWindow window(dialogs, nullptr, recovery());
         window.openStartupArgument(path("shared.htm"));
         window.editArea()->setText(QStringLiteral("mine"));
         QTest::qWait(10); // a modification time the other program's write can differ from
-        QVERIFY(writeBytes(path("shared.htm"), "theirs\n"));
+        QVERIFY(writeBytes(path("shared.htm"), theirs));
+#ifdef Q_OS_UNIX
+        if (timePutBack) {
+            const struct timespec times[2] = {before.st_atim, before.st_mtim};
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path("shared.htm")).constData(), times, 0) == 0);
+        }
+#endif
         dialogs.answer(answer);
         window.save();
         QCOMPARE(dialogs.shown.size(), 1);
@@ -259,10 +283,20 @@ private slots:
         ScriptedDialogs dialogs;
         MainWindow window(dialogs, nullptr, recovery());
         window.openStartupArgument(path("deleted.htm"));
+        QWidget other;
+        window.show();
+        other.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
         QVERIFY(QFile::remove(path("deleted.htm")));
+        window.activateWindow(); // said once, when the window gets the focus back
+        QTRY_COMPARE(dialogs.shown.size(), 1);
+        QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("was deleted or moved")));
         QVERIFY(window.save());
         QCOMPARE(readBytes(path("deleted.htm")), QByteArray("old\n"));
-        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(dialogs.shown.size(), 1);
     }
 
     void theSaveOfferIsAnOptionOffByDefault_data() {

@@ -63,3 +63,17 @@ for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.25; done
 kill -0 "$pid" 2>/dev/null && { echo "Exit answered Yes did not end the program"; exit 1; }
 recover_and_save "$work/closed.html" "CLOSED "
 echo "recovered after a close answered Yes"
+
+# Under a file-size limit smaller than the page, neither the recovery copy nor a save may kill
+# the program: the save fails with a message and the page stays as it was.
+cp "$page" "$work/limited.html"; chmod u+w "$work/limited.html"
+pid=$(ulimit -f 4; start_and_type "$work/limited.html" "LIMITED ")
+pids+=($pid)
+sleep 3 # the recovery copy is due two seconds after typing stops
+kill -0 "$pid" 2>/dev/null || { echo "a file-size limit killed the program"; exit 1; }
+xdotool key ctrl+s
+wait_window "^Error 61$" >/dev/null || { echo "a save beyond the file-size limit reported nothing"; exit 1; }
+kill -0 "$pid" 2>/dev/null || { echo "a save beyond the file-size limit killed the program"; exit 1; }
+cmp -s "$page" "$work/limited.html" || { echo "a failed save changed the page"; exit 1; }
+ls -A "$work" | grep -q '^\.tgl-' && { echo "a failed save left a temporary file"; exit 1; }
+echo "a file-size limit fails the save and nothing else"
