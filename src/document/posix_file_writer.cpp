@@ -9,6 +9,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -106,14 +107,33 @@ bool copyAttributes(int from, int to) {
 
 enum class Outcome { Done, Failed, KeepIdentity };
 
+// A new temporary file in @p folder (`.tgl-` and six random characters, mode 0600, ours), held
+// under an exclusive flock until it is closed: removeStaleTemporaries() takes only files that
+// no live save holds. Returns the descriptor and sets @p name, or -1 with errno set.
+int createHeldTemporary(const QString& folder, QByteArray* name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *name = native(folder + QLatin1Char('/') + QLatin1String(kTempPrefix) + QStringLiteral("XXXXXX"));
+        const int fd = ::mkostemp(name->data(), O_CLOEXEC);
+        if (fd < 0)
+            return -1;
+        // Another save's clean-up may have taken the lock between mkostemp and here and removed
+        // the name: then the file has no name left, and another is made.
+        struct stat st {};
+        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0)
+            return fd;
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 // Replaces the file through a temporary file that is renamed over it. Reports KeepIdentity,
 // with nothing changed, when the new file could not take the old one's owner or attributes.
 Outcome replaceThroughTemporary(const QString& path, const QString& target, const struct stat* old,
                                 const QByteArray& bytes, FileError* error) {
     const QString folder = folderOf(target);
-    QByteArray temp =
-        native(folder + QLatin1Char('/') + QLatin1String(kTempPrefix) + QStringLiteral("XXXXXX"));
-    const int fd = ::mkstemp(temp.data());
+    QByteArray temp;
+    const int fd = createHeldTemporary(folder, &temp);
     if (fd < 0) {
         // A folder we may not write holds a file we may: that file can still be written in place.
         if (old && (errno == EACCES || errno == EPERM))
@@ -150,24 +170,44 @@ Outcome replaceThroughTemporary(const QString& path, const QString& target, cons
     }
     if (!writeAllAt(fd, bytes.constData(), bytes.size(), 0) || ::fsync(fd) != 0)
         return abandon(Outcome::Failed, errno);
+    // Renamed while still held, so that no clean-up ever sees the temporary name unheld.
+    if (::rename(temp.constData(), native(target).constData()) != 0)
+        return abandon(Outcome::Failed, errno);
     if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.constData());
-        *error = fromErrno(err, path);
-        return Outcome::Failed;
-    }
-    if (::rename(temp.constData(), native(target).constData()) != 0) {
-        const int err = errno;
-        ::unlink(temp.constData());
-        *error = fromErrno(err, path);
+        *error = fromErrno(errno, path);
         return Outcome::Failed;
     }
     syncFolder(folder);
     return Outcome::Done;
 }
 
-QString backupName(const QString& target, const struct stat& st) {
-    return folderOf(target) + QLatin1Char('/') + QLatin1String(kBackupPrefix) + QString::number(st.st_ino);
+// A backup's name: the file's inode, to find it by, and the random end of the temporary file it
+// was written as, so that nobody can plant a file or a link under it beforehand.
+QByteArray backupName(const QString& target, const struct stat& st, const QByteArray& temporary) {
+    return native(folderOf(target) + QLatin1Char('/') + QLatin1String(kBackupPrefix) + QString::number(st.st_ino) +
+                  QLatin1Char('-')) +
+           temporary.right(6);
+}
+
+// Writes a complete copy of @p old beside the file: as a held temporary file, synced, and only
+// then renamed to its backup name. Returns the name, or empty with errno set.
+QByteArray writeBackup(const QString& target, const struct stat& st, const QByteArray& old) {
+    QByteArray temp;
+    const int fd = createHeldTemporary(folderOf(target), &temp);
+    if (fd < 0)
+        return {};
+    const QByteArray name = backupName(target, st, temp);
+    if (!writeAllAt(fd, old.constData(), old.size(), 0) || ::fsync(fd) != 0 ||
+        ::rename(temp.constData(), name.constData()) != 0) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(temp.constData());
+        errno = err;
+        return {};
+    }
+    ::close(fd);
+    syncFolder(folderOf(target));
+    return name;
 }
 
 // The file's content becomes @p bytes, durably. Async-signal-safe, for the child below.
@@ -218,34 +258,30 @@ FileError writeInPlace(const QString& path, const QString& target, const struct 
     }
 #endif
     // A complete copy of the old bytes beside the file until the write is done: a power cut
-    // half way leaves it for the next start to point to.
-    const QString backup = backupName(target, st);
-    QFile copy(backup);
-    bool haveBackup = false;
-    if (copy.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        haveBackup = copy.write(old) == old.size() && copy.flush() && ::fsync(copy.handle()) == 0;
-        copy.close();
-        if (haveBackup) {
-            copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-            syncFolder(folderOf(target));
-        } else {
-            QFile::remove(backup);
-        }
+    // half way leaves it for the next start to point to. Without one, nothing is written.
+    const QByteArray backup = writeBackup(target, st, old);
+    if (backup.isEmpty()) {
+        const int err = errno;
+        ::close(fd);
+        return failure(err == ENOSPC || err == EDQUOT || err == EFBIG ? kDiskFull : kPathFileAccess,
+                       QStringLiteral("there is no room beside the file for a copy of the old content, which "
+                                      "a file with several names keeps until its save is done (%1); the "
+                                      "file is as it was")
+                           .arg(QString::fromLocal8Bit(std::strerror(err))),
+                       path);
     }
     const int err = overwriteInChild(fd, bytes);
     if (err != 0) {
         // Put the old bytes back; the backup stays if even that fails.
         const bool restored = replaceContent(fd, old);
         ::close(fd);
-        if (restored && haveBackup)
-            QFile::remove(backup);
+        if (restored)
+            ::unlink(backup.constData());
         return fromErrno(err, path);
     }
     ::close(fd);
-    if (haveBackup) {
-        QFile::remove(backup);
-        syncFolder(folderOf(target));
-    }
+    ::unlink(backup.constData());
+    syncFolder(folderOf(target));
     return {};
 }
 
@@ -297,15 +333,56 @@ FileError write(const QString& path, const QByteArray& bytes) {
 }
 
 QString interruptedSaveBackup(const QString& path) {
-    struct stat st {};
+    struct stat file {};
     const Resolved resolved = resolveLinks(path);
-    if (resolved.err != 0 || ::stat(native(resolved.target).constData(), &st) != 0)
+    if (resolved.err != 0 || ::stat(native(resolved.target).constData(), &file) != 0)
         return {};
-    const QString backup = backupName(resolved.target, st);
-    return QFileInfo::exists(backup) ? backup : QString();
+    const QString folder = folderOf(resolved.target);
+    DIR* dir = ::opendir(native(folder).constData());
+    if (!dir)
+        return {};
+    // Only what a save of ours made is trusted: a regular file with one name, owned by the file's
+    // owner or by us, named only once it was complete. The newest, if a save was interrupted twice.
+    const QByteArray prefix = QByteArray(kBackupPrefix) + QByteArray::number(quint64(file.st_ino)) + '-';
+    QByteArray found;
+    time_t newest = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + 6)
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_nlink != 1 || (st.st_uid != file.st_uid && st.st_uid != ::geteuid()))
+            continue;
+        if (found.isEmpty() || st.st_mtime > newest) {
+            found = name;
+            newest = st.st_mtime;
+        }
+    }
+    ::closedir(dir);
+    return found.isEmpty() ? QString() : folder + QLatin1Char('/') + QFile::decodeName(found);
 }
 
-void removeStaleTemporaries(const QString& path, int minAgeSeconds) {
+namespace {
+// A temporary file of ours that no live save holds: its flock can be taken.
+bool unheld(int dirFd, const char* name) {
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat held {};
+    struct stat named {};
+    // Still the file of that name once locked: a save may have renamed it meanwhile.
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+                      ::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_ino == named.st_ino &&
+                      held.st_dev == named.st_dev;
+    if (free)
+        ::unlinkat(dirFd, name, 0); // under the lock, so that no save can take it up between
+    ::close(fd);
+    return free;
+}
+} // namespace
+
+void removeStaleTemporaries(const QString& path) {
     const QString folder = folderOf(QFileInfo(path).absoluteFilePath());
     DIR* dir = ::opendir(native(folder).constData());
     if (!dir)
@@ -322,10 +399,12 @@ void removeStaleTemporaries(const QString& path, int minAgeSeconds) {
         const bool preview = std::strncmp(name, kPreviewPrefix, sizeof(kPreviewPrefix) - 1) == 0;
         if (!temporary && !backup && !preview)
             continue;
-        const long minAge = temporary ? minAgeSeconds : preview ? 24L * 3600L : kBackupDays * 24L * 3600L;
         struct stat st {};
-        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-            st.st_uid == ::geteuid() && now - st.st_mtime >= minAge)
+        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        if (temporary)
+            unheld(dirFd, name);
+        else if (now - st.st_mtime >= (preview ? 24L * 3600L : kBackupDays * 24L * 3600L))
             ::unlinkat(dirFd, name, 0);
     }
     ::closedir(dir);

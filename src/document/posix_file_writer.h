@@ -11,13 +11,14 @@
 /// the old file's mode, owner, group, ACLs and extended attributes, then is renamed over it. A
 /// file that must keep its identity (several hard links, or attributes the temporary file
 /// cannot take) is written in place instead: the space is reserved first, a complete backup
-/// (`.tgl-backup-<inode>`) is kept beside it until the write is done, and the write runs in a child
-/// process, so that even the editor's death in the middle cannot leave half a file.
+/// (`.tgl-backup-<inode>-<random>`, named only once complete) is kept beside it until the write is
+/// done, and the write runs in a child process, so that even the editor's death in the middle
+/// cannot leave half a file. Without room for the backup nothing is written.
 namespace posix_file_writer {
 FileError write(const QString& path, const QByteArray& bytes);
 /// A backup that an interrupted in-place save left beside @p path, or empty.
 QString interruptedSaveBackup(const QString& path);
-/// Removes our own leftovers beside @p path: temporary files older than @p minAgeSeconds (a save
+/// Removes our own leftovers beside @p path: temporary files that no live save holds (a save
 /// that was killed), preview copies older than a day, and backups older than a week.
-void removeStaleTemporaries(const QString& path, int minAgeSeconds = 600);
+void removeStaleTemporaries(const QString& path);
 } // namespace posix_file_writer

@@ -376,7 +376,7 @@ private slots:
         QVERIFY(writeBytes(path("cut.htm"), "new half"));
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(path("cut.htm")).constData(), &st), 0);
-        const QString backup = path(".tgl-backup-") + QString::number(st.st_ino);
+        const QString backup = path(".tgl-backup-") + QString::number(st.st_ino) + QStringLiteral("-Xy12Zw");
         QVERIFY(writeBytes(backup, "old whole\n"));
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);

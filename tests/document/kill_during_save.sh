@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Kills saves of a 50 MB document at random moments and checks that the file always holds
-# exactly the old or exactly the new bytes, for a file with one name and for a hard-linked one.
+# Kills saves of a document at random moments and checks that the file always holds exactly the
+# old or exactly the new bytes, or, where it holds neither, that a complete backup beside it
+# holds the old ones (a save in place killed with its writer). Every kind is killed two ways:
+# the editor alone (its in-place writer finishes), and its whole process group.
+# After each kind it reports mixed files, temporary files left behind once the next save has
+# run, and incomplete backups; all must be 0.
 # Not run by CTest (it takes minutes): run it by hand after a build.
 # Usage: kill_during_save.sh [PROBE] [KILLS]   (PROBE: build-release/tests/document_probe)
 set -euo pipefail
@@ -10,9 +14,11 @@ kills=${2:-200}
 [ -x "$probe" ] || { echo "build first: $probe is missing" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# Two versions of different sizes and content.
+# Two versions of different sizes and content, 50 MB each.
 head -c 37500000 /dev/urandom | base64 -w 76 > "$work/a"
 head -c 37600000 /dev/urandom | base64 -w 99 > "$work/b"
+small_a="$work/small-a"; small_b="$work/small-b"
+head -c 300000 "$work/a" > "$small_a"; head -c 310000 "$work/b" > "$small_b"
 
 # Waits until no process has the file open: a writer that outlived the editor finishes first.
 settle() {
@@ -29,26 +35,55 @@ settle() {
     return 1
 }
 
-for kind in single hardlinked; do
-    old=0 new=0 mixed=0
-    cp "$work/a" "$work/page.html"
-    [ $kind = hardlinked ] && ln "$work/page.html" "$work/other-name.html"
-    for i in $(seq "$kills"); do
-        "$probe" save-loop "$work/page.html" "$work/b" "$work/a" 2>/dev/null &
-        pid=$!
-        sleep "0.$(printf '%03d' $((RANDOM % 1000)))"
-        kill -9 $pid 2>/dev/null || true
-        wait $pid 2>/dev/null || true
-        settle "$work/page.html"
-        if cmp -s "$work/page.html" "$work/a"; then old=$((old + 1))
-        elif cmp -s "$work/page.html" "$work/b"; then new=$((new + 1))
-        else mixed=$((mixed + 1)); fi
-        if [ $kind = hardlinked ] && ! cmp -s "$work/page.html" "$work/other-name.html"; then
-            echo "the hard links parted" >&2; exit 1
-        fi
+failed=0
+for kind in single hardlinked symlink big-single; do
+    for how in editor group; do
+        a="$small_a" b="$small_b"
+        [ $kind = big-single ] && { a="$work/a"; b="$work/b"; }
+        rm -rf "$work/f"; mkdir "$work/f"
+        page="$work/f/page.html"
+        cp "$a" "$page"
+        [ $kind = hardlinked ] && ln "$page" "$work/f/other-name.html"
+        target=$page
+        if [ $kind = symlink ]; then target="$work/f/real.html"; mv "$page" "$target"; ln -s real.html "$page"; fi
+        old=0 new=0 mixed=0 backed=0 incomplete=0
+        for i in $(seq "$kills"); do
+            setsid "$probe" save-loop "$page" "$b" "$a" 2>/dev/null &
+            pid=$!
+            # Short pages save in milliseconds: kill them sooner.
+            if [ $kind = big-single ]; then sleep "0.$(printf '%03d' $((RANDOM % 1000)))"
+            else sleep "0.0$(printf '%02d' $((RANDOM % 100)))"; fi
+            if [ $how = group ]; then kill -9 -- -$pid 2>/dev/null || true; else kill -9 $pid 2>/dev/null || true; fi
+            wait $pid 2>/dev/null || true
+            settle "$target"
+            # A backup that is named is complete: it holds exactly one of the versions.
+            for backup in "$work"/f/.tgl-backup-*; do
+                [ -e "$backup" ] || continue
+                cmp -s "$backup" "$a" || cmp -s "$backup" "$b" || incomplete=$((incomplete + 1))
+            done
+            if cmp -s "$target" "$a"; then old=$((old + 1))
+            elif cmp -s "$target" "$b"; then new=$((new + 1))
+            else
+                # Only a save in place killed with its writer may leave a mixed file, and then
+                # a complete backup beside it must name it.
+                named=0
+                for backup in "$work"/f/.tgl-backup-"$(stat -c %i "$target")"-*; do
+                    [ -e "$backup" ] && { cmp -s "$backup" "$a" || cmp -s "$backup" "$b"; } && named=1
+                done
+                if [ $named -eq 1 ]; then backed=$((backed + 1)); else mixed=$((mixed + 1)); fi
+                # Put a whole version back, as the user would from the backup.
+                cp "$a" "$target"
+            fi
+            rm -f "$work"/f/.tgl-backup-*
+            if [ $kind = hardlinked ] && ! cmp -s "$target" "$work/f/other-name.html"; then
+                echo "the hard links parted" >&2; exit 1
+            fi
+        done
+        # The next save clears what the killed ones left.
+        "$probe" write "$page" "done" >/dev/null
+        leftovers=$(find "$work/f" -name '.tgl-*' | wc -l)
+        echo "$kind, killing the $how: $kills kills: $old old, $new new, $backed mixed with a complete backup, $mixed mixed; $leftovers temporary files left after the next save; $incomplete incomplete backups"
+        [ $mixed -eq 0 ] && [ $leftovers -eq 0 ] && [ $incomplete -eq 0 ] || failed=1
     done
-    leftovers=$(find "$work" -name '.tgl-*' | wc -l)
-    echo "$kind: $kills kills: $old old, $new new, $mixed mixed; $leftovers temporary files left"
-    rm -f "$work/page.html" "$work/other-name.html" "$work"/.tgl-*
-    [ $mixed -eq 0 ] || exit 1
 done
+exit $failed

@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -73,23 +75,75 @@ private slots:
             QFile::remove(path(name));
     }
 
-    void aHardLinkedFileOnAFullDiskKeepsEveryOldByte() {
+    // A file with two names is written in place, after a complete backup beside it.
+    void aHardLinkedFileKeepsEveryOldByte_data() {
+        QTest::addColumn<int>("newSize");
+        QTest::addColumn<int>("sizeLimit"); // bytes a file may have; 0: no limit
+        QTest::addColumn<int>("error");
+        QTest::newRow("no room for the new bytes") << 200000 << 150000 << 61;
+        QTest::newRow("no room for the backup") << 50000 << 90000 << 61;
+        QTest::newRow("room for both") << 50000 << 0 << 0;
+    }
+    void aHardLinkedFileKeepsEveryOldByte() {
+        QFETCH(int, newSize);
+        QFETCH(int, sizeLimit);
+        QFETCH(int, error);
         const QByteArray old(100000, 'o');
         QVERIFY(writeBytes(path("h1"), old));
         QCOMPARE(::link(native(path("h1")).constData(), native(path("h2")).constData()), 0);
+        // A link planted where backups were once named is never written through.
+        QVERIFY(writeBytes(path("victim"), "victim"));
+        const QString planted = path(QStringLiteral(".tgl-backup-%1").arg(statOf(path("h1")).st_ino));
+        QCOMPARE(::symlink(native(path("victim")).constData(), native(planted).constData()), 0);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};
         ::getrlimit(RLIMIT_FSIZE, &saved);
         rlimit small = saved;
-        small.rlim_cur = 150000;
+        if (sizeLimit > 0)
+            small.rlim_cur = rlim_t(sizeLimit);
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        const FileError error = document_file::write(path("h1"), QByteArray(200000, 'n'));
+        const FileError result = document_file::write(path("h1"), QByteArray(newSize, 'n'));
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
-        QCOMPARE(error.number, 61);
-        QCOMPARE(readBytes(path("h2")), old);
+        QCOMPARE(result.number, error);
+        QCOMPARE(readBytes(path("h2")), error ? old : QByteArray(newSize, 'n'));
         QCOMPARE(statOf(path("h1")).st_ino, statOf(path("h2")).st_ino);
-        QVERIFY(leftovers().isEmpty());
+        QCOMPARE(readBytes(path("victim")), QByteArray("victim"));
+        QVERIFY(S_ISLNK(statOf(planted).st_mode));
+        QCOMPARE(leftovers(), QStringList{planted.mid(dir_.size() + 1)});
+    }
+
+    // An Open points to a backup only when a save of ours made it, complete.
+    void onlyACompleteBackupIsPointedTo_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("trusted");
+        QTest::newRow("ours, complete") << "ours" << true;
+        QTest::newRow("the old name, written in place") << "old name" << false;
+        QTest::newRow("a link") << "link" << false;
+        QTest::newRow("a file with a second name") << "two names" << false;
+        QTest::newRow("another user's") << "other owner" << false;
+    }
+    void onlyACompleteBackupIsPointedTo() {
+        QFETCH(QString, kind);
+        QFETCH(bool, trusted);
+        QVERIFY(writeBytes(path("page.htm"), "page"));
+        const QString inode = QString::number(statOf(path("page.htm")).st_ino);
+        const QString backup = path(kind == u"old name" ? QStringLiteral(".tgl-backup-") + inode
+                                                        : QStringLiteral(".tgl-backup-%1-Ab3dEf").arg(inode));
+        if (kind == u"link") {
+            QVERIFY(writeBytes(path("elsewhere"), "old"));
+            QCOMPARE(::symlink(native(path("elsewhere")).constData(), native(backup).constData()), 0);
+        } else {
+            QVERIFY(writeBytes(backup, "old"));
+        }
+        if (kind == u"two names")
+            QCOMPARE(::link(native(backup).constData(), native(path("second")).constData()), 0);
+        if (kind == u"other owner") {
+            if (::geteuid() != 0)
+                QSKIP("needs root to give the backup to another user");
+            QCOMPARE(::chown(native(backup).constData(), kNobody, kNogroup), 0);
+        }
+        QCOMPARE(document_file::interruptedSaveBackup(path("page.htm")), trusted ? backup : QString());
     }
 
     void refusedTargetsStayAsTheyWere_data() {
@@ -214,15 +268,19 @@ private slots:
             const utimbuf times{std::time(nullptr) - ageSeconds, std::time(nullptr) - ageSeconds};
             QCOMPARE(::utime(native(path(QString::fromLatin1(name))).constData(), &times), 0);
         };
-        make(".tgl-Ab12Cd", 3600);          // a save killed an hour ago
-        make(".tgl-Ef34Gh", 5);             // another save, still running
-        make(".tgl-backup-123", 3600);      // a backup is kept for a week
-        make(".tgl-backup-456", 8 * 86400); // ... and no longer
-        make(".tgl-notours", 3600);         // not a name we give
+        make(".tgl-Ab12Cd", 3600);                 // a save killed an hour ago
+        make(".tgl-Ij56Kl", 0);                    // ... and one killed just now
+        make(".tgl-Ef34Gh", 0);                    // another save, still running: it holds its file
+        make(".tgl-backup-123-Mn78Op", 3600);      // a backup is kept for a week
+        make(".tgl-backup-456-Qr90St", 8 * 86400); // ... and no longer
+        make(".tgl-notours", 3600);                // not a name we give
+        const int running = ::open(native(path(".tgl-Ef34Gh")).constData(), O_RDONLY | O_CLOEXEC);
+        QCOMPARE(::flock(running, LOCK_EX), 0);
         QVERIFY(writeBytes(path("page.htm"), "old"));
         QVERIFY(!document_file::read(path("page.htm")).error);
         QCOMPARE(QDir(dir_).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                 (QStringList{".tgl-Ef34Gh", ".tgl-backup-123", ".tgl-notours", "page.htm"}));
+                 (QStringList{".tgl-Ef34Gh", ".tgl-backup-123-Mn78Op", ".tgl-notours", "page.htm"}));
+        ::close(running);
     }
 
     void onlyRegularFilesAreOpened_data() {
