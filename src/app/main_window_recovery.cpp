@@ -5,6 +5,7 @@
 
 #include "editor/edit_area.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 void MainWindow::offerRecovery(bool atStart) {
@@ -54,6 +55,17 @@ void MainWindow::offerRecovery(bool atStart) {
     currentFile_ = copy->path;
     disk_ = FileIdentity::of(currentFile_);
     declinedDisk_.reset();
+    // The copy names its file; a file that is gone, or is not the user's, is not written without
+    // asking where: Save goes through Save As.
+    if (!currentFile_.isEmpty() && !(disk_.exists && disk_.ownedByUser)) {
+        dialogs_.showMessage(this,
+                             QStringLiteral("%1\nis missing, or belongs to another user. Save asks where to "
+                                            "save the recovered page.")
+                                 .arg(QDir::toNativeSeparators(currentFile_)),
+                             Dialogs::Icon::Exclamation, kAppTitle);
+        currentFile_.clear();
+        disk_ = {};
+    }
     unreadableAtStart_.clear();
     if (currentFile_.isEmpty())
         setWindowTitle(QStringLiteral("Tagloom - Untitled*[*]"));

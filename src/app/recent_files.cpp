@@ -61,6 +61,8 @@ void RecentFiles::write(const QStringList& paths) const {
     QSaveFile file(storePath_);
     if (!file.open(QIODevice::WriteOnly))
         return;
+    // Which files the user edits is theirs alone, like the recovery copies beside it.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     for (const QString& p : paths)
         file.write(p.toUtf8() + '\n');
     file.commit();

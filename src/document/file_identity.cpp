@@ -5,6 +5,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 FileIdentity FileIdentity::of(const QString& path) {
@@ -21,6 +22,7 @@ FileIdentity FileIdentity::of(const QString& path) {
     id.statusChangedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     id.inode = st.st_ino;
     id.device = st.st_dev;
+    id.ownedByUser = st.st_uid == ::geteuid();
 #else
     const QFileInfo info(path);
     if (!info.exists())
@@ -28,6 +30,7 @@ FileIdentity FileIdentity::of(const QString& path) {
     id.exists = true;
     id.size = info.size();
     id.modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1'000'000;
+    id.ownedByUser = true;
 #endif
     return id;
 }

@@ -13,6 +13,7 @@ struct FileIdentity {
     qint64 statusChangedNs = 0;
     quint64 inode = 0;
     quint64 device = 0;
+    bool ownedByUser = false; ///< the user running the program owns it (always so off POSIX)
 
     static FileIdentity of(const QString& path);
     bool operator==(const FileIdentity&) const = default;

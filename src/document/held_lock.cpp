@@ -5,6 +5,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #else
 #include <io.h>
@@ -16,9 +17,16 @@ bool HeldLock::tryLock() {
     if (handle_ >= 0)
         return true;
 #ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Never through a link, never a pipe or a device, and only a file of our own.
+    const int fd = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                          0600);
     if (fd < 0)
         return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return false;
+    }
     // flock belongs to the open file: the kernel drops it when the process ends.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);

@@ -14,6 +14,13 @@
 #include <QStringDecoder>
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 const QString kSuffix = QStringLiteral(".tgr");
 
@@ -46,16 +53,49 @@ QJsonObject headerOf(const RecoverySnapshot& s, bool closedByUser, bool utf16) {
             {QStringLiteral("firstLine"), firstLineOf(s.text)}};
 }
 
-std::optional<QJsonObject> readHeader(QFile& file) {
-    if (!file.open(QIODevice::ReadOnly))
+// Room for the line ends of a page of millions of lines, and far less than a file could hold.
+constexpr qint64 kLongestHeader = qint64(64) << 20;
+
+// Opens a file of the folder for reading: never through a link, never a pipe or a device (which
+// would hang or never end), and only the user's own.
+bool openOwnFile(QFile& file, const QString& path) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return false;
+    }
+    return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+#else
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly);
+#endif
+}
+
+std::optional<QJsonObject> readHeader(QFile& file, const QString& path) {
+    if (!openOwnFile(file, path))
         return std::nullopt;
-    const QJsonDocument header = QJsonDocument::fromJson(file.readLine());
+    const QByteArray line = file.readLine(kLongestHeader);
+    if (!line.endsWith('\n'))
+        return std::nullopt;
+    const QJsonDocument header = QJsonDocument::fromJson(line);
     if (!header.isObject())
         return std::nullopt;
     return header.object();
 }
 
 bool writeCopy(const QString& path, const QJsonObject& header, const QByteArray& body) {
+#ifdef Q_OS_UNIX
+    // A new file takes the name: whatever else stands there (a link, which the save would
+    // follow, or a file that is not ours alone) goes first.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+        (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1))
+        ::unlink(QFile::encodeName(path).constData());
+#endif
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -83,11 +123,30 @@ QString RecoveryStore::lockPath(const QString& id) const {
     return folder_ + QLatin1Char('/') + id + QStringLiteral(".lock");
 }
 
-bool RecoveryStore::lockOwn() {
-    // The folder holds other people's unsaved text only if they share our account: keep it ours.
+bool RecoveryStore::folderIsOurs() const {
+    // The folder holds unsaved text: only a real folder of the user's own, which nobody else may
+    // enter, is used; one that is a link, or someone else's, is not.
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(folder_);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0) {
+        if (errno != ENOENT || !QDir().mkpath(folder_) || ::lstat(name.constData(), &st) != 0)
+            return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    return (st.st_mode & 07777) == 0700 || ::chmod(name.constData(), 0700) == 0;
+#else
     if (!QDir().mkpath(folder_))
         return false;
     QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return true;
+#endif
+}
+
+bool RecoveryStore::lockOwn() {
+    if (!folderIsOurs())
+        return false;
     lock_ = std::make_unique<HeldLock>(lockPath(ownId_));
     return lock_->tryLock();
 }
@@ -99,6 +158,8 @@ void RecoveryStore::startNewDocument() {
 }
 
 bool RecoveryStore::adopt(const QString& id) {
+    if (!folderIsOurs())
+        return false;
     auto lock = std::make_unique<HeldLock>(lockPath(id));
     if (!lock->tryLock())
         return false;
@@ -142,6 +203,8 @@ void RecoveryStore::removeOwn() {
 
 QList<RecoveryCopy> RecoveryStore::orphans() {
     QList<RecoveryCopy> out;
+    if (!folderIsOurs())
+        return out;
     const QDateTime oldest = QDateTime::currentDateTimeUtc().addDays(-kKeepDays);
     const QDir dir(folder_);
     for (const QString& name : dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files)) {
@@ -151,8 +214,8 @@ QList<RecoveryCopy> RecoveryStore::orphans() {
         HeldLock lock(lockPath(id));
         if (!lock.tryLock())
             continue; // a running instance's copy
-        QFile file(copyPath(id));
-        const auto header = readHeader(file);
+        QFile file;
+        const auto header = readHeader(file, copyPath(id));
         const QDateTime saved =
             header
                 ? QDateTime::fromString(header->value(QStringLiteral("saved")).toString(), Qt::ISODateWithMs)
@@ -175,11 +238,13 @@ QList<RecoveryCopy> RecoveryStore::orphans() {
 }
 
 std::optional<RecoverySnapshot> RecoveryStore::read(const QString& id) {
+    if (!folderIsOurs())
+        return std::nullopt;
     HeldLock lock(lockPath(id));
     if (id != ownId_ && !lock.tryLock())
         return std::nullopt;
-    QFile file(copyPath(id));
-    const auto header = readHeader(file);
+    QFile file;
+    const auto header = readHeader(file, copyPath(id));
     if (!header)
         return std::nullopt;
     const QByteArray body = file.readAll();
@@ -201,6 +266,8 @@ std::optional<RecoverySnapshot> RecoveryStore::read(const QString& id) {
 }
 
 void RecoveryStore::discard(const QString& id) {
+    if (!folderIsOurs())
+        return;
     HeldLock lock(lockPath(id));
     if (id == ownId_ || !lock.tryLock())
         return;
@@ -210,11 +277,13 @@ void RecoveryStore::discard(const QString& id) {
 }
 
 void RecoveryStore::markOffered(const QString& id) {
+    if (!folderIsOurs())
+        return;
     HeldLock lock(lockPath(id));
     if (!lock.tryLock())
         return;
-    QFile file(copyPath(id));
-    auto header = readHeader(file);
+    QFile file;
+    auto header = readHeader(file, copyPath(id));
     if (!header)
         return;
     const QByteArray body = file.readAll();

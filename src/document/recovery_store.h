@@ -35,7 +35,8 @@ struct RecoveryCopy {
 /// Each copy is a file `<id>.tgr` (a one-line JSON header, then the text in UTF-8, or in UTF-16
 /// when it holds a broken surrogate pair) and a lock `<id>.lock` that its live owner holds. A
 /// copy whose lock can be taken belongs to no running instance: it is offered for recovery. Two
-/// instances therefore never read, take or delete each other's live copies.
+/// instances therefore never read, take or delete each other's live copies. The folder must be
+/// the user's own (0700, no link), and only the user's own regular files in it are read.
 class RecoveryStore {
 public:
     /// Copies older than this are removed, unless a live instance holds them.
@@ -80,6 +81,7 @@ private:
     QString copyPath(const QString& id) const;
     QString lockPath(const QString& id) const;
     bool lockOwn();
+    bool folderIsOurs() const;
 
     QString folder_;
     QString ownId_;
