@@ -1,6 +1,7 @@
 // Check Tags: HTML Tidy's findings in a panel below the text.
 #include "main_window.h"
 
+#include "recovery_keeper.h"
 #include "settings.h"
 
 #include "checking/check_panel.h"
@@ -24,6 +25,9 @@ void MainWindow::checkTags() {
         connect(editArea_->document(), &QTextDocument::contentsChanged, checkPanel_, &CheckPanel::markOutOfDate);
     }
     checkPanel_->parentWidget()->show();
+    // Unsaved text is safe on disk before a check starts, whatever the check meets.
+    keeper_->writeSoon();
+    keeper_->waitForWrites();
     checkPanel_->check(editArea_->text());
 }
 

@@ -36,6 +36,7 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("checkPanel"));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("checkStatus"));
+    status_->setWordWrap(true);
     recheck_ = new QPushButton(tr("Check Again"), this);
     recheck_->setObjectName(QStringLiteral("checkAgain"));
     list_ = new ProblemList(this);
@@ -62,12 +63,14 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
         emit problemChosen(p.line, p.column);
     });
     connect(list_, &QWidget::customContextMenuRequested, this, &CheckPanel::showContextMenu);
-    connect(&watcher_, &QFutureWatcher<std::vector<TagProblem>>::finished, this, &CheckPanel::showResult);
+    connect(&watcher_, &QFutureWatcher<safe_check::Result>::finished, this, &CheckPanel::showResult);
 }
 
 CheckPanel::~CheckPanel() {
-    // The worker owns its own copy of the text; nothing here is needed once it ends.
+    // The worker owns its own copy of the text; nothing here is needed once it ends, and a check
+    // still running is ended so that the program can end at once.
     watcher_.disconnect(this);
+    safe_check::cancelAll();
 }
 
 void CheckPanel::check(const QString& text) {
@@ -77,10 +80,10 @@ void CheckPanel::check(const QString& text) {
         pendingText_ = text;
     } else {
         watcher_.setFuture(QtConcurrent::run([text, ignored = ignored_] {
-            std::vector<TagProblem> problems = checkTags(text, ignored);
-            if (text.size() > kBigPageCharacters) // what Tidy built for a big page
+            safe_check::Result result = safe_check::check(text, ignored, safe_check::timeLimitMs(text.size()));
+            if (text.size() > kBigPageCharacters) // what the check built for a big page
                 returnFreedMemory();
-            return problems;
+            return result;
         }));
     }
     outOfDate_ = false;
@@ -102,7 +105,9 @@ void CheckPanel::showResult() {
         outOfDate_ = stale;
         return;
     }
-    problems_ = watcher_.result();
+    safe_check::Result result = watcher_.result();
+    problems_ = std::move(result.problems);
+    failure_ = std::move(result.failure);
     list_->clear();
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(problems_.size()));
@@ -124,6 +129,8 @@ void CheckPanel::showStatus() {
     QString text;
     if (watcher_.isRunning()) {
         text = tr("Checking the page…");
+    } else if (!failure_.isEmpty()) {
+        text = tr("Not checked: ") + failure_;
     } else {
         const auto errors = std::count_if(problems_.begin(), problems_.end(),
                                           [](const TagProblem& p) { return p.kind == TagProblem::Kind::Error; });

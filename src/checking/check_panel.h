@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tag_check.h"
+#include "safe_check.h"
 
 #include <QFutureWatcher>
 #include <QSet>
@@ -11,7 +11,8 @@ class QPushButton;
 class QTreeWidget;
 
 /// The list of problems Check Tags found, below the text. Checks run in a worker thread on a
-/// snapshot of the text, so typing never waits for them.
+/// snapshot of the text, so typing never waits for them, and HTML Tidy itself in a child process
+/// (safe_check), so that no page can take the window down.
 class CheckPanel : public QWidget {
     Q_OBJECT
 public:
@@ -52,8 +53,9 @@ private:
     QLabel* status_ = nullptr;
     QPushButton* recheck_ = nullptr;
     QTreeWidget* list_ = nullptr;
-    QFutureWatcher<std::vector<TagProblem>> watcher_;
+    QFutureWatcher<safe_check::Result> watcher_;
     std::vector<TagProblem> problems_;
+    QString failure_; ///< why the last check could not be made
     QSet<QString> ignored_;
     bool outOfDate_ = false;
     bool pending_ = false; ///< a newer check waits for the running one to end

@@ -16,7 +16,7 @@ ALLOWED = {
     "editor": {"base", "colouring"},
     "insertion": {"base", "dialogs", "editor"},
     "about": set(),
-    "checking": {"base"},
+    "checking": {"base", "colouring"},
     "app": {"base", "colouring", "checking", "document", "dialogs", "editor", "insertion", "about"},
     "tools": {"base", "checking", "colouring", "document"},
 }

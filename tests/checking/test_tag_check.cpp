@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "checking/check_panel.h"
+#include "checking/safe_check.h"
 #include "checking/tag_check.h"
 #include "document/document_file.h"
 #include "editor/edit_area.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 const QString kHead = QStringLiteral("<!DOCTYPE html>\n<html><head><title>t</title></head><body>\n");
@@ -113,6 +115,60 @@ private slots:
         QCOMPARE(run({good, bad}, &out), 1);
         QVERIFY(out.endsWith(bad.toUtf8() + ":3:1: error: <center> element not available in HTML5\n"));
         QCOMPARE(run({dir.filePath(QStringLiteral("missing.html"))}, &out), 1);
+        // A page beyond what Tidy can take ends at once, with exit 2.
+        const QString deep = dir.filePath(QStringLiteral("deep.html"));
+        test_files::writeBytes(deep, (kHead + QStringLiteral("<span>").repeated(100000)).toUtf8());
+        QCOMPARE(run({good, deep}, &out), 2);
+    }
+
+    // How deep elements nest as HTML closes them: what decides whether Tidy may see a page.
+    void nestingDepth_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("depth");
+        QTest::newRow("closed") << "<div><p><b>x</b></p></div>" << 3;
+        QTest::newRow("void elements hold nothing") << "<div><br><img src=x><hr></div>" << 1;
+        QTest::newRow("an end tag closes what is open inside") << "<div><span><i></div><div></div>" << 3;
+        QTest::newRow("unclosed elements add up") << QStringLiteral("<span>").repeated(500) << 500;
+        QTest::newRow("implied ends do not") << QStringLiteral("<ul>") + QStringLiteral("<li>x").repeated(500) << 1;
+        QTest::newRow("a stray end tag") << "<b>x</b></i></div>" << 1;
+    }
+    void nestingDepth() {
+        QFETCH(QString, page);
+        QFETCH(int, depth);
+        QCOMPARE(safe_check::nestingDepth(page), depth);
+    }
+
+    // No page takes the caller down: too deep is refused, too slow is stopped, and a check can be
+    // ended from outside.
+    void pagesBeyondTidyAreRefused_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("limitMs");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("failure");
+        const QString slow = kHead + QStringLiteral("<span>").repeated(safe_check::kDeepestNesting);
+        QTest::newRow("100,000 unclosed spans") << kHead + QStringLiteral("<span>").repeated(100000) << 60000 << false
+                                                 << "100000 deep";
+        QTest::newRow("100,000 nested divs") << kHead + QStringLiteral("<div>").repeated(100000) +
+                                                    QStringLiteral("</div>").repeated(100000)
+                                             << 60000 << false << "100000 deep";
+        QTest::newRow("as deep as allowed") << slow << 60000 << false << "";
+        QTest::newRow("too slow") << slow << 50 << false << "longer than";
+        QTest::newRow("cancelled") << slow << 60000 << true << "stopped";
+    }
+    void pagesBeyondTidyAreRefused() {
+        QFETCH(QString, page);
+        QFETCH(int, limitMs);
+        QFETCH(bool, cancel);
+        QFETCH(QString, failure);
+        QFuture<safe_check::Result> running = QtConcurrent::run([&] { return safe_check::check(page, {}, limitMs); });
+        if (cancel) {
+            QTest::qWait(100);
+            safe_check::cancelAll();
+        }
+        const safe_check::Result result = running.result();
+        QVERIFY2(failure.isEmpty() ? result.failure.isEmpty() : result.failure.contains(failure),
+                 qPrintable(result.failure));
+        QCOMPARE(result.problems.empty(), !failure.isEmpty());
     }
 
     void panelSelectsTheProblemInTheText() {
@@ -144,6 +200,13 @@ private slots:
         QVERIFY(checked.wait(10000));
         QCOMPARE(list->topLevelItemCount(), 1);
         QSettings().clear();
+        // A page Tidy cannot take is said to be so; the list is empty and the window goes on.
+        window.editArea()->setText(kHead + QStringLiteral("<span>").repeated(100000));
+        window.checkTags();
+        QVERIFY(checked.wait(10000));
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QVERIFY2(panel->status()->text().startsWith(QStringLiteral("Not checked: The page nests elements 100000 deep")),
+                 qPrintable(panel->status()->text()));
     }
 };
 } // namespace
