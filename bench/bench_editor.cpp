@@ -5,6 +5,7 @@
 //   bench_editor files PAGE               open and save through the document reader and writer
 //   bench_editor recovery PAGE            a recovery copy: window thread, worker, bytes; disk check
 //   bench_editor live PAGE                Colour as You Type and the HTML5 scheme: keys, Ctrl+H, tokenizer
+//   bench_editor loading [LINES]          keys typed while a page of short lines loads (3,000,000)
 //
 // A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
 // the source tree). Without pages, colour takes the corpus's a, b and c pages.
@@ -33,6 +34,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QAbstractButton>
 #include <algorithm>
 #include <array>
@@ -440,6 +442,59 @@ int longLines(const QString& self, const QString& corpusPage) {
 }
 
 // Find, replace, go to line, and what the status bar and line numbers add to a keystroke.
+// Keys typed while a page of @p lines short lines loads: how long the window's event loop
+// goes without a turn (a key waits at most that long to be taken), and the whole load.
+int loadingWhileTyping(int lines) {
+    QString text;
+    text.reserve(qsizetype(lines) * 24);
+    for (int i = 0; i < lines; ++i)
+        text += QStringLiteral("<p>line %1</p>\r\n").arg(i);
+    EditArea area;
+    area.resize(800, 600);
+    area.show();
+    QCoreApplication::processEvents();
+    QElapsedTimer clock;
+    std::vector<double> gaps;
+    qint64 last = 0;
+    QTimer tick;
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        gaps.push_back(double(now - last) / 1e6);
+        last = now;
+    });
+    int typed = 0;
+    QTimer typing;
+    typing.setInterval(20);
+    QObject::connect(&typing, &QTimer::timeout, [&] {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_K, Qt::NoModifier, QStringLiteral("k"));
+        QCoreApplication::sendEvent(&area, &key);
+        ++typed;
+    });
+    QSignalSpy finished(&area, &EditArea::loadingFinished);
+    clock.start();
+    area.loadText(text);
+    const double shown = double(clock.nsecsElapsed()) / 1e6;
+    last = clock.nsecsElapsed();
+    tick.start();
+    typing.start();
+    finished.wait(600000);
+    const double loaded = double(clock.nsecsElapsed()) / 1e6;
+    tick.stop();
+    typing.stop();
+    const bool allIn = area.text().startsWith(QStringLiteral("k").repeated(typed) + QStringLiteral("<p>line 0</p>"));
+    const double lastStep = loaded - double(last) / 1e6; // the step that ends the load and types the keys
+    std::sort(gaps.begin(), gaps.end());
+    std::printf("%d lines (%.1f MB of text): first screen in %.0f ms, whole page in %.0f ms\n", lines,
+                double(text.size()) * 2 / 1e6, shown, loaded);
+    std::printf("event loop turns while loading: %zu; longest wait %.1f ms, median %.2f ms, 99th percentile %.1f ms\n",
+                gaps.size(), gaps.empty() ? 0.0 : gaps.back(), gaps.empty() ? 0.0 : gaps[gaps.size() / 2],
+                gaps.empty() ? 0.0 : gaps[gaps.size() * 99 / 100]);
+    std::printf("the last step, which types the %d keys typed during the load: %.1f ms; all in the page in order: %s\n",
+                typed, lastStep, allIn ? "yes" : "NO");
+    return allIn ? 0 : 1;
+}
+
 int search(const QString& path) {
     // The run turns options on: in settings of its own, never the user's.
     QStandardPaths::setTestModeEnabled(true);
@@ -565,7 +620,7 @@ int main(int argc, char* argv[]) {
     if (args.size() == 1 && args[0] == QStringLiteral("colour"))
         args << QStringLiteral("a-100k-python-tutorial-classes.html") << QStringLiteral("b-870k-bashref.html")
              << QStringLiteral("c-5.9m-nodejs-api-all.html");
-    for (int i = 1; i < args.size(); ++i)
+    for (int i = 1; i < args.size() && args[0] != QStringLiteral("loading"); ++i)
         if (!args[i].startsWith(QStringLiteral("--")))
             args[i] = resolvePage(args[i]);
     if (args.size() >= 2 && args[0] == QStringLiteral("startup"))
@@ -597,10 +652,12 @@ int main(int argc, char* argv[]) {
         return tags(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("search"))
         return search(args[1]);
+    if (args.size() >= 1 && args[0] == QStringLiteral("loading"))
+        return loadingWhileTyping(args.size() > 1 ? args[1].toInt() : 3'000'000);
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | longlines\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | longlines | loading [LINES]\n",
         stderr);
     return 2;
 }

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPointer>
+#include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTextCursor>
@@ -158,7 +159,7 @@ void EditArea::chooseWrap(QStringView changed, bool wholeText) {
         setWordWrapMode(mode);
 }
 
-void EditArea::replaceUncoloured(const std::function<void()>& replace) {
+void EditArea::replaceUncoloured(const std::function<void()>& replace, bool resetColours) {
     // The whole text is new and has no colour, so the painter need not look at its lines; on a
     // big page that look costs a quarter of the time. Its connection comes back after ours.
     stopLiveColouring();
@@ -166,7 +167,8 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace) {
     const char* slot = SLOT(_q_reformatBlocks(int, int, int));
     const bool detached = QObject::disconnect(document(), signal, painter_, slot);
     replace();
-    model_.reset(document()->characterCount());
+    if (resetColours)
+        model_.reset(document()->characterCount());
     if (detached)
         QObject::connect(document(), signal, painter_, slot);
 }
@@ -194,8 +196,9 @@ void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) 
         emit document()->modificationChanged(false);
         return;
     }
-    // A page still loading is dropped: this one replaces it.
+    // A page still loading is dropped: this one replaces it, and keys meant for it go too.
     pending_ = QString();
+    queuedKeys_.clear();
     loadTimer_->stop();
     setReadOnly(false);
     document()->setUndoRedoEnabled(true);
@@ -226,19 +229,23 @@ void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) 
 void EditArea::loadNextPiece() {
     if (pending_.isNull())
         return;
-    qsizetype end = pendingFrom_ + kLoadPiece;
-    end = end >= pending_.size() ? pending_.size() : pending_.indexOf(QStringLiteral("\r\n"), end);
-    if (end < 0)
-        end = pending_.size();
     // Loading is no edit: the page keeps the modified state it had, and no undo step.
     const bool modified = document()->isModified();
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    chooseWrap(QStringView(pending_).mid(pendingFrom_, end - pendingFrom_), false);
-    replaceUncoloured([&] { insertText(cursor, pending_.mid(pendingFrom_, end - pendingFrom_)); });
+    QElapsedTimer step;
+    step.start();
+    do {
+        qsizetype end = pendingFrom_ + kLoadPiece;
+        end = end >= pending_.size() ? pending_.size() : pending_.indexOf(QStringLiteral("\r\n"), end);
+        if (end < 0)
+            end = pending_.size();
+        QTextCursor cursor(document());
+        cursor.movePosition(QTextCursor::End);
+        chooseWrap(QStringView(pending_).mid(pendingFrom_, end - pendingFrom_), false);
+        replaceUncoloured([&] { insertText(cursor, pending_.mid(pendingFrom_, end - pendingFrom_)); }, false);
+        pendingFrom_ = end;
+    } while (pendingFrom_ < pending_.size() && step.elapsed() < kLoadStepMs);
     document()->setModified(modified);
-    pendingFrom_ = end;
-    if (end < pending_.size()) {
+    if (pendingFrom_ < pending_.size()) {
         loadTimer_->start(0);
         return;
     }
@@ -250,6 +257,7 @@ void EditArea::loadNextPiece() {
     setReadOnly(false);
     returnFreedMemorySoon();
     emit loadingFinished();
+    typeQueuedKeys();
 }
 
 void EditArea::returnFreedMemorySoon() {
@@ -644,13 +652,33 @@ bool EditArea::event(QEvent* e) {
     return QPlainTextEdit::event(e);
 }
 
+bool EditArea::editsText(const QKeyEvent* e) {
+    return e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut) || e->matches(QKeySequence::Undo) ||
+           e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete || e->key() == Qt::Key_Return ||
+           e->key() == Qt::Key_Enter || (!e->text().isEmpty() && (e->text()[0].isPrint() || e->text()[0] == u'\t'));
+}
+
+void EditArea::typeQueuedKeys() {
+    if (typingQueuedKeys_)
+        return;
+    typingQueuedKeys_ = true;
+    // A key may start something that reads the text; the queue is taken first.
+    for (const std::unique_ptr<QKeyEvent>& key : std::exchange(queuedKeys_, {}))
+        keyPressEvent(key.get());
+    typingQueuedKeys_ = false;
+}
+
 void EditArea::keyPressEvent(QKeyEvent* e) {
-    // A key that edits a page still loading waits for the rest of it rather than being lost.
-    if (isLoading() && (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut) ||
-                        e->matches(QKeySequence::Undo) || e->key() == Qt::Key_Backspace ||
-                        e->key() == Qt::Key_Delete || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter ||
-                        (!e->text().isEmpty() && (e->text()[0].isPrint() || e->text()[0] == u'\t'))))
-        finishLoading();
+    // A key that edits a page still loading waits for the rest of it rather than being lost, and
+    // every key after it waits too, so that they go in as they were typed. The load goes on in
+    // its steps meanwhile: the window never waits for the whole page.
+    if (isLoading() && (!queuedKeys_.empty() || editsText(e))) {
+        queuedKeys_.push_back(std::make_unique<QKeyEvent>(e->type(), e->key(), e->modifiers(), e->nativeScanCode(),
+                                                          e->nativeVirtualKey(), e->nativeModifiers(), e->text(),
+                                                          e->isAutoRepeat(), e->count()));
+        e->accept();
+        return;
+    }
     if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());

@@ -69,7 +69,10 @@ public:
     /// Texts longer than this load in pieces; the first piece holds about kFirstScreen characters.
     static constexpr qsizetype kLoadInPiecesAbove = 2 * 1024 * 1024;
     static constexpr qsizetype kFirstScreen = 64 * 1024;
-    static constexpr qsizetype kLoadPiece = 1024 * 1024;
+    static constexpr qsizetype kLoadPiece = 64 * 1024;
+    /// A load step goes on with pieces until it has taken this long: a key or a paint never
+    /// waits much longer for the event loop, whatever the lines are like.
+    static constexpr int kLoadStepMs = 25;
 
 signals:
     /// The last piece of a page loaded in pieces is in.
@@ -212,7 +215,8 @@ private:
     int gutterWidth() const;
     void paintLineNumbers(QPaintEvent* e);
     void placeGutter();
-    void replaceUncoloured(const std::function<void()>& replace);
+    /// @p resetColours: the whole text is new (an appended piece keeps the model it extends).
+    void replaceUncoloured(const std::function<void()>& replace, bool resetColours = true);
     void repaintStaleVisibleBlocks(const QRect& area);
     int blockCrlfStart(int blockNumber) const;
     void markLineEnds(const LineEndExceptions& lineEnds);
@@ -235,6 +239,12 @@ private:
     static constexpr int kKeepGlyphsAbove = 200;
     void loadNextPiece();
     void returnFreedMemorySoon();
+    /// Whether @p e would change the text (a page still loading cannot take it yet).
+    static bool editsText(const QKeyEvent* e);
+    /// Keys typed while the page loads, from the first that would edit it on: they go in, in
+    /// their order, once the load is done, and the window never waits for the load meanwhile.
+    std::vector<std::unique_ptr<QKeyEvent>> queuedKeys_;
+    void typeQueuedKeys();
 
     // Soft breaks.
     /// Inserts CR LF text at @p cursor (replacing its selection) as part of the caller's edit:
@@ -297,6 +307,7 @@ private:
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     bool muted_ = false;
+    bool typingQueuedKeys_ = false;
     /// How many lines were loaded with a line end of their own.
     int lineEndCount_ = 0;
     // The part of a page still to load: the text, where the rest starts, its lines' own ends.

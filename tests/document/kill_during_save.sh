@@ -20,18 +20,13 @@ head -c 37600000 /dev/urandom | base64 -w 99 > "$work/b"
 small_a="$work/small-a"; small_b="$work/small-b"
 head -c 300000 "$work/a" > "$small_a"; head -c 310000 "$work/b" > "$small_b"
 
-# Waits until no process has the file open: a writer that outlived the editor finishes first.
+# Waits until the killed save's session is gone: a writer that outlived the editor finishes first.
 settle() {
-    local file=$1 busy
     for _ in $(seq 600); do
-        busy=0
-        for fd in /proc/[0-9]*/fd/*; do
-            [ "$(readlink "$fd" 2>/dev/null)" = "$file" ] && { busy=1; break; }
-        done
-        [ $busy -eq 0 ] && return 0
+        pgrep -s "$1" >/dev/null || return 0
         sleep 0.05
     done
-    echo "a process kept $file open for 30 s" >&2
+    echo "a writer of session $1 went on for 30 s" >&2
     return 1
 }
 
@@ -55,7 +50,7 @@ for kind in single hardlinked symlink big-single; do
             else sleep "0.0$(printf '%02d' $((RANDOM % 100)))"; fi
             if [ $how = group ]; then kill -9 -- -$pid 2>/dev/null || true; else kill -9 $pid 2>/dev/null || true; fi
             wait $pid 2>/dev/null || true
-            settle "$target"
+            settle "$pid"
             # A backup that is named is complete: it holds exactly one of the versions.
             for backup in "$work"/f/.tgl-backup-*; do
                 [ -e "$backup" ] || continue

@@ -218,14 +218,23 @@ private slots:
             QVERIFY(!area.document()->isModified());
             QVERIFY(!area.document()->isUndoAvailable());
         }
-        // A key typed while the page loads finishes the load and goes in.
-        EditArea area;
-        area.loadText(text, lineEnds);
-        QTest::keyClicks(&area, QStringLiteral("k"));
-        QVERIFY(!area.isLoading());
-        QCOMPARE(area.text(), QStringLiteral("k") + text);
-        area.undo();
-        QCOMPARE(area.text(), text);
+        // Keys typed while the page loads wait for it without holding up the window, and then go
+        // in as they were typed; reading the text meanwhile takes them in too.
+        for (const bool read : {false, true}) {
+            EditArea area;
+            QSignalSpy finished(&area, &EditArea::loadingFinished);
+            area.loadText(text, lineEnds);
+            QTest::keyClicks(&area, QStringLiteral("ab"));
+            QTest::keyClick(&area, Qt::Key_Left);
+            QTest::keyClicks(&area, QStringLiteral("c"));
+            QVERIFY(area.isLoading());
+            if (!read)
+                QVERIFY(finished.wait(10000));
+            QCOMPARE(area.text(), QStringLiteral("acb") + text);
+            while (area.document()->isUndoAvailable())
+                area.undo();
+            QCOMPARE(area.text(), text);
+        }
     }
 
     void loadingALongLineLaysOutOnlyWhatIsShown() {
