@@ -13,20 +13,27 @@
 #include <sys/stat.h>
 #endif
 
+#ifdef Q_OS_UNIX
+int openOwnRegularFile(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+#endif
+
 bool HeldLock::tryLock() {
     if (handle_ >= 0)
         return true;
 #ifdef Q_OS_UNIX
-    // Never through a link, never a pipe or a device, and only a file of our own.
-    const int fd = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
-                          0600);
+    const int fd = openOwnRegularFile(path_, O_RDWR | O_CREAT);
     if (fd < 0)
         return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-        ::close(fd);
-        return false;
-    }
     // flock belongs to the open file: the kernel drops it when the process ends.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);

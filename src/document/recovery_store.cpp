@@ -60,15 +60,13 @@ constexpr qint64 kLongestHeader = qint64(64) << 20;
 // would hang or never end), and only the user's own.
 bool openOwnFile(QFile& file, const QString& path) {
 #ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = openOwnRegularFile(path, O_RDONLY);
     if (fd < 0)
         return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
-        ::close(fd);
-        return false;
-    }
-    return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(fd);
+    return false;
 #else
     file.setFileName(path);
     return file.open(QIODevice::ReadOnly);
