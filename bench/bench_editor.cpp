@@ -480,18 +480,17 @@ int loadingWhileTyping(int lines) {
     typing.start();
     finished.wait(600000);
     const double loaded = double(clock.nsecsElapsed()) / 1e6;
-    tick.stop();
     typing.stop();
+    QTest::qWait(300); // the keys typed during the load go in: their turn counts too
+    tick.stop();
     const bool allIn = area.text().startsWith(QStringLiteral("k").repeated(typed) + QStringLiteral("<p>line 0</p>"));
-    const double lastStep = loaded - double(last) / 1e6; // the step that ends the load and types the keys
     std::sort(gaps.begin(), gaps.end());
     std::printf("%d lines (%.1f MB of text): first screen in %.0f ms, whole page in %.0f ms\n", lines,
                 double(text.size()) * 2 / 1e6, shown, loaded);
-    std::printf("event loop turns while loading: %zu; longest wait %.1f ms, median %.2f ms, 99th percentile %.1f ms\n",
+    std::printf("event loop turns while loading and typing: %zu; longest wait %.1f ms, median %.2f ms, 99th percentile %.1f ms\n",
                 gaps.size(), gaps.empty() ? 0.0 : gaps.back(), gaps.empty() ? 0.0 : gaps[gaps.size() / 2],
                 gaps.empty() ? 0.0 : gaps[gaps.size() * 99 / 100]);
-    std::printf("the last step, which types the %d keys typed during the load: %.1f ms; all in the page in order: %s\n",
-                typed, lastStep, allIn ? "yes" : "NO");
+    std::printf("%d keys typed during the load, all in the page in order afterwards: %s\n", typed, allIn ? "yes" : "NO");
     return allIn ? 0 : 1;
 }
 

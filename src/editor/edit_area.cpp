@@ -257,7 +257,10 @@ void EditArea::loadNextPiece() {
     setReadOnly(false);
     returnFreedMemorySoon();
     emit loadingFinished();
-    typeQueuedKeys();
+    // In a turn of their own, so that neither this step nor they keep the window waiting; keys
+    // typed meanwhile join the queue behind them.
+    if (!queuedKeys_.empty())
+        QTimer::singleShot(0, this, &EditArea::typeQueuedKeys);
 }
 
 void EditArea::returnFreedMemorySoon() {
@@ -272,6 +275,8 @@ void EditArea::finishLoading() const {
     while (!self->pending_.isNull())
         self->loadNextPiece();
     self->loadTimer_->stop();
+    // Whoever reads the whole text reads what was typed during the load too.
+    self->typeQueuedKeys();
 }
 
 LineEndExceptions EditArea::lineEndExceptions() const {
@@ -672,7 +677,7 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
     // A key that edits a page still loading waits for the rest of it rather than being lost, and
     // every key after it waits too, so that they go in as they were typed. The load goes on in
     // its steps meanwhile: the window never waits for the whole page.
-    if (isLoading() && (!queuedKeys_.empty() || editsText(e))) {
+    if (!queuedKeys_.empty() || (isLoading() && editsText(e))) {
         queuedKeys_.push_back(std::make_unique<QKeyEvent>(e->type(), e->key(), e->modifiers(), e->nativeScanCode(),
                                                           e->nativeVirtualKey(), e->nativeModifiers(), e->text(),
                                                           e->isAutoRepeat(), e->count()));
