@@ -162,13 +162,18 @@ void MainWindow::setTitleFromFile() {
 
 void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCommandLine) {
     const command_line::StartupFile file = command_line::startupFile(argumentText, windowsCommandLine);
+    // The title names the file from the first frame on, message boxes about it included.
+    auto showTitle = [&] {
+        currentFile_ = file.currentFile;
+        if (currentFile_.isEmpty())
+            setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*[*]"));
+        else
+            setTitleFromFile();
+    };
+    showTitle();
     if (!file.readPath.isEmpty())
         loadStartupFile(file.readPath);
-    currentFile_ = file.currentFile;
-    if (currentFile_.isEmpty())
-        setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*[*]"));
-    else
-        setTitleFromFile();
+    showTitle();
 }
 
 void MainWindow::newBlank() {

@@ -170,6 +170,7 @@ private slots:
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("Error 7"));
         QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("too large")));
+        QCOMPARE(dialogs.shown[0].ownerTitle, "Tagloom - " + path("huge.htm") + "[*]"); // named from the first frame
         form.save();
         QCOMPARE(dialogs.shown.size(), 2);
         QCOMPARE(dialogs.shown[1].title, QStringLiteral("Error 75"));

@@ -1,5 +1,7 @@
 #include "scripted_dialogs.h"
 
+#include <QWidget>
+
 QVariant ScriptedDialogs::next() {
     QVariant v = script_.front();
     script_.pop_front();
@@ -7,22 +9,22 @@ QVariant ScriptedDialogs::next() {
 }
 
 bool ScriptedDialogs::askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) {
-    shown.append({Kind::YesNo, text, title, icon, {}, {}, owner});
+    shown.append({Kind::YesNo, text, title, icon, {}, {}, owner, {}});
     return hasNext() && next().toBool();
 }
 
 void ScriptedDialogs::showMessage(QWidget* owner, const QString& text, Icon icon, const QString& title) {
-    shown.append({Kind::Message, text, title, icon, {}, {}, owner});
+    shown.append({Kind::Message, text, title, icon, {}, {}, owner, owner ? owner->windowTitle() : QString()});
 }
 
 int ScriptedDialogs::choose(QWidget* owner, const QString& text, Icon icon, const QString& title,
                             const QStringList& buttons) {
-    shown.append({Kind::Choice, text, title, icon, buttons.join(u'|'), {}, owner});
+    shown.append({Kind::Choice, text, title, icon, buttons.join(u'|'), {}, owner, {}});
     return hasNext() ? next().toInt() : -1;
 }
 
 int ScriptedDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) {
-    shown.append({Kind::Recovery, QString(), QString(), Icon::None, {}, {}, owner});
+    shown.append({Kind::Recovery, QString(), QString(), Icon::None, {}, {}, owner, {}});
     recoveryItems = items;
     if (hasNext() && script_.front().typeId() == QMetaType::QVariantList)
         for (const QVariant& index : next().toList())
@@ -32,7 +34,7 @@ int ScriptedDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem
 
 QString ScriptedDialogs::prompt(QWidget* owner, const QString& text, const QString& title,
                                 const QString& defaultAnswer) {
-    shown.append({Kind::Prompt, text, title, Icon::None, defaultAnswer, {}, owner});
+    shown.append({Kind::Prompt, text, title, Icon::None, defaultAnswer, {}, owner, {}});
     if (!hasNext())
         return defaultAnswer;
     const QVariant v = next();
@@ -42,7 +44,7 @@ QString ScriptedDialogs::prompt(QWidget* owner, const QString& text, const QStri
 std::optional<QString> ScriptedDialogs::askText(QWidget* owner, const QString& text, const QString& title,
                                                 const QString& defaultAnswer) {
     if (hasNext() && !script_.front().isValid()) {
-        shown.append({Kind::Prompt, text, title, Icon::None, defaultAnswer, {}, owner});
+        shown.append({Kind::Prompt, text, title, Icon::None, defaultAnswer, {}, owner, {}});
         next();
         return std::nullopt;
     }
@@ -53,7 +55,7 @@ bool ScriptedDialogs::fillForm(QWidget* owner, const QString& title, QList<FormF
     QStringList labels;
     for (const FormField& f : fields)
         labels << f.label + u'=' + f.value.toString();
-    shown.append({Kind::Form, labels.join(u'|'), title, Icon::None, {}, {}, owner});
+    shown.append({Kind::Form, labels.join(u'|'), title, Icon::None, {}, {}, owner, {}});
     if (!hasNext())
         return true;
     const QVariant v = next();
@@ -66,19 +68,19 @@ bool ScriptedDialogs::fillForm(QWidget* owner, const QString& title, QList<FormF
 }
 
 std::optional<QFont> ScriptedDialogs::chooseFont(QWidget* owner, const QFont& current) {
-    shown.append({Kind::Font, current.family(), QString(), Icon::None, {}, {}, owner});
+    shown.append({Kind::Font, current.family(), QString(), Icon::None, {}, {}, owner, {}});
     const QVariant v = hasNext() ? next() : QVariant();
     return v.typeId() == QMetaType::QFont ? std::optional<QFont>(v.value<QFont>()) : std::nullopt;
 }
 
 QString ScriptedDialogs::openFileName(QWidget* owner, const QString& caption, const QString& folder,
                                       const QString& filter) {
-    shown.append({Kind::Open, caption, caption, Icon::None, filter, folder, owner});
+    shown.append({Kind::Open, caption, caption, Icon::None, filter, folder, owner, {}});
     return hasNext() ? next().toString() : QString();
 }
 
 QString ScriptedDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& folder,
                                       const QString& filter) {
-    shown.append({Kind::Save, caption, caption, Icon::None, filter, folder, owner});
+    shown.append({Kind::Save, caption, caption, Icon::None, filter, folder, owner, {}});
     return hasNext() ? next().toString() : QString();
 }

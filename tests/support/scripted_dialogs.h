@@ -20,6 +20,7 @@ public:
         QString defaultAnswer; ///< prompts; the filter for file dialogs; choices' buttons, joined by |
         QString folder;
         QWidget* owner = nullptr;
+        QString ownerTitle; ///< messages: the owner's title while the message was up
     };
 
     /// Queues answers, taken in order: bool for Yes/No, int (a button's index) for choices,
