@@ -65,6 +65,11 @@ void ColourModel::ensureGap(int count) {
     gapEnd_ = gapStart_ + newGap;
 }
 
+void ColourModel::reserveAtEnd(int count) {
+    moveGap(size());
+    ensureGap(count + static_cast<int>(gapFor(static_cast<size_t>(size()) + static_cast<size_t>(count))));
+}
+
 void ColourModel::insert(int pos, int count) {
     if (count <= 0)
         return;

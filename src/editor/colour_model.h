@@ -36,6 +36,9 @@ public:
     static size_t gapFor(size_t length) { return std::max<size_t>(4096, length / 8); }
 
     void reset(int length);
+    /// Makes room for @p count more characters at the end, where a page loading in pieces grows,
+    /// so that it grows without copying the store again and again.
+    void reserveAtEnd(int count);
     void assign(std::vector<Index> colours);
     void insert(int pos, int count);
     void remove(int pos, int count);

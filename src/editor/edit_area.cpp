@@ -233,15 +233,22 @@ void EditArea::loadNextPiece() {
     const bool modified = document()->isModified();
     QElapsedTimer step;
     step.start();
+    // Once, in the first step rather than before the first screen: the colour store grows at its end.
+    model_.reserveAtEnd(int(pending_.size() - pendingFrom_));
     do {
-        qsizetype end = pendingFrom_ + kLoadPiece;
+        qsizetype end = pendingFrom_ + loadPiece_;
         end = end >= pending_.size() ? pending_.size() : pending_.indexOf(QStringLiteral("\r\n"), end);
         if (end < 0)
             end = pending_.size();
+        QElapsedTimer piece;
+        piece.start();
         QTextCursor cursor(document());
         cursor.movePosition(QTextCursor::End);
         chooseWrap(QStringView(pending_).mid(pendingFrom_, end - pendingFrom_), false);
         replaceUncoloured([&] { insertText(cursor, pending_.mid(pendingFrom_, end - pendingFrom_)); }, false);
+        const qint64 ns = std::max<qint64>(piece.nsecsElapsed(), 1);
+        loadPiece_ = std::clamp<qsizetype>(qsizetype(double(end - pendingFrom_) * (kLoadStepMs * 1e6 / 3) / double(ns)),
+                                           kSmallestLoadPiece, kLargestLoadPiece);
         pendingFrom_ = end;
     } while (pendingFrom_ < pending_.size() && step.elapsed() < kLoadStepMs);
     document()->setModified(modified);

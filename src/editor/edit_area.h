@@ -69,10 +69,12 @@ public:
     /// Texts longer than this load in pieces; the first piece holds about kFirstScreen characters.
     static constexpr qsizetype kLoadInPiecesAbove = 2 * 1024 * 1024;
     static constexpr qsizetype kFirstScreen = 64 * 1024;
-    static constexpr qsizetype kLoadPiece = 64 * 1024;
     /// A load step goes on with pieces until it has taken this long: a key or a paint never
-    /// waits much longer for the event loop, whatever the lines are like.
+    /// waits much longer for the event loop. A piece is sized to take about a third of that, by
+    /// what the last one cost: lines of a few characters cost a block each, long lines little.
     static constexpr int kLoadStepMs = 25;
+    static constexpr qsizetype kSmallestLoadPiece = 16 * 1024;
+    static constexpr qsizetype kLargestLoadPiece = 1024 * 1024;
 
 signals:
     /// The last piece of a page loaded in pieces is in.
@@ -314,6 +316,7 @@ private:
     QString pending_;
     QString firstScreen_; ///< shown before its page was read
     qsizetype pendingFrom_ = 0;
+    qsizetype loadPiece_ = 256 * 1024;
     LineEndExceptions pendingLineEnds_;
     QTimer* loadTimer_ = nullptr;
     bool mayHaveSoftBreaks_ = false; ///< set once a soft break went in; the list is kept only then
