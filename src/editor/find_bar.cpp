@@ -193,8 +193,8 @@ int FindBar::currentMatch() const {
 }
 
 void FindBar::step(int from, bool forward) {
-    if (!isVisible())
-        openBar(replaceRow_->isVisible());
+    // With the bar closed, F3 selects the next match of the last search and leaves the focus in
+    // the text, so that a key typed next replaces the match, not the search term.
     refresh();
     if (matches_.empty()) {
         showCount();

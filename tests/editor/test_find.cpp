@@ -109,6 +109,14 @@ private slots:
         QCOMPARE(w.window.focusWidget(), w.area);
         QVERIFY(w.area->extraSelections().isEmpty());
         QCOMPARE(w.area->selectedText(), QStringLiteral("x")); // the last match stays selected
+        // F3 and Shift+F3 with the bar closed step through the last search; the text keeps the focus.
+        w.bar->findNext();
+        QCOMPARE(w.area->selectionStart(), 0);
+        w.bar->findPrevious();
+        QCOMPARE(w.area->selectionStart(), 8);
+        QVERIFY(w.bar->isHidden());
+        QCOMPARE(w.window.focusWidget(), w.area);
+        QVERIFY(w.area->extraSelections().isEmpty());
     }
 
     void matchesInViewAreShadedAndFollowTheText() {
