@@ -121,20 +121,22 @@ QString RecoveryStore::lockPath(const QString& id) const {
     return folder_ + QLatin1Char('/') + id + QStringLiteral(".lock");
 }
 
-bool RecoveryStore::folderIsOurs() const {
+bool RecoveryStore::folderIsOurs(bool create) const {
     // The folder holds unsaved text: only a real folder of the user's own, which nobody else may
     // enter, is used; one that is a link, or someone else's, is not.
 #ifdef Q_OS_UNIX
     const QByteArray name = QFile::encodeName(folder_);
     struct stat st {};
     if (::lstat(name.constData(), &st) != 0) {
-        if (errno != ENOENT || !QDir().mkpath(folder_) || ::lstat(name.constData(), &st) != 0)
+        if (errno != ENOENT || !create || !QDir().mkpath(folder_) || ::lstat(name.constData(), &st) != 0)
             return false;
     }
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
         return false;
     return (st.st_mode & 07777) == 0700 || ::chmod(name.constData(), 0700) == 0;
 #else
+    if (!create && !QDir(folder_).exists())
+        return false;
     if (!QDir().mkpath(folder_))
         return false;
     QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -143,7 +145,7 @@ bool RecoveryStore::folderIsOurs() const {
 }
 
 bool RecoveryStore::lockOwn() {
-    if (!folderIsOurs())
+    if (!folderIsOurs(true))
         return false;
     lock_ = std::make_unique<HeldLock>(lockPath(ownId_));
     return lock_->tryLock();

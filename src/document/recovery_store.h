@@ -81,7 +81,8 @@ private:
     QString copyPath(const QString& id) const;
     QString lockPath(const QString& id) const;
     bool lockOwn();
-    bool folderIsOurs() const;
+    /// The folder is a real folder of the user's own, 0700 (made so); made first with @p create.
+    bool folderIsOurs(bool create = false) const;
 
     QString folder_;
     QString ownId_;
