@@ -186,6 +186,7 @@ void MainWindow::newBlank() {
     editArea_->setText(QString());
     editArea_->document()->setModified(false);
     keeper_->forget();
+    pageReplaced();
     currentFile_.clear();
     setDocumentFormat({}, false);
     disk_ = {};
@@ -302,6 +303,7 @@ void MainWindow::newHtmlPage() {
     }
     keepDiscardedText(true);
     keeper_->forget();
+    pageReplaced();
     disk_ = {};
     // Emptied before the first prompt, so even a fully cancelled page is a document without a file.
     currentFile_.clear();

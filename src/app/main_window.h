@@ -139,6 +139,8 @@ private:
     /// The user let the text go (a close, New or Open answered Yes): unsaved text is kept as a
     /// recovery copy for a week. @p goingOn: the window goes on with another page.
     void keepDiscardedText(bool goingOn);
+    /// Another page (or the file read again) replaced the text: what was found in the old one goes.
+    void pageReplaced();
     void removePreview();
     /// Selects the spot a Check Tags problem names.
     void showProblem(int line, int column);

@@ -31,6 +31,11 @@ void MainWindow::checkTags() {
     checkPanel_->check(editArea_->text());
 }
 
+void MainWindow::pageReplaced() {
+    if (checkPanel_)
+        checkPanel_->clear();
+}
+
 void MainWindow::showProblem(int line, int column) {
     const QString text = editArea_->lineText(line);
     const qsizetype at = std::clamp<qsizetype>(column - 1, 0, text.size());

@@ -117,6 +117,7 @@ bool MainWindow::openPath(const QString& path) {
 void MainWindow::showOpenedFile(const QString& path, ReadResult result) {
     keepDiscardedText(true);
     editArea_->loadText(result.text, result.lineEnds);
+    pageReplaced();
     keeper_->forget();
     pointToInterruptedSave(path);
     setDocumentFormat(result.format, !result.lineEnds.empty());
@@ -393,6 +394,7 @@ void MainWindow::reloadFromDisk(const QByteArray& encoding) {
     editArea_->setText(result.text, result.lineEnds);
     editArea_->document()->setModified(false);
     keeper_->forget();
+    pageReplaced();
     setDocumentFormat(result.format, !result.lineEnds.empty());
     disk_ = FileIdentity::of(currentFile_);
     declinedDisk_.reset();

@@ -51,6 +51,7 @@ void MainWindow::offerRecovery(bool atStart) {
     // An unsaved page again, with its file and its format: Save writes it where it belongs.
     editArea_->loadText(copy->text, copy->lineEnds);
     editArea_->document()->setModified(true);
+    pageReplaced();
     setDocumentFormat(copy->format, !copy->lineEnds.empty());
     currentFile_ = copy->path;
     disk_ = FileIdentity::of(currentFile_);

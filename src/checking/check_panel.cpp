@@ -79,6 +79,7 @@ void CheckPanel::check(const QString& text) {
         pending_ = true;
         pendingText_ = text;
     } else {
+        discardRunning_ = false;
         watcher_.setFuture(QtConcurrent::run([text, ignored = ignored_] {
             safe_check::Result result = safe_check::check(text, ignored, safe_check::timeLimitMs(text.size()));
             if (text.size() > kBigPageCharacters) // what the check built for a big page
@@ -90,6 +91,17 @@ void CheckPanel::check(const QString& text) {
     showStatus();
 }
 
+void CheckPanel::clear() {
+    discardRunning_ = watcher_.isRunning();
+    pending_ = false;
+    pendingText_.clear();
+    problems_.clear();
+    failure_.clear();
+    list_->clear();
+    outOfDate_ = false;
+    status_->setText(tr("Not checked yet: Check Tags (F7) or Check Again checks this page."));
+}
+
 void CheckPanel::markOutOfDate() {
     if (outOfDate_)
         return;
@@ -98,6 +110,10 @@ void CheckPanel::markOutOfDate() {
 }
 
 void CheckPanel::showResult() {
+    if (std::exchange(discardRunning_, false) && !pending_) {
+        status_->setText(tr("Not checked yet: Check Tags (F7) or Check Again checks this page."));
+        return;
+    }
     if (pending_) {
         pending_ = false;
         const bool stale = outOfDate_;

@@ -23,6 +23,9 @@ public:
     void check(const QString& text);
     /// The text changed since the last check: the list stays, marked as out of date.
     void markOutOfDate();
+    /// Another page replaced the checked one: its problems go, and a check still running for it
+    /// is not shown.
+    void clear();
     bool isOutOfDate() const { return outOfDate_; }
     bool isChecking() const { return watcher_.isRunning(); }
 
@@ -59,5 +62,6 @@ private:
     QSet<QString> ignored_;
     bool outOfDate_ = false;
     bool pending_ = false; ///< a newer check waits for the running one to end
+    bool discardRunning_ = false; ///< the running check is of a page that was replaced
     QString pendingText_;
 };

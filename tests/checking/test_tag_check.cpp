@@ -208,6 +208,43 @@ private slots:
         QVERIFY2(panel->status()->text().startsWith(QStringLiteral("Not checked: The page nests elements 100000 deep")),
                  qPrintable(panel->status()->text()));
     }
+
+    // Another page never shows the problems of the one it replaced, even from a check still running.
+    void aNewPageClearsThePanel_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("running");
+        QTest::newRow("New Blank") << "new" << false;
+        QTest::newRow("Open") << "open" << false;
+        QTest::newRow("Open while a check runs") << "open" << true;
+    }
+    void aNewPageClearsThePanel() {
+        QFETCH(QString, command);
+        QFETCH(bool, running);
+        QTemporaryDir dir;
+        const QString other = dir.filePath(QStringLiteral("other.html"));
+        test_files::writeBytes(other, "<p>other</p>\n");
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        window.editArea()->setText(kHead + (running ? QStringLiteral("<span>").repeated(9000) : QStringLiteral("<p>x</p></span>")) + kTail);
+        window.checkTags();
+        CheckPanel* panel = window.checkPanel();
+        QSignalSpy checked(panel, &CheckPanel::checked);
+        if (!running) {
+            QVERIFY(checked.wait(10000));
+            QVERIFY(panel->list()->topLevelItemCount() > 0);
+        }
+        dialogs.answer(true);
+        if (command == u"new") {
+            window.newBlank();
+        } else {
+            dialogs.answer(other);
+            window.openFile();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isChecking(), 30000);
+        QCoreApplication::processEvents();
+        QCOMPARE(panel->list()->topLevelItemCount(), 0);
+        QVERIFY2(panel->status()->text().startsWith(QStringLiteral("Not checked yet")), qPrintable(panel->status()->text()));
+    }
 };
 } // namespace
 
