@@ -123,6 +123,8 @@ void MainWindow::toggleStatusBar() {
             bar->addPermanentWidget(label);
             status_ << label;
         }
+        // A page of one line has no line end to show until a line is added.
+        connect(editArea_->document(), &QTextDocument::blockCountChanged, this, &MainWindow::updateFileStatus);
     }
     if (!status_.isEmpty())
         statusBar()->setVisible(on);
@@ -159,7 +161,10 @@ void MainWindow::updateFileStatus() {
         return;
     status_[2]->setText(QString::fromLatin1(format_.encoding) +
                         (format_.byteOrderMark ? QStringLiteral(" BOM") : QString()));
-    status_[3]->setText(lineEndName(format_.lineEnd) + (mixedLineEnds_ ? QStringLiteral(" (mixed)") : QString()));
+    if (editArea_->lineCount() == 1 && format_.finalLineEnd == false)
+        status_[3]->setText(QStringLiteral("no line end"));
+    else
+        status_[3]->setText(lineEndName(format_.lineEnd) + (mixedLineEnds_ ? QStringLiteral(" (mixed)") : QString()));
 }
 
 void MainWindow::toggleLineNumbers() {

@@ -58,6 +58,13 @@ private slots:
         QCOMPARE(form.statusTexts().last(), QStringLiteral("OVR"));
         form.action(QStringLiteral("statusBar"))->trigger();
         QVERIFY(!form.statusBar()->isVisible());
+        // A page of one line with no line end says so, until a line is added.
+        QVERIFY(writeBytes(path("one.htm"), "<p>one line</p>"));
+        form.openStartupArgument(path("one.htm"));
+        form.action(QStringLiteral("statusBar"))->trigger();
+        QCOMPARE(form.statusTexts()[3], QStringLiteral("no line end"));
+        form.editArea()->replaceSelection(QStringLiteral("\r\n"));
+        QCOMPARE(form.statusTexts()[3], QStringLiteral("CR LF"));
     }
 
     void openRecentListsTheLastFilesAndDropsAMissingOne() {
