@@ -22,6 +22,7 @@ int main(int argc, char* argv[]) {
 
     QtDialogs dialogs;
     MainWindow window(dialogs);
+    window.rememberWindowPlace();
     QApplication::setWindowIcon(window.windowIcon());
     // The window comes up at once, and the file named goes in after its first paint: a big page
     // takes a moment to read. Keys pressed meanwhile wait and go into the page once it is in.

@@ -20,9 +20,12 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QSaveFile>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 #include <vector>
@@ -234,8 +237,26 @@ void MainWindow::changeEvent(QEvent* event) {
         keeper_->writeSoon();
 }
 
+void MainWindow::rememberWindowPlace(const QString& file) {
+    placeFile_ = file.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                                      QStringLiteral("/window-place")
+                                : file;
+    QFile kept(placeFile_);
+    if (kept.open(QIODevice::ReadOnly))
+        restoreGeometry(QByteArray::fromBase64(kept.readAll().trimmed()));
+}
+
 void MainWindow::endProgram() {
     ending_ = true;
+    // History like the recent files, not an option: it never goes to the settings file.
+    if (!placeFile_.isEmpty() && QDir().mkpath(QFileInfo(placeFile_).absolutePath())) {
+        QSaveFile kept(placeFile_);
+        if (kept.open(QIODevice::WriteOnly)) {
+            kept.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            kept.write(saveGeometry().toBase64() + '\n');
+            kept.commit();
+        }
+    }
     if (about_)
         about_->close();
     quit_();

@@ -46,6 +46,9 @@ public:
     AboutWindow* aboutWindow() const { return about_; }
     /// What ends the program; tests replace it.
     void setQuitHandler(std::function<void()> quit) { quit_ = std::move(quit); }
+    /// The window takes the size, place and maximised state kept in @p file (by default beside the
+    /// recent files, in the user's data folder) and keeps them there when the program ends.
+    void rememberWindowPlace(const QString& file = QString());
 
     RecoveryStore& recoveryStore() { return *store_; }
     RecoveryKeeper& recoveryKeeper() { return *keeper_; }
@@ -180,6 +183,7 @@ private:
     QString unreadableAtStart_;
     std::function<void()> quit_;
     bool ending_ = false;
+    QString placeFile_; ///< where the window's place is kept; empty: not kept
     std::unique_ptr<RecoveryStore> store_;
     RecoveryKeeper* keeper_ = nullptr;
     FileIdentity disk_;         ///< the file as last opened or saved

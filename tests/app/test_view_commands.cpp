@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 #include <QScrollBar>
 #include <QUrl>
@@ -39,6 +40,41 @@ private slots:
     void init() {
         QSettings().clear();
         RecentFiles().clear();
+    }
+
+    // The window comes back where it was, as history beside the recent files, never in the settings.
+    void theWindowsPlaceComesBack_data() {
+        QTest::addColumn<bool>("maximised");
+        QTest::newRow("a size and a place") << false;
+        QTest::newRow("maximised") << true;
+    }
+    void theWindowsPlaceComesBack() {
+        QFETCH(bool, maximised);
+        const QString kept = path("window-place");
+        QFile::remove(kept);
+        ScriptedDialogs dialogs;
+        QRect placed;
+        {
+            MainWindow first(dialogs);
+            first.setQuitHandler([] {});
+            first.rememberWindowPlace(kept);
+            first.show();
+            first.setGeometry(QRect(60, 70, 720, 540));
+            if (maximised)
+                first.showMaximized();
+            QCoreApplication::processEvents();
+            placed = first.geometry();
+            dialogs.answer(true);
+            first.exitProgram();
+        }
+        QCOMPARE(QFileInfo(kept).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFileDevice::Permissions());
+        QVERIFY(QSettings().allKeys().isEmpty());
+        MainWindow next(dialogs);
+        next.rememberWindowPlace(kept);
+        next.show();
+        QCoreApplication::processEvents();
+        QCOMPARE(next.isMaximized(), maximised);
+        QCOMPARE(next.geometry(), placed);
     }
 
     void theStatusBarShowsThePlaceTheFileAndTheMode() {
