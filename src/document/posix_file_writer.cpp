@@ -258,15 +258,16 @@ FileError writeInPlace(const QString& path, const QString& target, const struct 
     }
 #endif
     // A complete copy of the old bytes beside the file until the write is done: a power cut
-    // half way leaves it for the next start to point to. Without one, nothing is written.
+    // half way leaves it for the next start to point to. With no room for it, nothing is
+    // written. (A folder we may not write has no place for one at all: the file that we may
+    // write there is written in place without it, by the child that finishes whatever happens.)
     const QByteArray backup = writeBackup(target, st, old);
-    if (backup.isEmpty()) {
+    if (backup.isEmpty() && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
         const int err = errno;
         ::close(fd);
-        return failure(err == ENOSPC || err == EDQUOT || err == EFBIG ? kDiskFull : kPathFileAccess,
-                       QStringLiteral("there is no room beside the file for a copy of the old content, which "
-                                      "a file with several names keeps until its save is done (%1); the "
-                                      "file is as it was")
+        return failure(kDiskFull,
+                       QStringLiteral("there is no room beside the file for a copy of its old content, which "
+                                      "is kept until the save is done (%1); the file is as it was")
                            .arg(QString::fromLocal8Bit(std::strerror(err))),
                        path);
     }
@@ -275,13 +276,15 @@ FileError writeInPlace(const QString& path, const QString& target, const struct 
         // Put the old bytes back; the backup stays if even that fails.
         const bool restored = replaceContent(fd, old);
         ::close(fd);
-        if (restored)
+        if (restored && !backup.isEmpty())
             ::unlink(backup.constData());
         return fromErrno(err, path);
     }
     ::close(fd);
-    ::unlink(backup.constData());
-    syncFolder(folderOf(target));
+    if (!backup.isEmpty()) {
+        ::unlink(backup.constData());
+        syncFolder(folderOf(target));
+    }
     return {};
 }
 

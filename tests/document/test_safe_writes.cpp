@@ -190,12 +190,16 @@ private slots:
         QTest::newRow("root's 0644 file in a folder the user may write") << 0644 << false;
         // The user may write the file but not give a new one root's name: it is written in place.
         QTest::newRow("a group member saves a group-writable file") << 0664 << true;
+        // Nor may they write the folder, where a backup would go: still written in place.
+        QTest::newRow("a group-writable file in a folder the user may not write") << 0664 << true;
     }
     void anotherUsersSave() {
         QFETCH(int, mode);
         QFETCH(bool, allowed);
         if (::geteuid() != 0)
             QSKIP("needs root to act as another user");
+        const bool closedFolder = QString::fromLatin1(QTest::currentDataTag()).contains(u"may not write");
+        QCOMPARE(::chmod(native(dir_).constData(), closedFolder ? 0755 : 0777), 0);
         const QString file = path(QStringLiteral("owned.htm"));
         QVERIFY(writeBytes(file, "old\n"));
         QCOMPARE(::chown(native(file).constData(), 0, kNogroup), 0);
@@ -209,6 +213,7 @@ private slots:
         QCOMPARE(st.st_gid, kNogroup);
         QCOMPARE(int(st.st_mode & 07777), mode);
         QVERIFY(leftovers().isEmpty());
+        QCOMPARE(::chmod(native(dir_).constData(), 0777), 0);
     }
 
     void ownerGroupAclAndAttributesAreKept() {
