@@ -332,6 +332,27 @@ void MainWindow::newHtmlPage() {
     runPageTemplate(*findInsertCommand("html-page"), dialogs_, this, *editArea_);
 }
 
+void MainWindow::newHtml5Page() {
+    // Asked only when there is unsaved text to lose; it is kept for a week all the same.
+    if (editArea_->document()->isModified() &&
+        !confirmDiscard(QStringLiteral("Start a new HTML5 page? The unsaved text is put aside."),
+                        Dialogs::Icon::Question, kAppTitle)) {
+        editArea_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    keepDiscardedText(true);
+    keeper_->forget();
+    pageReplaced();
+    disk_ = {};
+    currentFile_.clear();
+    setDocumentFormat({}, false);
+    setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*[*]"));
+    editArea_->setText(QString());
+    editArea_->document()->setModified(false);
+    runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea_);
+    editArea_->setFocus(Qt::OtherFocusReason);
+}
+
 void MainWindow::wrapInHtml5Page() {
     const int revision = editArea_->document()->revision();
     runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea_);

@@ -59,6 +59,8 @@ public:
     // Commands of the menu bar that are more than an insertion.
     void newBlank();
     void newHtmlPage();
+    /// The HTML5 page template on an empty document, the caret in its body.
+    void newHtml5Page();
     void openFile();
     bool save();
     bool saveAs();

@@ -6,10 +6,11 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 147> kMenu{{
+constexpr std::array<MenuItem, 148> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
+    {2, "newHtml5Page", "New HTML5 Page", "Ctrl+Shift+N", call(&MainWindow::newHtml5Page)},
     {2, "openz", "Open", "Ctrl+O", call(&MainWindow::openFile)},
     {2, "savez", "Save", "Ctrl+S", call(&MainWindow::saveFromMenu)},
     {2, "saveasz", "Save As...", "Ctrl+Y", call(&MainWindow::saveAsFromMenu)},

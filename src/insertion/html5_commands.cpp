@@ -26,12 +26,12 @@ InsertCommand labelledInput(const char* id, const char* type, const char* label,
 
 const std::vector<InsertCommand> kHtml5 = [] {
     std::vector<InsertCommand> list{
-        {"html5-h1", {}, {Lit{"<h1>"}, Selected{}, Lit{"</h1>"}}, true},
-        {"html5-h2", {}, {Lit{"<h2>"}, Selected{}, Lit{"</h2>"}}, true},
-        {"html5-h3", {}, {Lit{"<h3>"}, Selected{}, Lit{"</h3>"}}, true},
-        {"html5-h4", {}, {Lit{"<h4>"}, Selected{}, Lit{"</h4>"}}, true},
-        {"html5-h5", {}, {Lit{"<h5>"}, Selected{}, Lit{"</h5>"}}, true},
-        {"html5-h6", {}, {Lit{"<h6>"}, Selected{}, Lit{"</h6>"}}, true},
+        {"html5-h1", {}, {Lit{"<h1>"}, Selected{}, Caret{}, Lit{"</h1>"}}, true},
+        {"html5-h2", {}, {Lit{"<h2>"}, Selected{}, Caret{}, Lit{"</h2>"}}, true},
+        {"html5-h3", {}, {Lit{"<h3>"}, Selected{}, Caret{}, Lit{"</h3>"}}, true},
+        {"html5-h4", {}, {Lit{"<h4>"}, Selected{}, Caret{}, Lit{"</h4>"}}, true},
+        {"html5-h5", {}, {Lit{"<h5>"}, Selected{}, Caret{}, Lit{"</h5>"}}, true},
+        {"html5-h6", {}, {Lit{"<h6>"}, Selected{}, Caret{}, Lit{"</h6>"}}, true},
         block("html5-header", "<header>", "</header>"),
         block("html5-nav", "<nav>", "</nav>"),
         block("html5-main", "<main>", "</main>"),

@@ -16,8 +16,10 @@ bool uses(const std::vector<Piece>& pieces, auto kind) {
 } // namespace
 
 QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers, const QString& selected,
-                       const QString& wholeText) {
+                       const QString& wholeText, qsizetype* caret) {
     QString out;
+    if (caret)
+        *caret = -1;
     for (const Piece& piece : pieces) {
         std::visit(Overloaded{
                        [&](const Lit& lit) { out += QString::fromUtf8(lit.text); },
@@ -26,6 +28,10 @@ QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answ
                        [&](Selected) { out += selected; },
                        [&](WholeText) { out += wholeText; },
                        [&](CrLf) { out += QStringLiteral("\r\n"); },
+                       [&](Caret) {
+                           if (caret)
+                               *caret = out.size();
+                       },
                    },
                    piece);
     }
@@ -76,7 +82,11 @@ void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* o
     if (!answers)
         return;
     const QString selected = uses(command.pieces, Selected{}) ? editArea.selectedText() : QString();
-    editArea.replaceSelection(expandTemplate(command.pieces, *answers, selected, QString()));
+    const int start = editArea.selectionStart();
+    qsizetype caret = -1;
+    editArea.replaceSelection(expandTemplate(command.pieces, *answers, selected, QString(), &caret));
+    if (caret >= 0 && selected.isEmpty())
+        editArea.setCaretPosition(start + int(caret));
 }
 
 void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea) {
@@ -85,7 +95,10 @@ void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* ow
         return;
     // Read only after the prompts have been answered.
     const QString whole = uses(command.pieces, WholeText{}) ? editArea.text() : QString();
-    editArea.setText(expandTemplate(command.pieces, *answers, QString(), whole));
+    qsizetype caret = -1;
+    editArea.setText(expandTemplate(command.pieces, *answers, QString(), whole, &caret));
+    if (caret >= 0)
+        editArea.setCaretPosition(int(caret));
 }
 
 std::span<const InsertCommand* const> insertCommands() {

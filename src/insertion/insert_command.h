@@ -36,7 +36,10 @@ struct Escaped {
 struct Selected {};  ///< the text selected when the command runs
 struct WholeText {}; ///< the whole document, read after the prompts
 struct CrLf {};
-using Piece = std::variant<Lit, Answer, Escaped, Selected, WholeText, CrLf>;
+/// Where the caret goes, ready to type: for a command run with nothing selected (a selection
+/// wrapped leaves the caret after the whole), and for a page template always.
+struct Caret {};
+using Piece = std::variant<Lit, Answer, Escaped, Selected, WholeText, CrLf, Caret>;
 
 // The markup pieces nearly every command uses.
 inline constexpr Lit Quote{markup::kQuote};
@@ -57,8 +60,9 @@ struct InsertCommand {
 QString escapeMarkup(const QString& answer);
 
 /// Builds a command's text in one pass: an answer that looks like a piece is never expanded.
+/// @p caret, when given, receives where the Caret piece stands in the text, or -1.
 QString expandTemplate(const std::vector<Piece>& pieces, const QStringList& answers, const QString& selected,
-                       const QString& wholeText);
+                       const QString& wholeText, qsizetype* caret = nullptr);
 
 /// Asks every prompt in order. A cancelled prompt gives an empty answer and the rest still run,
 /// unless the command is cancellable: then nothing is returned.

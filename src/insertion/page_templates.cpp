@@ -31,7 +31,7 @@ const std::vector<InsertCommand> kPages{
      {Lit{"<!DOCTYPE html>"}, CrLf{}, Lit{"<html lang=\""}, Escaped{0}, Lit{"\">"}, CrLf{}, Lit{"<head>"}, CrLf{},
       Lit{"<meta charset=\"utf-8\">"}, CrLf{}, Lit{"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"}, CrLf{},
       Lit{"<title>"}, Escaped{1}, Lit{"</title>"}, CrLf{}, Lit{"<link rel=\"stylesheet\" href=\""}, Escaped{2}, Lit{"\">"}, CrLf{},
-      Lit{"</head>"}, CrLf{}, Lit{"<body>"}, CrLf{}, WholeText{}, CrLf{}, Lit{"</body>"}, CrLf{}, Lit{"</html>"}},
+      Lit{"</head>"}, CrLf{}, Lit{"<body>"}, CrLf{}, Caret{}, WholeText{}, CrLf{}, Lit{"</body>"}, CrLf{}, Lit{"</html>"}},
      true},
 };
 // clang-format on

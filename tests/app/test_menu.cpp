@@ -15,6 +15,7 @@
 namespace {
 // Items added to the program's own menus, each where a user looks for it.
 const QSet<QString> kAddedItems{"recoverUnsavedWork",
+                                "newHtml5Page",
                                 "toolsMenu",
                                 "previewInBrowser",
                                 "optionsMenu",
@@ -244,7 +245,7 @@ private slots:
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 102);
+        QCOMPARE(commands, 103);
     }
 
     void theTwoCloseListItemsAreDistinctCommands() {

@@ -6,6 +6,7 @@
 #include "support/test_files.h"
 
 #include <QAction>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <set>
@@ -187,7 +188,9 @@ private slots:
         form.action(objectName)->trigger();
         QCOMPARE(form.editArea()->text(), "[" + inserted + "]");
         QCOMPARE(promptsOf(dialogs), prompts);
-        QCOMPARE(form.editArea()->selectionStart(), 1 + int(inserted.size())); // caret after the insertion
+        // The caret after the insertion; a heading typed from nothing leaves it between its tags.
+        const bool heading = objectName.size() == 7 && objectName.startsWith(QStringLiteral("html5H"));
+        QCOMPARE(form.editArea()->selectionStart(), 1 + (heading ? 4 : int(inserted.size())));
         QCOMPARE(form.editArea()->selectionLength(), 0);
         QCOMPARE(test_files::shownTitle(form), QStringLiteral("Tagloom - Untitled**")); // and modified
         QVERIFY(!form.editArea()->colourAt(1).has_value());
@@ -204,6 +207,12 @@ private slots:
         form.action("boldzz")->trigger();
         QCOMPARE(form.editArea()->text(), QString::fromUtf8("a <b>café\r\n日本</b> z"));
         QCOMPARE(form.editArea()->selectionStart(), 17);
+        // A heading around a selection leaves the caret after it too.
+        form.editArea()->setCaretPosition(0);
+        form.editArea()->setSelectionLength(1);
+        form.action("html5H1")->trigger();
+        QCOMPARE(form.editArea()->text().left(10), QStringLiteral("<h1>a</h1>"));
+        QCOMPARE(form.editArea()->selectionStart(), 10);
     }
 
     void commandsThatDoNotWrapReplaceTheSelection() {
@@ -270,8 +279,50 @@ private slots:
                                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n"
                                    "<title>Café &amp; Bar</title>\r\n<link rel=\"stylesheet\" href=\"style.css\">\r\n"
                                    "</head>\r\n<body>\r\n<p>Hello</p>\r\n</body>\r\n</html>"));
+        QCOMPARE(form.editArea()->selectionStart(), form.editArea()->text().indexOf(QStringLiteral("<p>Hello"))); // in the body
         form.editArea()->undo();
         QCOMPARE(form.editArea()->text(), QStringLiteral("<p>Hello</p>"));
+    }
+
+    // File > New HTML5 Page: the template on an empty page, ready to type in the body; a
+    // question only when unsaved text would go.
+    void newHtml5PageIsReadyToType_data() {
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<QVariant>("answer");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("as opened: no question") << false << QVariant() << true;
+        QTest::newRow("edited, Yes") << true << QVariant(true) << true;
+        QTest::newRow("edited, No") << true << QVariant(false) << false;
+    }
+    void newHtml5PageIsReadyToType() {
+        QFETCH(bool, modified);
+        QFETCH(QVariant, answer);
+        QFETCH(bool, replaced);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("old.htm"));
+        QVERIFY(test_files::writeBytes(file, "old"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.openStartupArgument(file);
+        if (modified)
+            form.editArea()->replaceSelection(QStringLiteral("X"));
+        const QString before = form.editArea()->text();
+        if (answer.isValid())
+            dialogs.answer(answer);
+        QCOMPARE(form.action("newHtml5Page")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+N")));
+        form.action("newHtml5Page")->trigger();
+        QCOMPARE(dialogs.shown.size() > 0 && dialogs.shown[0].kind == ScriptedDialogs::Kind::YesNo, modified);
+        if (!replaced) {
+            QCOMPARE(form.editArea()->text(), before);
+            QCOMPARE(form.currentFile(), file);
+            return;
+        }
+        const QString page = form.editArea()->text();
+        QVERIFY(page.startsWith(QStringLiteral("<!DOCTYPE html>\r\n")));
+        QVERIFY(page.endsWith(QStringLiteral("<body>\r\n\r\n</body>\r\n</html>")));
+        QCOMPARE(form.editArea()->selectionStart(), int(page.indexOf(QStringLiteral("<body>\r\n")) + 8));
+        QCOMPARE(form.currentFile(), QString());
+        QCOMPARE(test_files::shownTitle(form), QStringLiteral("Tagloom - Untitled**"));
     }
 
     void wrapInTagRefusesWhatIsNotAStartTag_data() {
