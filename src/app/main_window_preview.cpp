@@ -52,10 +52,19 @@ void MainWindow::previewInBrowser() {
     }
     // The browser runs the page, not Tagloom; the platform says whether it could start one.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
-        dialogs_.showMessage(
-            this,
-            QStringLiteral("No browser could be started to show\n%1").arg(QDir::toNativeSeparators(page)),
-            Dialogs::Icon::Exclamation, kAppTitle);
+        dialogs_.showMessage(this,
+                             QStringLiteral("No browser could be started to show\n%1\n\n"
+                                            "Preview in Browser opens the page with the desktop's default web "
+                                            "browser. Install a web browser, or choose one as the default in "
+                                            "the desktop's settings%2, then try again.")
+                                 .arg(QDir::toNativeSeparators(page),
+#ifdef Q_OS_WIN
+                                      QString()
+#else
+                                      QStringLiteral(" (or with: xdg-settings set default-web-browser NAME.desktop)")
+#endif
+                                          ),
+                             Dialogs::Icon::Exclamation, kAppTitle);
 }
 
 void MainWindow::removePreview() {
