@@ -39,6 +39,9 @@ AboutWindow::AboutWindow(QWidget* parent)
     titleLabel = new QLabel(QStringLiteral("Tagloom"), this);
     titleLabel->setFont(QFont(QStringLiteral("Tahoma"), 18, QFont::Bold));
     titleLabel->setGeometry(tw.rect(120, 0, 3975, 735));
+    // Drawn from the top of its box, as the design has it: centred, the big heading would run
+    // into the "About" frame that starts two thirds of the way down the box.
+    titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     closeButton = new QPushButton(QStringLiteral("Close"), this);
     closeButton->setGeometry(tw.rect(1320, 3600, 1455, 375));

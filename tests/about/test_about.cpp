@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QGroupBox>
 #include <QLabel>
+#include <QStyle>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -67,6 +68,14 @@ private slots:
         QCOMPARE(about.titleLabel->font().family(), QStringLiteral("Tahoma"));
         QCOMPARE(about.titleLabel->font().pointSize(), 18);
         QVERIFY(about.titleLabel->font().bold());
+        // The heading, in whatever font stands in for its own, ends above the "About" frame's caption.
+        const QRect heading = about.titleLabel->contentsRect();
+        const int textBottom = QStyle::alignedRect(Qt::LeftToRight, about.titleLabel->alignment(),
+                                                   about.titleLabel->fontMetrics().boundingRect(about.titleLabel->text()).size(),
+                                                   heading)
+                                   .bottom() +
+                               about.titleLabel->y();
+        QVERIFY2(textBottom < about.aboutBox->y(), qPrintable(QStringLiteral("%1 >= %2").arg(textBottom).arg(about.aboutBox->y())));
         QCOMPARE(about.versionBox->title(), QStringLiteral("Version"));
         QCOMPARE(about.webpageBox->title(), QStringLiteral("Webpage"));
         QCOMPARE(about.aboutBox->title(), QStringLiteral("About"));
