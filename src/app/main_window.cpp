@@ -185,14 +185,18 @@ void MainWindow::newBlank() {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
-    keepDiscardedText(true);
+    startNewPage();
     editArea_->setText(QString());
     editArea_->document()->setModified(false);
+}
+
+void MainWindow::startNewPage() {
+    keepDiscardedText(true);
     keeper_->forget();
     pageReplaced();
+    disk_ = {};
     currentFile_.clear();
     setDocumentFormat({}, false);
-    disk_ = {};
 }
 
 void MainWindow::exitProgram() {
@@ -322,13 +326,8 @@ void MainWindow::newHtmlPage() {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
-    keepDiscardedText(true);
-    keeper_->forget();
-    pageReplaced();
-    disk_ = {};
-    // Emptied before the first prompt, so even a fully cancelled page is a document without a file.
-    currentFile_.clear();
-    setDocumentFormat({}, false);
+    // Without a file before the first prompt, so even a fully cancelled page is a document without one.
+    startNewPage();
     runPageTemplate(*findInsertCommand("html-page"), dialogs_, this, *editArea_);
 }
 
@@ -340,12 +339,7 @@ void MainWindow::newHtml5Page() {
         editArea_->setFocus(Qt::OtherFocusReason);
         return;
     }
-    keepDiscardedText(true);
-    keeper_->forget();
-    pageReplaced();
-    disk_ = {};
-    currentFile_.clear();
-    setDocumentFormat({}, false);
+    startNewPage();
     setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*[*]"));
     editArea_->setText(QString());
     editArea_->document()->setModified(false);

@@ -146,6 +146,8 @@ private:
     void keepDiscardedText(bool goingOn);
     /// Another page (or the file read again) replaced the text: what was found in the old one goes.
     void pageReplaced();
+    /// A new page without a file takes the window's document; unsaved text is kept for a week.
+    void startNewPage();
     void removePreview();
     /// Selects the spot a Check Tags problem names.
     void showProblem(int line, int column);

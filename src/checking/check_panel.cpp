@@ -99,11 +99,12 @@ void CheckPanel::clear() {
     failure_.clear();
     list_->clear();
     outOfDate_ = false;
-    status_->setText(tr("Not checked yet: Check Tags (F7) or Check Again checks this page."));
+    showsPage_ = false;
+    showStatus();
 }
 
 void CheckPanel::markOutOfDate() {
-    if (outOfDate_)
+    if (outOfDate_ || !showsPage_)
         return;
     outOfDate_ = true;
     showStatus();
@@ -111,7 +112,7 @@ void CheckPanel::markOutOfDate() {
 
 void CheckPanel::showResult() {
     if (std::exchange(discardRunning_, false) && !pending_) {
-        status_->setText(tr("Not checked yet: Check Tags (F7) or Check Again checks this page."));
+        showStatus();
         return;
     }
     if (pending_) {
@@ -122,6 +123,7 @@ void CheckPanel::showResult() {
         return;
     }
     safe_check::Result result = watcher_.result();
+    showsPage_ = true;
     problems_ = std::move(result.problems);
     failure_ = std::move(result.failure);
     list_->clear();
@@ -143,8 +145,10 @@ void CheckPanel::showResult() {
 
 void CheckPanel::showStatus() {
     QString text;
-    if (watcher_.isRunning()) {
+    if (watcher_.isRunning() && (!discardRunning_ || pending_)) {
         text = tr("Checking the page…");
+    } else if (!showsPage_) {
+        text = tr("Not checked yet: Check Tags (F7) or Check Again checks this page.");
     } else if (!failure_.isEmpty()) {
         text = tr("Not checked: ") + failure_;
     } else {

@@ -63,5 +63,6 @@ private:
     bool outOfDate_ = false;
     bool pending_ = false; ///< a newer check waits for the running one to end
     bool discardRunning_ = false; ///< the running check is of a page that was replaced
+    bool showsPage_ = true; ///< the list is of the page in the window (false after clear())
     QString pendingText_;
 };
