@@ -23,7 +23,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenuBar>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
@@ -253,14 +252,8 @@ void MainWindow::rememberWindowPlace(const QString& file) {
 void MainWindow::endProgram() {
     ending_ = true;
     // History like the recent files, not an option: it never goes to the settings file.
-    if (!placeFile_.isEmpty() && QDir().mkpath(QFileInfo(placeFile_).absolutePath())) {
-        QSaveFile kept(placeFile_);
-        if (kept.open(QIODevice::WriteOnly)) {
-            kept.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-            kept.write(saveGeometry().toBase64() + '\n');
-            kept.commit();
-        }
-    }
+    if (!placeFile_.isEmpty())
+        writeHistory(placeFile_, saveGeometry().toBase64() + '\n');
     if (about_)
         about_->close();
     quit_();

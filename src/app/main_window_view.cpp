@@ -161,7 +161,8 @@ void MainWindow::updateFileStatus() {
         return;
     status_[2]->setText(QString::fromLatin1(format_.encoding) +
                         (format_.byteOrderMark ? QStringLiteral(" BOM") : QString()));
-    if (editArea_->lineCount() == 1 && format_.finalLineEnd == false)
+    // Most files end in a line end: only one that does not needs its lines counted.
+    if (!format_.finalLineEnd && editArea_->lineCount() == 1)
         status_[3]->setText(QStringLiteral("no line end"));
     else
         status_[3]->setText(lineEndName(format_.lineEnd) + (mixedLineEnds_ ? QStringLiteral(" (mixed)") : QString()));

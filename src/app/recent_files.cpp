@@ -55,15 +55,21 @@ void RecentFiles::clear() {
     write({});
 }
 
-void RecentFiles::write(const QStringList& paths) const {
-    // The list is a convenience: a folder that cannot be written costs only the list.
-    QDir().mkpath(QFileInfo(storePath_).absolutePath());
-    QSaveFile file(storePath_);
+void writeHistory(const QString& path, const QByteArray& bytes) {
+    // History is a convenience: a folder that cannot be written costs only the history.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return;
     // Which files the user edits is theirs alone, like the recovery copies beside it.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    for (const QString& p : paths)
-        file.write(p.toUtf8() + '\n');
+    file.write(bytes);
     file.commit();
+}
+
+void RecentFiles::write(const QStringList& paths) const {
+    QByteArray bytes;
+    for (const QString& p : paths)
+        bytes += p.toUtf8() + '\n';
+    writeHistory(storePath_, bytes);
 }
