@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QSet>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
@@ -68,9 +69,11 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     buildMenuBar();
     buildViewParts();
 
-    // The client area below the menu bar is 8295 x 7215 twips at start.
+    // The client area below the menu bar is 8295 x 7215 twips at start, or as wide as the menu
+    // bar needs to show every menu in the font of the day.
     const qreal dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    resize(twipsToPixels(8295, dpi), twipsToPixels(7215, dpi) + menuBar()->sizeHint().height());
+    resize(std::max(twipsToPixels(8295, dpi), menuBar()->sizeHint().width()),
+           twipsToPixels(7215, dpi) + menuBar()->sizeHint().height());
     if (screen()) {
         QRect frame(QPoint(), size());
         frame.moveCenter(screen()->availableGeometry().center());
@@ -88,6 +91,11 @@ MainWindow::~MainWindow() {
     // The About window has no owner; it goes with the program.
     delete about_;
 }
+
+namespace {
+// The Edit menu's items for keys every text field has.
+const QSet<QString> kEditorKeyItems{"undo", "redo", "cut", "copy", "paste", "deleteSelection", "selectAll"};
+} // namespace
 
 void MainWindow::buildMenuBar() {
     std::vector<std::pair<int, QMenu*>> open; // the submenu at each level
@@ -118,8 +126,15 @@ void MainWindow::buildMenuBar() {
         action->setObjectName(name);
         if (item.shortcut) {
             action->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut), QKeySequence::PortableText));
-            action->setShortcutContext(Qt::WindowShortcut);
-            shortcuts << action->shortcut();
+            if (kEditorKeyItems.contains(name)) {
+                // The focused editor (the text, or the find bar's fields) answers these keys
+                // itself; the menu only names them, so that Delete in the problem list never
+                // deletes text in the page.
+                action->setShortcutContext(Qt::WidgetShortcut);
+            } else {
+                action->setShortcutContext(Qt::WindowShortcut);
+                shortcuts << action->shortcut();
+            }
         }
         actions_.insert(name, action);
         action->setCheckable(item.run.checkable);
@@ -133,6 +148,11 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
     action(QStringLiteral("keepPlaceWhenColouring"))->setChecked(settings::keepPlaceWhenColouring());
+    action(QStringLiteral("webPageFileDialogs"))->setChecked(settings::webPageFileDialogs());
+    action(QStringLiteral("webPageFileDialogs"))
+        ->setToolTip(QStringLiteral("Open and Save As start in the page's folder and list HTML pages first; "
+                                    "Save As adds .html to a name typed without a suffix."));
+    action(QStringLiteral("optionsMenu"))->menu()->setToolTipsVisible(true);
     action(QStringLiteral("colourAsYouType"))->setChecked(settings::colourAsYouType());
     action(QStringLiteral("classicScheme"))->setChecked(!settings::html5Scheme());
     action(QStringLiteral("html5Scheme"))->setChecked(settings::html5Scheme());
@@ -141,6 +161,10 @@ void MainWindow::buildMenuBar() {
 
 void MainWindow::toggleOfferToSave() {
     settings::setOfferToSave(action(QStringLiteral("offerToSave"))->isChecked());
+}
+
+void MainWindow::toggleWebPageFileDialogs() {
+    settings::setWebPageFileDialogs(action(QStringLiteral("webPageFileDialogs"))->isChecked());
 }
 
 void MainWindow::toggleCompleteEndTags() {

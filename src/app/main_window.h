@@ -70,6 +70,7 @@ public:
     void toggleOfferToSave();
     void toggleCompleteEndTags();
     void toggleKeepPlace();
+    void toggleWebPageFileDialogs();
     /// Moves the caret to the partner of the tag it is on.
     void goToMatchingTag();
     void exitProgram();
@@ -87,7 +88,14 @@ public:
     void wrapInHtml5Page();
     void insertHtml5Table();
     void wrapSelectionInTag();
-    // Search and View.
+    // Edit and View.
+    void undo();
+    void redo();
+    void cut();
+    void copy();
+    void paste();
+    void deleteSelection();
+    void selectAll();
     void find();
     void findNext();
     void findPrevious();
@@ -157,6 +165,8 @@ private:
     bool makeEncodable(QString& text, DocumentFormat* format);
     void showFileError(const FileError& error);
     void pointToInterruptedSave(const QString& path);
+    /// The specified dialogs, or with the option on: the page's folder, HTML pages first, .html added.
+    FileDialogSetup fileDialogSetup(const QString& caption) const;
     QString chooseFileToOpen();
     QString chooseFileToSave();
     void setTitleFromFile();
@@ -187,6 +197,7 @@ private:
     QString unreadableAtStart_;
     std::function<void()> quit_;
     bool ending_ = false;
+    QString lastDialogFolder_; ///< where the last Open or Save As dialog chose a file
     QString placeFile_; ///< where the window's place is kept; empty: not kept
     std::unique_ptr<RecoveryStore> store_;
     RecoveryKeeper* keeper_ = nullptr;

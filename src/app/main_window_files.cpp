@@ -65,15 +65,41 @@ void MainWindow::pointToInterruptedSave(const QString& path) {
 namespace {
 // Every file, names without a dot too; the label shows the pattern the dialogs have always shown.
 const QString kAnyFileFilter = QStringLiteral("File Type (*.*) (*.* *)");
+const QString kHtmlPagesFilter = QStringLiteral("HTML pages (*.html *.htm *.xhtml)");
+const QString kAllFilesFilter = QStringLiteral("All files (*)");
 } // namespace
 
+FileDialogSetup MainWindow::fileDialogSetup(const QString& caption) const {
+    if (!settings::webPageFileDialogs())
+        return {caption, QDir::currentPath(), {kAnyFileFilter}, false};
+    // The page's folder, else the folder of the last dialog, else that of the last file opened.
+    QString folder;
+    for (const QString& candidate :
+         {currentFile_.isEmpty() ? QString() : QFileInfo(currentFile_).absolutePath(), lastDialogFolder_,
+          recent_->paths().isEmpty() ? QString() : QFileInfo(recent_->paths().constFirst()).absolutePath()}) {
+        if (!candidate.isEmpty() && QFileInfo(candidate).isDir()) {
+            folder = candidate;
+            break;
+        }
+    }
+    return {caption, folder.isEmpty() ? QDir::homePath() : folder, {kHtmlPagesFilter, kAllFilesFilter}, true,
+            QStringLiteral("html")};
+}
+
 QString MainWindow::chooseFileToOpen() {
-    return dialogs_.openFileName(this, QStringLiteral("Select File to Open!"), QDir::currentPath(),
-                                 kAnyFileFilter);
+    FileDialogSetup setup = fileDialogSetup(QStringLiteral("Select File to Open!"));
+    setup.defaultSuffix.clear(); // a name typed to open is taken as it is
+    const QString path = dialogs_.openFileName(this, setup);
+    if (!path.isEmpty())
+        lastDialogFolder_ = QFileInfo(path).absolutePath();
+    return path;
 }
 
 QString MainWindow::chooseFileToSave() {
-    return dialogs_.saveFileName(this, QStringLiteral("Save Your File"), QDir::currentPath(), kAnyFileFilter);
+    const QString path = dialogs_.saveFileName(this, fileDialogSetup(QStringLiteral("Save Your File")));
+    if (!path.isEmpty())
+        lastDialogFolder_ = QFileInfo(path).absolutePath();
+    return path;
 }
 
 bool MainWindow::mayReplaceDocument() {

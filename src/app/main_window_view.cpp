@@ -61,11 +61,52 @@ void MainWindow::buildViewParts() {
     QAction* zoomInAction = action(QStringLiteral("zoomIn"));
     zoomInAction->setShortcuts({zoomInAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+="))});
 
-    recentMenu_ = new QMenu(QStringLiteral("Open Recent"), this);
+    // The Edit menu shows what can be done now.
+    QAction* undoAction = action(QStringLiteral("undo"));
+    QAction* redoAction = action(QStringLiteral("redo"));
+    undoAction->setEnabled(false);
+    redoAction->setEnabled(false);
+    connect(editArea_, &QPlainTextEdit::undoAvailable, undoAction, &QAction::setEnabled);
+    connect(editArea_, &QPlainTextEdit::redoAvailable, redoAction, &QAction::setEnabled);
+    for (const char* name : {"cut", "copy", "deleteSelection"}) {
+        QAction* needsSelection = action(QString::fromLatin1(name));
+        needsSelection->setEnabled(false);
+        connect(editArea_, &QPlainTextEdit::copyAvailable, needsSelection, &QAction::setEnabled);
+    }
+
+    recentMenu_ = new QMenu(QStringLiteral("Open Rece&nt"), this);
     recentMenu_->setObjectName(QStringLiteral("openRecent"));
     recentMenu_->menuAction()->setObjectName(QStringLiteral("openRecent"));
     action(QStringLiteral("filz"))->menu()->insertMenu(action(QStringLiteral("savez")), recentMenu_);
     connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+}
+
+void MainWindow::undo() {
+    editArea_->pressStandardKey(QKeySequence::Undo);
+}
+
+void MainWindow::redo() {
+    editArea_->pressStandardKey(QKeySequence::Redo);
+}
+
+void MainWindow::cut() {
+    editArea_->pressStandardKey(QKeySequence::Cut);
+}
+
+void MainWindow::copy() {
+    editArea_->pressStandardKey(QKeySequence::Copy);
+}
+
+void MainWindow::paste() {
+    editArea_->pressStandardKey(QKeySequence::Paste);
+}
+
+void MainWindow::deleteSelection() {
+    editArea_->pressStandardKey(QKeySequence::Delete);
+}
+
+void MainWindow::selectAll() {
+    editArea_->pressStandardKey(QKeySequence::SelectAll);
 }
 
 void MainWindow::find() {

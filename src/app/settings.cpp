@@ -5,6 +5,7 @@
 namespace settings {
 namespace {
 const QString kOfferToSave = QStringLiteral("files/offerToSave");
+const QString kWebPageFileDialogs = QStringLiteral("files/webPageDialogs");
 const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 const QString kStatusBar = QStringLiteral("view/statusBar");
@@ -23,6 +24,14 @@ bool offerToSave() {
 void setOfferToSave(bool on) {
     QSettings().setValue(kOfferToSave, on);
 }
+bool webPageFileDialogs() {
+    return QSettings().value(kWebPageFileDialogs, false).toBool();
+}
+
+void setWebPageFileDialogs(bool on) {
+    QSettings().setValue(kWebPageFileDialogs, on);
+}
+
 bool completeEndTags() {
     return QSettings().value(kCompleteEndTags, false).toBool();
 }

@@ -10,6 +10,10 @@ namespace settings {
 /// program's own questions).
 bool offerToSave();
 void setOfferToSave(bool on);
+/// Open and Save As start in the page's folder, list HTML pages first and add .html to a name
+/// without a suffix (off: the current folder, and every file under the program's own label).
+bool webPageFileDialogs();
+void setWebPageFileDialogs(bool on);
 /// Typing `</` completes the end tag of the innermost open element.
 bool completeEndTags();
 void setCompleteEndTags(bool on);

@@ -25,6 +25,16 @@ struct FormField {
     QStringList choices = {};
 };
 
+/// What an Open or Save As dialog shows and where it starts.
+struct FileDialogSetup {
+    QString caption;
+    QString folder;
+    QStringList filters; ///< "Label (patterns)", the first one chosen
+    bool showPatterns = true; ///< false: the labels already show their patterns
+    /// Save As: added to a name typed without a suffix while the first filter is chosen.
+    QString defaultSuffix = {};
+};
+
 /// Every modal dialog the program shows goes through this interface, so that tests can answer
 /// them from a script and check their exact texts.
 class Dialogs {
@@ -56,9 +66,7 @@ public:
     /// The font dialog, starting at @p current; nullopt when cancelled.
     virtual std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) = 0;
     /// The platform's Open dialog. Returns the chosen path, or empty on cancel.
-    virtual QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
-                                 const QString& filter) = 0;
+    virtual QString openFileName(QWidget* owner, const FileDialogSetup& setup) = 0;
     /// The platform's Save As dialog: no overwrite question, no extension added.
-    virtual QString saveFileName(QWidget* owner, const QString& caption, const QString& folder,
-                                 const QString& filter) = 0;
+    virtual QString saveFileName(QWidget* owner, const FileDialogSetup& setup) = 0;
 };

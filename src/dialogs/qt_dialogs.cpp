@@ -133,15 +133,22 @@ bool QtDialogs::fillForm(QWidget* owner, const QString& title, QList<FormField>&
 }
 
 namespace {
-// No existence check, no overwrite question, no default suffix: the chosen name is used as typed.
-QString runFileDialog(QWidget* owner, const QString& caption, const QString& folder, const QString& filter,
-                      QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(owner, caption, folder, filter);
+// No existence check and no overwrite question: the chosen name is used as typed, with at most
+// the setup's suffix added.
+QString runFileDialog(QWidget* owner, const FileDialogSetup& setup, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(owner, setup.caption, setup.folder);
+    dialog.setNameFilters(setup.filters);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // The filter's label already reads "File Type (*.*)"; do not show its pattern list again.
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, !setup.showPatterns);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // The suffix goes on only while the first filter is chosen: with "All files" a name stays as typed.
+    const auto followFilter = [&dialog, &setup] {
+        const bool first = !setup.filters.isEmpty() && dialog.selectedNameFilter() == setup.filters.constFirst();
+        dialog.setDefaultSuffix(first ? setup.defaultSuffix : QString());
+    };
+    followFilter();
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -154,14 +161,12 @@ std::optional<QFont> QtDialogs::chooseFont(QWidget* owner, const QFont& current)
     return ok ? std::optional<QFont>(font) : std::nullopt;
 }
 
-QString QtDialogs::openFileName(QWidget* owner, const QString& caption, const QString& folder,
-                                const QString& filter) {
-    return runFileDialog(owner, caption, folder, filter, QFileDialog::AcceptOpen);
+QString QtDialogs::openFileName(QWidget* owner, const FileDialogSetup& setup) {
+    return runFileDialog(owner, setup, QFileDialog::AcceptOpen);
 }
 
-QString QtDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& folder,
-                                const QString& filter) {
-    return runFileDialog(owner, caption, folder, filter, QFileDialog::AcceptSave);
+QString QtDialogs::saveFileName(QWidget* owner, const FileDialogSetup& setup) {
+    return runFileDialog(owner, setup, QFileDialog::AcceptSave);
 }
 
 int QtDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) {

@@ -16,8 +16,6 @@ public:
                                    const QString& defaultAnswer) override;
     bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) override;
     std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
-    QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
-                         const QString& filter) override;
-    QString saveFileName(QWidget* owner, const QString& caption, const QString& folder,
-                         const QString& filter) override;
+    QString openFileName(QWidget* owner, const FileDialogSetup& setup) override;
+    QString saveFileName(QWidget* owner, const FileDialogSetup& setup) override;
 };

@@ -664,6 +664,15 @@ bool EditArea::event(QEvent* e) {
     return QPlainTextEdit::event(e);
 }
 
+void EditArea::pressStandardKey(QKeySequence::StandardKey key) {
+    const QList<QKeySequence> bindings = QKeySequence::keyBindings(key);
+    if (bindings.isEmpty())
+        return;
+    const QKeyCombination combination = bindings.constFirst()[0];
+    QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
+    keyPressEvent(&press);
+}
+
 bool EditArea::editsText(const QKeyEvent* e) {
     return e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut) || e->matches(QKeySequence::Undo) ||
            e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete || e->key() == Qt::Key_Return ||

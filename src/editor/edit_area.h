@@ -149,6 +149,10 @@ public:
     /// Typing `</` completes the innermost open element's end tag (an option, off at start).
     void setCompleteEndTags(bool on) { completeEndTags_ = on; }
 
+    /// Runs an editing command of the Edit menu as its key would, so that a page still loading
+    /// queues it and soft breaks stay as the key keeps them.
+    void pressStandardKey(QKeySequence::StandardKey key);
+
     /// Key sequences that belong to the menu: the editor must not take them for itself.
     void setReservedShortcuts(QList<QKeySequence> keys) { reserved_ = std::move(keys); }
 

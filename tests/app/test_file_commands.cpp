@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/recent_files.h"
 #include "document/document_file.h"
 #include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
@@ -9,6 +10,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -50,6 +52,70 @@ private slots:
         QCOMPARE(form.editArea()->text(), QStringLiteral("<p>"));
         QCOMPARE(form.currentFile(), path("open.htm"));
         QCOMPARE(test_files::shownTitle(form), "Tagloom - " + path("open.htm"));
+    }
+
+    // With the option on, the dialogs start where the page is, else where the last one chose a
+    // file, else in the folder of the last file opened, else at home; off, they stay as they were.
+    void theDialogsStartWhereTheWorkIs_data() {
+        QTest::addColumn<bool>("webPages");
+        QTest::addColumn<QString>("page");       // the page in the window
+        QTest::addColumn<QString>("chosenBefore"); // a file an earlier Open chose, then New Blank
+        QTest::addColumn<QString>("recent");     // the last file opened in an earlier run
+        QTest::addColumn<QString>("folder");     // "home", or a folder under the test's one
+        QTest::newRow("option off") << false << "a/p.html" << "" << "" << "";
+        QTest::newRow("the page's folder") << true << "a/p.html" << "b/q.html" << "c/r.html" << "a";
+        QTest::newRow("the last dialog's folder") << true << "" << "b/q.html" << "c/r.html" << "b";
+        QTest::newRow("the last file's folder") << true << "" << "" << "c/r.html" << "c";
+        QTest::newRow("home") << true << "" << "" << "" << "home";
+    }
+    void theDialogsStartWhereTheWorkIs() {
+        QFETCH(bool, webPages);
+        QFETCH(QString, page);
+        QFETCH(QString, chosenBefore);
+        QFETCH(QString, recent);
+        QFETCH(QString, folder);
+        for (const char* sub : {"a", "b", "c"})
+            QDir(dir_.path()).mkpath(QString::fromLatin1(sub));
+        for (const QString& file : {page, chosenBefore, recent})
+            if (!file.isEmpty())
+                QVERIFY(writeBytes(dir_.filePath(file), "<p>\n"));
+        QSettings().clear();
+        if (webPages)
+            QSettings().setValue(QStringLiteral("files/webPageDialogs"), true);
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        if (!chosenBefore.isEmpty()) {
+            dialogs.answer(dir_.filePath(chosenBefore));
+            form.openFile();
+            dialogs.answer(true);
+            form.newBlank();
+        }
+        form.recentFiles().clear();
+        if (!recent.isEmpty())
+            form.recentFiles().add(dir_.filePath(recent));
+        if (!page.isEmpty())
+            QVERIFY(form.openPath(dir_.filePath(page)));
+        dialogs.shown.clear();
+        if (!page.isEmpty())
+            dialogs.answer(true); // "Dont you really want to edit other?"; the dialog is then cancelled
+        form.openFile();
+        form.saveAs();
+        QSettings().clear();
+        form.recentFiles().clear();
+        QList<ScriptedDialogs::Shown> files;
+        for (const auto& shown : dialogs.shown)
+            if (shown.kind == Kind::Open || shown.kind == Kind::Save)
+                files << shown;
+        QCOMPARE(files.size(), 2);
+        const QString expected = folder.isEmpty()  ? QDir::currentPath()
+                                 : folder == u"home" ? QDir::homePath()
+                                                     : dir_.filePath(folder);
+        for (const auto& shown : files) {
+            QCOMPARE(shown.folder, expected);
+            QCOMPARE(shown.defaultAnswer, webPages ? QStringLiteral("HTML pages (*.html *.htm *.xhtml);;All files (*)")
+                                                   : QStringLiteral("File Type (*.*) (*.* *)"));
+            QCOMPARE(shown.defaultSuffix, shown.kind == Kind::Save && webPages ? QStringLiteral("html") : QString());
+        }
     }
 
     void openAnsweredNoCancelledOrUnreadableKeepsTheDocument_data() {

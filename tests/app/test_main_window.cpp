@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -80,13 +81,34 @@ private slots:
         QCOMPARE(form.editArea()->text(), QStringLiteral("\r\n\r\nA\r\n\r\nB"));
     }
 
+    // At its design size, or wider when the menu bar needs it: every menu shows, none hides
+    // behind the bar's overflow button.
+    void theWindowStartsAtItsDesignSizeWithTheFocusInTheEditArea_data() {
+        QTest::addColumn<int>("pointSize");
+        QTest::newRow("the default font") << 0;
+        QTest::newRow("a large font") << 14;
+    }
     void theWindowStartsAtItsDesignSizeWithTheFocusInTheEditArea() {
+        QFETCH(int, pointSize);
+        const QFont appFont = QApplication::font();
+        QFont font = appFont;
+        if (pointSize)
+            font.setPointSize(pointSize);
+        QApplication::setFont(font);
+        auto restore = qScopeGuard([&] { QApplication::setFont(appFont); });
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const qreal dpi = form.screen()->logicalDotsPerInch();
-        QCOMPARE(form.editArea()->size(), QSize(qRound(8295 * dpi / 1440), qRound(7215 * dpi / 1440)));
+        const QSize design(qRound(8295 * dpi / 1440), qRound(7215 * dpi / 1440));
+        QCOMPARE(form.editArea()->height(), design.height());
+        QCOMPARE(form.editArea()->width(), std::max(design.width(), form.menuBar()->sizeHint().width()));
+        const QRect bar = form.menuBar()->rect();
+        for (QAction* menu : form.menuBar()->actions())
+            QVERIFY2(bar.contains(form.menuBar()->actionGeometry(menu)), qPrintable(menu->text()));
+        const auto* overflow = form.menuBar()->findChild<QWidget*>(QStringLiteral("qt_menubar_ext_button"));
+        QVERIFY(overflow && overflow->isHidden());
         QCOMPARE(form.centralWidget()->size(), form.editArea()->size()); // nothing beside it at first
         QCOMPARE(QApplication::focusWidget(), form.editArea());
         QCOMPARE(form.editArea()->font().family(), QStringLiteral("Tahoma"));

@@ -5,7 +5,10 @@
 #include "support/scripted_dialogs.h"
 #include "support/url_catcher.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSet>
 #include <QSettings>
@@ -58,13 +61,24 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "wrapInTag",
                                 "reopenWithEncoding",
                                 "saveWithEncoding",
-                                "searchMenu",
+                                "editMenu",
+                                "undo",
+                                "redo",
+                                "undoSeparator",
+                                "cut",
+                                "copy",
+                                "paste",
+                                "deleteSelection",
+                                "clipboardSeparator",
+                                "selectAll",
+                                "findSeparator",
                                 "find",
                                 "findNext",
                                 "findPrevious",
                                 "replace",
-                                "searchSeparator",
+                                "goToLineSeparator",
                                 "goToLine",
+                                "webPageFileDialogs",
                                 "viewMenu",
                                 "statusBar",
                                 "lineNumbers",
@@ -80,6 +94,9 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "colouringScheme",
                                 "classicScheme",
                                 "html5Scheme"};
+
+// The Edit menu's commands for keys every text field answers; tested on their own below.
+const QSet<QString> kEditKeyItems{"undo", "redo", "cut", "copy", "paste", "deleteSelection", "selectAll"};
 
 struct Flat {
     int level;
@@ -135,7 +152,7 @@ private slots:
             names.insert(QString::fromLatin1(m.objectName));
             if (m.level == 1)
                 topLevel << QString::fromLatin1(m.caption);
-            if (m.caption)
+            if (m.caption) // mnemonics are for the items added since
                 QVERIFY2(!QString::fromLatin1(m.caption).contains(u'&'), m.caption);
             if (!m.caption)
                 ++separators;
@@ -221,7 +238,8 @@ private slots:
         int commands = 0;
         for (size_t i = 0; i < items.size(); ++i) {
             const MenuItem& m = items[i];
-            if (!m.caption || (i + 1 < items.size() && items[i + 1].level > m.level) || m.run.checkable)
+            if (!m.caption || (i + 1 < items.size() && items[i + 1].level > m.level) || m.run.checkable ||
+                kEditKeyItems.contains(QString::fromLatin1(m.objectName)))
                 continue;
             ++commands;
             ScriptedDialogs dialogs;
@@ -246,6 +264,73 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QCOMPARE(commands, 103);
+    }
+
+    // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.
+    void addedItemsHaveMnemonicsOfTheirOwn() {
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        QList<QList<QAction*>> menus{form.menuBar()->actions()};
+        while (!menus.isEmpty()) {
+            QSet<QChar> letters;
+            for (QAction* a : menus.takeFirst()) {
+                if (a->menu())
+                    menus.append(a->menu()->actions());
+                if (a->isSeparator() || !kAddedItems.contains(a->objectName()))
+                    continue;
+                const qsizetype amp = a->text().indexOf(u'&');
+                QVERIFY2(amp >= 0 && amp + 1 < a->text().size(), qPrintable(a->text()));
+                const QChar letter = a->text()[amp + 1].toLower();
+                QVERIFY2(!letters.contains(letter), qPrintable(a->text()));
+                letters.insert(letter);
+            }
+        }
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(form.editArea(), Qt::Key_E, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), form.action(QStringLiteral("editMenu"))->menu());
+        QApplication::activePopupWidget()->close();
+    }
+
+    // The Edit menu works on the text as the keys do; keys in another field stay in that field.
+    void theEditMenuWorksOnTheText() {
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        EditArea* area = form.editArea();
+        area->loadText(QStringLiteral("abc"));
+        area->setCaretPosition(3);
+        QTest::keyClicks(area, QStringLiteral("d"));
+        area->setCaretPosition(1);
+        area->setSelectionLength(2);
+        struct Step {
+            const char* command;
+            const char* text;
+            const char* selected;
+        };
+        const Step steps[] = {
+            {"copy", "abcd", "bc"}, {"cut", "ad", ""},   {"undo", "abcd", ""}, {"redo", "ad", ""},
+            {"paste", "abcd", ""},  {"selectAll", "abcd", "abcd"}, {"deleteSelection", "", ""}, {"undo", "abcd", ""},
+        };
+        for (const Step& step : steps) {
+            QAction* command = form.action(QString::fromLatin1(step.command));
+            QVERIFY2(command->isEnabled(), step.command);
+            command->trigger();
+            QCOMPARE(area->text(), QString::fromLatin1(step.text));
+            QCOMPARE(area->selectedText(), QString::fromLatin1(step.selected));
+        }
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("bc"));
+        area->setSelectionLength(0);
+        QVERIFY(!form.action(QStringLiteral("cut"))->isEnabled());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.find();
+        QWidget* field = QApplication::focusWidget();
+        QVERIFY(field != area);
+        QTest::keyClicks(field, QStringLiteral("xyz"));
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_Delete);
+        QCOMPARE(qobject_cast<QLineEdit*>(field)->text(), QString());
+        QCOMPARE(area->text(), QStringLiteral("abcd"));
     }
 
     void theTwoCloseListItemsAreDistinctCommands() {

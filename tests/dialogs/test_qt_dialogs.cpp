@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSpinBox>
@@ -65,6 +67,48 @@ private slots:
         QCOMPARE(seen.text, QStringLiteral("Are you sure you want to close without saving?"));
         QCOMPARE(seen.icon, QMessageBox::Question);
         QCOMPARE(quits, 1);
+    }
+
+    // The real Save As dialog adds .html only to a name without a suffix, and only while the HTML
+    // filter is chosen; the program's own filter takes every name as typed.
+    void theRealSaveAsDialogAddsTheSuffixOfTheHtmlFilter_data() {
+        QTest::addColumn<bool>("webPages");
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("HTML pages, no suffix") << true << 0 << "page" << "page.html";
+        QTest::newRow("HTML pages, a suffix") << true << 0 << "page.htm" << "page.htm";
+        QTest::newRow("All files") << true << 1 << "page" << "page";
+        QTest::newRow("the program's own filter") << false << 0 << "page" << "page";
+    }
+    void theRealSaveAsDialogAddsTheSuffixOfTheHtmlFilter() {
+        QFETCH(bool, webPages);
+        QFETCH(int, filter);
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        QTemporaryDir dir;
+        const FileDialogSetup setup =
+            webPages ? FileDialogSetup{"Save Your File", dir.path(), {"HTML pages (*.html *.htm *.xhtml)", "All files (*)"},
+                                       true, "html"}
+                     : FileDialogSetup{"Save Your File", dir.path(), {"File Type (*.*) (*.* *)"}, false};
+        QStringList offered;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            for (int i = 0; i < types->count(); ++i)
+                offered << types->itemText(i);
+            types->setCurrentIndex(filter);
+            emit types->activated(filter); // as a click on the list does
+            emit types->textActivated(types->itemText(filter));
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+            QTest::keyClick(dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), Qt::Key_Return);
+        });
+        QtDialogs dialogs;
+        QCOMPARE(dialogs.saveFileName(nullptr, setup), dir.filePath(chosen));
+        const QStringList expected = webPages ? QStringList{"HTML pages (*.html *.htm *.xhtml)", "All files (*)"}
+                                              : QStringList{"File Type (*.*)"};
+        QCOMPARE(offered, expected);
     }
 
     void theRealFormShowsEachFieldByItsKindAndGivesTheAnswers() {

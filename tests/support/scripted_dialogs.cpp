@@ -73,14 +73,14 @@ std::optional<QFont> ScriptedDialogs::chooseFont(QWidget* owner, const QFont& cu
     return v.typeId() == QMetaType::QFont ? std::optional<QFont>(v.value<QFont>()) : std::nullopt;
 }
 
-QString ScriptedDialogs::openFileName(QWidget* owner, const QString& caption, const QString& folder,
-                                      const QString& filter) {
-    shown.append({Kind::Open, caption, caption, Icon::None, filter, folder, owner, {}});
+QString ScriptedDialogs::openFileName(QWidget* owner, const FileDialogSetup& setup) {
+    shown.append({Kind::Open, setup.caption, setup.caption, Icon::None, setup.filters.join(u";;"), setup.folder,
+                  owner, {}, setup.defaultSuffix});
     return hasNext() ? next().toString() : QString();
 }
 
-QString ScriptedDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& folder,
-                                      const QString& filter) {
-    shown.append({Kind::Save, caption, caption, Icon::None, filter, folder, owner, {}});
+QString ScriptedDialogs::saveFileName(QWidget* owner, const FileDialogSetup& setup) {
+    shown.append({Kind::Save, setup.caption, setup.caption, Icon::None, setup.filters.join(u";;"), setup.folder,
+                  owner, {}, setup.defaultSuffix});
     return hasNext() ? next().toString() : QString();
 }

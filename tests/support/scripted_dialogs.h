@@ -17,10 +17,11 @@ public:
         QString text;
         QString title;
         Icon icon = Icon::None;
-        QString defaultAnswer; ///< prompts; the filter for file dialogs; choices' buttons, joined by |
+        QString defaultAnswer; ///< prompts; the filters for file dialogs, joined by ;; choices' buttons, joined by |
         QString folder;
         QWidget* owner = nullptr;
         QString ownerTitle; ///< messages: the owner's title while the message was up
+        QString defaultSuffix = {}; ///< file dialogs
     };
 
     /// Queues answers, taken in order: bool for Yes/No, int (a button's index) for choices,
@@ -50,10 +51,8 @@ public:
     bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) override;
     /// A QFont answer is chosen; anything else cancels.
     std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
-    QString openFileName(QWidget* owner, const QString& caption, const QString& folder,
-                         const QString& filter) override;
-    QString saveFileName(QWidget* owner, const QString& caption, const QString& folder,
-                         const QString& filter) override;
+    QString openFileName(QWidget* owner, const FileDialogSetup& setup) override;
+    QString saveFileName(QWidget* owner, const FileDialogSetup& setup) override;
 
 private:
     std::deque<QVariant> script_;
