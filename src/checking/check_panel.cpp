@@ -2,6 +2,8 @@
 
 #include "base/memory_advice.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -13,8 +15,47 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
-enum Column { Place, Kind, Message };
+enum Column { Place, Kind, Count, Message };
 constexpr int kIndexRole = Qt::UserRole;
+
+/// A row that sorts as its column means: places by line and column, counts as numbers; rows
+/// that tie stay in the order of the page.
+class ProblemItem : public QTreeWidgetItem {
+public:
+    ProblemItem(const TagProblem& problem, int index, int count) : problem_(problem), count_(count) {
+        setText(Place, problem.line > 0 ? QStringLiteral("%1:%2").arg(problem.line).arg(problem.column) : QString());
+        setText(Kind, problem.kind == TagProblem::Kind::Error ? CheckPanel::tr("Error") : CheckPanel::tr("Warning"));
+        if (count > 1)
+            setText(Count, QString::number(count));
+        setText(Message, problem.message);
+        setData(Place, kIndexRole, index);
+    }
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const auto& that = static_cast<const ProblemItem&>(other);
+        const auto place = [](const ProblemItem& item) { return std::pair(item.problem_.line, item.problem_.column); };
+        switch (treeWidget() ? treeWidget()->sortColumn() : Place) {
+        case Kind:
+            if (problem_.kind != that.problem_.kind)
+                return problem_.kind < that.problem_.kind; // errors first
+            break;
+        case Count:
+            if (count_ != that.count_)
+                return count_ < that.count_;
+            break;
+        case Message:
+            if (const int order = problem_.message.localeAwareCompare(that.problem_.message))
+                return order < 0;
+            break;
+        default:
+            break;
+        }
+        return place(*this) < place(that);
+    }
+
+private:
+    TagProblem problem_; // a copy: its strings are shared, and the list may outlive the vector
+    int count_;
+};
 
 /// Enter on a row chooses it, as a double-click does.
 class ProblemList : public QTreeWidget {
@@ -44,13 +85,30 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
     list_->setAccessibleName(tr("Tag problems"));
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true); // thousands of rows on an old page
-    list_->setHeaderLabels({tr("Line:Column"), tr("Kind"), tr("Message")});
+    list_->setHeaderLabels({tr("Line:Column"), tr("Kind"), tr("Count"), tr("Message")});
     list_->header()->setSectionResizeMode(Place, QHeaderView::ResizeToContents);
     list_->header()->setSectionResizeMode(Kind, QHeaderView::ResizeToContents);
+    list_->header()->setSectionResizeMode(Count, QHeaderView::ResizeToContents);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Errors first; a click on a column's header sorts by it.
+    list_->setSortingEnabled(true);
+    list_->sortByColumn(Kind, Qt::AscendingOrder);
+
+    shown_ = new QComboBox(this);
+    shown_->setObjectName(QStringLiteral("problemsShown"));
+    shown_->addItems({tr("All"), tr("Errors"), tr("Warnings")});
+    auto* shownLabel = new QLabel(tr("&Show:"), this);
+    shownLabel->setBuddy(shown_);
+    group_ = new QCheckBox(tr("&Group repeats"), this);
+    group_->setObjectName(QStringLiteral("groupRepeats"));
+    group_->setToolTip(tr("One row for each message, with the number of times it stands in the page"));
+    group_->setChecked(true);
 
     auto* top = new QHBoxLayout;
     top->addWidget(status_, 1);
+    top->addWidget(shownLabel);
+    top->addWidget(shown_);
+    top->addWidget(group_);
     top->addWidget(recheck_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -64,6 +122,8 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
     });
     connect(list_, &QWidget::customContextMenuRequested, this, &CheckPanel::showContextMenu);
     connect(&watcher_, &QFutureWatcher<safe_check::Result>::finished, this, &CheckPanel::showResult);
+    connect(shown_, &QComboBox::currentIndexChanged, this, &CheckPanel::fillList);
+    connect(group_, &QCheckBox::toggled, this, &CheckPanel::fillList);
 }
 
 CheckPanel::~CheckPanel() {
@@ -97,7 +157,7 @@ void CheckPanel::clear() {
     pendingText_.clear();
     problems_.clear();
     failure_.clear();
-    list_->clear();
+    fillList();
     outOfDate_ = false;
     showsPage_ = false;
     showStatus();
@@ -126,21 +186,51 @@ void CheckPanel::showResult() {
     showsPage_ = true;
     problems_ = std::move(result.problems);
     failure_ = std::move(result.failure);
-    list_->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(problems_.size()));
+    fillList();
+    emit checked();
+}
+
+void CheckPanel::fillList() {
+    const auto wanted = Shown(shown_->currentIndex());
+    const auto shows = [wanted](const TagProblem& p) {
+        return wanted == Shown::All || (p.kind == TagProblem::Kind::Error) == (wanted == Shown::Errors);
+    };
+    // Each message with the places it stands at, in the order of the page.
+    std::vector<std::vector<int>> groups;
+    QHash<std::pair<int, QString>, size_t> groupOf;
     for (size_t i = 0; i < problems_.size(); ++i) {
         const TagProblem& p = problems_[i];
-        auto* item = new QTreeWidgetItem;
-        item->setText(Place, p.line > 0 ? QStringLiteral("%1:%2").arg(p.line).arg(p.column) : QString());
-        item->setText(Kind, p.kind == TagProblem::Kind::Error ? tr("Error") : tr("Warning"));
-        item->setText(Message, p.message);
-        item->setData(Place, kIndexRole, int(i));
+        if (!shows(p))
+            continue;
+        if (!group_->isChecked()) {
+            groups.push_back({int(i)});
+            continue;
+        }
+        const auto found = groupOf.constFind(std::pair(int(p.kind), p.message));
+        if (found == groupOf.cend()) {
+            groupOf.insert(std::pair(int(p.kind), p.message), groups.size());
+            groups.push_back({int(i)});
+        } else {
+            groups[*found].push_back(int(i));
+        }
+    }
+    list_->setUpdatesEnabled(false);
+    list_->setSortingEnabled(false); // sorted once, when all are in
+    list_->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(groups.size()));
+    for (const std::vector<int>& places : groups) {
+        auto* item = new ProblemItem(problems_[size_t(places.front())], places.front(), int(places.size()));
+        if (places.size() > 1)
+            for (const int place : places)
+                item->addChild(new ProblemItem(problems_[size_t(place)], place, 1));
         items << item;
     }
     list_->addTopLevelItems(items);
+    list_->setRootIsDecorated(std::any_of(groups.begin(), groups.end(), [](const auto& g) { return g.size() > 1; }));
+    list_->setSortingEnabled(true);
+    list_->setUpdatesEnabled(true);
     showStatus();
-    emit checked();
 }
 
 void CheckPanel::showStatus() {
@@ -158,6 +248,8 @@ void CheckPanel::showStatus() {
         text = problems_.empty() ? tr("No problems found.")
                                  : tr("%n error(s)", nullptr, int(errors)) + QStringLiteral(", ") +
                                        tr("%n warning(s)", nullptr, int(warnings)) + u'.';
+        if (shown_->currentIndex() != int(Shown::All) && !problems_.empty())
+            text += QStringLiteral(" ") + tr("Showing %1 only.").arg(shown_->currentText().toLower());
         if (!ignored_.isEmpty())
             text += QStringLiteral(" ") + tr("(%n kind(s) of message ignored)", nullptr, int(ignored_.size()));
     }

@@ -6,6 +6,8 @@
 #include <QSet>
 #include <QWidget>
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
@@ -36,6 +38,11 @@ public:
     const std::vector<TagProblem>& problems() const { return problems_; }
     QTreeWidget* list() const { return list_; }
     QLabel* status() const { return status_; }
+    /// Which problems the list shows: all, errors only or warnings only.
+    enum class Shown { All, Errors, Warnings };
+    QComboBox* shownChoice() const { return shown_; }
+    /// Whether repeats of a message stand in one row with their count.
+    QCheckBox* groupChoice() const { return group_; }
 
 signals:
     /// The user double-clicked a problem or pressed Enter on it.
@@ -49,12 +56,16 @@ signals:
 
 private:
     void showResult();
+    /// Fills the list from the problems, as the filter and the grouping say.
+    void fillList();
     void showStatus();
     void showContextMenu(const QPoint& at);
     void ignore(const QSet<QString>& keys);
 
     QLabel* status_ = nullptr;
     QPushButton* recheck_ = nullptr;
+    QComboBox* shown_ = nullptr;
+    QCheckBox* group_ = nullptr;
     QTreeWidget* list_ = nullptr;
     QFutureWatcher<safe_check::Result> watcher_;
     std::vector<TagProblem> problems_;

@@ -8,6 +8,9 @@
 #include "support/test_files.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
@@ -207,6 +210,78 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 0);
         QVERIFY2(panel->status()->text().startsWith(QStringLiteral("Not checked: The page nests elements 100000 deep")),
                  qPrintable(panel->status()->text()));
+    }
+
+    // An old page's thousands of warnings: the errors can be shown alone, repeats stand in one row
+    // with their count, and every column sorts as it reads.
+    void thePanelFiltersGroupsAndSorts_data() {
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<bool>("grouped");
+        QTest::addColumn<int>("occurrences");
+        QTest::newRow("all, grouped") << int(CheckPanel::Shown::All) << true << 14149;
+        QTest::newRow("errors, grouped") << int(CheckPanel::Shown::Errors) << true << 21;
+        QTest::newRow("warnings, one row each") << int(CheckPanel::Shown::Warnings) << false << 14128;
+    }
+    void thePanelFiltersGroupsAndSorts() {
+        QFETCH(int, shown);
+        QFETCH(bool, grouped);
+        QFETCH(int, occurrences);
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        QVERIFY(window.openPath(QStringLiteral(TAGLOOM_TEST_DATA_DIR "/d-oldstyle-rasmol.html")));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.checkTags();
+        CheckPanel* panel = window.checkPanel();
+        QSignalSpy checked(panel, &CheckPanel::checked);
+        QVERIFY(checked.wait(20000));
+        panel->shownChoice()->setCurrentIndex(shown);
+        panel->groupChoice()->setChecked(grouped);
+        QSet<std::pair<int, QString>> messages;
+        for (const TagProblem& p : panel->problems())
+            if (shown == int(CheckPanel::Shown::All) || (p.kind == TagProblem::Kind::Error) == (shown == int(CheckPanel::Shown::Errors)))
+                messages.insert({int(p.kind), p.message});
+        QTreeWidget* list = panel->list();
+        int rows = 0;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = list->topLevelItem(i);
+            const int count = row->text(2).isEmpty() ? 1 : row->text(2).toInt();
+            QCOMPARE(row->childCount(), count > 1 ? count : 0);
+            rows += count;
+        }
+        QCOMPARE(rows, occurrences);
+        QCOMPARE(list->topLevelItemCount(), grouped ? int(messages.size()) : occurrences);
+        // Errors first at the start; then a click on each header sorts by its column.
+        const auto rowsAreSorted = [list](int column) {
+            const auto place = [](const QTreeWidgetItem* row) {
+                const QStringList parts = row->text(0).split(u':');
+                return std::pair(parts.value(0).toInt(), parts.value(1).toInt());
+            };
+            for (int i = 1; i < list->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* a = list->topLevelItem(i - 1);
+                const QTreeWidgetItem* b = list->topLevelItem(i);
+                const bool inOrder = column == 0   ? place(a) <= place(b)
+                                     : column == 1 ? a->text(1) <= b->text(1) // "Error" before "Warning"
+                                     : column == 2 ? a->text(2).toInt() <= b->text(2).toInt()
+                                                   : a->text(3).localeAwareCompare(b->text(3)) <= 0;
+                if (!inOrder)
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY(rowsAreSorted(1));
+        QHeaderView* header = list->header();
+        for (int column = 0; column < 4; ++column) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                     header->height() / 2));
+            if (header->sortIndicatorOrder() == Qt::DescendingOrder) // the Kind column starts ascending
+                QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                                  QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                                         header->height() / 2));
+            QCOMPARE(header->sortIndicatorSection(), column);
+            QVERIFY2(rowsAreSorted(column), qPrintable(header->model()->headerData(column, Qt::Horizontal).toString()));
+        }
     }
 
     // Another page never shows the problems of the one it replaced, even from a check still running.
