@@ -31,5 +31,6 @@ constexpr Colour adaptiveColour(Adaptive which) {
     return kAdaptiveColourFlag | unsigned(which);
 }
 
-/// Resolves a colour value against the running style's palette.
+/// Resolves a colour value against the running style's palette. On a dark base an RGB colour
+/// comes out lighter, in its own hue, so that it still reads.
 QColor resolveColour(Colour colour, const QPalette& palette);

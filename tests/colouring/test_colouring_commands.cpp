@@ -3,7 +3,12 @@
 #include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 
+#include <QApplication>
 #include <QMenuBar>
+#include <QScopeGuard>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <cmath>
 #include <QTest>
 
 namespace {
@@ -40,9 +45,64 @@ QString spans(std::initializer_list<std::pair<const char*, char>> pieces, QStrin
     return letters;
 }
 
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double x = luminance(a) + 0.05, y = luminance(b) + 0.05;
+    return std::max(x, y) / std::min(x, y);
+}
+
 class ColouringCommandsTest : public QObject {
     Q_OBJECT
 private slots:
+    // On a white page the classic colours are exactly royal blue, red and dim grey; on a dark one
+    // they are lighter shades of the same hues, as light as body text needs.
+    void theClassicColoursReadOnAnyBackground_data() {
+        QTest::addColumn<QColor>("base");
+        QTest::newRow("white") << QColor(Qt::white);
+        QTest::newRow("a light grey") << QColor(0xef, 0xf0, 0xf1);
+        QTest::newRow("a dark grey") << QColor(0x23, 0x26, 0x29);
+        QTest::newRow("black") << QColor(Qt::black);
+        QTest::newRow("navy") << QColor(0x1e, 0x1e, 0x3f);
+    }
+    void theClassicColoursReadOnAnyBackground() {
+        QFETCH(QColor, base);
+        const QPalette before = QApplication::palette();
+        QPalette palette = before;
+        palette.setColor(QPalette::Base, base);
+        palette.setColor(QPalette::Text, base.lightness() < 128 ? Qt::white : Qt::black);
+        QApplication::setPalette(palette);
+        auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.editArea()->loadText(QStringLiteral("<a href=\"x\">y</a><!-- n -->"));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.colourAsHtml();
+        const QTextBlock block = form.editArea()->document()->firstBlock();
+        const auto shownAt = [&block](int position) {
+            for (const QTextLayout::FormatRange& range : block.layout()->formats())
+                if (range.start <= position && position < range.start + range.length)
+                    return range.format.foreground().color();
+            return QColor();
+        };
+        const bool dark = base.lightness() < 128;
+        for (const auto& [position, classic] : {std::pair(0, QColor(65, 105, 225)), std::pair(9, QColor(255, 0, 0)),
+                                                std::pair(18, QColor(105, 105, 105))}) {
+            QTRY_VERIFY2(shownAt(position).isValid(), qPrintable(QString::number(position)));
+            const QColor shown = shownAt(position);
+            if (!dark) {
+                QCOMPARE(shown, classic);
+                continue;
+            }
+            QVERIFY2(contrast(shown, base) >= 4.5, qPrintable(shown.name()));
+            QVERIFY2(shown.lightness() >= classic.lightness(), qPrintable(shown.name())); // already readable: as it is
+            QVERIFY2(std::abs(shown.hslHue() - classic.hslHue()) <= 3, qPrintable(shown.name()));
+        }
+    }
+
     void thePassColoursTypicalPieces_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("colours");
