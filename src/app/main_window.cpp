@@ -72,8 +72,12 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     // The client area below the menu bar is 8295 x 7215 twips at start, or as wide as the menu
     // bar needs to show every menu in the font of the day.
     const qreal dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    resize(std::max(twipsToPixels(8295, dpi), menuBar()->sizeHint().width()),
-           twipsToPixels(7215, dpi) + menuBar()->sizeHint().height());
+    QSize start(std::max(twipsToPixels(8295, dpi), menuBar()->sizeHint().width()),
+                twipsToPixels(7215, dpi) + menuBar()->sizeHint().height());
+    // Never larger than the screen: at a scale of 2 on a small one it would not fit.
+    if (screen())
+        start = start.boundedTo(screen()->availableSize());
+    resize(start);
     if (screen()) {
         QRect frame(QPoint(), size());
         frame.moveCenter(screen()->availableGeometry().center());
