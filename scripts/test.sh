@@ -9,7 +9,7 @@ status=0
 cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAGLOOM_WERROR=ON \
     -DTAGLOOM_BUILD_TESTS=ON >/dev/null
 cmake --build "$root/build-release"
-(cd "$root/build-release" && ctest --output-on-failure) || status=1
+(cd "$root/build-release" && ctest -j2 --output-on-failure) || status=1
 
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAGLOOM_WERROR=ON \
     -DTAGLOOM_SANITIZE=ON -DTAGLOOM_BUILD_BENCH=OFF -DTAGLOOM_BUILD_TESTS=ON >/dev/null
@@ -17,5 +17,5 @@ cmake --build "$root/build-asan"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-(cd "$root/build-asan" && ctest --output-on-failure) || status=1
+(cd "$root/build-asan" && ctest -j2 --output-on-failure) || status=1
 exit $status

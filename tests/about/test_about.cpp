@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "support/scripted_dialogs.h"
 #include "support/url_catcher.h"
+#include "support/test_files.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -131,10 +132,5 @@ private slots:
 };
 } // namespace
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);
-    AboutTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+TAGLOOM_TEST_MAIN(QApplication, AboutTest)
 #include "test_about.moc"

@@ -6,6 +6,7 @@
 #include "support/test_files.h"
 #include "support/url_catcher.h"
 
+#include <QApplication>
 #include <QAction>
 #include <QDesktopServices>
 #include <QDir>
@@ -510,7 +511,5 @@ private slots:
 };
 } // namespace
 
-QObject* newFileCommandsTest() {
-    return new FileCommandsTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, FileCommandsTest)
 #include "test_file_commands.moc"

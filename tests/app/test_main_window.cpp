@@ -3,6 +3,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QAccessible>
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -213,7 +214,5 @@ private slots:
 };
 } // namespace
 
-QObject* newMainWindowTest() {
-    return new MainWindowTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, MainWindowTest)
 #include "test_main_window.moc"

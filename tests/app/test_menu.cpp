@@ -4,6 +4,7 @@
 #include "editor/find_bar.h"
 #include "support/scripted_dialogs.h"
 #include "support/url_catcher.h"
+#include "support/test_files.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -343,7 +344,5 @@ private slots:
 };
 } // namespace
 
-QObject* newMenuTest() {
-    return new MenuTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, MenuTest)
 #include "test_menu.moc"

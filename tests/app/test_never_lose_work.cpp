@@ -451,7 +451,5 @@ private slots:
 };
 } // namespace
 
-QObject* newNeverLoseWorkTest() {
-    return new NeverLoseWorkTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, NeverLoseWorkTest)
 #include "test_never_lose_work.moc"

@@ -6,6 +6,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QAction>
 #include <QFile>
 #include <QMenu>
@@ -303,8 +304,6 @@ private slots:
 };
 } // namespace
 
-QObject* newViewCommandsTest() {
-    return new ViewCommandsTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, ViewCommandsTest)
 
 #include "test_view_commands.moc"

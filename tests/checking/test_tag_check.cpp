@@ -7,6 +7,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -323,7 +324,5 @@ private slots:
 };
 } // namespace
 
-QObject* newTagCheckTest() {
-    return new TagCheckTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, TagCheckTest)
 #include "test_tag_check.moc"

@@ -1,6 +1,7 @@
 #include "colouring/html_pass.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,7 +102,5 @@ private slots:
 };
 } // namespace
 
-QObject* newColourToolTest() {
-    return new ColourToolTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, ColourToolTest)
 #include "test_colour_tool.moc"

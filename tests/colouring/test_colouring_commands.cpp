@@ -2,6 +2,7 @@
 #include "editor/colouring_steps.h"
 #include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_files.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -275,7 +276,5 @@ private slots:
 };
 } // namespace
 
-QObject* newColouringCommandsTest() {
-    return new ColouringCommandsTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, ColouringCommandsTest)
 #include "test_colouring_commands.moc"

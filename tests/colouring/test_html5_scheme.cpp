@@ -2,6 +2,7 @@
 #include "document/document_file.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QTest>
 #include <gumbo.h>
@@ -146,7 +147,5 @@ private slots:
 };
 } // namespace
 
-QObject* newHtml5SchemeTest() {
-    return new Html5SchemeTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, Html5SchemeTest)
 #include "test_html5_scheme.moc"

@@ -4,6 +4,7 @@
 #include "reference_pass.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QTest>
 #include <random>
 
@@ -202,7 +203,5 @@ private slots:
 };
 } // namespace
 
-QObject* newHtmlPassTest() {
-    return new HtmlPassTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, HtmlPassTest)
 #include "test_html_pass.moc"

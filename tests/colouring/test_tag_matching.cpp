@@ -2,6 +2,7 @@
 #include "document/document_file.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QTest>
 #include <gumbo.h>
 #include <set>
@@ -161,7 +162,5 @@ private slots:
 };
 } // namespace
 
-QObject* newTagMatchingTest() {
-    return new TagMatchingTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, TagMatchingTest)
 #include "test_tag_matching.moc"

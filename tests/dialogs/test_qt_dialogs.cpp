@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "dialogs/qt_dialogs.h"
 #include "editor/edit_area.h"
+#include "support/test_files.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -138,5 +139,5 @@ private slots:
 };
 } // namespace
 
-QTEST_MAIN(QtDialogsTest)
+TAGLOOM_TEST_MAIN(QApplication, QtDialogsTest)
 #include "test_qt_dialogs.moc"

@@ -2,6 +2,7 @@
 #include "document/text_encoding.h"
 #include "support/test_files.h"
 
+#include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -245,7 +246,5 @@ private slots:
 };
 } // namespace
 
-QObject* newDocumentFileTest() {
-    return new DocumentFileTest;
-}
+TAGLOOM_TEST_MAIN(QCoreApplication, DocumentFileTest)
 #include "test_document_file.moc"

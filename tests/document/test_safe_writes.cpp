@@ -3,6 +3,7 @@
 #include "document/posix_file_writer.h"
 #include "support/test_files.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -322,7 +323,5 @@ private slots:
 };
 } // namespace
 
-QObject* newSafeWritesTest() {
-    return new SafeWritesTest;
-}
+TAGLOOM_TEST_MAIN(QCoreApplication, SafeWritesTest)
 #include "test_safe_writes.moc"

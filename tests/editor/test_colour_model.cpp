@@ -1,5 +1,7 @@
 #include "editor/colour_model.h"
+#include "support/test_files.h"
 
+#include <QApplication>
 #include <QTest>
 #include <random>
 
@@ -73,7 +75,5 @@ private slots:
 };
 } // namespace
 
-QObject* newColourModelTest() {
-    return new ColourModelTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, ColourModelTest)
 #include "test_colour_model.moc"

@@ -1,7 +1,9 @@
 #include "editor/block_layouts.h"
 #include "editor/edit_area.h"
 #include "editor/matching_tags.h"
+#include "support/test_files.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -347,7 +349,5 @@ private slots:
 };
 } // namespace
 
-QObject* newEditAreaTest() {
-    return new EditAreaTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, EditAreaTest)
 #include "test_edit_area.moc"

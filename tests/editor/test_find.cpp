@@ -1,6 +1,8 @@
 #include "editor/edit_area.h"
 #include "editor/find_bar.h"
+#include "support/test_files.h"
 
+#include <QApplication>
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QTest>
@@ -246,8 +248,6 @@ private slots:
 };
 } // namespace
 
-QObject* newFindTest() {
-    return new FindTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, FindTest)
 
 #include "test_find.moc"

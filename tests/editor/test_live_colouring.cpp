@@ -4,6 +4,7 @@
 #include "editor/edit_area.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QRandomGenerator>
 #include <QTest>
 #include <span>
@@ -134,7 +135,5 @@ private slots:
 };
 } // namespace
 
-QObject* newLiveColouringTest() {
-    return new LiveColouringTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, LiveColouringTest)
 #include "test_live_colouring.moc"

@@ -1,6 +1,8 @@
 #include "colouring/html_pass.h"
 #include "editor/edit_area.h"
+#include "support/test_files.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QRandomGenerator>
@@ -267,7 +269,5 @@ private slots:
 };
 } // namespace
 
-QObject* newSoftBreaksTest() {
-    return new SoftBreaksTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, SoftBreaksTest)
 #include "test_soft_breaks.moc"

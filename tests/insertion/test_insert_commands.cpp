@@ -5,6 +5,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
+#include <QApplication>
 #include <QAction>
 #include <QTemporaryDir>
 #include <QTest>
@@ -525,7 +526,5 @@ private slots:
 };
 } // namespace
 
-QObject* newInsertCommandsTest() {
-    return new InsertCommandsTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, InsertCommandsTest)
 #include "test_insert_commands.moc"

@@ -1,7 +1,9 @@
 #include "app/main_window.h"
 #include "dialogs/qt_dialogs.h"
 #include "editor/edit_area.h"
+#include "support/test_files.h"
 
+#include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,7 +73,5 @@ private slots:
 };
 } // namespace
 
-QObject* newPromptDialogTest() {
-    return new PromptDialogTest;
-}
+TAGLOOM_TEST_MAIN(QApplication, PromptDialogTest)
 #include "test_prompt_dialog.moc"

@@ -18,14 +18,13 @@ bool writeBytes(const QString& path, const QByteArray& bytes);
 QString shownTitle(const QWidget& window);
 } // namespace test_files
 
-/// Runs every test class given, as one executable; returns the number of failed classes. Data
-/// folders and settings are the test mode's own, never the user's.
-#define TAGLOOM_RUN_TESTS(...)                                                                               \
-    QStandardPaths::setTestModeEnabled(true);                                                                \
-    QSettings().clear();                                                                                     \
-    int status = 0;                                                                                          \
-    for (QObject * t : std::initializer_list<QObject*>{__VA_ARGS__}) {                                       \
-        status += QTest::qExec(t, argc, argv) != 0;                                                          \
-        delete t;                                                                                            \
-    }                                                                                                        \
-    return status;
+/// The main function of a test executable of one class, run in the test mode's own data folders
+/// and settings, never the user's.
+#define TAGLOOM_TEST_MAIN(Application, TestClass)                                                            \
+    int main(int argc, char* argv[]) {                                                                       \
+        Application app(argc, argv);                                                                         \
+        QStandardPaths::setTestModeEnabled(true);                                                            \
+        QSettings().clear();                                                                                 \
+        TestClass test;                                                                                      \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }
