@@ -8,10 +8,12 @@
 
 #include "about/about_window.h"
 #include "about/links.h"
+#include "checking/check_panel.h"
 #include "colouring/html_pass.h"
 #include "dialogs/dialogs.h"
 #include "document/charset_declaration.h"
 #include "editor/edit_area.h"
+#include "open_document.h"
 #include "editor/matching_tags.h"
 #include "insertion/html5_commands.h"
 #include "insertion/insert_command.h"
@@ -26,6 +28,8 @@
 #include <QSet>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStackedWidget>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <vector>
@@ -41,33 +45,27 @@ int twipsToPixels(int twips, qreal logicalDpi) {
 } // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recoveryFolder)
-    : QMainWindow(parent), dialogs_(dialogs), quit_([] { QCoreApplication::exit(0); }),
-      store_(std::make_unique<RecoveryStore>(recoveryFolder)), recent_(std::make_unique<RecentFiles>()) {
+    : QMainWindow(parent), dialogs_(dialogs), recoveryFolder_(recoveryFolder), quit_([] { QCoreApplication::exit(0); }),
+      recent_(std::make_unique<RecentFiles>()) {
     setObjectName(QStringLiteral("mainWindow"));
     setAccessibleName(kAppTitle);
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/tagloom/icon-%1.png").arg(size), QSize(size, size));
     setWindowIcon(icon);
-    editArea_ = new EditArea(this);
-    editArea_->setObjectName(QStringLiteral("editArea"));
-    editArea_->setAccessibleName(QStringLiteral("HTML document"));
-    keeper_ = new RecoveryKeeper(
-        *store_, [this] { return snapshot(); }, [this] { return editArea_->document()->isModified(); }, this);
-    // The title's [*] shows while the text differs from what was opened or saved; colour is
-    // no change to the text, so colouring never sets it.
-    connect(editArea_->document(), &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
-    connect(editArea_->document(), &QTextDocument::contentsChanged, this, [this] {
-        if (editArea_->document()->isModified() && !editArea_->isLoading())
-            keeper_->changed();
-    });
-    // The title says so while a big page is still going in.
-    connect(editArea_, &EditArea::loadingFinished, this, [this] {
-        if (!currentFile_.isEmpty())
-            setTitleFromFile();
-    });
+    // With one document the window is as it always was: the tab bar shows from the second on.
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("documentTabs"));
+    tabs_->setDocumentMode(true);
+    tabs_->setTabBarAutoHide(true);
+    tabs_->setMovable(true);
+    setCentralWidget(tabs_);
     buildMenuBar();
     buildViewParts();
+    addDocument();
+    connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::showActiveDocument);
+    if (settings::statusBarShown())
+        toggleStatusBar();
 
     // The client area below the menu bar is 8295 x 7215 twips at start, or as wide as the menu
     // bar needs to show every menu in the font of the day.
@@ -83,17 +81,148 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
         frame.moveCenter(screen()->availableGeometry().center());
         move(frame.topLeft());
     }
-    editArea_->setFocus();
+    editArea()->setFocus();
 }
 
 MainWindow::~MainWindow() {
-    // The edit area outlives this body and still reports changes while it goes; nobody here
-    // listens any more. The keeper finishes its write before the store it writes for goes.
-    editArea_->document()->disconnect(this);
-    delete keeper_;
-    removePreview();
+    // The documents outlive this body and still report changes while they go; nobody here
+    // listens any more.
+    tabs_->disconnect(this);
+    for (OpenDocument* document : documents()) {
+        document->editArea()->disconnect(this);
+        document->editArea()->document()->disconnect(this);
+    }
+    delete tabs_;
     // The About window has no owner; it goes with the program.
     delete about_;
+}
+
+OpenDocument& MainWindow::doc() const {
+    return *static_cast<OpenDocument*>(tabs_->currentWidget());
+}
+
+QList<OpenDocument*> MainWindow::documents() const {
+    QList<OpenDocument*> all;
+    for (int i = 0; i < tabs_->count(); ++i)
+        all << static_cast<OpenDocument*>(tabs_->widget(i));
+    return all;
+}
+
+EditArea* MainWindow::editArea() const {
+    return doc().editArea();
+}
+
+FindBar* MainWindow::findBar() const {
+    return doc().findBar();
+}
+
+const QString& MainWindow::currentFile() const {
+    return doc().file().path;
+}
+
+const DocumentFormat& MainWindow::documentFormat() const {
+    return doc().file().format;
+}
+
+RecoveryStore& MainWindow::recoveryStore() {
+    return doc().store();
+}
+
+RecoveryKeeper& MainWindow::recoveryKeeper() {
+    return doc().keeper();
+}
+
+OpenDocument* MainWindow::addDocument() {
+    auto* document = new OpenDocument(recoveryFolder_);
+    EditArea* area = document->editArea();
+    area->setReservedShortcuts(reservedShortcuts_);
+    area->setCompleteEndTags(settings::completeEndTags());
+    area->setBaseFont(editFont());
+    area->setZoom(settings::zoom());
+    area->setLineNumbersVisible(settings::lineNumbersShown());
+    const auto active = [this, document] { return tabs_->currentWidget() == document; };
+    // The title's [*] shows while the text differs from what was opened or saved; colour is
+    // no change to the text, so colouring never sets it.
+    connect(area->document(), &QTextDocument::modificationChanged, this, [this, document, active](bool modified) {
+        showTabName(document);
+        if (active())
+            setWindowModified(modified);
+    });
+    // The title says so while a big page is still going in.
+    connect(area, &EditArea::loadingFinished, this, [this, document, active] {
+        if (!document->file().path.isEmpty())
+            setTitleFromFile(document);
+        if (active())
+            updateFileStatus();
+    });
+    for (auto signal : {&QPlainTextEdit::cursorPositionChanged, &QPlainTextEdit::selectionChanged})
+        connect(area, signal, this, [this, active] {
+            if (active())
+                updateCaretStatus();
+        });
+    connect(area, &EditArea::overwriteModeChanged, this, [this, active] {
+        if (active())
+            updateCaretStatus();
+    });
+    // A page of one line has no line end to show until a line is added.
+    connect(area->document(), &QTextDocument::blockCountChanged, this, [this, active] {
+        if (active())
+            updateFileStatus();
+    });
+    connect(area, &EditArea::filesDropped, this, &MainWindow::openDroppedFiles);
+    connect(area, &EditArea::zoomChanged, this, [](int steps) { settings::setZoom(steps); });
+    // The Edit menu shows what can be done now.
+    connect(area, &QPlainTextEdit::undoAvailable, this, [this, active](bool on) {
+        if (active())
+            action(QStringLiteral("undo"))->setEnabled(on);
+    });
+    connect(area, &QPlainTextEdit::redoAvailable, this, [this, active](bool on) {
+        if (active())
+            action(QStringLiteral("redo"))->setEnabled(on);
+    });
+    connect(area, &QPlainTextEdit::copyAvailable, this, [this, active](bool on) {
+        if (active())
+            for (const char* name : {"cut", "copy", "deleteSelection"})
+                action(QString::fromLatin1(name))->setEnabled(on);
+    });
+    tabs_->addTab(document, document->displayName());
+    showTabName(document);
+    return document;
+}
+
+void MainWindow::showTabName(OpenDocument* document) {
+    const int index = tabs_->indexOf(document);
+    if (index < 0)
+        return;
+    tabs_->setTabText(index, document->displayName().replace(u'&', QStringLiteral("&&")) +
+                                 (document->isModified() ? QStringLiteral(" *") : QString()));
+    tabs_->setTabToolTip(index, document->file().path.isEmpty() ? document->displayName()
+                                                                : QDir::toNativeSeparators(document->file().path));
+}
+
+void MainWindow::showActiveDocument() {
+    if (!tabs_->currentWidget())
+        return;
+    OpenDocument& active = doc();
+    QMainWindow::setWindowTitle(active.windowTitle());
+    setWindowModified(active.isModified());
+    QTextDocument* text = active.editArea()->document();
+    action(QStringLiteral("undo"))->setEnabled(text->isUndoAvailable());
+    action(QStringLiteral("redo"))->setEnabled(text->isRedoAvailable());
+    for (const char* name : {"cut", "copy", "deleteSelection"})
+        action(QString::fromLatin1(name))->setEnabled(active.editArea()->textCursor().hasSelection());
+    updateCaretStatus();
+    updateFileStatus();
+    if (checkDock_)
+        checkPanels_->setCurrentWidget(checkPanelOf(active));
+    active.editArea()->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::setDocumentTitle(OpenDocument* document, const QString& title) {
+    // Each document keeps its own title; the window shows the active one's.
+    document->setWindowTitle(title);
+    if (document == tabs_->currentWidget())
+        QMainWindow::setWindowTitle(title);
 }
 
 namespace {
@@ -148,7 +277,7 @@ void MainWindow::buildMenuBar() {
         else if (item.run.insertion)
             connect(action, &QAction::triggered, this, [this, id = item.run.insertion] { insert(id); });
     }
-    editArea_->setReservedShortcuts(shortcuts);
+    reservedShortcuts_ = shortcuts;
     action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
     action(QStringLiteral("keepPlaceWhenColouring"))->setChecked(settings::keepPlaceWhenColouring());
@@ -160,7 +289,6 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("colourAsYouType"))->setChecked(settings::colourAsYouType());
     action(QStringLiteral("classicScheme"))->setChecked(!settings::html5Scheme());
     action(QStringLiteral("html5Scheme"))->setChecked(settings::html5Scheme());
-    editArea_->setCompleteEndTags(settings::completeEndTags());
 }
 
 void MainWindow::toggleOfferToSave() {
@@ -174,7 +302,8 @@ void MainWindow::toggleWebPageFileDialogs() {
 void MainWindow::toggleCompleteEndTags() {
     const bool on = action(QStringLiteral("completeEndTags"))->isChecked();
     settings::setCompleteEndTags(on);
-    editArea_->setCompleteEndTags(on);
+    for (OpenDocument* document : documents())
+        document->editArea()->setCompleteEndTags(on);
 }
 
 void MainWindow::toggleKeepPlace() {
@@ -182,21 +311,24 @@ void MainWindow::toggleKeepPlace() {
 }
 
 void MainWindow::goToMatchingTag() {
-    editArea_->matchingTags()->jumpToPartner();
+    editArea()->matchingTags()->jumpToPartner();
 }
 
-void MainWindow::setTitleFromFile() {
-    const QString loading = editArea_->isLoading() ? QStringLiteral(" (loading...)") : QString();
-    setWindowTitle(kTitlePrefix + currentFile_ + loading + QStringLiteral("[*]"));
+void MainWindow::setTitleFromFile(OpenDocument* document) {
+    if (!document)
+        document = &doc();
+    const QString loading = document->editArea()->isLoading() ? QStringLiteral(" (loading...)") : QString();
+    setDocumentTitle(document, kTitlePrefix + document->file().path + loading + QStringLiteral("[*]"));
+    showTabName(document);
 }
 
 void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCommandLine) {
     const command_line::StartupFile file = command_line::startupFile(argumentText, windowsCommandLine);
     // The title names the file from the first frame on, message boxes about it included.
     auto showTitle = [&] {
-        currentFile_ = file.currentFile;
-        if (currentFile_.isEmpty())
-            setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*[*]"));
+        doc().file().path = file.currentFile;
+        if (doc().file().path.isEmpty())
+            setDocumentTitle(&doc(), kTitlePrefix + QStringLiteral("Untitled*[*]"));
         else
             setTitleFromFile();
     };
@@ -209,49 +341,31 @@ void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCo
 void MainWindow::newBlank() {
     if (!confirmDiscard(QStringLiteral("Do you really want to start over?"), Dialogs::Icon::None,
                         kAppTitle)) {
-        editArea_->setFocus(Qt::OtherFocusReason);
+        editArea()->setFocus(Qt::OtherFocusReason);
         return;
     }
     startNewPage();
-    editArea_->setText(QString());
-    editArea_->document()->setModified(false);
+    editArea()->setText(QString());
+    editArea()->document()->setModified(false);
 }
 
 void MainWindow::startNewPage() {
-    keepDiscardedText(true);
-    keeper_->forget();
+    doc().keepDiscardedText(true);
+    doc().keeper().forget();
     pageReplaced();
-    disk_ = {};
-    currentFile_.clear();
+    doc().file().disk = {};
+    doc().file().path.clear();
     setDocumentFormat({}, false);
 }
 
 void MainWindow::exitProgram() {
     if (confirmDiscard(QStringLiteral("Are you sure you want to close without saving?"),
                        Dialogs::Icon::Question, QString())) {
-        keepDiscardedText(false);
+        doc().keepDiscardedText(false);
         endProgram();
     } else {
         update();
     }
-}
-
-void MainWindow::keepDiscardedText(bool goingOn) {
-    keeper_->waitForWrites();
-    if (editArea_->document()->isModified()) {
-        RecoverySnapshot s = snapshot();
-        s.text = EditArea::crlfFromRaw(s.text);
-        store_->keepAfterClose(s);
-        // The window goes on with another page, whose copy is a new one.
-        if (goingOn)
-            store_->startNewDocument();
-    } else {
-        keeper_->forget();
-    }
-}
-
-RecoverySnapshot MainWindow::snapshot() const {
-    return {editArea_->rawText(), currentFile_, format_, editArea_->lineEndExceptions()};
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -265,7 +379,7 @@ void MainWindow::changeEvent(QEvent* event) {
                 checkDisk(false);
         });
     else
-        keeper_->writeSoon();
+        doc().keeper().writeSoon();
 }
 
 void MainWindow::rememberWindowPlace(const QString& file) {
@@ -297,7 +411,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
-    keepDiscardedText(false);
+    doc().keepDiscardedText(false);
     endProgram();
 }
 
@@ -309,94 +423,94 @@ bool MainWindow::confirmClose() {
 void MainWindow::showPlainText() {
     // The colour model drops its colours without rewriting the text, so the undo history and
     // the text stay as they were; the caret goes to the start as after a whole-text assignment.
-    editArea_->clearColours();
-    editArea_->setCaretPosition(0);
+    editArea()->clearColours();
+    editArea()->setCaretPosition(0);
 }
 
 void MainWindow::colourAsHtml() {
     // The pass ends on the last comment, selected; the option leaves the caret, the selection
     // and the view where the user had them, so that typing never replaces that comment unseen.
     colourPage(!settings::keepPlaceWhenColouring());
-    editArea_->setFocus(Qt::OtherFocusReason);
+    editArea()->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::colourPage(bool movePlace) {
     if (settings::html5Scheme()) {
-        editArea_->colourAsHtml5();
+        editArea()->colourAsHtml5();
         return;
     }
-    const PassResult pass = runHtmlPass(editArea_->text());
-    editArea_->setUpdatesEnabled(false);
-    editArea_->setColours(pass.colours, kPassPalette);
+    const PassResult pass = runHtmlPass(editArea()->text());
+    editArea()->setUpdatesEnabled(false);
+    editArea()->setColours(pass.colours, kPassPalette);
     if (movePlace) {
-        editArea_->setCaretPosition(pass.selection.start);
-        editArea_->setSelectionLength(pass.selection.length);
+        editArea()->setCaretPosition(pass.selection.start);
+        editArea()->setSelectionLength(pass.selection.length);
     }
     if (settings::colourAsYouType())
-        editArea_->startLiveColouring();
-    editArea_->setUpdatesEnabled(true);
+        editArea()->startLiveColouring();
+    editArea()->setUpdatesEnabled(true);
 }
 
 void MainWindow::insert(const char* commandId) {
-    runInsertCommand(*findInsertCommand(commandId), dialogs_, this, *editArea_);
+    runInsertCommand(*findInsertCommand(commandId), dialogs_, this, *editArea());
 }
 
 void MainWindow::newHtmlPage() {
     if (!confirmDiscard(QStringLiteral("Do you really want start a new HTML page?"), Dialogs::Icon::None,
                         kAppTitle)) {
-        editArea_->setFocus(Qt::OtherFocusReason);
+        editArea()->setFocus(Qt::OtherFocusReason);
         return;
     }
     // Without a file before the first prompt, so even a fully cancelled page is a document without one.
     startNewPage();
-    runPageTemplate(*findInsertCommand("html-page"), dialogs_, this, *editArea_);
+    runPageTemplate(*findInsertCommand("html-page"), dialogs_, this, *editArea());
 }
 
 void MainWindow::newHtml5Page() {
     // Asked only when there is unsaved text to lose; it is kept for a week all the same.
-    if (editArea_->document()->isModified() &&
+    if (editArea()->document()->isModified() &&
         !confirmDiscard(QStringLiteral("Start a new HTML5 page? The unsaved text is put aside."),
                         Dialogs::Icon::Question, kAppTitle)) {
-        editArea_->setFocus(Qt::OtherFocusReason);
+        editArea()->setFocus(Qt::OtherFocusReason);
         return;
     }
     startNewPage();
-    setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*[*]"));
-    editArea_->setText(QString());
-    editArea_->document()->setModified(false);
-    runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea_);
-    editArea_->setFocus(Qt::OtherFocusReason);
+    setDocumentTitle(&doc(), kTitlePrefix + QStringLiteral("Untitled*[*]"));
+    editArea()->setText(QString());
+    editArea()->document()->setModified(false);
+    runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea());
+    editArea()->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::wrapInHtml5Page() {
-    const int revision = editArea_->document()->revision();
-    runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea_);
+    const int revision = editArea()->document()->revision();
+    runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea());
     // The page now says it is UTF-8: a file in another encoding is saved as UTF-8 from now on,
     // or browsers would read its bytes wrongly.
-    const bool wrapped = editArea_->document()->revision() != revision;
-    if (wrapped && !format_.encoding.startsWith("UTF-")) {
-        DocumentFormat utf8 = format_;
+    const bool wrapped = editArea()->document()->revision() != revision;
+    if (wrapped && !doc().file().format.encoding.startsWith("UTF-")) {
+        DocumentFormat utf8 = doc().file().format;
         utf8.encoding = "UTF-8";
         utf8.byteOrderMark = false;
-        setDocumentFormat(utf8, mixedLineEnds_);
+        setDocumentFormat(utf8, doc().file().mixedLineEnds);
     }
 }
 
 void MainWindow::insertHtml5Table() {
-    runTableBuilder(dialogs_, this, *editArea_);
+    runTableBuilder(dialogs_, this, *editArea());
 }
 
 void MainWindow::wrapSelectionInTag() {
-    runWrapInTag(dialogs_, this, *editArea_);
+    runWrapInTag(dialogs_, this, *editArea());
 }
 
 void MainWindow::wrapInPageBasics() {
     if (!dialogs_.askYesNo(this, QStringLiteral("Do you really want to wrap text with HTML basics?"),
                            Dialogs::Icon::None, kAppTitle)) {
-        editArea_->setFocus(Qt::OtherFocusReason);
+        editArea()->setFocus(Qt::OtherFocusReason);
         return;
     }
-    runPageTemplate(*findInsertCommand("page-basics"), dialogs_, this, *editArea_);
+    runPageTemplate(*findInsertCommand("page-basics"), dialogs_, this, *editArea());
 }
 
 void MainWindow::showAbout() {

@@ -17,14 +17,19 @@
 class CheckPanel;
 class EditArea;
 class FindBar;
+class OpenDocument;
 class QAction;
+class QDockWidget;
 class QLabel;
 class QMenu;
+class QStackedWidget;
+class QTabWidget;
 class RecoveryKeeper;
 class RecentFiles;
 
-/// The main window: the edit area, the document state and the menu bar. The work of the
-/// commands lives in the colouring, insertion and document rooms; this class wires them.
+/// The main window: the menu bar, the documents (OpenDocument, one per tab; the tab bar shows
+/// once there are two), the panels and the status bar. The commands work on the active document;
+/// their work lives in the colouring, insertion and document rooms, and this class wires them.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -38,9 +43,13 @@ public:
     void openStartupArgument(const QString& argumentText,
                              bool windowsCommandLine = command_line::kWindowsCommandLine);
 
-    EditArea* editArea() const { return editArea_; }
-    const QString& currentFile() const { return currentFile_; }
-    const DocumentFormat& documentFormat() const { return format_; }
+    /// The document the commands work on: the current tab's.
+    OpenDocument& doc() const;
+    /// Every open document, in the order of the tabs.
+    QList<OpenDocument*> documents() const;
+    EditArea* editArea() const;
+    const QString& currentFile() const;
+    const DocumentFormat& documentFormat() const;
     /// The menu item with this object name, or nullptr.
     QAction* action(const QString& objectName) const { return actions_.value(objectName); }
     AboutWindow* aboutWindow() const { return about_; }
@@ -50,8 +59,8 @@ public:
     /// recent files, in the user's data folder) and keeps them there when the program ends.
     void rememberWindowPlace(const QString& file = QString());
 
-    RecoveryStore& recoveryStore() { return *store_; }
-    RecoveryKeeper& recoveryKeeper() { return *keeper_; }
+    RecoveryStore& recoveryStore();
+    RecoveryKeeper& recoveryKeeper();
     /// Offers the recovery copies no running instance holds. At start, a copy that a close
     /// discarded is offered once; one that a crash left is offered until the user decides.
     void offerRecovery(bool atStart);
@@ -110,7 +119,7 @@ public:
     void toggleColourAsYouType();
     void chooseClassicScheme();
     void chooseHtml5Scheme();
-    FindBar* findBar() const { return findBar_; }
+    FindBar* findBar() const;
     /// The texts the status bar shows, in order: place, selection, encoding, line ends, mode.
     QStringList statusTexts() const;
 
@@ -124,8 +133,8 @@ public:
     QMenu* recentMenu() const { return recentMenu_; }
     RecentFiles& recentFiles() { return *recent_; }
 
-    /// The Check Tags panel, once the command has run.
-    CheckPanel* checkPanel() const { return checkPanel_; }
+    /// The active document's Check Tags panel, once the command has run on it.
+    CheckPanel* checkPanel() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -148,15 +157,10 @@ private:
     bool checkDisk(bool beforeSave);
     /// Reads the file again as one undoable replacement: in the encoding detected, or @p encoding.
     void reloadFromDisk(const QByteArray& encoding = {});
-    RecoverySnapshot snapshot() const;
-    /// The user let the text go (a close, New or Open answered Yes): unsaved text is kept as a
-    /// recovery copy for a week. @p goingOn: the window goes on with another page.
-    void keepDiscardedText(bool goingOn);
     /// Another page (or the file read again) replaced the text: what was found in the old one goes.
     void pageReplaced();
     /// A new page without a file takes the window's document; unsaved text is kept for a week.
     void startNewPage();
-    void removePreview();
     /// Selects the spot a Check Tags problem names.
     void showProblem(int line, int column);
     void loadStartupFile(const QString& path);
@@ -169,12 +173,25 @@ private:
     FileDialogSetup fileDialogSetup(const QString& caption) const;
     QString chooseFileToOpen();
     QString chooseFileToSave();
-    void setTitleFromFile();
+    /// The title "Tagloom - " and the document's file (by default the active document's).
+    void setTitleFromFile(OpenDocument* document = nullptr);
+    /// Gives @p document its title, which the window shows while the document is active.
+    void setDocumentTitle(OpenDocument* document, const QString& title);
+    /// The tab's text (the file's name, and * while unsaved) and its tooltip (the path).
+    void showTabName(OpenDocument* document);
+    /// The edit font the user chose, or the program's own.
+    static QFont editFont();
+    /// @p document's Check Tags panel, made and put in the dock's stack if need be.
+    CheckPanel* checkPanelOf(OpenDocument& document);
     void insert(const char* commandId);
     void endProgram();
     void buildMenuBar();
     /// The find bar, the status bar, line numbers, zoom and Open Recent, as the options say.
     void buildViewParts();
+    /// A new document in a tab of its own, set up as the options say.
+    OpenDocument* addDocument();
+    /// The window's title, marker, status bar and panels follow the current tab's document.
+    void showActiveDocument();
     void updateCaretStatus();
     void updateFileStatus();
     /// The format the page is saved in, and whether some of its lines end otherwise than most;
@@ -187,28 +204,18 @@ private:
     void showOpenedFile(const QString& path, ReadResult result);
 
     Dialogs& dialogs_;
-    EditArea* editArea_ = nullptr;
-    QString currentFile_;
-    DocumentFormat format_;
+    QString recoveryFolder_; ///< where the documents' recovery copies go (empty: the user's data folder)
+    QTabWidget* tabs_ = nullptr;
     QHash<QString, QAction*> actions_;
     QPointer<AboutWindow> about_;
-    /// A file named at start-up that exists but could not be read: saving the (empty) document
-    /// over it would destroy it.
-    QString unreadableAtStart_;
     std::function<void()> quit_;
     bool ending_ = false;
     QString lastDialogFolder_; ///< where the last Open or Save As dialog chose a file
     QString placeFile_; ///< where the window's place is kept; empty: not kept
-    std::unique_ptr<RecoveryStore> store_;
-    RecoveryKeeper* keeper_ = nullptr;
-    FileIdentity disk_;         ///< the file as last opened or saved
-    std::optional<FileIdentity> declinedDisk_; ///< a change the user already answered or was told of
-    QString preview_;           ///< the copy written for the browser, if any
-    CheckPanel* checkPanel_ = nullptr;
-    FindBar* findBar_ = nullptr;
+    QDockWidget* checkDock_ = nullptr;
+    QStackedWidget* checkPanels_ = nullptr; ///< in the dock: the active document's panel shows
     QMenu* recentMenu_ = nullptr;
     std::unique_ptr<RecentFiles> recent_;
     QList<QLabel*> status_; ///< place, selection, encoding, line ends, mode
-    /// Lines of the file that end otherwise than most, as it was opened or saved.
-    bool mixedLineEnds_ = false;
+    QList<QKeySequence> reservedShortcuts_; ///< the menu's keys, which no edit area may take
 };

@@ -6,39 +6,58 @@
 
 #include "checking/check_panel.h"
 #include "editor/edit_area.h"
+#include "open_document.h"
 
 #include <QDockWidget>
+#include <QStackedWidget>
+
+CheckPanel* MainWindow::checkPanelOf(OpenDocument& document) {
+    if (!checkDock_) {
+        checkDock_ = new QDockWidget(tr("Tag Check"), this);
+        checkDock_->setObjectName(QStringLiteral("checkDock"));
+        checkDock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+        // One panel per document; the active document's shows.
+        checkPanels_ = new QStackedWidget(checkDock_);
+        checkDock_->setWidget(checkPanels_);
+        addDockWidget(Qt::BottomDockWidgetArea, checkDock_);
+        resizeDocks({checkDock_}, {height() / 4}, Qt::Vertical); // the text keeps most of the window
+    }
+    CheckPanel* panel = document.checkPanel();
+    if (!panel) {
+        panel = document.checkPanel(true);
+        panel->clear(); // says it has not checked this page yet
+        connect(panel, &CheckPanel::problemChosen, this, &MainWindow::showProblem);
+        connect(panel, &CheckPanel::recheckRequested, this, &MainWindow::checkTags);
+        connect(panel, &CheckPanel::ignoredKeysChanged, this, &settings::setIgnoredTagMessages);
+    }
+    if (checkPanels_->indexOf(panel) < 0)
+        checkPanels_->addWidget(panel);
+    return panel;
+}
+
+CheckPanel* MainWindow::checkPanel() const {
+    return doc().checkPanel();
+}
 
 void MainWindow::checkTags() {
-    if (!checkPanel_) {
-        auto* dock = new QDockWidget(tr("Tag Check"), this);
-        dock->setObjectName(QStringLiteral("checkDock"));
-        dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
-        checkPanel_ = new CheckPanel(dock);
-        checkPanel_->setIgnoredKeys(settings::ignoredTagMessages());
-        dock->setWidget(checkPanel_);
-        addDockWidget(Qt::BottomDockWidgetArea, dock);
-        resizeDocks({dock}, {height() / 4}, Qt::Vertical); // the text keeps most of the window
-        connect(checkPanel_, &CheckPanel::problemChosen, this, &MainWindow::showProblem);
-        connect(checkPanel_, &CheckPanel::recheckRequested, this, &MainWindow::checkTags);
-        connect(checkPanel_, &CheckPanel::ignoredKeysChanged, this, &settings::setIgnoredTagMessages);
-        connect(editArea_->document(), &QTextDocument::contentsChanged, checkPanel_, &CheckPanel::markOutOfDate);
-    }
-    checkPanel_->parentWidget()->show();
+    CheckPanel* panel = checkPanelOf(doc());
+    checkPanels_->setCurrentWidget(panel);
+    checkDock_->show();
     // Unsaved text is safe on disk before a check starts, whatever the check meets.
-    keeper_->writeSoon();
-    keeper_->waitForWrites();
-    checkPanel_->check(editArea_->text());
+    doc().keeper().writeSoon();
+    doc().keeper().waitForWrites();
+    panel->setIgnoredKeys(settings::ignoredTagMessages());
+    panel->check(editArea()->text());
 }
 
 void MainWindow::pageReplaced() {
-    if (checkPanel_)
-        checkPanel_->clear();
+    if (CheckPanel* panel = doc().checkPanel())
+        panel->clear();
 }
 
 void MainWindow::showProblem(int line, int column) {
-    const QString text = editArea_->lineText(line);
+    const QString text = editArea()->lineText(line);
     const qsizetype at = std::clamp<qsizetype>(column - 1, 0, text.size());
-    editArea_->selectInLine(line, column, int(problemLength(text, at)));
-    editArea_->setFocus();
+    editArea()->selectInLine(line, column, int(problemLength(text, at)));
+    editArea()->setFocus();
 }

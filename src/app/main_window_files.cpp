@@ -9,6 +9,7 @@
 #include "document/charset_declaration.h"
 #include "document/text_encoding.h"
 #include "editor/edit_area.h"
+#include "open_document.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,8 +23,8 @@ void MainWindow::loadStartupFile(const QString& path) {
                               ? document_file::readFirstScreen(path, EditArea::kFirstScreen)
                               : QString();
     if (!first.isNull()) {
-        editArea_->showFirstScreen(first);
-        currentFile_ = path;
+        editArea()->showFirstScreen(first);
+        doc().file().path = path;
         setTitleFromFile();
         repaint();
     }
@@ -31,13 +32,13 @@ void MainWindow::loadStartupFile(const QString& path) {
     // A file too big for this machine, a device or a pipe named by mistake is worth a word.
     ReadResult result = document_file::read(path);
     setDocumentFormat(result.error ? DocumentFormat{} : result.format, !result.lineEnds.empty());
-    editArea_->loadText(result.error ? QString() : result.text, result.lineEnds);
-    disk_ = result.error ? FileIdentity{} : FileIdentity::of(path);
+    editArea()->loadText(result.error ? QString() : result.text, result.lineEnds);
+    doc().file().disk = result.error ? FileIdentity{} : FileIdentity::of(path);
     if (!result.error) // after the first screen is up: it writes a file
         QTimer::singleShot(0, this, [this, path] { recent_->add(path); });
     const QFileInfo info(path);
     if (result.error && info.exists()) {
-        unreadableAtStart_ = info.absoluteFilePath();
+        doc().file().unreadableAtStart = info.absoluteFilePath();
         if (result.error.number == file_error::kOutOfMemory || (!info.isFile() && !info.isDir()))
             showFileError(result.error);
     }
@@ -75,7 +76,7 @@ FileDialogSetup MainWindow::fileDialogSetup(const QString& caption) const {
     // The page's folder, else the folder of the last dialog, else that of the last file opened.
     QString folder;
     for (const QString& candidate :
-         {currentFile_.isEmpty() ? QString() : QFileInfo(currentFile_).absolutePath(), lastDialogFolder_,
+         {doc().file().path.isEmpty() ? QString() : QFileInfo(doc().file().path).absolutePath(), lastDialogFolder_,
           recent_->paths().isEmpty() ? QString() : QFileInfo(recent_->paths().constFirst()).absolutePath()}) {
         if (!candidate.isEmpty() && QFileInfo(candidate).isDir()) {
             folder = candidate;
@@ -103,10 +104,10 @@ QString MainWindow::chooseFileToSave() {
 }
 
 bool MainWindow::mayReplaceDocument() {
-    const bool ask = settings::offerToSave() || !editArea_->document()->isEmpty();
+    const bool ask = settings::offerToSave() || !editArea()->document()->isEmpty();
     if (ask && !confirmDiscard(QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None,
                                kAppTitle)) {
-        editArea_->setFocus(Qt::OtherFocusReason);
+        editArea()->setFocus(Qt::OtherFocusReason);
         return false;
     }
     return true;
@@ -141,15 +142,15 @@ bool MainWindow::openPath(const QString& path) {
 }
 
 void MainWindow::showOpenedFile(const QString& path, ReadResult result) {
-    keepDiscardedText(true);
-    editArea_->loadText(result.text, result.lineEnds);
+    doc().keepDiscardedText(true);
+    editArea()->loadText(result.text, result.lineEnds);
     pageReplaced();
-    keeper_->forget();
+    doc().keeper().forget();
     pointToInterruptedSave(path);
     setDocumentFormat(result.format, !result.lineEnds.empty());
-    unreadableAtStart_.clear();
-    currentFile_ = path;
-    disk_ = FileIdentity::of(path);
+    doc().file().unreadableAtStart.clear();
+    doc().file().path = path;
+    doc().file().disk = FileIdentity::of(path);
     setTitleFromFile();
     recent_->add(path);
 }
@@ -210,30 +211,30 @@ QStringList encodingNames() {
 } // namespace
 
 void MainWindow::reopenWithEncoding() {
-    if (currentFile_.isEmpty()) {
+    if (doc().file().path.isEmpty()) {
         dialogs_.showMessage(this, QStringLiteral("Only a page opened from a file can be read again in another encoding."),
                              Dialogs::Icon::Exclamation, kReopenTitle);
         return;
     }
-    QList<FormField> fields{{QStringLiteral("Encoding:"), QString::fromLatin1(format_.encoding), encodingNames()}};
+    QList<FormField> fields{{QStringLiteral("Encoding:"), QString::fromLatin1(doc().file().format.encoding), encodingNames()}};
     if (!dialogs_.fillForm(this, kReopenTitle, fields))
         return;
     reloadFromDisk(fields[0].value.toString().toLatin1());
 }
 
 void MainWindow::saveWithEncoding() {
-    const int currentEnd = int(std::find(std::begin(kLineEnds), std::end(kLineEnds), format_.lineEnd) - std::begin(kLineEnds));
+    const int currentEnd = int(std::find(std::begin(kLineEnds), std::end(kLineEnds), doc().file().format.lineEnd) - std::begin(kLineEnds));
     QList<FormField> fields{
-        {QStringLiteral("Encoding:"), QString::fromLatin1(format_.encoding), encodingNames()},
-        {QStringLiteral("Byte-order mark (UTF only):"), format_.byteOrderMark},
+        {QStringLiteral("Encoding:"), QString::fromLatin1(doc().file().format.encoding), encodingNames()},
+        {QStringLiteral("Byte-order mark (UTF only):"), doc().file().format.byteOrderMark},
         {QStringLiteral("Line ends:"), kLineEndChoices.value(currentEnd), kLineEndChoices}};
     if (!dialogs_.fillForm(this, kSaveEncodingTitle, fields))
         return;
-    DocumentFormat chosen = format_;
+    DocumentFormat chosen = doc().file().format;
     chosen.encoding = fields[0].value.toString().toLatin1();
     chosen.byteOrderMark = fields[1].value.toBool() && chosen.encoding.startsWith("UTF-");
     chosen.lineEnd = kLineEnds[std::max<qsizetype>(0, kLineEndChoices.indexOf(fields[2].value.toString()))];
-    const QString text = editArea_->text();
+    const QString text = editArea()->text();
     qsizetype missing = 0;
     if (!document_file::canEncode(text, chosen.encoding, &missing)) {
         const qsizetype length = text.at(missing).isHighSurrogate() && missing + 1 < text.size() ? 2 : 1;
@@ -242,11 +243,11 @@ void MainWindow::saveWithEncoding() {
                                             "Nothing was saved.")
                                  .arg(QString::fromLatin1(chosen.encoding), text.mid(missing, length)),
                              Dialogs::Icon::Exclamation, kSaveEncodingTitle);
-        editArea_->setCaretPosition(int(missing));
-        editArea_->setSelectionLength(int(length));
+        editArea()->setCaretPosition(int(missing));
+        editArea()->setSelectionLength(int(length));
         return;
     }
-    QString path = currentFile_;
+    QString path = doc().file().path;
     if (path.isEmpty()) {
         path = chooseFileToSave();
         if (path.isEmpty())
@@ -256,29 +257,29 @@ void MainWindow::saveWithEncoding() {
     }
     if (!writeFile(path, text, &chosen))
         return;
-    if (currentFile_ != path) {
-        currentFile_ = path;
+    if (doc().file().path != path) {
+        doc().file().path = path;
         setTitleFromFile();
     }
 }
 
 bool MainWindow::save() {
-    if (currentFile_.isEmpty())
+    if (doc().file().path.isEmpty())
         return saveAs();
     if (!checkDisk(true))
         return false;
-    return writeFile(currentFile_, editArea_->text());
+    return writeFile(doc().file().path, editArea()->text());
 }
 
 bool MainWindow::saveAs() {
     // The text is taken as it stands when the command starts.
-    const QString text = editArea_->text();
+    const QString text = editArea()->text();
     const QString path = chooseFileToSave();
     // Cancelling changes nothing; the path and title follow only a successful write.
     if (path.isEmpty() || !writeFile(path, text))
         return false;
-    currentFile_ = path;
-    disk_ = FileIdentity::of(path);
+    doc().file().path = path;
+    doc().file().disk = FileIdentity::of(path);
     setTitleFromFile();
     return true;
 }
@@ -286,7 +287,7 @@ bool MainWindow::saveAs() {
 bool MainWindow::writeFile(const QString& path, const QString& text, const DocumentFormat* chosen) {
     // Every write opens, writes and closes within this call, so no file is ever left open
     // between commands and "file already open" cannot arise.
-    if (!unreadableAtStart_.isEmpty() && QFileInfo(path).absoluteFilePath() == unreadableAtStart_) {
+    if (!doc().file().unreadableAtStart.isEmpty() && QFileInfo(path).absoluteFilePath() == doc().file().unreadableAtStart) {
         dialogs_.showMessage(
             this,
             QStringLiteral("Path/File access error: this file could not be read when Tagloom "
@@ -297,27 +298,27 @@ bool MainWindow::writeFile(const QString& path, const QString& text, const Docum
         return false;
     }
     // A format the user chose gives every line its line end; otherwise each keeps its own.
-    DocumentFormat format = chosen ? *chosen : format_;
+    DocumentFormat format = chosen ? *chosen : doc().file().format;
     QString encodable = text;
     if (!chosen && !makeEncodable(encodable, &format))
         return false;
     const QByteArray bytes =
-        document_file::encode(encodable, &format, chosen ? LineEndExceptions{} : editArea_->lineEndExceptions());
+        document_file::encode(encodable, &format, chosen ? LineEndExceptions{} : editArea()->lineEndExceptions());
     const FileError error = document_file::write(path, bytes);
     if (error) {
         showFileError(error);
         return false;
     }
     if (chosen)
-        editArea_->clearLineEndExceptions();
-    setDocumentFormat(format, mixedLineEnds_ && !chosen);
-    disk_ = FileIdentity::of(path);
-    declinedDisk_.reset();
+        editArea()->clearLineEndExceptions();
+    setDocumentFormat(format, doc().file().mixedLineEnds && !chosen);
+    doc().file().disk = FileIdentity::of(path);
+    doc().file().declinedDisk.reset();
     recent_->add(path);
     // What is on disk now is what the user sees, as far as the undo history goes.
-    if (editArea_->text() == encodable) {
-        editArea_->document()->setModified(false);
-        keeper_->forget();
+    if (editArea()->text() == encodable) {
+        editArea()->document()->setModified(false);
+        doc().keeper().forget();
     }
     return true;
 }
@@ -339,16 +340,16 @@ bool MainWindow::makeEncodable(QString& text, DocumentFormat* format) {
         Dialogs::Icon::Exclamation, kAppTitle, {QStringLiteral("Save as UTF-8"), QStringLiteral("Cancel")});
     if (answer != 0) {
         // Nothing is written; the character that stopped the save is shown.
-        editArea_->setCaretPosition(int(missing));
-        editArea_->setSelectionLength(int(length));
+        editArea()->setCaretPosition(int(missing));
+        editArea()->setSelectionLength(int(length));
         return false;
     }
     std::vector<std::pair<int, int>> declarations;
     for (auto [start, count] : charset_declaration::find(text))
         declarations.emplace_back(int(start), int(count));
     if (!declarations.empty()) {
-        editArea_->replaceRanges(declarations, QStringLiteral("utf-8"));
-        text = editArea_->text();
+        editArea()->replaceRanges(declarations, QStringLiteral("utf-8"));
+        text = editArea()->text();
     }
     format->encoding = "UTF-8";
     format->byteOrderMark = false;
@@ -358,10 +359,10 @@ bool MainWindow::makeEncodable(QString& text, DocumentFormat* format) {
 bool MainWindow::confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title) {
     if (!settings::offerToSave())
         return dialogs_.askYesNo(this, question, icon, title);
-    if (!editArea_->document()->isModified())
+    if (!editArea()->document()->isModified())
         return true;
     const QString name =
-        currentFile_.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(currentFile_).fileName();
+        doc().file().path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(doc().file().path).fileName();
     switch (dialogs_.choose(this, QStringLiteral("Save the changes to %1?").arg(name),
                             Dialogs::Icon::Question, kAppTitle,
                             {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")})) {
@@ -375,21 +376,21 @@ bool MainWindow::confirmDiscard(const QString& question, Dialogs::Icon icon, con
 }
 
 bool MainWindow::checkDisk(bool beforeSave) {
-    if (currentFile_.isEmpty() || !disk_.exists)
+    if (doc().file().path.isEmpty() || !doc().file().disk.exists)
         return true;
-    const FileIdentity now = FileIdentity::of(currentFile_);
-    if (now == disk_ || (!beforeSave && declinedDisk_ == now))
+    const FileIdentity now = FileIdentity::of(doc().file().path);
+    if (now == doc().file().disk || (!beforeSave && doc().file().declinedDisk == now))
         return true;
-    const QString name = QDir::toNativeSeparators(currentFile_);
+    const QString name = QDir::toNativeSeparators(doc().file().path);
     if (!now.exists) {
         // Save writes it again; say so once.
-        if (!beforeSave && declinedDisk_ != now)
+        if (!beforeSave && doc().file().declinedDisk != now)
             dialogs_.showMessage(
                 this,
                 QStringLiteral("%1\nwas deleted or moved by another program. Save creates it again.")
                     .arg(name),
                 Dialogs::Icon::Exclamation, kAppTitle);
-        declinedDisk_ = now;
+        doc().file().declinedDisk = now;
         return true;
     }
     const int answer = dialogs_.choose(
@@ -403,25 +404,25 @@ bool MainWindow::checkDisk(bool beforeSave) {
     }
     if (answer == 1) {
         // The next Save overwrites what the other program wrote.
-        disk_ = now;
+        doc().file().disk = now;
         return true;
     }
-    declinedDisk_ = now;
+    doc().file().declinedDisk = now;
     return false;
 }
 
 void MainWindow::reloadFromDisk(const QByteArray& encoding) {
-    const ReadResult result = document_file::read(currentFile_, encoding);
+    const ReadResult result = document_file::read(doc().file().path, encoding);
     if (result.error) {
         showFileError(result.error);
         return;
     }
     // One undoable step: Undo brings back the text as it was before.
-    editArea_->setText(result.text, result.lineEnds);
-    editArea_->document()->setModified(false);
-    keeper_->forget();
+    editArea()->setText(result.text, result.lineEnds);
+    editArea()->document()->setModified(false);
+    doc().keeper().forget();
     pageReplaced();
     setDocumentFormat(result.format, !result.lineEnds.empty());
-    disk_ = FileIdentity::of(currentFile_);
-    declinedDisk_.reset();
+    doc().file().disk = FileIdentity::of(doc().file().path);
+    doc().file().declinedDisk.reset();
 }

@@ -2,6 +2,7 @@
 #include "main_window.h"
 
 #include "editor/edit_area.h"
+#include "open_document.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -30,25 +31,25 @@ QString writePreview(const QString& folder, const QString& existing, const QByte
 } // namespace
 
 void MainWindow::previewInBrowser() {
-    QString page = currentFile_;
+    QString page = doc().file().path;
     const bool onDisk = !page.isEmpty() && QFileInfo(page).isFile();
-    if (!onDisk || editArea_->document()->isModified()) {
-        DocumentFormat format = format_;
+    if (!onDisk || editArea()->document()->isModified()) {
+        DocumentFormat format = doc().file().format;
         const QByteArray bytes =
-            document_file::encode(editArea_->text(), &format, editArea_->lineEndExceptions());
-        const QString beside = currentFile_.isEmpty() ? QString() : QFileInfo(currentFile_).absolutePath();
-        page = beside.isEmpty() ? QString() : writePreview(beside, preview_, bytes);
+            document_file::encode(editArea()->text(), &format, editArea()->lineEndExceptions());
+        const QString beside = doc().file().path.isEmpty() ? QString() : QFileInfo(doc().file().path).absolutePath();
+        page = beside.isEmpty() ? QString() : writePreview(beside, doc().file().previewCopy, bytes);
         if (page.isEmpty())
-            page = writePreview(QDir::tempPath(), preview_, bytes);
+            page = writePreview(QDir::tempPath(), doc().file().previewCopy, bytes);
         if (page.isEmpty()) {
             dialogs_.showMessage(this,
                                  QStringLiteral("Tagloom could not write a copy of the page to preview."),
                                  Dialogs::Icon::Exclamation, kAppTitle);
             return;
         }
-        if (page != preview_)
-            removePreview();
-        preview_ = page;
+        if (page != doc().file().previewCopy)
+            doc().removePreviewCopy();
+        doc().file().previewCopy = page;
     }
     // The browser runs the page, not Tagloom; the platform says whether it could start one.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
@@ -67,8 +68,3 @@ void MainWindow::previewInBrowser() {
                              Dialogs::Icon::Exclamation, kAppTitle);
 }
 
-void MainWindow::removePreview() {
-    if (!preview_.isEmpty())
-        QFile::remove(preview_);
-    preview_.clear();
-}

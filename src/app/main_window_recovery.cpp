@@ -4,12 +4,13 @@
 #include "recovery_keeper.h"
 
 #include "editor/edit_area.h"
+#include "open_document.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 void MainWindow::offerRecovery(bool atStart) {
-    QList<RecoveryCopy> copies = store_->orphans();
+    QList<RecoveryCopy> copies = doc().store().orphans();
     if (atStart)
         copies.removeIf([](const RecoveryCopy& c) { return c.closedByUser && c.offered; });
     if (copies.isEmpty()) {
@@ -26,50 +27,50 @@ void MainWindow::offerRecovery(bool atStart) {
     QList<int> discarded;
     const int chosen = dialogs_.chooseRecovery(this, items, &discarded);
     for (int i : discarded)
-        store_->discard(copies.value(i).id);
+        doc().store().discard(copies.value(i).id);
     if (atStart)
         for (int i = 0; i < copies.size(); ++i)
             if (copies[i].closedByUser && i != chosen && !discarded.contains(i))
-                store_->markOffered(copies[i].id);
+                doc().store().markOffered(copies[i].id);
     if (chosen < 0 || chosen >= copies.size() || discarded.contains(chosen))
         return;
-    if (!editArea_->document()->isEmpty() &&
+    if (!editArea()->document()->isEmpty() &&
         !confirmDiscard(QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None,
                         kAppTitle))
         return;
     const QString id = copies[chosen].id;
-    const std::optional<RecoverySnapshot> copy = store_->read(id);
+    const std::optional<RecoverySnapshot> copy = doc().store().read(id);
     if (!copy) {
         dialogs_.showMessage(this,
                              QStringLiteral("This copy could not be read, or another Tagloom has taken it."),
                              Dialogs::Icon::Exclamation, kAppTitle);
         return;
     }
-    keepDiscardedText(true);
-    keeper_->forget();
-    store_->adopt(id);
+    doc().keepDiscardedText(true);
+    doc().keeper().forget();
+    doc().store().adopt(id);
     // An unsaved page again, with its file and its format: Save writes it where it belongs.
-    editArea_->loadText(copy->text, copy->lineEnds);
-    editArea_->document()->setModified(true);
+    editArea()->loadText(copy->text, copy->lineEnds);
+    editArea()->document()->setModified(true);
     pageReplaced();
     setDocumentFormat(copy->format, !copy->lineEnds.empty());
-    currentFile_ = copy->path;
-    disk_ = FileIdentity::of(currentFile_);
-    declinedDisk_.reset();
+    doc().file().path = copy->path;
+    doc().file().disk = FileIdentity::of(doc().file().path);
+    doc().file().declinedDisk.reset();
     // The copy names its file; a file that is gone, or is not the user's, is not written without
     // asking where: Save goes through Save As.
-    if (!currentFile_.isEmpty() && !(disk_.exists && disk_.ownedByUser)) {
+    if (!doc().file().path.isEmpty() && !(doc().file().disk.exists && doc().file().disk.ownedByUser)) {
         dialogs_.showMessage(this,
                              QStringLiteral("%1\nis missing, or belongs to another user. Save asks where to "
                                             "save the recovered page.")
-                                 .arg(QDir::toNativeSeparators(currentFile_)),
+                                 .arg(QDir::toNativeSeparators(doc().file().path)),
                              Dialogs::Icon::Exclamation, kAppTitle);
-        currentFile_.clear();
-        disk_ = {};
+        doc().file().path.clear();
+        doc().file().disk = {};
     }
-    unreadableAtStart_.clear();
-    if (currentFile_.isEmpty())
-        setWindowTitle(QStringLiteral("Tagloom - Untitled*[*]"));
+    doc().file().unreadableAtStart.clear();
+    if (doc().file().path.isEmpty())
+        setDocumentTitle(&doc(), QStringLiteral("Tagloom - Untitled*[*]"));
     else
         setTitleFromFile();
 }

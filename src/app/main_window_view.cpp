@@ -7,6 +7,7 @@
 
 #include "editor/edit_area.h"
 #include "editor/find_bar.h"
+#include "open_document.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -30,49 +31,22 @@ QString lineEndName(LineEnd end) {
 }
 } // namespace
 
-void MainWindow::buildViewParts() {
-    // The edit area fills the window; the find bar appears below it when asked for.
-    auto* pane = new QWidget(this);
-    pane->setObjectName(QStringLiteral("editorPane"));
-    auto* column = new QVBoxLayout(pane);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(editArea_);
-    findBar_ = new FindBar(editArea_, pane);
-    column->addWidget(findBar_);
-    setCentralWidget(pane);
-
+QFont MainWindow::editFont() {
     QFont font(kDefaultFont, kDefaultPointSize);
     if (const QString chosen = settings::editFont(); !chosen.isEmpty())
         font.fromString(chosen);
-    editArea_->setBaseFont(font);
-    editArea_->setZoom(settings::zoom());
-    connect(editArea_, &EditArea::zoomChanged, this, [](int steps) { settings::setZoom(steps); });
-    editArea_->setLineNumbersVisible(settings::lineNumbersShown());
+    return font;
+}
+
+void MainWindow::buildViewParts() {
     action(QStringLiteral("lineNumbers"))->setChecked(settings::lineNumbersShown());
     action(QStringLiteral("statusBar"))->setChecked(settings::statusBarShown());
-    if (settings::statusBarShown())
-        toggleStatusBar();
-    connect(editArea_, &QPlainTextEdit::cursorPositionChanged, this, &MainWindow::updateCaretStatus);
-    connect(editArea_, &QPlainTextEdit::selectionChanged, this, &MainWindow::updateCaretStatus);
-    connect(editArea_, &EditArea::overwriteModeChanged, this, &MainWindow::updateCaretStatus);
-    connect(editArea_, &EditArea::filesDropped, this, &MainWindow::openDroppedFiles);
     // Zoom In answers Ctrl+= too: on most keyboards the plus needs Shift.
     QAction* zoomInAction = action(QStringLiteral("zoomIn"));
     zoomInAction->setShortcuts({zoomInAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+="))});
 
-    // The Edit menu shows what can be done now.
-    QAction* undoAction = action(QStringLiteral("undo"));
-    QAction* redoAction = action(QStringLiteral("redo"));
-    undoAction->setEnabled(false);
-    redoAction->setEnabled(false);
-    connect(editArea_, &QPlainTextEdit::undoAvailable, undoAction, &QAction::setEnabled);
-    connect(editArea_, &QPlainTextEdit::redoAvailable, redoAction, &QAction::setEnabled);
-    for (const char* name : {"cut", "copy", "deleteSelection"}) {
-        QAction* needsSelection = action(QString::fromLatin1(name));
-        needsSelection->setEnabled(false);
-        connect(editArea_, &QPlainTextEdit::copyAvailable, needsSelection, &QAction::setEnabled);
-    }
+    for (const char* name : {"undo", "redo", "cut", "copy", "deleteSelection"})
+        action(QString::fromLatin1(name))->setEnabled(false);
 
     recentMenu_ = new QMenu(QStringLiteral("Open Rece&nt"), this);
     recentMenu_->setObjectName(QStringLiteral("openRecent"));
@@ -82,54 +56,54 @@ void MainWindow::buildViewParts() {
 }
 
 void MainWindow::undo() {
-    editArea_->pressStandardKey(QKeySequence::Undo);
+    editArea()->pressStandardKey(QKeySequence::Undo);
 }
 
 void MainWindow::redo() {
-    editArea_->pressStandardKey(QKeySequence::Redo);
+    editArea()->pressStandardKey(QKeySequence::Redo);
 }
 
 void MainWindow::cut() {
-    editArea_->pressStandardKey(QKeySequence::Cut);
+    editArea()->pressStandardKey(QKeySequence::Cut);
 }
 
 void MainWindow::copy() {
-    editArea_->pressStandardKey(QKeySequence::Copy);
+    editArea()->pressStandardKey(QKeySequence::Copy);
 }
 
 void MainWindow::paste() {
-    editArea_->pressStandardKey(QKeySequence::Paste);
+    editArea()->pressStandardKey(QKeySequence::Paste);
 }
 
 void MainWindow::deleteSelection() {
-    editArea_->pressStandardKey(QKeySequence::Delete);
+    editArea()->pressStandardKey(QKeySequence::Delete);
 }
 
 void MainWindow::selectAll() {
-    editArea_->pressStandardKey(QKeySequence::SelectAll);
+    editArea()->pressStandardKey(QKeySequence::SelectAll);
 }
 
 void MainWindow::find() {
-    findBar_->showFind();
+    findBar()->showFind();
 }
 
 void MainWindow::findNext() {
-    findBar_->findNext();
+    findBar()->findNext();
 }
 
 void MainWindow::findPrevious() {
-    findBar_->findPrevious();
+    findBar()->findPrevious();
 }
 
 void MainWindow::replace() {
-    findBar_->showReplace();
+    findBar()->showReplace();
 }
 
 void MainWindow::goToLine() {
-    const int lines = editArea_->lineCount();
+    const int lines = editArea()->lineCount();
     const std::optional<QString> answer =
         dialogs_.askText(this, QStringLiteral("Line number (1 to %1), or line:column:").arg(lines),
-                         QStringLiteral("Go to Line"), QString::number(editArea_->caretPlace().line));
+                         QStringLiteral("Go to Line"), QString::number(editArea()->caretPlace().line));
     if (!answer)
         return;
     const QStringList parts = answer->trimmed().split(u':');
@@ -143,8 +117,8 @@ void MainWindow::goToLine() {
         return;
     }
     // Past either end is the end: the user meant as far as the text goes.
-    editArea_->goToLine(int(std::clamp<qlonglong>(line, 1, lines)), int(std::clamp<qlonglong>(column, 1, INT_MAX)));
-    editArea_->setFocus(Qt::OtherFocusReason);
+    editArea()->goToLine(int(std::clamp<qlonglong>(line, 1, lines)), int(std::clamp<qlonglong>(column, 1, INT_MAX)));
+    editArea()->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::toggleStatusBar() {
@@ -164,8 +138,6 @@ void MainWindow::toggleStatusBar() {
             bar->addPermanentWidget(label);
             status_ << label;
         }
-        // A page of one line has no line end to show until a line is added.
-        connect(editArea_->document(), &QTextDocument::blockCountChanged, this, &MainWindow::updateFileStatus);
     }
     if (!status_.isEmpty())
         statusBar()->setVisible(on);
@@ -184,65 +156,67 @@ void MainWindow::updateCaretStatus() {
     // Everything here is a lookup in the document's block tree: nothing counts from the start.
     if (status_.isEmpty() || !statusBar()->isVisible())
         return;
-    const EditArea::Place place = editArea_->caretPlace();
+    const EditArea::Place place = editArea()->caretPlace();
     status_[0]->setText(QStringLiteral("Ln %1, Col %2").arg(place.line).arg(place.column));
-    const int selected = editArea_->selectedCharacters();
+    const int selected = editArea()->selectedCharacters();
     status_[1]->setText(selected > 0 ? QStringLiteral("Sel %1").arg(selected) : QString());
-    status_[4]->setText(editArea_->overwriteMode() ? QStringLiteral("OVR") : QStringLiteral("INS"));
+    status_[4]->setText(editArea()->overwriteMode() ? QStringLiteral("OVR") : QStringLiteral("INS"));
 }
 
 void MainWindow::setDocumentFormat(const DocumentFormat& format, bool mixedLineEnds) {
-    format_ = format;
-    mixedLineEnds_ = mixedLineEnds;
+    doc().file().format = format;
+    doc().file().mixedLineEnds = mixedLineEnds;
     updateFileStatus();
 }
 
 void MainWindow::updateFileStatus() {
     if (status_.isEmpty())
         return;
-    status_[2]->setText(QString::fromLatin1(format_.encoding) +
-                        (format_.byteOrderMark ? QStringLiteral(" BOM") : QString()));
+    status_[2]->setText(QString::fromLatin1(doc().file().format.encoding) +
+                        (doc().file().format.byteOrderMark ? QStringLiteral(" BOM") : QString()));
     // Most files end in a line end: only one that does not needs its lines counted.
-    if (!format_.finalLineEnd && editArea_->lineCount() == 1)
+    if (!doc().file().format.finalLineEnd && editArea()->lineCount() == 1)
         status_[3]->setText(QStringLiteral("no line end"));
     else
-        status_[3]->setText(lineEndName(format_.lineEnd) + (mixedLineEnds_ ? QStringLiteral(" (mixed)") : QString()));
+        status_[3]->setText(lineEndName(doc().file().format.lineEnd) + (doc().file().mixedLineEnds ? QStringLiteral(" (mixed)") : QString()));
 }
 
 void MainWindow::toggleLineNumbers() {
     const bool on = action(QStringLiteral("lineNumbers"))->isChecked();
     settings::setLineNumbersShown(on);
-    editArea_->setLineNumbersVisible(on);
+    for (OpenDocument* document : documents())
+        document->editArea()->setLineNumbersVisible(on);
 }
 
 void MainWindow::zoomIn() {
-    editArea_->setZoom(editArea_->zoom() + 1);
+    editArea()->setZoom(editArea()->zoom() + 1);
 }
 
 void MainWindow::zoomOut() {
-    editArea_->setZoom(editArea_->zoom() - 1);
+    editArea()->setZoom(editArea()->zoom() - 1);
 }
 
 void MainWindow::resetZoom() {
-    editArea_->setZoom(0);
+    editArea()->setZoom(0);
 }
 
 void MainWindow::chooseFont() {
-    const std::optional<QFont> font = dialogs_.chooseFont(this, editArea_->baseFont());
+    const std::optional<QFont> font = dialogs_.chooseFont(this, editArea()->baseFont());
     if (!font)
         return;
-    editArea_->setBaseFont(*font);
     settings::setEditFont(font->toString());
+    for (OpenDocument* document : documents())
+        document->editArea()->setBaseFont(*font);
 }
 
 void MainWindow::toggleColourAsYouType() {
     const bool on = action(QStringLiteral("colourAsYouType"))->isChecked();
     settings::setColourAsYouType(on);
     // The classic colours on the page may be stale by now: they are made true first.
-    if (on && editArea_->hasColours() && editArea_->liveScheme() == EditArea::LiveScheme::None)
+    if (on && editArea()->hasColours() && editArea()->liveScheme() == EditArea::LiveScheme::None)
         colourPage(false);
-    else if (!on && editArea_->liveScheme() == EditArea::LiveScheme::Classic)
-        editArea_->stopLiveColouring();
+    else if (!on && editArea()->liveScheme() == EditArea::LiveScheme::Classic)
+        editArea()->stopLiveColouring();
 }
 
 void MainWindow::chooseClassicScheme() {
@@ -261,6 +235,6 @@ void MainWindow::chooseScheme(bool html5) {
         return;
     settings::setHtml5Scheme(html5);
     // A coloured page shows the scheme just chosen at once.
-    if (editArea_->hasColours())
+    if (editArea()->hasColours())
         colourPage(false);
 }
