@@ -32,7 +32,10 @@ int main(int argc, char* argv[]) {
     while (window.windowHandle() && !window.windowHandle()->isExposed() && waited.elapsed() < 500)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 20);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    window.openStartupArgument(command_line::currentArgumentText());
+    if (const QStringList files = command_line::separateFiles(QCoreApplication::arguments().mid(1)); !files.isEmpty())
+        window.openStartupFiles(files);
+    else
+        window.openStartupArgument(command_line::currentArgumentText());
     // Unsaved work that a crash or a close left behind is offered once the window is up.
     QTimer::singleShot(0, &window, [&window] { window.offerRecovery(true); });
     return QApplication::exec();

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -34,6 +35,12 @@ StartupFile startupFile(const QString& argumentText, bool windowsCommandLine) {
     const QString readPath =
         argumentText.startsWith(u'"') ? argumentText.mid(1, argumentText.size() - 2) : argumentText;
     return {readPath, QString(argumentText).remove(u'"')};
+}
+
+QStringList separateFiles(const QStringList& arguments) {
+    if (arguments.size() < 2 || QFileInfo::exists(joinArguments(arguments)))
+        return {};
+    return arguments;
 }
 
 QString currentArgumentText() {

@@ -25,6 +25,10 @@ struct StartupFile {
 /// quote drops the first and the last character for reading, and the current file loses every
 /// quote. Elsewhere the shell has taken the quotes away already, so every character is kept.
 StartupFile startupFile(const QString& argumentText, bool windowsCommandLine);
+/// The files of a start that names several, one per argument: when there are two or more
+/// arguments and together (joined by blanks) they name no file. Otherwise empty, and the
+/// argument text names the one file.
+QStringList separateFiles(const QStringList& arguments);
 /// This process's argument text: the raw tail on Windows, the joined arguments elsewhere.
 QString currentArgumentText();
 

@@ -35,7 +35,6 @@
 #include <vector>
 
 namespace {
-const QString kTitlePrefix = QStringLiteral("Tagloom - ");
 
 // Window geometry is designed in twips: 1440 to the inch.
 int twipsToPixels(int twips, qreal logicalDpi) {
@@ -59,6 +58,9 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     tabs_->setDocumentMode(true);
     tabs_->setTabBarAutoHide(true);
     tabs_->setMovable(true);
+    tabs_->setTabsClosable(true);
+    connect(tabs_, &QTabWidget::tabCloseRequested, this,
+            [this](int index) { closeDocument(static_cast<OpenDocument*>(tabs_->widget(index))); });
     setCentralWidget(tabs_);
     buildMenuBar();
     buildViewParts();
@@ -328,7 +330,7 @@ void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCo
     auto showTitle = [&] {
         doc().file().path = file.currentFile;
         if (doc().file().path.isEmpty())
-            setDocumentTitle(&doc(), kTitlePrefix + QStringLiteral("Untitled*[*]"));
+            setUntitledTitle(&doc());
         else
             setTitleFromFile();
     };
@@ -359,9 +361,10 @@ void MainWindow::startNewPage() {
 }
 
 void MainWindow::exitProgram() {
-    if (confirmDiscard(QStringLiteral("Are you sure you want to close without saving?"),
-                       Dialogs::Icon::Question, QString())) {
-        doc().keepDiscardedText(false);
+    if (confirmCloseAll(QStringLiteral("Are you sure you want to close without saving?"),
+                        Dialogs::Icon::Question, QString())) {
+        for (OpenDocument* document : documents())
+            document->keepDiscardedText(false);
         endProgram();
     } else {
         update();
@@ -411,13 +414,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
-    doc().keepDiscardedText(false);
+    for (OpenDocument* document : documents())
+        document->keepDiscardedText(false);
     endProgram();
 }
 
 bool MainWindow::confirmClose() {
-    return confirmDiscard(QStringLiteral("Are you sure you want to close?"), Dialogs::Icon::Question,
-                          QString());
+    return confirmCloseAll(QStringLiteral("Are you sure you want to close?"), Dialogs::Icon::Question, QString());
 }
 
 void MainWindow::showPlainText() {
@@ -475,7 +478,7 @@ void MainWindow::newHtml5Page() {
         return;
     }
     startNewPage();
-    setDocumentTitle(&doc(), kTitlePrefix + QStringLiteral("Untitled*[*]"));
+    setUntitledTitle(&doc());
     editArea()->setText(QString());
     editArea()->document()->setModified(false);
     runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea());

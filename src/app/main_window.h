@@ -123,6 +123,19 @@ public:
     /// The texts the status bar shows, in order: place, selection, encoding, line ends, mode.
     QStringList statusTexts() const;
 
+    // Tabs: several documents in one window.
+    void newTab();
+    void openInNewTab();
+    /// Closes the active document's tab, asking first when its text is unsaved.
+    void closeTab();
+    void nextTab();
+    void previousTab();
+    /// Opens @p path in a tab of its own (or in the active one when that is an untouched empty
+    /// page); a file open already gets its tab shown instead. False when it could not be read.
+    bool openInTab(const QString& path);
+    /// Opens the files named at start-up one by one, the first in the window's first document.
+    void openStartupFiles(const QStringList& paths);
+
     // Files beyond Open and Save.
     /// Opens @p path after the question Open asks; false when the user declined or it failed.
     bool openPath(const QString& path);
@@ -148,8 +161,16 @@ private:
     void colourPage(bool movePlace);
     /// The title of the program's own message boxes.
     static inline const QString kAppTitle = QStringLiteral("Tagloom");
+    static inline const QString kTitlePrefix = QStringLiteral("Tagloom - ");
 
     bool confirmClose();
+    /// Before the window closes: the one document's @p question, or, with several documents of
+    /// which some are unsaved, one question that lists them.
+    bool confirmCloseAll(const QString& question, Dialogs::Icon icon, const QString& title);
+    /// Closes @p document's tab, asking first when its text is unsaved; false when the user cancelled.
+    bool closeDocument(OpenDocument* document);
+    /// Shows the tab of another document that holds @p path; false when there is none.
+    bool showDocumentOf(const QString& path);
     /// The program's own question, or Save / Discard / Cancel when the user chose that option.
     bool confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title);
     /// Compares the file with what was opened or saved; asks when another program changed it.
@@ -175,6 +196,8 @@ private:
     QString chooseFileToSave();
     /// The title "Tagloom - " and the document's file (by default the active document's).
     void setTitleFromFile(OpenDocument* document = nullptr);
+    /// The title of a page without a file.
+    void setUntitledTitle(OpenDocument* document) { setDocumentTitle(document, kTitlePrefix + QStringLiteral("Untitled*[*]")); }
     /// Gives @p document its title, which the window shows while the document is active.
     void setDocumentTitle(OpenDocument* document, const QString& title);
     /// The tab's text (the file's name, and * while unsaved) and its tooltip (the path).

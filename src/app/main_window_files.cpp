@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
 
@@ -119,7 +120,7 @@ void MainWindow::openFile() {
     // The document is replaced only once a file was chosen and read: a cancelled dialog or an
     // unreadable file leaves it as it was.
     const QString path = chooseFileToOpen();
-    if (path.isEmpty())
+    if (path.isEmpty() || showDocumentOf(path))
         return;
     ReadResult result = document_file::read(path);
     if (result.error) {
@@ -130,6 +131,8 @@ void MainWindow::openFile() {
 }
 
 bool MainWindow::openPath(const QString& path) {
+    if (showDocumentOf(path))
+        return true;
     if (!mayReplaceDocument())
         return false;
     ReadResult result = document_file::read(path);
@@ -156,14 +159,13 @@ void MainWindow::showOpenedFile(const QString& path, ReadResult result) {
 }
 
 void MainWindow::openDroppedFiles(const QStringList& paths) {
-    if (paths.isEmpty() || !openPath(paths.first()) || paths.size() == 1)
+    // The first file takes the page it was dropped on, as Open would; the others get tabs.
+    if (paths.isEmpty() || !openPath(paths.first()))
         return;
-    dialogs_.showMessage(this,
-                         QStringLiteral("Tagloom edits one file at a time. It opened the first of the %1 "
-                                        "files dropped:\n%2")
-                             .arg(paths.size())
-                             .arg(QDir::toNativeSeparators(paths.first())),
-                         Dialogs::Icon::None, kAppTitle);
+    OpenDocument* first = &doc();
+    for (qsizetype i = 1; i < paths.size(); ++i)
+        openInTab(paths[i]);
+    tabs_->setCurrentWidget(first);
 }
 
 void MainWindow::fillRecentMenu() {

@@ -70,7 +70,7 @@ void MainWindow::offerRecovery(bool atStart) {
     }
     doc().file().unreadableAtStart.clear();
     if (doc().file().path.isEmpty())
-        setDocumentTitle(&doc(), QStringLiteral("Tagloom - Untitled*[*]"));
+        setUntitledTitle(&doc());
     else
         setTitleFromFile();
 }

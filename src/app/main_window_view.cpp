@@ -44,6 +44,12 @@ void MainWindow::buildViewParts() {
     // Zoom In answers Ctrl+= too: on most keyboards the plus needs Shift.
     QAction* zoomInAction = action(QStringLiteral("zoomIn"));
     zoomInAction->setShortcuts({zoomInAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+="))});
+    // Ctrl+Tab and Ctrl+Shift+Tab switch tabs too, as in a browser; the edit area leaves them alone.
+    for (const auto& [name, key] : {std::pair("nextTab", "Ctrl+Tab"), std::pair("previousTab", "Ctrl+Shift+Tab")}) {
+        QAction* switchTab = action(QString::fromLatin1(name));
+        switchTab->setShortcuts({switchTab->shortcut(), QKeySequence(QString::fromLatin1(key))});
+        reservedShortcuts_ << switchTab->shortcuts().constLast();
+    }
 
     for (const char* name : {"undo", "redo", "cut", "copy", "deleteSelection"})
         action(QString::fromLatin1(name))->setEnabled(false);

@@ -6,17 +6,20 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 159> kMenu{{
+constexpr std::array<MenuItem, 165> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
     {2, "newHtml5Page", "New HTML&5 Page", "Ctrl+Shift+N", call(&MainWindow::newHtml5Page)},
+    {2, "newTab", "New &Tab", "Ctrl+T", call(&MainWindow::newTab)},
     {2, "openz", "Open", "Ctrl+O", call(&MainWindow::openFile)},
+    {2, "openInNewTab", "Open in New Ta&b...", "Ctrl+Shift+O", call(&MainWindow::openInNewTab)},
     {2, "savez", "Save", "Ctrl+S", call(&MainWindow::saveFromMenu)},
     {2, "saveasz", "Save As...", "Ctrl+Y", call(&MainWindow::saveAsFromMenu)},
     {2, "reopenWithEncoding", "&Reopen with Encoding...", nullptr, call(&MainWindow::reopenWithEncoding)},
     {2, "saveWithEncoding", "Save &with Encoding...", nullptr, call(&MainWindow::saveWithEncoding)},
     {2, "recoverUnsavedWork", "Re&cover Unsaved Work...", nullptr, call(&MainWindow::recoverUnsavedWork)},
+    {2, "closeTab", "C&lose Tab", "Ctrl+Shift+W", call(&MainWindow::closeTab)},
     {2, "sep", nullptr, nullptr},
     {2, "exitz", "Exit", "Ctrl+F4", call(&MainWindow::exitProgram)},
     {1, "editMenu", "&Edit", nullptr},
@@ -147,6 +150,9 @@ constexpr std::array<MenuItem, 159> kMenu{{
     {2, "zoomIn", "Zoom &In", "Ctrl++", call(&MainWindow::zoomIn)},
     {2, "zoomOut", "Zoom &Out", "Ctrl+-", call(&MainWindow::zoomOut)},
     {2, "resetZoom", "&Reset Zoom", "Ctrl+0", call(&MainWindow::resetZoom)},
+    {2, "tabSeparator", nullptr, nullptr},
+    {2, "nextTab", "Ne&xt Tab", "Ctrl+PgDown", call(&MainWindow::nextTab)},
+    {2, "previousTab", "Pre&vious Tab", "Ctrl+PgUp", call(&MainWindow::previousTab)},
     {2, "fontSeparator", nullptr, nullptr},
     {2, "chooseFont", "&Font...", nullptr, call(&MainWindow::chooseFont)},
     {2, "colouringSeparator", nullptr, nullptr},

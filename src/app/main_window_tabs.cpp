@@ -1,0 +1,129 @@
+// Several documents in one window: a tab each, and the commands that open, switch and close them.
+#include "main_window.h"
+
+#include "open_document.h"
+#include "recovery_keeper.h"
+
+#include "editor/edit_area.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTabWidget>
+
+void MainWindow::newTab() {
+    OpenDocument* document = addDocument();
+    setUntitledTitle(document);
+    tabs_->setCurrentWidget(document);
+}
+
+void MainWindow::openInNewTab() {
+    const QString path = chooseFileToOpen();
+    if (!path.isEmpty())
+        openInTab(path);
+}
+
+bool MainWindow::openInTab(const QString& path) {
+    if (showDocumentOf(path))
+        return true;
+    ReadResult result = document_file::read(path);
+    if (result.error) {
+        showFileError(result.error);
+        return false;
+    }
+    // An empty page nobody typed in takes the file rather than standing beside it.
+    const bool untouched = doc().file().path.isEmpty() && doc().editArea()->document()->isEmpty() &&
+                           !doc().isModified() && !doc().editArea()->isLoading();
+    if (!untouched)
+        tabs_->setCurrentWidget(addDocument());
+    showOpenedFile(path, std::move(result));
+    return true;
+}
+
+bool MainWindow::showDocumentOf(const QString& path) {
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    if (wanted.isEmpty())
+        return false;
+    for (OpenDocument* document : documents()) {
+        if (document != &doc() && !document->file().path.isEmpty() &&
+            QFileInfo(document->file().path).canonicalFilePath() == wanted) {
+            tabs_->setCurrentWidget(document);
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainWindow::openStartupFiles(const QStringList& paths) {
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (i > 0)
+            tabs_->setCurrentWidget(addDocument());
+        openStartupArgument(paths[i], false);
+    }
+    tabs_->setCurrentIndex(0);
+}
+
+void MainWindow::closeTab() {
+    closeDocument(&doc());
+}
+
+bool MainWindow::closeDocument(OpenDocument* document) {
+    tabs_->setCurrentWidget(document);
+    if (document->isModified()) {
+        switch (dialogs_.choose(this, QStringLiteral("Save the changes to %1 before closing it?").arg(document->displayName()),
+                                Dialogs::Icon::Question, kAppTitle,
+                                {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")})) {
+        case 0:
+            if (!save())
+                return false;
+            break;
+        case 1:
+            break;
+        default:
+            return false;
+        }
+    }
+    // Discarded text is kept for a week, as at a close of the window.
+    document->keepDiscardedText(false);
+    // The window always holds a page: closing the last one leaves an empty one.
+    if (tabs_->count() == 1)
+        newTab();
+    document->editArea()->disconnect(this);
+    document->editArea()->document()->disconnect(this);
+    tabs_->removeTab(tabs_->indexOf(document));
+    delete document;
+    return true;
+}
+
+void MainWindow::nextTab() {
+    tabs_->setCurrentIndex((tabs_->currentIndex() + 1) % tabs_->count());
+}
+
+void MainWindow::previousTab() {
+    tabs_->setCurrentIndex((tabs_->currentIndex() + tabs_->count() - 1) % tabs_->count());
+}
+
+bool MainWindow::confirmCloseAll(const QString& question, Dialogs::Icon icon, const QString& title) {
+    QStringList unsaved;
+    for (OpenDocument* document : documents())
+        if (document->isModified())
+            unsaved << (document->file().path.isEmpty() ? document->displayName()
+                                                        : QDir::toNativeSeparators(document->file().path));
+    if (documents().size() == 1 || unsaved.isEmpty())
+        return confirmDiscard(question, icon, title);
+    const int answer = dialogs_.choose(
+        this, QStringLiteral("These pages have unsaved changes:\n\n%1\n\nSave them before closing?").arg(unsaved.join(u'\n')),
+        Dialogs::Icon::Question, kAppTitle,
+        {QStringLiteral("Save All"), QStringLiteral("Discard All"), QStringLiteral("Cancel")});
+    if (answer == 1)
+        return true;
+    if (answer != 0)
+        return false;
+    for (OpenDocument* document : documents()) {
+        if (!document->isModified())
+            continue;
+        tabs_->setCurrentWidget(document);
+        if (!save())
+            return false;
+    }
+    return true;
+}
