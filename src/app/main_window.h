@@ -24,8 +24,11 @@ class QLabel;
 class QMenu;
 class QStackedWidget;
 class QTabWidget;
+class FindInFilesPanel;
 class RecoveryKeeper;
 class RecentFiles;
+class SitePanel;
+class TextSearch;
 
 /// The main window: the menu bar, the documents (OpenDocument, one per tab; the tab bar shows
 /// once there are two), the panels and the status bar. The commands work on the active document;
@@ -136,6 +139,13 @@ public:
     /// Opens the files named at start-up one by one, the first in the window's first document.
     void openStartupFiles(const QStringList& paths);
 
+    // Sites: the folder tree and Find and Replace in Files.
+    /// Shows the site panel (a folder tree of the page's folder), or hides it when it shows.
+    void showSitePanel();
+    void findInFiles();
+    SitePanel* sitePanel() const { return sitePanel_; }
+    FindInFilesPanel* findInFilesPanel() const { return findInFiles_; }
+
     // Files beyond Open and Save.
     /// Opens @p path after the question Open asks; false when the user declined or it failed.
     bool openPath(const QString& path);
@@ -171,6 +181,10 @@ private:
     bool closeDocument(OpenDocument* document);
     /// Shows the tab of another document that holds @p path; false when there is none.
     bool showDocumentOf(const QString& path);
+    /// The active page's folder, else the site panel's, else home.
+    QString siteFolder() const;
+    /// Replace in Files for a page open in a tab: the number replaced, or nullopt when none holds @p path.
+    std::optional<int> replaceInOpenPage(const QString& path, const TextSearch& search, const QString& replacement);
     /// The program's own question, or Save / Discard / Cancel when the user chose that option.
     bool confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title);
     /// Compares the file with what was opened or saved; asks when another program changed it.
@@ -238,6 +252,8 @@ private:
     QDockWidget* checkDock_ = nullptr;
     QStackedWidget* checkPanels_ = nullptr; ///< in the dock: the active document's panel shows
     QMenu* recentMenu_ = nullptr;
+    SitePanel* sitePanel_ = nullptr;
+    FindInFilesPanel* findInFiles_ = nullptr;
     std::unique_ptr<RecentFiles> recent_;
     QList<QLabel*> status_; ///< place, selection, encoding, line ends, mode
     QList<QKeySequence> reservedShortcuts_; ///< the menu's keys, which no edit area may take

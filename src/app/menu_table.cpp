@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 165> kMenu{{
+constexpr std::array<MenuItem, 167> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -37,6 +37,7 @@ constexpr std::array<MenuItem, 165> kMenu{{
     {2, "findNext", "Find &Next", "F3", call(&MainWindow::findNext)},
     {2, "findPrevious", "Find Pre&vious", "Shift+F3", call(&MainWindow::findPrevious)},
     {2, "replace", "R&eplace...", "Ctrl+Shift+H", call(&MainWindow::replace)},
+    {2, "findInFiles", "Find &in Files...", "Ctrl+Shift+F", call(&MainWindow::findInFiles)},
     {2, "goToLineSeparator", nullptr, nullptr},
     {2, "goToLine", "&Go to Line...", "Ctrl+G", call(&MainWindow::goToLine)},
     {1, "editasz", "Edit As", nullptr},
@@ -150,6 +151,7 @@ constexpr std::array<MenuItem, 165> kMenu{{
     {2, "zoomIn", "Zoom &In", "Ctrl++", call(&MainWindow::zoomIn)},
     {2, "zoomOut", "Zoom &Out", "Ctrl+-", call(&MainWindow::zoomOut)},
     {2, "resetZoom", "&Reset Zoom", "Ctrl+0", call(&MainWindow::resetZoom)},
+    {2, "sitePanel", "Site &Panel", "Ctrl+Shift+E", call(&MainWindow::showSitePanel)},
     {2, "tabSeparator", nullptr, nullptr},
     {2, "nextTab", "Ne&xt Tab", "Ctrl+PgDown", call(&MainWindow::nextTab)},
     {2, "previousTab", "Pre&vious Tab", "Ctrl+PgUp", call(&MainWindow::previousTab)},

@@ -69,4 +69,6 @@ public:
     virtual QString openFileName(QWidget* owner, const FileDialogSetup& setup) = 0;
     /// The platform's Save As dialog: no overwrite question, no extension added.
     virtual QString saveFileName(QWidget* owner, const FileDialogSetup& setup) = 0;
+    /// The platform's folder chooser, starting at @p folder. Returns the folder, or empty on cancel.
+    virtual QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder) = 0;
 };

@@ -169,6 +169,10 @@ QString QtDialogs::saveFileName(QWidget* owner, const FileDialogSetup& setup) {
     return runFileDialog(owner, setup, QFileDialog::AcceptSave);
 }
 
+QString QtDialogs::chooseFolder(QWidget* owner, const QString& caption, const QString& folder) {
+    return QFileDialog::getExistingDirectory(owner, caption, folder);
+}
+
 int QtDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) {
     QDialog dialog(owner);
     dialog.setWindowTitle(QStringLiteral("Recover Unsaved Work"));

@@ -18,4 +18,5 @@ public:
     std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
     QString openFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString saveFileName(QWidget* owner, const FileDialogSetup& setup) override;
+    QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder) override;
 };

@@ -17,7 +17,8 @@ ALLOWED = {
     "insertion": {"base", "dialogs", "editor"},
     "about": set(),
     "checking": {"base", "colouring"},
-    "app": {"base", "colouring", "checking", "document", "dialogs", "editor", "insertion", "about"},
+    "site": {"base", "dialogs", "document", "editor"},
+    "app": {"base", "colouring", "checking", "document", "dialogs", "editor", "insertion", "about", "site"},
     "tools": {"base", "checking", "colouring", "document"},
 }
 

@@ -73,6 +73,11 @@ std::optional<QFont> ScriptedDialogs::chooseFont(QWidget* owner, const QFont& cu
     return v.typeId() == QMetaType::QFont ? std::optional<QFont>(v.value<QFont>()) : std::nullopt;
 }
 
+QString ScriptedDialogs::chooseFolder(QWidget* owner, const QString& caption, const QString& folder) {
+    shown.append({Kind::Folder, caption, caption, Icon::None, {}, folder, owner, {}});
+    return hasNext() ? next().toString() : QString();
+}
+
 QString ScriptedDialogs::openFileName(QWidget* owner, const FileDialogSetup& setup) {
     shown.append({Kind::Open, setup.caption, setup.caption, Icon::None, setup.filters.join(u";;"), setup.folder,
                   owner, {}, setup.defaultSuffix});

@@ -11,7 +11,7 @@
 /// so that tests can check its exact texts.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Font, Open, Save };
+    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Font, Open, Save, Folder };
     struct Shown {
         Kind kind;
         QString text;
@@ -53,6 +53,7 @@ public:
     std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
     QString openFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString saveFileName(QWidget* owner, const FileDialogSetup& setup) override;
+    QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder) override;
 
 private:
     std::deque<QVariant> script_;

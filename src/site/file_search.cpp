@@ -1,0 +1,150 @@
+#include "file_search.h"
+
+#include "document/document_file.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace file_search {
+namespace {
+constexpr qsizetype kBinaryProbe = 8192;
+constexpr qsizetype kLongestShownLine = 240;
+
+bool hasUtf16ByteOrderMark(const QByteArray& bytes) {
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+}
+
+// The line around a match, cut to a readable length with the match in it.
+QString shownLine(QStringView line, qsizetype column) {
+    if (line.size() <= kLongestShownLine)
+        return line.toString();
+    const qsizetype from = std::clamp<qsizetype>(column - kLongestShownLine / 3, 0, line.size() - kLongestShownLine);
+    return (from > 0 ? QStringLiteral("…") : QString()) + line.mid(from, kLongestShownLine).toString() +
+           (from + kLongestShownLine < line.size() ? QStringLiteral("…") : QString());
+}
+
+// The lines whose own line end is kept, once the edits (CR LF text positions, in order) are
+// made: lines whose end an edit removes lose theirs, lines after an edit move with it.
+LineEndExceptions movedLineEnds(const LineEndExceptions& old, QStringView text,
+                                const std::vector<std::pair<SearchMatch, QString>>& edits) {
+    struct Change {
+        int line;    ///< the line the edit starts on
+        int removed; ///< line ends inside the replaced text
+        int added;   ///< line ends in the replacement
+    };
+    std::vector<Change> changes;
+    int line = 0;
+    qsizetype at = 0;
+    for (const auto& [match, replacement] : edits) {
+        line += int(text.mid(at, match.start - at).count(u'\n'));
+        const int removed = int(text.mid(match.start, match.length).count(u'\n'));
+        changes.push_back({line, removed, int(replacement.count(u'\n'))});
+        line += removed;
+        at = match.start + match.length;
+    }
+    LineEndExceptions moved;
+    int shift = 0;
+    size_t next = 0;
+    for (const LineEndAt& exception : old) {
+        while (next < changes.size() && changes[next].line + changes[next].removed <= exception.line) {
+            shift += changes[next].added - changes[next].removed;
+            ++next;
+        }
+        const bool removed = next < changes.size() && changes[next].line <= exception.line;
+        if (!removed)
+            moved.push_back({exception.line + shift, exception.style});
+    }
+    return moved;
+}
+} // namespace
+
+QStringList listFiles(const QString& folder, const QStringList& patterns, const std::function<bool()>& cancelled) {
+    QStringList files;
+    QDirIterator entries(folder, patterns, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        files << entries.next();
+        if (cancelled && files.size() % 256 == 0 && cancelled())
+            return {};
+    }
+    files.sort();
+    return files;
+}
+
+QStringList splitPatterns(const QString& typed) {
+    static const QRegularExpression separators(QStringLiteral("[;,\\s]+"));
+    QStringList patterns = typed.split(separators, Qt::SkipEmptyParts);
+    if (patterns.isEmpty())
+        patterns << QStringLiteral("*");
+    return patterns;
+}
+
+FileHits searchFile(const QString& path, const TextSearch& search) {
+    FileHits found{path, {}, FileHits::Skipped::No, 0};
+    QFile file(path);
+    if (file.size() > document_file::kLargestDocument) {
+        found.skipped = FileHits::Skipped::TooBig;
+        return found;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        found.skipped = FileHits::Skipped::Unreadable;
+        return found;
+    }
+    const QByteArray bytes = file.readAll();
+    found.bytes = bytes.size();
+    if (!hasUtf16ByteOrderMark(bytes) && QByteArrayView(bytes).first(std::min(bytes.size(), kBinaryProbe)).contains('\0')) {
+        found.skipped = FileHits::Skipped::Binary;
+        return found;
+    }
+    DocumentFormat format;
+    const QString text = document_file::decode(bytes, &format);
+    const QStringView view(text);
+    int line = 1;
+    qsizetype counted = 0;   // line ends are counted up to here
+    qsizetype lineStart = 0; // where the counted line starts
+    for (const SearchMatch& match : search.findAll(text)) {
+        for (qsizetype i = view.indexOf(u'\n', counted); i >= 0 && i < match.start; i = view.indexOf(u'\n', i + 1)) {
+            ++line;
+            lineStart = i + 1;
+        }
+        counted = match.start;
+        qsizetype lineEnd = view.indexOf(u'\r', match.start);
+        if (lineEnd < 0)
+            lineEnd = view.size();
+        const qsizetype column = match.start - lineStart;
+        found.hits.push_back({line, int(column + 1), int(match.length),
+                              shownLine(view.mid(lineStart, lineEnd - lineStart), column)});
+    }
+    return found;
+}
+
+Replaced replaceInFile(const QString& path, const TextSearch& search, const QString& replacement) {
+    ReadResult file = document_file::read(path);
+    if (file.error)
+        return {0, file.error, file.error.description};
+    const auto edits = search.replaceAll(file.text, replacement);
+    if (edits.empty())
+        return {};
+    QString text;
+    text.reserve(file.text.size());
+    qsizetype at = 0;
+    for (const auto& [match, with] : edits) {
+        text += QStringView(file.text).mid(at, match.start - at);
+        text += with;
+        at = match.start + match.length;
+    }
+    text += QStringView(file.text).mid(at);
+    if (!document_file::canEncode(text, file.format.encoding)) {
+        const QString problem = QStringLiteral("%1 cannot hold the replacement; the file is left as it was.")
+                                    .arg(QString::fromLatin1(file.format.encoding));
+        return {0, {file_error::kBadFileMode, problem}, problem};
+    }
+    DocumentFormat format = file.format;
+    const QByteArray bytes = document_file::encode(text, &format, movedLineEnds(file.lineEnds, file.text, edits));
+    if (const FileError error = document_file::write(path, bytes))
+        return {0, error, error.description};
+    return {int(edits.size()), {}, {}};
+}
+
+} // namespace file_search

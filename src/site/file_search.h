@@ -1,0 +1,54 @@
+#pragma once
+
+#include "document/file_error.h"
+#include "editor/text_search.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+/// Find and Replace in Files: the files of a folder, searched and changed on worker threads
+/// without the window. Files are read and written through the document reader and writer, so
+/// that a file changed keeps its encoding, byte-order mark and line ends.
+namespace file_search {
+
+/// One match, as a user finds it in the editor.
+struct Hit {
+    int line = 0;   ///< 1-based
+    int column = 0; ///< 1-based, in UTF-16 code units of the line
+    int length = 0;
+    QString lineText; ///< the line, cut short around the match when it is long
+};
+
+struct FileHits {
+    enum class Skipped { No, Binary, TooBig, Unreadable };
+    QString path;
+    std::vector<Hit> hits;
+    Skipped skipped = Skipped::No;
+    qint64 bytes = 0; ///< read, for the speed a search reaches
+};
+
+/// The regular files under @p folder (its subfolders too, hidden ones and links to folders
+/// left out) whose names match one of @p patterns ("*.html"), sorted. @p cancelled is asked
+/// now and then.
+QStringList listFiles(const QString& folder, const QStringList& patterns,
+                      const std::function<bool()>& cancelled = {});
+
+/// The name patterns typed as one line: "*.html; *.css" or "*.html *.css".
+QStringList splitPatterns(const QString& typed);
+
+/// Every match of @p search in the file. A file with NUL bytes (and no UTF-16 byte-order mark)
+/// is binary and is skipped, as is one too big to open.
+FileHits searchFile(const QString& path, const TextSearch& search);
+
+struct Replaced {
+    int count = 0;
+    FileError error;  ///< set when the file could not be read or written; it is then unchanged
+    QString problem;  ///< what stopped the write, for the user
+};
+/// Replaces every match of @p search in a file that is not open in the editor, and writes it:
+/// only the matches change, every other byte stays as it was.
+Replaced replaceInFile(const QString& path, const TextSearch& search, const QString& replacement);
+
+} // namespace file_search

@@ -1,0 +1,305 @@
+#include "find_in_files_panel.h"
+
+#include "dialogs/dialogs.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+enum Role { PathRole = Qt::UserRole, LineRole, ColumnRole, LengthRole };
+
+/// Enter on a match opens it, as a double-click does.
+class HitList : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && currentItem()) {
+            emit itemActivated(currentItem(), 0);
+            return;
+        }
+        QTreeWidget::keyPressEvent(e);
+    }
+};
+} // namespace
+
+FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("findInFilesPanel"));
+    findField_ = new QLineEdit(this);
+    findField_->setObjectName(QStringLiteral("findInFilesText"));
+    replaceField_ = new QLineEdit(this);
+    replaceField_->setObjectName(QStringLiteral("replaceInFilesText"));
+    folderField_ = new QLineEdit(QDir::homePath(), this);
+    folderField_->setObjectName(QStringLiteral("findInFilesFolder"));
+    namesField_ = new QLineEdit(QStringLiteral("*.html;*.htm;*.css;*.js"), this);
+    namesField_->setObjectName(QStringLiteral("findInFilesNames"));
+    auto* browse = new QPushButton(tr("…"), this);
+    browse->setToolTip(tr("Choose the folder"));
+    browse->setAccessibleName(tr("Choose the folder"));
+    matchCase_ = new QCheckBox(tr("Match &case"), this);
+    wholeWord_ = new QCheckBox(tr("&Whole word"), this);
+    regularExpression_ = new QCheckBox(tr("Regular e&xpression"), this);
+    findButton_ = new QPushButton(tr("&Find"), this);
+    findButton_->setDefault(true);
+    stopButton_ = new QPushButton(tr("&Stop"), this);
+    stopButton_->setEnabled(false);
+    replaceButton_ = new QPushButton(tr("&Replace All…"), this);
+    replaceButton_->setEnabled(false);
+    replaceButton_->setToolTip(tr("Find first: the list shows what will change"));
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("findInFilesStatus"));
+    status_->setWordWrap(true);
+    results_ = new HitList(this);
+    results_->setObjectName(QStringLiteral("findInFilesResults"));
+    results_->setAccessibleName(tr("Matches in files"));
+    results_->setHeaderLabels({tr("File or line:column"), tr("Text")});
+    results_->setUniformRowHeights(true);
+    results_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+
+    auto* fields = new QFormLayout;
+    fields->addRow(tr("Fi&nd:"), findField_);
+    fields->addRow(tr("Re&place with:"), replaceField_);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folderField_, 1);
+    folderRow->addWidget(browse);
+    fields->addRow(tr("In f&older:"), folderRow);
+    fields->addRow(tr("File &names:"), namesField_);
+    auto* options = new QHBoxLayout;
+    options->addWidget(matchCase_);
+    options->addWidget(wholeWord_);
+    options->addWidget(regularExpression_);
+    options->addStretch(1);
+    options->addWidget(findButton_);
+    options->addWidget(stopButton_);
+    options->addWidget(replaceButton_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addLayout(fields);
+    layout->addLayout(options);
+    layout->addWidget(status_);
+    layout->addWidget(results_, 1);
+
+    connect(findButton_, &QPushButton::clicked, this, &FindInFilesPanel::find);
+    connect(findField_, &QLineEdit::returnPressed, this, &FindInFilesPanel::find);
+    connect(stopButton_, &QPushButton::clicked, this, &FindInFilesPanel::stop);
+    connect(replaceButton_, &QPushButton::clicked, this, &FindInFilesPanel::replaceAll);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString chosen = dialogs_.chooseFolder(this, tr("Find in Files"), folder());
+        if (!chosen.isEmpty())
+            setFolder(chosen);
+    });
+    for (QLineEdit* field : {findField_, folderField_, namesField_})
+        connect(field, &QLineEdit::textEdited, this, &FindInFilesPanel::resultsOutOfDate);
+    for (QCheckBox* box : {matchCase_, wholeWord_, regularExpression_})
+        connect(box, &QCheckBox::toggled, this, &FindInFilesPanel::resultsOutOfDate);
+    connect(results_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        if (item->data(0, LineRole).isValid())
+            emit hitChosen(item->data(0, PathRole).toString(), item->data(0, LineRole).toInt(),
+                           item->data(0, ColumnRole).toInt(), item->data(0, LengthRole).toInt());
+    });
+    connect(&listing_, &QFutureWatcher<QStringList>::finished, this, &FindInFilesPanel::searchListed);
+    connect(&searching_, &QFutureWatcher<file_search::FileHits>::resultReadyAt, this, &FindInFilesPanel::showFileHits);
+    connect(&searching_, &QFutureWatcher<file_search::FileHits>::progressValueChanged, this,
+            &FindInFilesPanel::showProgress);
+    connect(&searching_, &QFutureWatcher<file_search::FileHits>::finished, this, &FindInFilesPanel::searchFinished);
+}
+
+FindInFilesPanel::~FindInFilesPanel() {
+    listing_.disconnect(this);
+    searching_.disconnect(this);
+    listing_.cancel();
+    searching_.cancel();
+    listing_.waitForFinished();
+    searching_.waitForFinished();
+}
+
+void FindInFilesPanel::setFolder(const QString& folder) {
+    folderField_->setText(QDir::toNativeSeparators(folder));
+    resultsOutOfDate();
+}
+
+QString FindInFilesPanel::folder() const {
+    return QDir::fromNativeSeparators(folderField_->text().trimmed());
+}
+
+void FindInFilesPanel::focusFind(const QString& text) {
+    if (!text.isEmpty() && text != findField_->text()) {
+        findField_->setText(text);
+        resultsOutOfDate();
+    }
+    findField_->setFocus(Qt::OtherFocusReason);
+    findField_->selectAll();
+}
+
+void FindInFilesPanel::setReplacement(const QString& text) {
+    replaceField_->setText(text);
+}
+
+void FindInFilesPanel::setOptions(SearchOptions options) {
+    matchCase_->setChecked(options.matchCase);
+    wholeWord_->setChecked(options.wholeWord);
+    regularExpression_->setChecked(options.regularExpression);
+}
+
+bool FindInFilesPanel::isSearching() const {
+    return listing_.isRunning() || searching_.isRunning();
+}
+
+TextSearch FindInFilesPanel::currentSearch() const {
+    return TextSearch(findField_->text(),
+                      {matchCase_->isChecked(), wholeWord_->isChecked(), regularExpression_->isChecked()});
+}
+
+void FindInFilesPanel::resultsOutOfDate() {
+    upToDate_ = false;
+    replaceButton_->setEnabled(false);
+}
+
+void FindInFilesPanel::find() {
+    if (isSearching())
+        return;
+    const TextSearch search = currentSearch();
+    if (search.isEmpty() || !search.error().isEmpty()) {
+        status_->setText(search.isEmpty() ? tr("Type what to find.") : tr("Invalid expression: ") + search.error());
+        return;
+    }
+    if (!QFileInfo(folder()).isDir()) {
+        status_->setText(tr("There is no folder %1.").arg(folderField_->text()));
+        return;
+    }
+    results_->clear();
+    files_.clear();
+    matches_ = filesWithMatches_ = skipped_ = 0;
+    bytes_ = 0;
+    stopped_ = false;
+    upToDate_ = false;
+    replaceButton_->setEnabled(false);
+    findButton_->setEnabled(false);
+    stopButton_->setEnabled(true);
+    searchedFolder_ = folder();
+    status_->setText(tr("Listing the files…"));
+    clock_.start();
+    // Listing a big tree takes a moment too: it runs off the window's thread as well.
+    listing_.setFuture(QtConcurrent::run([folder = searchedFolder_, patterns = file_search::splitPatterns(namesField_->text()),
+                                          this] { return file_search::listFiles(folder, patterns, [this] { return stopped_.load(); }); }));
+}
+
+void FindInFilesPanel::searchListed() {
+    if (stopped_) {
+        searchFinished();
+        return;
+    }
+    files_ = listing_.result();
+    // One file per task: the pool keeps every core busy, and results come in as files finish.
+    searching_.setFuture(QtConcurrent::mapped(files_, [search = currentSearch()](const QString& path) {
+        return file_search::searchFile(path, search);
+    }));
+    showProgress();
+}
+
+void FindInFilesPanel::searchFinished() {
+    stopButton_->setEnabled(false);
+    findButton_->setEnabled(true);
+    upToDate_ = !stopped_;
+    replaceButton_->setEnabled(upToDate_ && matches_ > 0);
+    showProgress();
+    emit searchEnded();
+}
+
+void FindInFilesPanel::stop() {
+    stopped_ = true;
+    searching_.cancel();
+}
+
+void FindInFilesPanel::showFileHits(int index) {
+    const file_search::FileHits found = searching_.resultAt(index);
+    bytes_ += found.bytes;
+    if (found.skipped != file_search::FileHits::Skipped::No)
+        ++skipped_;
+    if (found.hits.empty())
+        return;
+    ++filesWithMatches_;
+    matches_ += int(found.hits.size());
+    const QString shown = QDir::toNativeSeparators(QDir(searchedFolder_).relativeFilePath(found.path));
+    auto* file = new QTreeWidgetItem(results_, {QStringLiteral("%1 (%2)").arg(shown).arg(found.hits.size())});
+    file->setData(0, PathRole, found.path);
+    file->setToolTip(0, QDir::toNativeSeparators(found.path));
+    QList<QTreeWidgetItem*> lines;
+    lines.reserve(qsizetype(found.hits.size()));
+    for (const file_search::Hit& hit : found.hits) {
+        auto* line = new QTreeWidgetItem({QStringLiteral("%1:%2").arg(hit.line).arg(hit.column), hit.lineText});
+        line->setData(0, PathRole, found.path);
+        line->setData(0, LineRole, hit.line);
+        line->setData(0, ColumnRole, hit.column);
+        line->setData(0, LengthRole, hit.length);
+        lines << line;
+    }
+    file->addChildren(lines);
+    file->setExpanded(results_->topLevelItemCount() <= 20); // the first files open, the rest on demand
+}
+
+void FindInFilesPanel::showProgress() {
+    const int searched = searching_.isRunning() ? searching_.progressValue() : int(files_.size());
+    QString text;
+    if (isSearching())
+        text = tr("Searching… %1 of %2 files").arg(searched).arg(files_.size());
+    else
+        text = tr("%1 matches in %2 files; %3 files searched in %4 s")
+                   .arg(matches_)
+                   .arg(filesWithMatches_)
+                   .arg(stopped_.load() ? searching_.progressValue() : int(files_.size()))
+                   .arg(clock_.elapsed() / 1000.0, 0, 'f', 1);
+    if (skipped_ > 0)
+        text += tr("; %1 skipped (binary, too big or unreadable)").arg(skipped_);
+    if (stopped_ && !isSearching())
+        text += tr(". Stopped.");
+    status_->setText(text);
+}
+
+void FindInFilesPanel::replaceAll() {
+    if (isSearching() || !upToDate_ || matches_ == 0)
+        return;
+    const QString replacement = replaceField_->text();
+    if (!dialogs_.askYesNo(this,
+                           tr("Replace %1 matches in %2 files with \"%3\"?\n\nPages open in Tagloom change in their "
+                              "tabs, where Undo takes the change back. The other files are written now.")
+                               .arg(matches_)
+                               .arg(filesWithMatches_)
+                               .arg(replacement),
+                           Dialogs::Icon::Question, tr("Replace in Files")))
+        return;
+    const TextSearch search = currentSearch();
+    int replaced = 0, files = 0;
+    QStringList failed;
+    for (int i = 0; i < results_->topLevelItemCount(); ++i) {
+        const QString path = results_->topLevelItem(i)->data(0, PathRole).toString();
+        std::optional<int> count = openPageReplacer_ ? openPageReplacer_(path, search, replacement) : std::nullopt;
+        if (!count) {
+            const file_search::Replaced done = file_search::replaceInFile(path, search, replacement);
+            if (done.error)
+                failed << QDir::toNativeSeparators(path) + QStringLiteral(": ") + done.problem;
+            count = done.count;
+        }
+        replaced += *count;
+        files += *count > 0;
+    }
+    resultsOutOfDate();
+    QString summary = tr("Replaced %1 matches in %2 files.").arg(replaced).arg(files);
+    if (!failed.isEmpty())
+        summary += tr("\n\nThese files were not changed:\n") + failed.join(u'\n');
+    status_->setText(summary.section(u'\n', 0, 0));
+    dialogs_.showMessage(this, summary, failed.isEmpty() ? Dialogs::Icon::None : Dialogs::Icon::Exclamation,
+                         tr("Replace in Files"));
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "file_search.h"
+
+#include <QElapsedTimer>
+#include <QFutureWatcher>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <optional>
+
+class Dialogs;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+/// Find and Replace in Files: a folder, name patterns and the find bar's three options. Matches
+/// come in file by file while worker threads on every core search, grouped by file; a
+/// double-click opens the spot. Replace All asks first, then changes the pages open in the
+/// editor in their tabs (undoable there) and writes the others.
+class FindInFilesPanel : public QWidget {
+    Q_OBJECT
+public:
+    FindInFilesPanel(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~FindInFilesPanel() override;
+
+    /// Replaces in a page open in the editor: the number replaced, or nullopt when @p path is
+    /// not open (the file is then written here).
+    using OpenPageReplacer =
+        std::function<std::optional<int>(const QString& path, const TextSearch& search, const QString& replacement)>;
+    void setOpenPageReplacer(OpenPageReplacer replacer) { openPageReplacer_ = std::move(replacer); }
+
+    void setFolder(const QString& folder);
+    QString folder() const;
+    /// Puts @p text in the Find field (when not empty) and the keyboard focus there.
+    void focusFind(const QString& text);
+    void setReplacement(const QString& text);
+    void setOptions(SearchOptions options);
+
+    void find();
+    void stop();
+    void replaceAll();
+    bool isSearching() const;
+
+    QTreeWidget* results() const { return results_; }
+    QLabel* status() const { return status_; }
+
+signals:
+    /// The user double-clicked a match, or pressed Enter on it.
+    void hitChosen(const QString& path, int line, int column, int length);
+    /// A search ended (done or stopped); for tests and benchmarks.
+    void searchEnded();
+
+private:
+    TextSearch currentSearch() const;
+    void searchListed();
+    void showFileHits(int index);
+    void showProgress();
+    void resultsOutOfDate();
+    void searchFinished();
+
+    Dialogs& dialogs_;
+    QLineEdit* findField_ = nullptr;
+    QLineEdit* replaceField_ = nullptr;
+    QLineEdit* folderField_ = nullptr;
+    QLineEdit* namesField_ = nullptr;
+    QCheckBox* matchCase_ = nullptr;
+    QCheckBox* wholeWord_ = nullptr;
+    QCheckBox* regularExpression_ = nullptr;
+    QPushButton* findButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
+    QPushButton* replaceButton_ = nullptr;
+    QLabel* status_ = nullptr;
+    QTreeWidget* results_ = nullptr;
+    OpenPageReplacer openPageReplacer_;
+
+    QFutureWatcher<QStringList> listing_;
+    QFutureWatcher<file_search::FileHits> searching_;
+    QStringList files_;
+    QString searchedFolder_;
+    QElapsedTimer clock_;
+    int matches_ = 0;
+    int filesWithMatches_ = 0;
+    int skipped_ = 0;
+    qint64 bytes_ = 0;
+    std::atomic<bool> stopped_{false}; ///< read by the listing thread too
+    bool upToDate_ = false; ///< the results are of the fields as they stand
+};

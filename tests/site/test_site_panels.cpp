@@ -1,0 +1,122 @@
+#include "app/main_window.h"
+#include "app/open_document.h"
+#include "editor/edit_area.h"
+#include "site/find_in_files_panel.h"
+#include "site/site_panel.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
+
+namespace {
+using test_files::readBytes;
+using test_files::writeBytes;
+
+class SitePanelsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir site_;
+    QString path(const char* name) const { return site_.filePath(QString::fromUtf8(name)); }
+
+    static void findAndWait(FindInFilesPanel* panel, const QString& text) {
+        QSignalSpy ended(panel, &FindInFilesPanel::searchEnded);
+        panel->focusFind(text);
+        panel->find();
+        QVERIFY(ended.wait(20000));
+    }
+
+private slots:
+    void init() {
+        QDir(site_.path()).mkpath(QStringLiteral("sub"));
+        QVERIFY(writeBytes(path("a.html"), "<p>needle</p>\n<p>needle</p>\n"));
+        QVERIFY(writeBytes(path("sub/b.css"), "p { content: \"needle\" }\r\n"));
+        QVERIFY(writeBytes(path("sub/latin.htm"), "<p>caf\xE9 needle</p>\n"));
+        QVERIFY(writeBytes(path("c.html"), QByteArray("needle\0", 7)));
+        QVERIFY(writeBytes(path("d.txt"), "needle\n"));
+    }
+
+    // Find in Files lists the matches by file; Replace All asks, changes an open page in its
+    // tab (undoable) and writes the others, and names a file it could not change.
+    void findAndReplaceInFiles() {
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        window.openStartupArgument(path("a.html"));
+        window.action(QStringLiteral("findInFiles"))->trigger();
+        FindInFilesPanel* panel = window.findInFilesPanel();
+        QVERIFY(panel && panel->isVisible() == window.isVisible());
+        QCOMPARE(panel->folder(), site_.path()); // the page's folder
+        findAndWait(panel, QStringLiteral("needle"));
+        QTreeWidget* results = panel->results();
+        QStringList files;
+        for (int i = 0; i < results->topLevelItemCount(); ++i)
+            files << results->topLevelItem(i)->text(0);
+        files.sort();
+        QCOMPARE(files, (QStringList{"a.html (2)", QDir::toNativeSeparators("sub/b.css (1)"),
+                                     QDir::toNativeSeparators("sub/latin.htm (1)")}));
+        QVERIFY2(panel->status()->text().startsWith(QStringLiteral("4 matches in 3 files; 4 files searched")),
+                 qPrintable(panel->status()->text()));
+        QVERIFY(panel->status()->text().contains(QStringLiteral("1 skipped")));
+
+        panel->setReplacement(QString::fromUtf8("日本"));
+        dialogs.answer(true);
+        panel->replaceAll();
+        QCOMPARE(dialogs.shown[0].text.left(35), QStringLiteral("Replace 4 matches in 3 files with \""));
+        QVERIFY(dialogs.shown[1].text.startsWith(QStringLiteral("Replaced 3 matches in 2 files.")));
+        QVERIFY(dialogs.shown[1].text.contains(QDir::toNativeSeparators(path("sub/latin.htm"))));
+        // The open page changed in its tab, not on disk; Undo takes it back.
+        QCOMPARE(window.editArea()->text(), QString::fromUtf8("<p>日本</p>\r\n<p>日本</p>"));
+        QVERIFY(window.isWindowModified());
+        QCOMPARE(readBytes(path("a.html")), QByteArray("<p>needle</p>\n<p>needle</p>\n"));
+        window.editArea()->undo();
+        QCOMPARE(window.editArea()->text(), QStringLiteral("<p>needle</p>\r\n<p>needle</p>"));
+        QCOMPARE(readBytes(path("sub/b.css")), QByteArray("p { content: \"\xE6\x97\xA5\xE6\x9C\xAC\" }\r\n"));
+        QCOMPARE(readBytes(path("sub/latin.htm")), QByteArray("<p>caf\xE9 needle</p>\n"));
+
+        // A double-click on a match opens its file in a tab, the match selected.
+        findAndWait(panel, QString::fromUtf8("日本"));
+        QCOMPARE(results->topLevelItemCount(), 1);
+        QTreeWidgetItem* hit = results->topLevelItem(0)->child(0);
+        emit results->itemActivated(hit, 0);
+        QCOMPARE(window.documents().size(), 2);
+        QCOMPARE(window.currentFile(), path("sub/b.css"));
+        QCOMPARE(window.editArea()->selectedText(), QString::fromUtf8("日本"));
+    }
+
+    // The site panel shows the page's folder, filters by name, and opens what is chosen.
+    void theSitePanelOpensFilesOfThePagesFolder() {
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        window.openStartupArgument(path("a.html"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.action(QStringLiteral("sitePanel"))->trigger();
+        SitePanel* panel = window.sitePanel();
+        QVERIFY(panel && panel->isVisible());
+        QCOMPARE(panel->root(), site_.path());
+        QFileSystemModel* model = panel->model();
+        const QModelIndex root = panel->tree()->rootIndex();
+        QTRY_COMPARE(model->rowCount(root), 4); // sub, a.html, c.html and d.txt
+        QTest::keyClicks(panel->filter(), QStringLiteral("d.t"));
+        QTRY_COMPARE(model->rowCount(root), 2); // the folder stays, to be opened
+        const QModelIndex text = model->index(path("d.txt"));
+        QVERIFY(text.isValid());
+        emit panel->tree()->activated(text);
+        QCOMPARE(window.documents().size(), 2);
+        QCOMPARE(window.currentFile(), path("d.txt"));
+        // Shown again, it hides.
+        window.showSitePanel();
+        QVERIFY(!panel->isVisible());
+    }
+};
+} // namespace
+
+TAGLOOM_TEST_MAIN(QApplication, SitePanelsTest)
+#include "test_site_panels.moc"
