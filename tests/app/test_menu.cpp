@@ -63,6 +63,8 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "reopenWithEncoding",
                                 "saveWithEncoding",
                                 "newTab",
+                                "findInFiles",
+                                "sitePanel",
                                 "openInNewTab",
                                 "closeTab",
                                 "tabSeparator",
@@ -267,13 +269,13 @@ private slots:
                              form.editArea()->selectionStart() != 1 || form.aboutWindow() ||
                              form.checkPanel() || urls.opened.size() > opened ||
                              form.editArea()->font() != font || !form.findBar()->isHidden() ||
-                             form.documents().size() > 1;
+                             form.documents().size() > 1 || form.findInFilesPanel() || form.sitePanel();
             QVERIFY2(ran, m.objectName);
             QSettings().clear(); // zoom and the like are remembered: later windows start afresh
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 106);
+        QCOMPARE(commands, 108);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.
