@@ -16,8 +16,13 @@ bool hasUtf16ByteOrderMark(const QByteArray& bytes) {
     return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
 }
 
-// The line around a match, cut to a readable length with the match in it.
+// The line around a match, without its indent, cut to a readable length with the match in it.
 QString shownLine(QStringView line, qsizetype column) {
+    qsizetype indent = 0;
+    while (indent < column && indent < line.size() && (line[indent] == u' ' || line[indent] == u'\t'))
+        ++indent;
+    line = line.mid(indent);
+    column -= indent;
     if (line.size() <= kLongestShownLine)
         return line.toString();
     const qsizetype from = std::clamp<qsizetype>(column - kLongestShownLine / 3, 0, line.size() - kLongestShownLine);

@@ -74,7 +74,9 @@ FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(folderField_, 1);
     folderRow->addWidget(browse);
-    fields->addRow(tr("In f&older:"), folderRow);
+    auto* folderLabel = new QLabel(tr("In f&older:"), this);
+    folderLabel->setBuddy(folderField_);
+    fields->addRow(folderLabel, folderRow);
     fields->addRow(tr("File &names:"), namesField_);
     auto* options = new QHBoxLayout;
     options->addWidget(matchCase_);
