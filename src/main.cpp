@@ -23,6 +23,12 @@ int main(int argc, char* argv[]) {
     QtDialogs dialogs;
     MainWindow window(dialogs);
     window.rememberWindowPlace();
+    const QStringList files = command_line::separateFiles(QCoreApplication::arguments().mid(1));
+    // The title names the file from the first frame on.
+    if (files.isEmpty())
+        window.announceStartupArgument(command_line::currentArgumentText());
+    else
+        window.announceStartupArgument(files.constFirst(), false);
     QApplication::setWindowIcon(window.windowIcon());
     // The window comes up at once, and the file named goes in after its first paint: a big page
     // takes a moment to read. Keys pressed meanwhile wait and go into the page once it is in.
@@ -32,10 +38,13 @@ int main(int argc, char* argv[]) {
     while (window.windowHandle() && !window.windowHandle()->isExposed() && waited.elapsed() < 500)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 20);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if (const QStringList files = command_line::separateFiles(QCoreApplication::arguments().mid(1)); !files.isEmpty())
-        window.openStartupFiles(files);
-    else
-        window.openStartupArgument(command_line::currentArgumentText());
+    const bool nothingNamed = files.isEmpty() && command_line::currentArgumentText().isEmpty();
+    if (!nothingNamed || !window.reopenLastSession()) {
+        if (!files.isEmpty())
+            window.openStartupFiles(files);
+        else
+            window.openStartupArgument(command_line::currentArgumentText());
+    }
     // Unsaved work that a crash or a close left behind is offered once the window is up.
     QTimer::singleShot(0, &window, [&window] { window.offerRecovery(true); });
     return QApplication::exec();

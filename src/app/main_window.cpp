@@ -187,6 +187,8 @@ OpenDocument* MainWindow::addDocument() {
             for (const char* name : {"cut", "copy", "deleteSelection"})
                 action(QString::fromLatin1(name))->setEnabled(on);
     });
+    // A new page has the title of a page without a file until it gets one.
+    setUntitledTitle(document);
     tabs_->addTab(document, document->displayName());
     showTabName(document);
     return document;
@@ -284,6 +286,7 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
     action(QStringLiteral("keepPlaceWhenColouring"))->setChecked(settings::keepPlaceWhenColouring());
     action(QStringLiteral("webPageFileDialogs"))->setChecked(settings::webPageFileDialogs());
+    action(QStringLiteral("reopenLastSession"))->setChecked(settings::reopenLastSession());
     action(QStringLiteral("webPageFileDialogs"))
         ->setToolTip(QStringLiteral("Open and Save As start in the page's folder and list HTML pages first; "
                                     "Save As adds .html to a name typed without a suffix."));
@@ -324,20 +327,21 @@ void MainWindow::setTitleFromFile(OpenDocument* document) {
     showTabName(document);
 }
 
+void MainWindow::announceStartupArgument(const QString& argumentText, bool windowsCommandLine) {
+    doc().file().path = command_line::startupFile(argumentText, windowsCommandLine).currentFile;
+    if (doc().file().path.isEmpty())
+        setUntitledTitle(&doc());
+    else
+        setTitleFromFile();
+}
+
 void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCommandLine) {
-    const command_line::StartupFile file = command_line::startupFile(argumentText, windowsCommandLine);
     // The title names the file from the first frame on, message boxes about it included.
-    auto showTitle = [&] {
-        doc().file().path = file.currentFile;
-        if (doc().file().path.isEmpty())
-            setUntitledTitle(&doc());
-        else
-            setTitleFromFile();
-    };
-    showTitle();
-    if (!file.readPath.isEmpty())
-        loadStartupFile(file.readPath);
-    showTitle();
+    announceStartupArgument(argumentText, windowsCommandLine);
+    const QString readPath = command_line::startupFile(argumentText, windowsCommandLine).readPath;
+    if (!readPath.isEmpty())
+        loadStartupFile(readPath);
+    announceStartupArgument(argumentText, windowsCommandLine);
 }
 
 void MainWindow::newBlank() {
@@ -396,6 +400,7 @@ void MainWindow::rememberWindowPlace(const QString& file) {
 
 void MainWindow::endProgram() {
     ending_ = true;
+    keepSession();
     // History like the recent files, not an option: it never goes to the settings file.
     if (!placeFile_.isEmpty())
         writeHistory(placeFile_, saveGeometry().toBase64() + '\n');

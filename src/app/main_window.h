@@ -45,6 +45,10 @@ public:
     /// command line's tail on Windows, the arguments joined by blanks elsewhere.
     void openStartupArgument(const QString& argumentText,
                              bool windowsCommandLine = command_line::kWindowsCommandLine);
+    /// The title and file the start-up argument names, before the window first shows and its
+    /// file is read.
+    void announceStartupArgument(const QString& argumentText,
+                                 bool windowsCommandLine = command_line::kWindowsCommandLine);
 
     /// The document the commands work on: the current tab's.
     OpenDocument& doc() const;
@@ -138,6 +142,10 @@ public:
     bool openInTab(const QString& path);
     /// Opens the files named at start-up one by one, the first in the window's first document.
     void openStartupFiles(const QStringList& paths);
+    /// With the option on: the pages with files open at the last exit, each with its caret, the
+    /// one in front then in front again. False when there was nothing to reopen.
+    bool reopenLastSession();
+    void toggleReopenLastSession();
 
     // Sites: the folder tree and Find and Replace in Files.
     /// Shows the site panel (a folder tree of the page's folder), or hides it when it shows.
@@ -222,6 +230,8 @@ private:
     CheckPanel* checkPanelOf(OpenDocument& document);
     void insert(const char* commandId);
     void endProgram();
+    /// With the option on, writes which pages are open and where their carets are.
+    void keepSession();
     void buildMenuBar();
     /// The find bar, the status bar, line numbers, zoom and Open Recent, as the options say.
     void buildViewParts();

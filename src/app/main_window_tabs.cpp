@@ -2,18 +2,20 @@
 #include "main_window.h"
 
 #include "open_document.h"
+#include "recent_files.h"
 #include "recovery_keeper.h"
+#include "settings.h"
 
 #include "editor/edit_area.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTabWidget>
 
 void MainWindow::newTab() {
-    OpenDocument* document = addDocument();
-    setUntitledTitle(document);
-    tabs_->setCurrentWidget(document);
+    tabs_->setCurrentWidget(addDocument());
 }
 
 void MainWindow::openInNewTab() {
@@ -126,4 +128,56 @@ bool MainWindow::confirmCloseAll(const QString& question, Dialogs::Icon icon, co
             return false;
     }
     return true;
+}
+
+namespace {
+// Beside the recent files: history, not an option.
+QString sessionFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/session");
+}
+} // namespace
+
+void MainWindow::toggleReopenLastSession() {
+    const bool on = action(QStringLiteral("reopenLastSession"))->isChecked();
+    settings::setReopenLastSession(on);
+    if (!on)
+        QFile::remove(sessionFile());
+}
+
+void MainWindow::keepSession() {
+    if (!settings::reopenLastSession())
+        return;
+    // One line per page with a file: its caret's line and column, and its path; the page in
+    // front first.
+    QByteArray lines;
+    QList<OpenDocument*> pages = documents();
+    pages.move(pages.indexOf(&doc()), 0);
+    for (OpenDocument* document : pages) {
+        if (document->file().path.isEmpty())
+            continue;
+        const EditArea::Place place = document->editArea()->caretPlace();
+        lines += QByteArray::number(place.line) + ':' + QByteArray::number(place.column) + '\t' +
+                 QFileInfo(document->file().path).absoluteFilePath().toUtf8() + '\n';
+    }
+    writeHistory(sessionFile(), lines);
+}
+
+bool MainWindow::reopenLastSession() {
+    QFile kept(sessionFile());
+    if (!settings::reopenLastSession() || !kept.open(QIODevice::ReadOnly))
+        return false;
+    OpenDocument* front = nullptr;
+    for (const QByteArray& line : kept.readAll().split('\n')) {
+        const qsizetype tab = line.indexOf('\t');
+        const QString path = QString::fromUtf8(line.mid(tab + 1));
+        if (tab < 0 || !QFileInfo(path).isFile() || !openInTab(path))
+            continue;
+        const QList<QByteArray> place = line.left(tab).split(':');
+        editArea()->goToLine(std::max(1, place.value(0).toInt()), std::max(1, place.value(1).toInt()));
+        if (!front)
+            front = &doc();
+    }
+    if (front)
+        tabs_->setCurrentWidget(front);
+    return front != nullptr;
 }

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 167> kMenu{{
+constexpr std::array<MenuItem, 168> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -169,6 +169,7 @@ constexpr std::array<MenuItem, 167> kMenu{{
     {1, "optionsMenu", "&Options", nullptr},
     {2, "offerToSave", "&Offer to Save Changes", nullptr, option(&MainWindow::toggleOfferToSave)},
     {2, "completeEndTags", "Complete &End Tags", nullptr, option(&MainWindow::toggleCompleteEndTags)},
+    {2, "reopenLastSession", "Reopen &Last Session", nullptr, option(&MainWindow::toggleReopenLastSession)},
     {2, "webPageFileDialogs", "File Dialogs for &Web Pages", nullptr, option(&MainWindow::toggleWebPageFileDialogs)},
     {2, "keepPlaceWhenColouring", "&Keep My Place When Colouring", nullptr, option(&MainWindow::toggleKeepPlace)},
     {1, "aboutz", "About", nullptr},

@@ -6,6 +6,7 @@ namespace settings {
 namespace {
 const QString kOfferToSave = QStringLiteral("files/offerToSave");
 const QString kWebPageFileDialogs = QStringLiteral("files/webPageDialogs");
+const QString kReopenLastSession = QStringLiteral("files/reopenLastSession");
 const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 const QString kStatusBar = QStringLiteral("view/statusBar");
@@ -30,6 +31,14 @@ bool webPageFileDialogs() {
 
 void setWebPageFileDialogs(bool on) {
     QSettings().setValue(kWebPageFileDialogs, on);
+}
+
+bool reopenLastSession() {
+    return QSettings().value(kReopenLastSession, false).toBool();
+}
+
+void setReopenLastSession(bool on) {
+    QSettings().setValue(kReopenLastSession, on);
 }
 
 bool completeEndTags() {

@@ -14,6 +14,9 @@ void setOfferToSave(bool on);
 /// without a suffix (off: the current folder, and every file under the program's own label).
 bool webPageFileDialogs();
 void setWebPageFileDialogs(bool on);
+/// At start, the pages open at the last exit come back (off: the program starts with an empty page).
+bool reopenLastSession();
+void setReopenLastSession(bool on);
 /// Typing `</` completes the end tag of the innermost open element.
 bool completeEndTags();
 void setCompleteEndTags(bool on);

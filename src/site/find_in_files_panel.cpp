@@ -12,12 +12,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
-enum Role { PathRole = Qt::UserRole, LineRole, ColumnRole, LengthRole };
+enum Role { PathRole = Qt::UserRole, LineRole, ColumnRole, LengthRole, FoundRole };
+constexpr int kAutoShownHits = 500; ///< match rows shown open at first, over the first files
 
 /// Enter on a match opens it, as a double-click does.
 class HitList : public QTreeWidget {
@@ -36,6 +38,7 @@ protected:
 } // namespace
 
 FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+    pool_.setMaxThreadCount(QThread::idealThreadCount());
     setObjectName(QStringLiteral("findInFilesPanel"));
     findField_ = new QLineEdit(this);
     findField_->setObjectName(QStringLiteral("findInFilesText"));
@@ -66,7 +69,9 @@ FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(
     results_->setAccessibleName(tr("Matches in files"));
     results_->setHeaderLabels({tr("File or line:column"), tr("Text")});
     results_->setUniformRowHeights(true);
-    results_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Sized once a search ends: sizing to the contents on every row added would measure every
+    // row again each time.
+    results_->setColumnWidth(0, fontMetrics().horizontalAdvance(QStringLiteral("folder/page.html (999)")));
 
     auto* fields = new QFormLayout;
     fields->addRow(tr("Fi&nd:"), findField_);
@@ -106,16 +111,27 @@ FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(
         connect(field, &QLineEdit::textEdited, this, &FindInFilesPanel::resultsOutOfDate);
     for (QCheckBox* box : {matchCase_, wholeWord_, regularExpression_})
         connect(box, &QCheckBox::toggled, this, &FindInFilesPanel::resultsOutOfDate);
+    connect(results_, &QTreeWidget::itemExpanded, this, &FindInFilesPanel::showHitsOf);
     connect(results_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         if (item->data(0, LineRole).isValid())
             emit hitChosen(item->data(0, PathRole).toString(), item->data(0, LineRole).toInt(),
                            item->data(0, ColumnRole).toInt(), item->data(0, LengthRole).toInt());
     });
     connect(&listing_, &QFutureWatcher<QStringList>::finished, this, &FindInFilesPanel::searchListed);
-    connect(&searching_, &QFutureWatcher<file_search::FileHits>::resultReadyAt, this, &FindInFilesPanel::showFileHits);
+    connect(&searching_, &QFutureWatcher<file_search::FileHits>::resultReadyAt, this, [this](int index) {
+        waiting_.push_back(index);
+        if (!taking_) {
+            taking_ = true;
+            QTimer::singleShot(0, this, &FindInFilesPanel::takeResults);
+        }
+    });
     connect(&searching_, &QFutureWatcher<file_search::FileHits>::progressValueChanged, this,
             &FindInFilesPanel::showProgress);
-    connect(&searching_, &QFutureWatcher<file_search::FileHits>::finished, this, &FindInFilesPanel::searchFinished);
+    connect(&searching_, &QFutureWatcher<file_search::FileHits>::finished, this, [this] {
+        endPending_ = true;
+        if (!taking_)
+            searchFinished(); // else once the last results are in
+    });
 }
 
 FindInFilesPanel::~FindInFilesPanel() {
@@ -183,6 +199,12 @@ void FindInFilesPanel::find() {
     }
     results_->clear();
     files_.clear();
+    // Half a million matches take a while to free: not on the window's thread.
+    pool_.start([hits = std::move(found_)]() mutable { hits = {}; });
+    found_.clear();
+    waiting_.clear();
+    endPending_ = false;
+    autoShown_ = 0;
     matches_ = filesWithMatches_ = skipped_ = 0;
     bytes_ = 0;
     stopped_ = false;
@@ -194,7 +216,7 @@ void FindInFilesPanel::find() {
     status_->setText(tr("Listing the files…"));
     clock_.start();
     // Listing a big tree takes a moment too: it runs off the window's thread as well.
-    listing_.setFuture(QtConcurrent::run([folder = searchedFolder_, patterns = file_search::splitPatterns(namesField_->text()),
+    listing_.setFuture(QtConcurrent::run(&pool_, [folder = searchedFolder_, patterns = file_search::splitPatterns(namesField_->text()),
                                           this] { return file_search::listFiles(folder, patterns, [this] { return stopped_.load(); }); }));
 }
 
@@ -204,14 +226,19 @@ void FindInFilesPanel::searchListed() {
         return;
     }
     files_ = listing_.result();
+    // The last search's results live in its future too; they go on a worker as well.
+    QFuture<file_search::FileHits> lastSearch = searching_.future();
     // One file per task: the pool keeps every core busy, and results come in as files finish.
-    searching_.setFuture(QtConcurrent::mapped(files_, [search = currentSearch()](const QString& path) {
+    searching_.setFuture(QtConcurrent::mapped(&pool_, files_, [search = currentSearch()](const QString& path) {
         return file_search::searchFile(path, search);
     }));
+    pool_.start([future = std::move(lastSearch)]() mutable { future = {}; });
     showProgress();
 }
 
 void FindInFilesPanel::searchFinished() {
+    endPending_ = false;
+    results_->resizeColumnToContents(0);
     stopButton_->setEnabled(false);
     findButton_->setEnabled(true);
     upToDate_ = !stopped_;
@@ -225,8 +252,24 @@ void FindInFilesPanel::stop() {
     searching_.cancel();
 }
 
+void FindInFilesPanel::takeResults() {
+    QElapsedTimer slice;
+    slice.start();
+    size_t taken = 0;
+    while (taken < waiting_.size() && slice.elapsed() < 8)
+        showFileHits(waiting_[taken++]);
+    waiting_.erase(waiting_.begin(), waiting_.begin() + qsizetype(taken));
+    if (!waiting_.empty()) {
+        QTimer::singleShot(0, this, &FindInFilesPanel::takeResults);
+        return;
+    }
+    taking_ = false;
+    if (endPending_)
+        searchFinished();
+}
+
 void FindInFilesPanel::showFileHits(int index) {
-    const file_search::FileHits found = searching_.resultAt(index);
+    file_search::FileHits found = searching_.resultAt(index);
     bytes_ += found.bytes;
     if (found.skipped != file_search::FileHits::Skipped::No)
         ++skipped_;
@@ -237,7 +280,21 @@ void FindInFilesPanel::showFileHits(int index) {
     const QString shown = QDir::toNativeSeparators(QDir(searchedFolder_).relativeFilePath(found.path));
     auto* file = new QTreeWidgetItem(results_, {QStringLiteral("%1 (%2)").arg(shown).arg(found.hits.size())});
     file->setData(0, PathRole, found.path);
+    file->setData(0, FoundRole, int(found_.size()));
     file->setToolTip(0, QDir::toNativeSeparators(found.path));
+    file->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    const bool open = autoShown_ + int(found.hits.size()) <= kAutoShownHits;
+    found_.push_back(std::move(found));
+    if (open) {
+        autoShown_ += int(found_.back().hits.size());
+        file->setExpanded(true);
+    }
+}
+
+void FindInFilesPanel::showHitsOf(QTreeWidgetItem* file) {
+    if (file->childCount() > 0 || !file->data(0, FoundRole).isValid())
+        return;
+    const file_search::FileHits& found = found_[size_t(file->data(0, FoundRole).toInt())];
     QList<QTreeWidgetItem*> lines;
     lines.reserve(qsizetype(found.hits.size()));
     for (const file_search::Hit& hit : found.hits) {
@@ -249,7 +306,6 @@ void FindInFilesPanel::showFileHits(int index) {
         lines << line;
     }
     file->addChildren(lines);
-    file->setExpanded(results_->topLevelItemCount() <= 20); // the first files open, the rest on demand
 }
 
 void FindInFilesPanel::showProgress() {

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
+#include <QThreadPool>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -15,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 /// Find and Replace in Files: a folder, name patterns and the find bar's three options. Matches
 /// come in file by file while worker threads on every core search, grouped by file; a
@@ -56,7 +58,13 @@ signals:
 private:
     TextSearch currentSearch() const;
     void searchListed();
+    /// Takes the files searched so far into the list, a few milliseconds at a time, so that
+    /// keys and paints come in between.
+    void takeResults();
     void showFileHits(int index);
+    /// The rows of a file's matches, made when the file's row is first opened: a search with
+    /// half a million matches must not make half a million rows while the user waits.
+    void showHitsOf(QTreeWidgetItem* file);
     void showProgress();
     void resultsOutOfDate();
     void searchFinished();
@@ -76,9 +84,17 @@ private:
     QTreeWidget* results_ = nullptr;
     OpenPageReplacer openPageReplacer_;
 
+    /// The search's own threads. Qt paints with the global pool's threads too: a search queued
+    /// there would keep the window from painting until it ended.
+    QThreadPool pool_;
     QFutureWatcher<QStringList> listing_;
     QFutureWatcher<file_search::FileHits> searching_;
     QStringList files_;
+    std::vector<file_search::FileHits> found_; ///< the files with matches, in the order of the rows
+    int autoShown_ = 0; ///< match rows made without the user opening a file
+    std::vector<int> waiting_; ///< results ready but not yet in the list
+    bool taking_ = false;
+    bool endPending_ = false; ///< the search ended; it is told once its last results are in
     QString searchedFolder_;
     QElapsedTimer clock_;
     int matches_ = 0;

@@ -1,0 +1,231 @@
+// Benchmarks of several documents and of Find in Files. Not a test: it prints figures, it judges
+// nothing.
+//
+//   bench_site tabs                  switching between two 5.9 MB pages; memory of ten 870 KB pages
+//   bench_site files [FILES] [DIR]   Find in Files over FILES pages (2,000) made in DIR from the
+//                                    corpus, against grep -r on the same tree, warm cache
+//
+// The pages come from $TAGLOOM_CORPUS (by default ../shared/corpus beside the source tree).
+#include "app/main_window.h"
+#include "app/open_document.h"
+#include "base/memory_advice.h"
+#include "editor/edit_area.h"
+#include "site/find_in_files_panel.h"
+#include "support/scripted_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+QString corpus(const char* page) {
+    const QString set = qEnvironmentVariable("TAGLOOM_CORPUS");
+    const QString dir = set.isEmpty() ? QStringLiteral(TAGLOOM_SOURCE_DIR "/../shared/corpus") : set;
+    const QString path = dir + u'/' + QString::fromLatin1(page);
+    if (!QFile::exists(path)) {
+        std::fprintf(stderr, "bench_site: %s not found; set TAGLOOM_CORPUS\n", qPrintable(path));
+        std::exit(2);
+    }
+    return path;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double medianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        times.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    return median(times);
+}
+
+// What the process holds now, not its peak.
+double residentMebibytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+void settle(MainWindow& window) {
+    QTRY_VERIFY_WITH_TIMEOUT(!window.editArea()->isLoading(), 60000);
+    QCoreApplication::processEvents();
+    returnFreedMemory();
+}
+
+int tabs() {
+    QTemporaryDir dir;
+    const QString big = corpus("c-5.9m-nodejs-api-all.html");
+    const QString first = dir.filePath(QStringLiteral("c1.html")), second = dir.filePath(QStringLiteral("c2.html"));
+    QFile::copy(big, first);
+    QFile::copy(big, second);
+    {
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, dir.filePath(QStringLiteral("recovery")));
+        window.openStartupFiles({first, second});
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            std::fputs("warning: the window was not exposed\n", stderr);
+        for (int i = 0; i < 2; ++i) {
+            window.nextTab();
+            settle(window);
+        }
+        auto* tabs = window.findChild<QTabWidget*>();
+        const double switchMs = medianMs(21, [&] {
+            window.nextTab();
+            tabs->currentWidget()->repaint();
+        });
+        std::printf("switching between two 5.9 MB pages until repainted: %.2f ms (median of 21)\n", switchMs);
+    }
+    // Memory: the empty window, one 870 KB page, ten of them (each its own file).
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs, nullptr, dir.filePath(QStringLiteral("recovery")));
+    window.openStartupArgument(QString());
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        std::fputs("warning: the window was not exposed\n", stderr);
+    settle(window);
+    const double empty = residentMebibytes();
+    if (qEnvironmentVariableIsSet("BENCH_EMPTY_TABS")) {
+        for (int i = 0; i < 10; ++i) {
+            window.newTab();
+            settle(window);
+        }
+        std::printf("ten empty tabs: +%.2f MiB\n", residentMebibytes() - empty);
+        return 0;
+    }
+    std::vector<double> after;
+    for (int i = 0; i < 10; ++i) {
+        const QString copy = dir.filePath(QStringLiteral("b%1.html").arg(i));
+        QFile::copy(corpus("b-870k-bashref.html"), copy);
+        window.openInTab(copy);
+        window.editArea()->viewport()->repaint();
+        settle(window);
+        after.push_back(residentMebibytes());
+    }
+    QString steps;
+    for (const double mib : after)
+        steps += QStringLiteral(" %1").arg(mib - empty, 0, 'f', 1);
+    std::printf("resident memory above the empty window after each page:%s MiB\n", qPrintable(steps));
+    const double one = after.front() - empty, ten = after.back() - empty;
+    std::printf("resident memory: empty window %.1f MiB; one 870 KB page +%.1f MiB; ten +%.1f MiB (%.1f x one)\n",
+                empty, one, ten, ten / one);
+    return 0;
+}
+
+// A tree of about 1 GB: the corpus pages one after another, the 5.9 MB page every 20th file.
+QString makeTree(const QString& root, int files) {
+    const QString tree = root + QStringLiteral("/bench-site-tree-%1").arg(files);
+    if (QFile::exists(tree + QStringLiteral("/done")))
+        return tree;
+    const char* cycle[] = {"b-870k-bashref.html", "d-oldstyle-rasmol.html", "e-utf8-ja-debian-reference-ch06.html",
+                           "a-100k-python-tutorial-classes.html", "f-latin1-libxml2-tutorial-index.html"};
+    QDir().mkpath(tree);
+    for (int i = 0; i < files; ++i) {
+        const QString folder = tree + QStringLiteral("/part%1").arg(i / 100);
+        QDir().mkpath(folder);
+        const char* page = i % 20 == 19 ? "c-5.9m-nodejs-api-all.html" : cycle[i % 5];
+        QFile::copy(corpus(page), folder + QStringLiteral("/page%1.html").arg(i));
+    }
+    QFile done(tree + QStringLiteral("/done"));
+    done.open(QIODevice::WriteOnly);
+    return tree;
+}
+
+qint64 treeBytes(const QString& tree) {
+    qint64 bytes = 0;
+    for (const QString& file : file_search::listFiles(tree, {QStringLiteral("*.html")}))
+        bytes += QFileInfo(file).size();
+    return bytes;
+}
+
+int files(int count, const QString& root) {
+    const QString tree = makeTree(root, count);
+    const double mebibytes = double(treeBytes(tree)) / (1024.0 * 1024.0);
+    // A warm cache for both: every file read once before anything is timed.
+    QProcess warm;
+    warm.start(QStringLiteral("grep"), {QStringLiteral("-r"), QStringLiteral("-c"), QStringLiteral("zzzzzz"), tree});
+    warm.waitForFinished(-1);
+    std::printf("tree: %d pages, %.0f MiB, in %s\n", count, mebibytes, qPrintable(tree));
+    ScriptedDialogs dialogs;
+    FindInFilesPanel panel(dialogs);
+    panel.show();
+    if (!QTest::qWaitForWindowExposed(&panel))
+        std::fputs("warning: the window was not exposed\n", stderr);
+    panel.setFolder(tree);
+    for (const QString& pattern : {QStringLiteral("function"), QStringLiteral("Tagloom-never-there")}) {
+        std::vector<double> ours, grep, worstGap;
+        for (int run = 0; run < 3; ++run) {
+            // How late a 10 ms timer fires while the search runs: the window's answer to a key.
+            QElapsedTimer beat;
+            double gap = 0;
+            QTimer ticker;
+            ticker.setInterval(10);
+            QObject::connect(&ticker, &QTimer::timeout, [&] {
+                gap = std::max(gap, double(beat.nsecsElapsed()) / 1e6 - 10.0);
+                beat.restart();
+            });
+            QSignalSpy ended(&panel, &FindInFilesPanel::searchEnded);
+            QElapsedTimer t;
+            t.start();
+            beat.start();
+            ticker.start();
+            panel.focusFind(pattern);
+            panel.find();
+            ended.wait(600000);
+            ours.push_back(double(t.nsecsElapsed()) / 1e9);
+            ticker.stop();
+            worstGap.push_back(gap);
+            if (qEnvironmentVariableIsSet("BENCH_GAPS"))
+                std::printf("  run %d: %.2f s, longest wait %.1f ms\n", run, ours.back(), gap);
+            QProcess process;
+            t.restart();
+            process.start(QStringLiteral("grep"), {QStringLiteral("-r"), QStringLiteral("-n"), pattern, tree});
+            process.waitForFinished(-1);
+            process.readAllStandardOutput();
+            grep.push_back(double(t.nsecsElapsed()) / 1e9);
+        }
+        std::printf("\"%s\": Find in Files %.2f s (%.0f MiB/s), grep -rn %.2f s (%.0f MiB/s), ratio %.2f; "
+                    "the window's longest wait %.1f ms; %s\n",
+                    qPrintable(pattern), median(ours), mebibytes / median(ours), median(grep),
+                    mebibytes / median(grep), median(ours) / median(grep), median(worstGap),
+                    qPrintable(panel.status()->text()));
+    }
+    return 0;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    keepLargeBuffersInHeap(); // as the program does
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true); // options stay out of the user's settings
+    const QStringList args = QApplication::arguments().mid(1);
+    if (args.value(0) == u"tabs")
+        return tabs();
+    if (args.value(0) == u"files")
+        return files(args.size() > 1 ? args[1].toInt() : 2000, args.size() > 2 ? args[2] : QDir::tempPath());
+    std::fputs("usage: bench_site tabs | files [FILES] [DIR]\n", stderr);
+    return 2;
+}
