@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -214,6 +215,48 @@ private slots:
             // Gone without a close: the locks go with it, the copies stay.
         }
         QCOMPARE(copies(), (QStringList{"a.htm", "b.htm"}));
+    }
+
+    // With the option on, the pages open at the exit come back at the next start, each with its
+    // caret, the one in front in front again; with it off, nothing is kept.
+    void theLastSessionComesBackWhenAsked_data() {
+        QTest::addColumn<bool>("on");
+        QTest::newRow("on") << true;
+        QTest::newRow("off") << false;
+    }
+    void theLastSessionComesBackWhenAsked() {
+        QFETCH(bool, on);
+        QSettings().clear();
+        if (on)
+            QSettings().setValue(QStringLiteral("files/reopenLastSession"), true);
+        {
+            ScriptedDialogs dialogs;
+            MainWindow window(dialogs, nullptr, recovery());
+            window.setQuitHandler([] {});
+            window.openStartupArgument(path("a.htm"));
+            window.editArea()->goToLine(1, 4);
+            QVERIFY(window.openInTab(path("b.htm")));
+            window.editArea()->goToLine(2, 3);
+            window.newTab(); // a page without a file is not kept
+            window.previousTab();
+            dialogs.answer(true);
+            window.exitProgram();
+        }
+        ScriptedDialogs dialogs;
+        MainWindow next(dialogs, nullptr, recovery());
+        QCOMPARE(next.reopenLastSession(), on);
+        QSettings().clear();
+        if (!on) {
+            QCOMPARE(next.documents().size(), 1);
+            return;
+        }
+        QCOMPARE(next.documents().size(), 2);
+        QCOMPARE(next.currentFile(), path("b.htm"));
+        QCOMPARE(next.editArea()->caretPlace().line, 2);
+        QCOMPARE(next.editArea()->caretPlace().column, 3);
+        next.nextTab();
+        QCOMPARE(next.currentFile(), path("a.htm"));
+        QCOMPARE(next.editArea()->caretPlace().column, 4);
     }
 
     // Several files named at start-up open in tabs of their own, unless together they are the
