@@ -9,6 +9,7 @@
 #include "about/about_window.h"
 #include "about/links.h"
 #include "checking/check_panel.h"
+#include "checking/safe_check.h"
 #include "colouring/html_pass.h"
 #include "dialogs/dialogs.h"
 #include "document/charset_declaration.h"
@@ -90,6 +91,8 @@ MainWindow::~MainWindow() {
     // The documents outlive this body and still report changes while they go; nobody here
     // listens any more.
     tabs_->disconnect(this);
+    // Checks still running end now, so that the program can end at once.
+    safe_check::cancelAll();
     for (OpenDocument* document : documents()) {
         document->editArea()->disconnect(this);
         document->editArea()->document()->disconnect(this);
@@ -220,6 +223,11 @@ void MainWindow::showActiveDocument() {
     if (checkDock_)
         checkPanels_->setCurrentWidget(checkPanelOf(active));
     active.editArea()->setFocus(Qt::OtherFocusReason);
+    // A page comes to the front as the window does: another program may have changed its file.
+    QTimer::singleShot(0, this, [this, page = QPointer<OpenDocument>(&active)] {
+        if (page && page == tabs_->currentWidget() && isActiveWindow() && !QApplication::activeModalWidget())
+            checkDisk(false);
+    });
 }
 
 void MainWindow::setDocumentTitle(OpenDocument* document, const QString& title) {

@@ -127,10 +127,9 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
 }
 
 CheckPanel::~CheckPanel() {
-    // The worker owns its own copy of the text; nothing here is needed once it ends, and a check
-    // still running is ended so that the program can end at once.
+    // The worker owns its own copy of the text; nothing here is needed once it ends. A check
+    // still running ends within its time limit, or when the window ends them all.
     watcher_.disconnect(this);
-    safe_check::cancelAll();
 }
 
 void CheckPanel::check(const QString& text) {

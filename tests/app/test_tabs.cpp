@@ -217,6 +217,27 @@ private slots:
         QCOMPARE(copies(), (QStringList{"a.htm", "b.htm"}));
     }
 
+    // A page brought to the front is checked for changes by other programs, as the window is
+    // when it comes back.
+    void aPageBroughtToTheFrontNoticesOtherProgramsChanges() {
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        window.openStartupArgument(path("a.htm"));
+        QVERIFY(window.openInTab(path("b.htm")));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.previousTab();
+        QTest::qWait(50);
+        QVERIFY(dialogs.shown.isEmpty());
+        QVERIFY(writeBytes(path("b.htm"), "<p>changed</p>\n"));
+        dialogs.answer(0); // Reload
+        window.nextTab();
+        QTRY_VERIFY(!dialogs.shown.isEmpty());
+        QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("was changed by another program")));
+        QCOMPARE(window.editArea()->text(), QStringLiteral("<p>changed</p>"));
+        QCOMPARE(window.currentFile(), path("b.htm"));
+    }
+
     // With the option on, the pages open at the exit come back at the next start, each with its
     // caret, the one in front in front again; with it off, nothing is kept.
     void theLastSessionComesBackWhenAsked_data() {
