@@ -1,7 +1,7 @@
 #include "edit_area.h"
 
 #include "block_data.h"
-#include "block_layouts.h"
+#include "layout_release.h"
 #include "base/memory_advice.h"
 #include "colour_painter.h"
 #include "matching_tags.h"
@@ -32,9 +32,15 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     loadTimer_ = new QTimer(this);
     loadTimer_->setSingleShot(true);
     connect(loadTimer_, &QTimer::timeout, this, &EditArea::loadNextPiece);
-    releaseTimer_ = new QTimer(this);
-    releaseTimer_->setSingleShot(true);
-    connect(releaseTimer_, &QTimer::timeout, this, &EditArea::releaseFarLayouts);
+    layoutRelease_ = new LayoutRelease(
+        document(),
+        [this] {
+            const QTextCursor cursor = textCursor();
+            return LayoutRelease::Kept{firstVisibleBlock().blockNumber(),
+                                       cursorForPosition(QPoint(0, viewport()->height())).blockNumber(),
+                                       cursor.blockNumber(), document()->findBlock(cursor.anchor()).blockNumber()};
+        },
+        this);
     // Repaints the layout asks for after an edit go through repaintContents(), which keeps
     // them to the edited lines when nothing else moved.
     // (The layout's requests reach the widget through its text control.)
@@ -752,8 +758,7 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
     // Only the lines in the area being painted: the caret's blink paints one line.
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-    noteViewMoved(lastViewFirst_, block.blockNumber());
-    lastViewFirst_ = block.blockNumber();
+    layoutRelease_->viewShows(block.blockNumber());
     // Re-painting a line makes the document report a change of its own; it is no edit.
     muted_ = true;
     while (block.isValid() && top <= area.bottom()) {
@@ -770,15 +775,6 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
         block = block.next();
     }
     muted_ = false;
-}
-
-void EditArea::noteViewMoved(int from, int to) {
-    // Moving the caret a page at a time lays out every line it passes, scrolling the lines it
-    // shows, a jump (the scroll bar dragged, Go to Line) none in between; the view follows the
-    // caret. The count is how many may have been laid out.
-    movedLines_ += std::abs(to - from);
-    if (movedLines_ > kLinesMovedBeforeRelease && !releaseTimer_->isActive())
-        releaseTimer_->start(0);
 }
 
 void EditArea::noteEditedLines(int position, int added) {
@@ -801,28 +797,3 @@ void EditArea::noteEditedLines(int position, int added) {
     edited_ = std::move(edited);
 }
 
-void EditArea::releaseFarLayouts() {
-    // A line keeps its layout, with its shaped glyphs and its colour formats, once laid out: a
-    // walk through a big page, or a change of the view's width, would keep one for every line.
-    // Those far from the view, the caret and the anchor go; a line is laid out and painted from
-    // the colour model again when it is next needed.
-    movedLines_ = 0;
-    const int first = firstVisibleBlock().blockNumber();
-    const int last = cursorForPosition(QPoint(0, viewport()->height())).blockNumber();
-    const QTextCursor cursor = textCursor();
-    const int caret = cursor.blockNumber();
-    const int anchor = document()->findBlock(cursor.anchor()).blockNumber();
-    auto near = [&](int n) {
-        return (n >= first - kKeptAroundView && n <= last + kKeptAroundView) || std::abs(n - caret) <= 2 ||
-               std::abs(n - anchor) <= 2;
-    };
-    int n = 0;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next(), ++n) {
-        if (near(n) || !block_layouts::has(block))
-            continue;
-        if (auto* data = static_cast<BlockData*>(block.userData()))
-            data->paintedGeneration = 0; // its colours went with its formats
-        block_layouts::drop(block);
-    }
-    returnFreedMemory();
-}

@@ -20,6 +20,7 @@ class ColourPainter;
 class QTimer;
 class MatchingTags;
 class ColourUndo;
+class LayoutRelease;
 class LineNumberGutter;
 
 /// The edit area: a plain-text editor whose operations count the document as one string with
@@ -233,14 +234,6 @@ private:
     void completeEndTag();
     Q_SLOT void repaintContents(const QRectF& rect);
     void noteEditedLines(int position, int added);
-    /// Frees the layouts of lines far from the view, the caret and the anchor.
-    void releaseFarLayouts();
-    /// The view's first line went from @p from to @p to.
-    void noteViewMoved(int from, int to);
-    static constexpr int kLinesMovedBeforeRelease = 3000;
-    static constexpr int kKeptAroundView = 300;
-    /// A change of width relays out every line: their layouts go once the resizing stops.
-    static constexpr int kReleaseAfterResizeMs = 500;
     /// Lines longer than this keep their shaped glyphs while they are near the view.
     static constexpr int kKeepGlyphsAbove = 200;
     void loadNextPiece();
@@ -292,10 +285,7 @@ private:
     };
     std::optional<ColourSwap> pendingColours_;
     LineNumberGutter* gutter_ = nullptr;
-    /// Lines the view moved through since layouts were last released.
-    int movedLines_ = 0;
-    int lastViewFirst_ = 0;
-    QTimer* releaseTimer_ = nullptr;
+    LayoutRelease* layoutRelease_ = nullptr;
     /// The lines of the edit being laid out, with their line counts from before it.
     struct Edited {
         int revision = 0;

@@ -1,6 +1,8 @@
 // What the edit area shows around the text: line numbers, zoom, the caret's place, and where
 // dropped files go.
 #include "edit_area.h"
+
+#include "layout_release.h"
 #include "line_number_gutter.h"
 
 #include <QDragEnterEvent>
@@ -114,8 +116,8 @@ void EditArea::placeGutter() {
 void EditArea::resizeEvent(QResizeEvent* e) {
     QPlainTextEdit::resizeEvent(e);
     placeGutter();
-    if (e->oldSize().width() != e->size().width() && document()->blockCount() > 2 * kKeptAroundView)
-        releaseTimer_->start(kReleaseAfterResizeMs);
+    if (e->oldSize().width() != e->size().width())
+        layoutRelease_->widthChanged();
 }
 
 void EditArea::paintLineNumbers(QPaintEvent* e) {

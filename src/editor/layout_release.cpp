@@ -1,0 +1,50 @@
+#include "layout_release.h"
+
+#include "block_data.h"
+#include "block_layouts.h"
+
+#include "base/memory_advice.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <cstdlib>
+
+LayoutRelease::LayoutRelease(QTextDocument* document, std::function<Kept()> kept, QObject* parent)
+    : QObject(parent), document_(document), kept_(std::move(kept)) {
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &LayoutRelease::release);
+}
+
+void LayoutRelease::viewShows(int firstVisible) {
+    // Moving the caret a page at a time lays out every line it passes, scrolling the lines it
+    // shows, a jump (the scroll bar dragged, Go to Line) none in between; the view follows the
+    // caret. The count is how many may have been laid out.
+    movedLines_ += std::abs(firstVisible - lastViewFirst_);
+    lastViewFirst_ = firstVisible;
+    if (movedLines_ > kLinesMovedBeforeRelease && !timer_.isActive())
+        timer_.start(0);
+}
+
+void LayoutRelease::widthChanged() {
+    if (document_->blockCount() > 2 * kKeptAroundView)
+        timer_.start(kReleaseAfterResizeMs);
+}
+
+void LayoutRelease::release() {
+    movedLines_ = 0;
+    const Kept kept = kept_();
+    Q_ASSERT(kept.firstVisible <= kept.lastVisible);
+    const auto near = [&kept](int n) {
+        return (n >= kept.firstVisible - kKeptAroundView && n <= kept.lastVisible + kKeptAroundView) ||
+               std::abs(n - kept.caret) <= 2 || std::abs(n - kept.anchor) <= 2;
+    };
+    int n = 0;
+    for (QTextBlock block = document_->begin(); block.isValid(); block = block.next(), ++n) {
+        if (near(n) || !block_layouts::has(block))
+            continue;
+        if (auto* data = static_cast<BlockData*>(block.userData()))
+            data->paintedGeneration = 0; // its colours went with its formats
+        block_layouts::drop(block);
+    }
+    returnFreedMemory();
+}

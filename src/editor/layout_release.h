@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+class QTextDocument;
+
+/// Frees the text layouts of lines far from the view. A line keeps its layout (its shaped glyphs
+/// and colour formats) once laid out: a walk through a big page, or a change of the view's
+/// width, which relays out every line, would keep one for every line. After the view has moved
+/// through many lines, or once a resize has stopped, the layouts of lines far from the view,
+/// the caret and the anchor go; a line is laid out and painted from the colour model again when
+/// it is next needed.
+class LayoutRelease : public QObject {
+    Q_OBJECT
+public:
+    /// The lines (block numbers) whose layouts stay, with the lines around them.
+    struct Kept {
+        int firstVisible = 0;
+        int lastVisible = 0;
+        int caret = 0;
+        int anchor = 0;
+    };
+    LayoutRelease(QTextDocument* document, std::function<Kept()> kept, QObject* parent = nullptr);
+
+    /// The view shows @p firstVisible at its top now (told at every paint).
+    void viewShows(int firstVisible);
+    /// The view's width changed: every line will be laid out again.
+    void widthChanged();
+    /// Frees the far layouts now.
+    void release();
+
+    static constexpr int kLinesMovedBeforeRelease = 3000;
+    static constexpr int kKeptAroundView = 300;
+    /// A change of width relays out every line: their layouts go once the resizing stops.
+    static constexpr int kReleaseAfterResizeMs = 500;
+
+private:
+    QTextDocument* document_;
+    std::function<Kept()> kept_;
+    QTimer timer_;
+    /// Lines the view moved through since layouts were last released.
+    int movedLines_ = 0;
+    int lastViewFirst_ = 0;
+};
