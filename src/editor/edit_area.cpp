@@ -2,6 +2,7 @@
 
 #include "block_data.h"
 #include "layout_release.h"
+#include "qt_text_internals.h"
 #include "base/memory_advice.h"
 #include "colour_painter.h"
 #include "matching_tags.h"
@@ -43,11 +44,7 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
         this);
     // Repaints the layout asks for after an edit go through repaintContents(), which keeps
     // them to the edited lines when nothing else moved.
-    // (The layout's requests reach the widget through its text control.)
-    for (QObject* control : children())
-        if (control->inherits("QWidgetTextControl") &&
-            QObject::disconnect(control, SIGNAL(updateRequest(QRectF)), this, SLOT(_q_repaintContents(QRectF))))
-            connect(control, SIGNAL(updateRequest(QRectF)), this, SLOT(repaintContents(QRectF)));
+    qt_text_internals::routeRepaintRequests(this, this);
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::updateBlock, this, [this] { edited_.reset(); });
     knownBlockCount_ = document()->blockCount();
 }
@@ -80,7 +77,7 @@ void EditArea::repaintContents(const QRectF& rect) {
             return;
         }
     }
-    QMetaObject::invokeMethod(this, "_q_repaintContents", Qt::DirectConnection, Q_ARG(QRectF, rect));
+    qt_text_internals::repaintAsQtWould(this, rect);
 }
 
 EditArea::~EditArea() {
@@ -169,14 +166,10 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace, bool rese
     // The whole text is new and has no colour, so the painter need not look at its lines; on a
     // big page that look costs a quarter of the time. Its connection comes back after ours.
     stopLiveColouring();
-    const char* signal = SIGNAL(contentsChange(int, int, int));
-    const char* slot = SLOT(_q_reformatBlocks(int, int, int));
-    const bool detached = QObject::disconnect(document(), signal, painter_, slot);
+    const qt_text_internals::HighlighterPause pause(painter_);
     replace();
     if (resetColours)
         model_.reset(document()->characterCount());
-    if (detached)
-        QObject::connect(document(), signal, painter_, slot);
 }
 
 void EditArea::showFirstScreen(const QString& firstScreen) {
@@ -492,9 +485,7 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
     const std::vector<ColourModel::Index> before = coloured ? model_.copy(first, last - first) : std::vector<ColourModel::Index>{};
     // The painter would repaint every line between the first and the last replacement at once;
     // the lines are repainted as they come into view instead.
-    const char* signal = SIGNAL(contentsChange(int, int, int));
-    const char* slot = SLOT(_q_reformatBlocks(int, int, int));
-    const bool detached = QObject::disconnect(document(), signal, painter_, slot);
+    std::optional<qt_text_internals::HighlighterPause> pause(std::in_place, painter_);
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     // From the end, so that earlier positions stay true.
@@ -521,8 +512,7 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
     }
     cursor.endEditBlock();
     pendingColours_.reset();
-    if (detached)
-        QObject::connect(document(), signal, painter_, slot);
+    pause.reset();
     viewport()->update();
 }
 
