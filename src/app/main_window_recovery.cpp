@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTabWidget>
 
 void MainWindow::offerRecovery(bool atStart) {
     QList<RecoveryCopy> copies = doc().store().orphans();
@@ -34,10 +35,6 @@ void MainWindow::offerRecovery(bool atStart) {
                 doc().store().markOffered(copies[i].id);
     if (chosen < 0 || chosen >= copies.size() || discarded.contains(chosen))
         return;
-    if (!editArea()->document()->isEmpty() &&
-        !confirmDiscard(QStringLiteral("Dont you really want to edit other?"), Dialogs::Icon::None,
-                        kAppTitle))
-        return;
     const QString id = copies[chosen].id;
     const std::optional<RecoverySnapshot> copy = doc().store().read(id);
     if (!copy) {
@@ -46,7 +43,9 @@ void MainWindow::offerRecovery(bool atStart) {
                              Dialogs::Icon::Exclamation, kAppTitle);
         return;
     }
-    doc().keepDiscardedText(true);
+    // A page with text, or with a file, stays as it is: the recovered one gets a tab of its own.
+    if (!editArea()->document()->isEmpty() || doc().isModified() || !doc().file().path.isEmpty())
+        tabs_->setCurrentWidget(addDocument());
     doc().keeper().forget();
     doc().store().adopt(id);
     // An unsaved page again, with its file and its format: Save writes it where it belongs.

@@ -1,5 +1,6 @@
 // The modified marker, recovery copies, changes made by other programs, and the save offer.
 #include "app/main_window.h"
+#include "app/open_document.h"
 #include "app/recovery_keeper.h"
 #include "document/held_lock.h"
 #include "editor/edit_area.h"
@@ -158,7 +159,8 @@ private slots:
         QCOMPARE(copies(window), 0);
     }
 
-    // A Yes to a question that replaces the page keeps its text for a week, as a Yes at close does.
+    // A Yes to a question that replaces the page keeps its text for a week, as a Yes at close does;
+    // Recover replaces nothing: the recovered page gets a tab of its own.
     void aReplacedPageIsKeptForLater_data() {
         QTest::addColumn<QString>("command");
         QTest::newRow("New Blank") << "newBlank";
@@ -182,9 +184,12 @@ private slots:
         writeCopy(window);
         if (command == u"recover") {
             dialogs.answer(0);
-            dialogs.answer(true);
             window.recoverUnsavedWork();
             QCOMPARE(window.editArea()->text(), QStringLiteral("crashed"));
+            QCOMPARE(window.documents().size(), 2);
+            QVERIFY(window.documents()[0]->editArea()->text().startsWith(u'X'));
+            QVERIFY(RecoveryStore(recovery()).orphans().isEmpty()); // both pages are live
+            return;
         } else {
             dialogs.answer(true);
             dialogs.answer(path("other.htm"));

@@ -215,6 +215,23 @@ private slots:
             // Gone without a close: the locks go with it, the copies stay.
         }
         QCOMPARE(copies(), (QStringList{"a.htm", "b.htm"}));
+        // Recovered into a window that holds a page already, each comes back in a tab of its own.
+        ScriptedDialogs dialogs;
+        MainWindow next(dialogs, nullptr, recovery());
+        next.openStartupArgument(path("a.htm"));
+        for (int i = 0; i < 2; ++i) {
+            dialogs.answer(0);
+            next.offerRecovery(false);
+        }
+        QCOMPARE(next.documents().size(), 3);
+        QCOMPARE(next.documents()[0]->editArea()->text(), QString::fromLatin1("<p>caf\xE9</p>"));
+        QStringList recovered;
+        for (OpenDocument* document : next.documents().mid(1)) {
+            QVERIFY(document->isModified());
+            recovered << document->editArea()->text().left(3);
+        }
+        recovered.sort();
+        QCOMPARE(recovered, (QStringList{"one", "two"}));
     }
 
     // A page brought to the front is checked for changes by other programs, as the window is
