@@ -316,9 +316,10 @@ int EditArea::blockCrlfStart(int blockNumber) const {
     return document()->findBlockByNumber(blockNumber).position() + blockNumber - 2 * softBefore(blockNumber);
 }
 
-int EditArea::docFromCrlf(int pos) const {
+DocumentPosition EditArea::docFromCrlf(CrlfPosition position) const {
+    const int pos = position.value;
     if (pos <= 0)
-        return 0;
+        return DocumentPosition(0);
     int lo = 0;
     int hi = document()->blockCount() - 1;
     while (lo < hi) {
@@ -331,16 +332,19 @@ int EditArea::docFromCrlf(int pos) const {
     const QTextBlock block = document()->findBlockByNumber(lo);
     // A position on the CR or the LF of a line end both land on the document's one separator.
     const int offset = std::min(pos - blockCrlfStart(lo), block.length() - 1);
-    return block.position() + offset;
+    Q_ASSERT(offset >= 0);
+    return DocumentPosition(block.position() + offset);
 }
 
-std::vector<int> EditArea::docFromCrlfAscending(const std::vector<int>& positions) const {
+std::vector<DocumentPosition> EditArea::docFromCrlfAscending(const std::vector<CrlfPosition>& positions) const {
     // One walk down the lines instead of a search for each position.
-    std::vector<int> out;
+    Q_ASSERT(std::is_sorted(positions.begin(), positions.end()));
+    std::vector<DocumentPosition> out;
     out.reserve(positions.size());
     QTextBlock block = document()->begin();
     int blockStart = 0; // the block's start in the CR LF text
-    for (int pos : positions) {
+    for (const CrlfPosition position : positions) {
+        const int pos = position.value;
         for (QTextBlock next = block.next(); next.isValid(); next = block.next()) {
             const bool soft = mayHaveSoftBreaks_ && startsSoft(next);
             const int nextStart = blockStart + block.length() - 1 + (soft ? 0 : 2);
@@ -349,36 +353,36 @@ std::vector<int> EditArea::docFromCrlfAscending(const std::vector<int>& position
             block = next;
             blockStart = nextStart;
         }
-        out.push_back(block.position() + std::clamp(pos - blockStart, 0, block.length() - 1));
+        out.push_back(DocumentPosition(block.position() + std::clamp(pos - blockStart, 0, block.length() - 1)));
     }
     return out;
 }
 
-int EditArea::crlfFromDoc(int pos) const {
-    const int block = document()->findBlock(pos).blockNumber();
-    return pos + block - 2 * softBefore(block);
+CrlfPosition EditArea::crlfFromDoc(DocumentPosition position) const {
+    const int block = document()->findBlock(position.value).blockNumber();
+    return CrlfPosition(position.value + block - 2 * softBefore(block));
 }
 
 int EditArea::selectionStart() const {
-    return crlfFromDoc(textCursor().selectionStart());
+    return crlfFromDoc(DocumentPosition(textCursor().selectionStart())).value;
 }
 
 void EditArea::setCaretPosition(int pos) {
     QTextCursor cursor = textCursor();
-    cursor.setPosition(docFromCrlf(pos));
+    cursor.setPosition(docFromCrlf(CrlfPosition(pos)).value);
     setTextCursor(cursor);
 }
 
 int EditArea::selectionLength() const {
     const QTextCursor cursor = textCursor();
-    return crlfFromDoc(cursor.selectionEnd()) - crlfFromDoc(cursor.selectionStart());
+    return crlfFromDoc(DocumentPosition(cursor.selectionEnd())) - crlfFromDoc(DocumentPosition(cursor.selectionStart()));
 }
 
 void EditArea::setSelectionLength(int length) {
-    const int start = selectionStart();
+    const CrlfPosition start(selectionStart());
     QTextCursor cursor = textCursor();
-    cursor.setPosition(docFromCrlf(start));
-    cursor.setPosition(docFromCrlf(start + std::max(length, 0)), QTextCursor::KeepAnchor);
+    cursor.setPosition(docFromCrlf(start).value);
+    cursor.setPosition(docFromCrlf(start + std::max(length, 0)).value, QTextCursor::KeepAnchor);
     setTextCursor(cursor);
 }
 
@@ -468,17 +472,17 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
     struct Span {
         int from, to, inserted = 0;
     };
-    std::vector<int> ends;
+    std::vector<CrlfPosition> ends;
     ends.reserve(edits.size() * 2);
     for (const Replacement& edit : edits) {
-        ends.push_back(edit.start);
-        ends.push_back(edit.start + edit.length);
+        ends.push_back(CrlfPosition(edit.start));
+        ends.push_back(CrlfPosition(edit.start + edit.length));
     }
-    ends = docFromCrlfAscending(ends);
+    const std::vector<DocumentPosition> inDocument = docFromCrlfAscending(ends);
     std::vector<Span> spans;
     spans.reserve(edits.size());
     for (size_t i = 0; i < edits.size(); ++i)
-        spans.push_back({ends[2 * i], ends[2 * i + 1]});
+        spans.push_back({inDocument[2 * i].value, inDocument[2 * i + 1].value});
     const bool coloured = model_.mayHaveColours();
     const int first = spans.front().from;
     const int last = spans.back().to;
@@ -521,13 +525,13 @@ void EditArea::colourSelection(Colour colour) {
 }
 
 void EditArea::colourRange(int start, int length, Colour colour) {
-    const int from = docFromCrlf(start);
-    model_.fill(from, docFromCrlf(start + length) - from, model_.indexFor(colour));
+    const DocumentPosition from = docFromCrlf(CrlfPosition(start));
+    model_.fill(from.value, docFromCrlf(CrlfPosition(start + length)) - from, model_.indexFor(colour));
     viewport()->update();
 }
 
 std::optional<Colour> EditArea::colourAt(int pos) const {
-    const auto index = model_.at(docFromCrlf(pos));
+    const auto index = model_.at(docFromCrlf(CrlfPosition(pos)).value);
     if (index == 0)
         return std::nullopt;
     return model_.colourOf(index);

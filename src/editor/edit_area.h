@@ -2,6 +2,7 @@
 
 #include "base/line_end.h"
 #include "colour_model.h"
+#include "text_position.h"
 #include "live_colouring.h"
 #include "colouring/colour.h"
 
@@ -185,10 +186,10 @@ public:
     int zoom() const { return zoom_; }
     static constexpr int kMaxZoom = 30;
 
-    int docFromCrlf(int pos) const;
-    int crlfFromDoc(int pos) const;
+    DocumentPosition docFromCrlf(CrlfPosition position) const;
+    CrlfPosition crlfFromDoc(DocumentPosition position) const;
     /// docFromCrlf() of many positions in ascending order, in one pass.
-    std::vector<int> docFromCrlfAscending(const std::vector<int>& positions) const;
+    std::vector<DocumentPosition> docFromCrlfAscending(const std::vector<CrlfPosition>& positions) const;
 
     /// The block property that marks a block whose separator before it is a soft break.
     static constexpr int kSoftStart = QTextFormat::UserProperty + 1;

@@ -72,7 +72,8 @@ void EditArea::goToLine(int line, int column) {
 std::pair<int, int> EditArea::visibleRange() const {
     const QTextBlock first = firstVisibleBlock();
     const QTextBlock last = cursorForPosition(QPoint(viewport()->width(), viewport()->height())).block();
-    return {crlfFromDoc(first.position()), crlfFromDoc(last.position() + last.length() - 1)};
+    return {crlfFromDoc(DocumentPosition(first.position())).value,
+            crlfFromDoc(DocumentPosition(last.position() + last.length() - 1)).value};
 }
 
 void EditArea::setLineNumbersVisible(bool on) {

@@ -324,8 +324,9 @@ void FindBar::markVisibleMatches() {
     for (; it != matches_.end() && it->start <= to && marks.size() < kMostShaded; ++it) {
         QTextEdit::ExtraSelection mark;
         mark.cursor = QTextCursor(area_->document());
-        mark.cursor.setPosition(area_->docFromCrlf(int(it->start)));
-        mark.cursor.setPosition(area_->docFromCrlf(int(it->start + it->length)), QTextCursor::KeepAnchor);
+        mark.cursor.setPosition(area_->docFromCrlf(CrlfPosition(int(it->start))).value);
+        mark.cursor.setPosition(area_->docFromCrlf(CrlfPosition(int(it->start + it->length))).value,
+                                QTextCursor::KeepAnchor);
         mark.format.setBackground(kMatchShade);
         marks << mark;
     }

@@ -18,7 +18,7 @@
 
 namespace {
 QColor paintedColourAt(EditArea& area, int crlfPos) {
-    const int doc = area.docFromCrlf(crlfPos);
+    const int doc = area.docFromCrlf(CrlfPosition(crlfPos)).value;
     const QTextBlock block = area.document()->findBlock(doc);
     const int offset = doc - block.position();
     for (const QTextLayout::FormatRange& r : block.layout()->formats())

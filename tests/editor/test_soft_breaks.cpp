@@ -65,7 +65,7 @@ private slots:
                 return area.selectionStart();
             }
             const int pos = !joins.empty() && random.bounded(2)
-                                ? area.crlfFromDoc(joins[random.bounded(int(joins.size()))]) + random.bounded(3) - 1
+                                ? area.crlfFromDoc(DocumentPosition(joins[random.bounded(int(joins.size()))])).value + random.bounded(3) - 1
                                 : random.bounded(int(expected.size()) + 1);
             const int at = safe(expected, std::clamp(pos, 0, int(expected.size())));
             area.setCaretPosition(at);
