@@ -2,6 +2,7 @@
 // nothing.
 //
 //   bench_site tabs                  switching between two 5.9 MB pages; memory of ten 870 KB pages
+//                                    (BENCH_EMPTY_TABS=1: of ten empty tabs instead)
 //   bench_site files [FILES] [DIR]   Find in Files over FILES pages (2,000) made in DIR from the
 //                                    corpus, against grep -r on the same tree, warm cache
 //
@@ -196,7 +197,7 @@ int files(int count, const QString& root) {
             ours.push_back(double(t.nsecsElapsed()) / 1e9);
             ticker.stop();
             worstGap.push_back(gap);
-            if (qEnvironmentVariableIsSet("BENCH_GAPS"))
+            if (qEnvironmentVariableIsSet("BENCH_GAPS")) // each run's own figures
                 std::printf("  run %d: %.2f s, longest wait %.1f ms\n", run, ours.back(), gap);
             QProcess process;
             t.restart();
