@@ -2,6 +2,7 @@
 
 #include "block_data.h"
 #include "layout_release.h"
+#include "page_loader.h"
 #include "qt_text_internals.h"
 #include "base/memory_advice.h"
 #include "colour_painter.h"
@@ -30,9 +31,7 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     model_.reset(document()->characterCount());
     painter_ = new ColourPainter(document(), model_);
     matchingTags_ = new MatchingTags(this);
-    loadTimer_ = new QTimer(this);
-    loadTimer_->setSingleShot(true);
-    connect(loadTimer_, &QTimer::timeout, this, &EditArea::loadNextPiece);
+    loader_ = new PageLoader([this] { loadNextPiece(); }, this);
     layoutRelease_ = new LayoutRelease(
         document(),
         [this] {
@@ -172,9 +171,12 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace, bool rese
         model_.reset(document()->characterCount());
 }
 
+bool EditArea::isLoading() const {
+    return loader_->isLoading() || !firstScreen_.isNull();
+}
+
 void EditArea::showFirstScreen(const QString& firstScreen) {
-    pending_ = QString();
-    loadTimer_->stop();
+    loader_->stop();
     chooseWrap(firstScreen, true);
     replaceUncoloured([&] { loadPieces(firstScreen); });
     firstScreen_ = firstScreen;
@@ -187,18 +189,14 @@ void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) 
     const QString shown = std::exchange(firstScreen_, QString());
     if (!shown.isNull() && text.size() > kLoadInPiecesAbove && text.startsWith(shown) &&
         QStringView(text).mid(shown.size(), 2) == QLatin1StringView("\r\n")) {
-        pending_ = text;
-        pendingFrom_ = shown.size();
-        pendingLineEnds_ = lineEnds;
-        loadTimer_->start(0);
+        loader_->start(text, shown.size(), lineEnds);
         document()->setModified(false);
         emit document()->modificationChanged(false);
         return;
     }
     // A page still loading is dropped: this one replaces it, and keys meant for it go too.
-    pending_ = QString();
+    loader_->stop();
     queuedKeys_.clear();
-    loadTimer_->stop();
     setReadOnly(false);
     document()->setUndoRedoEnabled(true);
     // The first screen goes in now, cut at a line end; the rest follows while the window is idle.
@@ -210,12 +208,9 @@ void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) 
     if (firstEnd < 0) {
         markLineEnds(lineEnds);
     } else {
-        pending_ = text;
-        pendingFrom_ = firstEnd;
-        pendingLineEnds_ = lineEnds;
+        loader_->start(text, firstEnd, lineEnds);
         setReadOnly(true);
         document()->setUndoRedoEnabled(false);
-        loadTimer_->start(0);
     }
     if (firstEnd < 0)
         returnFreedMemorySoon();
@@ -226,38 +221,30 @@ void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) 
 }
 
 void EditArea::loadNextPiece() {
-    if (pending_.isNull())
+    if (!loader_->isLoading())
         return;
     // Loading is no edit: the page keeps the modified state it had, and no undo step.
     const bool modified = document()->isModified();
     QElapsedTimer step;
     step.start();
     // Once, in the first step rather than before the first screen: the colour store grows at its end.
-    model_.reserveAtEnd(int(pending_.size() - pendingFrom_));
+    model_.reserveAtEnd(int(loader_->remaining()));
     do {
-        qsizetype end = pendingFrom_ + loadPiece_;
-        end = end >= pending_.size() ? pending_.size() : pending_.indexOf(QStringLiteral("\r\n"), end);
-        if (end < 0)
-            end = pending_.size();
-        QElapsedTimer piece;
-        piece.start();
+        const QStringView piece = loader_->nextPiece();
+        QElapsedTimer took;
+        took.start();
         QTextCursor cursor(document());
         cursor.movePosition(QTextCursor::End);
-        chooseWrap(QStringView(pending_).mid(pendingFrom_, end - pendingFrom_), false);
-        replaceUncoloured([&] { insertText(cursor, pending_.mid(pendingFrom_, end - pendingFrom_)); }, false);
-        const qint64 ns = std::max<qint64>(piece.nsecsElapsed(), 1);
-        loadPiece_ = std::clamp<qsizetype>(qsizetype(double(end - pendingFrom_) * (kLoadStepMs * 1e6 / 3) / double(ns)),
-                                           kSmallestLoadPiece, kLargestLoadPiece);
-        pendingFrom_ = end;
-    } while (pendingFrom_ < pending_.size() && step.elapsed() < kLoadStepMs);
+        chooseWrap(piece, false);
+        replaceUncoloured([&] { insertText(cursor, piece.toString()); }, false);
+        loader_->pieceDone(piece.size(), took.nsecsElapsed());
+    } while (!loader_->atEnd() && step.elapsed() < PageLoader::kStepMs);
     document()->setModified(modified);
-    if (pendingFrom_ < pending_.size()) {
-        loadTimer_->start(0);
+    if (!loader_->atEnd()) {
+        loader_->stepSoon();
         return;
     }
-    pending_ = QString();
-    markLineEnds(pendingLineEnds_);
-    pendingLineEnds_.clear();
+    markLineEnds(loader_->finish());
     document()->setUndoRedoEnabled(true);
     document()->setModified(modified);
     setReadOnly(false);
@@ -278,9 +265,8 @@ void EditArea::returnFreedMemorySoon() {
 void EditArea::finishLoading() const {
     // Readers of the whole text are const; the load is no change to the text they read.
     auto* self = const_cast<EditArea*>(this);
-    while (!self->pending_.isNull())
+    while (self->loader_->isLoading())
         self->loadNextPiece();
-    self->loadTimer_->stop();
     // Whoever reads the whole text reads what was typed during the load too.
     self->typeQueuedKeys();
 }

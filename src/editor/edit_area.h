@@ -22,6 +22,7 @@ class QTimer;
 class MatchingTags;
 class ColourUndo;
 class LayoutRelease;
+class PageLoader;
 class LineNumberGutter;
 
 /// The edit area: a plain-text editor whose operations count the document as one string with
@@ -65,18 +66,12 @@ public:
     void showFirstScreen(const QString& firstScreen);
     /// A big page shows its first screen at once; the rest goes in while the window is idle.
     /// Meanwhile the text is read-only, and whatever reads the whole text finishes the load first.
-    bool isLoading() const { return !pending_.isNull() || !firstScreen_.isNull(); }
+    bool isLoading() const;
     /// Puts the rest of a page that is still loading in at once.
     void finishLoading() const;
     /// Texts longer than this load in pieces; the first piece holds about kFirstScreen characters.
     static constexpr qsizetype kLoadInPiecesAbove = 2 * 1024 * 1024;
     static constexpr qsizetype kFirstScreen = 64 * 1024;
-    /// A load step goes on with pieces until it has taken this long: a key or a paint never
-    /// waits much longer for the event loop. A piece is sized to take about a third of that, by
-    /// what the last one cost: lines of a few characters cost a block each, long lines little.
-    static constexpr int kLoadStepMs = 25;
-    static constexpr qsizetype kSmallestLoadPiece = 16 * 1024;
-    static constexpr qsizetype kLargestLoadPiece = 1024 * 1024;
 
 signals:
     /// The last piece of a page loaded in pieces is in.
@@ -307,13 +302,8 @@ private:
     bool typingQueuedKeys_ = false;
     /// How many lines were loaded with a line end of their own.
     int lineEndCount_ = 0;
-    // The part of a page still to load: the text, where the rest starts, its lines' own ends.
-    QString pending_;
+    PageLoader* loader_ = nullptr; ///< the part of a page still to load
     QString firstScreen_; ///< shown before its page was read
-    qsizetype pendingFrom_ = 0;
-    qsizetype loadPiece_ = 256 * 1024;
-    LineEndExceptions pendingLineEnds_;
-    QTimer* loadTimer_ = nullptr;
     bool mayHaveSoftBreaks_ = false; ///< set once a soft break went in; the list is kept only then
     mutable bool softBlocksStale_ = false;
     mutable std::vector<int> softBlocks_;
