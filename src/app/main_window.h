@@ -212,7 +212,7 @@ private:
     bool makeEncodable(QString& text, DocumentFormat* format);
     void showFileError(const FileError& error);
     void pointToInterruptedSave(const QString& path);
-    /// The specified dialogs, or with the option on: the page's folder, HTML pages first, .html added.
+    /// The program's own dialogs, or with the option on: the page's folder, HTML pages first, .html added.
     FileDialogSetup fileDialogSetup(const QString& caption) const;
     QString chooseFileToOpen();
     QString chooseFileToSave();
