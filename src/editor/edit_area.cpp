@@ -299,7 +299,7 @@ void EditArea::clearLineEndExceptions() {
 int EditArea::blockCrlfStart(int blockNumber) const {
     // Every earlier line end is one character in the document and two in the CR LF text; a
     // soft break is one in the document and none in the text.
-    return document()->findBlockByNumber(blockNumber).position() + blockNumber - 2 * softBefore(blockNumber);
+    return document()->findBlockByNumber(blockNumber).position() + blockNumber - 2 * softBreaks_.before(blockNumber);
 }
 
 DocumentPosition EditArea::docFromCrlf(CrlfPosition position) const {
@@ -332,7 +332,7 @@ std::vector<DocumentPosition> EditArea::docFromCrlfAscending(const std::vector<C
     for (const CrlfPosition position : positions) {
         const int pos = position.value;
         for (QTextBlock next = block.next(); next.isValid(); next = block.next()) {
-            const bool soft = mayHaveSoftBreaks_ && startsSoft(next);
+            const bool soft = softBreaks_.mayHaveSoftBreaks() && startsSoft(next);
             const int nextStart = blockStart + block.length() - 1 + (soft ? 0 : 2);
             if (nextStart > pos)
                 break;
@@ -346,7 +346,7 @@ std::vector<DocumentPosition> EditArea::docFromCrlfAscending(const std::vector<C
 
 CrlfPosition EditArea::crlfFromDoc(DocumentPosition position) const {
     const int block = document()->findBlock(position.value).blockNumber();
-    return CrlfPosition(position.value + block - 2 * softBefore(block));
+    return CrlfPosition(position.value + block - 2 * softBreaks_.before(block));
 }
 
 int EditArea::selectionStart() const {
@@ -614,7 +614,7 @@ void EditArea::showRecoloured(int first, int last) {
 }
 
 void EditArea::onContentsChange(int position, int removed, int added) {
-    softBlocksStale_ = true;
+    softBreaks_.changed();
     noteEditedLines(position, added);
     if (muted_)
         return;

@@ -2,6 +2,7 @@
 
 #include "base/line_end.h"
 #include "colour_model.h"
+#include "soft_break_index.h"
 #include "text_position.h"
 #include "live_colouring.h"
 #include "colouring/colour.h"
@@ -187,14 +188,14 @@ public:
     std::vector<DocumentPosition> docFromCrlfAscending(const std::vector<CrlfPosition>& positions) const;
 
     /// The block property that marks a block whose separator before it is a soft break.
-    static constexpr int kSoftStart = QTextFormat::UserProperty + 1;
+    static constexpr int kSoftStart = SoftBreakIndex::kSoftStart;
     /// Lines longer than this are held in pieces of at most kPieceLength characters.
     static constexpr qsizetype kSplitLinesAbove = 4096;
     static constexpr qsizetype kPieceLength = 1024;
     /// Whether the separator before @p block is a soft break.
-    static bool startsSoft(const QTextBlock& block) { return block.blockFormat().boolProperty(kSoftStart); }
+    static bool startsSoft(const QTextBlock& block) { return SoftBreakIndex::startsSoft(block); }
     /// How many soft breaks the document holds.
-    int softBreakCount() const { return int(softBlocks().size()); }
+    int softBreakCount() const { return int(softBreaks_.blocks().size()); }
 
 protected:
     bool event(QEvent* e) override;
@@ -247,10 +248,6 @@ private:
     void insertText(QTextCursor& cursor, const QString& text);
     /// Replaces the document with @p text, no undo step: long lines as pieces.
     void loadPieces(const QString& text);
-    /// The block numbers that start after a soft break, ascending.
-    const std::vector<int>& softBlocks() const;
-    /// How many of the blocks up to and including @p blockNumber start after a soft break.
-    int softBefore(int blockNumber) const;
     /// The first block of line @p line (0-based, counting line ends only).
     QTextBlock firstBlockOfLine(int line) const;
     /// The document position of a 1-based line and column, clamped to that line.
@@ -304,7 +301,5 @@ private:
     int lineEndCount_ = 0;
     PageLoader* loader_ = nullptr; ///< the part of a page still to load
     QString firstScreen_; ///< shown before its page was read
-    bool mayHaveSoftBreaks_ = false; ///< set once a soft break went in; the list is kept only then
-    mutable bool softBlocksStale_ = false;
-    mutable std::vector<int> softBlocks_;
+    SoftBreakIndex softBreaks_{document()};
 };

@@ -47,7 +47,7 @@ EditArea::Place EditArea::caretPlace() const {
     const QTextCursor cursor = textCursor();
     QTextBlock block = cursor.block();
     const int number = block.blockNumber();
-    Place place{number - softBefore(number) + 1, cursor.positionInBlock() + 1};
+    Place place{number - softBreaks_.before(number) + 1, cursor.positionInBlock() + 1};
     // The pieces of a long line before the caret's one.
     while (startsSoft(block)) {
         block = block.previous();
@@ -62,7 +62,7 @@ int EditArea::selectedCharacters() const {
         return 0;
     const int first = cursor.block().document()->findBlock(cursor.selectionStart()).blockNumber();
     const int last = cursor.block().document()->findBlock(cursor.selectionEnd()).blockNumber();
-    return cursor.selectionEnd() - cursor.selectionStart() - (softBefore(last) - softBefore(first));
+    return cursor.selectionEnd() - cursor.selectionStart() - (softBreaks_.before(last) - softBreaks_.before(first));
 }
 
 void EditArea::goToLine(int line, int column) {
@@ -129,7 +129,7 @@ void EditArea::paintLineNumbers(QPaintEvent* e) {
     painter.setFont(font());
     QTextBlock block = firstVisibleBlock();
     int number = block.blockNumber();
-    int line = number - softBefore(number) + 1;
+    int line = number - softBreaks_.before(number) + 1;
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     const int current = textCursor().blockNumber();
     const int lineHeight = fontMetrics().height();
@@ -206,7 +206,7 @@ void EditArea::dropEvent(QDropEvent* e) {
         return;
     }
     // Moving text inside the page removes it from where it was, out of our sight: copy it.
-    if (mayHaveSoftBreaks_ && e->source() == this)
+    if (softBreaks_.mayHaveSoftBreaks() && e->source() == this)
         e->setDropAction(Qt::CopyAction);
     QPlainTextEdit::dropEvent(e);
 }

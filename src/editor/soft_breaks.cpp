@@ -92,7 +92,7 @@ void setSoftStart(QTextBlock block, bool soft) {
 
 std::vector<int> EditArea::softBreakPositions() const {
     std::vector<int> positions;
-    for (int number : softBlocks())
+    for (int number : softBreaks_.blocks())
         positions.push_back(document()->findBlockByNumber(number).position() - 1);
     return positions;
 }
@@ -112,7 +112,7 @@ void EditArea::insertText(QTextCursor& cursor, const QString& text) {
     std::vector<bool> soft;
     const QString cut = cutLongLines(text, soft);
     const bool anySoft = std::find(soft.begin(), soft.end(), true) != soft.end();
-    const bool keep = anySoft || mayHaveSoftBreaks_;
+    const bool keep = anySoft || softBreaks_.mayHaveSoftBreaks();
     const std::vector<int> before = keep ? softBreakPositions() : std::vector<int>();
     const int start = cursor.selectionStart();
     cursor.beginEditBlock();
@@ -121,8 +121,7 @@ void EditArea::insertText(QTextCursor& cursor, const QString& text) {
     if (keep)
         markSoftStarts(start, cursor.blockNumber(), before, soft);
     cursor.endEditBlock();
-    mayHaveSoftBreaks_ = mayHaveSoftBreaks_ || anySoft;
-    softBlocksStale_ = true;
+    softBreaks_.softBreaksAdded(anySoft);
 }
 
 void EditArea::editKeepingSoftBreaks(const std::function<void(QTextCursor&)>& edit) {
@@ -137,7 +136,7 @@ void EditArea::editKeepingSoftBreaks(const std::function<void(QTextCursor&)>& ed
     edit(cursor);
     markSoftStarts(std::min(selectionStart, cursor.position()), cursor.blockNumber(), before, {});
     cursor.endEditBlock();
-    softBlocksStale_ = true;
+    softBreaks_.changed();
     setTextCursor(cursor);
     ensureCursorVisible();
 }
@@ -146,8 +145,7 @@ void EditArea::loadPieces(const QString& text) {
     std::vector<bool> soft;
     const QString cut = cutLongLines(text, soft);
     setPlainText(cut.isNull() ? text : cut);
-    mayHaveSoftBreaks_ = !cut.isNull(); // a fresh document: nothing to undo back to
-    softBlocksStale_ = true;
+    softBreaks_.reset(!cut.isNull()); // a fresh document: nothing to undo back to
     if (cut.isNull())
         return;
     // Marking the pieces is part of loading, not an edit to undo.
@@ -159,29 +157,9 @@ void EditArea::loadPieces(const QString& text) {
     document()->setUndoRedoEnabled(true);
 }
 
-const std::vector<int>& EditArea::softBlocks() const {
-    if (!mayHaveSoftBreaks_) {
-        softBlocks_.clear();
-        return softBlocks_;
-    }
-    if (softBlocksStale_) {
-        softBlocks_.clear();
-        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
-            if (startsSoft(block))
-                softBlocks_.push_back(block.blockNumber());
-        softBlocksStale_ = false;
-    }
-    return softBlocks_;
-}
-
-int EditArea::softBefore(int blockNumber) const {
-    const std::vector<int>& soft = softBlocks();
-    return int(std::upper_bound(soft.begin(), soft.end(), blockNumber) - soft.begin());
-}
-
 QTextBlock EditArea::firstBlockOfLine(int line) const {
     int block = line;
-    for (int s : softBlocks()) {
+    for (int s : softBreaks_.blocks()) {
         if (s > block)
             break;
         ++block;
@@ -202,7 +180,7 @@ int EditArea::docPositionOf(int line, int column) const {
 }
 
 QString EditArea::withoutSoftBreaks(QString text, int from) const {
-    const std::vector<int>& soft = softBlocks();
+    const std::vector<int>& soft = softBreaks_.blocks();
     if (soft.empty())
         return text;
     // Each soft break is the separator just before its block; drop those inside the text.
@@ -233,7 +211,7 @@ QString EditArea::rawText() const {
 }
 
 QMimeData* EditArea::createMimeDataFromSelection() const {
-    if (softBlocks().empty())
+    if (softBreaks_.blocks().empty())
         return QPlainTextEdit::createMimeDataFromSelection();
     const QTextCursor cursor = textCursor();
     QString text = withoutSoftBreaks(cursor.selectedText(), cursor.selectionStart());
@@ -244,7 +222,7 @@ QMimeData* EditArea::createMimeDataFromSelection() const {
 }
 
 bool EditArea::handleKeyAtSoftBreak(QKeyEvent* e) {
-    if (isReadOnly() || softBlocks().empty())
+    if (isReadOnly() || softBreaks_.blocks().empty())
         return false;
     const QTextCursor at = textCursor();
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
