@@ -9,6 +9,8 @@
 //
 // A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
 // the source tree). Without pages, colour takes the corpus's a, b and c pages.
+#include "bench_timing.h"
+
 #include "../tests/colouring/reference_pass.h"
 #include "app/main_window.h"
 #include "app/recovery_keeper.h"
@@ -51,18 +53,6 @@ double peakMebibytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0;
-}
-
-double medianMs(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        times.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 void showActive(MainWindow& form) {
@@ -521,10 +511,6 @@ int search(const QString& path) {
         area->viewport()->repaint();
         return std::pair{double(t.nsecsElapsed()) / 1e6, bar->message()};
     };
-    auto medianOf = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
     std::printf("%s, %d lines\n", qPrintable(QFileInfo(path).fileName()), area->lineCount());
     for (const auto& [pattern, regex] : {std::pair{QStringLiteral("function"), false},
                                          std::pair{QStringLiteral("<code>"), false},
@@ -534,7 +520,7 @@ int search(const QString& path) {
         for (int i = 0; i < 11; ++i)
             std::tie(times.emplace_back(), message) = findAndShow(pattern, regex);
         std::printf("  find %-28s %-8s until shown %7.2f ms  (%s)\n", qPrintable(pattern), regex ? "regex" : "literal",
-                    medianOf(times), qPrintable(message));
+                    median(times), qPrintable(message));
     }
     bar->regexBox()->setChecked(false);
     bar->findField()->setText(QStringLiteral("<code>"));
@@ -554,8 +540,8 @@ int search(const QString& path) {
         if (i == 0)
             std::printf("  Replace All <code> -> <samp>: %s\n", qPrintable(message));
     }
-    std::printf("  Replace All until repainted %7.1f ms   its undo until repainted %7.1f ms\n", medianOf(replaceTimes),
-                medianOf(undoTimes));
+    std::printf("  Replace All until repainted %7.1f ms   its undo until repainted %7.1f ms\n", median(replaceTimes),
+                median(undoTimes));
     bar->close();
     const int far = std::min(150000, area->lineCount());
     std::vector<double> goTimes;
@@ -566,7 +552,7 @@ int search(const QString& path) {
         area->viewport()->repaint();
         goTimes.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    std::printf("  go to line %d (or back to 10) until repainted %6.2f ms\n", far, medianOf(goTimes));
+    std::printf("  go to line %d (or back to 10) until repainted %6.2f ms\n", far, median(goTimes));
     // A keystroke in the middle until everything it changed is painted, with the status bar and
     // the line numbers off and on, in turns so that any drift of the machine falls on both.
     area->goToLine(far / 2);
@@ -584,7 +570,7 @@ int search(const QString& path) {
             }));
         }
     std::printf("  keystroke until painted: status bar and line numbers off %6.3f ms, on %6.3f ms\n",
-                medianOf(keys[0]), medianOf(keys[1]));
+                median(keys[0]), median(keys[1]));
     QSettings().clear();
     return 0;
 }

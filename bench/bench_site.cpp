@@ -7,6 +7,8 @@
 //                                    corpus, against grep -r on the same tree, warm cache
 //
 // The pages come from $TAGLOOM_CORPUS (by default ../shared/corpus beside the source tree).
+#include "bench_timing.h"
+
 #include "app/main_window.h"
 #include "app/open_document.h"
 #include "base/memory_advice.h"
@@ -41,22 +43,6 @@ QString corpus(const char* page) {
         std::exit(2);
     }
     return path;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double medianMs(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        times.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    return median(times);
 }
 
 // What the process holds now, not its peak.

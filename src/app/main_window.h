@@ -187,6 +187,8 @@ private:
     bool confirmCloseAll(const QString& question, Dialogs::Icon icon, const QString& title);
     /// Closes @p document's tab, asking first when its text is unsaved; false when the user cancelled.
     bool closeDocument(OpenDocument* document);
+    /// The document that holds the file @p path (however it is named), other than @p besides.
+    OpenDocument* documentOf(const QString& path, const OpenDocument* besides = nullptr) const;
     /// Shows the tab of another document that holds @p path; false when there is none.
     bool showDocumentOf(const QString& path);
     /// The active page's folder, else the site panel's, else home.

@@ -78,19 +78,16 @@ void MainWindow::findInFiles() {
 
 std::optional<int> MainWindow::replaceInOpenPage(const QString& path, const TextSearch& search,
                                                  const QString& replacement) {
-    const QString wanted = QFileInfo(path).canonicalFilePath();
-    for (OpenDocument* document : documents()) {
-        if (document->file().path.isEmpty() || QFileInfo(document->file().path).canonicalFilePath() != wanted)
-            continue;
-        // In the tab, as one undoable step: the user saves it, or takes it back.
-        EditArea* area = document->editArea();
-        std::vector<EditArea::Replacement> edits;
-        for (auto& [match, with] : search.replaceAll(area->text(), replacement))
-            edits.push_back({int(match.start), int(match.length), std::move(with)});
-        const int count = int(edits.size());
-        if (count > 0)
-            area->replaceEach(std::move(edits));
-        return count;
-    }
-    return std::nullopt;
+    OpenDocument* document = documentOf(path);
+    if (!document)
+        return std::nullopt;
+    // In the tab, as one undoable step: the user saves it, or takes it back.
+    EditArea* area = document->editArea();
+    std::vector<EditArea::Replacement> edits;
+    for (auto& [match, with] : search.replaceAll(area->text(), replacement))
+        edits.push_back({int(match.start), int(match.length), std::move(with)});
+    const int count = int(edits.size());
+    if (count > 0)
+        area->replaceEach(std::move(edits));
+    return count;
 }

@@ -41,18 +41,22 @@ bool MainWindow::openInTab(const QString& path) {
     return true;
 }
 
-bool MainWindow::showDocumentOf(const QString& path) {
+OpenDocument* MainWindow::documentOf(const QString& path, const OpenDocument* besides) const {
     const QString wanted = QFileInfo(path).canonicalFilePath();
     if (wanted.isEmpty())
-        return false;
-    for (OpenDocument* document : documents()) {
-        if (document != &doc() && !document->file().path.isEmpty() &&
-            QFileInfo(document->file().path).canonicalFilePath() == wanted) {
-            tabs_->setCurrentWidget(document);
-            return true;
-        }
-    }
-    return false;
+        return nullptr;
+    for (OpenDocument* document : documents())
+        if (document != besides && !document->file().path.isEmpty() &&
+            QFileInfo(document->file().path).canonicalFilePath() == wanted)
+            return document;
+    return nullptr;
+}
+
+bool MainWindow::showDocumentOf(const QString& path) {
+    OpenDocument* document = documentOf(path, &doc());
+    if (document)
+        tabs_->setCurrentWidget(document);
+    return document != nullptr;
 }
 
 void MainWindow::openStartupFiles(const QStringList& paths) {
