@@ -44,39 +44,31 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     // Repaints the layout asks for after an edit go through repaintContents(), which keeps
     // them to the edited lines when nothing else moved.
     qt_text_internals::routeRepaintRequests(this, this);
-    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::updateBlock, this, [this] { edited_.reset(); });
-    knownBlockCount_ = document()->blockCount();
+    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::updateBlock, this,
+            [this] { repaintNarrowing_.forget(); });
 }
 
 void EditArea::repaintContents(const QRectF& rect) {
-    // A coloured line that is edited gets new formats, and the document then reports the line
-    // and the one after it as changed: the layout asks to repaint everything. When the block
-    // count and every edited line's line count are as they were, only those lines changed.
-    std::optional<Edited> edited = std::move(edited_);
-    edited_.reset();
-    const bool everything = rect.width() > 1e8; // what the layout asks for when it cannot tell
-    if (edited && everything && edited->revision == document()->revision()) {
-        bool same = true;
-        QTextBlock block = document()->findBlockByNumber(edited->firstBlock);
-        for (size_t i = 0; i < edited->lineCounts.size() && same; ++i, block = block.next())
-            same = block.isValid() && block.lineCount() == edited->lineCounts[i];
-        if (same) {
-            // Through the lines in view only, which are laid out already: asking where a line
-            // out of view is would lay it out (soft marks set while a long line loads).
-            const int lastEdited = edited->firstBlock + int(edited->lineCounts.size()) - 1;
-            block = firstVisibleBlock();
-            qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-            while (block.isValid() && top <= viewport()->height() && block.blockNumber() <= lastEdited) {
-                const qreal height = blockBoundingRect(block).height();
-                if (block.blockNumber() >= edited->firstBlock)
-                    viewport()->update(QRect(0, int(top), viewport()->width(), int(height) + 1));
-                top += height;
-                block = block.next();
-            }
-            return;
-        }
+    if (const auto blocks = repaintNarrowing_.narrowed(rect)) {
+        // Through the lines in view only, which are laid out already: asking where a line out
+        // of view is would lay it out (soft marks set while a long line loads).
+        updateVisibleBlocks([&](const QTextBlock& block) {
+            return block.blockNumber() >= blocks->first && block.blockNumber() <= blocks->last;
+        });
+        return;
     }
     qt_text_internals::repaintAsQtWould(this, rect);
+}
+
+void EditArea::updateVisibleBlocks(const std::function<bool(const QTextBlock&)>& wanted) {
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    for (; block.isValid() && top <= viewport()->height(); block = block.next()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (wanted(block))
+            viewport()->update(QRect(0, int(top), viewport()->width(), int(height) + 1));
+        top += height;
+    }
 }
 
 EditArea::~EditArea() {
@@ -603,19 +595,14 @@ void EditArea::showRecoloured(int first, int last) {
          block = block.next())
         if (auto* data = static_cast<BlockData*>(block.userData()))
             data->paintedGeneration = 0;
-    QTextBlock block = firstVisibleBlock();
-    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-    for (; block.isValid() && top <= viewport()->height(); block = block.next()) {
-        const qreal height = blockBoundingRect(block).height();
-        if (block.position() + block.length() > first && block.position() < last)
-            viewport()->update(QRect(0, int(top), viewport()->width(), int(height) + 1));
-        top += height;
-    }
+    updateVisibleBlocks([&](const QTextBlock& block) {
+        return block.position() + block.length() > first && block.position() < last;
+    });
 }
 
 void EditArea::onContentsChange(int position, int removed, int added) {
     softBreaks_.changed();
-    noteEditedLines(position, added);
+    repaintNarrowing_.noteEdit(position, added);
     if (muted_)
         return;
     if (pendingColours_) {
@@ -755,25 +742,5 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
         block = block.next();
     }
     muted_ = false;
-}
-
-void EditArea::noteEditedLines(int position, int added) {
-    // Called before the layout lays the edit out: the line counts are those from before.
-    const int blocks = document()->blockCount();
-    const bool countChanged = blocks != knownBlockCount_;
-    knownBlockCount_ = blocks;
-    edited_.reset();
-    if (countChanged)
-        return;
-    const QTextBlock first = document()->findBlock(position);
-    const int last = document()->findBlock(position + added).blockNumber();
-    // A few lines at most: the layout also reports the line after the edited ones.
-    if (!first.isValid() || last - first.blockNumber() > kMostLinesRepaintedAlone)
-        return;
-    Edited edited{document()->revision(), first.blockNumber(), {}};
-    QTextBlock block = first;
-    for (int n = first.blockNumber(); n <= last + 1 && block.isValid(); ++n, block = block.next())
-        edited.lineCounts.push_back(block.lineCount());
-    edited_ = std::move(edited);
 }
 

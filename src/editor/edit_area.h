@@ -2,6 +2,7 @@
 
 #include "base/line_end.h"
 #include "colour_model.h"
+#include "repaint_narrowing.h"
 #include "soft_break_index.h"
 #include "text_position.h"
 #include "live_colouring.h"
@@ -230,7 +231,8 @@ private:
 
     void completeEndTag();
     Q_SLOT void repaintContents(const QRectF& rect);
-    void noteEditedLines(int position, int added);
+    /// Asks a repaint of the lines in view for which @p wanted holds.
+    void updateVisibleBlocks(const std::function<bool(const QTextBlock&)>& wanted);
     /// Lines longer than this keep their shaped glyphs while they are near the view.
     static constexpr int kKeepGlyphsAbove = 200;
     void loadNextPiece();
@@ -279,15 +281,6 @@ private:
     std::optional<ColourSwap> pendingColours_;
     LineNumberGutter* gutter_ = nullptr;
     LayoutRelease* layoutRelease_ = nullptr;
-    /// The lines of the edit being laid out, with their line counts from before it.
-    struct Edited {
-        int revision = 0;
-        int firstBlock = 0;
-        std::vector<int> lineCounts;
-    };
-    std::optional<Edited> edited_;
-    int knownBlockCount_ = 1;
-    static constexpr int kMostLinesRepaintedAlone = 8;
     QFont baseFont_;
     int zoom_ = 0;
     ColourPainter* painter_ = nullptr;
@@ -302,4 +295,5 @@ private:
     PageLoader* loader_ = nullptr; ///< the part of a page still to load
     QString firstScreen_; ///< shown before its page was read
     SoftBreakIndex softBreaks_{document()};
+    RepaintNarrowing repaintNarrowing_{document()};
 };
