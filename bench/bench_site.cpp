@@ -1,8 +1,9 @@
 // Benchmarks of several documents and of Find in Files. Not a test: it prints figures, it judges
 // nothing.
 //
-//   bench_site tabs                  switching between two 5.9 MB pages; memory of ten 870 KB pages
-//                                    (BENCH_EMPTY_TABS=1: of ten empty tabs instead)
+//   bench_site tabs                  switching between two 5.9 MB pages
+//   bench_site memory                memory of ten 870 KB pages (BENCH_EMPTY_TABS=1: of ten empty
+//                                    tabs instead)
 //   bench_site files [FILES] [DIR]   Find in Files over FILES pages (2,000) made in DIR from the
 //                                    corpus, against grep -r on the same tree, warm cache
 //
@@ -13,6 +14,7 @@
 #include "app/open_document.h"
 #include "base/memory_advice.h"
 #include "editor/edit_area.h"
+#include "editor/layout_release.h"
 #include "site/find_in_files_panel.h"
 #include "support/scripted_dialogs.h"
 
@@ -54,8 +56,21 @@ double residentMebibytes() {
     return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-void settle(MainWindow& window) {
+// What the program's allocations hold (without the heap's free holes).
+double heapInUseMebibytes() {
+#ifdef __GLIBC__
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+#else
+    return 0;
+#endif
+}
+
+/// @p idleMs: how long the window then stays idle, so that what is freed after a pause (the
+/// layouts laid out for a new tab's first resize go once resizing stops) is gone.
+void settle(MainWindow& window, int idleMs = 0) {
     QTRY_VERIFY_WITH_TIMEOUT(!window.editArea()->isLoading(), 60000);
+    QTest::qWait(idleMs);
     QCoreApplication::processEvents();
     returnFreedMemory();
 }
@@ -84,14 +99,21 @@ int tabs() {
         });
         std::printf("switching between two 5.9 MB pages until repainted: %.2f ms (median of 21)\n", switchMs);
     }
-    // Memory: the empty window, one 870 KB page, ten of them (each its own file).
+    return 0;
+}
+
+// Its own process, so that what the switching left on the heap does not make the first page look cheap.
+int memory() {
+    QTemporaryDir dir;
+    // The empty window, one 870 KB page, ten of them (each its own file).
     ScriptedDialogs dialogs;
     MainWindow window(dialogs, nullptr, dir.filePath(QStringLiteral("recovery")));
     window.openStartupArgument(QString());
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         std::fputs("warning: the window was not exposed\n", stderr);
-    settle(window);
+    const int idleMs = 2 * LayoutRelease::kReleaseAfterResizeMs;
+    settle(window, idleMs);
     const double empty = residentMebibytes();
     if (qEnvironmentVariableIsSet("BENCH_EMPTY_TABS")) {
         for (int i = 0; i < 10; ++i) {
@@ -101,22 +123,28 @@ int tabs() {
         std::printf("ten empty tabs: +%.2f MiB\n", residentMebibytes() - empty);
         return 0;
     }
-    std::vector<double> after;
+    const double emptyHeap = heapInUseMebibytes();
+    std::vector<double> after, afterHeap;
     for (int i = 0; i < 10; ++i) {
         const QString copy = dir.filePath(QStringLiteral("b%1.html").arg(i));
         QFile::copy(corpus("b-870k-bashref.html"), copy);
         window.openInTab(copy);
         window.editArea()->viewport()->repaint();
-        settle(window);
+        settle(window, idleMs);
         after.push_back(residentMebibytes());
+        afterHeap.push_back(heapInUseMebibytes());
     }
-    QString steps;
-    for (const double mib : after)
-        steps += QStringLiteral(" %1").arg(mib - empty, 0, 'f', 1);
-    std::printf("resident memory above the empty window after each page:%s MiB\n", qPrintable(steps));
-    const double one = after.front() - empty, ten = after.back() - empty;
-    std::printf("resident memory: empty window %.1f MiB; one 870 KB page +%.1f MiB; ten +%.1f MiB (%.1f x one)\n",
-                empty, one, ten, ten / one);
+    const auto report = [](const char* what, double base, const std::vector<double>& values) {
+        QString steps;
+        for (const double mib : values)
+            steps += QStringLiteral(" %1").arg(mib - base, 0, 'f', 1);
+        const double one = values.front() - base, ten = values.back() - base;
+        std::printf("%s above the empty window after each page:%s MiB\n", what, qPrintable(steps));
+        std::printf("%s: empty window %.1f MiB; one 870 KB page +%.1f MiB; ten +%.1f MiB (%.1f x one)\n", what,
+                    base, one, ten, ten / one);
+    };
+    report("resident memory", empty, after);
+    report("heap in use", emptyHeap, afterHeap);
     return 0;
 }
 
@@ -211,8 +239,10 @@ int main(int argc, char* argv[]) {
     const QStringList args = QApplication::arguments().mid(1);
     if (args.value(0) == u"tabs")
         return tabs();
+    if (args.value(0) == u"memory")
+        return memory();
     if (args.value(0) == u"files")
         return files(args.size() > 1 ? args[1].toInt() : 2000, args.size() > 2 ? args[2] : QDir::tempPath());
-    std::fputs("usage: bench_site tabs | files [FILES] [DIR]\n", stderr);
+    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR]\n", stderr);
     return 2;
 }
