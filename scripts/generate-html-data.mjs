@@ -26,6 +26,11 @@ const required = {
     map: ['name'], track: ['src'], base: ['href'], embed: ['src'], object: ['data'],
 };
 
+// The link types of the standard, which the data above gives no value set for.
+const linkTypes = ['alternate', 'author', 'bookmark', 'canonical', 'dns-prefetch', 'external', 'help', 'icon',
+    'license', 'manifest', 'modulepreload', 'next', 'nofollow', 'noopener', 'noreferrer', 'opener', 'pingback',
+    'preconnect', 'prefetch', 'preload', 'prev', 'privacy-policy', 'search', 'stylesheet', 'tag', 'terms-of-service'];
+
 const text = (d) => (typeof d === 'string' ? d : d?.value ?? '');
 const reference = (item) => item.references?.[0]?.url ?? '';
 const attribute = (element) => (a) => {
@@ -33,6 +38,7 @@ const attribute = (element) => (a) => {
     if (a.description) out.d = text(a.description);
     if (reference(a)) out.r = reference(a);
     if (a.valueSet) out.v = a.valueSet;
+    else if (a.name === 'rel') out.v = 'rel';
     return out;
 };
 const obsoleteFor = (element) => new Set([...(obsoleteAttributes[element] || []), ...(obsoleteAttributes['*'] || [])]);
@@ -52,7 +58,7 @@ const data = {
     source: '@vscode/web-custom-data 0.6.3 (MIT), character-entities 2.0.2 and character-entities-legacy 3.0.0 (MIT), html-validate 10.17.0 (MIT)',
     elements,
     globalAttributes: web.globalAttributes.filter((a) => !globalObsolete.has(a.name)).map(attribute('*')),
-    valueSets: Object.fromEntries(web.valueSets.map((s) => [s.name, s.values.map((v) => v.name)])),
+    valueSets: { ...Object.fromEntries(web.valueSets.map((s) => [s.name, s.values.map((v) => v.name)])), rel: linkTypes },
     obsoleteAttributes,
     // name;  → characters, and the legacy names that also work without the semicolon
     entities: characterEntities,

@@ -13,6 +13,7 @@
 #include "colouring/html_pass.h"
 #include "dialogs/dialogs.h"
 #include "document/charset_declaration.h"
+#include "editor/completer.h"
 #include "editor/edit_area.h"
 #include "open_document.h"
 #include "editor/matching_tags.h"
@@ -49,6 +50,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
       recent_(std::make_unique<RecentFiles>()) {
     setObjectName(QStringLiteral("mainWindow"));
     setAccessibleName(kAppTitle);
+    Q_INIT_RESOURCE(tagloom); // they live in a static library: naming them links them in
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/tagloom/icon-%1.png").arg(size), QSize(size, size));
@@ -142,6 +144,7 @@ OpenDocument* MainWindow::addDocument() {
     EditArea* area = document->editArea();
     area->setReservedShortcuts(reservedShortcuts_);
     area->setCompleteEndTags(settings::completeEndTags());
+    area->completer()->setEnabled(settings::suggestWhileTyping());
     area->setBaseFont(editFont());
     area->setZoom(settings::zoom());
     area->setLineNumbersVisible(settings::lineNumbersShown());
@@ -292,6 +295,7 @@ void MainWindow::buildMenuBar() {
     reservedShortcuts_ = shortcuts;
     action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
+    action(QStringLiteral("suggestWhileTyping"))->setChecked(settings::suggestWhileTyping());
     action(QStringLiteral("keepPlaceWhenColouring"))->setChecked(settings::keepPlaceWhenColouring());
     action(QStringLiteral("webPageFileDialogs"))->setChecked(settings::webPageFileDialogs());
     action(QStringLiteral("reopenLastSession"))->setChecked(settings::reopenLastSession());
@@ -317,6 +321,23 @@ void MainWindow::toggleCompleteEndTags() {
     settings::setCompleteEndTags(on);
     for (OpenDocument* document : documents())
         document->editArea()->setCompleteEndTags(on);
+}
+
+void MainWindow::toggleSuggestWhileTyping() {
+    const bool on = action(QStringLiteral("suggestWhileTyping"))->isChecked();
+    settings::setSuggestWhileTyping(on);
+    for (OpenDocument* document : documents())
+        document->editArea()->completer()->setEnabled(on);
+}
+
+void MainWindow::showCompletions() {
+    editArea()->setFocus(Qt::ShortcutFocusReason);
+    // Asked for: shown whether or not the list comes up by itself while typing.
+    Completer* completer = editArea()->completer();
+    const bool on = completer->isEnabled();
+    completer->setEnabled(true);
+    completer->showHere();
+    completer->setEnabled(on);
 }
 
 void MainWindow::toggleKeepPlace() {

@@ -85,6 +85,8 @@ public:
     void recoverUnsavedWork() { offerRecovery(false); }
     void toggleOfferToSave();
     void toggleCompleteEndTags();
+    void toggleSuggestWhileTyping();
+    void showCompletions();
     void toggleKeepPlace();
     void toggleWebPageFileDialogs();
     /// Moves the caret to the partner of the tag it is on.

@@ -8,6 +8,7 @@ const QString kOfferToSave = QStringLiteral("files/offerToSave");
 const QString kWebPageFileDialogs = QStringLiteral("files/webPageDialogs");
 const QString kReopenLastSession = QStringLiteral("files/reopenLastSession");
 const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
+const QString kSuggestWhileTyping = QStringLiteral("editing/suggestWhileTyping");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 const QString kStatusBar = QStringLiteral("view/statusBar");
 const QString kKeepPlace = QStringLiteral("colouring/keepPlace");
@@ -47,6 +48,14 @@ bool completeEndTags() {
 
 void setCompleteEndTags(bool on) {
     QSettings().setValue(kCompleteEndTags, on);
+}
+
+bool suggestWhileTyping() {
+    return QSettings().value(kSuggestWhileTyping, true).toBool();
+}
+
+void setSuggestWhileTyping(bool on) {
+    QSettings().setValue(kSuggestWhileTyping, on);
 }
 
 bool keepPlaceWhenColouring() {

@@ -20,6 +20,9 @@ void setReopenLastSession(bool on);
 /// Typing `</` completes the end tag of the innermost open element.
 bool completeEndTags();
 void setCompleteEndTags(bool on);
+/// The list of element, attribute, value and reference names offered as HTML is typed (on at first).
+bool suggestWhileTyping();
+void setSuggestWhileTyping(bool on);
 /// Ctrl+H leaves the caret, the selection and the view as they were (off: it selects the last comment).
 bool keepPlaceWhenColouring();
 void setKeepPlaceWhenColouring(bool on);

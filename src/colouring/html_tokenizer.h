@@ -65,6 +65,8 @@ public:
     };
 
     State state() const { return state_; }
+    /// In RawText: which element's content is being read.
+    RawText rawText() const { return rawText_; }
     bool operator==(const HtmlTokenizer&) const = default;
     /// The state between lines packed into a number that fits a QTextBlock's user state (never
     /// negative), and back. The tag being read keeps what decides how the page reads on, not

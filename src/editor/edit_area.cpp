@@ -6,6 +6,7 @@
 #include "qt_text_internals.h"
 #include "base/memory_advice.h"
 #include "colour_painter.h"
+#include "completer.h"
 #include "matching_tags.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -31,6 +32,7 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     model_.reset(document()->characterCount());
     painter_ = new ColourPainter(document(), model_);
     matchingTags_ = new MatchingTags(this);
+    completer_ = new Completer(this);
     loader_ = new PageLoader([this] { loadNextPiece(); }, this);
     layoutRelease_ = new LayoutRelease(
         document(),
@@ -602,6 +604,7 @@ void EditArea::showRecoloured(int first, int last) {
 
 void EditArea::onContentsChange(int position, int removed, int added) {
     softBreaks_.changed();
+    completer_->documentChanged(position);
     repaintNarrowing_.noteEdit(position, added);
     if (muted_)
         return;
@@ -673,6 +676,8 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
+    if (completer_->takeKey(e))
+        return;
     if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());
@@ -683,13 +688,24 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
         QKeyEvent plain(e->type(), e->key(), e->modifiers() & ~Qt::ShiftModifier, e->text());
         if (!handleKeyAtSoftBreak(&plain))
             QPlainTextEdit::keyPressEvent(&plain);
-        return;
+    } else if (!handleKeyAtSoftBreak(e)) {
+        QPlainTextEdit::keyPressEvent(e);
+        if (completeEndTags_ && !isReadOnly() && e->text() == QStringLiteral("/"))
+            completeEndTag();
     }
-    if (handleKeyAtSoftBreak(e))
-        return;
-    QPlainTextEdit::keyPressEvent(e);
-    if (completeEndTags_ && !isReadOnly() && e->text() == QStringLiteral("/"))
-        completeEndTag();
+    completer_->keyHandled(e);
+}
+
+void EditArea::replaceBeforeCaret(int length, const QString& text, int caretBack) {
+    // Counted in the text's characters: a soft break inside the typed part is none of them.
+    const DocumentPosition caret(textCursor().position());
+    const DocumentPosition start = docFromCrlf(CrlfPosition(crlfFromDoc(caret).value - length));
+    editKeepingSoftBreaks([&](QTextCursor& cursor) {
+        cursor.setPosition(start.value);
+        cursor.setPosition(caret.value, QTextCursor::KeepAnchor);
+        cursor.insertText(text);
+        cursor.setPosition(cursor.position() - caretBack);
+    });
 }
 
 void EditArea::completeEndTag() {

@@ -20,6 +20,7 @@
 #include <vector>
 
 class ColourPainter;
+class Completer;
 class QTimer;
 class MatchingTags;
 class ColourUndo;
@@ -147,6 +148,12 @@ public:
     MatchingTags* matchingTags() const { return matchingTags_; }
     /// Typing `</` completes the innermost open element's end tag (an option, off at start).
     void setCompleteEndTags(bool on) { completeEndTags_ = on; }
+
+    /// The list of names that fit where the caret is, offered as HTML is typed.
+    Completer* completer() const { return completer_; }
+    /// Replaces the @p length characters before the caret with @p text as one undo step, and
+    /// leaves the caret @p caretBack characters before the end of it.
+    void replaceBeforeCaret(int length, const QString& text, int caretBack = 0);
 
     /// Runs an editing command of the Edit menu as its key would, so that a page still loading
     /// queues it and soft breaks stay as the key keeps them.
@@ -285,6 +292,7 @@ private:
     int zoom_ = 0;
     ColourPainter* painter_ = nullptr;
     MatchingTags* matchingTags_ = nullptr;
+    Completer* completer_ = nullptr;
     bool completeEndTags_ = false;
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;

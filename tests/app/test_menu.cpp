@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/menu_table.h"
+#include "editor/completer.h"
 #include "editor/edit_area.h"
 #include "editor/find_bar.h"
 #include "support/scripted_dialogs.h"
@@ -27,6 +28,7 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "checkTags",
                                 "goToMatchingTag",
                                 "completeEndTags",
+                                "suggestWhileTyping",
                                 "html5Separator",
                                 "html5Menu",
                                 "html5Page",
@@ -81,6 +83,7 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "deleteSelection",
                                 "clipboardSeparator",
                                 "selectAll",
+                                "showCompletions",
                                 "findSeparator",
                                 "find",
                                 "findNext",
@@ -258,9 +261,13 @@ private slots:
             MainWindow form(dialogs);
             form.setQuitHandler([] {});
             // On a tag, for the commands that work on one.
-            const QString start = QLatin1StringView(m.objectName) == u"goToMatchingTag" ? "<b></b>" : "x";
+            const QString start = QLatin1StringView(m.objectName) == u"goToMatchingTag"   ? "<b></b>"
+                                  : QLatin1StringView(m.objectName) == u"showCompletions" ? "<ta"
+                                                                                          : "x";
             form.editArea()->loadText(start);
             form.editArea()->setCaretPosition(1);
+            if (QLatin1StringView(m.objectName) == u"showCompletions")
+                form.show(); // a list is offered in a window that shows
             form.editArea()->setZoom(1);
             const QFont font = form.editArea()->font();
             const qsizetype opened = urls.opened.size();
@@ -270,13 +277,14 @@ private slots:
                              form.editArea()->selectionStart() != 1 || form.aboutWindow() ||
                              form.checkPanel() || urls.opened.size() > opened ||
                              form.editArea()->font() != font || !form.findBar()->isHidden() ||
-                             form.documents().size() > 1 || form.findInFilesPanel() || form.sitePanel();
+                             form.documents().size() > 1 || form.findInFilesPanel() || form.sitePanel() ||
+                             form.editArea()->completer()->isShown();
             QVERIFY2(ran, m.objectName);
             QSettings().clear(); // zoom and the like are remembered: later windows start afresh
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 108);
+        QCOMPARE(commands, 109);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.

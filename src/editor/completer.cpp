@@ -1,0 +1,311 @@
+#include "completer.h"
+
+#include "edit_area.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QScreen>
+#include <QTextBlock>
+#include <algorithm>
+
+using completion::Kind;
+
+namespace {
+bool betweenTags(const HtmlTokenizer& state) {
+    return state.state() == HtmlTokenizer::State::Data || state.state() == HtmlTokenizer::State::RawText;
+}
+
+/// Whether a space, `=` or quote typed at @p position may be inside a tag: the nearest `<` or
+/// `>` before it, within a few lines, is a `<`. Spares reading the page for a space in text.
+bool mayBeInTag(const QTextDocument& document, int position) {
+    QTextBlock block = document.findBlock(position);
+    int end = position - block.position();
+    for (int lines = 0; block.isValid() && lines < 4; ++lines) {
+        const QString text = block.text();
+        for (int i = std::min(end, int(text.size())) - 1; i >= 0; --i) {
+            if (text[i] == u'<')
+                return true;
+            if (text[i] == u'>')
+                return false;
+        }
+        block = block.previous();
+        end = block.length();
+    }
+    return false;
+}
+} // namespace
+
+Completer::Completer(EditArea* area) : QObject(area), area_(area) {
+    area_->installEventFilter(this);
+    area_->viewport()->installEventFilter(this);
+}
+
+Completer::~Completer() {
+    delete popup_;
+}
+
+void Completer::setEnabled(bool on) {
+    enabled_ = on;
+    if (!on)
+        hide();
+}
+
+bool Completer::isShown() const {
+    return popup_ && popup_->isVisible();
+}
+
+QStringList Completer::shownLabels() const {
+    QStringList labels;
+    if (isShown())
+        for (const int i : shown_)
+            labels << items_[size_t(i)].label;
+    return labels;
+}
+
+void Completer::hide() {
+    if (popup_)
+        popup_->hide();
+}
+
+void Completer::documentChanged(int position) {
+    // The state at a point depends only on the text before it.
+    const auto after = std::upper_bound(checkpoints_.begin() + 1, checkpoints_.end(), position,
+                                        [](int p, const Checkpoint& c) { return p < c.position; });
+    checkpoints_.erase(after, checkpoints_.end());
+}
+
+completion::Context Completer::contextAtCaret() {
+    const QTextDocument& document = *area_->document();
+    const int caret = area_->textCursor().position();
+    const QTextBlock caretBlock = document.findBlock(caret);
+    // From the last known point before the caret's block, reading on block by block; the tail
+    // is the text from the last block start found between tags.
+    auto known = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), caretBlock.position(),
+                                  [](int p, const Checkpoint& c) { return p < c.position; }) - 1;
+    const size_t knownIndex = size_t(known - checkpoints_.begin());
+    HtmlTokenizer state = known->state;
+    HtmlTokenizer tailState = state;
+    QString tail;
+    HtmlTokenizer::Listener ignore;
+    qsizetype offset = 0;
+    int sinceCheckpoint = 0;
+    std::vector<Checkpoint> found;
+    for (QTextBlock block = document.findBlock(known->position); block.isValid() && block != caretBlock;) {
+        const QString text = block.text();
+        state.feed(text, offset, ignore);
+        offset += text.size();
+        tail += text;
+        block = block.next();
+        if (!EditArea::startsSoft(block)) {
+            state.feed(u"\n", offset++, ignore);
+            tail += u'\n';
+        }
+        sinceCheckpoint += int(text.size()) + 1;
+        if (betweenTags(state)) {
+            tailState = state;
+            tail.clear();
+            if (sinceCheckpoint >= kCheckpointEvery && block.isValid()) {
+                found.push_back({block.position(), state});
+                sinceCheckpoint = 0;
+            }
+        }
+    }
+    checkpoints_.insert(checkpoints_.begin() + qsizetype(knownIndex) + 1, found.begin(), found.end());
+    tail += QStringView(caretBlock.text()).left(caret - caretBlock.position());
+    return completion::contextAt(tailState, tail);
+}
+
+void Completer::keyHandled(const QKeyEvent* e) {
+    if (!enabled_ || area_->isReadOnly())
+        return;
+    const QString text = e->text();
+    const bool typed = !text.isEmpty() && text[0].isPrint();
+    if (isShown()) {
+        if (typed || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete)
+            update(false);
+        else if (e->key() != Qt::Key_Shift && e->key() != Qt::Key_Control && e->key() != Qt::Key_Alt &&
+                 e->key() != Qt::Key_Meta)
+            hide();
+        return;
+    }
+    if (text.size() != 1)
+        return;
+    const QChar c = text[0];
+    if (c == u'<' || c == u'&')
+        update(true);
+    else if ((c == u' ' || c == u'=' || c == u'"' || c == u'\'') &&
+             mayBeInTag(*area_->document(), area_->textCursor().position()))
+        update(true);
+}
+
+void Completer::showHere() {
+    if (enabled_ && !area_->isReadOnly())
+        update(true);
+}
+
+void Completer::update(bool openIfClosed) {
+    const completion::Context context = contextAtCaret();
+    if (context.kind == Kind::None) {
+        hide();
+        return;
+    }
+    if (items_.empty() || context.kind != context_.kind || context.element != context_.element ||
+        context.attribute != context_.attribute || context.present != context_.present ||
+        context.quoted != context_.quoted)
+        items_ = completion::itemsFor(context);
+    context_ = context;
+    shown_ = completion::rank(items_, context.typed);
+    if (shown_.empty()) {
+        hide();
+        return;
+    }
+    if (!isShown() && (!openIfClosed || !area_->isVisible()))
+        return;
+    fill();
+    place();
+    popup_->show();
+}
+
+void Completer::fill() {
+    if (!popup_) {
+        popup_ = new QFrame(area_, Qt::ToolTip | Qt::FramelessWindowHint);
+        popup_->setAttribute(Qt::WA_ShowWithoutActivating);
+        popup_->setFrameShape(QFrame::Box);
+        popup_->setObjectName(QStringLiteral("completionList"));
+        auto* layout = new QHBoxLayout(popup_);
+        layout->setContentsMargins(1, 1, 1, 1);
+        layout->setSpacing(0);
+        list_ = new QListWidget(popup_);
+        list_->setFocusPolicy(Qt::NoFocus);
+        list_->setUniformItemSizes(true);
+        layout->addWidget(list_);
+        description_ = new QLabel(popup_);
+        description_->setTextFormat(Qt::MarkdownText);
+        description_->setWordWrap(true);
+        description_->setOpenExternalLinks(true);
+        description_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+        description_->setMargin(6);
+        description_->setFixedWidth(area_->fontMetrics().averageCharWidth() * 40);
+        description_->setAutoFillBackground(true);
+        layout->addWidget(description_);
+        connect(list_, &QListWidget::currentRowChanged, this, &Completer::showDescription);
+        area_->window()->installEventFilter(this); // the list stays by the caret: a moved window closes it
+        connect(list_, &QListWidget::itemClicked, this, [this] { accept(); });
+    }
+    list_->setUpdatesEnabled(false);
+    list_->clear();
+    QStringList labels;
+    labels.reserve(qsizetype(shown_.size()));
+    for (const int i : shown_) {
+        const completion::Item& item = items_[size_t(i)];
+        labels << (item.detail.isEmpty() ? item.label : item.label + QStringLiteral("   ") + item.detail);
+    }
+    list_->addItems(labels);
+    list_->setCurrentRow(0);
+    list_->setUpdatesEnabled(true);
+    showDescription();
+}
+
+void Completer::showDescription() {
+    const int row = list_->currentRow();
+    if (row < 0 || row >= int(shown_.size()))
+        return;
+    const completion::Item& item = items_[size_t(shown_[size_t(row)])];
+    QString text = item.description;
+    if (!item.reference.isEmpty())
+        text += QStringLiteral("\n\n[Reference](%1)").arg(item.reference);
+    description_->setText(text);
+    description_->setVisible(!text.isEmpty());
+}
+
+void Completer::place() {
+    const int rows = std::min(10, list_->count());
+    const int rowHeight = list_->sizeHintForRow(0);
+    list_->setFixedHeight(rows * rowHeight + 2 * list_->frameWidth());
+    int width = 0;
+    const QFontMetrics metrics(list_->font());
+    for (int i = 0; i < std::min(list_->count(), 300); ++i)
+        width = std::max(width, metrics.horizontalAdvance(list_->item(i)->text()));
+    list_->setFixedWidth(std::clamp(width + 2 * list_->frameWidth() + 24, 120, 360));
+    popup_->adjustSize();
+    const QRect caret = area_->cursorRect();
+    QPoint at = area_->viewport()->mapToGlobal(caret.bottomLeft() + QPoint(0, 2));
+    if (const QScreen* screen = area_->screen()) {
+        const QRect available = screen->availableGeometry();
+        if (at.y() + popup_->height() > available.bottom())
+            at.setY(area_->viewport()->mapToGlobal(caret.topLeft()).y() - popup_->height() - 2);
+        at.setX(std::clamp(at.x(), available.left(), std::max(available.left(), available.right() - popup_->width())));
+    }
+    popup_->move(at);
+}
+
+bool Completer::takeKey(QKeyEvent* e) {
+    if (!isShown())
+        return false;
+    const int row = list_->currentRow(), last = list_->count() - 1;
+    const int page = std::max(1, list_->height() / std::max(1, list_->sizeHintForRow(0)) - 1);
+    switch (e->key()) {
+    case Qt::Key_Up:
+        list_->setCurrentRow(row > 0 ? row - 1 : last);
+        return true;
+    case Qt::Key_Down:
+        list_->setCurrentRow(row < last ? row + 1 : 0);
+        return true;
+    case Qt::Key_PageUp:
+        list_->setCurrentRow(std::max(0, row - page));
+        return true;
+    case Qt::Key_PageDown:
+        list_->setCurrentRow(std::min(last, row + page));
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        if (e->modifiers() & ~Qt::KeypadModifier)
+            return false;
+        accept();
+        return true;
+    case Qt::Key_Escape:
+        hide();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Completer::accept() {
+    const int row = list_->currentRow();
+    if (row < 0 || row >= int(shown_.size()))
+        return;
+    const completion::Item item = items_[size_t(shown_[size_t(row)])];
+    hide();
+    area_->replaceBeforeCaret(int(context_.typed.size()), item.text, item.caretBack);
+    // An attribute whose value has a list of its own: the list of values follows.
+    if (item.offersValues)
+        update(true);
+}
+
+bool Completer::eventFilter(QObject* watched, QEvent* event) {
+    if (isShown()) {
+        switch (event->type()) {
+        case QEvent::FocusOut:
+        case QEvent::Hide:
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (watched == area_ || watched == area_->window())
+                hide();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+            if (watched == area_->viewport())
+                hide();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

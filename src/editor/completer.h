@@ -1,0 +1,75 @@
+#pragma once
+
+#include "colouring/html_tokenizer.h"
+#include "typing/completion.h"
+
+#include <QObject>
+#include <QPointer>
+#include <vector>
+
+class EditArea;
+class QKeyEvent;
+class QLabel;
+class QListWidget;
+class QFrame;
+
+/// The list of names that fit where the caret is, offered while typing HTML: element names after
+/// `<`, a tag's attributes after a space in it, an attribute's values after its quote, character
+/// references after `&`. It only offers: nothing changes the text until Enter or Tab accepts an
+/// entry, and Escape closes it. Typing filters it.
+///
+/// Where the caret is comes from the HTML tokenizer, read from the last of a few points in the page
+/// where its state is known; the points after an edit are forgotten, so a key costs one read from
+/// the nearest point before it. A key that cannot open a list costs nothing.
+class Completer : public QObject {
+    Q_OBJECT
+public:
+    explicit Completer(EditArea* area);
+    ~Completer() override;
+
+    void setEnabled(bool on);
+    bool isEnabled() const { return enabled_; }
+    bool isShown() const;
+    /// The entries shown, best first.
+    QStringList shownLabels() const;
+
+    /// A key for the list while it is shown (moving, accepting, closing): true if it took it.
+    bool takeKey(QKeyEvent* e);
+    /// The edit area handled @p e: opens, filters or closes the list.
+    void keyHandled(const QKeyEvent* e);
+    /// Shows the list for the caret's place, whatever was typed (Ctrl+Space).
+    void showHere();
+    void hide();
+    /// The document changed at @p position: what was read after it is forgotten.
+    void documentChanged(int position);
+
+    /// Points in the page at least this many characters apart keep the tokenizer's state.
+    static constexpr int kCheckpointEvery = 16 * 1024;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    /// Reads where the caret is and shows what fits, or hides the list.
+    void update(bool openIfClosed);
+    completion::Context contextAtCaret();
+    void fill();
+    void accept();
+    void showDescription();
+    void place();
+
+    EditArea* area_;
+    bool enabled_ = true;
+    QPointer<QFrame> popup_;
+    QListWidget* list_ = nullptr;
+    QLabel* description_ = nullptr;
+    completion::Context context_;
+    std::vector<completion::Item> items_;
+    std::vector<int> shown_;
+    /// The tokenizer's state at block starts, in document order.
+    struct Checkpoint {
+        int position = 0; ///< document position of a block's start
+        HtmlTokenizer state;
+    };
+    std::vector<Checkpoint> checkpoints_{Checkpoint{}};
+};

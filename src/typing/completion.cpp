@@ -1,0 +1,214 @@
+#include "completion.h"
+
+#include "colouring/html_data.h"
+
+#include <algorithm>
+
+namespace completion {
+namespace {
+bool isWordCharacter(QChar c) {
+    return c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u':' || c == u'.';
+}
+
+/// Remembers what the tokenizer read of the last tag.
+struct TagReader : HtmlTokenizer::Listener {
+    QStringView text;
+    qsizetype tagStart = -1;
+    bool endTag = false;
+    QString element;
+    QStringList attributes;
+    QString lastValue; ///< the last attribute value as read so far, quotes included
+
+    void span(HtmlSpan kind, qsizetype start, qsizetype length) override {
+        const QStringView piece = text.mid(start, length);
+        switch (kind) {
+        case HtmlSpan::TagBracket:
+            if (piece.startsWith(u'<')) {
+                tagStart = start;
+                endTag = piece == u"</";
+                element.clear();
+                attributes.clear();
+            }
+            break;
+        case HtmlSpan::TagName:
+            element += piece.toString().toLower();
+            break;
+        case HtmlSpan::AttributeName:
+            attributes << piece.toString().toLower();
+            break;
+        case HtmlSpan::AttributeValue:
+            lastValue = piece.toString();
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+/// The state after reading @p text from @p state.
+HtmlTokenizer readFrom(HtmlTokenizer state, QStringView text, TagReader& reader) {
+    reader.text = text;
+    state.feed(text, 0, reader);
+    return state;
+}
+
+using State = HtmlTokenizer::State;
+
+bool inStartTag(State s) {
+    return s == State::BeforeAttributeName || s == State::AfterAttributeName || s == State::BeforeAttributeValue ||
+           s == State::AttributeValueDoubleQuoted || s == State::AttributeValueSingleQuoted;
+}
+} // namespace
+
+Context contextAt(HtmlTokenizer state, QStringView tail) {
+    qsizetype wordStart = tail.size();
+    while (wordStart > 0 && isWordCharacter(tail[wordStart - 1]))
+        --wordStart;
+    Context context;
+    context.typed = tail.mid(wordStart).toString();
+    const QStringView head = tail.left(wordStart);
+    TagReader reader;
+    if (head.endsWith(u'&')) {
+        const HtmlTokenizer at = readFrom(state, head.chopped(1), reader);
+        const bool rcdata = at.state() == State::RawText &&
+                            (at.rawText() == HtmlTokenizer::RawText::Title || at.rawText() == HtmlTokenizer::RawText::Textarea);
+        if (at.state() == State::Data || rcdata || at.state() == State::AttributeValueDoubleQuoted ||
+            at.state() == State::AttributeValueSingleQuoted)
+            context.kind = Kind::CharacterReference;
+        return context;
+    }
+    if (head.endsWith(u'<')) {
+        if ((context.typed.isEmpty() || context.typed[0].isLetter()) &&
+            readFrom(state, head.chopped(1), reader).state() == State::Data)
+            context.kind = Kind::ElementName;
+        return context;
+    }
+    const HtmlTokenizer at = readFrom(state, head, reader);
+    if (!inStartTag(at.state()) || reader.endTag || reader.element.isEmpty())
+        return context;
+    context.element = reader.element;
+    const QChar before = head.isEmpty() ? QChar() : head.back();
+    switch (at.state()) {
+    case State::BeforeAttributeName:
+    case State::AfterAttributeName:
+        if (!before.isSpace())
+            return context;
+        context.kind = Kind::AttributeName;
+        context.present = reader.attributes;
+        break;
+    case State::BeforeAttributeValue:
+        context.kind = Kind::AttributeValue;
+        context.attribute = reader.attributes.value(reader.attributes.size() - 1);
+        context.quoted = false;
+        break;
+    default: { // inside a quoted value: the word typed since its quote or a space
+        const QChar quote = at.state() == State::AttributeValueDoubleQuoted ? u'"' : u'\'';
+        if (before != quote && !before.isSpace())
+            return context;
+        context.kind = Kind::AttributeValue;
+        context.attribute = reader.attributes.value(reader.attributes.size() - 1);
+        break;
+    }
+    }
+    return context;
+}
+
+std::vector<Item> itemsFor(const Context& context) {
+    const HtmlData& data = HtmlData::instance();
+    std::vector<Item> items;
+    switch (context.kind) {
+    case Kind::None:
+        break;
+    case Kind::ElementName:
+        for (const HtmlData::Element& e : data.elements()) {
+            Item item{e.name, {}, e.description, e.reference, e.name, 0, false};
+            // The attributes that must be present come along, the caret in the first one's value.
+            for (const QString& name : e.required)
+                item.text += u' ' + name + QStringLiteral("=\"\"");
+            if (!e.required.isEmpty()) {
+                item.caretBack = int(item.text.size() - item.text.indexOf(u'"') - 1);
+                const HtmlData::Attribute* first = data.attribute(e.name, e.required.front());
+                item.offersValues = first && !first->valueSet.isEmpty();
+            }
+            items.push_back(std::move(item));
+        }
+        std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.label < b.label; });
+        break;
+    case Kind::AttributeName: {
+        const auto add = [&](const HtmlData::Attribute& a) {
+            if (context.present.contains(a.name) || data.isObsoleteAttribute(context.element, a.name))
+                return;
+            if (a.takesNoValue())
+                items.push_back({a.name, {}, a.description, a.reference, a.name, 0, false});
+            else
+                items.push_back({a.name, {}, a.description, a.reference, a.name + QStringLiteral("=\"\""), 1,
+                                 !a.valueSet.isEmpty()});
+        };
+        if (const HtmlData::Element* e = data.element(context.element))
+            for (const HtmlData::Attribute& a : e->attributes)
+                add(a);
+        for (const HtmlData::Attribute& a : data.globalAttributes())
+            add(a);
+        break;
+    }
+    case Kind::AttributeValue: {
+        const HtmlData::Attribute* a = data.attribute(context.element, context.attribute);
+        if (!a || a->takesNoValue())
+            break;
+        for (const QString& value : data.values(a->valueSet)) {
+            const QString text = context.quoted ? value : u'"' + value + u'"';
+            items.push_back({value, {}, a->description, a->reference, text, 0, false});
+        }
+        break;
+    }
+    case Kind::CharacterReference:
+        for (const HtmlData::CharacterReference& r : data.characterReferences()) {
+            QString codes;
+            for (const char32_t c : r.characters.toUcs4())
+                codes += QStringLiteral(" U+%1").arg(uint(c), 4, 16, QChar(u'0')).toUpper();
+            const QString description = r.name.endsWith(u';')
+                                            ? codes.trimmed()
+                                            : codes.trimmed() + QStringLiteral(" (an old form: write `&%1;`)").arg(r.name);
+            items.push_back({r.name, r.characters, description, {}, r.name, 0, false});
+        }
+        break;
+    }
+    return items;
+}
+
+std::vector<int> rank(const std::vector<Item>& items, QStringView typed) {
+    // Exact before prefix before subsequence; within each, a match of the case typed first.
+    constexpr int kNoMatch = 5;
+    const auto score = [&](const QString& label) {
+        // A reference's name is typed without its semicolon.
+        const QStringView name = QStringView(label).chopped(label.endsWith(u';') ? 1 : 0);
+        if (name == typed)
+            return 0;
+        if (name.compare(typed, Qt::CaseInsensitive) == 0)
+            return 1;
+        if (label.startsWith(typed))
+            return 2;
+        if (label.startsWith(typed, Qt::CaseInsensitive))
+            return 3;
+        qsizetype at = 0;
+        for (const QChar c : typed) {
+            at = label.indexOf(c, at, Qt::CaseInsensitive);
+            if (at < 0)
+                return kNoMatch;
+            ++at;
+        }
+        return 4;
+    };
+    std::vector<std::pair<int, int>> scored;
+    for (int i = 0; i < int(items.size()); ++i)
+        if (const int s = score(items[size_t(i)].label); s < kNoMatch)
+            scored.emplace_back(s, i);
+    std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<int> out;
+    out.reserve(scored.size());
+    for (const auto& [s, i] : scored)
+        out.push_back(i);
+    return out;
+}
+
+} // namespace completion

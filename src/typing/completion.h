@@ -1,0 +1,48 @@
+#pragma once
+
+#include "colouring/html_tokenizer.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <vector>
+
+/// What to offer while typing HTML: where the caret is (an element name, an attribute, its value,
+/// a character reference), the entries that fit there, and their order as the user types on.
+namespace completion {
+
+enum class Kind { None, ElementName, AttributeName, AttributeValue, CharacterReference };
+
+struct Context {
+    Kind kind = Kind::None;
+    QString typed;      ///< what is typed of the entry, just before the caret
+    QString element;    ///< the tag's element, in lower case (attributes and values)
+    QString attribute;  ///< the attribute whose value is typed, in lower case
+    QStringList present; ///< the attributes the tag already has, in lower case
+    bool quoted = true; ///< a value is typed inside quotes (else the quotes come with it)
+};
+
+/// Reads @p tail, the text from a point where the tokenizer stood in @p state (between tags) up
+/// to the caret, with '\n' for its line ends.
+Context contextAt(HtmlTokenizer state, QStringView tail);
+
+struct Item {
+    QString label;       ///< what the list shows
+    QString detail;      ///< beside it: a reference's character
+    QString description; ///< Markdown
+    QString reference;   ///< a link to more, or empty
+    QString text;        ///< what replaces the typed part
+    int caretBack = 0;   ///< where the caret goes: this many characters before the end of text
+    bool offersValues = false; ///< the caret lands in a value that has a list of its own
+};
+
+/// Everything that fits @p context, in the order to show when nothing is typed. Obsolete
+/// elements and attributes are not offered, nor attributes the tag already has.
+std::vector<Item> itemsFor(const Context& context);
+
+/// The indexes of the items whose label matches @p typed, best first: the exact name, then
+/// names that start with it, then names that hold its letters in order; within each, the case
+/// typed first; ties keep their order.
+std::vector<int> rank(const std::vector<Item>& items, QStringView typed);
+
+} // namespace completion

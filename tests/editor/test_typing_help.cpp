@@ -1,0 +1,143 @@
+#include "editor/completer.h"
+#include "editor/edit_area.h"
+#include "support/test_files.h"
+#include "typing/completion.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace {
+// Text typed into a shown edit area: `|` in @p keys stands for Enter, `~` for Tab, `^` for Escape.
+void type(EditArea& area, const QString& keys) {
+    for (const QChar c : keys) {
+        if (c == u'|')
+            QTest::keyClick(&area, Qt::Key_Return);
+        else if (c == u'~')
+            QTest::keyClick(&area, Qt::Key_Tab);
+        else if (c == u'^')
+            QTest::keyClick(&area, Qt::Key_Escape);
+        else
+            QTest::keyClicks(&area, QString(c));
+    }
+}
+
+// The text with `|` where the caret is.
+QString withCaret(const EditArea& area) {
+    QString text = area.text();
+    return text.insert(area.selectionStart(), u'|');
+}
+
+class TypingHelpTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theListOffersWhatFitsAndEnterTakesIt_data() {
+        QTest::addColumn<QString>("before"); // already in the page, the caret at its end
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("offered"); // among the entries shown at the end ("" for no list)
+        QTest::addColumn<QString>("notOffered");
+        QTest::newRow("element") << "" << "<ta|" << "<table|" << "" << "";
+        QTest::newRow("element, Tab") << "<p>" << "<str~" << "<p><strong|" << "" << "";
+        QTest::newRow("attribute with a value") << "" << "<a hr|" << "<a href=\"|\"" << "" << "";
+        QTest::newRow("attribute without one") << "" << "<input disa|" << "<input disabled|" << "" << "";
+        QTest::newRow("value list after the attribute") << "" << "<input ty|" << "<input type=\"|\"" << "checkbox"
+                                                        << "";
+        QTest::newRow("value") << "" << "<input type=\"chec|" << "<input type=\"checkbox|" << "" << "";
+        QTest::newRow("value after =, quotes come along") << "" << "<form method=po|" << "<form method=\"post\"|"
+                                                          << "" << "";
+        QTest::newRow("required attribute") << "" << "<img|" << "<img src=\"|\" alt=\"\"" << "" << "";
+        QTest::newRow("reference") << "" << "&nbs|" << "&nbsp;|" << "" << "";
+        QTest::newRow("reference in a value") << "" << "<a title=\"&copy|" << "<a title=\"&copy;|" << "" << "";
+        QTest::newRow("attributes of the element, none obsolete") << "" << "<img " << "<img |" << "alt,srcset,id"
+                                                                  << "align,border,hspace,bgcolor";
+        QTest::newRow("attributes it has are not offered again") << "" << "<a href=\"x\" " << "<a href=\"x\" |"
+                                                                 << "target" << "href";
+        QTest::newRow("no obsolete element") << "" << "<ce" << "<ce|" << "" << "center";
+        QTest::newRow("subsequence after prefix") << "" << "<tx" << "<tx|" << "textarea" << "";
+        QTest::newRow("Escape closes") << "" << "<ta^|" << "<ta\r\n|" << "" << "";
+        QTest::newRow("nothing in a comment") << "<!-- " << "<a " << "<!-- <a |" << "" << "";
+        QTest::newRow("nothing in a script") << "<script>if (a " << "<b && c " << "<script>if (a <b && c |" << ""
+                                             << "";
+        QTest::newRow("nothing in an end tag") << "<p>x" << "</p " << "<p>x</p |" << "" << "";
+        QTest::newRow("nothing for text") << "<p>" << "one two = \"three\" " << "<p>one two = \"three\" |" << ""
+                                          << "";
+        QTest::newRow("a tag over two lines") << "<a href=\"x\"\r\n" << "  cla|" << "<a href=\"x\"\r\n  class=\"|\""
+                                              << "" << "";
+        QTest::newRow("in a long line held in pieces")
+            << QStringLiteral("<p>") + QString(9000, u'x') << "<i cla|"
+            << QStringLiteral("<p>") + QString(9000, u'x') + QStringLiteral("<i class=\"|\"") << "" << "";
+        QTest::newRow("after a page of script")
+            << QStringLiteral("<script>\r\n") + QStringLiteral("if (a<b) x = '<p ';\r\n").repeated(3000) +
+                   QStringLiteral("</script>\r\n")
+            << "<sp|"
+            << QStringLiteral("<script>\r\n") + QStringLiteral("if (a<b) x = '<p ';\r\n").repeated(3000) +
+                   QStringLiteral("</script>\r\n<span|")
+            << "" << "";
+    }
+
+    void theListOffersWhatFitsAndEnterTakesIt() {
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, after);
+        QFETCH(QString, offered);
+        QFETCH(QString, notOffered);
+        EditArea area;
+        area.resize(600, 300);
+        area.show();
+        area.loadText(before);
+        area.moveCursor(QTextCursor::End);
+        type(area, keys);
+        QCOMPARE(withCaret(area), after);
+        const QStringList shown = area.completer()->shownLabels();
+        for (const QString& name : offered.split(u',', Qt::SkipEmptyParts))
+            QVERIFY2(shown.contains(name), qPrintable(name + QStringLiteral(" in ") + shown.mid(0, 20).join(u' ')));
+        for (const QString& name : notOffered.split(u',', Qt::SkipEmptyParts))
+            QVERIFY2(!shown.contains(name), qPrintable(name));
+        if (offered.isEmpty() && !keys.contains(u'|') && notOffered.isEmpty())
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.mid(0, 5).join(u' ')));
+    }
+
+    void takingAnEntryIsOneUndoStep() {
+        EditArea area;
+        area.show();
+        type(area, QStringLiteral("<a hr|"));
+        QCOMPARE(area.text(), QStringLiteral("<a href=\"\""));
+        area.undo();
+        QCOMPARE(area.text(), QStringLiteral("<a hr"));
+    }
+
+    void withTheOptionOffNothingIsOffered() {
+        EditArea area;
+        area.show();
+        area.completer()->setEnabled(false);
+        type(area, QStringLiteral("<ta|"));
+        QCOMPARE(area.text(), QStringLiteral("<ta\r\n"));
+        QVERIFY(!area.completer()->isShown());
+    }
+
+    void theBestMatchesComeFirst() {
+        const std::vector<completion::Item> items = completion::itemsFor({completion::Kind::ElementName, {}, {}, {}, {}, true});
+        QVERIFY(items.size() > 100);
+        const auto labels = [&](QStringView typed) {
+            QStringList out;
+            for (const int i : completion::rank(items, typed))
+                out << items[size_t(i)].label;
+            return out;
+        };
+        QCOMPARE(labels(u"a").mid(0, 3), QStringList({"a", "abbr", "address"}));
+        const QStringList th = labels(u"TH");
+        QCOMPARE(th.front(), QStringLiteral("th"));
+        QVERIFY(th.indexOf(QStringLiteral("thead")) > 0);
+        const QStringList tb = labels(u"tb");
+        QVERIFY(tb.indexOf(QStringLiteral("tbody")) >= 0 && tb.indexOf(QStringLiteral("tbody")) < tb.indexOf(QStringLiteral("table")));
+        QCOMPARE(labels(u"zzz"), QStringList());
+        const std::vector<completion::Item> refs =
+            completion::itemsFor({completion::Kind::CharacterReference, {}, {}, {}, {}, true});
+        QCOMPARE(int(refs.size()), 2231);
+    }
+};
+} // namespace
+
+TAGLOOM_TEST_MAIN(QApplication, TypingHelpTest)
+
+#include "test_typing_help.moc"
