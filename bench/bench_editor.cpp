@@ -20,6 +20,7 @@
 #include "colouring/html_pass.h"
 #include "document/document_file.h"
 #include "document/file_identity.h"
+#include "editor/completer.h"
 #include "editor/edit_area.h"
 #include "editor/find_bar.h"
 #include "editor/matching_tags.h"
@@ -595,6 +596,64 @@ QString resolvePage(const QString& page) {
 }
 } // namespace
 
+// Keys with the list of names closed (the option on and off) and open, and how long the first list
+// takes at the end of the page, where the tokenizer reads the whole page once.
+int typingHelp(const QString& path) {
+    const ReadResult file = readOrExit(path);
+    ScriptedDialogs dialogs;
+    MainWindow form(dialogs);
+    form.editArea()->loadText(file.text);
+    form.editArea()->finishLoading();
+    showActive(form);
+    EditArea* area = form.editArea();
+    Completer* completer = area->completer();
+    const int end = int(file.text.size());
+    const auto typeAndTakeBack = [&](const QString& key) {
+        keyAndRepaint(form, QKeySequence(key));
+        keyAndRepaint(form, QKeySequence(Qt::Key_Backspace));
+    };
+    for (const bool on : {false, true}) {
+        completer->setEnabled(on);
+        for (auto [where, pos] : {std::pair{"middle", end / 2}, std::pair{"end", end}}) {
+            area->setCaretPosition(pos);
+            area->ensureCursorVisible();
+            area->viewport()->repaint();
+            const double letter = medianMs(21, [&] { typeAndTakeBack(QStringLiteral("x")); }) / 2;
+            const double space = medianMs(21, [&] { typeAndTakeBack(QStringLiteral("Space")); }) / 2;
+            std::printf("list %-3s, %-6s: a letter and its Backspace %.2f ms each; a space %.2f ms\n",
+                        on ? "on" : "off", where, letter, space);
+        }
+    }
+    // A fresh page, the list asked for at once (nothing read yet), and once the window was idle
+    // long enough for the page to be read ahead on a worker.
+    for (const int idleMs : {0, 2000}) {
+        area->loadText(file.text);
+        area->finishLoading();
+        area->setCaretPosition(end);
+        area->ensureCursorVisible();
+        area->viewport()->repaint();
+        QTest::qWait(idleMs);
+        const double first = medianMs(1, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("<"))); });
+        std::printf("first list at the end of a fresh %.1f MB page, %d ms idle before: %.2f ms until shown (%s)\n",
+                    double(file.text.size()) / 1e6, idleMs, first, completer->isShown() ? "shown" : "NOT shown");
+    }
+    const double filter = medianMs(21, [&] { typeAndTakeBack(QStringLiteral("t")); }) / 2;
+    std::printf("a letter that filters the open list, and its Backspace: %.2f ms each\n", filter);
+    keyAndRepaint(form, QKeySequence(Qt::Key_Escape));
+    keyAndRepaint(form, QKeySequence(Qt::Key_Backspace));
+    bool shown = true;
+    const double references = medianMs(11, [&] {
+        keyAndRepaint(form, QKeySequence(QStringLiteral("&")));
+        shown = shown && completer->isShown();
+        keyAndRepaint(form, QKeySequence(Qt::Key_Escape));
+        keyAndRepaint(form, QKeySequence(Qt::Key_Backspace));
+    });
+    std::printf("& with its list of %d references (%s), Escape and Backspace: %.2f ms\n",
+                int(completion::itemsFor({completion::Kind::CharacterReference, {}, {}, {}, {}, true}).size()),
+                shown ? "shown" : "NOT shown", references);
+    return 0;
+}
+
 int main(int argc, char* argv[]) {
     sinceStart.start();
     keepLargeBuffersInHeap(); // as the program does
@@ -629,6 +688,8 @@ int main(int argc, char* argv[]) {
         QSettings().clear();
         return status;
     }
+    if (args.size() >= 2 && args[0] == QStringLiteral("typing-help"))
+        return typingHelp(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("recovery"))
         return recovery(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("files"))

@@ -10,7 +10,9 @@
 #include <QListWidget>
 #include <QScreen>
 #include <QTextBlock>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <limits>
 
 using completion::Kind;
 
@@ -42,10 +44,77 @@ bool mayBeInTag(const QTextDocument& document, int position) {
 Completer::Completer(EditArea* area) : QObject(area), area_(area) {
     area_->installEventFilter(this);
     area_->viewport()->installEventFilter(this);
+    readAheadTimer_.setSingleShot(true);
+    readAheadTimer_.setInterval(kReadAheadAfterMs);
+    connect(&readAheadTimer_, &QTimer::timeout, this, &Completer::startReadAhead);
+    connect(&readAhead_, &QFutureWatcher<std::vector<Checkpoint>>::finished, this, &Completer::takeReadAhead);
 }
 
 Completer::~Completer() {
+    readAhead_.waitForFinished();
     delete popup_;
+}
+
+std::vector<Completer::Checkpoint> Completer::readAhead(QString text, int from, HtmlTokenizer state,
+                                                         std::vector<int> softBreaks) {
+    std::vector<Checkpoint> found;
+    HtmlTokenizer::Listener ignore;
+    qsizetype offset = 0, start = 0;
+    int since = 0;
+    while (start < text.size()) {
+        qsizetype separator = text.indexOf(QChar::ParagraphSeparator, start);
+        if (separator < 0)
+            separator = text.size();
+        const QStringView piece = QStringView(text).mid(start, separator - start);
+        state.feed(piece, offset, ignore);
+        offset += piece.size();
+        since += int(piece.size()) + 1;
+        if (separator == text.size())
+            break;
+        const int position = from + int(separator);
+        if (!std::binary_search(softBreaks.begin(), softBreaks.end(), position))
+            state.feed(u"\n", offset++, ignore);
+        start = separator + 1;
+        if (betweenTags(state) && since >= kCheckpointEvery) {
+            found.push_back({position + 1, state});
+            since = 0;
+        }
+    }
+    return found;
+}
+
+void Completer::startReadAhead() {
+    if (!enabled_ || readAhead_.isRunning())
+        return;
+    if (area_->isLoading()) {
+        readAheadTimer_.start();
+        return;
+    }
+    const int caret = area_->textCursor().position();
+    const Checkpoint last = checkpoints_.back();
+    const int end = area_->document()->findBlock(caret).position();
+    if (end - last.position <= kReadAheadAbove)
+        return;
+    QTextCursor range(area_->document());
+    range.setPosition(last.position);
+    range.setPosition(end, QTextCursor::KeepAnchor);
+    std::vector<int> softBreaks = area_->softBreakPositions();
+    softBreaks.erase(softBreaks.begin(), std::lower_bound(softBreaks.begin(), softBreaks.end(), last.position));
+    editedSinceReadAhead_ = std::numeric_limits<int>::max();
+    readAhead_.setFuture(QtConcurrent::run(&Completer::readAhead, range.selectedText(), last.position, last.state,
+                                           std::move(softBreaks)));
+}
+
+void Completer::takeReadAhead() {
+    std::vector<Checkpoint> found = readAhead_.result();
+    // What an edit since came before is still true.
+    found.erase(std::upper_bound(found.begin(), found.end(), editedSinceReadAhead_,
+                                 [](int p, const Checkpoint& c) { return p < c.position; }),
+                found.end());
+    const int known = checkpoints_.back().position;
+    found.erase(found.begin(), std::upper_bound(found.begin(), found.end(), known,
+                                                [](int p, const Checkpoint& c) { return p < c.position; }));
+    checkpoints_.insert(checkpoints_.end(), found.begin(), found.end());
 }
 
 void Completer::setEnabled(bool on) {
@@ -76,6 +145,9 @@ void Completer::documentChanged(int position) {
     const auto after = std::upper_bound(checkpoints_.begin() + 1, checkpoints_.end(), position,
                                         [](int p, const Checkpoint& c) { return p < c.position; });
     checkpoints_.erase(after, checkpoints_.end());
+    editedSinceReadAhead_ = std::min(editedSinceReadAhead_, position);
+    if (enabled_ && area_->document()->characterCount() - checkpoints_.back().position > kReadAheadAbove)
+        readAheadTimer_.start();
 }
 
 completion::Context Completer::contextAtCaret() {

@@ -3,8 +3,10 @@
 #include "colouring/html_tokenizer.h"
 #include "typing/completion.h"
 
+#include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <vector>
 
 class EditArea;
@@ -45,6 +47,10 @@ public:
 
     /// Points in the page at least this many characters apart keep the tokenizer's state.
     static constexpr int kCheckpointEvery = 16 * 1024;
+    /// With more than this between the last known point and the caret, the text up to the caret
+    /// is read on a worker once typing pauses, so that the next list shows at once.
+    static constexpr int kReadAheadAbove = 256 * 1024;
+    static constexpr int kReadAheadAfterMs = 300;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -72,4 +78,14 @@ private:
         HtmlTokenizer state;
     };
     std::vector<Checkpoint> checkpoints_{Checkpoint{}};
+    /// Reads @p text (document text from @p from on, block separators as U+2029) from @p state,
+    /// and gives the points where it is between tags. @p softBreaks: document positions of the
+    /// separators that are no line ends, ascending.
+    static std::vector<Checkpoint> readAhead(QString text, int from, HtmlTokenizer state, std::vector<int> softBreaks);
+    void startReadAhead();
+    void takeReadAhead();
+    QTimer readAheadTimer_;
+    QFutureWatcher<std::vector<Checkpoint>> readAhead_;
+    /// The first position edited since the running read ahead took its text.
+    int editedSinceReadAhead_ = 0;
 };

@@ -220,6 +220,7 @@ protected:
 
 private:
     friend class ColourUndo;
+    friend class Completer;
     friend class LineNumberGutter;
     void onContentsChange(int position, int removed, int added);
     /// Lines in [first, last) got new colours outside the edit Qt repaints: paint them again.
