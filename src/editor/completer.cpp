@@ -254,7 +254,7 @@ void Completer::fill() {
         list_ = new QListWidget(popup_);
         list_->setFocusPolicy(Qt::NoFocus);
         list_->setUniformItemSizes(true);
-        layout->addWidget(list_);
+        layout->addWidget(list_, 0, Qt::AlignTop);
         description_ = new QLabel(popup_);
         description_->setTextFormat(Qt::MarkdownText);
         description_->setWordWrap(true);
@@ -292,6 +292,8 @@ void Completer::showDescription() {
         text += QStringLiteral("\n\n[Reference](%1)").arg(item.reference);
     description_->setText(text);
     description_->setVisible(!text.isEmpty());
+    if (isShown())
+        popup_->adjustSize();
 }
 
 void Completer::place() {
