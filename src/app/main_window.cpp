@@ -145,6 +145,7 @@ OpenDocument* MainWindow::addDocument() {
     area->setReservedShortcuts(reservedShortcuts_);
     area->setCompleteEndTags(settings::completeEndTags());
     area->completer()->setEnabled(settings::suggestWhileTyping());
+    area->setExpandOnTab(settings::expandOnTab());
     area->setBaseFont(editFont());
     area->setZoom(settings::zoom());
     area->setLineNumbersVisible(settings::lineNumbersShown());
@@ -296,6 +297,11 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
     action(QStringLiteral("suggestWhileTyping"))->setChecked(settings::suggestWhileTyping());
+    action(QStringLiteral("expandOnTab"))->setChecked(settings::expandOnTab());
+    action(QStringLiteral("expandAbbreviation"))
+        ->setToolTip(QStringLiteral("ul>li.item*3>a[href=#]{Link $}: > child, + sibling, ^ up, * repeat, $ number, "
+                                    "# id, . class, [attributes], {text}, (group), ! a page"));
+    action(QStringLiteral("editMenu"))->menu()->setToolTipsVisible(true);
     action(QStringLiteral("keepPlaceWhenColouring"))->setChecked(settings::keepPlaceWhenColouring());
     action(QStringLiteral("webPageFileDialogs"))->setChecked(settings::webPageFileDialogs());
     action(QStringLiteral("reopenLastSession"))->setChecked(settings::reopenLastSession());
@@ -338,6 +344,19 @@ void MainWindow::showCompletions() {
     completer->setEnabled(true);
     completer->showHere();
     completer->setEnabled(on);
+}
+
+void MainWindow::expandAbbreviation() {
+    editArea()->setFocus(Qt::ShortcutFocusReason);
+    if (!editArea()->expandAbbreviation())
+        QApplication::beep();
+}
+
+void MainWindow::toggleExpandOnTab() {
+    const bool on = action(QStringLiteral("expandOnTab"))->isChecked();
+    settings::setExpandOnTab(on);
+    for (OpenDocument* document : documents())
+        document->editArea()->setExpandOnTab(on);
 }
 
 void MainWindow::toggleKeepPlace() {

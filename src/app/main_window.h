@@ -87,6 +87,8 @@ public:
     void toggleCompleteEndTags();
     void toggleSuggestWhileTyping();
     void showCompletions();
+    void expandAbbreviation();
+    void toggleExpandOnTab();
     void toggleKeepPlace();
     void toggleWebPageFileDialogs();
     /// Moves the caret to the partner of the tag it is on.

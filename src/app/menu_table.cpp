@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 170> kMenu{{
+constexpr std::array<MenuItem, 172> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -33,6 +33,7 @@ constexpr std::array<MenuItem, 170> kMenu{{
     {2, "clipboardSeparator", nullptr, nullptr},
     {2, "selectAll", "Select &All", "Ctrl+A", call(&MainWindow::selectAll)},
     {2, "showCompletions", "Co&mplete", "Ctrl+Space", call(&MainWindow::showCompletions)},
+    {2, "expandAbbreviation", "E&xpand Abbreviation", "Ctrl+E", call(&MainWindow::expandAbbreviation)},
     {2, "findSeparator", nullptr, nullptr},
     {2, "find", "&Find...", "Ctrl+F", call(&MainWindow::find)},
     {2, "findNext", "Find &Next", "F3", call(&MainWindow::findNext)},
@@ -171,6 +172,7 @@ constexpr std::array<MenuItem, 170> kMenu{{
     {2, "offerToSave", "&Offer to Save Changes", nullptr, option(&MainWindow::toggleOfferToSave)},
     {2, "completeEndTags", "Complete &End Tags", nullptr, option(&MainWindow::toggleCompleteEndTags)},
     {2, "suggestWhileTyping", "Suggest &Names While Typing", nullptr, option(&MainWindow::toggleSuggestWhileTyping)},
+    {2, "expandOnTab", "Expand Abbreviations with &Tab", nullptr, option(&MainWindow::toggleExpandOnTab)},
     {2, "reopenLastSession", "Reopen &Last Session", nullptr, option(&MainWindow::toggleReopenLastSession)},
     {2, "webPageFileDialogs", "File Dialogs for &Web Pages", nullptr, option(&MainWindow::toggleWebPageFileDialogs)},
     {2, "keepPlaceWhenColouring", "&Keep My Place When Colouring", nullptr, option(&MainWindow::toggleKeepPlace)},

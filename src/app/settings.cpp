@@ -9,6 +9,7 @@ const QString kWebPageFileDialogs = QStringLiteral("files/webPageDialogs");
 const QString kReopenLastSession = QStringLiteral("files/reopenLastSession");
 const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kSuggestWhileTyping = QStringLiteral("editing/suggestWhileTyping");
+const QString kExpandOnTab = QStringLiteral("editing/expandAbbreviationsOnTab");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 const QString kStatusBar = QStringLiteral("view/statusBar");
 const QString kKeepPlace = QStringLiteral("colouring/keepPlace");
@@ -56,6 +57,14 @@ bool suggestWhileTyping() {
 
 void setSuggestWhileTyping(bool on) {
     QSettings().setValue(kSuggestWhileTyping, on);
+}
+
+bool expandOnTab() {
+    return QSettings().value(kExpandOnTab, false).toBool();
+}
+
+void setExpandOnTab(bool on) {
+    QSettings().setValue(kExpandOnTab, on);
 }
 
 bool keepPlaceWhenColouring() {

@@ -23,6 +23,9 @@ void setCompleteEndTags(bool on);
 /// The list of element, attribute, value and reference names offered as HTML is typed (on at first).
 bool suggestWhileTyping();
 void setSuggestWhileTyping(bool on);
+/// Tab right after an abbreviation expands it (off at first).
+bool expandOnTab();
+void setExpandOnTab(bool on);
 /// Ctrl+H leaves the caret, the selection and the view as they were (off: it selects the last comment).
 bool keepPlaceWhenColouring();
 void setKeepPlaceWhenColouring(bool on);

@@ -7,6 +7,7 @@
 #include "base/memory_advice.h"
 #include "colour_painter.h"
 #include "completer.h"
+#include "typing/abbreviation.h"
 #include "matching_tags.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -678,6 +679,8 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
     }
     if (completer_->takeKey(e))
         return;
+    if (expandOnTab_ && e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier && expandAbbreviation())
+        return;
     if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());
@@ -698,14 +701,39 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
 
 void EditArea::replaceBeforeCaret(int length, const QString& text, int caretBack) {
     // Counted in the text's characters: a soft break inside the typed part is none of them.
-    const DocumentPosition caret(textCursor().position());
-    const DocumentPosition start = docFromCrlf(CrlfPosition(crlfFromDoc(caret).value - length));
-    editKeepingSoftBreaks([&](QTextCursor& cursor) {
-        cursor.setPosition(start.value);
-        cursor.setPosition(caret.value, QTextCursor::KeepAnchor);
-        cursor.insertText(text);
-        cursor.setPosition(cursor.position() - caretBack);
-    });
+    finishLoading();
+    const CrlfPosition end = crlfFromDoc(DocumentPosition(textCursor().position()));
+    const CrlfPosition start(std::max(0, end.value - length));
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(docFromCrlf(start).value);
+    cursor.setPosition(docFromCrlf(end).value, QTextCursor::KeepAnchor);
+    chooseWrap(text, false);
+    insertText(cursor, text);
+    cursor.setPosition(docFromCrlf(start + int(text.size() - caretBack)).value);
+    setTextCursor(cursor);
+}
+
+bool EditArea::expandAbbreviation() {
+    finishLoading();
+    const QTextCursor caret = textCursor();
+    if (caret.hasSelection() || isReadOnly())
+        return false;
+    const QTextBlock block = caret.block();
+    const QString line = block.text().left(caret.positionInBlock());
+    const qsizetype start = abbreviation::startIn(line);
+    if (start < 0)
+        return false;
+    QTextBlock first = block;
+    while (startsSoft(first) && first.previous().isValid())
+        first = first.previous();
+    QString indent = first.text();
+    indent.truncate(std::find_if(indent.begin(), indent.end(), [](QChar c) { return c != u' ' && c != u'\t'; }) -
+                    indent.begin());
+    const auto expansion = abbreviation::expand(QStringView(line).mid(start), indent);
+    if (!expansion)
+        return false;
+    replaceBeforeCaret(int(line.size() - start), expansion->text, int(expansion->text.size() - expansion->caret));
+    return true;
 }
 
 void EditArea::completeEndTag() {

@@ -155,6 +155,12 @@ public:
     /// leaves the caret @p caretBack characters before the end of it.
     void replaceBeforeCaret(int length, const QString& text, int caretBack = 0);
 
+    /// Expands the abbreviation just before the caret (`ul>li*3`) into its markup, one undo step,
+    /// the caret in its first empty place. False when there is none.
+    bool expandAbbreviation();
+    /// Tab right after an abbreviation expands it (an option, off at start).
+    void setExpandOnTab(bool on) { expandOnTab_ = on; }
+
     /// Runs an editing command of the Edit menu as its key would, so that a page still loading
     /// queues it and soft breaks stay as the key keeps them.
     void pressStandardKey(QKeySequence::StandardKey key);
@@ -295,6 +301,7 @@ private:
     MatchingTags* matchingTags_ = nullptr;
     Completer* completer_ = nullptr;
     bool completeEndTags_ = false;
+    bool expandOnTab_ = false;
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     bool muted_ = false;

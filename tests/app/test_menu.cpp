@@ -29,6 +29,7 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "goToMatchingTag",
                                 "completeEndTags",
                                 "suggestWhileTyping",
+                                "expandOnTab",
                                 "html5Separator",
                                 "html5Menu",
                                 "html5Page",
@@ -84,6 +85,7 @@ const QSet<QString> kAddedItems{"recoverUnsavedWork",
                                 "clipboardSeparator",
                                 "selectAll",
                                 "showCompletions",
+                                "expandAbbreviation",
                                 "findSeparator",
                                 "find",
                                 "findNext",
@@ -263,6 +265,7 @@ private slots:
             // On a tag, for the commands that work on one.
             const QString start = QLatin1StringView(m.objectName) == u"goToMatchingTag"   ? "<b></b>"
                                   : QLatin1StringView(m.objectName) == u"showCompletions" ? "<ta"
+                                  : QLatin1StringView(m.objectName) == u"expandAbbreviation" ? "ul>li"
                                                                                           : "x";
             form.editArea()->loadText(start);
             form.editArea()->setCaretPosition(1);
@@ -284,7 +287,7 @@ private slots:
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 109);
+        QCOMPARE(commands, 110);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.

@@ -106,6 +106,39 @@ private slots:
         QCOMPARE(area.text(), QStringLiteral("<a hr"));
     }
 
+    void abbreviationsExpandInPlace_data() {
+        QTest::addColumn<QString>("before"); // | is the caret
+        QTest::addColumn<bool>("tab");       // Tab with the option on, else Expand Abbreviation
+        QTest::addColumn<QString>("after");
+        QTest::newRow("indented, in a page") << "<body>\r\n\tul>li*2|\r\n</body>" << false
+                                             << "<body>\r\n\t<ul>\r\n\t\t<li>|</li>\r\n\t\t<li></li>\r\n\t</ul>\r\n</body>";
+        QTest::newRow("after a tag") << "<p>a.x|</p>" << false << "<p><a href=\"|\" class=\"x\"></a></p>";
+        QTest::newRow("Tab") << "x p.note|" << true << "x <p class=\"note\">|</p>";
+        QTest::newRow("Tab with no abbreviation") << "<p class|" << true << "<p class\t|";
+        QTest::newRow("in a long line") << QString(9000, u'x') + QStringLiteral(" em|") << false
+                                        << QString(9000, u'x') + QStringLiteral(" <em>|</em>");
+    }
+
+    void abbreviationsExpandInPlace() {
+        QFETCH(QString, before);
+        QFETCH(bool, tab);
+        QFETCH(QString, after);
+        EditArea area;
+        area.show();
+        area.completer()->setEnabled(false);
+        area.loadText(QString(before).remove(u'|'));
+        area.setCaretPosition(int(before.indexOf(u'|')));
+        if (tab) {
+            area.setExpandOnTab(true);
+            QTest::keyClick(&area, Qt::Key_Tab);
+        } else {
+            QVERIFY(area.expandAbbreviation());
+        }
+        QCOMPARE(withCaret(area), after);
+        area.undo();
+        QCOMPARE(area.text(), QString(before).remove(u'|'));
+    }
+
     void withTheOptionOffNothingIsOffered() {
         EditArea area;
         area.show();
