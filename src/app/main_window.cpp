@@ -146,6 +146,7 @@ OpenDocument* MainWindow::addDocument() {
     area->setCompleteEndTags(settings::completeEndTags());
     area->completer()->setEnabled(settings::suggestWhileTyping());
     area->setExpandOnTab(settings::expandOnTab());
+    area->setRenameTagPairs(settings::renameTagPairs());
     area->setBaseFont(editFont());
     area->setZoom(settings::zoom());
     area->setLineNumbersVisible(settings::lineNumbersShown());
@@ -298,6 +299,7 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
     action(QStringLiteral("suggestWhileTyping"))->setChecked(settings::suggestWhileTyping());
     action(QStringLiteral("expandOnTab"))->setChecked(settings::expandOnTab());
+    action(QStringLiteral("renameTagPairs"))->setChecked(settings::renameTagPairs());
     action(QStringLiteral("expandAbbreviation"))
         ->setToolTip(QStringLiteral("ul>li.item*3>a[href=#]{Link $}: > child, + sibling, ^ up, * repeat, $ number, "
                                     "# id, . class, [attributes], {text}, (group), ! a page"));
@@ -357,6 +359,13 @@ void MainWindow::toggleExpandOnTab() {
     settings::setExpandOnTab(on);
     for (OpenDocument* document : documents())
         document->editArea()->setExpandOnTab(on);
+}
+
+void MainWindow::toggleRenameTagPairs() {
+    const bool on = action(QStringLiteral("renameTagPairs"))->isChecked();
+    settings::setRenameTagPairs(on);
+    for (OpenDocument* document : documents())
+        document->editArea()->setRenameTagPairs(on);
 }
 
 void MainWindow::toggleKeepPlace() {

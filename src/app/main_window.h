@@ -89,6 +89,7 @@ public:
     void showCompletions();
     void expandAbbreviation();
     void toggleExpandOnTab();
+    void toggleRenameTagPairs();
     void toggleKeepPlace();
     void toggleWebPageFileDialogs();
     /// Moves the caret to the partner of the tag it is on.

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 172> kMenu{{
+constexpr std::array<MenuItem, 173> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -173,6 +173,7 @@ constexpr std::array<MenuItem, 172> kMenu{{
     {2, "completeEndTags", "Complete &End Tags", nullptr, option(&MainWindow::toggleCompleteEndTags)},
     {2, "suggestWhileTyping", "Suggest &Names While Typing", nullptr, option(&MainWindow::toggleSuggestWhileTyping)},
     {2, "expandOnTab", "Expand Abbreviations with &Tab", nullptr, option(&MainWindow::toggleExpandOnTab)},
+    {2, "renameTagPairs", "Rename Tag &Pairs", nullptr, option(&MainWindow::toggleRenameTagPairs)},
     {2, "reopenLastSession", "Reopen &Last Session", nullptr, option(&MainWindow::toggleReopenLastSession)},
     {2, "webPageFileDialogs", "File Dialogs for &Web Pages", nullptr, option(&MainWindow::toggleWebPageFileDialogs)},
     {2, "keepPlaceWhenColouring", "&Keep My Place When Colouring", nullptr, option(&MainWindow::toggleKeepPlace)},

@@ -10,6 +10,7 @@ const QString kReopenLastSession = QStringLiteral("files/reopenLastSession");
 const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kSuggestWhileTyping = QStringLiteral("editing/suggestWhileTyping");
 const QString kExpandOnTab = QStringLiteral("editing/expandAbbreviationsOnTab");
+const QString kRenameTagPairs = QStringLiteral("editing/renameTagPairs");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 const QString kStatusBar = QStringLiteral("view/statusBar");
 const QString kKeepPlace = QStringLiteral("colouring/keepPlace");
@@ -65,6 +66,14 @@ bool expandOnTab() {
 
 void setExpandOnTab(bool on) {
     QSettings().setValue(kExpandOnTab, on);
+}
+
+bool renameTagPairs() {
+    return QSettings().value(kRenameTagPairs, false).toBool();
+}
+
+void setRenameTagPairs(bool on) {
+    QSettings().setValue(kRenameTagPairs, on);
 }
 
 bool keepPlaceWhenColouring() {

@@ -26,6 +26,9 @@ void setSuggestWhileTyping(bool on);
 /// Tab right after an abbreviation expands it (off at first).
 bool expandOnTab();
 void setExpandOnTab(bool on);
+/// Typing in a tag's name renames its partner too (off at first).
+bool renameTagPairs();
+void setRenameTagPairs(bool on);
 /// Ctrl+H leaves the caret, the selection and the view as they were (off: it selects the last comment).
 bool keepPlaceWhenColouring();
 void setKeepPlaceWhenColouring(bool on);

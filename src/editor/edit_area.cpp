@@ -9,6 +9,7 @@
 #include "completer.h"
 #include "typing/abbreviation.h"
 #include "matching_tags.h"
+#include "tag_pair_rename.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAbstractUndoItem>
@@ -34,6 +35,7 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     painter_ = new ColourPainter(document(), model_);
     matchingTags_ = new MatchingTags(this);
     completer_ = new Completer(this);
+    tagPairRename_ = std::make_unique<TagPairRename>(*this);
     loader_ = new PageLoader([this] { loadNextPiece(); }, this);
     layoutRelease_ = new LayoutRelease(
         document(),
@@ -681,6 +683,10 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
         return;
     if (expandOnTab_ && e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier && expandAbbreviation())
         return;
+    if (renameTagPairs_ && !isReadOnly() && editsText(e) && tagPairRename_->type(e)) {
+        completer_->keyHandled(e);
+        return;
+    }
     if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
         emit overwriteModeChanged(overwriteMode());

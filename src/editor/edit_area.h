@@ -21,6 +21,7 @@
 
 class ColourPainter;
 class Completer;
+class TagPairRename;
 class QTimer;
 class MatchingTags;
 class ColourUndo;
@@ -148,6 +149,8 @@ public:
     MatchingTags* matchingTags() const { return matchingTags_; }
     /// Typing `</` completes the innermost open element's end tag (an option, off at start).
     void setCompleteEndTags(bool on) { completeEndTags_ = on; }
+    /// Typing in a tag's name renames its partner too (an option, off at start).
+    void setRenameTagPairs(bool on) { renameTagPairs_ = on; }
 
     /// The list of names that fit where the caret is, offered as HTML is typed.
     Completer* completer() const { return completer_; }
@@ -302,6 +305,8 @@ private:
     Completer* completer_ = nullptr;
     bool completeEndTags_ = false;
     bool expandOnTab_ = false;
+    bool renameTagPairs_ = false;
+    std::unique_ptr<TagPairRename> tagPairRename_;
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     bool muted_ = false;

@@ -4,6 +4,7 @@
 #include "typing/completion.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -136,6 +137,47 @@ private slots:
         }
         QCOMPARE(withCaret(area), after);
         area.undo();
+        QCOMPARE(area.text(), QString(before).remove(u'|'));
+    }
+
+    void renamingAStartTagRenamesItsEndTag_data() {
+        QTest::addColumn<QString>("before"); // | is the caret
+        QTest::addColumn<QString>("keys");   // ← stands for Backspace
+        QTest::addColumn<QString>("after");
+        QTest::newRow("start tag") << "<div|>x</div>" << "←←←section" << "<section>x</section>";
+        QTest::newRow("end tag") << "<p>x</p|>" << "re" << "<pre>x</pre>";
+        QTest::newRow("nested, the right partner") << "<div|><div>a</div></div>" << "←←←nav" << "<nav><div>a</div></nav>";
+        QTest::newRow("a space ends it") << "<b|>x</b>" << " class" << "<b class>x</b>";
+        QTest::newRow("no partner") << "<br|>x" << "←←hr" << "<hr>x";
+        QTest::newRow("implied end") << "<ul><li|>a<li>b</ul>" << "←←dt" << "<ul><dt>a<li>b</ul>";
+    }
+
+    void renamingAStartTagRenamesItsEndTag() {
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, after);
+        EditArea area;
+        area.show();
+        area.completer()->setEnabled(false);
+        area.setRenameTagPairs(true);
+        area.loadText(QString(before).remove(u'|'));
+        area.setCaretPosition(int(before.indexOf(u'|')));
+        for (const QChar c : keys) {
+            if (c == u'←')
+                QTest::keyClick(&area, Qt::Key_Backspace);
+            else
+                QTest::keyClicks(&area, QString(c));
+        }
+        QCOMPARE(area.text(), after);
+        // A renaming is undone with its key: one undo never leaves the two names apart.
+        area.undo();
+        const QString once = area.text();
+        const qsizetype open = once.indexOf(u'<') + 1;
+        const QString firstName = once.mid(open, once.indexOf(QRegularExpression(QStringLiteral("[ >]")), open) - open);
+        if (QTest::currentDataTag() == QByteArrayView("start tag") || QTest::currentDataTag() == QByteArrayView("end tag"))
+            QVERIFY2(once.endsWith(QStringLiteral("</") + firstName + u'>'), qPrintable(once));
+        while (area.document()->isUndoAvailable())
+            area.undo();
         QCOMPARE(area.text(), QString(before).remove(u'|'));
     }
 
