@@ -1,5 +1,8 @@
 #include "html5_scheme.h"
 
+#include "embedded_code.h"
+#include "html_data.h"
+
 #include <QLatin1StringView>
 #include <algorithm>
 #include <array>
@@ -57,31 +60,123 @@ template <size_t N> bool listed(const std::array<const char*, N>& list, const ch
     return std::binary_search(list.begin(), list.end(), name, before);
 }
 
+/// Set while the script being read (its tag or its text) holds data rather than JavaScript.
+constexpr std::uint32_t kScriptIsData = 1u << 31;
+
 class LinePainter : public HtmlTokenizer::Listener {
 public:
-    LinePainter(const HtmlTokenizer& tokenizer, QStringView line, std::uint8_t* out)
-        : tokenizer_(tokenizer), line_(line), out_(out) {}
+    LinePainter(LineState& state, QStringView line, std::uint8_t* out) : state_(state), line_(line), out_(out) {
+        const HtmlTokenizer& html = state.html;
+        if (html.state() == HtmlTokenizer::State::RawText && html.rawText() == HtmlTokenizer::RawText::Script)
+            code_ = Code::Script;
+        else if (html.state() == HtmlTokenizer::State::RawText && html.rawText() == HtmlTokenizer::RawText::Style)
+            code_ = Code::Style;
+    }
+
     void span(HtmlSpan kind, qsizetype start, qsizetype length) override {
+        const QStringView text = line_.mid(start, length);
         std::uint8_t colour = Plain;
         switch (kind) {
-        case HtmlSpan::TagBracket: colour = Tag; break;
-        case HtmlSpan::TagName:
-            colour = isSuspectElement(line_.mid(start, length), tokenizer_.inForeignContent()) ? Warning : Tag;
+        case HtmlSpan::TagBracket:
+            colour = Tag;
+            if (text.startsWith(u'<')) {
+                endTag_ = text == u"</";
+                if (code_ != Code::None) { // the end tag of a script or style sheet: its code ends here
+                    colourCode(start);
+                    code_ = Code::None;
+                    state_.code = 0;
+                }
+            }
             break;
-        case HtmlSpan::AttributeName: colour = AttributeName; break;
-        case HtmlSpan::AttributeValue: colour = AttributeValue; break;
+        case HtmlSpan::TagName:
+            colour = isSuspectElement(text, state_.html.inForeignContent()) ? Warning : Tag;
+            element_ = text.toString().toLower();
+            if (!endTag_ && element_ == u"script")
+                state_.code = 0; // JavaScript unless its type says otherwise
+            break;
+        case HtmlSpan::AttributeName:
+            attribute_ = text.toString().toLower();
+            colour = HtmlData::instance().isObsoleteAttribute(element_, attribute_) ? Warning : AttributeName;
+            break;
+        case HtmlSpan::AttributeValue:
+            colour = AttributeValue;
+            break;
         case HtmlSpan::Comment: colour = Comment; break;
         case HtmlSpan::Doctype: colour = Doctype; break;
         case HtmlSpan::Cdata: colour = Cdata; break;
         case HtmlSpan::CharacterReference: colour = Reference; break;
         }
         std::memset(out_ + start, colour, size_t(length));
+        if (kind == HtmlSpan::AttributeValue)
+            attributeValue(start, text);
+    }
+
+    void tag(const HtmlTag& tag) override {
+        // A script or style start tag in HTML starts its code; the tokenizer switches to its text next.
+        if (tag.endTag || !tag.complete || state_.html.inForeignContent())
+            return;
+        if (element_ == u"script") {
+            code_ = Code::Script;
+            state_.code = (state_.code & kScriptIsData) | embedded_code::jsStart();
+        } else if (element_ == u"style") {
+            code_ = Code::Style;
+            state_.code = embedded_code::cssStart();
+        } else {
+            return;
+        }
+        codeStart_ = tag.end;
+    }
+
+    /// The line is read: code that goes on past it is coloured up to its end.
+    void lineEnds() {
+        if (code_ != Code::None)
+            colourCode(line_.size());
     }
 
 private:
-    const HtmlTokenizer& tokenizer_;
+    enum class Code { None, Script, Style };
+
+    void colourCode(qsizetype end) {
+        if (end <= codeStart_)
+            return;
+        const QStringView code = line_.mid(codeStart_, end - codeStart_);
+        std::uint32_t lexer = state_.code & ~kScriptIsData;
+        if (code_ == Code::Style)
+            embedded_code::colourCss(code, lexer, out_ + codeStart_);
+        else if (!(state_.code & kScriptIsData))
+            embedded_code::colourJs(code, lexer, out_ + codeStart_);
+        state_.code = (state_.code & kScriptIsData) | lexer;
+    }
+
+    /// A style or event handler attribute holds code; a script's type says whether it holds JavaScript.
+    void attributeValue(qsizetype start, QStringView text) {
+        qsizetype from = 0, length = text.size();
+        if (length > 0 && (text[0] == u'"' || text[0] == u'\'')) {
+            ++from, --length;
+            if (length > 0 && text.back() == text[0])
+                --length;
+        }
+        const QStringView value = text.mid(from, length);
+        if (attribute_ == u"style") {
+            std::uint32_t lexer = embedded_code::cssDeclarations();
+            embedded_code::colourCss(value, lexer, out_ + start + from);
+        } else if (attribute_.startsWith(u"on") && attribute_.size() > 2) {
+            std::uint32_t lexer = embedded_code::jsStart();
+            embedded_code::colourJs(value, lexer, out_ + start + from);
+        } else if (attribute_ == u"type" && element_ == u"script" && !endTag_ &&
+                   !embedded_code::isJavaScriptType(value)) {
+            state_.code |= kScriptIsData;
+        }
+    }
+
+    LineState& state_;
     QStringView line_;
     std::uint8_t* out_;
+    bool endTag_ = false;
+    QString element_;
+    QString attribute_;
+    Code code_ = Code::None;
+    qsizetype codeStart_ = 0;
 };
 } // namespace
 
@@ -109,15 +204,16 @@ bool isSuspectElement(QStringView name, bool inForeignContent) {
     return !(name.contains(u'-') && first >= 'a' && first <= 'z');
 }
 
-void colourLine(HtmlTokenizer& state, QStringView line, std::uint8_t* out) {
+void colourLine(LineState& state, QStringView line, std::uint8_t* out) {
     std::fill_n(out, line.size(), Plain); // an empty line may come with no buffer at all
     LinePainter painter(state, line, out);
-    state.feed(line, 0, painter);
+    state.html.feed(line, 0, painter);
+    painter.lineEnds();
 }
 
 std::vector<std::uint8_t> colourText(QStringView text) {
     std::vector<std::uint8_t> colours(size_t(text.size()), Plain);
-    HtmlTokenizer state;
+    LineState state;
     qsizetype start = 0;
     const qsizetype n = text.size();
     while (start <= n) {

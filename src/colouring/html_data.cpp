@@ -51,7 +51,9 @@ HtmlData::HtmlData() {
         valueSets_.emplace_back(it.key(), strings(it.value()));
     const QJsonObject obsolete = root.value(u"obsoleteAttributes").toObject();
     for (auto it = obsolete.begin(); it != obsolete.end(); ++it)
-        obsolete_.emplace_back(it.key(), strings(it.value()));
+        for (const QString& attribute : strings(it.value()))
+            obsolete_.push_back(attribute + u' ' + it.key());
+    std::sort(obsolete_.begin(), obsolete_.end());
     const QJsonObject entities = root.value(u"entities").toObject();
     for (auto it = entities.begin(); it != entities.end(); ++it)
         references_.push_back({it.key() + u';', it.value().toString()});
@@ -88,9 +90,14 @@ QStringList HtmlData::values(const QString& valueSet) const {
 }
 
 bool HtmlData::isObsoleteAttribute(QStringView element, QStringView attribute) const {
-    for (const QStringView key : {element, QStringView(u"*")}) {
-        const auto it = findNamed(obsolete_, key);
-        if (it != obsolete_.end() && it->second.contains(attribute))
+    // Most attributes are no obsolete one's name: one search tells, with no string built.
+    const auto first = std::lower_bound(obsolete_.begin(), obsolete_.end(), attribute,
+                                        [](const QString& entry, QStringView a) { return QStringView(entry) < a; });
+    for (auto it = first; it != obsolete_.end() && it->startsWith(attribute) && it->size() > attribute.size(); ++it) {
+        if (it->at(attribute.size()) != u' ')
+            continue;
+        const QStringView on = QStringView(*it).mid(attribute.size() + 1);
+        if (on == element || on == u"*")
             return true;
     }
     return false;

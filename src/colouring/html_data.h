@@ -47,6 +47,7 @@ private:
     std::vector<Element> elements_;
     std::vector<Attribute> globalAttributes_;
     std::vector<std::pair<QString, QStringList>> valueSets_;
-    std::vector<std::pair<QString, QStringList>> obsolete_; ///< element ("*" for all) → attributes
+    /// "attribute element" (element "*" for all), sorted: looked up for every attribute painted.
+    std::vector<QString> obsolete_;
     std::vector<CharacterReference> references_;
 };

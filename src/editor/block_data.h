@@ -14,4 +14,6 @@ public:
     std::uint64_t paintedGeneration = 0;
     /// The line's own line end in its file, when it differs from the file's usual one.
     std::optional<LineEnd> lineEnd;
+    /// With the HTML5 scheme: the state of the script or style sheet the line starts in (0 for none).
+    std::uint32_t codeState = 0;
 };

@@ -1,6 +1,7 @@
 #include "live_colouring.h"
 
 #include "colouring/html5_scheme.h"
+#include "block_data.h"
 #include "edit_area.h"
 
 #include <QTextBlock>
@@ -26,14 +27,14 @@ public:
         while (block.previous().isValid() && block.userState() < 0)
             block = lineStart(block.previous());
         // The first line always starts afresh, whatever state its block kept.
-        HtmlTokenizer state = block.userState() < 0 || !block.previous().isValid()
-                                  ? HtmlTokenizer()
-                                  : HtmlTokenizer::fromLineState(block.userState());
+        html5_scheme::LineState state = block.userState() < 0 || !block.previous().isValid()
+                                            ? html5_scheme::LineState()
+                                            : stateOf(block);
         std::pair<int, int> changed{0, 0};
         while (block.isValid()) {
-            block.setUserState(state.lineState());
+            keepState(block, state);
             const QTextBlock next = colourLine(block, state, changed);
-            if (!next.isValid() || (next.position() > position + added && next.userState() == state.lineState()))
+            if (!next.isValid() || (next.position() > position + added && sameState(next, state)))
                 break;
             block = next;
         }
@@ -41,6 +42,29 @@ public:
     }
 
 private:
+    /// Packed, as the block keeps it: the tokenizer's positions are no part of its state.
+    static bool sameState(const QTextBlock& block, const html5_scheme::LineState& state) {
+        const auto* data = static_cast<const BlockData*>(block.userData());
+        return block.userState() == state.html.lineState() && (data ? data->codeState : 0) == state.code;
+    }
+
+    static html5_scheme::LineState stateOf(const QTextBlock& block) {
+        const auto* data = static_cast<const BlockData*>(block.userData());
+        return {HtmlTokenizer::fromLineState(block.userState()), data ? data->codeState : 0};
+    }
+
+    /// Most lines are no code: they keep only the tokenizer's state, and no data of their own for it.
+    static void keepState(QTextBlock& block, const html5_scheme::LineState& state) {
+        block.setUserState(state.html.lineState());
+        auto* data = static_cast<BlockData*>(block.userData());
+        if (!data && state.code != 0) {
+            data = new BlockData;
+            block.setUserData(data);
+        }
+        if (data)
+            data->codeState = state.code;
+    }
+
     static QTextBlock lineStart(QTextBlock block) {
         while (block.isValid() && block.previous().isValid() && EditArea::startsSoft(block))
             block = block.previous();
@@ -49,7 +73,7 @@ private:
 
     /// Colours the line starting at @p first (with its soft-joined pieces) into the model and
     /// returns the block after it. Widens @p changed by what changed.
-    QTextBlock colourLine(QTextBlock first, HtmlTokenizer& state, std::pair<int, int>& changed) {
+    QTextBlock colourLine(QTextBlock first, html5_scheme::LineState& state, std::pair<int, int>& changed) {
         QString line = first.text();
         QTextBlock next = first.next();
         for (; next.isValid() && EditArea::startsSoft(next); next = next.next())
@@ -88,12 +112,12 @@ private:
         const auto length = size_t(document_.characterCount());
         colours.reserve(length + ColourModel::gapFor(length));
         colours.assign(length, 0);
-        HtmlTokenizer state;
+        html5_scheme::LineState state;
         QString joined;
         std::vector<std::uint8_t> lineColours;
         int position = 0;
         for (QTextBlock block = document_.begin(); block.isValid();) {
-            block.setUserState(state.lineState());
+            keepState(block, state);
             // The line's pieces, joined without their soft breaks.
             const int start = position;
             QTextBlock next = block;

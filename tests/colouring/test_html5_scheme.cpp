@@ -11,9 +11,12 @@ namespace {
 using namespace html5_scheme;
 
 /// One letter per character: . plain, t tag, n attribute name, v value, c comment, d doctype,
-/// x CDATA, r character reference, w warning.
+/// x CDATA, r character reference, w warning; in style sheets S selector, P property, V value,
+/// Q string, N number, H colour, C comment, A at-rule; in scripts K keyword, J string,
+/// T template literal, U number, M comment, R regular expression.
 QString letters(const std::vector<std::uint8_t>& colours) {
-    static const char kLetter[] = ".tnvcdxrw";
+    static const char kLetter[] = ".tnvcdxrwSPVQNHCAKJTUMR";
+    static_assert(sizeof kLetter == std::size(kPalette) + 1);
     QString out;
     for (std::uint8_t c : colours)
         out += QLatin1Char(kLetter[c]);
@@ -25,8 +28,9 @@ QString letters(const std::vector<std::uint8_t>& colours) {
 struct Expected {
     qsizetype start;
     qsizetype end;
-    bool name; // a tag name: tag or warning colour
+    bool name; // a tag or attribute name: its colour, or the warning colour
     std::uint8_t colour;
+    bool code = false; // a style or event handler attribute's value: code after its quote
 };
 
 void collect(const GumboNode* node, const char* base, std::vector<Expected>& out) {
@@ -43,11 +47,13 @@ void collect(const GumboNode* node, const char* base, std::vector<Expected>& out
     for (unsigned i = 0; i < e.attributes.length; ++i) {
         const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
         out.push_back({a->original_name.data - base, a->original_name.data - base + qsizetype(a->original_name.length),
-                       false, AttributeName});
+                       true, AttributeName});
         // An attribute without a value has its name as its "value".
+        const QByteArray name(a->name);
         if (a->original_value.length > 0 && a->original_value.data != a->original_name.data)
             out.push_back({a->original_value.data - base,
-                           a->original_value.data - base + qsizetype(a->original_value.length), false, AttributeValue});
+                           a->original_value.data - base + qsizetype(a->original_value.length), false, AttributeValue,
+                           name == "style" || (name.startsWith("on") && name.size() > 2)});
     }
     for (unsigned i = 0; i < e.children.length; ++i)
         collect(static_cast<const GumboNode*>(e.children.data[i]), base, out);
@@ -71,10 +77,10 @@ private slots:
         row("end tag with a space is a bogus comment", "</ p>", "ccccc");
         row("self-closing", "<p/>", "tttt");
         row("script text holds no tags", "<script>\"</scr\" + \"ipt>\"</script>",
-            "tttttttt................ttttttttt");
+            "ttttttttJJJJJJJ...JJJJJJttttttttt");
         row("textarea text holds no tags", "<textarea><b></textarea>", "tttttttttt...ttttttttttt");
         row("title text holds no tags", "<title>a<b</title>", "ttttttt...tttttttt");
-        row("but references", "<title>&amp;</title><style>&amp;</style>", "tttttttrrrrrttttttttttttttt.....tttttttt");
+        row("but references", "<title>&amp;</title><style>&amp;</style>", "tttttttrrrrrtttttttttttttttSSSS.tttttttt");
         row("CDATA in svg", "<svg><![CDATA[x]]></svg>", "tttttxxxxxxxxxxxxxtttttt");
         row("CDATA outside foreign content is a bogus comment", "<![CDATA[x]]>", "ccccccccccccc");
         row("named reference", "&amp;", "rrrrr");
@@ -129,9 +135,9 @@ private slots:
             }
             int checked = 0;
             for (const Expected& e : expected) {
-                for (qsizetype b = e.start; b < e.end; ++b) {
+                for (qsizetype b = e.start; b < (e.code ? e.start + 1 : e.end); ++b) {
                     const std::uint8_t c = byByte[size_t(b)];
-                    const bool ok = e.name ? (c == Tag || c == Warning) : c == e.colour;
+                    const bool ok = e.name ? (c == e.colour || c == Warning) : c == e.colour;
                     if (!ok)
                         QFAIL(qPrintable(QStringLiteral("%1: byte %2 of \"%3\" has colour %4")
                                              .arg(path)
