@@ -4,8 +4,9 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core libtidy-dev pkg-config)
 if [ "${1:-}" = test ]; then
     # Xvfb, xdotool and ImageMagick drive the real program in an X server; desktop-file-utils
-    # checks the menu entry.
-    packages+=(xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev file python3 libgumbo-dev)
+    # checks the menu entry; Gumbo, css-tree and acorn are the oracles of the colouring.
+    packages+=(xvfb xauth xdotool imagemagick desktop-file-utils dpkg-dev file python3 libgumbo-dev
+               nodejs node-css-tree node-acorn)
 fi
 missing=()
 for p in "${packages[@]}"; do

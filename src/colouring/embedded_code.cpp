@@ -190,7 +190,9 @@ void colourJs(QStringView t, std::uint32_t& state, std::uint8_t* out) {
         const QChar c = t[i];
         if (c.isSpace()) {
             ++i;
-        } else if (c == u'/' && i + 1 < n && t[i + 1] == u'/') {
+        } else if ((c == u'/' && i + 1 < n && t[i + 1] == u'/') || t.mid(i).startsWith(u"<!--") ||
+                   (t.mid(i).startsWith(u"-->") && t.left(i).trimmed().isEmpty())) {
+            // Old pages hide scripts in <!-- and -->: for a script, each starts a comment to the line's end.
             paint(out, i, n, JsComment);
             i = n;
         } else if (c == u'/' && i + 1 < n && t[i + 1] == u'*') {
@@ -410,7 +412,15 @@ void colourCss(QStringView t, std::uint32_t& state, std::uint8_t* out) {
                 ++i;
             }
         } else { // a selector
-            if (isCssNameStart(c) || c == u'.' || c == u'#' || c == u'*' || c == u'&') {
+            if (isDigit(c)) {
+                // A keyframe's percentage is a number; the digits of :nth-child(2n+1) are not.
+                qsizetype end = i;
+                while (end < n && (isDigit(t[end]) || t[end] == u'.'))
+                    ++end;
+                if (end < n && t[end] == u'%')
+                    paint(out, i, ++end, CssNumber);
+                i = end;
+            } else if (isCssNameStart(c) || c == u'.' || c == u'#' || c == u'*' || c == u'&') {
                 const qsizetype end = std::max(cssNameEnd(t, i + 1), i + 1);
                 paint(out, i, end, CssSelector);
                 i = end;

@@ -4,6 +4,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTest>
 #include <gumbo.h>
 
@@ -59,6 +64,59 @@ void collect(const GumboNode* node, const char* base, std::vector<Expected>& out
         collect(static_cast<const GumboNode*>(e.children.data[i]), base, out);
 }
 
+/// Code in a page: where it starts and ends, and how the oracle reads it.
+struct Code {
+    QString page;
+    qsizetype start = 0;
+    qsizetype end = 0;
+    QString lang; // js, css or css-declarations
+    QString label;
+};
+
+/// The scripts (JavaScript ones) and style sheets of a page, found by the tokenizer.
+std::vector<Code> codeIn(const QString& page, const QString& label) {
+    struct Finder : HtmlTokenizer::Listener {
+        QStringView page;
+        QString element, attribute;
+        bool endTag = false, data = false;
+        qsizetype open = -1;
+        QString lang;
+        std::vector<std::pair<qsizetype, qsizetype>> scripts, styles;
+        void span(HtmlSpan kind, qsizetype start, qsizetype length) override {
+            const QStringView text = page.mid(start, length);
+            if (kind == HtmlSpan::TagBracket && text == u"</" && open >= 0) {
+                (lang == u"js" ? scripts : styles).emplace_back(open, start);
+                open = -1;
+            } else if (kind == HtmlSpan::TagBracket && text.startsWith(u'<')) {
+                endTag = text == u"</";
+                data = false;
+            } else if (kind == HtmlSpan::TagName) {
+                element = text.toString().toLower();
+            } else if (kind == HtmlSpan::AttributeName) {
+                attribute = text.toString().toLower();
+            } else if (kind == HtmlSpan::AttributeValue && attribute == u"type" && element == u"script") {
+                const QString type = text.toString().remove(u'"').remove(u'\'').trimmed().toLower();
+                data = !(type.isEmpty() || type == u"module" || type.contains(u"javascript"));
+            }
+        }
+        void tag(const HtmlTag& t) override {
+            if (!t.endTag && t.complete && (element == u"script" || element == u"style")) {
+                open = t.end;
+                lang = element == u"script" ? (data ? QStringLiteral("data") : QStringLiteral("js")) : QStringLiteral("css");
+            }
+        }
+    } finder;
+    finder.page = page;
+    HtmlTokenizer tokenizer;
+    tokenizer.feed(page, 0, finder);
+    std::vector<Code> out;
+    for (const auto& [start, end] : finder.scripts)
+        out.push_back({page, start, end, QStringLiteral("js"), label});
+    for (const auto& [start, end] : finder.styles)
+        out.push_back({page, start, end, QStringLiteral("css"), label});
+    return out;
+}
+
 class Html5SchemeTest : public QObject {
     Q_OBJECT
 private slots:
@@ -109,6 +167,132 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         QCOMPARE(letters(colourText(text)), expected);
+    }
+
+    // The code inside pages gets the colours that css-tree and acorn give its tokens: kind and
+    // extent of every comment, string, template literal, number, regular expression, keyword,
+    // at-rule and colour. Edge cases first, then every script and style sheet of the test pages.
+    void codeAgreesWithCssTreeAndAcorn() {
+        std::vector<Code> codes;
+        const auto wrap = [&](const QString& lang, const QString& code, const QString& label) {
+            const QString open = lang == u"js"    ? QStringLiteral("<script>")
+                                 : lang == u"css" ? QStringLiteral("<style>")
+                                                  : QStringLiteral("<p style=\"");
+            const QString close = lang == u"js" ? QStringLiteral("</script>") : lang == u"css" ? QStringLiteral("</style>") : QStringLiteral("\">");
+            const QString page = QStringLiteral("<p>x\r\n") + open + code + close;
+            const qsizetype start = page.indexOf(open) + open.size();
+            codes.push_back({page, start, start + code.size(), lang, label});
+        };
+        const char* const js[][2] = {
+            {"regex after ) is division", "var a = (b) / 2 / c;"},
+            {"regex at an expression's start", "x = /[/]+\\/g.test(s) ? 1 : 2;"},
+            {"regex after return", "function f() { return /ab+c/i; }"},
+            {"regex after a keyword", "if (typeof x === 'string') y = x.split(/,\\s*/);"},
+            {"division after a name", "total = sum / count / 2;"},
+            {"division after ]", "r = a[0] / a[1];"},
+            {"nested template literals", "s = `a${b ? `c${d}e` : 'f'}g`;"},
+            {"object in a template", "s = `${ {a: 1}.a }`;"},
+            {"template over lines", "s = `one\r\ntwo ${x}\r\nthree`;"},
+            {"</script> inside a string ends the script", "var a = '<\\/script>'; var b = \"</scr\" + \"ipt>\";"},
+            {"numbers", "n = [0, 1.5, .5, 1e10, 2E-3, 0x1F, 0b101, 0o17, 1_000, 10n];"},
+            {"comments", "/* one\r\n two */ a(); // end\r\nb();"},
+            {"keywords and names", "const x = new Map(); let y = this.default; class A extends B { static m() { return super.m(); } }"},
+            {"property names that spell keywords", "o.if = o.class + o.new;"},
+            {"strings with escapes", "s = 'it\\'s' + \"say \\\"hi\\\"\";"},
+            {"async and await", "async function f() { await g(); }"},
+            {"arrow and spread", "const f = (...a) => a.map(x => x * 2);"},
+            {"regex with a class holding a slash", "re = /[a-z/]+/;"},
+        };
+        for (const auto& [label, code] : js)
+            wrap(QStringLiteral("js"), QString::fromUtf8(code), QString::fromUtf8(label));
+        const char* const css[][2] = {
+            {"rules", "body { margin: 0; color: #333; font: 12px/1.5 sans-serif; }"},
+            {"@media blocks", "@media (min-width: 600px) { .a { width: 50%; } }"},
+            {"url( without quotes", "a { background: url(img/x.png) no-repeat; }"},
+            {"url( with quotes", "a { background: url(\"img/x.png\"); }"},
+            {"strings and comments", "/* c */ a::before { content: \"x\"; } /* d\r\n e */"},
+            {"numbers with units", "a { margin: -1px +2em .5rem 1e3px; line-height: 1.2; }"},
+            {"@import and @font-face", "@import \"a.css\"; @font-face { font-family: X; src: url(x.woff); }"},
+            {"nested rules", "@supports (display: grid) { @media print { a { top: 0; } } }"},
+            {"keyframes", "@keyframes spin { from { rotate: 0deg; } 50% { rotate: 180deg; } }"},
+            {"colours", "a { color: #fff; border-color: #a1b2c3d4; }"},
+        };
+        for (const auto& [label, code] : css)
+            wrap(QStringLiteral("css"), QString::fromUtf8(code), QString::fromUtf8(label));
+        wrap(QStringLiteral("css-declarations"), QStringLiteral("color: red; margin: 2px 0"), QStringLiteral("style attribute"));
+        QStringList pages = test_files::dataPages();
+        if (const QString corpus = qEnvironmentVariable("TAGLOOM_CORPUS"); !corpus.isEmpty())
+            for (const QString& name : QDir(corpus).entryList({QStringLiteral("*.html")}, QDir::Files))
+                pages << QDir(corpus).filePath(name);
+        for (const QString& path : pages)
+            for (Code& code : codeIn(document_file::read(path).text, QFileInfo(path).fileName()))
+                if (code.lang != u"data")
+                    codes.push_back(std::move(code));
+
+        QJsonArray input;
+        for (const Code& code : codes)
+            input.append(QJsonObject{{"lang", code.lang}, {"text", code.page.mid(code.start, code.end - code.start)}});
+        QProcess node;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("NODE_PATH"), QStringLiteral("/usr/share/nodejs:/usr/lib/nodejs"));
+        node.setProcessEnvironment(environment);
+        node.start(QStringLiteral("node"), {QStringLiteral(TAGLOOM_TEST_DATA_DIR "/../colouring/code_tokens.js")});
+        QVERIFY2(node.waitForStarted(), "node is missing: scripts/deps.sh test installs it with css-tree and acorn");
+        node.write(QJsonDocument(input).toJson(QJsonDocument::Compact));
+        node.closeWriteChannel();
+        QVERIFY(node.waitForFinished(120000));
+        const QJsonArray expected = QJsonDocument::fromJson(node.readAllStandardOutput()).array();
+        QVERIFY2(expected.size() == input.size(), node.readAllStandardError().constData());
+
+        int compared = 0;
+        for (size_t k = 0; k < codes.size(); ++k) {
+            const Code& code = codes[k];
+            const QJsonValue oracle = expected[qsizetype(k)];
+            if (oracle.isObject()) // the oracle could not read it: no comparison
+                continue;
+            std::vector<std::uint8_t> colours = colourText(code.page);
+            // A line end is never coloured; inside a comment or template literal that goes on, it
+            // belongs to it, as it does for the oracle.
+            for (qsizetype i = code.start + 1; i < code.end; ++i) {
+                if (code.page[i] != u'\r' && code.page[i] != u'\n')
+                    continue;
+                qsizetype next = i;
+                while (next < code.end && (code.page[next] == u'\r' || code.page[next] == u'\n'))
+                    ++next;
+                if (next < code.end && colours[size_t(next)] == colours[size_t(i - 1)])
+                    std::fill(colours.begin() + i, colours.begin() + next, colours[size_t(i - 1)]);
+                i = next - 1;
+            }
+            const bool js = code.lang == u"js";
+            QStringList ours, theirs;
+            for (qsizetype i = code.start; i < code.end;) {
+                const std::uint8_t c = colours[size_t(i)];
+                qsizetype end = i + 1;
+                while (end < code.end && colours[size_t(end)] == c)
+                    ++end;
+                const bool compared = js ? (c >= JsKeyword && c <= JsRegex)
+                                         : (c == CssString || c == CssNumber || c == CssColour || c == CssComment ||
+                                            c == CssAtRule);
+                if (compared)
+                    ours << QStringLiteral("%1 %2-%3").arg(QLatin1StringView(kColourNames[c])).arg(i - code.start).arg(end - code.start);
+                i = end;
+            }
+            for (const QJsonValue& run : oracle.toArray())
+                theirs << QStringLiteral("%1 %2-%3").arg(run[0].toString()).arg(run[1].toInt()).arg(run[2].toInt());
+            if (ours != theirs) {
+                qsizetype d = 0;
+                while (d < std::min(ours.size(), theirs.size()) && ours[d] == theirs[d])
+                    ++d;
+                const QString place = theirs.value(d, ours.value(d));
+                const int at = place.section(u' ', 1).section(u'-', 0, 0).toInt();
+                QFAIL(qPrintable(QStringLiteral("%1 (%2): ours %3, the oracle's %4, near \"%5\"")
+                                     .arg(code.label, code.lang, ours.value(d, QStringLiteral("none")),
+                                          theirs.value(d, QStringLiteral("none")),
+                                          code.page.mid(code.start + std::max(0, at - 20), 50))));
+            }
+            ++compared;
+        }
+        QVERIFY(compared >= 30);
     }
 
     // Every tag name, attribute name and attribute value Gumbo reads from a real page gets its
