@@ -1,6 +1,7 @@
 // tagloom-colour: colours an HTML file as the editor's "HTML File" command does (with the classic
 // pass, or with --scheme html5 the HTML5 scheme) and writes it to standard output with 24-bit ANSI
-// colours, or (--runs) as one line per coloured run.
+// colours, or (--runs) as one line per coloured run: start, length, colour and, for the HTML5 scheme,
+// its kind (css-selector, js-keyword, ...).
 #include "base/memory_advice.h"
 #include "colouring/html5_scheme.h"
 #include "colouring/html_pass.h"
@@ -121,9 +122,12 @@ int main(int argc, char* argv[]) {
             qsizetype end = start + 1;
             while (end < n && colours[size_t(end)] == colours[size_t(start)])
                 ++end;
-            if (const std::uint8_t c = colours[size_t(start)]; c != Plain)
-                out += std::to_string(start) + ' ' + std::to_string(end - start) + ' ' +
-                       hex[c].toStdString() + '\n';
+            if (const std::uint8_t c = colours[size_t(start)]; c != Plain) {
+                out += std::to_string(start) + ' ' + std::to_string(end - start) + ' ' + hex[c].toStdString();
+                if (html5) // kinds may share a colour: each run says which it is
+                    out += std::string(" ") + html5_scheme::kColourNames[c];
+                out += '\n';
+            }
             start = end;
         }
         if (!html5) // the pass's selection; the HTML5 scheme moves nothing

@@ -47,6 +47,15 @@ private slots:
                  QByteArray("0 3 4169E1\n4 4 4169E1\n10 3 4169E1\n14 4 4169E1\nselection 0 0\n"));
     }
 
+    void html5RunsNameTheirKinds() {
+        QTemporaryDir dir;
+        const QString path = writeTemp(dir, "<style>a{top:1px}</style><script>if(x)</script><td bgcolor=x>");
+        QCOMPARE(runTool({QStringLiteral("--runs"), QStringLiteral("--scheme"), QStringLiteral("html5"), path}),
+                 QByteArray("0 7 1A4FB0 tag\n7 1 1A4FB0 css-selector\n9 3 8A4B08 css-property\n13 3 9A4A00 css-number\n"
+                            "17 16 1A4FB0 tag\n33 2 6A3D9A js-keyword\n38 12 1A4FB0 tag\n51 7 C8006E warning\n"
+                            "59 1 B3141B attribute-value\n60 1 1A4FB0 tag\n"));
+    }
+
     void runsAgreeWithTheEngineOnARealPage() {
         const QString page = test_files::dataDir() + QStringLiteral("/d-oldstyle-rasmol.html");
         QVERIFY(QFile::exists(page));
