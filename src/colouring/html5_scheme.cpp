@@ -63,6 +63,26 @@ template <size_t N> bool listed(const std::array<const char*, N>& list, const ch
 /// Set while the script being read (its tag or its text) holds data rather than JavaScript.
 constexpr std::uint32_t kScriptIsData = 1u << 31;
 
+/// A tag or attribute name in lower case, kept without allocating: every tag of a big page
+/// passes through here. A name too long to keep matches nothing the painter looks for.
+class ShortName {
+public:
+    void set(QStringView name) {
+        size_ = name.size() <= qsizetype(kLongest) ? name.size() : 0;
+        for (qsizetype i = 0; i < size_; ++i) {
+            const char16_t c = name[i].unicode();
+            chars_[size_t(i)] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        }
+    }
+    QStringView view() const { return QStringView(chars_.data(), size_); }
+    bool operator==(QStringView other) const { return view() == other; }
+
+private:
+    static constexpr size_t kLongest = 24;
+    std::array<char16_t, kLongest> chars_{};
+    qsizetype size_ = 0;
+};
+
 class LinePainter : public HtmlTokenizer::Listener {
 public:
     LinePainter(LineState& state, QStringView line, std::uint8_t* out) : state_(state), line_(line), out_(out) {
@@ -90,13 +110,13 @@ public:
             break;
         case HtmlSpan::TagName:
             colour = isSuspectElement(text, state_.html.inForeignContent()) ? Warning : Tag;
-            element_ = text.toString().toLower();
+            element_.set(text);
             if (!endTag_ && element_ == u"script")
                 state_.code = 0; // JavaScript unless its type says otherwise
             break;
         case HtmlSpan::AttributeName:
-            attribute_ = text.toString().toLower();
-            colour = HtmlData::instance().isObsoleteAttribute(element_, attribute_) ? Warning : AttributeName;
+            attribute_.set(text);
+            colour = HtmlData::instance().isObsoleteAttribute(element_.view(), attribute_.view()) ? Warning : AttributeName;
             break;
         case HtmlSpan::AttributeValue:
             colour = AttributeValue;
@@ -160,7 +180,7 @@ private:
         if (attribute_ == u"style") {
             std::uint32_t lexer = embedded_code::cssDeclarations();
             embedded_code::colourCss(value, lexer, out_ + start + from);
-        } else if (attribute_.startsWith(u"on") && attribute_.size() > 2) {
+        } else if (attribute_.view().startsWith(u"on") && attribute_.view().size() > 2) {
             std::uint32_t lexer = embedded_code::jsStart();
             embedded_code::colourJs(value, lexer, out_ + start + from);
         } else if (attribute_ == u"type" && element_ == u"script" && !endTag_ &&
@@ -173,8 +193,8 @@ private:
     QStringView line_;
     std::uint8_t* out_;
     bool endTag_ = false;
-    QString element_;
-    QString attribute_;
+    ShortName element_;
+    ShortName attribute_;
     Code code_ = Code::None;
     qsizetype codeStart_ = 0;
 };

@@ -54,6 +54,11 @@ HtmlData::HtmlData() {
         for (const QString& attribute : strings(it.value()))
             obsolete_.push_back(attribute + u' ' + it.key());
     std::sort(obsolete_.begin(), obsolete_.end());
+    for (const QString& entry : obsolete_)
+        if (const QString name = entry.section(u' ', 0, 0); !obsoleteNames_.contains(name))
+            obsoleteNames_ << name;
+    for (const QString& name : std::as_const(obsoleteNames_))
+        obsoleteNameSet_.insert(name);
     const QJsonObject entities = root.value(u"entities").toObject();
     for (auto it = entities.begin(); it != entities.end(); ++it)
         references_.push_back({it.key() + u';', it.value().toString()});
@@ -90,7 +95,9 @@ QStringList HtmlData::values(const QString& valueSet) const {
 }
 
 bool HtmlData::isObsoleteAttribute(QStringView element, QStringView attribute) const {
-    // Most attributes are no obsolete one's name: one search tells, with no string built.
+    // Most attributes are no obsolete one's name: one hash tells, with no string built.
+    if (!obsoleteNameSet_.contains(attribute))
+        return false;
     const auto first = std::lower_bound(obsolete_.begin(), obsolete_.end(), attribute,
                                         [](const QString& entry, QStringView a) { return QStringView(entry) < a; });
     for (auto it = first; it != obsolete_.end() && it->startsWith(attribute) && it->size() > attribute.size(); ++it) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QSet>
 #include <QStringList>
 #include <QStringView>
 #include <vector>
@@ -49,5 +50,7 @@ private:
     std::vector<std::pair<QString, QStringList>> valueSets_;
     /// "attribute element" (element "*" for all), sorted: looked up for every attribute painted.
     std::vector<QString> obsolete_;
+    QStringList obsoleteNames_;             ///< each attribute name once
+    QSet<QStringView> obsoleteNameSet_;    ///< views of obsoleteNames_: most names are none of them
     std::vector<CharacterReference> references_;
 };
