@@ -114,7 +114,8 @@ bool writeAll(int fd, const char* data, qsizetype size) {
 }
 
 // Runs the check in a child; nullopt when no child could be made.
-std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ignoredKeys, int limitMs) {
+std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ignoredKeys, int limitMs,
+                                   int accessibility) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return std::nullopt;
@@ -130,7 +131,7 @@ std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ign
 #ifdef Q_OS_LINUX
         ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the editor
 #endif
-        const QByteArray result = serialize(checkTags(text, ignoredKeys));
+        const QByteArray result = serialize(checkTags(text, ignoredKeys, accessibility));
         ::_exit(writeAll(pipeFds[1], result.constData(), result.size()) ? 0 : 1);
     }
     ::close(pipeFds[1]);
@@ -188,16 +189,16 @@ std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ign
 #endif
 } // namespace
 
-Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs) {
+Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility) {
     if (const int depth = nestingDepth(text); depth > kDeepestNesting)
         return {{}, tooDeep(depth)};
 #ifdef Q_OS_UNIX
-    if (std::optional<Result> result = checkInChild(text, ignoredKeys, limitMs))
+    if (std::optional<Result> result = checkInChild(text, ignoredKeys, limitMs, accessibility))
         return std::move(*result);
 #else
     (void)limitMs;
 #endif
-    return {checkTags(text, ignoredKeys), {}};
+    return {checkTags(text, ignoredKeys, accessibility), {}};
 }
 
 void cancelAll() {

@@ -33,7 +33,7 @@ struct Result {
 
 /// checkTags() on @p text, refused when the page nests deeper than kDeepestNesting, in a child
 /// process that is killed after @p limitMs milliseconds (where processes can be forked).
-Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs);
+Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility = 0);
 
 /// Ends every check running in a child process at once (its result is a failure): for a window
 /// that closes while a check runs.

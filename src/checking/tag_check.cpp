@@ -18,7 +18,8 @@ struct Collected {
 Bool TIDY_CALL collect(TidyMessage message) {
     auto* out = static_cast<Collected*>(tidyGetAppData(tidyGetMessageDoc(message)));
     const TidyReportLevel level = tidyGetMessageLevel(message);
-    if (level != TidyWarning && level != TidyError && level != TidyBadDocument && level != TidyFatal)
+    if (level != TidyWarning && level != TidyAccess && level != TidyError && level != TidyBadDocument &&
+        level != TidyFatal)
         return no;
     TagProblem p;
     p.key = QString::fromUtf8(tidyGetMessageKey(message));
@@ -33,7 +34,7 @@ Bool TIDY_CALL collect(TidyMessage message) {
         return no;
     p.line = tidyGetMessageLine(message);
     p.column = tidyGetMessageColumn(message);
-    p.kind = level == TidyWarning ? TagProblem::Kind::Warning : TagProblem::Kind::Error;
+    p.kind = level == TidyWarning || level == TidyAccess ? TagProblem::Kind::Warning : TagProblem::Kind::Error;
     out->problems.push_back(std::move(p));
     return no; // nothing goes to Tidy's own error output
 }
@@ -105,7 +106,7 @@ qsizetype lineEnd(const QString& text, qsizetype from) {
 }
 } // namespace
 
-std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys) {
+std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys, int accessibility) {
     Collected collected;
     collected.ignored = &ignoredKeys;
     TidyDocument doc(tidyCreate());
@@ -125,6 +126,7 @@ std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& igno
     if (!custom.block.isEmpty())
         tidyOptSetValue(doc.get(), TidyBlockTags, custom.block.toUtf8().constData());
     tidyOptSetBool(doc.get(), TidyStrictTagsAttr, yes);
+    tidyOptSetInt(doc.get(), TidyAccessibilityCheckLevel, ulong(std::clamp(accessibility, 0, 3)));
     TidyBuffer errors;
     tidyBufInit(&errors);
     tidySetErrorBuffer(doc.get(), &errors);

@@ -16,8 +16,9 @@ struct TagProblem {
 
 /// Checks @p text as HTML5 with HTML Tidy. Lines end at CR LF, LF or a lone CR, as in the page;
 /// positions are converted from Tidy's count (code points, tabs expanded) to the text's own.
-/// Messages whose key is in @p ignoredKeys are left out. Safe to call from any thread.
-std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys = {});
+/// Messages whose key is in @p ignoredKeys are left out. With @p accessibility 1 to 3, Tidy's
+/// accessibility checks of that priority level run too (as warnings). Safe to call from any thread.
+std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys = {}, int accessibility = 0);
 
 /// The stretch a problem names: the whole tag when @p position is on a '<', else one character.
 qsizetype problemLength(const QString& text, qsizetype position);

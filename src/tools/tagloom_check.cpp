@@ -1,53 +1,398 @@
-// tagloom-check: checks HTML files as the editor's Check Tags command does and prints one line per
-// problem, FILE:LINE:COLUMN: error|warning: message. Exits 1 when a file has an error or cannot
-// be read, 2 when a page is beyond what can be checked (nested too deep, or too slow for HTML
-// Tidy), 0 otherwise, so that scripts and CI can stop on a broken page.
+// tagloom-check: checks HTML pages as the editor's Check Tags command does, with HTML Tidy and
+// the editor's own rules, and reports in a form people or CI systems read. Files and folders
+// (searched recursively), checked in parallel on all cores; with --links, local links are
+// followed across the site. Exits 1 when a page has an error or cannot be read, 2 when a page is
+// beyond what can be checked (nested too deep, or too slow for Tidy) or the command is wrong,
+// 0 otherwise.
+#include "checking/page_rules.h"
 #include "checking/safe_check.h"
 #include "document/document_file.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QThreadPool>
+#include <QUrl>
+#include <QtConcurrent/QtConcurrentMap>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+namespace {
+const char* const kUsage =
+    "usage: tagloom-check [OPTION]... FILE|FOLDER...\n"
+    "Checks HTML pages with HTML Tidy and Tagloom's own rules. Folders are searched recursively.\n"
+    "  --format text|json|sarif|junit   what to print (text: FILE:LINE:COLUMN: error|warning: message)\n"
+    "  --accessibility N                accessibility checks: 0 none (default), 1-3 Tidy's priority\n"
+    "                                   levels, each with alt text, labels, lang, link and button text,\n"
+    "                                   heading order and duplicate ids\n"
+    "  --links                          local links: missing files and #anchors, across the site\n"
+    "  --orphans                        with --links: pages no other page links to\n"
+    "  --ignore RULE                    leave out a rule (a Tidy message key or a rule name); repeatable\n"
+    "  --include GLOB, --exclude GLOB   which files of a folder to check (default *.html *.htm *.xhtml)\n"
+    "A file .tagloom-check in a folder given (or the current folder) sets the same options, one\n"
+    "per line: accessibility = 2, links = true, orphans = true, ignore = RULE RULE, include = GLOB,\n"
+    "exclude = GLOB. Exits 1 when a page has an error or cannot be read, 2 when a page cannot be\n"
+    "checked or the command is wrong, else 0.\n";
+
+struct Settings {
+    QString format = QStringLiteral("text");
+    int accessibility = 0;
+    bool links = false;
+    bool orphans = false;
+    QSet<QString> ignored;
+    QStringList include;
+    QStringList exclude;
+};
+
+struct Problem {
+    int line = 0;
+    int column = 0;
+    bool error = false;
+    QString rule;
+    QString message;
+};
+
+struct PageResult {
+    QString path;     ///< as named (relative to the current folder for pages found in a folder)
+    QString absolute;
+    QString failure;  ///< why it could not be read or checked
+    bool unreadable = false;
+    std::vector<Problem> problems;
+    QSet<QString> anchors;
+    std::vector<page_rules::Link> links;
+};
+
+bool readConfig(const QString& folder, Settings& settings) {
+    QFile file(QDir(folder).filePath(QStringLiteral(".tagloom-check")));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw).section(u'#', 0, 0).trimmed();
+        if (line.isEmpty())
+            continue;
+        const QString key = line.section(u'=', 0, 0).trimmed().toLower();
+        const QString value = line.section(u'=', 1).trimmed();
+        const QStringList words = value.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+        const bool on = value == u"true" || value == u"yes" || value == u"1";
+        if (key == u"accessibility")
+            settings.accessibility = std::clamp(value.toInt(), 0, 3);
+        else if (key == u"links")
+            settings.links = on;
+        else if (key == u"orphans")
+            settings.orphans = on;
+        else if (key == u"ignore")
+            for (const QString& w : words)
+                settings.ignored.insert(w);
+        else if (key == u"include")
+            settings.include += words;
+        else if (key == u"exclude")
+            settings.exclude += words;
+        else
+            std::fprintf(stderr, "tagloom-check: %s: unknown setting \"%s\"\n", qPrintable(file.fileName()), qPrintable(key));
+    }
+    return true;
+}
+
+bool matchesAny(const QString& path, const QStringList& globs) {
+    const QString name = QFileInfo(path).fileName();
+    for (const QString& glob : globs) {
+        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(glob, QRegularExpression::UnanchoredWildcardConversion));
+        const QRegularExpression anchored(QRegularExpression::anchoredPattern(re.pattern()));
+        if (anchored.match(glob.contains(u'/') ? path : name).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+PageResult checkPage(const QString& path, const Settings& settings) {
+    PageResult result;
+    result.path = path;
+    result.absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const ReadResult file = document_file::read(path);
+    if (file.error) {
+        result.failure = file.error.description;
+        result.unreadable = true;
+        return result;
+    }
+    const safe_check::Result tidy =
+        safe_check::check(file.text, settings.ignored, safe_check::timeLimitMs(file.text.size()), settings.accessibility);
+    if (!tidy.failure.isEmpty())
+        result.failure = tidy.failure;
+    page_rules::Facts facts = page_rules::check(file.text, {settings.accessibility > 0, settings.links, result.absolute});
+    for (const TagProblem& p : page_rules::merged(tidy.problems, facts.problems))
+        if (!settings.ignored.contains(p.key))
+            result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message});
+    if (settings.links) {
+        result.anchors = std::move(facts.anchors);
+        result.links = std::move(facts.links);
+    }
+    return result;
+}
+
+bool isPage(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == u"html" || suffix == u"htm" || suffix == u"xhtml";
+}
+
+/// Links across the site: anchors in other pages, and pages nothing links to.
+void checkSite(std::vector<PageResult>& pages, const Settings& settings) {
+    QHash<QString, size_t> byPath;
+    for (size_t i = 0; i < pages.size(); ++i)
+        byPath.insert(pages[i].absolute, i);
+    QHash<QString, QSet<QString>> outside; // anchors of linked pages that were not checked
+    QSet<QString> linked;
+    for (PageResult& page : pages) {
+        for (const page_rules::Link& link : page.links) {
+            if (link.target != page.absolute)
+                linked.insert(link.target);
+            if (link.fragment.isEmpty() || link.fragment == u"top" || !isPage(link.target))
+                continue;
+            const QSet<QString>* anchors = nullptr;
+            if (const auto it = byPath.constFind(link.target); it != byPath.constEnd()) {
+                anchors = &pages[*it].anchors;
+            } else {
+                if (!outside.contains(link.target)) {
+                    const ReadResult file = document_file::read(link.target);
+                    outside.insert(link.target, file.error ? QSet<QString>() : page_rules::check(file.text, {false, true, link.target}).anchors);
+                }
+                anchors = &outside[link.target];
+            }
+            if (!anchors->contains(link.fragment) && !settings.ignored.contains(QStringLiteral("missing-anchor")))
+                page.problems.push_back({link.line, link.column, false, QStringLiteral("missing-anchor"),
+                                         QStringLiteral("#%1 names no id in %2.")
+                                             .arg(link.fragment, QDir::toNativeSeparators(QDir::current().relativeFilePath(link.target)))});
+        }
+        std::stable_sort(page.problems.begin(), page.problems.end(),
+                         [](const Problem& a, const Problem& b) { return std::pair(a.line, a.column) < std::pair(b.line, b.column); });
+    }
+    if (!settings.orphans || settings.ignored.contains(QStringLiteral("orphan-page")))
+        return;
+    for (PageResult& page : pages) {
+        const bool entry = QFileInfo(page.absolute).fileName().startsWith(QStringLiteral("index."));
+        if (!page.unreadable && !entry && !linked.contains(page.absolute))
+            page.problems.insert(page.problems.begin(), {0, 0, false, QStringLiteral("orphan-page"),
+                                                          QStringLiteral("No page of the site links to this page.")});
+    }
+}
+
+QString uriOf(const QString& path) {
+    return QString::fromUtf8(QUrl::toPercentEncoding(QDir::fromNativeSeparators(path), "/"));
+}
+
+QString xmlEscaped(QString s) {
+    return s.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;"));
+}
+
+std::string render(const std::vector<PageResult>& pages, const QString& format) {
+    std::string out;
+    if (format == u"text") {
+        for (const PageResult& page : pages)
+            for (const Problem& p : page.problems)
+                out += page.path.toStdString() + ':' + std::to_string(p.line) + ':' + std::to_string(p.column) +
+                       (p.error ? ": error: " : ": warning: ") + p.message.toStdString() + '\n';
+        return out;
+    }
+    if (format == u"json") {
+        QJsonArray problems, unchecked;
+        for (const PageResult& page : pages) {
+            if (!page.failure.isEmpty())
+                unchecked.append(QJsonObject{{"file", page.path}, {"reason", page.failure}});
+            for (const Problem& p : page.problems)
+                problems.append(QJsonObject{{"file", page.path}, {"line", p.line}, {"column", p.column},
+                                            {"severity", p.error ? "error" : "warning"}, {"rule", p.rule},
+                                            {"message", p.message}});
+        }
+        return QJsonDocument(QJsonObject{{"problems", problems}, {"unchecked", unchecked}}).toJson().toStdString();
+    }
+    if (format == u"sarif") {
+        QStringList ruleIds;
+        QJsonArray rules, results, notifications;
+        for (const PageResult& page : pages) {
+            for (const Problem& p : page.problems) {
+                qsizetype index = ruleIds.indexOf(p.rule);
+                if (index < 0) {
+                    index = ruleIds.size();
+                    ruleIds << p.rule;
+                    rules.append(QJsonObject{{"id", p.rule}, {"shortDescription", QJsonObject{{"text", p.rule}}}});
+                }
+                QJsonObject location{{"artifactLocation", QJsonObject{{"uri", uriOf(page.path)}}}};
+                if (p.line > 0)
+                    location.insert("region", QJsonObject{{"startLine", p.line}, {"startColumn", std::max(1, p.column)}});
+                results.append(QJsonObject{{"ruleId", p.rule}, {"ruleIndex", int(index)},
+                                           {"level", p.error ? "error" : "warning"},
+                                           {"message", QJsonObject{{"text", p.message}}},
+                                           {"locations", QJsonArray{QJsonObject{{"physicalLocation", location}}}}});
+            }
+            if (!page.failure.isEmpty())
+                notifications.append(QJsonObject{
+                    {"level", "error"}, {"message", QJsonObject{{"text", page.failure}}},
+                    {"locations", QJsonArray{QJsonObject{{"physicalLocation", QJsonObject{{"artifactLocation", QJsonObject{{"uri", uriOf(page.path)}}}}}}}}});
+        }
+        QJsonObject invocation{{"executionSuccessful", notifications.isEmpty()}};
+        if (!notifications.isEmpty())
+            invocation.insert("toolExecutionNotifications", notifications);
+        const QJsonObject driver{{"name", "tagloom-check"}, {"informationUri", "https://tagloom.org/"},
+                                 {"version", QCoreApplication::applicationVersion()}, {"rules", rules}};
+        const QJsonObject run{{"tool", QJsonObject{{"driver", driver}}}, {"results", results},
+                              {"invocations", QJsonArray{invocation}}};
+        return QJsonDocument(QJsonObject{{"version", "2.1.0"},
+                                         {"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                                         {"runs", QJsonArray{run}}})
+            .toJson()
+            .toStdString();
+    }
+    // JUnit: one test case per page, failed by its errors; its warnings are its output.
+    int failures = 0, errors = 0;
+    QString cases;
+    for (const PageResult& page : pages) {
+        QString errorLines, warningLines;
+        for (const Problem& p : page.problems)
+            (p.error ? errorLines : warningLines) += QStringLiteral("%1:%2:%3: %4: %5\n")
+                                                         .arg(page.path).arg(p.line).arg(p.column)
+                                                         .arg(p.error ? "error" : "warning", p.message);
+        cases += QStringLiteral("    <testcase classname=\"tagloom-check\" name=\"%1\">\n").arg(xmlEscaped(page.path));
+        if (page.unreadable || !page.failure.isEmpty()) {
+            ++errors;
+            cases += QStringLiteral("      <error message=\"%1\"/>\n").arg(xmlEscaped(page.failure));
+        }
+        if (!errorLines.isEmpty()) {
+            ++failures;
+            cases += QStringLiteral("      <failure type=\"error\" message=\"%1 error(s)\">%2</failure>\n")
+                         .arg(errorLines.count(u'\n')).arg(xmlEscaped(errorLines));
+        }
+        if (!warningLines.isEmpty())
+            cases += QStringLiteral("      <system-out>%1</system-out>\n").arg(xmlEscaped(warningLines));
+        cases += QStringLiteral("    </testcase>\n");
+    }
+    const QString counts = QStringLiteral("tests=\"%1\" failures=\"%2\" errors=\"%3\"").arg(pages.size()).arg(failures).arg(errors);
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"tagloom-check\" %1>\n"
+                          "  <testsuite name=\"tagloom-check\" %1>\n%2  </testsuite>\n</testsuites>\n")
+        .arg(counts, cases)
+        .toStdString();
+}
+} // namespace
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-        std::fputs("usage: tagloom-check FILE...\n"
-                   "Prints FILE:LINE:COLUMN: error|warning: message for each problem HTML Tidy finds;\n"
-                   "columns count characters. Exits 1 when any file has an error or cannot be read,\n"
-                   "2 when a page is beyond what can be checked (nested too deep, or too slow).\n",
-                   argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args.contains(QStringLiteral("--help"))) {
+        std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? 2 : 0;
     }
-    bool failed = false;
-    bool unchecked = false;
-    std::string out;
-    for (int i = 1; i < argc; ++i) {
-        const QString path = QString::fromLocal8Bit(argv[i]);
-        const ReadResult file = document_file::read(path);
-        if (file.error) {
-            std::fprintf(stderr, "tagloom-check: %s\n", qPrintable(file.error.description));
+    Settings settings;
+    Settings commandLine;
+    QStringList inputs;
+    bool accessibilityGiven = false, linksGiven = false, orphansGiven = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
+        if (a == u"--format" || a == u"--accessibility" || a == u"--ignore" || a == u"--include" || a == u"--exclude") {
+            const std::optional<QString> v = value();
+            if (!v) {
+                std::fprintf(stderr, "tagloom-check: %s needs a value\n%s", qPrintable(a), kUsage);
+                return 2;
+            }
+            if (a == u"--format") {
+                if (!QStringList{"text", "json", "sarif", "junit"}.contains(*v)) {
+                    std::fprintf(stderr, "tagloom-check: unknown format \"%s\"\n", qPrintable(*v));
+                    return 2;
+                }
+                commandLine.format = *v;
+            } else if (a == u"--accessibility") {
+                bool ok = false;
+                commandLine.accessibility = v->toInt(&ok);
+                if (!ok || commandLine.accessibility < 0 || commandLine.accessibility > 3) {
+                    std::fprintf(stderr, "tagloom-check: --accessibility takes 0 to 3\n");
+                    return 2;
+                }
+                accessibilityGiven = true;
+            } else if (a == u"--ignore") {
+                commandLine.ignored.insert(*v);
+            } else if (a == u"--include") {
+                commandLine.include << *v;
+            } else {
+                commandLine.exclude << *v;
+            }
+        } else if (a == u"--links") {
+            commandLine.links = linksGiven = true;
+        } else if (a == u"--orphans") {
+            commandLine.orphans = orphansGiven = true;
+        } else if (a.startsWith(u"--")) {
+            std::fprintf(stderr, "tagloom-check: unknown option %s\n%s", qPrintable(a), kUsage);
+            return 2;
+        } else {
+            inputs << a;
+        }
+    }
+    // The site's own settings first; the command line adds to them or overrides them.
+    bool configured = false;
+    for (const QString& input : inputs)
+        if (QFileInfo(input).isDir())
+            configured = readConfig(input, settings) || configured;
+    if (!configured)
+        readConfig(QDir::currentPath(), settings);
+    settings.format = commandLine.format;
+    if (accessibilityGiven)
+        settings.accessibility = commandLine.accessibility;
+    settings.links = settings.links || linksGiven;
+    settings.orphans = settings.orphans || orphansGiven;
+    settings.ignored.unite(commandLine.ignored);
+    settings.include += commandLine.include;
+    settings.exclude += commandLine.exclude;
+    if (settings.include.isEmpty())
+        settings.include = {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xhtml")};
+
+    QStringList files;
+    for (const QString& input : inputs) {
+        if (!QFileInfo(input).isDir()) {
+            files << input;
+            continue;
+        }
+        QStringList found;
+        QDirIterator it(input, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString relative = QDir(input).relativeFilePath(path);
+            if (matchesAny(relative, settings.include) && !matchesAny(relative, settings.exclude))
+                found << QDir::cleanPath(path);
+        }
+        found.sort();
+        files += found;
+    }
+    // Pages are read and checked one per core; each result keeps only its problems (and, for the
+    // links, its anchors and links), never the page.
+    std::vector<PageResult> pages = QtConcurrent::blockingMapped<std::vector<PageResult>>(
+        files, [&settings](const QString& path) { return checkPage(path, settings); });
+    if (settings.links)
+        checkSite(pages, settings);
+
+    bool failed = false, unchecked = false;
+    for (const PageResult& page : pages) {
+        if (page.unreadable) {
             failed = true;
-            continue;
-        }
-        const safe_check::Result result = safe_check::check(file.text, {}, safe_check::timeLimitMs(file.text.size()));
-        if (!result.failure.isEmpty()) {
-            std::fprintf(stderr, "tagloom-check: %s: %s\n", argv[i], qPrintable(result.failure));
+            std::fprintf(stderr, "tagloom-check: %s\n", qPrintable(page.failure));
+        } else if (!page.failure.isEmpty()) {
             unchecked = true;
-            continue;
+            std::fprintf(stderr, "tagloom-check: %s: %s\n", qPrintable(page.path), qPrintable(page.failure));
         }
-        for (const TagProblem& p : result.problems) {
-            const bool error = p.kind == TagProblem::Kind::Error;
-            failed = failed || error;
-            out += argv[i];
-            out += ':' + std::to_string(p.line) + ':' + std::to_string(p.column) +
-                   (error ? ": error: " : ": warning: ") + p.message.toStdString() + '\n';
-        }
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        out.clear();
+        for (const Problem& p : page.problems)
+            failed = failed || p.error;
     }
+    const std::string out = render(pages, settings.format);
+    std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "tagloom-check: cannot write the output: %s\n", std::strerror(errno));
         return 1;

@@ -8,6 +8,10 @@
 #include "support/test_files.h"
 
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QXmlStreamReader>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -123,6 +127,84 @@ private slots:
         const QString deep = dir.filePath(QStringLiteral("deep.html"));
         test_files::writeBytes(deep, (kHead + QStringLiteral("<span>").repeated(100000)).toUtf8());
         QCOMPARE(run({good, deep}, &out), 2);
+    }
+
+    // The small site in tests/data/site holds one of each fault: each is reported once, at its
+    // line and column, in every format; the SARIF output is valid against the SARIF 2.1.0 schema.
+    void checkingASiteFindsEachFaultOnceInEveryFormat_data() {
+        QTest::addColumn<QString>("format");
+        for (const char* format : {"text", "json", "sarif", "junit"})
+            QTest::newRow(format) << QString::fromLatin1(format);
+    }
+
+    void checkingASiteFindsEachFaultOnceInEveryFormat() {
+        QFETCH(QString, format);
+        const QStringList expected{
+            "site/docs/guide.html:2:1 html-lang",       "site/docs/guide.html:9:4 link-text",
+            "site/docs/guide.html:10:4 button-text",    "site/docs/orphan.html:0:0 orphan-page",
+            "site/index.html:9:1 heading-order",        "site/index.html:10:4 img-alt",
+            "site/index.html:11:50 missing-anchor",     "site/index.html:12:4 missing-file",
+            "site/index.html:12:92 missing-anchor",     "site/index.html:14:1 field-label",
+            "site/index.html:18:1 duplicate-id",
+        };
+        QProcess tool;
+        tool.setWorkingDirectory(test_files::dataDir());
+        // Tidy's own accessibility notes that are no fault of this site are left out.
+        tool.start(QStringLiteral(TAGLOOM_CHECK_TOOL),
+                   {"--format", format, "--accessibility", "1", "--links", "--orphans", "--ignore",
+                    "INFORMATION_NOT_CONVEYED_IMAGE", "--ignore", "INFORMATION_NOT_CONVEYED_INPUT", "--ignore",
+                    "IMG_MISSING_LONGDESC_DLINK", "site"});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0); // warnings only
+        const QByteArray out = tool.readAllStandardOutput();
+        QStringList found;
+        const bool withRules = format != u"text" && format != u"junit";
+        if (format == u"text" || format == u"junit") {
+            // One line per problem, in the text format and in the JUnit report's output.
+            const QString text = format == u"text" ? QString::fromUtf8(out) : QString::fromUtf8(out).replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+            static const QRegularExpression line(QStringLiteral("(site/[^:<>\\s]+):(\\d+):(\\d+): (error|warning): "));
+            for (auto it = line.globalMatch(text); it.hasNext();) {
+                const auto m = it.next();
+                found << m.captured(1) + u':' + m.captured(2) + u':' + m.captured(3);
+            }
+            if (format == u"junit") {
+                QXmlStreamReader xml(out);
+                int cases = 0;
+                while (!xml.atEnd())
+                    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"testcase")
+                        ++cases;
+                QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+                QCOMPARE(cases, 3);
+            }
+        } else {
+            const QJsonObject root = QJsonDocument::fromJson(out).object();
+            if (format == u"json") {
+                for (const QJsonValue& p : root["problems"].toArray())
+                    found << QStringLiteral("%1:%2:%3 %4").arg(p["file"].toString()).arg(p["line"].toInt()).arg(p["column"].toInt()).arg(p["rule"].toString());
+            } else {
+                for (const QJsonValue& r : root["runs"][0]["results"].toArray()) {
+                    const QJsonObject place = r["locations"][0]["physicalLocation"].toObject();
+                    found << QStringLiteral("%1:%2:%3 %4").arg(place["artifactLocation"]["uri"].toString())
+                                 .arg(place["region"]["startLine"].toInt()).arg(place["region"]["startColumn"].toInt())
+                                 .arg(r["ruleId"].toString());
+                }
+                QTemporaryDir dir;
+                const QString report = dir.filePath(QStringLiteral("report.sarif"));
+                test_files::writeBytes(report, out);
+                QProcess validator;
+                validator.start(QStringLiteral("/usr/bin/python3"),
+                                {"-c", "import json, sys, jsonschema\n"
+                                       "jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2])))",
+                                 report, QStringLiteral(TAGLOOM_SARIF_SCHEMA)});
+                QVERIFY(validator.waitForFinished(60000));
+                QVERIFY2(validator.exitCode() == 0, validator.readAllStandardError().right(2000).constData());
+            }
+        }
+        QStringList want = expected;
+        if (!withRules)
+            for (QString& w : want)
+                w = w.section(u' ', 0, 0);
+        QCOMPARE(found, want);
     }
 
     // How deep elements nest as HTML closes them: what decides whether Tidy may see a page.

@@ -1,0 +1,287 @@
+#include "page_rules.h"
+
+#include "colouring/html_tokenizer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QUrl>
+#include <algorithm>
+
+namespace page_rules {
+namespace {
+
+struct Attribute {
+    QString name; ///< lower case
+    QString value;
+};
+
+struct Tag {
+    qsizetype start = 0;
+    qsizetype end = 0;
+    QString name; ///< lower case
+    bool endTag = false;
+    std::vector<Attribute> attributes;
+    const QString* value(QStringView name) const {
+        for (const Attribute& a : attributes)
+            if (a.name == name)
+                return &a.value;
+        return nullptr;
+    }
+};
+
+/// The page's tags with their attributes, and its comments (which are no text).
+struct Reader : HtmlTokenizer::Listener {
+    QStringView text;
+    std::vector<Tag> tags;
+    std::vector<std::pair<qsizetype, qsizetype>> comments;
+    Tag current;
+    void span(HtmlSpan kind, qsizetype start, qsizetype length) override {
+        const QStringView piece = text.mid(start, length);
+        switch (kind) {
+        case HtmlSpan::TagBracket:
+            if (piece.startsWith(u'<'))
+                current = Tag{start, 0, {}, piece == u"</", {}};
+            break;
+        case HtmlSpan::TagName:
+            current.name += piece.toString().toLower();
+            break;
+        case HtmlSpan::AttributeName:
+            current.attributes.push_back({piece.toString().toLower(), {}});
+            break;
+        case HtmlSpan::AttributeValue: {
+            if (current.attributes.empty())
+                break;
+            QString value = piece.toString();
+            if (!value.isEmpty() && (value[0] == u'"' || value[0] == u'\''))
+                value = value.mid(1, value.endsWith(value[0]) && value.size() > 1 ? value.size() - 2 : -1);
+            current.attributes.back().value += value.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+            break;
+        }
+        case HtmlSpan::Comment:
+            comments.emplace_back(start, start + length);
+            break;
+        default:
+            break;
+        }
+    }
+    void tag(const HtmlTag& t) override {
+        current.end = t.end;
+        tags.push_back(std::move(current));
+        current = Tag();
+    }
+};
+
+class Lines {
+public:
+    explicit Lines(QStringView text) {
+        starts_.push_back(0);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            if (text[i] == u'\r' || text[i] == u'\n')
+                starts_.push_back(i + 1);
+        }
+    }
+    std::pair<int, int> at(qsizetype position) const {
+        const auto it = std::upper_bound(starts_.begin(), starts_.end(), position) - 1;
+        return {int(it - starts_.begin()) + 1, int(position - *it) + 1};
+    }
+
+private:
+    std::vector<qsizetype> starts_;
+};
+
+bool hasText(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return !c.isSpace(); });
+}
+} // namespace
+
+std::vector<TagProblem> merged(std::vector<TagProblem> tidy, const std::vector<TagProblem>& ours) {
+    static const QHash<QString, QString> kSame{{QStringLiteral("IMG_MISSING_ALT"), QStringLiteral("img-alt")},
+                                               {QStringLiteral("ANCHOR_NOT_UNIQUE"), QStringLiteral("duplicate-id")},
+                                               {QStringLiteral("LANGUAGE_NOT_IDENTIFIED"), QStringLiteral("html-lang")}};
+    const auto saidByUs = [&](const TagProblem& p) {
+        const auto same = kSame.constFind(p.key);
+        return same != kSame.constEnd() && std::any_of(ours.begin(), ours.end(), [&](const TagProblem& o) {
+                   return o.key == *same && (o.key == u"html-lang" || (o.line == p.line && o.column == p.column));
+               });
+    };
+    tidy.erase(std::remove_if(tidy.begin(), tidy.end(), saidByUs), tidy.end());
+    tidy.insert(tidy.end(), ours.begin(), ours.end());
+    std::stable_sort(tidy.begin(), tidy.end(), [](const TagProblem& a, const TagProblem& b) {
+        return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+    });
+    return tidy;
+}
+
+bool isLocal(QStringView url) {
+    const QStringView u = url.trimmed();
+    if (u.startsWith(u"//"))
+        return false;
+    // A scheme: letters, digits, + - . before the first ':' that comes before any / ? #.
+    for (qsizetype i = 0; i < u.size(); ++i) {
+        const QChar c = u[i];
+        if (c == u':')
+            return i == 0;
+        if (c == u'/' || c == u'?' || c == u'#')
+            return true;
+        if (!(c.isLetterOrNumber() || c == u'+' || c == u'-' || c == u'.'))
+            return true;
+    }
+    return true;
+}
+
+Facts check(const QString& text, const Options& options) {
+    Reader reader;
+    reader.text = text;
+    HtmlTokenizer tokenizer;
+    tokenizer.feed(text, 0, reader);
+    tokenizer.finish(text.size(), reader);
+    const Lines lines(text);
+    Facts facts;
+    const auto report = [&](qsizetype at, const char* key, const QString& message) {
+        const auto [line, column] = lines.at(at);
+        facts.problems.push_back({line, column, TagProblem::Kind::Warning, message, QString::fromLatin1(key)});
+    };
+    const auto attribute = [](const Tag& t, QStringView name) { return t.value(name); };
+
+    // Text between two tags, comments left out.
+    const auto textBetween = [&](qsizetype from, qsizetype to) {
+        for (const auto& [start, end] : reader.comments)
+            if (start >= from && end <= to)
+                return hasText(QStringView(text).mid(from, start - from)) || hasText(QStringView(text).mid(end, to - end));
+        return hasText(QStringView(text).mid(from, to - from));
+    };
+
+    QHash<QString, qsizetype> ids;
+    QSet<QString> labelled;
+    std::vector<std::pair<qsizetype, QString>> fields; // position, id (may be empty)
+    std::vector<std::pair<qsizetype, QString>> fragments; // same-page links
+    int labels = 0;
+    int lastHeading = 0;
+    bool sawHtml = false;
+    // An open link or button: where it starts, and whether it has something to say yet.
+    struct Open {
+        qsizetype start = -1;
+        QString element;
+        bool said = false;
+    } open;
+    qsizetype previousEnd = 0;
+    for (const Tag& t : reader.tags) {
+        if (open.start >= 0 && textBetween(previousEnd, t.start))
+            open.said = true;
+        previousEnd = t.end;
+        if (t.endTag) {
+            if (t.name == u"label")
+                labels = std::max(0, labels - 1);
+            if (open.start >= 0 && t.name == open.element) {
+                if (!open.said && options.accessibility)
+                    report(open.start, open.element == u"a" ? "link-text" : "button-text",
+                           open.element == u"a" ? QStringLiteral("This link has no text a screen reader could say.")
+                                                : QStringLiteral("This button has no text a screen reader could say."));
+                open = Open();
+            }
+            continue;
+        }
+        if (const QString* id = attribute(t, u"id"); id && !id->isEmpty()) {
+            if (const auto it = ids.constFind(*id); it != ids.constEnd()) {
+                const auto [line, column] = lines.at(*it);
+                if (options.accessibility)
+                    report(t.start, "duplicate-id", QStringLiteral("The id \"%1\" is already used at line %2, column %3.")
+                                                        .arg(*id).arg(line).arg(column));
+            } else {
+                ids.insert(*id, t.start);
+            }
+            facts.anchors.insert(*id);
+        }
+        if (t.name == u"a")
+            if (const QString* name = attribute(t, u"name"))
+                facts.anchors.insert(*name);
+        const bool labelledByAria = attribute(t, u"aria-label") || attribute(t, u"aria-labelledby");
+        if (t.name == u"html") {
+            sawHtml = true;
+            const QString* lang = attribute(t, u"lang");
+            if (options.accessibility && (!lang || lang->trimmed().isEmpty()))
+                report(t.start, "html-lang", QStringLiteral("The page does not say its language: give <html> a lang attribute."));
+        } else if (t.name == u"img") {
+            if (options.accessibility && !attribute(t, u"alt") && !labelledByAria)
+                report(t.start, "img-alt", QStringLiteral("<img> has no alt text (alt=\"\" for an image that only decorates)."));
+            if (open.start >= 0 && (attribute(t, u"alt") ? !attribute(t, u"alt")->trimmed().isEmpty() : labelledByAria))
+                open.said = true;
+        } else if (t.name == u"label") {
+            ++labels;
+            if (const QString* target = attribute(t, u"for"))
+                labelled.insert(*target);
+        } else if (t.name == u"input" || t.name == u"select" || t.name == u"textarea") {
+            const QString type = attribute(t, u"type") ? attribute(t, u"type")->toLower() : QString();
+            const bool needsLabel = t.name != u"input" || !(type == u"hidden" || type == u"submit" || type == u"reset" ||
+                                                          type == u"button" || type == u"image");
+            if (needsLabel && labels == 0 && !labelledByAria && !attribute(t, u"title"))
+                fields.emplace_back(t.start, attribute(t, u"id") ? *attribute(t, u"id") : QString());
+        } else if (t.name.size() == 2 && t.name[0] == u'h' && t.name[1] >= u'1' && t.name[1] <= u'6') {
+            const int level = t.name[1].unicode() - u'0';
+            if (options.accessibility && lastHeading > 0 && level > lastHeading + 1)
+                report(t.start, "heading-order", QStringLiteral("<h%1> follows <h%2>: a heading level is skipped.")
+                                                     .arg(level).arg(lastHeading));
+            lastHeading = level;
+        } else if ((t.name == u"a" && attribute(t, u"href")) || t.name == u"button") {
+            open = Open{t.start, t.name, labelledByAria || (attribute(t, u"title") && t.name == u"button")};
+        }
+        if (!options.links)
+            continue;
+        for (const char16_t* name : {u"href", u"src"}) {
+            const QString* url = attribute(t, QStringView(name));
+            if (!url || url->trimmed().isEmpty() || !isLocal(*url) || t.name == u"base")
+                continue;
+            QString path = url->trimmed();
+            QString fragment;
+            if (const qsizetype hash = path.indexOf(u'#'); hash >= 0) {
+                fragment = QUrl::fromPercentEncoding(path.mid(hash + 1).toUtf8());
+                path.truncate(hash);
+            }
+            if (const qsizetype query = path.indexOf(u'?'); query >= 0)
+                path.truncate(query);
+            if (path.isEmpty()) {
+                if (!fragment.isEmpty() && fragment != u"top")
+                    fragments.emplace_back(t.start, fragment);
+                continue;
+            }
+            if (options.pagePath.isEmpty())
+                continue;
+            path = QUrl::fromPercentEncoding(path.toUtf8());
+            const QString resolved = QDir::cleanPath(QFileInfo(options.pagePath).absoluteDir().absoluteFilePath(path));
+            QFileInfo target(resolved);
+            if (target.isDir())
+                target.setFile(resolved + QStringLiteral("/index.html"));
+            if (!target.exists()) {
+                report(t.start, "missing-file", QStringLiteral("%1=\"%2\": there is no %3.")
+                                                    .arg(QString::fromUtf16(name), *url,
+                                                         QDir::toNativeSeparators(QDir::current().relativeFilePath(target.filePath()))));
+                continue;
+            }
+            const auto [line, column] = lines.at(t.start);
+            facts.links.push_back({target.absoluteFilePath(), fragment, line, column});
+        }
+    }
+    if (options.accessibility) {
+        for (const auto& [at, id] : fields)
+            if (id.isEmpty() || !labelled.contains(id))
+                report(at, "field-label", QStringLiteral("This form field has no label (a <label for> its id, or one around it)."));
+        // A whole page written without its <html> tag says no language either; a fragment does not have to.
+        const bool wholePage = std::any_of(reader.tags.begin(), reader.tags.end(), [](const Tag& t) {
+            return t.name == u"head" || t.name == u"body" || t.name == u"title";
+        });
+        if (!sawHtml && wholePage)
+            report(0, "html-lang", QStringLiteral("The page does not say its language: give <html> a lang attribute."));
+    }
+    for (const auto& [at, fragment] : fragments)
+        if (!facts.anchors.contains(fragment))
+            report(at, "missing-anchor", QStringLiteral("#%1 names no id in this page.").arg(fragment));
+    std::stable_sort(facts.problems.begin(), facts.problems.end(), [](const TagProblem& a, const TagProblem& b) {
+        return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+    });
+    return facts;
+}
+
+} // namespace page_rules

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "tag_check.h"
+
+#include <QSet>
+#include <QString>
+#include <vector>
+
+/// Checks of our own, beside Tidy's: what users of assistive technology need most, and links.
+/// They read the page with the HTML tokenizer, so they run in a few milliseconds on a big page.
+///
+/// Accessibility (keys): img-alt (an image without alt), field-label (a form field without a
+/// label), html-lang (a page without lang), link-text and button-text (a link or button with no
+/// text a screen reader could say), heading-order (a heading level skipped), duplicate-id.
+/// Links: missing-file (a local href or src naming no file), missing-anchor (a #fragment naming
+/// no id or name in this page).
+namespace page_rules {
+
+/// A link to another local file, for the checks across a site.
+struct Link {
+    QString target;   ///< absolute, clean path of the file it names
+    QString fragment; ///< without '#', empty for none
+    int line = 0;
+    int column = 0;
+};
+
+struct Facts {
+    std::vector<TagProblem> problems;
+    QSet<QString> anchors;   ///< ids and a-names of the page
+    std::vector<Link> links; ///< to other local files
+};
+
+struct Options {
+    bool accessibility = false;
+    bool links = false;
+    /// The page's own path: relative links are resolved from its folder. Empty for an unsaved
+    /// page, whose links to files are not checked.
+    QString pagePath;
+};
+
+Facts check(const QString& text, const Options& options);
+
+/// Tidy's problems and ours in page order, where a Tidy message that says what one of ours says
+/// about the same place (an image without alt, a duplicate id, a page without a language) is
+/// left out: each fault is reported once.
+std::vector<TagProblem> merged(std::vector<TagProblem> tidy, const std::vector<TagProblem>& ours);
+
+/// Whether @p url names a local file (no scheme, no host): a relative or absolute path.
+bool isLocal(QStringView url);
+
+} // namespace page_rules
