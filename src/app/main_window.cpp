@@ -147,6 +147,15 @@ OpenDocument* MainWindow::addDocument() {
     area->completer()->setEnabled(settings::suggestWhileTyping());
     area->setExpandOnTab(settings::expandOnTab());
     area->setRenameTagPairs(settings::renameTagPairs());
+    connect(area, &EditArea::linkClicked, this, &MainWindow::followLink);
+    // Check as You Type: once typing pauses for half a second.
+    document->typingCheck().setSingleShot(true);
+    document->typingCheck().setInterval(500);
+    connect(&document->typingCheck(), &QTimer::timeout, this, [this, document] { checkWhileTyping(*document); });
+    connect(area->document(), &QTextDocument::contentsChanged, this, [this, document] {
+        if (checkAsYouType_)
+            document->typingCheck().start();
+    });
     area->setBaseFont(editFont());
     area->setZoom(settings::zoom());
     area->setLineNumbersVisible(settings::lineNumbersShown());
@@ -300,6 +309,10 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("suggestWhileTyping"))->setChecked(settings::suggestWhileTyping());
     action(QStringLiteral("expandOnTab"))->setChecked(settings::expandOnTab());
     action(QStringLiteral("renameTagPairs"))->setChecked(settings::renameTagPairs());
+    checkAsYouType_ = settings::checkAsYouType();
+    action(QStringLiteral("checkAsYouType"))->setChecked(checkAsYouType_);
+    for (int level = 1; level <= 3; ++level)
+        action(QStringLiteral("accessibilityLevel%1").arg(level))->setChecked(level == settings::accessibilityLevel());
     action(QStringLiteral("expandAbbreviation"))
         ->setToolTip(QStringLiteral("ul>li.item*3>a[href=#]{Link $}: > child, + sibling, ^ up, * repeat, $ number, "
                                     "# id, . class, [attributes], {text}, (group), ! a page"));

@@ -90,6 +90,22 @@ public:
     void expandAbbreviation();
     void toggleExpandOnTab();
     void toggleRenameTagPairs();
+    void toggleCheckAsYouType();
+    void chooseAccessibilityLevel1() { chooseAccessibilityLevel(1); }
+    void chooseAccessibilityLevel2() { chooseAccessibilityLevel(2); }
+    void chooseAccessibilityLevel3() { chooseAccessibilityLevel(3); }
+    void chooseAccessibilityLevel(int level);
+    /// Ctrl+click on a link in the page: a local page opens in a tab, at its #anchor.
+    void followLink(const QString& url);
+    /// Puts the caret on the element whose id (or a-name) is @p anchor; false when none has it.
+    bool goToAnchor(const QString& anchor);
+    /// Checks @p document without showing the panel (Check as You Type).
+    void checkWhileTyping(OpenDocument& document);
+    /// Marks the problems of @p document's last check in its text.
+    void markProblems(OpenDocument& document);
+    /// The panel's choices and level, and the page's path, before a check.
+    void prepareCheck(OpenDocument& document, CheckPanel& panel);
+    bool checkAsYouType_ = false;
     void toggleKeepPlace();
     void toggleWebPageFileDialogs();
     /// Moves the caret to the partner of the tag it is on.

@@ -5,10 +5,16 @@
 #include "settings.h"
 
 #include "checking/check_panel.h"
+#include "checking/page_rules.h"
 #include "editor/edit_area.h"
 #include "open_document.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QDockWidget>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
 #include <QStackedWidget>
 
 CheckPanel* MainWindow::checkPanelOf(OpenDocument& document) {
@@ -21,6 +27,7 @@ CheckPanel* MainWindow::checkPanelOf(OpenDocument& document) {
         checkDock_->setWidget(checkPanels_);
         addDockWidget(Qt::BottomDockWidgetArea, checkDock_);
         resizeDocks({checkDock_}, {height() / 4}, Qt::Vertical); // the text keeps most of the window
+        checkDock_->hide(); // Check Tags shows it; a check made while typing does not
     }
     CheckPanel* panel = document.checkPanel();
     if (!panel) {
@@ -29,6 +36,14 @@ CheckPanel* MainWindow::checkPanelOf(OpenDocument& document) {
         connect(panel, &CheckPanel::problemChosen, this, &MainWindow::showProblem);
         connect(panel, &CheckPanel::recheckRequested, this, &MainWindow::checkTags);
         connect(panel, &CheckPanel::ignoredKeysChanged, this, &settings::setIgnoredTagMessages);
+        panel->accessibilityChoice()->setChecked(settings::checkAccessibility());
+        panel->linksChoice()->setChecked(settings::checkLinks());
+        connect(panel, &CheckPanel::choicesChanged, this, [this, panel] {
+            settings::setCheckAccessibility(panel->accessibilityChoice()->isChecked());
+            settings::setCheckLinks(panel->linksChoice()->isChecked());
+            checkTags();
+        });
+        connect(panel, &CheckPanel::checked, &document, [this, &document] { markProblems(document); });
     }
     if (checkPanels_->indexOf(panel) < 0)
         checkPanels_->addWidget(panel);
@@ -46,8 +61,112 @@ void MainWindow::checkTags() {
     // Unsaved text is safe on disk before a check starts, whatever the check meets.
     doc().keeper().writeSoon();
     doc().keeper().waitForWrites();
-    panel->setIgnoredKeys(settings::ignoredTagMessages());
+    prepareCheck(doc(), *panel);
     panel->check(editArea()->text());
+}
+
+void MainWindow::prepareCheck(OpenDocument& document, CheckPanel& panel) {
+    panel.setIgnoredKeys(settings::ignoredTagMessages());
+    panel.setAccessibilityLevel(settings::accessibilityLevel());
+    // Choices made in another page's panel hold for this one too.
+    panel.accessibilityChoice()->setChecked(settings::checkAccessibility());
+    panel.linksChoice()->setChecked(settings::checkLinks());
+    panel.setPagePath(document.file().path);
+    document.checkedRevision = document.editArea()->document()->revision();
+}
+
+void MainWindow::checkWhileTyping(OpenDocument& document) {
+    if (!checkAsYouType_ || document.editArea()->isLoading())
+        return;
+    CheckPanel* panel = checkPanelOf(document);
+    prepareCheck(document, *panel);
+    // The text as the document holds it: no CR LF copy made here, where a key may be waiting.
+    panel->check(document.editArea()->rawText());
+}
+
+void MainWindow::markProblems(OpenDocument& document) {
+    EditArea* area = document.editArea();
+    CheckPanel* panel = document.checkPanel();
+    if (!checkAsYouType_ || !panel || area->document()->revision() != document.checkedRevision) {
+        area->setHighlights(EditArea::Highlights::Problems, {});
+        return; // typed on meanwhile: the next check marks that text
+    }
+    // Enough to see on any screen; the panel lists them all.
+    constexpr size_t kMostMarks = 2000;
+    QList<QTextEdit::ExtraSelection> marks;
+    for (const TagProblem& p : panel->problems()) {
+        if (p.line < 1 || size_t(marks.size()) >= kMostMarks)
+            continue;
+        const QString line = area->lineText(p.line);
+        const qsizetype at = std::clamp<qsizetype>(p.column - 1, 0, line.size());
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = area->rangeInLine(p.line, p.column, int(std::max<qsizetype>(1, problemLength(line, at))));
+        mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        mark.format.setUnderlineColor(p.kind == TagProblem::Kind::Error ? QColor(0xD0, 0x10, 0x10) : QColor(0xE0, 0x80, 0x00));
+        mark.format.setToolTip(p.message);
+        marks << mark;
+    }
+    area->setHighlights(EditArea::Highlights::Problems, marks);
+}
+
+void MainWindow::followLink(const QString& url) {
+    if (!page_rules::isLocal(url))
+        return;
+    QString path = url.trimmed();
+    QString anchor;
+    if (const qsizetype hash = path.indexOf(u'#'); hash >= 0) {
+        anchor = QUrl::fromPercentEncoding(path.mid(hash + 1).toUtf8());
+        path.truncate(hash);
+    }
+    if (const qsizetype query = path.indexOf(u'?'); query >= 0)
+        path.truncate(query);
+    if (!path.isEmpty()) {
+        if (doc().file().path.isEmpty())
+            return; // a page never saved has no folder its links start from
+        path = QDir::cleanPath(QFileInfo(doc().file().path).absoluteDir().absoluteFilePath(QUrl::fromPercentEncoding(path.toUtf8())));
+        if (QFileInfo(path).isDir())
+            path += QStringLiteral("/index.html");
+        if (!QFileInfo(path).isFile() || !openInTab(path))
+            return;
+    }
+    if (!anchor.isEmpty())
+        goToAnchor(anchor);
+}
+
+bool MainWindow::goToAnchor(const QString& anchor) {
+    const QString text = editArea()->text();
+    const QRegularExpression target(QStringLiteral("<[^>]*\\s(?:id|name)\\s*=\\s*[\"']?%1[\"'\\s>/]")
+                                        .arg(QRegularExpression::escape(anchor)),
+                                    QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = target.match(text);
+    if (!m.hasMatch())
+        return false;
+    editArea()->setCaretPosition(int(m.capturedStart()));
+    editArea()->centerCursor();
+    editArea()->setFocus();
+    return true;
+}
+
+void MainWindow::toggleCheckAsYouType() {
+    checkAsYouType_ = action(QStringLiteral("checkAsYouType"))->isChecked();
+    settings::setCheckAsYouType(checkAsYouType_);
+    for (OpenDocument* document : documents()) {
+        if (checkAsYouType_) {
+            checkWhileTyping(*document);
+        } else {
+            document->typingCheck().stop();
+            document->editArea()->setHighlights(EditArea::Highlights::Problems, {});
+        }
+    }
+}
+
+void MainWindow::chooseAccessibilityLevel(int level) {
+    // The three items act as one choice.
+    for (int l = 1; l <= 3; ++l)
+        action(QStringLiteral("accessibilityLevel%1").arg(l))->setChecked(l == level);
+    settings::setAccessibilityLevel(level);
+    if (checkDock_ && checkDock_->isVisible() && settings::checkAccessibility())
+        checkTags();
 }
 
 void MainWindow::pageReplaced() {

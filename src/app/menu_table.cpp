@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 173> kMenu{{
+constexpr std::array<MenuItem, 178> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -174,6 +174,11 @@ constexpr std::array<MenuItem, 173> kMenu{{
     {2, "suggestWhileTyping", "Suggest &Names While Typing", nullptr, option(&MainWindow::toggleSuggestWhileTyping)},
     {2, "expandOnTab", "Expand Abbreviations with &Tab", nullptr, option(&MainWindow::toggleExpandOnTab)},
     {2, "renameTagPairs", "Rename Tag &Pairs", nullptr, option(&MainWindow::toggleRenameTagPairs)},
+    {2, "checkAsYouType", "C&heck as You Type", nullptr, option(&MainWindow::toggleCheckAsYouType)},
+    {2, "accessibilityLevel", "Accessi&bility Level", nullptr},
+    {3, "accessibilityLevel1", "Priority &1", nullptr, option(&MainWindow::chooseAccessibilityLevel1)},
+    {3, "accessibilityLevel2", "Priorities 1 and &2", nullptr, option(&MainWindow::chooseAccessibilityLevel2)},
+    {3, "accessibilityLevel3", "Priorities 1, 2 and &3", nullptr, option(&MainWindow::chooseAccessibilityLevel3)},
     {2, "reopenLastSession", "Reopen &Last Session", nullptr, option(&MainWindow::toggleReopenLastSession)},
     {2, "webPageFileDialogs", "File Dialogs for &Web Pages", nullptr, option(&MainWindow::toggleWebPageFileDialogs)},
     {2, "keepPlaceWhenColouring", "&Keep My Place When Colouring", nullptr, option(&MainWindow::toggleKeepPlace)},

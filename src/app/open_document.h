@@ -4,6 +4,7 @@
 #include "document/file_identity.h"
 #include "document/recovery_store.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -55,6 +56,10 @@ public:
 
     /// The panel of this page's Check Tags results; made the first time it is asked for.
     CheckPanel* checkPanel(bool make = false);
+    /// With Check as You Type: runs out once typing pauses.
+    QTimer& typingCheck() { return typingCheck_; }
+    /// The text's revision when its last check started: marks are made only for that text.
+    int checkedRevision = -1;
 
 private:
     EditArea* editArea_ = nullptr;
@@ -63,4 +68,5 @@ private:
     std::unique_ptr<RecoveryStore> store_;
     RecoveryKeeper* keeper_ = nullptr;
     CheckPanel* checkPanel_ = nullptr;
+    QTimer typingCheck_;
 };

@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include <algorithm>
+
 #include <QSettings>
 
 namespace settings {
@@ -11,6 +13,10 @@ const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kSuggestWhileTyping = QStringLiteral("editing/suggestWhileTyping");
 const QString kExpandOnTab = QStringLiteral("editing/expandAbbreviationsOnTab");
 const QString kRenameTagPairs = QStringLiteral("editing/renameTagPairs");
+const QString kCheckAccessibility = QStringLiteral("checkTags/accessibility");
+const QString kAccessibilityLevel = QStringLiteral("checkTags/accessibilityLevel");
+const QString kCheckLinks = QStringLiteral("checkTags/links");
+const QString kCheckAsYouType = QStringLiteral("checkTags/asYouType");
 const QString kIgnoredTagMessages = QStringLiteral("checkTags/ignoredMessages");
 const QString kStatusBar = QStringLiteral("view/statusBar");
 const QString kKeepPlace = QStringLiteral("colouring/keepPlace");
@@ -74,6 +80,38 @@ bool renameTagPairs() {
 
 void setRenameTagPairs(bool on) {
     QSettings().setValue(kRenameTagPairs, on);
+}
+
+bool checkAccessibility() {
+    return QSettings().value(kCheckAccessibility, false).toBool();
+}
+
+void setCheckAccessibility(bool on) {
+    QSettings().setValue(kCheckAccessibility, on);
+}
+
+int accessibilityLevel() {
+    return std::clamp(QSettings().value(kAccessibilityLevel, 1).toInt(), 1, 3);
+}
+
+void setAccessibilityLevel(int level) {
+    QSettings().setValue(kAccessibilityLevel, level);
+}
+
+bool checkLinks() {
+    return QSettings().value(kCheckLinks, true).toBool();
+}
+
+void setCheckLinks(bool on) {
+    QSettings().setValue(kCheckLinks, on);
+}
+
+bool checkAsYouType() {
+    return QSettings().value(kCheckAsYouType, false).toBool();
+}
+
+void setCheckAsYouType(bool on) {
+    QSettings().setValue(kCheckAsYouType, on);
 }
 
 bool keepPlaceWhenColouring() {

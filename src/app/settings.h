@@ -29,6 +29,17 @@ void setExpandOnTab(bool on);
 /// Typing in a tag's name renames its partner too (off at first).
 bool renameTagPairs();
 void setRenameTagPairs(bool on);
+/// Check Tags also checks accessibility (off at first), at Tidy's priority level 1 to 3 (1 at
+/// first), and local links (on at first).
+bool checkAccessibility();
+void setCheckAccessibility(bool on);
+int accessibilityLevel();
+void setAccessibilityLevel(int level);
+bool checkLinks();
+void setCheckLinks(bool on);
+/// The page is checked once typing pauses, its problems marked in the text (off at first).
+bool checkAsYouType();
+void setCheckAsYouType(bool on);
 /// Ctrl+H leaves the caret, the selection and the view as they were (off: it selects the last comment).
 bool keepPlaceWhenColouring();
 void setKeepPlaceWhenColouring(bool on);

@@ -1,5 +1,8 @@
 #include "check_panel.h"
 
+#include "check_config.h"
+#include "page_rules.h"
+
 #include "base/memory_advice.h"
 
 #include <QCheckBox>
@@ -103,12 +106,23 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
     group_->setObjectName(QStringLiteral("groupRepeats"));
     group_->setToolTip(tr("One row for each message, with the number of times it stands in the page"));
     group_->setChecked(true);
+    accessibility_ = new QCheckBox(tr("&Accessibility"), this);
+    accessibility_->setObjectName(QStringLiteral("checkAccessibility"));
+    accessibility_->setToolTip(tr("Also check what people using assistive technology need: alt text, labels, the page's "
+                                  "language, link and button text, heading order, unique ids, and Tidy's accessibility "
+                                  "checks of the level chosen in Options"));
+    links_ = new QCheckBox(tr("&Links"), this);
+    links_->setObjectName(QStringLiteral("checkLinks"));
+    links_->setToolTip(tr("Also check local links: files that do not exist, and #anchors that name no id"));
+    links_->setChecked(true);
 
     auto* top = new QHBoxLayout;
     top->addWidget(status_, 1);
     top->addWidget(shownLabel);
     top->addWidget(shown_);
     top->addWidget(group_);
+    top->addWidget(accessibility_);
+    top->addWidget(links_);
     top->addWidget(recheck_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -124,6 +138,23 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
     connect(&watcher_, &QFutureWatcher<safe_check::Result>::finished, this, &CheckPanel::showResult);
     connect(shown_, &QComboBox::currentIndexChanged, this, &CheckPanel::fillList);
     connect(group_, &QCheckBox::toggled, this, &CheckPanel::fillList);
+    for (QCheckBox* choice : {accessibility_, links_})
+        connect(choice, &QCheckBox::clicked, this, &CheckPanel::choicesChanged);
+}
+
+safe_check::Result CheckPanel::checkNow(const QString& text, const QSet<QString>& ignored, int accessibility,
+                                        bool links, const QString& pagePath) {
+    // The site's own settings add to the user's.
+    const CheckConfig config = CheckConfig::findFor(pagePath);
+    QSet<QString> ignoredHere = ignored;
+    ignoredHere.unite(config.ignored);
+    const int level = config.accessibility >= 0 ? config.accessibility : accessibility;
+    safe_check::Result result = safe_check::check(text, ignoredHere, safe_check::timeLimitMs(text.size()), level);
+    std::vector<TagProblem> ours = page_rules::check(text, {level > 0, links, pagePath}).problems;
+    ours.erase(std::remove_if(ours.begin(), ours.end(), [&](const TagProblem& p) { return ignoredHere.contains(p.key); }),
+               ours.end());
+    result.problems = page_rules::merged(std::move(result.problems), ours);
+    return result;
 }
 
 CheckPanel::~CheckPanel() {
@@ -139,8 +170,12 @@ void CheckPanel::check(const QString& text) {
         pendingText_ = text;
     } else {
         discardRunning_ = false;
-        watcher_.setFuture(QtConcurrent::run([text, ignored = ignored_] {
-            safe_check::Result result = safe_check::check(text, ignored, safe_check::timeLimitMs(text.size()));
+        const int level = accessibility_->isChecked() ? level_ : 0;
+        watcher_.setFuture(QtConcurrent::run([text, ignored = ignored_, level, links = links_->isChecked(), path = pagePath_] {
+            // The editor's own copy of its text ends lines with U+2029: an LF ends the same lines.
+            QString page = text;
+            page.replace(QChar::ParagraphSeparator, u'\n');
+            safe_check::Result result = checkNow(page, ignored, level, links, path);
             if (text.size() > kBigPageCharacters) // what the check built for a big page
                 returnFreedMemory();
             return result;

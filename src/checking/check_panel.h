@@ -21,7 +21,8 @@ public:
     explicit CheckPanel(QWidget* parent = nullptr);
     ~CheckPanel() override;
 
-    /// Checks @p text in a worker; a check still running is overtaken and its result dropped.
+    /// Checks @p text (line ends as in a file, or U+2029 as the edit area keeps them) in a worker;
+    /// a check still running is overtaken and its result dropped.
     void check(const QString& text);
     /// The text changed since the last check: the list stays, marked as out of date.
     void markOutOfDate();
@@ -43,6 +44,18 @@ public:
     QComboBox* shownChoice() const { return shown_; }
     /// Whether repeats of a message stand in one row with their count.
     QCheckBox* groupChoice() const { return group_; }
+    /// Whether accessibility is checked too (Tidy's checks of the chosen level, and ours).
+    QCheckBox* accessibilityChoice() const { return accessibility_; }
+    /// Whether local links are checked (files that do not exist, #anchors with no id).
+    QCheckBox* linksChoice() const { return links_; }
+    /// The priority level of Tidy's accessibility checks, 1 to 3.
+    void setAccessibilityLevel(int level) { level_ = level; }
+    /// The page's file: its links are resolved from its folder, and the `.tagloom-check` of its
+    /// site applies. Empty for a page never saved.
+    void setPagePath(const QString& path) { pagePath_ = path; }
+    /// Text without showing anything: for checks made as the user types.
+    static safe_check::Result checkNow(const QString& text, const QSet<QString>& ignored, int accessibility, bool links,
+                                       const QString& pagePath);
 
 signals:
     /// The user double-clicked a problem or pressed Enter on it.
@@ -53,6 +66,8 @@ signals:
     void ignoredKeysChanged(const QSet<QString>& keys);
     /// A check's result is in the list.
     void checked();
+    /// The user turned the accessibility or the link checks on or off.
+    void choicesChanged();
 
 private:
     void showResult();
@@ -66,6 +81,10 @@ private:
     QPushButton* recheck_ = nullptr;
     QComboBox* shown_ = nullptr;
     QCheckBox* group_ = nullptr;
+    QCheckBox* accessibility_ = nullptr;
+    QCheckBox* links_ = nullptr;
+    int level_ = 1;
+    QString pagePath_;
     QTreeWidget* list_ = nullptr;
     QFutureWatcher<safe_check::Result> watcher_;
     std::vector<TagProblem> problems_;

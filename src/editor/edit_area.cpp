@@ -12,6 +12,10 @@
 #include "tag_pair_rename.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QToolTip>
 #include <QAbstractUndoItem>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -387,12 +391,16 @@ QString EditArea::lineText(int line) const {
 
 void EditArea::selectInLine(int line, int column, int length) {
     finishLoading();
+    setTextCursor(rangeInLine(line, column, length));
+    centerCursor();
+}
+
+QTextCursor EditArea::rangeInLine(int line, int column, int length) const {
     line = std::clamp(line, 1, document()->blockCount() - softBreakCount());
     QTextCursor cursor(document());
     cursor.setPosition(docPositionOf(line, column));
     cursor.setPosition(docPositionOf(line, column + std::max(length, 0)), QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
-    centerCursor();
+    return cursor;
 }
 
 void EditArea::insertFromMimeData(const QMimeData* source) {
@@ -631,7 +639,43 @@ void EditArea::onContentsChange(int position, int removed, int added) {
     }
 }
 
+void EditArea::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && e->modifiers() == Qt::ControlModifier) {
+        const QTextCursor at = cursorForPosition(e->position().toPoint());
+        const QString line = at.block().text();
+        const int column = at.positionInBlock();
+        static const QRegularExpression link(QStringLiteral("\\b(?:href|src)\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        for (auto it = link.globalMatch(line); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            if (column < m.capturedStart() || column > m.capturedEnd())
+                continue;
+            for (int group = 1; group <= 3; ++group)
+                if (m.capturedStart(group) >= 0) {
+                    emit linkClicked(m.captured(group));
+                    e->accept();
+                    return;
+                }
+        }
+    }
+    QPlainTextEdit::mousePressEvent(e);
+}
+
 bool EditArea::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        // A mark's note (a problem found as the page was checked, a tag with no partner).
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const int at = cursorForPosition(viewport()->mapFromGlobal(help->globalPos())).position();
+        for (const auto& group : highlights_)
+            for (const QTextEdit::ExtraSelection& mark : group)
+                if (!mark.format.toolTip().isEmpty() && mark.cursor.selectionStart() <= at && at <= mark.cursor.selectionEnd()) {
+                    QToolTip::showText(help->globalPos(), mark.format.toolTip(), viewport());
+                    return true;
+                }
+        QToolTip::hideText();
+        e->ignore();
+        return true;
+    }
     if (e->type() == QEvent::ShortcutOverride) {
         const QKeySequence pressed(static_cast<QKeyEvent*>(e)->keyCombination());
         if (reserved_.contains(pressed)) {

@@ -86,6 +86,8 @@ signals:
     void zoomChanged(int steps);
     /// Insert toggled typing over the text.
     void overwriteModeChanged(bool on);
+    /// Ctrl+click on the value of an href or src attribute: @p url as written.
+    void linkClicked(const QString& url);
 
 public:
 
@@ -101,6 +103,8 @@ public:
     /// Selects @p length characters from 1-based @p line and @p column, both clamped to the
     /// text and the selection to that line, and scrolls it into view.
     void selectInLine(int line, int column, int length);
+    /// The same stretch as a cursor, the caret left alone.
+    QTextCursor rangeInLine(int line, int column, int length) const;
     /// Replaces the selection (one undo step) and leaves the caret after it, nothing selected.
     void replaceSelection(const QString& text);
     /// Replaces each range (CR LF text positions, in any order) with @p replacement, as one
@@ -144,7 +148,7 @@ public:
 
     /// Marks drawn over the text that are neither colour nor edits, kept in groups so that each
     /// feature replaces only its own.
-    enum class Highlights { MatchingTags, FindMatches, Count };
+    enum class Highlights { MatchingTags, FindMatches, Problems, Count };
     void setHighlights(Highlights group, const QList<QTextEdit::ExtraSelection>& marks);
     MatchingTags* matchingTags() const { return matchingTags_; }
     /// Typing `</` completes the innermost open element's end tag (an option, off at start).
@@ -225,6 +229,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:

@@ -4,6 +4,7 @@
 // followed across the site. Exits 1 when a page has an error or cannot be read, 2 when a page is
 // beyond what can be checked (nested too deep, or too slow for Tidy) or the command is wrong,
 // 0 otherwise.
+#include "checking/check_config.h"
 #include "checking/page_rules.h"
 #include "checking/safe_check.h"
 #include "document/document_file.h"
@@ -72,33 +73,18 @@ struct PageResult {
 };
 
 bool readConfig(const QString& folder, Settings& settings) {
-    QFile file(QDir(folder).filePath(QStringLiteral(".tagloom-check")));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    const CheckConfig config = CheckConfig::readIn(folder);
+    if (config.path.isEmpty())
         return false;
-    for (const QByteArray& raw : file.readAll().split('\n')) {
-        const QString line = QString::fromUtf8(raw).section(u'#', 0, 0).trimmed();
-        if (line.isEmpty())
-            continue;
-        const QString key = line.section(u'=', 0, 0).trimmed().toLower();
-        const QString value = line.section(u'=', 1).trimmed();
-        const QStringList words = value.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
-        const bool on = value == u"true" || value == u"yes" || value == u"1";
-        if (key == u"accessibility")
-            settings.accessibility = std::clamp(value.toInt(), 0, 3);
-        else if (key == u"links")
-            settings.links = on;
-        else if (key == u"orphans")
-            settings.orphans = on;
-        else if (key == u"ignore")
-            for (const QString& w : words)
-                settings.ignored.insert(w);
-        else if (key == u"include")
-            settings.include += words;
-        else if (key == u"exclude")
-            settings.exclude += words;
-        else
-            std::fprintf(stderr, "tagloom-check: %s: unknown setting \"%s\"\n", qPrintable(file.fileName()), qPrintable(key));
-    }
+    for (const QString& key : config.unknown)
+        std::fprintf(stderr, "tagloom-check: %s: unknown setting \"%s\"\n", qPrintable(config.path), qPrintable(key));
+    if (config.accessibility >= 0)
+        settings.accessibility = config.accessibility;
+    settings.links = settings.links || config.links;
+    settings.orphans = settings.orphans || config.orphans;
+    settings.ignored.unite(config.ignored);
+    settings.include += config.include;
+    settings.exclude += config.exclude;
     return true;
 }
 

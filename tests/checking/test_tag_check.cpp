@@ -8,6 +8,8 @@
 #include "support/test_files.h"
 
 #include <QApplication>
+#include <QDockWidget>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -207,6 +209,63 @@ private slots:
         QCOMPARE(found, want);
     }
 
+    // Check as You Type marks what a check finds once typing pauses, with the message as the
+    // mark's note; the marks move with the text, and go with the option.
+    void checkAsYouTypeMarksProblemsInTheText() {
+        QTemporaryDir dir;
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        test_files::writeBytes(page, "<!DOCTYPE html>\n<html lang=\"en\"><head><title>t</title></head><body>\n<p>x</p>\n</body></html>\n");
+        QSettings().setValue(QStringLiteral("checkTags/accessibility"), true);
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        QVERIFY(window.openPath(page));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.action(QStringLiteral("checkAsYouType"))->trigger();
+        EditArea* area = window.editArea();
+        area->goToLine(3, 9);
+        QTest::keyClicks(area, QStringLiteral("<img src=\"gone.png\">"));
+        const auto marks = [area] {
+            QStringList notes;
+            for (const QTextEdit::ExtraSelection& s : area->extraSelections())
+                if (s.format.underlineStyle() == QTextCharFormat::WaveUnderline && !s.format.toolTip().isEmpty())
+                    notes << QStringLiteral("%1 %2").arg(s.cursor.selectionStart()).arg(s.format.toolTip());
+            return notes;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(marks().size() >= 2, 20000);
+        const QString notes = marks().join(u'|');
+        QVERIFY2(notes.contains(QStringLiteral("alt text")) && notes.contains(QStringLiteral("gone.png")), qPrintable(notes));
+        QVERIFY(!window.findChild<QDockWidget*>() || !window.findChild<QDockWidget*>()->isVisible()); // the panel stays shut
+        const int before = marks().front().section(u' ', 0, 0).toInt();
+        area->setCaretPosition(0);
+        QTest::keyClicks(area, QStringLiteral("  "));
+        QCOMPARE(marks().front().section(u' ', 0, 0).toInt(), before + 2);
+        window.action(QStringLiteral("checkAsYouType"))->trigger();
+        QVERIFY(marks().isEmpty());
+        QSettings().clear();
+    }
+
+    // Ctrl+click on a local link opens its page in a tab, at its anchor.
+    void ctrlClickOpensTheLinkedPage() {
+        QTemporaryDir dir;
+        const QString from = dir.filePath(QStringLiteral("a.html"));
+        test_files::writeBytes(from, "<p><a href=\"b.html#part\">B</a></p>\n");
+        test_files::writeBytes(dir.filePath(QStringLiteral("b.html")), "<h1>B</h1>\n<p>x</p>\n<h2 id=\"part\">Part</h2>\n");
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        QVERIFY(window.openPath(from));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        EditArea* area = window.editArea();
+        area->setCaretPosition(14);
+        const QPoint onLink = area->cursorRect().center();
+        area->setCaretPosition(0);
+        QTest::mouseClick(area->viewport(), Qt::LeftButton, Qt::ControlModifier, onLink);
+        QCOMPARE(window.documents().size(), 2);
+        QCOMPARE(QFileInfo(window.currentFile()).fileName(), QStringLiteral("b.html"));
+        QCOMPARE(window.editArea()->caretPlace().line, 3);
+    }
+
     // How deep elements nest as HTML closes them: what decides whether Tidy may see a page.
     void nestingDepth_data() {
         QTest::addColumn<QString>("page");
@@ -301,9 +360,10 @@ private slots:
         QTest::addColumn<int>("shown");
         QTest::addColumn<bool>("grouped");
         QTest::addColumn<int>("occurrences");
-        QTest::newRow("all, grouped") << int(CheckPanel::Shown::All) << true << 14149;
+        // Tidy's 14,149, and 17 local links to pages that are not beside this copy.
+        QTest::newRow("all, grouped") << int(CheckPanel::Shown::All) << true << 14166;
         QTest::newRow("errors, grouped") << int(CheckPanel::Shown::Errors) << true << 21;
-        QTest::newRow("warnings, one row each") << int(CheckPanel::Shown::Warnings) << false << 14128;
+        QTest::newRow("warnings, one row each") << int(CheckPanel::Shown::Warnings) << false << 14145;
     }
     void thePanelFiltersGroupsAndSorts() {
         QFETCH(int, shown);

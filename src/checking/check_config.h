@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+/// The settings a site keeps for its checks in a file `.tagloom-check` at its root, read by the
+/// editor and by tagloom-check alike. One setting per line, `#` starts a comment:
+///
+///     accessibility = 2        # 0 none, 1-3 Tidy's priority levels (and the editor's own checks)
+///     links = true             # tagloom-check: follow local links (the editor always checks them)
+///     orphans = true           # tagloom-check: pages nothing links to
+///     ignore = RULE RULE       # Tidy message keys or rule names
+///     include = *.html *.htm   # tagloom-check: which files of a folder
+///     exclude = drafts/*
+struct CheckConfig {
+    int accessibility = -1; ///< -1: not set here
+    bool links = false;
+    bool orphans = false;
+    QSet<QString> ignored;
+    QStringList include;
+    QStringList exclude;
+    QString path;           ///< the file it was read from; empty when none was found
+    QStringList unknown;    ///< settings it did not know
+
+    static constexpr const char* kFileName = ".tagloom-check";
+    /// Reads `.tagloom-check` in @p folder, if there is one.
+    static CheckConfig readIn(const QString& folder);
+    /// The nearest `.tagloom-check` in the folder of @p page or a folder above it.
+    static CheckConfig findFor(const QString& page);
+};
