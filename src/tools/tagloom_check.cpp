@@ -129,14 +129,27 @@ bool isPage(const QString& path) {
     return suffix == u"html" || suffix == u"htm" || suffix == u"xhtml";
 }
 
-/// Links across the site: anchors in other pages, and pages nothing links to.
-void checkSite(std::vector<PageResult>& pages, const Settings& settings) {
+/// What the checks across a site keep of a page: never the page, never its problems.
+struct SitePage {
+    QString path;
+    QString absolute;
+    bool unreadable = false;
+    QSet<QString> anchors;
+    std::vector<page_rules::Link> links;
+};
+
+/// Links across the site: anchors in other pages, and pages nothing links to. Gives, for each
+/// page with any, the problems found.
+std::vector<std::pair<size_t, std::vector<Problem>>> checkSite(const std::vector<SitePage>& pages, const Settings& settings) {
     QHash<QString, size_t> byPath;
     for (size_t i = 0; i < pages.size(); ++i)
         byPath.insert(pages[i].absolute, i);
     QHash<QString, QSet<QString>> outside; // anchors of linked pages that were not checked
     QSet<QString> linked;
-    for (PageResult& page : pages) {
+    std::vector<std::pair<size_t, std::vector<Problem>>> found;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const SitePage& page = pages[i];
+        std::vector<Problem> problems;
         for (const page_rules::Link& link : page.links) {
             if (link.target != page.absolute)
                 linked.insert(link.target);
@@ -153,21 +166,28 @@ void checkSite(std::vector<PageResult>& pages, const Settings& settings) {
                 anchors = &outside[link.target];
             }
             if (!anchors->contains(link.fragment) && !settings.ignored.contains(QStringLiteral("missing-anchor")))
-                page.problems.push_back({link.line, link.column, false, QStringLiteral("missing-anchor"),
-                                         QStringLiteral("#%1 names no id in %2.")
-                                             .arg(link.fragment, QDir::toNativeSeparators(QDir::current().relativeFilePath(link.target)))});
+                problems.push_back({link.line, link.column, false, QStringLiteral("missing-anchor"),
+                                    QStringLiteral("#%1 names no id in %2.")
+                                        .arg(link.fragment, QDir::toNativeSeparators(QDir::current().relativeFilePath(link.target)))});
         }
-        std::stable_sort(page.problems.begin(), page.problems.end(),
-                         [](const Problem& a, const Problem& b) { return std::pair(a.line, a.column) < std::pair(b.line, b.column); });
+        if (!problems.empty())
+            found.emplace_back(i, std::move(problems));
     }
     if (!settings.orphans || settings.ignored.contains(QStringLiteral("orphan-page")))
-        return;
-    for (PageResult& page : pages) {
+        return found;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const SitePage& page = pages[i];
         const bool entry = QFileInfo(page.absolute).fileName().startsWith(QStringLiteral("index."));
-        if (!page.unreadable && !entry && !linked.contains(page.absolute))
-            page.problems.insert(page.problems.begin(), {0, 0, false, QStringLiteral("orphan-page"),
-                                                          QStringLiteral("No page of the site links to this page.")});
+        if (page.unreadable || entry || linked.contains(page.absolute))
+            continue;
+        const Problem orphan{0, 0, false, QStringLiteral("orphan-page"), QStringLiteral("No page of the site links to this page.")};
+        const auto it = std::find_if(found.begin(), found.end(), [i](const auto& f) { return f.first == i; });
+        if (it != found.end())
+            it->second.insert(it->second.begin(), orphan);
+        else
+            found.emplace_back(i, std::vector<Problem>{orphan});
     }
+    return found;
 }
 
 QString uriOf(const QString& path) {
@@ -178,93 +198,114 @@ QString xmlEscaped(QString s) {
     return s.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;"));
 }
 
-std::string render(const std::vector<PageResult>& pages, const QString& format) {
-    std::string out;
-    if (format == u"text") {
-        for (const PageResult& page : pages)
-            for (const Problem& p : page.problems)
-                out += page.path.toStdString() + ':' + std::to_string(p.line) + ':' + std::to_string(p.column) +
-                       (p.error ? ": error: " : ": warning: ") + p.message.toStdString() + '\n';
-        return out;
+/// Writes the report as pages come in, so that a site of any size is never held in memory.
+class Writer {
+public:
+    explicit Writer(QString format) : format_(std::move(format)) {}
+
+    void begin() {
+        if (format_ == u"json")
+            put("{\"problems\": [");
+        else if (format_ == u"sarif")
+            put("{\"version\": \"2.1.0\", \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\", "
+                "\"runs\": [{\"results\": [");
+        else if (format_ == u"junit")
+            put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"tagloom-check\">\n"
+                "  <testsuite name=\"tagloom-check\">\n");
     }
-    if (format == u"json") {
-        QJsonArray problems, unchecked;
-        for (const PageResult& page : pages) {
-            if (!page.failure.isEmpty())
-                unchecked.append(QJsonObject{{"file", page.path}, {"reason", page.failure}});
-            for (const Problem& p : page.problems)
-                problems.append(QJsonObject{{"file", page.path}, {"line", p.line}, {"column", p.column},
-                                            {"severity", p.error ? "error" : "warning"}, {"rule", p.rule},
-                                            {"message", p.message}});
-        }
-        return QJsonDocument(QJsonObject{{"problems", problems}, {"unchecked", unchecked}}).toJson().toStdString();
-    }
-    if (format == u"sarif") {
-        QStringList ruleIds;
-        QJsonArray rules, results, notifications;
-        for (const PageResult& page : pages) {
-            for (const Problem& p : page.problems) {
-                qsizetype index = ruleIds.indexOf(p.rule);
+
+    /// A page's problems (@p name: what the report calls it), or why it was not checked.
+    void page(const QString& path, const QString& name, const std::vector<Problem>& problems, const QString& failure) {
+        if (!failure.isEmpty())
+            unchecked_.append(QJsonObject{{"file", path}, {"reason", failure}});
+        if (format_ == u"text") {
+            for (const Problem& p : problems)
+                put(QStringLiteral("%1:%2:%3: %4: %5\n").arg(path).arg(p.line).arg(p.column).arg(p.error ? "error" : "warning", p.message));
+        } else if (format_ == u"json") {
+            for (const Problem& p : problems)
+                item(QJsonObject{{"file", path}, {"line", p.line}, {"column", p.column},
+                                 {"severity", p.error ? "error" : "warning"}, {"rule", p.rule}, {"message", p.message}});
+        } else if (format_ == u"sarif") {
+            for (const Problem& p : problems) {
+                qsizetype index = rules_.indexOf(p.rule);
                 if (index < 0) {
-                    index = ruleIds.size();
-                    ruleIds << p.rule;
-                    rules.append(QJsonObject{{"id", p.rule}, {"shortDescription", QJsonObject{{"text", p.rule}}}});
+                    index = rules_.size();
+                    rules_ << p.rule;
                 }
-                QJsonObject location{{"artifactLocation", QJsonObject{{"uri", uriOf(page.path)}}}};
+                QJsonObject location{{"artifactLocation", QJsonObject{{"uri", uriOf(path)}}}};
                 if (p.line > 0)
                     location.insert("region", QJsonObject{{"startLine", p.line}, {"startColumn", std::max(1, p.column)}});
-                results.append(QJsonObject{{"ruleId", p.rule}, {"ruleIndex", int(index)},
-                                           {"level", p.error ? "error" : "warning"},
-                                           {"message", QJsonObject{{"text", p.message}}},
-                                           {"locations", QJsonArray{QJsonObject{{"physicalLocation", location}}}}});
+                item(QJsonObject{{"ruleId", p.rule}, {"ruleIndex", int(index)}, {"level", p.error ? "error" : "warning"},
+                                 {"message", QJsonObject{{"text", p.message}}},
+                                 {"locations", QJsonArray{QJsonObject{{"physicalLocation", location}}}}});
             }
-            if (!page.failure.isEmpty())
-                notifications.append(QJsonObject{
-                    {"level", "error"}, {"message", QJsonObject{{"text", page.failure}}},
-                    {"locations", QJsonArray{QJsonObject{{"physicalLocation", QJsonObject{{"artifactLocation", QJsonObject{{"uri", uriOf(page.path)}}}}}}}}});
+            if (!failure.isEmpty())
+                notifications_.append(QJsonObject{
+                    {"level", "error"}, {"message", QJsonObject{{"text", failure}}},
+                    {"locations", QJsonArray{QJsonObject{{"physicalLocation", QJsonObject{{"artifactLocation", QJsonObject{{"uri", uriOf(path)}}}}}}}}});
+        } else {
+            // JUnit: a test case per page, failed by its errors; its warnings are its output.
+            QString errorLines, warningLines;
+            for (const Problem& p : problems)
+                (p.error ? errorLines : warningLines) += QStringLiteral("%1:%2:%3: %4: %5\n")
+                                                             .arg(path).arg(p.line).arg(p.column).arg(p.error ? "error" : "warning", p.message);
+            ++tests_;
+            QString out = QStringLiteral("    <testcase classname=\"tagloom-check\" name=\"%1\">\n").arg(xmlEscaped(name));
+            if (!failure.isEmpty()) {
+                ++errors_;
+                out += QStringLiteral("      <error message=\"%1\"/>\n").arg(xmlEscaped(failure));
+            }
+            if (!errorLines.isEmpty()) {
+                ++failures_;
+                out += QStringLiteral("      <failure type=\"error\" message=\"%1 error(s)\">%2</failure>\n")
+                           .arg(errorLines.count(u'\n')).arg(xmlEscaped(errorLines));
+            }
+            if (!warningLines.isEmpty())
+                out += QStringLiteral("      <system-out>%1</system-out>\n").arg(xmlEscaped(warningLines));
+            put(out + QStringLiteral("    </testcase>\n"));
         }
-        QJsonObject invocation{{"executionSuccessful", notifications.isEmpty()}};
-        if (!notifications.isEmpty())
-            invocation.insert("toolExecutionNotifications", notifications);
-        const QJsonObject driver{{"name", "tagloom-check"}, {"informationUri", "https://tagloom.org/"},
-                                 {"version", QCoreApplication::applicationVersion()}, {"rules", rules}};
-        const QJsonObject run{{"tool", QJsonObject{{"driver", driver}}}, {"results", results},
-                              {"invocations", QJsonArray{invocation}}};
-        return QJsonDocument(QJsonObject{{"version", "2.1.0"},
-                                         {"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
-                                         {"runs", QJsonArray{run}}})
-            .toJson()
-            .toStdString();
     }
-    // JUnit: one test case per page, failed by its errors; its warnings are its output.
-    int failures = 0, errors = 0;
-    QString cases;
-    for (const PageResult& page : pages) {
-        QString errorLines, warningLines;
-        for (const Problem& p : page.problems)
-            (p.error ? errorLines : warningLines) += QStringLiteral("%1:%2:%3: %4: %5\n")
-                                                         .arg(page.path).arg(p.line).arg(p.column)
-                                                         .arg(p.error ? "error" : "warning", p.message);
-        cases += QStringLiteral("    <testcase classname=\"tagloom-check\" name=\"%1\">\n").arg(xmlEscaped(page.path));
-        if (page.unreadable || !page.failure.isEmpty()) {
-            ++errors;
-            cases += QStringLiteral("      <error message=\"%1\"/>\n").arg(xmlEscaped(page.failure));
+
+    void end() {
+        if (format_ == u"json") {
+            put(QStringLiteral("], \"unchecked\": %1}\n").arg(QString::fromUtf8(QJsonDocument(unchecked_).toJson(QJsonDocument::Compact))));
+        } else if (format_ == u"sarif") {
+            QJsonArray rules;
+            for (const QString& rule : rules_)
+                rules.append(QJsonObject{{"id", rule}, {"shortDescription", QJsonObject{{"text", rule}}}});
+            QJsonObject invocation{{"executionSuccessful", notifications_.isEmpty()}};
+            if (!notifications_.isEmpty())
+                invocation.insert("toolExecutionNotifications", notifications_);
+            const QJsonObject driver{{"name", "tagloom-check"}, {"informationUri", "https://tagloom.org/"}, {"rules", rules}};
+            put(QStringLiteral("], \"tool\": %1, \"invocations\": [%2]}]}\n")
+                    .arg(QString::fromUtf8(QJsonDocument(QJsonObject{{"driver", driver}}).toJson(QJsonDocument::Compact)),
+                         QString::fromUtf8(QJsonDocument(invocation).toJson(QJsonDocument::Compact))));
+        } else if (format_ == u"junit") {
+            put(QStringLiteral("    <properties><property name=\"tests\" value=\"%1\"/><property name=\"failures\" value=\"%2\"/>"
+                               "<property name=\"errors\" value=\"%3\"/></properties>\n  </testsuite>\n</testsuites>\n")
+                    .arg(tests_).arg(failures_).arg(errors_));
         }
-        if (!errorLines.isEmpty()) {
-            ++failures;
-            cases += QStringLiteral("      <failure type=\"error\" message=\"%1 error(s)\">%2</failure>\n")
-                         .arg(errorLines.count(u'\n')).arg(xmlEscaped(errorLines));
-        }
-        if (!warningLines.isEmpty())
-            cases += QStringLiteral("      <system-out>%1</system-out>\n").arg(xmlEscaped(warningLines));
-        cases += QStringLiteral("    </testcase>\n");
     }
-    const QString counts = QStringLiteral("tests=\"%1\" failures=\"%2\" errors=\"%3\"").arg(pages.size()).arg(failures).arg(errors);
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"tagloom-check\" %1>\n"
-                          "  <testsuite name=\"tagloom-check\" %1>\n%2  </testsuite>\n</testsuites>\n")
-        .arg(counts, cases)
-        .toStdString();
-}
+
+    bool failedToWrite() const { return std::ferror(stdout) != 0; }
+
+private:
+    void put(const QString& text) {
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    }
+    void item(const QJsonObject& o) {
+        put((first_ ? QString() : QStringLiteral(",")) + u'\n' + QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+        first_ = false;
+    }
+
+    QString format_;
+    bool first_ = true;
+    QStringList rules_;
+    QJsonArray notifications_;
+    QJsonArray unchecked_;
+    int tests_ = 0, failures_ = 0, errors_ = 0;
+};
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -358,28 +399,36 @@ int main(int argc, char* argv[]) {
         found.sort();
         files += found;
     }
-    // Pages are read and checked one per core; each result keeps only its problems (and, for the
-    // links, its anchors and links), never the page.
-    std::vector<PageResult> pages = QtConcurrent::blockingMapped<std::vector<PageResult>>(
-        files, [&settings](const QString& path) { return checkPage(path, settings); });
-    if (settings.links)
-        checkSite(pages, settings);
-
+    // Pages are read and checked one per core, a few at a time, and reported as they come: only
+    // what the links across the site need stays (anchors and links), never a page or its problems.
+    Writer writer(settings.format);
+    writer.begin();
+    std::vector<SitePage> site;
     bool failed = false, unchecked = false;
-    for (const PageResult& page : pages) {
-        if (page.unreadable) {
-            failed = true;
-            std::fprintf(stderr, "tagloom-check: %s\n", qPrintable(page.failure));
-        } else if (!page.failure.isEmpty()) {
-            unchecked = true;
-            std::fprintf(stderr, "tagloom-check: %s: %s\n", qPrintable(page.path), qPrintable(page.failure));
+    const qsizetype batch = 8 * std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    for (qsizetype from = 0; from < files.size(); from += batch) {
+        const std::vector<PageResult> pages = QtConcurrent::blockingMapped<std::vector<PageResult>>(
+            files.mid(from, batch), [&settings](const QString& path) { return checkPage(path, settings); });
+        for (const PageResult& page : pages) {
+            if (page.unreadable) {
+                failed = true;
+                std::fprintf(stderr, "tagloom-check: %s\n", qPrintable(page.failure));
+            } else if (!page.failure.isEmpty()) {
+                unchecked = true;
+                std::fprintf(stderr, "tagloom-check: %s: %s\n", qPrintable(page.path), qPrintable(page.failure));
+            }
+            for (const Problem& p : page.problems)
+                failed = failed || p.error;
+            writer.page(page.path, page.path, page.problems, page.failure);
+            if (settings.links)
+                site.push_back({page.path, page.absolute, page.unreadable, page.anchors, page.links});
         }
-        for (const Problem& p : page.problems)
-            failed = failed || p.error;
     }
-    const std::string out = render(pages, settings.format);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (settings.links)
+        for (const auto& [index, problems] : checkSite(site, settings))
+            writer.page(site[index].path, site[index].path + QStringLiteral(" (links across the site)"), problems, {});
+    writer.end();
+    if (std::fflush(stdout) != 0 || writer.failedToWrite()) {
         std::fprintf(stderr, "tagloom-check: cannot write the output: %s\n", std::strerror(errno));
         return 1;
     }

@@ -176,7 +176,7 @@ private slots:
                     if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"testcase")
                         ++cases;
                 QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-                QCOMPARE(cases, 3);
+                QCOMPARE(cases, 5); // each page, and the two with faults found across the site
             }
         } else {
             const QJsonObject root = QJsonDocument::fromJson(out).object();
@@ -206,7 +206,18 @@ private slots:
         if (!withRules)
             for (QString& w : want)
                 w = w.section(u' ', 0, 0);
-        QCOMPARE(found, want);
+        // Pages are reported as they are checked, and what the links across the site find after them.
+        const auto byPlace = [](QStringList list) {
+            std::sort(list.begin(), list.end(), [](const QString& a, const QString& b) {
+                const auto key = [](const QString& s) {
+                    const QStringList parts = s.section(u' ', 0, 0).split(u':');
+                    return std::tuple(parts.value(0), parts.value(1).toInt(), parts.value(2).toInt());
+                };
+                return key(a) < key(b);
+            });
+            return list;
+        };
+        QCOMPARE(byPlace(found), byPlace(want));
     }
 
     // Check as You Type marks what a check finds once typing pauses, with the message as the
