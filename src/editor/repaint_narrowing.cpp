@@ -14,7 +14,9 @@ void RepaintNarrowing::noteEdit(int position, int added) {
     if (countChanged)
         return;
     const QTextBlock first = document_->findBlock(position);
-    const int last = document_->findBlock(position + added).blockNumber();
+    // An edit that ends the text ends in its last block.
+    const QTextBlock end = document_->findBlock(position + added);
+    const int last = end.isValid() ? end.blockNumber() : document_->lastBlock().blockNumber();
     // A few lines at most: the layout also reports the line after the edited ones.
     if (!first.isValid() || last - first.blockNumber() > kMostLinesRepaintedAlone)
         return;
@@ -29,7 +31,7 @@ std::optional<RepaintNarrowing::Blocks> RepaintNarrowing::narrowed(const QRectF&
     std::optional<Edited> edited = std::move(edited_);
     edited_.reset();
     const bool everything = rect.width() > 1e8; // what the layout asks for when it cannot tell
-    if (!edited || !everything || edited->revision != document_->revision())
+    if (!edited || edited->lineCounts.empty() || !everything || edited->revision != document_->revision())
         return std::nullopt;
     QTextBlock block = document_->findBlockByNumber(edited->firstBlock);
     for (const int lines : edited->lineCounts) {
@@ -37,6 +39,5 @@ std::optional<RepaintNarrowing::Blocks> RepaintNarrowing::narrowed(const QRectF&
             return std::nullopt;
         block = block.next();
     }
-    Q_ASSERT(!edited->lineCounts.empty());
     return Blocks{edited->firstBlock, edited->firstBlock + int(edited->lineCounts.size()) - 1};
 }
