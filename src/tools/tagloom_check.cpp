@@ -113,7 +113,10 @@ PageResult checkPage(const QString& path, const Settings& settings) {
         safe_check::check(file.text, settings.ignored, safe_check::timeLimitMs(file.text.size()), settings.accessibility);
     if (!tidy.failure.isEmpty())
         result.failure = tidy.failure;
-    page_rules::Facts facts = page_rules::check(file.text, {settings.accessibility > 0, settings.links, result.absolute});
+    // Our own rules read the page only when they have something to look for.
+    page_rules::Facts facts;
+    if (settings.accessibility > 0 || settings.links)
+        facts = page_rules::check(file.text, {settings.accessibility > 0, settings.links, result.absolute});
     for (const TagProblem& p : page_rules::merged(tidy.problems, facts.problems))
         if (!settings.ignored.contains(p.key))
             result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message});
