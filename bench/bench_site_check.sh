@@ -22,9 +22,12 @@ bytes=$(du -sb "$tree" | cut -f1)
 sync
 # A warm cache for both: every page read once.
 cat "$tree"/*/*.html >/dev/null
-ours=$( { /usr/bin/time -f "%e %M" "$check" --links "$tree" >/dev/null 2>/dev/null; } 2>&1 | tail -1 || true)
-tidy_alone=$( { /usr/bin/time -f "%e" bash -c "find '$tree' -name '*.html' -print0 | xargs -0 -P2 -n 50 tidy -q -e >/dev/null 2>&1 || true"; } 2>&1 | tail -1)
-read -r ours_s ours_kb <<<"$ours"
+times=$(mktemp)
+trap 'rm -f "$times"' EXIT
+/usr/bin/time -o "$times" -f "%e %M" "$check" --links "$tree" >/dev/null 2>&1 || true
+read -r ours_s ours_kb <"$times"
+/usr/bin/time -o "$times" -f "%e" bash -c "find '$tree' -name '*.html' -print0 | xargs -0 -P2 -n 50 tidy -q -e >/dev/null 2>&1 || true"
+read -r tidy_alone <"$times"
 echo "pages: $pages ($((bytes / 1000000)) MB)"
 echo "tagloom-check --links: ${ours_s} s, peak memory $((ours_kb / 1024)) MiB"
 echo "tidy -q -e, xargs -P2:  ${tidy_alone} s"
