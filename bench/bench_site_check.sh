@@ -25,9 +25,9 @@ cat "$tree"/*/*.html >/dev/null
 times=$(mktemp)
 trap 'rm -f "$times"' EXIT
 /usr/bin/time -o "$times" -f "%e %M" "$check" --links "$tree" >/dev/null 2>&1 || true
-read -r ours_s ours_kb <"$times"
+read -r ours_s ours_kb < <(tail -1 "$times") # after "Command exited with non-zero status" when pages have errors
 /usr/bin/time -o "$times" -f "%e" bash -c "find '$tree' -name '*.html' -print0 | xargs -0 -P2 -n 50 tidy -q -e >/dev/null 2>&1 || true"
-read -r tidy_alone <"$times"
+read -r tidy_alone < <(tail -1 "$times")
 echo "pages: $pages ($((bytes / 1000000)) MB)"
 echo "tagloom-check --links: ${ours_s} s, peak memory $((ours_kb / 1024)) MiB"
 echo "tidy -q -e, xargs -P2:  ${tidy_alone} s"
