@@ -137,9 +137,20 @@ struct SitePage {
     QString path;
     QString absolute;
     bool unreadable = false;
-    QSet<QString> anchors;
+    /// The page's anchors as hashes, sorted: a big site keeps a few bytes an anchor, and a
+    /// small process is cheap to fork for each page's check.
+    std::vector<size_t> anchors;
     std::vector<page_rules::Link> links;
 };
+
+std::vector<size_t> hashed(const QSet<QString>& anchors) {
+    std::vector<size_t> out;
+    out.reserve(size_t(anchors.size()));
+    for (const QString& a : anchors)
+        out.push_back(qHash(a, 0));
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 /// Links across the site: anchors in other pages, and pages nothing links to. Gives, for each
 /// page with any, the problems found.
@@ -147,7 +158,7 @@ std::vector<std::pair<size_t, std::vector<Problem>>> checkSite(const std::vector
     QHash<QString, size_t> byPath;
     for (size_t i = 0; i < pages.size(); ++i)
         byPath.insert(pages[i].absolute, i);
-    QHash<QString, QSet<QString>> outside; // anchors of linked pages that were not checked
+    QHash<QString, std::vector<size_t>> outside; // anchors of linked pages that were not checked
     QSet<QString> linked;
     std::vector<std::pair<size_t, std::vector<Problem>>> found;
     for (size_t i = 0; i < pages.size(); ++i) {
@@ -158,17 +169,19 @@ std::vector<std::pair<size_t, std::vector<Problem>>> checkSite(const std::vector
                 linked.insert(link.target);
             if (link.fragment.isEmpty() || link.fragment == u"top" || !isPage(link.target))
                 continue;
-            const QSet<QString>* anchors = nullptr;
+            const std::vector<size_t>* anchors = nullptr;
             if (const auto it = byPath.constFind(link.target); it != byPath.constEnd()) {
                 anchors = &pages[*it].anchors;
             } else {
                 if (!outside.contains(link.target)) {
                     const ReadResult file = document_file::read(link.target);
-                    outside.insert(link.target, file.error ? QSet<QString>() : page_rules::check(file.text, {false, true, link.target}).anchors);
+                    outside.insert(link.target, file.error ? std::vector<size_t>()
+                                                           : hashed(page_rules::check(file.text, {false, true, link.target}).anchors));
                 }
                 anchors = &outside[link.target];
             }
-            if (!anchors->contains(link.fragment) && !settings.ignored.contains(QStringLiteral("missing-anchor")))
+            if (!std::binary_search(anchors->begin(), anchors->end(), qHash(link.fragment, 0)) &&
+                !settings.ignored.contains(QStringLiteral("missing-anchor")))
                 problems.push_back({link.line, link.column, false, QStringLiteral("missing-anchor"),
                                     QStringLiteral("#%1 names no id in %2.")
                                         .arg(link.fragment, QDir::toNativeSeparators(QDir::current().relativeFilePath(link.target)))});
@@ -424,7 +437,7 @@ int main(int argc, char* argv[]) {
                 failed = failed || p.error;
             writer.page(page.path, page.path, page.problems, page.failure);
             if (settings.links)
-                site.push_back({page.path, page.absolute, page.unreadable, page.anchors, page.links});
+                site.push_back({page.path, page.absolute, page.unreadable, hashed(page.anchors), page.links});
         }
     }
     if (settings.links)
