@@ -152,7 +152,7 @@ OpenDocument* MainWindow::addDocument() {
     document->typingCheck().setSingleShot(true);
     document->typingCheck().setInterval(500);
     connect(&document->typingCheck(), &QTimer::timeout, this, [this, document] { checkWhileTyping(*document); });
-    connect(area->document(), &QTextDocument::contentsChanged, this, [this, document] {
+    connect(area, &EditArea::edited, this, [this, document] {
         if (checkAsYouType_)
             document->typingCheck().start();
     });

@@ -10,11 +10,9 @@
 #include "open_document.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QUrl>
 #include <QStackedWidget>
 
 CheckPanel* MainWindow::checkPanelOf(OpenDocument& document) {
@@ -110,27 +108,13 @@ void MainWindow::markProblems(OpenDocument& document) {
 }
 
 void MainWindow::followLink(const QString& url) {
-    if (!page_rules::isLocal(url))
+    // A page never saved has no folder its links start from: only its own anchors are reached.
+    const std::optional<page_rules::LocalTarget> target = page_rules::resolveLocal(url, doc().file().path);
+    if (!target || (!target->samePage && (target->file.isEmpty() || !QFileInfo(target->file).isFile() ||
+                                          !openInTab(target->file))))
         return;
-    QString path = url.trimmed();
-    QString anchor;
-    if (const qsizetype hash = path.indexOf(u'#'); hash >= 0) {
-        anchor = QUrl::fromPercentEncoding(path.mid(hash + 1).toUtf8());
-        path.truncate(hash);
-    }
-    if (const qsizetype query = path.indexOf(u'?'); query >= 0)
-        path.truncate(query);
-    if (!path.isEmpty()) {
-        if (doc().file().path.isEmpty())
-            return; // a page never saved has no folder its links start from
-        path = QDir::cleanPath(QFileInfo(doc().file().path).absoluteDir().absoluteFilePath(QUrl::fromPercentEncoding(path.toUtf8())));
-        if (QFileInfo(path).isDir())
-            path += QStringLiteral("/index.html");
-        if (!QFileInfo(path).isFile() || !openInTab(path))
-            return;
-    }
-    if (!anchor.isEmpty())
-        goToAnchor(anchor);
+    if (!target->fragment.isEmpty())
+        goToAnchor(target->fragment);
 }
 
 bool MainWindow::goToAnchor(const QString& anchor) {

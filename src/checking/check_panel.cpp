@@ -149,12 +149,7 @@ safe_check::Result CheckPanel::checkNow(const QString& text, const QSet<QString>
     QSet<QString> ignoredHere = ignored;
     ignoredHere.unite(config.ignored);
     const int level = config.accessibility >= 0 ? config.accessibility : accessibility;
-    safe_check::Result result = safe_check::check(text, ignoredHere, safe_check::timeLimitMs(text.size()), level);
-    std::vector<TagProblem> ours = page_rules::check(text, {level > 0, links, pagePath}).problems;
-    ours.erase(std::remove_if(ours.begin(), ours.end(), [&](const TagProblem& p) { return ignoredHere.contains(p.key); }),
-               ours.end());
-    result.problems = page_rules::merged(std::move(result.problems), ours);
-    return result;
+    return page_rules::checkPage(text, ignoredHere, level, {level > 0, links, pagePath}).result;
 }
 
 CheckPanel::~CheckPanel() {

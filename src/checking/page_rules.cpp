@@ -115,6 +115,20 @@ std::vector<TagProblem> merged(std::vector<TagProblem> tidy, const std::vector<T
     return tidy;
 }
 
+Checked checkPage(const QString& text, const QSet<QString>& ignored, int accessibility, const Options& options) {
+    Checked checked;
+    checked.result = safe_check::check(text, ignored, safe_check::timeLimitMs(text.size()), accessibility);
+    // Our own rules read the page only when they have something to look for.
+    if (options.accessibility || options.links)
+        checked.facts = check(text, options);
+    std::vector<TagProblem>& ours = checked.facts.problems;
+    ours.erase(std::remove_if(ours.begin(), ours.end(), [&](const TagProblem& p) { return ignored.contains(p.key); }),
+               ours.end());
+    checked.result.problems = merged(std::move(checked.result.problems), ours);
+    ours.clear();
+    return checked;
+}
+
 bool isLocal(QStringView url) {
     const QStringView u = url.trimmed();
     if (u.startsWith(u"//"))
@@ -130,6 +144,26 @@ bool isLocal(QStringView url) {
             return true;
     }
     return true;
+}
+
+std::optional<LocalTarget> resolveLocal(QStringView url, const QString& pagePath) {
+    if (!isLocal(url))
+        return std::nullopt;
+    QString path = url.trimmed().toString();
+    LocalTarget target;
+    if (const qsizetype hash = path.indexOf(u'#'); hash >= 0) {
+        target.fragment = QUrl::fromPercentEncoding(path.mid(hash + 1).toUtf8());
+        path.truncate(hash);
+    }
+    if (const qsizetype query = path.indexOf(u'?'); query >= 0)
+        path.truncate(query);
+    target.samePage = path.isEmpty();
+    if (target.samePage || pagePath.isEmpty())
+        return target;
+    target.file = QDir::cleanPath(QFileInfo(pagePath).absoluteDir().absoluteFilePath(QUrl::fromPercentEncoding(path.toUtf8())));
+    if (QFileInfo(target.file).isDir())
+        target.file += QStringLiteral("/index.html");
+    return target;
 }
 
 Facts check(const QString& text, const Options& options) {
@@ -234,26 +268,15 @@ Facts check(const QString& text, const Options& options) {
             const QString* url = attribute(t, QStringView(name));
             if (!url || url->trimmed().isEmpty() || !isLocal(*url) || t.name == u"base")
                 continue;
-            QString path = url->trimmed();
-            QString fragment;
-            if (const qsizetype hash = path.indexOf(u'#'); hash >= 0) {
-                fragment = QUrl::fromPercentEncoding(path.mid(hash + 1).toUtf8());
-                path.truncate(hash);
-            }
-            if (const qsizetype query = path.indexOf(u'?'); query >= 0)
-                path.truncate(query);
-            if (path.isEmpty()) {
-                if (!fragment.isEmpty() && fragment != u"top")
-                    fragments.emplace_back(t.start, fragment);
+            const std::optional<LocalTarget> link = resolveLocal(*url, options.pagePath);
+            if (link->samePage) {
+                if (!link->fragment.isEmpty() && link->fragment != u"top")
+                    fragments.emplace_back(t.start, link->fragment);
                 continue;
             }
-            if (options.pagePath.isEmpty())
+            if (link->file.isEmpty())
                 continue;
-            path = QUrl::fromPercentEncoding(path.toUtf8());
-            const QString resolved = QDir::cleanPath(QFileInfo(options.pagePath).absoluteDir().absoluteFilePath(path));
-            QFileInfo target(resolved);
-            if (target.isDir())
-                target.setFile(resolved + QStringLiteral("/index.html"));
+            const QFileInfo target(link->file);
             if (!target.exists()) {
                 report(t.start, "missing-file", QStringLiteral("%1=\"%2\": there is no %3.")
                                                     .arg(QString::fromUtf16(name), *url,
@@ -261,7 +284,7 @@ Facts check(const QString& text, const Options& options) {
                 continue;
             }
             const auto [line, column] = lines.at(t.start);
-            facts.links.push_back({target.absoluteFilePath(), fragment, line, column});
+            facts.links.push_back({target.absoluteFilePath(), link->fragment, line, column});
         }
     }
     if (options.accessibility) {

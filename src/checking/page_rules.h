@@ -1,9 +1,11 @@
 #pragma once
 
+#include "safe_check.h"
 #include "tag_check.h"
 
 #include <QSet>
 #include <QString>
+#include <optional>
 #include <vector>
 
 /// Checks of our own, beside Tidy's: what users of assistive technology need most, and links.
@@ -45,7 +47,27 @@ Facts check(const QString& text, const Options& options);
 /// left out: each fault is reported once.
 std::vector<TagProblem> merged(std::vector<TagProblem> tidy, const std::vector<TagProblem>& ours);
 
+/// Tidy (in safe_check's child process, at accessibility level @p accessibility) and our rules
+/// on one page, each fault once, the kinds in @p ignored left out. The facts hold the page's
+/// anchors and links when @p options asks for links.
+struct Checked {
+    safe_check::Result result;
+    Facts facts;
+};
+Checked checkPage(const QString& text, const QSet<QString>& ignored, int accessibility, const Options& options);
+
 /// Whether @p url names a local file (no scheme, no host): a relative or absolute path.
 bool isLocal(QStringView url);
+
+/// A local link taken apart.
+struct LocalTarget {
+    bool samePage = false; ///< only a #fragment (or nothing): the page itself
+    /// The file it names, resolved from the page's folder (a folder names its index.html);
+    /// empty for the page itself, or when the page has no file to start from.
+    QString file;
+    QString fragment; ///< without '#', percent-decoded
+};
+/// @p url taken apart, or nothing when it is not local.
+std::optional<LocalTarget> resolveLocal(QStringView url, const QString& pagePath);
 
 } // namespace page_rules

@@ -76,6 +76,16 @@ template <size_t N> bool listed(const std::array<const char*, N>& list, QStringV
                               [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
 }
 
+/// Paints a block comment from @p i to its `*/` (or the line's end) and moves @p i past it.
+/// Returns whether the comment ended.
+bool blockCommentRest(QStringView t, qsizetype& i, std::uint8_t colour, std::uint8_t* out) {
+    const qsizetype end = t.indexOf(u"*/", i);
+    const qsizetype stop = end < 0 ? t.size() : end + 2;
+    paint(out, i, stop, colour);
+    i = stop;
+    return end >= 0;
+}
+
 /// The end of a string opened by @p quote at @p i (the line's end when it is not closed).
 qsizetype stringEnd(QStringView t, qsizetype i, QChar quote) {
     for (++i; i < t.size(); ++i) {
@@ -175,11 +185,7 @@ void colourJs(QStringView t, std::uint32_t& state, std::uint8_t* out) {
     const qsizetype n = t.size();
     while (i < n) {
         if (s.mode == JsBlockComment) {
-            const qsizetype end = t.indexOf(u"*/", i);
-            const qsizetype stop = end < 0 ? n : end + 2;
-            paint(out, i, stop, JsComment);
-            i = stop;
-            if (end >= 0)
+            if (blockCommentRest(t, i, JsComment, out))
                 s.mode = JsCode;
             continue;
         }
@@ -309,11 +315,7 @@ void colourCss(QStringView t, std::uint32_t& state, std::uint8_t* out) {
     const qsizetype n = t.size();
     while (i < n) {
         if (s.mode == CssBlockComment) {
-            const qsizetype end = t.indexOf(u"*/", i);
-            const qsizetype stop = end < 0 ? n : end + 2;
-            paint(out, i, stop, CssComment);
-            i = stop;
-            if (end >= 0)
+            if (blockCommentRest(t, i, CssComment, out))
                 s.mode = CssCode;
             continue;
         }

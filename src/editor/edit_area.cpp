@@ -615,10 +615,12 @@ void EditArea::showRecoloured(int first, int last) {
 
 void EditArea::onContentsChange(int position, int removed, int added) {
     softBreaks_.changed();
-    completer_->documentChanged(position);
     repaintNarrowing_.noteEdit(position, added);
+    // Painting a line again reports a change too; it changes no text.
     if (muted_)
         return;
+    completer_->documentChanged(position);
+    emit edited();
     if (pendingColours_) {
         // A replacement or its undo: the stretch is known exactly, whatever the document reports.
         const ColourSwap swap = std::move(*pendingColours_);

@@ -86,6 +86,8 @@ signals:
     void zoomChanged(int steps);
     /// Insert toggled typing over the text.
     void overwriteModeChanged(bool on);
+    /// The text changed (a line painted again is no change).
+    void edited();
     /// Ctrl+click on the value of an href or src attribute: @p url as written.
     void linkClicked(const QString& url);
 

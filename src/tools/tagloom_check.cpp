@@ -6,7 +6,6 @@
 // 0 otherwise.
 #include "checking/check_config.h"
 #include "checking/page_rules.h"
-#include "checking/safe_check.h"
 #include "document/document_file.h"
 
 #include <QCoreApplication>
@@ -109,20 +108,14 @@ PageResult checkPage(const QString& path, const Settings& settings) {
         result.unreadable = true;
         return result;
     }
-    const safe_check::Result tidy =
-        safe_check::check(file.text, settings.ignored, safe_check::timeLimitMs(file.text.size()), settings.accessibility);
-    if (!tidy.failure.isEmpty())
-        result.failure = tidy.failure;
-    // Our own rules read the page only when they have something to look for.
-    page_rules::Facts facts;
-    if (settings.accessibility > 0 || settings.links)
-        facts = page_rules::check(file.text, {settings.accessibility > 0, settings.links, result.absolute});
-    for (const TagProblem& p : page_rules::merged(tidy.problems, facts.problems))
-        if (!settings.ignored.contains(p.key))
-            result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message});
+    page_rules::Checked checked = page_rules::checkPage(file.text, settings.ignored, settings.accessibility,
+                                                        {settings.accessibility > 0, settings.links, result.absolute});
+    result.failure = checked.result.failure;
+    for (const TagProblem& p : checked.result.problems)
+        result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message});
     if (settings.links) {
-        result.anchors = std::move(facts.anchors);
-        result.links = std::move(facts.links);
+        result.anchors = std::move(checked.facts.anchors);
+        result.links = std::move(checked.facts.links);
     }
     return result;
 }
