@@ -6,6 +6,8 @@
 //                                    tabs instead)
 //   bench_site files [FILES] [DIR]   Find in Files over FILES pages (2,000) made in DIR from the
 //                                    corpus, against grep -r on the same tree, warm cache
+//   bench_site check-parts           what checking each test page costs, part by part, against
+//                                    one `tidy -q -e` process on the same file
 //
 // The pages come from $TAGLOOM_CORPUS (by default ../shared/corpus beside the source tree).
 #include "bench_timing.h"
@@ -13,6 +15,10 @@
 #include "app/main_window.h"
 #include "app/open_document.h"
 #include "base/memory_advice.h"
+#include "checking/page_rules.h"
+#include "checking/safe_check.h"
+#include "checking/tag_check.h"
+#include "document/document_file.h"
 #include "editor/edit_area.h"
 #include "editor/layout_release.h"
 #include "site/find_in_files_panel.h"
@@ -228,6 +234,31 @@ int files(int count, const QString& root) {
     }
     return 0;
 }
+// Where a page's check spends its time, in the order tagloom-check runs the parts.
+int checkParts() {
+    const QStringList pages = QDir(QStringLiteral(TAGLOOM_SOURCE_DIR "/tests/data")).entryList({QStringLiteral("*.html")});
+    std::printf("%-44s %8s %8s %8s %8s %8s %8s %8s\n", "page (ms, median of 15)", "read", "depth", "tidy",
+                "forked", "rules", "check", "tidy -e");
+    for (const QString& name : pages) {
+        const QString path = QStringLiteral(TAGLOOM_SOURCE_DIR "/tests/data/") + name;
+        const QString text = document_file::read(path).text;
+        const int runs = 15;
+        const double read = medianMs(runs, [&] { (void)document_file::read(path); });
+        const double depth = medianMs(runs, [&] { (void)safe_check::nestingDepth(text); });
+        const double tidy = medianMs(runs, [&] { (void)checkTags(text, {}); });
+        const double forked = medianMs(runs, [&] { (void)safe_check::check(text, {}, 60000); });
+        const double rules = medianMs(runs, [&] { (void)page_rules::check(text, {false, true, path}); });
+        const double whole = medianMs(runs, [&] { (void)page_rules::checkPage(text, {}, 0, {false, true, path}); });
+        const double cli = medianMs(runs, [&] {
+            QProcess process;
+            process.start(QStringLiteral("tidy"), {QStringLiteral("-q"), QStringLiteral("-e"), path});
+            process.waitForFinished(-1);
+        });
+        std::printf("%-44s %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f\n", qPrintable(name), read, depth, tidy, forked,
+                    rules, whole, cli);
+    }
+    return 0;
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -243,6 +274,8 @@ int main(int argc, char* argv[]) {
         return memory();
     if (args.value(0) == u"files")
         return files(args.size() > 1 ? args[1].toInt() : 2000, args.size() > 2 ? args[2] : QDir::tempPath());
-    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR]\n", stderr);
+    if (args.value(0) == u"check-parts")
+        return checkParts();
+    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR] | check-parts\n", stderr);
     return 2;
 }

@@ -9,14 +9,18 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
 #include <optional>
+#include <tuple>
 #include <set>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
@@ -72,6 +76,7 @@ QString tooDeep(int depth) {
 QByteArray serialize(const std::vector<TagProblem>& problems) {
     QByteArray out;
     QDataStream stream(&out, QIODevice::WriteOnly);
+    stream.setByteOrder(QDataStream::LittleEndian); // never leaves the machine
     stream << quint32(problems.size());
     for (const TagProblem& p : problems)
         stream << qint32(p.line) << qint32(p.column) << quint8(p.kind == TagProblem::Kind::Error) << p.message << p.key;
@@ -80,6 +85,7 @@ QByteArray serialize(const std::vector<TagProblem>& problems) {
 
 bool deserialize(const QByteArray& bytes, std::vector<TagProblem>* problems) {
     QDataStream stream(bytes);
+    stream.setByteOrder(QDataStream::LittleEndian);
     quint32 count = 0;
     stream >> count;
     for (quint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
@@ -99,10 +105,20 @@ bool deserialize(const QByteArray& bytes, std::vector<TagProblem>* problems) {
 #ifdef Q_OS_UNIX
 QMutex runningMutex;
 std::set<pid_t> running;
+std::atomic_bool lasting = false;
+
+void noteRunning(pid_t child, bool isRunning) {
+    QMutexLocker locker(&runningMutex);
+    if (isRunning)
+        running.insert(child);
+    else
+        running.erase(child);
+}
 
 bool writeAll(int fd, const char* data, qsizetype size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
+        // send() on a socket, so that a child gone away is an error here, not a SIGPIPE.
+        const ssize_t n = ::send(fd, data, size_t(size), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -113,92 +129,218 @@ bool writeAll(int fd, const char* data, qsizetype size) {
     return true;
 }
 
-// Runs the check in a child; nullopt when no child could be made.
-std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ignoredKeys, int limitMs,
-                                   int accessibility) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return std::nullopt;
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return std::nullopt;
-    }
-    if (child == 0) {
-        // Only this thread goes on here; it ends with _exit, never returning into the program.
-        ::close(pipeFds[0]);
-#ifdef Q_OS_LINUX
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the editor
-#endif
-        const QByteArray result = serialize(checkTags(text, ignoredKeys, accessibility));
-        ::_exit(writeAll(pipeFds[1], result.constData(), result.size()) ? 0 : 1);
-    }
-    ::close(pipeFds[1]);
-    {
-        QMutexLocker locker(&runningMutex);
-        running.insert(child);
-    }
-    QByteArray bytes;
-    QDeadlineTimer deadline(limitMs);
-    bool timedOut = false;
+// A message on the socket: its length, then its bytes.
+bool writeMessage(int fd, const QByteArray& bytes) {
+    const quint64 size = quint64(bytes.size());
+    return writeAll(fd, reinterpret_cast<const char*>(&size), sizeof size) && writeAll(fd, bytes.constData(), bytes.size());
+}
+
+// Reads one message until @p deadline; false on end of file, an error or the deadline (then
+// *timedOut is set).
+bool readMessage(int fd, const QDeadlineTimer& deadline, QByteArray* bytes, bool* timedOut) {
+    QByteArray received;
+    qint64 wanted = -1;
     for (;;) {
-        pollfd fd{pipeFds[0], POLLIN, 0};
-        const int ready = ::poll(&fd, 1, int(std::min<qint64>(deadline.remainingTime(), 1000)));
+        if (wanted >= 0 && received.size() == qsizetype(sizeof(quint64)) + wanted) {
+            *bytes = received.mid(sizeof(quint64));
+            return true;
+        }
+        pollfd fd_{fd, POLLIN, 0};
+        const int ready = ::poll(&fd_, 1, int(std::min<qint64>(deadline.remainingTime(), 1000)));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready == 0) {
             if (deadline.hasExpired()) {
-                timedOut = true;
-                break;
+                *timedOut = true;
+                return false;
             }
             continue;
         }
+        const qsizetype want = wanted < 0 ? qsizetype(sizeof(quint64)) - received.size()
+                                          : qsizetype(sizeof(quint64)) + wanted - received.size();
         char buffer[65536];
-        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, size_t(std::min<qsizetype>(want, sizeof buffer)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            break;
-        bytes.append(buffer, n);
+            return false;
+        received.append(buffer, n);
+        if (wanted < 0 && received.size() == qsizetype(sizeof(quint64))) {
+            quint64 size = 0;
+            std::memcpy(&size, received.constData(), sizeof size);
+            if (size > quint64(std::numeric_limits<qsizetype>::max() / 2))
+                return false;
+            wanted = qint64(size);
+            received.reserve(qsizetype(sizeof(quint64) + size));
+        }
     }
-    ::close(pipeFds[0]);
+}
+
+QString failureOf(bool timedOut, int status, int limitMs) {
     if (timedOut)
+        return QStringLiteral("HTML Tidy took longer than %1 seconds on this page and was stopped.").arg(limitMs / 1000);
+    if (WIFSIGNALED(status))
+        return WTERMSIG(status) == SIGKILL ? QStringLiteral("The check was stopped.")
+                                           : QStringLiteral("HTML Tidy failed on this page (signal %1).").arg(WTERMSIG(status));
+    return QStringLiteral("HTML Tidy failed on this page.");
+}
+
+void reap(pid_t child, bool kill, int* status) {
+    if (kill)
         ::kill(child, SIGKILL);
+    while (::waitpid(child, status, 0) < 0 && errno == EINTR) {
+    }
+    noteRunning(child, false);
+}
+
+// Forks a child that runs @p work with the other end of a socket; nullopt when it cannot.
+template <typename Work>
+std::optional<std::pair<pid_t, int>> forkChild(Work work) {
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return std::nullopt;
+    }
+    if (child == 0) {
+        // Only this thread goes on here; it ends with _exit, never returning into the program.
+        ::close(fds[0]);
+#ifdef Q_OS_LINUX
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the thread that made it
+#endif
+        work(fds[1]);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    noteRunning(child, true);
+    return std::pair(child, fds[0]);
+}
+
+// Runs one check in a child that inherits the text; nullopt when no child could be made.
+std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ignoredKeys, int limitMs,
+                                   int accessibility) {
+    const auto made = forkChild([&](int fd) {
+        ::_exit(writeMessage(fd, serialize(checkTags(text, ignoredKeys, accessibility))) ? 0 : 1);
+    });
+    if (!made)
+        return std::nullopt;
+    const auto [child, fd] = *made;
+    QByteArray bytes;
+    bool timedOut = false;
+    const bool read = readMessage(fd, QDeadlineTimer(limitMs), &bytes, &timedOut);
+    ::close(fd);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    {
-        QMutexLocker locker(&runningMutex);
-        running.erase(child);
-    }
+    reap(child, timedOut, &status);
     Result result;
-    if (timedOut)
-        result.failure = QStringLiteral("HTML Tidy took longer than %1 seconds on this page and was stopped.")
-                             .arg(limitMs / 1000);
-    else if (WIFSIGNALED(status))
-        result.failure = WTERMSIG(status) == SIGKILL ? QStringLiteral("The check was stopped.")
-                                           : QStringLiteral("HTML Tidy failed on this page (signal %1).")
-                                                 .arg(WTERMSIG(status));
-    else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !deserialize(bytes, &result.problems))
-        result.failure = QStringLiteral("HTML Tidy failed on this page.");
-    if (!result.failure.isEmpty())
+    if (!read || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !deserialize(bytes, &result.problems)) {
         result.problems.clear();
+        result.failure = failureOf(timedOut, status, limitMs);
+    }
     return result;
 }
+
+/// A child that checks page after page, sent over a socket: one fork for many pages. It is
+/// forked when the thread's first page comes and again after a page killed it.
+class LastingChecker {
+public:
+    ~LastingChecker() { stop(false); }
+
+    std::optional<Result> check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility) {
+        if (child_ < 0 && !start())
+            return std::nullopt;
+        QByteArray request;
+        {
+            QDataStream stream(&request, QIODevice::WriteOnly);
+            stream.setByteOrder(QDataStream::LittleEndian);
+            stream << text << ignoredKeys << qint32(accessibility);
+        }
+        QByteArray bytes;
+        bool timedOut = false;
+        Result result;
+        noteRunning(child_, true); // cancelAll() stops it only while it checks
+        const bool answered = writeMessage(fd_, request) && readMessage(fd_, QDeadlineTimer(limitMs), &bytes, &timedOut) &&
+                              deserialize(bytes, &result.problems);
+        noteRunning(child_, false);
+        if (answered)
+            return result;
+        const int status = stop(true);
+        result.problems.clear();
+        result.failure = failureOf(timedOut, status, limitMs);
+        return result;
+    }
+
+private:
+    bool start() {
+        const auto made = forkChild([](int fd) {
+            for (;;) {
+                QByteArray request;
+                bool timedOut = false;
+                if (!readMessage(fd, QDeadlineTimer(QDeadlineTimer::Forever), &request, &timedOut))
+                    ::_exit(0); // the program is done with this child
+                QDataStream stream(request);
+                stream.setByteOrder(QDataStream::LittleEndian);
+                QString text;
+                QSet<QString> ignored;
+                qint32 accessibility = 0;
+                stream >> text >> ignored >> accessibility;
+                if (!writeMessage(fd, serialize(checkTags(text, ignored, accessibility))))
+                    ::_exit(1);
+            }
+        });
+        if (!made)
+            return false;
+        std::tie(child_, fd_) = *made;
+        noteRunning(child_, false);
+        return true;
+    }
+
+    // Ends the child (killed when @p kill, else told by the socket's end) and returns its status.
+    int stop(bool kill) {
+        int status = 0;
+        if (child_ < 0)
+            return status;
+        ::close(fd_);
+        reap(child_, kill, &status);
+        child_ = -1;
+        fd_ = -1;
+        return status;
+    }
+
+    pid_t child_ = -1;
+    int fd_ = -1;
+};
 #endif
 } // namespace
 
 Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility) {
-    if (const int depth = nestingDepth(text); depth > kDeepestNesting)
-        return {{}, tooDeep(depth)};
+    // Each element starts with a '<': a page with few of them cannot nest too deeply, and counting
+    // them is far quicker than matching its tags.
+    if (text.count(u'<') > kDeepestNesting)
+        if (const int depth = nestingDepth(text); depth > kDeepestNesting)
+            return {{}, tooDeep(depth)};
 #ifdef Q_OS_UNIX
-    if (std::optional<Result> result = checkInChild(text, ignoredKeys, limitMs, accessibility))
+    if (lasting) {
+        thread_local LastingChecker checker;
+        if (std::optional<Result> result = checker.check(text, ignoredKeys, limitMs, accessibility))
+            return std::move(*result);
+    } else if (std::optional<Result> result = checkInChild(text, ignoredKeys, limitMs, accessibility)) {
         return std::move(*result);
+    }
 #else
     (void)limitMs;
 #endif
     return {checkTags(text, ignoredKeys, accessibility), {}};
+}
+
+void keepCheckersBetweenPages(bool keep) {
+#ifdef Q_OS_UNIX
+    lasting = keep;
+#else
+    (void)keep;
+#endif
 }
 
 void cancelAll() {

@@ -35,6 +35,12 @@ struct Result {
 /// process that is killed after @p limitMs milliseconds (where processes can be forked).
 Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility = 0);
 
+/// With @p keep, each thread that checks keeps its child process for the pages after the first
+/// (sent to it over a socket), instead of a new child for each page: for a program that checks
+/// many pages and little else, such as a checker for whole sites. The child is made again after a
+/// page that crashed it, took too long or was cancelled.
+void keepCheckersBetweenPages(bool keep = true);
+
 /// Ends every check running in a child process at once (its result is a failure): for a window
 /// that closes while a check runs.
 void cancelAll();

@@ -6,6 +6,7 @@
 // 0 otherwise.
 #include "checking/check_config.h"
 #include "checking/page_rules.h"
+#include "checking/safe_check.h"
 #include "document/document_file.h"
 
 #include <QCoreApplication>
@@ -228,8 +229,14 @@ public:
         if (!failure.isEmpty())
             unchecked_.append(QJsonObject{{"file", path}, {"reason", failure}});
         if (format_ == u"text") {
+            // Built by hand: a site can have millions of these lines, and arg() parses its pattern
+            // each time.
+            const QByteArray file = path.toUtf8();
+            QByteArray out;
             for (const Problem& p : problems)
-                put(QStringLiteral("%1:%2:%3: %4: %5\n").arg(path).arg(p.line).arg(p.column).arg(p.error ? "error" : "warning", p.message));
+                out += file + ':' + QByteArray::number(p.line) + ':' + QByteArray::number(p.column) +
+                       (p.error ? ": error: " : ": warning: ") + p.message.toUtf8() + '\n';
+            std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
         } else if (format_ == u"json") {
             for (const Problem& p : problems)
                 item(QJsonObject{{"file", path}, {"line", p.line}, {"column", p.column},
@@ -319,6 +326,7 @@ private:
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    safe_check::keepCheckersBetweenPages(); // a fork a thread, not a fork a page
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty() || args.contains(QStringLiteral("--help"))) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
@@ -415,9 +423,16 @@ int main(int argc, char* argv[]) {
     std::vector<SitePage> site;
     bool failed = false, unchecked = false;
     const qsizetype batch = 8 * std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    const auto checkBatch = [&](qsizetype from) {
+        return QtConcurrent::mapped(files.mid(from, batch), [&settings](const QString& path) { return checkPage(path, settings); });
+    };
+    // The next batch is queued before this one is waited for, so that no core waits for the
+    // slowest page of a batch, or for the report of one to be written.
+    QFuture<PageResult> current = checkBatch(0);
     for (qsizetype from = 0; from < files.size(); from += batch) {
-        const std::vector<PageResult> pages = QtConcurrent::blockingMapped<std::vector<PageResult>>(
-            files.mid(from, batch), [&settings](const QString& path) { return checkPage(path, settings); });
+        QFuture<PageResult> following = from + batch < files.size() ? checkBatch(from + batch) : QFuture<PageResult>();
+        const QList<PageResult> pages = current.results();
+        current = following;
         for (const PageResult& page : pages) {
             if (page.unreadable) {
                 failed = true;

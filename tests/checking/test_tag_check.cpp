@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
@@ -311,20 +312,37 @@ private slots:
         QTest::newRow("too slow") << slow << 50 << false << "longer than";
         QTest::newRow("cancelled") << slow << 60000 << true << "stopped";
     }
+    // Each row twice: with a child a check, and with a child kept for all of a thread's checks,
+    // which must check the next page as before whatever happened to the last.
     void pagesBeyondTidyAreRefused() {
         QFETCH(QString, page);
         QFETCH(int, limitMs);
         QFETCH(bool, cancel);
         QFETCH(QString, failure);
-        QFuture<safe_check::Result> running = QtConcurrent::run([&] { return safe_check::check(page, {}, limitMs); });
-        if (cancel) {
-            QTest::qWait(100);
-            safe_check::cancelAll();
+        const QString fine = kHead + QStringLiteral("<p><b>x</p>") + kTail;
+        const std::vector<TagProblem> fineProblems = checkTags(fine, {});
+        QVERIFY(!fineProblems.empty());
+        for (const bool keep : {false, true}) {
+            safe_check::keepCheckersBetweenPages(keep);
+            QThreadPool thread;
+            thread.setMaxThreadCount(1);
+            QFuture<safe_check::Result> running = QtConcurrent::run(&thread, [&] {
+                (void)safe_check::check(fine, {}, 60000);
+                return safe_check::check(page, {}, limitMs);
+            });
+            if (cancel) {
+                QTest::qWait(150);
+                safe_check::cancelAll();
+            }
+            const safe_check::Result result = running.result();
+            QVERIFY2(failure.isEmpty() ? result.failure.isEmpty() : result.failure.contains(failure),
+                     qPrintable(result.failure));
+            QCOMPARE(result.problems.empty(), !failure.isEmpty());
+            const safe_check::Result next = QtConcurrent::run(&thread, [&] { return safe_check::check(fine, {}, 60000); }).result();
+            QVERIFY2(next.failure.isEmpty(), qPrintable(next.failure));
+            QCOMPARE(next.problems.size(), fineProblems.size());
         }
-        const safe_check::Result result = running.result();
-        QVERIFY2(failure.isEmpty() ? result.failure.isEmpty() : result.failure.contains(failure),
-                 qPrintable(result.failure));
-        QCOMPARE(result.problems.empty(), !failure.isEmpty());
+        safe_check::keepCheckersBetweenPages(false);
     }
 
     void panelSelectsTheProblemInTheText() {
