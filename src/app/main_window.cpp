@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "command_line.h"
+#include "live_preview_host.h"
 #include "menu_table.h"
 #include "recent_files.h"
 #include "recovery_keeper.h"
@@ -93,6 +94,8 @@ MainWindow::~MainWindow() {
     // The documents outlive this body and still report changes while they go; nobody here
     // listens any more.
     tabs_->disconnect(this);
+    // The preview's engine ends before the documents it shows.
+    delete livePreview_;
     // Checks still running end now, so that the program can end at once.
     safe_check::cancelAll();
     for (OpenDocument* document : documents()) {
@@ -155,6 +158,12 @@ OpenDocument* MainWindow::addDocument() {
     connect(area, &EditArea::edited, this, [this, document] {
         if (checkAsYouType_)
             document->typingCheck().start();
+        if (livePreview_)
+            livePreview_->edited(document);
+    });
+    connect(area, &QPlainTextEdit::cursorPositionChanged, this, [this, document] {
+        if (livePreview_)
+            livePreview_->caretMoved(document);
     });
     area->setBaseFont(editFont());
     area->setZoom(settings::zoom());
@@ -236,6 +245,8 @@ void MainWindow::showActiveDocument() {
     updateFileStatus();
     if (checkDock_)
         checkPanels_->setCurrentWidget(checkPanelOf(active));
+    if (livePreview_)
+        livePreview_->follow();
     active.editArea()->setFocus(Qt::OtherFocusReason);
     // A page comes to the front as the window does: another program may have changed its file.
     QTimer::singleShot(0, this, [this, page = QPointer<OpenDocument>(&active)] {
@@ -327,6 +338,9 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("colourAsYouType"))->setChecked(settings::colourAsYouType());
     action(QStringLiteral("classicScheme"))->setChecked(!settings::html5Scheme());
     action(QStringLiteral("html5Scheme"))->setChecked(settings::html5Scheme());
+    action(QStringLiteral("livePreviewOnLeft"))->setChecked(settings::livePreviewOnLeft());
+    action(QStringLiteral("previewRunsJavaScript"))->setChecked(settings::livePreviewRunsJavaScript());
+    action(QStringLiteral("previewBlocksRemoteContent"))->setChecked(settings::livePreviewBlocksRemoteContent());
 }
 
 void MainWindow::toggleOfferToSave() {

@@ -25,6 +25,7 @@ class QMenu;
 class QStackedWidget;
 class QTabWidget;
 class FindInFilesPanel;
+class LivePreviewHost;
 class RecoveryKeeper;
 class RecentFiles;
 class SitePanel;
@@ -119,6 +120,14 @@ public:
     /// Opens the page in the user's browser: the file itself, or a copy with the unsaved changes
     /// beside it (removed when Tagloom ends).
     void previewInBrowser();
+    /// Shows the live preview beside the text, or hides it; says what to install when its plugin
+    /// is missing.
+    void toggleLivePreview();
+    void toggleLivePreviewSide();
+    void togglePreviewJavaScript();
+    void togglePreviewBlocksRemote();
+    /// The live preview, once it was first shown.
+    LivePreviewHost* livePreview() const { return livePreview_; }
     /// Checks the page with HTML Tidy in a worker and lists the problems in a panel below the text.
     void checkTags();
     /// HTML5 commands that are more than a row of the insertion tables.
@@ -286,6 +295,7 @@ private:
     QStackedWidget* checkPanels_ = nullptr; ///< in the dock: the active document's panel shows
     QMenu* recentMenu_ = nullptr;
     SitePanel* sitePanel_ = nullptr;
+    LivePreviewHost* livePreview_ = nullptr;
     FindInFilesPanel* findInFiles_ = nullptr;
     std::unique_ptr<RecentFiles> recent_;
     QList<QLabel*> status_; ///< place, selection, encoding, line ends, mode

@@ -1,8 +1,11 @@
 // Preview in Browser: the page as the user's browser shows it, unsaved changes included.
 #include "main_window.h"
 
-#include "editor/edit_area.h"
+#include "live_preview_host.h"
 #include "open_document.h"
+#include "settings.h"
+
+#include "editor/edit_area.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -68,3 +71,46 @@ void MainWindow::previewInBrowser() {
                              Dialogs::Icon::Exclamation, kAppTitle);
 }
 
+void MainWindow::toggleLivePreview() {
+    QAction* item = action(QStringLiteral("livePreview"));
+    if (!item->isChecked()) {
+        if (livePreview_)
+            livePreview_->hide();
+        editArea()->setFocus();
+        return;
+    }
+    if (!livePreview_)
+        livePreview_ = new LivePreviewHost(*this);
+    QString why;
+    if (!livePreview_->show(&why)) {
+        item->setChecked(false);
+        dialogs_.showMessage(this,
+                             QStringLiteral("Live Preview needs Tagloom's preview plugin, which is not installed.\n\n"
+                                            "Install the package tagloom-preview (it brings Qt WebEngine), for "
+                                            "example with\n    sudo apt install tagloom-preview\nthen choose "
+                                            "View > Live Preview again.\n\n%1")
+                                 .arg(why),
+                             Dialogs::Icon::Exclamation, kAppTitle);
+    }
+}
+
+void MainWindow::toggleLivePreviewSide() {
+    const bool left = action(QStringLiteral("livePreviewOnLeft"))->isChecked();
+    settings::setLivePreviewOnLeft(left);
+    if (livePreview_)
+        livePreview_->setOnLeft(left);
+}
+
+void MainWindow::togglePreviewJavaScript() {
+    const bool on = action(QStringLiteral("previewRunsJavaScript"))->isChecked();
+    settings::setLivePreviewRunsJavaScript(on);
+    if (livePreview_)
+        livePreview_->setRunsJavaScript(on);
+}
+
+void MainWindow::togglePreviewBlocksRemote() {
+    const bool on = action(QStringLiteral("previewBlocksRemoteContent"))->isChecked();
+    settings::setLivePreviewBlocksRemoteContent(on);
+    if (livePreview_)
+        livePreview_->setBlocksRemoteContent(on);
+}

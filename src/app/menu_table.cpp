@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 178> kMenu{{
+constexpr std::array<MenuItem, 182> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -154,6 +154,8 @@ constexpr std::array<MenuItem, 178> kMenu{{
     {2, "zoomOut", "Zoom &Out", "Ctrl+-", call(&MainWindow::zoomOut)},
     {2, "resetZoom", "&Reset Zoom", "Ctrl+0", call(&MainWindow::resetZoom)},
     {2, "sitePanel", "Site &Panel", "Ctrl+Shift+E", call(&MainWindow::showSitePanel)},
+    {2, "livePreview", "Live Previe&w", "Ctrl+Shift+P", option(&MainWindow::toggleLivePreview)},
+    {2, "livePreviewOnLeft", "Pr&eview on the Left", nullptr, option(&MainWindow::toggleLivePreviewSide)},
     {2, "tabSeparator", nullptr, nullptr},
     {2, "nextTab", "Ne&xt Tab", "Ctrl+PgDown", call(&MainWindow::nextTab)},
     {2, "previousTab", "Pre&vious Tab", "Ctrl+PgUp", call(&MainWindow::previousTab)},
@@ -182,6 +184,8 @@ constexpr std::array<MenuItem, 178> kMenu{{
     {2, "reopenLastSession", "Reopen &Last Session", nullptr, option(&MainWindow::toggleReopenLastSession)},
     {2, "webPageFileDialogs", "File Dialogs for &Web Pages", nullptr, option(&MainWindow::toggleWebPageFileDialogs)},
     {2, "keepPlaceWhenColouring", "&Keep My Place When Colouring", nullptr, option(&MainWindow::toggleKeepPlace)},
+    {2, "previewRunsJavaScript", "Preview Runs &JavaScript", nullptr, option(&MainWindow::togglePreviewJavaScript)},
+    {2, "previewBlocksRemoteContent", "Preview Blocks &Remote Content", nullptr, option(&MainWindow::togglePreviewBlocksRemote)},
     {1, "aboutz", "About", nullptr},
     {2, "abouttgl", "About Tagloom", nullptr, call(&MainWindow::showAbout)},
     {2, "webpag", "Tagloom Webpage", nullptr, call(&MainWindow::openWebPage)},

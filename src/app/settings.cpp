@@ -25,6 +25,10 @@ const QString kScheme = QStringLiteral("colouring/scheme");
 const QString kLineNumbers = QStringLiteral("view/lineNumbers");
 const QString kZoom = QStringLiteral("view/zoom");
 const QString kEditFont = QStringLiteral("view/font");
+const QString kPreviewOnLeft = QStringLiteral("livePreview/onLeft");
+const QString kPreviewSizes = QStringLiteral("livePreview/sizes");
+const QString kPreviewJavaScript = QStringLiteral("livePreview/javaScript");
+const QString kPreviewBlocksRemote = QStringLiteral("livePreview/blockRemoteContent");
 } // namespace
 
 bool offerToSave() {
@@ -180,4 +184,36 @@ void setIgnoredTagMessages(const QSet<QString>& keys) {
     list.sort();
     QSettings().setValue(kIgnoredTagMessages, list);
 }
+bool livePreviewOnLeft() {
+    return QSettings().value(kPreviewOnLeft, false).toBool();
+}
+
+void setLivePreviewOnLeft(bool on) {
+    QSettings().setValue(kPreviewOnLeft, on);
+}
+
+QByteArray livePreviewSizes() {
+    return QSettings().value(kPreviewSizes).toByteArray();
+}
+
+void setLivePreviewSizes(const QByteArray& state) {
+    QSettings().setValue(kPreviewSizes, state);
+}
+
+bool livePreviewRunsJavaScript() {
+    return QSettings().value(kPreviewJavaScript, true).toBool();
+}
+
+void setLivePreviewRunsJavaScript(bool on) {
+    QSettings().setValue(kPreviewJavaScript, on);
+}
+
+bool livePreviewBlocksRemoteContent() {
+    return QSettings().value(kPreviewBlocksRemote, false).toBool();
+}
+
+void setLivePreviewBlocksRemoteContent(bool on) {
+    QSettings().setValue(kPreviewBlocksRemote, on);
+}
+
 } // namespace settings

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QSet>
 #include <QString>
 
@@ -62,4 +63,15 @@ void setEditFont(const QString& description);
 /// Tidy's keys of the message kinds Check Tags leaves out.
 QSet<QString> ignoredTagMessages();
 void setIgnoredTagMessages(const QSet<QString>& keys);
+/// The live preview: on the left of the text (off: the right), the split between them (empty:
+/// half each), whether the page's scripts run (on at first) and whether remote content is
+/// blocked (off at first).
+bool livePreviewOnLeft();
+void setLivePreviewOnLeft(bool on);
+QByteArray livePreviewSizes();
+void setLivePreviewSizes(const QByteArray& state);
+bool livePreviewRunsJavaScript();
+void setLivePreviewRunsJavaScript(bool on);
+bool livePreviewBlocksRemoteContent();
+void setLivePreviewBlocksRemoteContent(bool on);
 } // namespace settings

@@ -18,8 +18,11 @@ ALLOWED = {
     "insertion": {"base", "dialogs", "editor"},
     "about": set(),
     "checking": {"base", "colouring"},
+    "preview": {"base", "colouring"},
+    # The web engine's plugin sees only the pane's interface.
+    "webpreview": {"preview"},
     "site": {"base", "dialogs", "document", "editor"},
-    "app": {"base", "colouring", "checking", "document", "dialogs", "editor", "insertion", "about", "site"},
+    "app": {"base", "colouring", "checking", "document", "dialogs", "editor", "insertion", "about", "site", "preview"},
     "tools": {"base", "checking", "colouring", "document"},
 }
 

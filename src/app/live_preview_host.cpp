@@ -1,0 +1,190 @@
+#include "live_preview_host.h"
+
+#include "main_window.h"
+#include "open_document.h"
+#include "settings.h"
+
+#include "editor/edit_area.h"
+#include "preview/live_preview.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPluginLoader>
+#include <QSplitter>
+#include <QtConcurrent/QtConcurrentRun>
+
+LivePreviewHost::LivePreviewHost(MainWindow& window) : QObject(&window), window_(window) {
+    typingPause_.setSingleShot(true);
+    typingPause_.setInterval(300);
+    connect(&typingPause_, &QTimer::timeout, this, &LivePreviewHost::render);
+    caretPause_.setSingleShot(true);
+    caretPause_.setInterval(50);
+    connect(&caretPause_, &QTimer::timeout, this, &LivePreviewHost::outlineCaret);
+    connect(&worker_, &QFutureWatcher<Rendered>::finished, this, &LivePreviewHost::rendered);
+}
+
+LivePreviewHost::~LivePreviewHost() {
+    worker_.waitForFinished();
+    // The pane's engine goes before its plugin is unloaded; the plugin stays loaded, as Qt
+    // keeps it until the program ends.
+    pane_.reset();
+}
+
+QStringList LivePreviewHost::pluginCandidates() {
+    QStringList candidates;
+    if (const QString named = qEnvironmentVariable("TAGLOOM_PREVIEW_PLUGIN"); !named.isEmpty())
+        candidates << named;
+    const QString here = QCoreApplication::applicationDirPath();
+    candidates << here + QStringLiteral("/tagloom-preview")
+               << QDir::cleanPath(here + QStringLiteral("/" TAGLOOM_PLUGIN_DIR "/tagloom-preview"));
+    return candidates;
+}
+
+bool LivePreviewHost::show(QString* why) {
+    if (!pane_) {
+        QStringList errors;
+        LivePreviewFactory* factory = nullptr;
+        for (const QString& candidate : pluginCandidates()) {
+            loader_ = std::make_unique<QPluginLoader>(candidate);
+            factory = qobject_cast<LivePreviewFactory*>(loader_->instance());
+            if (factory)
+                break;
+            errors << loader_->errorString();
+            loader_.reset();
+        }
+        if (!factory) {
+            if (why)
+                *why = errors.join(u'\n');
+            return false;
+        }
+        pane_.reset(factory->create(nullptr));
+        pane_->setRunsJavaScript(settings::livePreviewRunsJavaScript());
+        pane_->setBlocksRemoteContent(settings::livePreviewBlocksRemoteContent());
+        pane_->elementClicked = [this](int at) {
+            if (!renderedDocument_ || renderedDocument_ != &window_.doc())
+                return;
+            EditArea* area = window_.editArea();
+            area->setCaretPosition(at);
+            area->centerCursor();
+            area->setFocus(Qt::MouseFocusReason);
+        };
+        // The window's own central part goes into a splitter beside the pane.
+        splitter_ = new QSplitter(Qt::Horizontal);
+        splitter_->setObjectName(QStringLiteral("livePreviewSplitter"));
+        splitter_->setChildrenCollapsible(false);
+        splitter_->addWidget(window_.takeCentralWidget());
+        splitter_->addWidget(pane_->widget());
+        window_.setCentralWidget(splitter_);
+        setOnLeft(settings::livePreviewOnLeft());
+        if (!splitter_->restoreState(settings::livePreviewSizes())) {
+            const int half = std::max(1, splitter_->width() / 2);
+            splitter_->setSizes({half, half});
+        }
+        connect(splitter_, &QSplitter::splitterMoved, this, [this] { settings::setLivePreviewSizes(splitter_->saveState()); });
+    }
+    pane_->widget()->show();
+    render();
+    return true;
+}
+
+void LivePreviewHost::hide() {
+    typingPause_.stop();
+    if (pane_)
+        pane_->widget()->hide();
+}
+
+bool LivePreviewHost::isShown() const {
+    return pane_ && !pane_->widget()->isHidden();
+}
+
+void LivePreviewHost::setOnLeft(bool left) {
+    if (!splitter_ || !pane_)
+        return;
+    splitter_->insertWidget(left ? 0 : 1, pane_->widget());
+}
+
+void LivePreviewHost::setRunsJavaScript(bool on) {
+    if (pane_) {
+        pane_->setRunsJavaScript(on);
+        render();
+    }
+}
+
+void LivePreviewHost::setBlocksRemoteContent(bool on) {
+    if (pane_) {
+        pane_->setBlocksRemoteContent(on);
+        render();
+    }
+}
+
+void LivePreviewHost::follow() {
+    if (isShown())
+        render();
+}
+
+void LivePreviewHost::edited(OpenDocument* document) {
+    if (isShown() && document == &window_.doc())
+        typingPause_.start();
+}
+
+void LivePreviewHost::caretMoved(OpenDocument* document) {
+    if (isShown() && document == &window_.doc() && document == renderedDocument_)
+        caretPause_.start();
+}
+
+void LivePreviewHost::render() {
+    typingPause_.stop();
+    if (!isShown())
+        return;
+    if (worker_.isRunning()) {
+        renderAgain_ = true;
+        return;
+    }
+    OpenDocument& document = window_.doc();
+    EditArea* area = document.editArea();
+    if (area->isLoading()) {
+        // The rest of a big page goes in first; its end is an edit like any other.
+        typingPause_.start();
+        return;
+    }
+    rendering_ = &document;
+    renderingPath_ = document.file().path;
+    // The copy the edit area makes cheaply; line ends, marks and encoding are the worker's.
+    worker_.setFuture(QtConcurrent::run([raw = area->rawText(), format = document.file().format]() mutable {
+        source_marks::MarkedPage marked = source_marks::mark(EditArea::crlfFromRaw(raw));
+        Rendered out;
+        // In the page's own encoding, as a browser would read the file; characters it cannot
+        // hold make it UTF-8, which the charset then says.
+        out.bytes = document_file::encode(marked.text, &format);
+        out.charset = format.encoding;
+        out.elements = std::move(marked.elements);
+        return out;
+    }));
+}
+
+void LivePreviewHost::rendered() {
+    Rendered result = worker_.result();
+    if (rendering_ && rendering_ == &window_.doc() && pane_) {
+        renderedDocument_ = rendering_;
+        elements_ = std::move(result.elements);
+        outlined_ = source_marks::elementAt(elements_, window_.editArea()->selectionStart());
+        pane_->outlineElement(outlined_);
+        pane_->showPage({std::move(result.bytes), result.charset, renderingPath_});
+    } else {
+        renderAgain_ = true; // another document came to the front meanwhile
+    }
+    if (renderAgain_) {
+        renderAgain_ = false;
+        render();
+    }
+}
+
+void LivePreviewHost::outlineCaret() {
+    if (!pane_ || renderedDocument_ != &window_.doc())
+        return;
+    const int at = source_marks::elementAt(elements_, window_.editArea()->selectionStart());
+    if (at != outlined_) {
+        outlined_ = at;
+        pane_->outlineElement(at);
+    }
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "preview/source_marks.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+class LivePreview;
+class MainWindow;
+class OpenDocument;
+class QPluginLoader;
+class QSplitter;
+
+/// The live preview beside the text: loads the pane's plugin the first time it is shown, keeps
+/// it showing the active document about 300 ms after typing pauses (marked, encoded and handed
+/// over from a worker, so no key waits for it), outlines the element the caret is in, and puts
+/// the caret on an element Ctrl+clicked in the pane.
+class LivePreviewHost : public QObject {
+    Q_OBJECT
+public:
+    explicit LivePreviewHost(MainWindow& window);
+    ~LivePreviewHost() override;
+
+    /// Shows the pane (loading the plugin the first time); false, with the reason in @p why, when
+    /// the plugin cannot be loaded.
+    bool show(QString* why);
+    void hide();
+    bool isShown() const;
+    /// The pane on the left of the text instead of the right.
+    void setOnLeft(bool left);
+    void setRunsJavaScript(bool on);
+    void setBlocksRemoteContent(bool on);
+
+    /// The active document changed: the pane follows it.
+    void follow();
+    void edited(OpenDocument* document);
+    void caretMoved(OpenDocument* document);
+
+    /// The pane, once shown; for tests and benchmarks.
+    LivePreview* pane() const { return pane_.get(); }
+    /// The start tag of the element outlined now, or -1.
+    int outlined() const { return outlined_; }
+
+    /// Where the plugin is looked for, in order.
+    static QStringList pluginCandidates();
+
+private:
+    struct Rendered {
+        QByteArray bytes;
+        QByteArray charset;
+        std::vector<source_marks::Element> elements;
+    };
+    void render();
+    void rendered();
+    void outlineCaret();
+
+    MainWindow& window_;
+    std::unique_ptr<QPluginLoader> loader_;
+    std::unique_ptr<LivePreview> pane_;
+    QPointer<QSplitter> splitter_;
+    QTimer typingPause_;
+    QTimer caretPause_;
+    QFutureWatcher<Rendered> worker_;
+    bool renderAgain_ = false;
+    QPointer<OpenDocument> renderedDocument_; ///< whose text the pane shows
+    QPointer<OpenDocument> rendering_;        ///< whose text the worker marks
+    QString renderingPath_;
+    std::vector<source_marks::Element> elements_;
+    int outlined_ = -1;
+};
