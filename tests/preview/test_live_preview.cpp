@@ -1,0 +1,158 @@
+// The live preview with its real engine, in an X server (run_under_x.sh): typing shows in the
+// pane, the caret's element is outlined, Ctrl+click moves the caret, a Latin-1 page shows its
+// characters, and the page reads nothing outside its folder.
+#include "app/live_preview_host.h"
+#include "app/main_window.h"
+#include "editor/edit_area.h"
+#include "preview/live_preview.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+namespace {
+class LivePreviewTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    ScriptedDialogs dialogs_;
+    std::unique_ptr<MainWindow> window_;
+    int shown_ = 0;
+
+    LivePreview* pane() const { return window_->livePreview()->pane(); }
+
+    QVariant evaluate(const QString& script) {
+        QVariant out;
+        bool done = false;
+        pane()->evaluate(script, [&](const QVariant& value) {
+            out = value;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 10000))
+            qWarning("no answer to %s", qPrintable(script));
+        return out;
+    }
+
+    // Shows the preview of @p page (opened from a file when @p path is given) and waits for it.
+    bool showPreviewOf(const QString& page, const QString& path = {}) {
+        if (path.isEmpty())
+            window_->editArea()->setText(page);
+        else if (!window_->openInTab(path))
+            return false;
+        const int before = shown_;
+        QAction* item = window_->action(QStringLiteral("livePreview"));
+        if (!item->isChecked())
+            item->trigger();
+        if (!window_->livePreview() || !pane())
+            return false;
+        pane()->pageShown = [this] { ++shown_; };
+        window_->livePreview()->follow();
+        return QTest::qWaitFor([&] { return shown_ > before; }, 30000);
+    }
+
+private slots:
+    void init() {
+        window_ = std::make_unique<MainWindow>(dialogs_, nullptr, dir_.filePath(QStringLiteral("recovery")));
+        window_->resize(1000, 700);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup() { window_.reset(); }
+
+    void typingShowsInThePreview() {
+        QVERIFY(showPreviewOf(QStringLiteral(
+            "<!DOCTYPE html><html><body><p id=t>Hello</p>"
+            "<script>document.body.dataset.seen = document.documentElement.outerHTML.includes('data-tagloom-' + 'at');</script>"
+            "</body></html>")));
+        EditArea* area = window_->editArea();
+        area->setCaretPosition(int(area->text().indexOf(QStringLiteral("</p>"))));
+        const int before = shown_;
+        QTest::keyClicks(area, QStringLiteral(" world"));
+        QVERIFY(QTest::qWaitFor([&] { return shown_ > before; }, 10000));
+        QCOMPARE(evaluate(QStringLiteral("document.getElementById('t').textContent")).toString(), QStringLiteral("Hello world"));
+        // The page's own script never saw a source mark, and none is left in the page.
+        QCOMPARE(evaluate(QStringLiteral("document.body.dataset.seen")).toString(), QStringLiteral("false"));
+        QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('[data-tagloom-at]').length")).toInt(), 0);
+    }
+
+    void theCaretsElementIsOutlined() {
+        const QString page = QStringLiteral("<!DOCTYPE html><html><body><p>one</p>\r\n") +
+                             QStringLiteral("<p>filler</p>\r\n").repeated(200) +
+                             QStringLiteral("<p>two <em>three</em></p></body></html>");
+        QVERIFY(showPreviewOf(page));
+        const int em = int(page.indexOf(QStringLiteral("<em>")));
+        window_->editArea()->setCaretPosition(em + 5);
+        QVERIFY(QTest::qWaitFor([&] { return evaluate(QStringLiteral("tagloomOutlined()")).toInt() == em; }, 10000));
+        // Scrolled into view, far down the page.
+        QVERIFY(evaluate(QStringLiteral("window.scrollY")).toDouble() > 100);
+        QCOMPARE(window_->livePreview()->outlined(), em);
+    }
+
+    void ctrlClickPutsTheCaretOnTheElement() {
+        const QString page = QStringLiteral("<!DOCTYPE html><html><body><h1>Title</h1><p>text <b id=b>bold</b></p></body></html>");
+        QVERIFY(showPreviewOf(page));
+        const int bold = int(page.indexOf(QStringLiteral("<b ")));
+        const QVariantList centre = evaluate(QStringLiteral("tagloomCentre(%1)").arg(bold)).toList();
+        QCOMPARE(centre.size(), 2);
+        QWidget* view = pane()->widget()->focusProxy() ? pane()->widget()->focusProxy() : pane()->widget();
+        const QPoint point(int(centre[0].toDouble()), int(centre[1].toDouble()));
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, point);
+        QVERIFY(QTest::qWaitFor([&] { return window_->editArea()->selectionStart() == bold; }, 10000));
+        // A click without Ctrl is the page's own.
+        window_->editArea()->setCaretPosition(0);
+        QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, point);
+        QTest::qWait(300);
+        QCOMPARE(window_->editArea()->selectionStart(), 0);
+    }
+
+    void aLatin1PageShowsItsCharacters() {
+        const QString path = dir_.filePath(QStringLiteral("latin1.html"));
+        QVERIFY(test_files::writeBytes(path, "<!DOCTYPE html><html><head><meta charset=\"iso-8859-1\"></head>"
+                                             "<body><p id=t>caf\xE9 \xE0 la cr\xE8me</p></body></html>\r\n"));
+        QVERIFY(showPreviewOf({}, path));
+        QCOMPARE(evaluate(QStringLiteral("document.getElementById('t').textContent")).toString(),
+                 QString::fromUtf8("café à la crème"));
+        QCOMPARE(evaluate(QStringLiteral("document.characterSet")).toString().toLower(), QStringLiteral("windows-1252"));
+    }
+
+    // Relative addresses load from the page's folder and below, and nothing beyond it does.
+    void thePageReadsOnlyItsFolder() {
+        QDir(dir_.path()).mkpath(QStringLiteral("site/img"));
+        const QByteArray png = test_files::readBytes(QStringLiteral(TAGLOOM_SOURCE_DIR "/assets/icons/tagloom-16.png"));
+        QVERIFY(!png.isEmpty());
+        QVERIFY(test_files::writeBytes(dir_.filePath(QStringLiteral("site/img/in.png")), png));
+        QVERIFY(test_files::writeBytes(dir_.filePath(QStringLiteral("out.png")), png));
+        const QString path = dir_.filePath(QStringLiteral("site/page.html"));
+        QVERIFY(test_files::writeBytes(path, "<!DOCTYPE html><html><body><img id=in src=\"img/in.png\">"
+                                             "<img id=out src=\"../out.png\"><img id=file src=\"file://" +
+                                                 dir_.filePath(QStringLiteral("out.png")).toUtf8() + "\"></body></html>"));
+        QVERIFY(showPreviewOf({}, path));
+        // -1 until the image has loaded or failed.
+        const auto width = [&](const char* id) {
+            return evaluate(QStringLiteral("(i => i.complete ? i.naturalWidth : -1)(document.getElementById('%1'))")
+                                .arg(QLatin1String(id)))
+                .toInt();
+        };
+        QVERIFY(QTest::qWaitFor([&] { return width("in") >= 0 && width("out") >= 0 && width("file") >= 0; }, 10000));
+        QCOMPARE(width("in"), 16);
+        QCOMPARE(width("out"), 0);
+        QCOMPARE(width("file"), 0);
+    }
+};
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // As the program does; the engine draws in software here.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking --disable-component-update");
+    qputenv("TAGLOOM_PREVIEW_PLUGIN", TAGLOOM_PREVIEW_PLUGIN_FILE);
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().clear();
+    LivePreviewTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_live_preview.moc"
