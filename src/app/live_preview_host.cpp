@@ -53,6 +53,7 @@ bool LivePreviewHost::show(QString* why) {
             loader_.reset();
         }
         if (!factory) {
+            errors.removeDuplicates();
             if (why)
                 *why = errors.join(u'\n');
             return false;
