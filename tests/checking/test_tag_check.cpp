@@ -312,8 +312,8 @@ private slots:
         QTest::newRow("too slow") << slow << 50 << false << "longer than";
         QTest::newRow("cancelled") << slow << 60000 << true << "stopped";
     }
-    // Each row twice: with a child a check, and with a child kept for all of a thread's checks,
-    // which must check the next page as before whatever happened to the last.
+    // With a child a check, and (for the rows that end a child) with a child kept for all of a
+    // thread's checks, which must check the next page as before whatever happened to the last.
     void pagesBeyondTidyAreRefused() {
         QFETCH(QString, page);
         QFETCH(int, limitMs);
@@ -323,6 +323,9 @@ private slots:
         const std::vector<TagProblem> fineProblems = checkTags(fine, {});
         QVERIFY(!fineProblems.empty());
         for (const bool keep : {false, true}) {
+            // A kept child is there for what ends a child; the pages around show that it checks.
+            if (keep && failure.isEmpty())
+                continue;
             safe_check::keepCheckersBetweenPages(keep);
             QThreadPool thread;
             thread.setMaxThreadCount(1);
