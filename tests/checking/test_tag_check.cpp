@@ -308,7 +308,12 @@ private slots:
         QTest::newRow("100,000 nested divs") << kHead + QStringLiteral("<div>").repeated(100000) +
                                                     QStringLiteral("</div>").repeated(100000)
                                              << 60000 << false << "100000 deep";
-        QTest::newRow("as deep as allowed") << slow << 60000 << false << "";
+#ifdef TAGLOOM_SANITIZED
+        const int deepLimit = 180000; // Tidy takes some 40 s on it under the sanitizers, more on a busy machine
+#else
+        const int deepLimit = 60000;
+#endif
+        QTest::newRow("as deep as allowed") << slow << deepLimit << false << "";
         QTest::newRow("too slow") << slow << 50 << false << "longer than";
         QTest::newRow("cancelled") << slow << 60000 << true << "stopped";
     }
