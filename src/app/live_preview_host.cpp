@@ -84,6 +84,7 @@ bool LivePreviewHost::show(QString* why) {
         connect(splitter_, &QSplitter::splitterMoved, this, [this] { settings::setLivePreviewSizes(splitter_->saveState()); });
     }
     pane_->widget()->show();
+    reloadNext_ = true;
     render();
     return true;
 }
@@ -106,6 +107,7 @@ void LivePreviewHost::setOnLeft(bool left) {
 
 void LivePreviewHost::setRunsJavaScript(bool on) {
     if (pane_) {
+        reloadNext_ = true;
         pane_->setRunsJavaScript(on);
         render();
     }
@@ -113,12 +115,14 @@ void LivePreviewHost::setRunsJavaScript(bool on) {
 
 void LivePreviewHost::setBlocksRemoteContent(bool on) {
     if (pane_) {
+        reloadNext_ = true;
         pane_->setBlocksRemoteContent(on);
         render();
     }
 }
 
 void LivePreviewHost::follow() {
+    reloadNext_ = true;
     if (isShown())
         render();
 }
@@ -150,15 +154,23 @@ void LivePreviewHost::render() {
     }
     rendering_ = &document;
     renderingPath_ = document.file().path;
+    // An edit of the page shown may go in as a patch; anything else loads the page again.
+    const bool patchable = !reloadNext_ && renderedDocument_ == &document && shownPath_ == renderingPath_;
+    reloadNext_ = false;
     // The copy the edit area makes cheaply; line ends, marks and encoding are the worker's.
-    worker_.setFuture(QtConcurrent::run([raw = area->rawText(), format = document.file().format]() mutable {
-        source_marks::MarkedPage marked = source_marks::mark(EditArea::crlfFromRaw(raw));
+    worker_.setFuture(QtConcurrent::run([raw = area->rawText(), format = document.file().format,
+                                         before = patchable ? shownText_ : QString(),
+                                         old = patchable ? shownMarks_ : source_marks::MarkedPage(), patchable]() mutable {
         Rendered out;
+        out.text = EditArea::crlfFromRaw(raw);
+        out.marked = source_marks::mark(out.text);
+        if (patchable)
+            out.patch = source_marks::patch(before, old, out.text, out.marked);
         // In the page's own encoding, as a browser would read the file; characters it cannot
         // hold make it UTF-8, which the charset then says.
-        out.bytes = document_file::encode(marked.text, &format);
+        out.bytes = document_file::encode(out.marked.text, &format);
         out.charset = format.encoding;
-        out.elements = std::move(marked.elements);
+        out.marked.text.clear();
         return out;
     }));
 }
@@ -167,10 +179,19 @@ void LivePreviewHost::rendered() {
     Rendered result = worker_.result();
     if (rendering_ && rendering_ == &window_.doc() && pane_) {
         renderedDocument_ = rendering_;
-        elements_ = std::move(result.elements);
-        outlined_ = source_marks::elementAt(elements_, window_.editArea()->selectionStart());
-        pane_->outlineElement(outlined_);
-        pane_->showPage({std::move(result.bytes), result.charset, renderingPath_});
+        shownText_ = std::move(result.text);
+        shownMarks_ = std::move(result.marked);
+        shownPath_ = renderingPath_;
+        outlined_ = source_marks::elementAt(shownMarks_.elements, window_.editArea()->selectionStart());
+        LivePreview::Page page{std::move(result.bytes), result.charset, renderingPath_};
+        if (result.patch) {
+            const source_marks::Patch& p = *result.patch;
+            pane_->replaceContent(p.element, p.editEnd, p.delta, p.content, page);
+            pane_->outlineElement(outlined_);
+        } else {
+            pane_->outlineElement(outlined_);
+            pane_->showPage(page);
+        }
     } else {
         renderAgain_ = true; // another document came to the front meanwhile
     }
@@ -183,7 +204,7 @@ void LivePreviewHost::rendered() {
 void LivePreviewHost::outlineCaret() {
     if (!pane_ || renderedDocument_ != &window_.doc())
         return;
-    const int at = source_marks::elementAt(elements_, window_.editArea()->selectionStart());
+    const int at = source_marks::elementAt(shownMarks_.elements, window_.editArea()->selectionStart());
     if (at != outlined_) {
         outlined_ = at;
         pane_->outlineElement(at);

@@ -51,7 +51,9 @@ private:
     struct Rendered {
         QByteArray bytes;
         QByteArray charset;
-        std::vector<source_marks::Element> elements;
+        QString text; ///< the source shown, CR LF
+        source_marks::MarkedPage marked; ///< without its text
+        std::optional<source_marks::Patch> patch;
     };
     void render();
     void rendered();
@@ -65,9 +67,13 @@ private:
     QTimer caretPause_;
     QFutureWatcher<Rendered> worker_;
     bool renderAgain_ = false;
+    bool reloadNext_ = true; ///< the next update loads the page again, patch or not
     QPointer<OpenDocument> renderedDocument_; ///< whose text the pane shows
     QPointer<OpenDocument> rendering_;        ///< whose text the worker marks
     QString renderingPath_;
-    std::vector<source_marks::Element> elements_;
+    /// What the pane shows: the source, its marks, whose and from where; a patch builds on it.
+    QString shownText_;
+    source_marks::MarkedPage shownMarks_;
+    QString shownPath_;
     int outlined_ = -1;
 };

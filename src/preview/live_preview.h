@@ -28,6 +28,12 @@ public:
     };
     virtual void showPage(const Page& page) = 0;
 
+    /// An edit inside one element of the page shown: its content becomes @p content (marked),
+    /// and marks from @p editEnd on move by @p delta. Without reloading, the scroll position,
+    /// the rest of the page and its scripts' state stay. When the element is no longer there,
+    /// @p page is shown instead.
+    virtual void replaceContent(int element, int editEnd, int delta, const QString& content, const Page& page) = 0;
+
     /// Outlines the element whose start tag begins at @p sourcePosition (as the marks in the page
     /// give it) and scrolls it into view; -1 takes the outline away.
     virtual void outlineElement(int sourcePosition) = 0;

@@ -71,6 +71,32 @@
         const r = element.getBoundingClientRect();
         return [r.left + r.width / 2, r.top + r.height / 2];
     };
+    // An edit inside one element: its content is replaced, and the marks after the edit move.
+    window.tagloomPatch = (at, editEnd, delta, content) => {
+        const element = elementAt.get(at)?.deref();
+        if (!element || !element.isConnected)
+            return false;
+        const moved = [];
+        for (const [position, ref] of elementAt) {
+            const other = ref.deref();
+            if (!other || (other !== element && element.contains(other))) {
+                elementAt.delete(position);
+            } else if (position >= editEnd) {
+                elementAt.delete(position);
+                moved.push([position + delta, ref, other]);
+            }
+        }
+        for (const [position, ref, other] of moved) {
+            elementAt.set(position, ref);
+            positionOf.set(other, position);
+        }
+        element.innerHTML = content;
+        take(element);
+        if (outlined >= editEnd)
+            outlined += delta;
+        place();
+        return true;
+    };
     window.addEventListener('resize', place);
     window.addEventListener('click', (event) => {
         if (!event.ctrlKey && !event.metaKey)

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMimeDatabase>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -210,6 +212,21 @@ public:
             page_->setContent(page.bytes, "text/html;charset=" + page.charset, url);
         else
             page_->load(url);
+    }
+
+    void replaceContent(int element, int editEnd, int delta, const QString& content, const Page& page) override {
+        // The content goes over as a JSON string: nothing in it can end the script.
+        const QString text = QString::fromUtf8(QJsonDocument(QJsonArray{content}).toJson(QJsonDocument::Compact));
+        QPointer<QWebEngineView> alive(view_);
+        page_->runJavaScript(QStringLiteral("tagloomPatch(%1, %2, %3, %4[0])").arg(element).arg(editEnd).arg(delta).arg(text),
+                             QWebEngineScript::ApplicationWorld, [this, alive, page](const QVariant& done) {
+                                 if (!alive)
+                                     return;
+                                 if (!done.toBool())
+                                     showPage(page);
+                                 else if (pageShown)
+                                     pageShown();
+                             });
     }
 
     void outlineElement(int sourcePosition) override {

@@ -78,6 +78,56 @@ private slots:
         QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('[data-tagloom-at]').length")).toInt(), 0);
     }
 
+    // Edits inside an element change the page in place; after each, the page must be what
+    // loading the text afresh gives, and the marks after the edit must still find their elements.
+    void editsInPlaceMatchAFreshLoad() {
+        QVERIFY(showPreviewOf(QStringLiteral(
+            "<!DOCTYPE html><html><body><div id=a><p>one</p><p>two <i>x</i></p></div>"
+            "<ul><li>a<li>b</ul><table><tr><td>1<td>2</table><p id=last>end <em>e</em></p></body></html>")));
+        EditArea* area = window_->editArea();
+        struct Edit {
+            const char* after; // the edit goes after the first of these
+            int remove;
+            const char* insert;
+        };
+        const Edit edits[] = {
+            {"one", 0, " more"},             // text
+            {"two ", 0, "<b>bold</b> "},     // an element comes in
+            {"<p id=last", 0, " class=c"},   // an attribute: the element around it takes the patch
+            {"bold</b> ", 8, ""},            // an element goes
+            {"<li>b", 0, "<li>c"},           // an implied end moves: the list takes the patch
+            {"<td>1", 0, "<td>1.5"},         // a cell in a table
+            {"<div id=a>", 0, "<p>new"},     // an unclosed p
+        };
+        for (const Edit& edit : edits) {
+            const QString text = area->text();
+            const int at = int(text.indexOf(QLatin1String(edit.after))) + int(qstrlen(edit.after));
+            QVERIFY2(at >= int(qstrlen(edit.after)), edit.after);
+            area->setCaretPosition(at);
+            area->setSelectionLength(edit.remove);
+            const int before = shown_;
+            evaluate(QStringLiteral("window.notReloaded = true"));
+            area->replaceSelection(QString::fromLatin1(edit.insert));
+            QVERIFY(QTest::qWaitFor([&] { return shown_ > before; }, 10000));
+            QVERIFY2(evaluate(QStringLiteral("window.notReloaded === true")).toBool(), edit.insert);
+            // Line ends after </html> go into the body of a page loaded afresh, never of one patched.
+            const QString body = QStringLiteral("document.body.outerHTML.replace(/\\s+<\\/body>$/, '</body>')");
+            const QString patched = evaluate(body).toString();
+            const int reloaded = shown_;
+            window_->livePreview()->follow();
+            QVERIFY(QTest::qWaitFor([&] { return shown_ > reloaded; }, 10000));
+            QCOMPARE(patched, evaluate(body).toString());
+        }
+        // The marks moved with the edits: the last element is found where it now starts.
+        const int em = int(area->text().indexOf(QStringLiteral("<em>")));
+        const int before = shown_;
+        area->setCaretPosition(int(area->text().indexOf(QStringLiteral("one"))));
+        QTest::keyClicks(area, QStringLiteral("1"));
+        QVERIFY(QTest::qWaitFor([&] { return shown_ > before; }, 10000));
+        area->setCaretPosition(em + 1 + 5);
+        QVERIFY(QTest::qWaitFor([&] { return evaluate(QStringLiteral("tagloomOutlined()")).toInt() == em + 1; }, 10000));
+    }
+
     void theCaretsElementIsOutlined() {
         const QString page = QStringLiteral("<!DOCTYPE html><html><body><p>one</p>\r\n") +
                              QStringLiteral("<p>filler</p>\r\n").repeated(200) +
