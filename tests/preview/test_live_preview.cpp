@@ -128,6 +128,18 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return evaluate(QStringLiteral("tagloomOutlined()")).toInt() == em + 1; }, 10000));
     }
 
+    void thePaneFollowsTheActiveTab() {
+        QVERIFY(showPreviewOf(QStringLiteral("<p id=t>first</p>")));
+        const auto shownText = [&] { return evaluate(QStringLiteral("document.getElementById('t').textContent")).toString(); };
+        int before = shown_;
+        window_->newTab();
+        window_->editArea()->setText(QStringLiteral("<p id=t>second</p>"));
+        QVERIFY(QTest::qWaitFor([&] { return shown_ > before && shownText() == u"second"; }, 10000));
+        before = shown_;
+        window_->previousTab();
+        QVERIFY(QTest::qWaitFor([&] { return shown_ > before && shownText() == u"first"; }, 10000));
+    }
+
     void theCaretsElementIsOutlined() {
         const QString page = QStringLiteral("<!DOCTYPE html><html><body><p>one</p>\r\n") +
                              QStringLiteral("<p>filler</p>\r\n").repeated(200) +
