@@ -349,7 +349,6 @@ int main(int argc, char* argv[]) {
     keepLargeBuffersInHeap(); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // as the program does, for the preview
     if (qEnvironmentVariableIsEmpty("TAGLOOM_PREVIEW_PLUGIN"))
         qputenv("TAGLOOM_PREVIEW_PLUGIN", TAGLOOM_PREVIEW_PLUGIN_FILE);
     QApplication app(argc, argv);

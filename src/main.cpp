@@ -13,9 +13,6 @@
 int main(int argc, char* argv[]) {
     document_file::reportFileSizeLimitAsError();
     keepLargeBuffersInHeap();
-    // The live preview's web engine, loaded later from a plugin, shares OpenGL contexts with the
-    // window; this costs nothing when it never loads.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagloom"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.0"));

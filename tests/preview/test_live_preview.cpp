@@ -207,8 +207,7 @@ private slots:
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // As the program does; the engine draws in software here.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The engine draws in software here.
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking --disable-component-update");
     qputenv("TAGLOOM_PREVIEW_PLUGIN", TAGLOOM_PREVIEW_PLUGIN_FILE);
     QApplication app(argc, argv);
