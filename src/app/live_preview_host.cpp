@@ -132,6 +132,11 @@ void LivePreviewHost::edited(OpenDocument* document) {
         typingPause_.start();
 }
 
+void LivePreviewHost::fileNamed(OpenDocument* document) {
+    if (isShown() && document == renderedDocument_ && document->file().path != shownPath_)
+        follow();
+}
+
 void LivePreviewHost::caretMoved(OpenDocument* document) {
     if (isShown() && document == &window_.doc() && document == renderedDocument_)
         caretPause_.start();

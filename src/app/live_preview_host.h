@@ -38,6 +38,8 @@ public:
     void follow();
     void edited(OpenDocument* document);
     void caretMoved(OpenDocument* document);
+    /// @p document was given a file name (Save As): the pane shows it from its new folder.
+    void fileNamed(OpenDocument* document);
 
     /// The pane, once shown; for tests and benchmarks.
     LivePreview* pane() const { return pane_.get(); }

@@ -409,6 +409,9 @@ void MainWindow::setTitleFromFile(OpenDocument* document) {
     const QString loading = document->editArea()->isLoading() ? QStringLiteral(" (loading...)") : QString();
     setDocumentTitle(document, kTitlePrefix + document->file().path + loading + QStringLiteral("[*]"));
     showTabName(document);
+    // Saved under another name: relative addresses in the preview now start from its folder.
+    if (livePreview_)
+        livePreview_->fileNamed(document);
 }
 
 void MainWindow::announceStartupArgument(const QString& argumentText, bool windowsCommandLine) {

@@ -183,6 +183,7 @@ private slots:
     // Relative addresses load from the page's folder and below, and nothing beyond it does.
     void thePageReadsOnlyItsFolder() {
         QDir(dir_.path()).mkpath(QStringLiteral("site/img"));
+        QDir(dir_.path()).mkpath(QStringLiteral("img"));
         const QByteArray png = test_files::readBytes(QStringLiteral(TAGLOOM_SOURCE_DIR "/assets/icons/tagloom-16.png"));
         QVERIFY(!png.isEmpty());
         QVERIFY(test_files::writeBytes(dir_.filePath(QStringLiteral("site/img/in.png")), png));
@@ -202,6 +203,15 @@ private slots:
         QCOMPARE(width("in"), 16);
         QCOMPARE(width("out"), 0);
         QCOMPARE(width("file"), 0);
+        // Saved one folder up, the page reads from there: its img/in.png is another image.
+        QVERIFY(test_files::writeBytes(dir_.filePath(QStringLiteral("img/in.png")),
+                                       test_files::readBytes(QStringLiteral(TAGLOOM_SOURCE_DIR "/assets/icons/tagloom-32.png"))));
+        const int before = shown_;
+        dialogs_.answer(dir_.filePath(QStringLiteral("moved.html")));
+        QVERIFY(window_->saveAs());
+        QVERIFY(QTest::qWaitFor([&] { return shown_ > before; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return width("in") > 0; }, 10000));
+        QCOMPARE(width("in"), 32);
     }
 };
 } // namespace
