@@ -84,8 +84,7 @@ bool LivePreviewHost::show(QString* why) {
         connect(splitter_, &QSplitter::splitterMoved, this, [this] { settings::setLivePreviewSizes(splitter_->saveState()); });
     }
     pane_->widget()->show();
-    reloadNext_ = true;
-    render();
+    follow();
     return true;
 }
 
@@ -107,17 +106,15 @@ void LivePreviewHost::setOnLeft(bool left) {
 
 void LivePreviewHost::setRunsJavaScript(bool on) {
     if (pane_) {
-        reloadNext_ = true;
         pane_->setRunsJavaScript(on);
-        render();
+        follow();
     }
 }
 
 void LivePreviewHost::setBlocksRemoteContent(bool on) {
     if (pane_) {
-        reloadNext_ = true;
         pane_->setBlocksRemoteContent(on);
-        render();
+        follow();
     }
 }
 

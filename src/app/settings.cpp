@@ -184,6 +184,7 @@ void setIgnoredTagMessages(const QSet<QString>& keys) {
     list.sort();
     QSettings().setValue(kIgnoredTagMessages, list);
 }
+
 bool livePreviewOnLeft() {
     return QSettings().value(kPreviewOnLeft, false).toBool();
 }

@@ -10,7 +10,6 @@
 #include <QMutexLocker>
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <tuple>
@@ -135,20 +134,16 @@ bool writeMessage(int fd, const QByteArray& bytes) {
     return writeAll(fd, reinterpret_cast<const char*>(&size), sizeof size) && writeAll(fd, bytes.constData(), bytes.size());
 }
 
-// Reads one message until @p deadline; false on end of file, an error or the deadline (then
-// *timedOut is set).
-bool readMessage(int fd, const QDeadlineTimer& deadline, QByteArray* bytes, bool* timedOut) {
-    QByteArray received;
-    qint64 wanted = -1;
-    for (;;) {
-        if (wanted >= 0 && received.size() == qsizetype(sizeof(quint64)) + wanted) {
-            *bytes = received.mid(sizeof(quint64));
-            return true;
-        }
-        pollfd fd_{fd, POLLIN, 0};
-        const int ready = ::poll(&fd_, 1, int(std::min<qint64>(deadline.remainingTime(), 1000)));
+// Reads exactly @p size bytes by @p deadline; false on end of file, an error or the deadline
+// (then *timedOut is set).
+bool readExactly(int fd, char* data, qsizetype size, const QDeadlineTimer& deadline, bool* timedOut) {
+    while (size > 0) {
+        pollfd readable{fd, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, int(std::min<qint64>(deadline.remainingTime(), 1000)));
         if (ready < 0 && errno == EINTR)
             continue;
+        if (ready < 0)
+            return false;
         if (ready == 0) {
             if (deadline.hasExpired()) {
                 *timedOut = true;
@@ -156,24 +151,25 @@ bool readMessage(int fd, const QDeadlineTimer& deadline, QByteArray* bytes, bool
             }
             continue;
         }
-        const qsizetype want = wanted < 0 ? qsizetype(sizeof(quint64)) - received.size()
-                                          : qsizetype(sizeof(quint64)) + wanted - received.size();
-        char buffer[65536];
-        const ssize_t n = ::read(fd, buffer, size_t(std::min<qsizetype>(want, sizeof buffer)));
+        const ssize_t n = ::read(fd, data, size_t(size));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        received.append(buffer, n);
-        if (wanted < 0 && received.size() == qsizetype(sizeof(quint64))) {
-            quint64 size = 0;
-            std::memcpy(&size, received.constData(), sizeof size);
-            if (size > quint64(std::numeric_limits<qsizetype>::max() / 2))
-                return false;
-            wanted = qint64(size);
-            received.reserve(qsizetype(sizeof(quint64) + size));
-        }
+        data += n;
+        size -= n;
     }
+    return true;
+}
+
+// Reads one message (its length, then its bytes) by @p deadline.
+bool readMessage(int fd, const QDeadlineTimer& deadline, QByteArray* bytes, bool* timedOut) {
+    quint64 size = 0;
+    if (!readExactly(fd, reinterpret_cast<char*>(&size), sizeof size, deadline, timedOut) ||
+        size > quint64(std::numeric_limits<qsizetype>::max() / 2))
+        return false;
+    bytes->resize(qsizetype(size));
+    return readExactly(fd, bytes->data(), bytes->size(), deadline, timedOut);
 }
 
 QString failureOf(bool timedOut, int status, int limitMs) {

@@ -208,6 +208,13 @@ QString xmlEscaped(QString s) {
     return s.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;"));
 }
 
+/// FILE:LINE:COLUMN: error|warning: message, and a line end. Built by hand: a site can have
+/// millions of these lines, and arg() parses its pattern each time.
+QByteArray problemLine(const QByteArray& file, const Problem& p) {
+    return file + ':' + QByteArray::number(p.line) + ':' + QByteArray::number(p.column) +
+           (p.error ? ": error: " : ": warning: ") + p.message.toUtf8() + '\n';
+}
+
 /// Writes the report as pages come in, so that a site of any size is never held in memory.
 class Writer {
 public:
@@ -229,13 +236,10 @@ public:
         if (!failure.isEmpty())
             unchecked_.append(QJsonObject{{"file", path}, {"reason", failure}});
         if (format_ == u"text") {
-            // Built by hand: a site can have millions of these lines, and arg() parses its pattern
-            // each time.
             const QByteArray file = path.toUtf8();
             QByteArray out;
             for (const Problem& p : problems)
-                out += file + ':' + QByteArray::number(p.line) + ':' + QByteArray::number(p.column) +
-                       (p.error ? ": error: " : ": warning: ") + p.message.toUtf8() + '\n';
+                out += problemLine(file, p);
             std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
         } else if (format_ == u"json") {
             for (const Problem& p : problems)
@@ -262,9 +266,9 @@ public:
         } else {
             // JUnit: a test case per page, failed by its errors; its warnings are its output.
             QString errorLines, warningLines;
+            const QByteArray file = path.toUtf8();
             for (const Problem& p : problems)
-                (p.error ? errorLines : warningLines) += QStringLiteral("%1:%2:%3: %4: %5\n")
-                                                             .arg(path).arg(p.line).arg(p.column).arg(p.error ? "error" : "warning", p.message);
+                (p.error ? errorLines : warningLines) += QString::fromUtf8(problemLine(file, p));
             ++tests_;
             QString out = QStringLiteral("    <testcase classname=\"tagloom-check\" name=\"%1\">\n").arg(xmlEscaped(name));
             if (!failure.isEmpty()) {
