@@ -334,10 +334,11 @@ private slots:
             safe_check::keepCheckersBetweenPages(keep);
             QThreadPool thread;
             thread.setMaxThreadCount(1);
-            QFuture<safe_check::Result> running = QtConcurrent::run(&thread, [&] {
-                (void)safe_check::check(fine, {}, 60000);
-                return safe_check::check(page, {}, limitMs);
-            });
+            // A page first, finished before the one to stop starts: a slow machine must not
+            // cancel the wrong one.
+            (void)QtConcurrent::run(&thread, [&] { return safe_check::check(fine, {}, 60000); }).result();
+            QFuture<safe_check::Result> running =
+                QtConcurrent::run(&thread, [&] { return safe_check::check(page, {}, limitMs); });
             if (cancel) {
                 QTest::qWait(150);
                 safe_check::cancelAll();
