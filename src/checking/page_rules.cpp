@@ -98,6 +98,8 @@ bool hasText(QStringView text) {
 } // namespace
 
 std::vector<TagProblem> merged(std::vector<TagProblem> tidy, const std::vector<TagProblem>& ours) {
+    if (ours.empty()) // Tidy's come in page order already
+        return tidy;
     static const QHash<QString, QString> kSame{{QStringLiteral("IMG_MISSING_ALT"), QStringLiteral("img-alt")},
                                                {QStringLiteral("ANCHOR_NOT_UNIQUE"), QStringLiteral("duplicate-id")},
                                                {QStringLiteral("LANGUAGE_NOT_IDENTIFIED"), QStringLiteral("html-lang")}};

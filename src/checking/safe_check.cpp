@@ -3,13 +3,12 @@
 #include "colouring/tag_matching.h"
 
 #include <QByteArray>
-#include <QDataStream>
 #include <QDeadlineTimer>
-#include <QIODevice>
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <tuple>
@@ -65,6 +64,13 @@ int timeLimitMs(qsizetype characters) {
 }
 
 namespace {
+qsizetype possibleStartTags(QStringView text) {
+    qsizetype count = 0;
+    for (qsizetype i = text.indexOf(u'<'); i >= 0; i = text.indexOf(u'<', i + 1))
+        count += i + 1 == text.size() || text[i + 1] != u'/';
+    return count;
+}
+
 QString tooDeep(int depth) {
     return QStringLiteral("The page nests elements %1 deep; HTML Tidy can check pages up to %2 deep. "
                           "Unclosed elements add up: close them, or check a part of the page.")
@@ -72,33 +78,100 @@ QString tooDeep(int depth) {
         .arg(kDeepestNesting);
 }
 
+// What goes over the socket, in this machine's own byte order (it never leaves the machine):
+// numbers as they are, strings as their length and UTF-16 code units.
+class WireWriter {
+public:
+    template <typename T>
+    void put(T value) {
+        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    }
+    void put(QStringView s) {
+        put(quint32(s.size()));
+        bytes.append(reinterpret_cast<const char*>(s.utf16()), s.size() * qsizetype(sizeof(char16_t)));
+    }
+    QByteArray bytes;
+};
+
+class WireReader {
+public:
+    explicit WireReader(const QByteArray& bytes) : at_(bytes.constData()), left_(bytes.size()) {}
+    template <typename T>
+    bool get(T* value) {
+        if (left_ < qsizetype(sizeof(T)))
+            return false;
+        std::memcpy(value, at_, sizeof(T));
+        at_ += sizeof(T);
+        left_ -= qsizetype(sizeof(T));
+        return true;
+    }
+    bool get(QString* s) {
+        quint32 units = 0;
+        if (!get(&units) || quint64(left_) / sizeof(char16_t) < units)
+            return false;
+        *s = QString(reinterpret_cast<const QChar*>(at_), qsizetype(units));
+        at_ += units * sizeof(char16_t);
+        left_ -= qsizetype(units * sizeof(char16_t));
+        return true;
+    }
+    bool atEnd() const { return left_ == 0; }
+
+private:
+    const char* at_;
+    qsizetype left_;
+};
+
+// A page can have tens of thousands of problems of a few dozen kinds: each kind's key is sent
+// once, and after that as the number of its first sending.
 QByteArray serialize(const std::vector<TagProblem>& problems) {
-    QByteArray out;
-    QDataStream stream(&out, QIODevice::WriteOnly);
-    stream.setByteOrder(QDataStream::LittleEndian); // never leaves the machine
-    stream << quint32(problems.size());
-    for (const TagProblem& p : problems)
-        stream << qint32(p.line) << qint32(p.column) << quint8(p.kind == TagProblem::Kind::Error) << p.message << p.key;
-    return out;
+    WireWriter out;
+    out.bytes.reserve(64 + qsizetype(problems.size()) * 96);
+    out.put(quint32(problems.size()));
+    std::vector<QString> keys;
+    for (const TagProblem& p : problems) {
+        const auto known = std::find(keys.begin(), keys.end(), p.key);
+        out.put(qint32(p.line));
+        out.put(qint32(p.column));
+        out.put(quint8(p.kind == TagProblem::Kind::Error));
+        out.put(quint32(known - keys.begin()));
+        if (known == keys.end()) {
+            out.put(QStringView(p.key));
+            keys.push_back(p.key);
+        }
+        out.put(QStringView(p.message));
+    }
+    return std::move(out.bytes);
 }
 
 bool deserialize(const QByteArray& bytes, std::vector<TagProblem>* problems) {
-    QDataStream stream(bytes);
-    stream.setByteOrder(QDataStream::LittleEndian);
+    WireReader in(bytes);
     quint32 count = 0;
-    stream >> count;
-    for (quint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
+    if (!in.get(&count) || count > quint64(bytes.size()))
+        return false;
+    problems->reserve(count);
+    std::vector<QString> keys;
+    for (quint32 i = 0; i < count; ++i) {
         TagProblem p;
-        qint32 line = 0;
-        qint32 column = 0;
+        qint32 line = 0, column = 0;
         quint8 error = 0;
-        stream >> line >> column >> error >> p.message >> p.key;
+        quint32 key = 0;
+        if (!in.get(&line) || !in.get(&column) || !in.get(&error) || !in.get(&key) || key > keys.size())
+            return false;
+        if (key == keys.size()) {
+            if (!in.get(&p.key))
+                return false;
+            keys.push_back(p.key);
+        } else {
+            p.key = keys[key]; // shared, not copied
+        }
+        if (!in.get(&p.message))
+            return false;
         p.line = line;
         p.column = column;
         p.kind = error ? TagProblem::Kind::Error : TagProblem::Kind::Warning;
         problems->push_back(std::move(p));
     }
-    return stream.status() == QDataStream::Ok && stream.atEnd() && problems->size() == count;
+    return in.atEnd();
 }
 
 #ifdef Q_OS_UNIX
@@ -247,17 +320,17 @@ public:
     std::optional<Result> check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility) {
         if (child_ < 0 && !start())
             return std::nullopt;
-        QByteArray request;
-        {
-            QDataStream stream(&request, QIODevice::WriteOnly);
-            stream.setByteOrder(QDataStream::LittleEndian);
-            stream << text << ignoredKeys << qint32(accessibility);
-        }
+        WireWriter request;
+        request.put(QStringView(text));
+        request.put(qint32(accessibility));
+        request.put(quint32(ignoredKeys.size()));
+        for (const QString& key : ignoredKeys)
+            request.put(QStringView(key));
         QByteArray bytes;
         bool timedOut = false;
         Result result;
         noteRunning(child_, true); // cancelAll() stops it only while it checks
-        const bool answered = writeMessage(fd_, request) && readMessage(fd_, QDeadlineTimer(limitMs), &bytes, &timedOut) &&
+        const bool answered = writeMessage(fd_, request.bytes) && readMessage(fd_, QDeadlineTimer(limitMs), &bytes, &timedOut) &&
                               deserialize(bytes, &result.problems);
         noteRunning(child_, false);
         if (answered)
@@ -276,13 +349,18 @@ private:
                 bool timedOut = false;
                 if (!readMessage(fd, QDeadlineTimer(QDeadlineTimer::Forever), &request, &timedOut))
                     ::_exit(0); // the program is done with this child
-                QDataStream stream(request);
-                stream.setByteOrder(QDataStream::LittleEndian);
+                WireReader in(request);
                 QString text;
-                QSet<QString> ignored;
                 qint32 accessibility = 0;
-                stream >> text >> ignored >> accessibility;
-                if (!writeMessage(fd, serialize(checkTags(text, ignored, accessibility))))
+                quint32 ignoredCount = 0;
+                QSet<QString> ignored;
+                bool whole = in.get(&text) && in.get(&accessibility) && in.get(&ignoredCount);
+                for (quint32 i = 0; whole && i < ignoredCount; ++i) {
+                    QString key;
+                    whole = in.get(&key);
+                    ignored.insert(key);
+                }
+                if (!whole || !writeMessage(fd, serialize(checkTags(text, ignored, accessibility))))
                     ::_exit(1);
             }
         });
@@ -312,9 +390,9 @@ private:
 } // namespace
 
 Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility) {
-    // Each element starts with a '<': a page with few of them cannot nest too deeply, and counting
-    // them is far quicker than matching its tags.
-    if (text.count(u'<') > kDeepestNesting)
+    // Each element opens with a '<' that does not start an end tag: a page with few of them cannot
+    // nest too deeply, and counting them is far quicker than matching its tags.
+    if (possibleStartTags(text) > kDeepestNesting)
         if (const int depth = nestingDepth(text); depth > kDeepestNesting)
             return {{}, tooDeep(depth)};
 #ifdef Q_OS_UNIX

@@ -6,13 +6,23 @@
 #include <QByteArray>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
 namespace {
+/// A kind of message, met before in this page.
+struct Kind {
+    const char* name; ///< Tidy's key, as Tidy gave it
+    QString key;
+    bool ignored;
+};
+
 struct Collected {
     std::vector<TagProblem> problems;
     const QSet<QString>* ignored = nullptr;
+    std::vector<Kind> kinds; // a page can have tens of thousands of problems of a few dozen kinds
 };
 
 Bool TIDY_CALL collect(TidyMessage message) {
@@ -21,12 +31,20 @@ Bool TIDY_CALL collect(TidyMessage message) {
     if (level != TidyWarning && level != TidyAccess && level != TidyError && level != TidyBadDocument &&
         level != TidyFatal)
         return no;
-    TagProblem p;
-    p.key = QString::fromUtf8(tidyGetMessageKey(message));
-    // What Tidy's clean-up would drop from its own output, not a fault of the page: an empty
-    // element is valid HTML.
-    if (p.key == QLatin1String("TRIM_EMPTY_ELEMENT") || out->ignored->contains(p.key))
+    const char* name = tidyGetMessageKey(message);
+    auto kind = std::find_if(out->kinds.begin(), out->kinds.end(),
+                             [name](const Kind& k) { return std::strcmp(k.name, name) == 0; });
+    if (kind == out->kinds.end()) {
+        const QString key = QString::fromUtf8(name);
+        // What Tidy's clean-up would drop from its own output, not a fault of the page: an empty
+        // element is valid HTML.
+        out->kinds.push_back({name, key, key == QLatin1String("TRIM_EMPTY_ELEMENT") || out->ignored->contains(key)});
+        kind = out->kinds.end() - 1;
+    }
+    if (kind->ignored)
         return no;
+    TagProblem p;
+    p.key = kind->key;
     p.message = QString::fromUtf8(tidyGetMessage(message));
     // Custom elements are valid HTML, whatever this Tidy says about their version.
     if (p.key == QLatin1String("ELEMENT_VERS_MISMATCH_ERROR") && p.message.startsWith(u'<') &&
@@ -38,6 +56,113 @@ Bool TIDY_CALL collect(TidyMessage message) {
     out->problems.push_back(std::move(p));
     return no; // nothing goes to Tidy's own error output
 }
+
+/// Tidy allocates and frees a few buffers of 2 KB for every message it makes, and a page can have
+/// tens of thousands: blocks of a few sizes, kept on free lists for the check, spare the general
+/// heap that traffic. Everything goes back when the check ends.
+class TidyArena : public TidyAllocator {
+public:
+    TidyArena() { vtbl = &kCalls; }
+    TidyArena(const TidyArena&) = delete;
+    TidyArena& operator=(const TidyArena&) = delete;
+    ~TidyArena() {
+        for (void* chunk : chunks_)
+            std::free(chunk);
+    }
+
+private:
+    struct alignas(16) Header {
+        std::size_t sizeClass; ///< kLarge: a block of its own from the heap
+        std::size_t size;      ///< what was asked for, for a large block
+    };
+    struct FreeBlock {
+        FreeBlock* next;
+    };
+    static constexpr std::size_t kSmallest = 4;  // 16 bytes, with the header
+    static constexpr std::size_t kLargest = 16;  // 64 KB
+    static constexpr std::size_t kLarge = 0;
+    static constexpr std::size_t kChunk = std::size_t(1) << 18;
+
+    static TidyArena* of(TidyAllocator* allocator) { return static_cast<TidyArena*>(allocator); }
+    static Header* headerOf(void* block) { return static_cast<Header*>(block) - 1; }
+
+    void* allocate(std::size_t size) {
+        std::size_t sizeClass = kSmallest;
+        while (sizeClass <= kLargest && (std::size_t(1) << sizeClass) < size + sizeof(Header))
+            ++sizeClass;
+        Header* header;
+        if (sizeClass > kLargest) {
+            header = static_cast<Header*>(std::malloc(sizeof(Header) + size));
+            if (!header)
+                return nullptr;
+            header->sizeClass = kLarge;
+            header->size = size;
+            return header + 1;
+        }
+        if (FreeBlock* spare = free_[sizeClass]) {
+            free_[sizeClass] = spare->next;
+            header = reinterpret_cast<Header*>(spare);
+        } else {
+            const std::size_t bytes = std::size_t(1) << sizeClass;
+            if (left_ < bytes) {
+                void* chunk = std::malloc(kChunk);
+                if (!chunk)
+                    return nullptr;
+                chunks_.push_back(chunk);
+                next_ = static_cast<char*>(chunk);
+                left_ = kChunk;
+            }
+            header = reinterpret_cast<Header*>(next_);
+            next_ += bytes;
+            left_ -= bytes;
+        }
+        header->sizeClass = sizeClass;
+        return header + 1;
+    }
+
+    void release(void* block) {
+        if (!block)
+            return;
+        Header* header = headerOf(block);
+        const std::size_t sizeClass = header->sizeClass;
+        if (sizeClass == kLarge) {
+            std::free(header);
+            return;
+        }
+        auto* spare = reinterpret_cast<FreeBlock*>(header); // over the header, which it no longer needs
+        spare->next = free_[sizeClass];
+        free_[sizeClass] = spare;
+    }
+
+    void* reallocate(void* block, std::size_t size) {
+        if (!block)
+            return allocate(size);
+        const Header* header = headerOf(block);
+        const std::size_t room =
+            header->sizeClass == kLarge ? header->size : (std::size_t(1) << header->sizeClass) - sizeof(Header);
+        if (header->sizeClass != kLarge && size <= room)
+            return block;
+        void* moved = allocate(size);
+        if (!moved)
+            return nullptr;
+        std::memcpy(moved, block, std::min(room, size));
+        release(block);
+        return moved;
+    }
+
+    static void* TIDY_CALL callAllocate(TidyAllocator* self, size_t size) { return of(self)->allocate(size); }
+    static void* TIDY_CALL callReallocate(TidyAllocator* self, void* block, size_t size) {
+        return of(self)->reallocate(block, size);
+    }
+    static void TIDY_CALL callRelease(TidyAllocator* self, void* block) { of(self)->release(block); }
+    static void TIDY_CALL callPanic(TidyAllocator*, ctmbstr) { std::abort(); } // out of memory
+    static constexpr TidyAllocatorVtbl kCalls{callAllocate, callReallocate, callRelease, callPanic};
+
+    std::vector<void*> chunks_;
+    FreeBlock* free_[kLargest + 1] = {};
+    char* next_ = nullptr;
+    std::size_t left_ = 0;
+};
 
 struct TidyDocDeleter {
     void operator()(TidyDoc doc) const { tidyRelease(doc); }
@@ -109,7 +234,8 @@ qsizetype lineEnd(const QString& text, qsizetype from) {
 std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys, int accessibility) {
     Collected collected;
     collected.ignored = &ignoredKeys;
-    TidyDocument doc(tidyCreate());
+    TidyArena arena; // outlives the document
+    TidyDocument doc(tidyCreateWithAllocator(&arena));
     tidySetAppData(doc.get(), &collected);
     tidySetMessageCallback(doc.get(), collect);
     tidyOptSetValue(doc.get(), TidyInCharEncoding, "utf8");

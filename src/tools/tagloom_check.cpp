@@ -19,10 +19,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QThreadPool>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentMap>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -208,11 +210,25 @@ QString xmlEscaped(QString s) {
     return s.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;"));
 }
 
-/// FILE:LINE:COLUMN: error|warning: message, and a line end. Built by hand: a site can have
-/// millions of these lines, and arg() parses its pattern each time.
-QByteArray problemLine(const QByteArray& file, const Problem& p) {
-    return file + ':' + QByteArray::number(p.line) + ':' + QByteArray::number(p.column) +
-           (p.error ? ": error: " : ": warning: ") + p.message.toUtf8() + '\n';
+void appendNumber(QByteArray& out, int n) {
+    char digits[16];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+}
+
+/// Appends FILE:LINE:COLUMN: error|warning: message, and a line end. Built by hand: a site can
+/// have millions of these lines.
+void appendProblemLine(QByteArray& out, const QByteArray& file, const Problem& p) {
+    out += file;
+    out += ':';
+    appendNumber(out, p.line);
+    out += ':';
+    appendNumber(out, p.column);
+    out += p.error ? ": error: " : ": warning: ";
+    QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const qsizetype at = out.size();
+    out.resize(at + utf8.requiredSpace(p.message.size()));
+    out.truncate(utf8.appendToBuffer(out.data() + at, p.message) - out.constData());
+    out += '\n';
 }
 
 /// Writes the report as pages come in, so that a site of any size is never held in memory.
@@ -238,8 +254,9 @@ public:
         if (format_ == u"text") {
             const QByteArray file = path.toUtf8();
             QByteArray out;
+            out.reserve(qsizetype(problems.size()) * (file.size() + 80));
             for (const Problem& p : problems)
-                out += problemLine(file, p);
+                appendProblemLine(out, file, p);
             std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
         } else if (format_ == u"json") {
             for (const Problem& p : problems)
@@ -265,10 +282,11 @@ public:
                     {"locations", QJsonArray{QJsonObject{{"physicalLocation", QJsonObject{{"artifactLocation", QJsonObject{{"uri", uriOf(path)}}}}}}}}});
         } else {
             // JUnit: a test case per page, failed by its errors; its warnings are its output.
-            QString errorLines, warningLines;
+            QByteArray errorBytes, warningBytes;
             const QByteArray file = path.toUtf8();
             for (const Problem& p : problems)
-                (p.error ? errorLines : warningLines) += QString::fromUtf8(problemLine(file, p));
+                appendProblemLine(p.error ? errorBytes : warningBytes, file, p);
+            const QString errorLines = QString::fromUtf8(errorBytes), warningLines = QString::fromUtf8(warningBytes);
             ++tests_;
             QString out = QStringLiteral("    <testcase classname=\"tagloom-check\" name=\"%1\">\n").arg(xmlEscaped(name));
             if (!failure.isEmpty()) {
