@@ -46,6 +46,10 @@ Bool TIDY_CALL collect(TidyMessage message) {
     TagProblem p;
     p.key = kind->key;
     p.message = QString::fromUtf8(tidyGetMessage(message));
+    // Its hint names one of Tidy's own options, which this program sets for the user.
+    if (p.key == QLatin1String("UNKNOWN_ELEMENT_LOOKS_CUSTOM"))
+        if (const qsizetype hint = p.message.indexOf(QLatin1String("! ")); hint > 0)
+            p.message.truncate(hint + 1);
     // Custom elements are valid HTML, whatever this Tidy says about their version.
     if (p.key == QLatin1String("ELEMENT_VERS_MISMATCH_ERROR") && p.message.startsWith(u'<') &&
         p.message.section(u'>', 0, 0).contains(u'-'))
@@ -200,8 +204,9 @@ struct CustomElements {
 /// Tidy must be told whether a custom element holds blocks or runs inside a line. One that wraps a
 /// block element anywhere in the page is taken as a block, any other as inline.
 CustomElements customElements(const QString& text) {
-    // A custom element's name has no capital letters.
-    static const QRegularExpression name(QStringLiteral("<([a-z][a-z0-9]*-[a-z0-9._-]*)[\\s/>]"));
+    // A letter, then letters, digits, dots or underscores with at least one hyphen; the parser
+    // lowers capitals. An address such as <a.b-c@example.org> is no element name.
+    static const QRegularExpression name(QStringLiteral("<([a-zA-Z][a-zA-Z0-9._]*-[a-zA-Z0-9._-]*)[\\s/>]"));
     static const QRegularExpression blockStart(
         QStringLiteral("<(address|article|aside|blockquote|details|div|dl|fieldset|figure|footer|form|h[1-6]|"
                        "header|hr|main|nav|ol|p|pre|section|table|ul)[\\s/>]"),
@@ -210,7 +215,7 @@ CustomElements customElements(const QString& text) {
     CustomElements out;
     for (auto it = name.globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
-        const QString element = m.captured(1);
+        const QString element = m.captured(1).toLower();
         if (seen.contains(element))
             continue;
         seen.insert(element);
@@ -245,7 +250,9 @@ std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& igno
     tidyOptSetBool(doc.get(), TidyQuiet, yes);
     tidyOptSetInt(doc.get(), TidyTabSize, 1); // a tab is one column, as in the text
     // Custom elements (a hyphen in the name) are HTML; obsolete elements and attributes are not.
-    tidyOptSetValue(doc.get(), TidyUseCustomTags, "blocklevel");
+    // They are named to Tidy one by one: in its mode that takes any unknown name with a hyphen, a
+    // single address in angle brackets made Tidy check every element of an older page against the
+    // page's declared version, thousands of warnings that the same page without it never gets.
     const CustomElements custom = customElements(text);
     if (!custom.inline_.isEmpty())
         tidyOptSetValue(doc.get(), TidyInlineTags, custom.inline_.toUtf8().constData());
