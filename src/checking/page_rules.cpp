@@ -7,6 +7,10 @@
 #include <QHash>
 #include <QUrl>
 #include <algorithm>
+#include <iterator>
+#include <string_view>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace page_rules {
 namespace {
@@ -30,12 +34,22 @@ struct Tag {
     }
 };
 
-/// The page's tags with their attributes, and its comments (which are no text).
+/// The attributes the rules read. The others (class, style and the like, most of a page's) are
+/// never copied.
+bool isRead(QStringView name) {
+    static constexpr std::u16string_view kRead[] = {u"id",  u"name", u"href",  u"src",  u"alt",       u"aria-label",
+                                                    u"for", u"type", u"title", u"lang", u"aria-labelledby"};
+    return std::any_of(std::begin(kRead), std::end(kRead),
+                       [name](std::u16string_view read) { return name.compare(read, Qt::CaseInsensitive) == 0; });
+}
+
+/// The page's tags with the attributes the rules read, and its comments (which are no text).
 struct Reader : HtmlTokenizer::Listener {
     QStringView text;
     std::vector<Tag> tags;
-    std::vector<std::pair<qsizetype, qsizetype>> comments;
+    std::vector<std::pair<qsizetype, qsizetype>> comments; // in page order
     Tag current;
+    bool readingValue = false;
     void span(HtmlSpan kind, qsizetype start, qsizetype length) override {
         const QStringView piece = text.mid(start, length);
         switch (kind) {
@@ -47,15 +61,20 @@ struct Reader : HtmlTokenizer::Listener {
             current.name += piece.toString().toLower();
             break;
         case HtmlSpan::AttributeName:
-            current.attributes.push_back({piece.toString().toLower(), {}});
+            readingValue = isRead(piece);
+            if (readingValue)
+                current.attributes.push_back({piece.toString().toLower(), {}});
             break;
         case HtmlSpan::AttributeValue: {
-            if (current.attributes.empty())
+            if (!readingValue || current.attributes.empty())
                 break;
-            QString value = piece.toString();
+            QStringView value = piece;
             if (!value.isEmpty() && (value[0] == u'"' || value[0] == u'\''))
-                value = value.mid(1, value.endsWith(value[0]) && value.size() > 1 ? value.size() - 2 : -1);
-            current.attributes.back().value += value.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+                value = value.mid(1, value.size() > 1 && value.back() == value[0] ? value.size() - 2 : -1);
+            QString& into = current.attributes.back().value;
+            into += value;
+            if (value.contains(u'&'))
+                into.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
             break;
         }
         case HtmlSpan::Comment:
@@ -184,9 +203,12 @@ Facts check(const QString& text, const Options& options) {
 
     // Text between two tags, comments left out.
     const auto textBetween = [&](qsizetype from, qsizetype to) {
-        for (const auto& [start, end] : reader.comments)
-            if (start >= from && end <= to)
-                return hasText(QStringView(text).mid(from, start - from)) || hasText(QStringView(text).mid(end, to - end));
+        auto comment = std::lower_bound(reader.comments.begin(), reader.comments.end(), std::pair(from, qsizetype(0)));
+        for (; comment != reader.comments.end() && comment->second <= to; ++comment) {
+            if (hasText(QStringView(text).mid(from, comment->first - from)))
+                return true;
+            from = comment->second;
+        }
         return hasText(QStringView(text).mid(from, to - from));
     };
 
@@ -209,12 +231,12 @@ Facts check(const QString& text, const Options& options) {
             open.said = true;
         previousEnd = t.end;
         if (t.endTag) {
-            if (t.name == u"label")
+            if (t.name == "label"_L1)
                 labels = std::max(0, labels - 1);
             if (open.start >= 0 && t.name == open.element) {
                 if (!open.said && options.accessibility)
-                    report(open.start, open.element == u"a" ? "link-text" : "button-text",
-                           open.element == u"a" ? QStringLiteral("This link has no text a screen reader could say.")
+                    report(open.start, open.element == "a"_L1 ? "link-text" : "button-text",
+                           open.element == "a"_L1 ? QStringLiteral("This link has no text a screen reader could say.")
                                                 : QStringLiteral("This button has no text a screen reader could say."));
                 open = Open();
             }
@@ -231,28 +253,28 @@ Facts check(const QString& text, const Options& options) {
             }
             facts.anchors.insert(*id);
         }
-        if (t.name == u"a")
+        if (t.name == "a"_L1)
             if (const QString* name = attribute(t, u"name"))
                 facts.anchors.insert(*name);
         const bool labelledByAria = attribute(t, u"aria-label") || attribute(t, u"aria-labelledby");
-        if (t.name == u"html") {
+        if (t.name == "html"_L1) {
             sawHtml = true;
             const QString* lang = attribute(t, u"lang");
             if (options.accessibility && (!lang || lang->trimmed().isEmpty()))
                 report(t.start, "html-lang", QStringLiteral("The page does not say its language: give <html> a lang attribute."));
-        } else if (t.name == u"img") {
+        } else if (t.name == "img"_L1) {
             if (options.accessibility && !attribute(t, u"alt") && !labelledByAria)
                 report(t.start, "img-alt", QStringLiteral("<img> has no alt text (alt=\"\" for an image that only decorates)."));
             if (open.start >= 0 && (attribute(t, u"alt") ? !attribute(t, u"alt")->trimmed().isEmpty() : labelledByAria))
                 open.said = true;
-        } else if (t.name == u"label") {
+        } else if (t.name == "label"_L1) {
             ++labels;
             if (const QString* target = attribute(t, u"for"))
                 labelled.insert(*target);
-        } else if (t.name == u"input" || t.name == u"select" || t.name == u"textarea") {
+        } else if (t.name == "input"_L1 || t.name == "select"_L1 || t.name == "textarea"_L1) {
             const QString type = attribute(t, u"type") ? attribute(t, u"type")->toLower() : QString();
-            const bool needsLabel = t.name != u"input" || !(type == u"hidden" || type == u"submit" || type == u"reset" ||
-                                                          type == u"button" || type == u"image");
+            const bool needsLabel = t.name != "input"_L1 || !(type == "hidden"_L1 || type == "submit"_L1 || type == "reset"_L1 ||
+                                                          type == "button"_L1 || type == "image"_L1);
             if (needsLabel && labels == 0 && !labelledByAria && !attribute(t, u"title"))
                 fields.emplace_back(t.start, attribute(t, u"id") ? *attribute(t, u"id") : QString());
         } else if (t.name.size() == 2 && t.name[0] == u'h' && t.name[1] >= u'1' && t.name[1] <= u'6') {
@@ -261,14 +283,14 @@ Facts check(const QString& text, const Options& options) {
                 report(t.start, "heading-order", QStringLiteral("<h%1> follows <h%2>: a heading level is skipped.")
                                                      .arg(level).arg(lastHeading));
             lastHeading = level;
-        } else if ((t.name == u"a" && attribute(t, u"href")) || t.name == u"button") {
-            open = Open{t.start, t.name, labelledByAria || (attribute(t, u"title") && t.name == u"button")};
+        } else if ((t.name == "a"_L1 && attribute(t, u"href")) || t.name == "button"_L1) {
+            open = Open{t.start, t.name, labelledByAria || (attribute(t, u"title") && t.name == "button"_L1)};
         }
         if (!options.links)
             continue;
         for (const char16_t* name : {u"href", u"src"}) {
             const QString* url = attribute(t, QStringView(name));
-            if (!url || url->trimmed().isEmpty() || !isLocal(*url) || t.name == u"base")
+            if (!url || url->trimmed().isEmpty() || !isLocal(*url) || t.name == "base"_L1)
                 continue;
             const std::optional<LocalTarget> link = resolveLocal(*url, options.pagePath);
             if (link->samePage) {
@@ -295,7 +317,7 @@ Facts check(const QString& text, const Options& options) {
                 report(at, "field-label", QStringLiteral("This form field has no label (a <label for> its id, or one around it)."));
         // A whole page written without its <html> tag says no language either; a fragment does not have to.
         const bool wholePage = std::any_of(reader.tags.begin(), reader.tags.end(), [](const Tag& t) {
-            return t.name == u"head" || t.name == u"body" || t.name == u"title";
+            return t.name == "head"_L1 || t.name == "body"_L1 || t.name == "title"_L1;
         });
         if (!sawHtml && wholePage)
             report(0, "html-lang", QStringLiteral("The page does not say its language: give <html> a lang attribute."));

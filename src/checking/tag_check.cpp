@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QRegularExpression>
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -91,9 +92,7 @@ private:
     static Header* headerOf(void* block) { return static_cast<Header*>(block) - 1; }
 
     void* allocate(std::size_t size) {
-        std::size_t sizeClass = kSmallest;
-        while (sizeClass <= kLargest && (std::size_t(1) << sizeClass) < size + sizeof(Header))
-            ++sizeClass;
+        const std::size_t sizeClass = std::max<std::size_t>(kSmallest, std::bit_width(size + sizeof(Header) - 1));
         Header* header;
         if (sizeClass > kLargest) {
             header = static_cast<Header*>(std::malloc(sizeof(Header) + size));
