@@ -37,9 +37,7 @@ Bool TIDY_CALL collect(TidyMessage message) {
                              [name](const Kind& k) { return std::strcmp(k.name, name) == 0; });
     if (kind == out->kinds.end()) {
         const QString key = QString::fromUtf8(name);
-        // What Tidy's clean-up would drop from its own output, not a fault of the page: an empty
-        // element is valid HTML.
-        out->kinds.push_back({name, key, key == QLatin1String("TRIM_EMPTY_ELEMENT") || out->ignored->contains(key)});
+        out->kinds.push_back({name, key, out->ignored->contains(key)});
         kind = out->kinds.end() - 1;
     }
     if (kind->ignored)
@@ -258,6 +256,9 @@ std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& igno
     if (!custom.block.isEmpty())
         tidyOptSetValue(doc.get(), TidyBlockTags, custom.block.toUtf8().constData());
     tidyOptSetBool(doc.get(), TidyStrictTagsAttr, yes);
+    // An empty element is valid HTML, and one Tidy's clean-up dropped would never be checked: an
+    // empty <center> would pass.
+    tidyOptSetBool(doc.get(), TidyDropEmptyElems, no);
     tidyOptSetInt(doc.get(), TidyAccessibilityCheckLevel, ulong(std::clamp(accessibility, 0, 3)));
     TidyBuffer errors;
     tidyBufInit(&errors);

@@ -74,6 +74,9 @@ private slots:
             {"UNKNOWN_ELEMENT error: <blah>", "DISCARDING_UNEXPECTED warning: <blah>",
              "DISCARDING_UNEXPECTED warning: </blah>"});
         row("obsolete element", "<center>x</center>", {"ELEMENT_VERS_MISMATCH_ERROR error: <center>"});
+        row("empty obsolete element", "<p><font color=red></font>x</p><center></center>",
+            {"ELEMENT_VERS_MISMATCH_ERROR error: <font color=red>", "MISMATCHED_ATTRIBUTE_ERROR error: <font color=red>",
+             "ELEMENT_VERS_MISMATCH_ERROR error: <center>"});
         row("after non-ASCII, astral and tab", QString::fromUtf8("<p>é日本😀\t<b>x</p>"),
             {"MISSING_ENDTAG_BEFORE warning: <b>"});
     }
