@@ -22,11 +22,12 @@
 #include <QStringEncoder>
 #include <QThreadPool>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <string>
 
 namespace {
@@ -90,16 +91,25 @@ bool readConfig(const QString& folder, Settings& settings) {
     return true;
 }
 
-bool matchesAny(const QString& path, const QStringList& globs) {
-    const QString name = QFileInfo(path).fileName();
-    for (const QString& glob : globs) {
-        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(glob, QRegularExpression::UnanchoredWildcardConversion));
-        const QRegularExpression anchored(QRegularExpression::anchoredPattern(re.pattern()));
-        if (anchored.match(glob.contains(u'/') ? path : name).hasMatch())
-            return true;
+/// File name globs (or, with a '/', globs of the path under the folder given), made once for all
+/// the files of a site.
+class Globs {
+public:
+    explicit Globs(const QStringList& globs) {
+        for (const QString& glob : globs) {
+            const QString pattern = QRegularExpression::wildcardToRegularExpression(glob, QRegularExpression::UnanchoredWildcardConversion);
+            patterns_.push_back({QRegularExpression(QRegularExpression::anchoredPattern(pattern)), glob.contains(u'/')});
+        }
     }
-    return false;
-}
+    bool match(const QString& path) const {
+        const QString name = QFileInfo(path).fileName();
+        return std::any_of(patterns_.begin(), patterns_.end(),
+                           [&](const auto& p) { return p.first.match(p.second ? path : name).hasMatch(); });
+    }
+
+private:
+    std::vector<std::pair<QRegularExpression, bool>> patterns_; // and whether it matches the path
+};
 
 PageResult checkPage(const QString& path, const Settings& settings) {
     PageResult result;
@@ -422,6 +432,7 @@ int main(int argc, char* argv[]) {
         settings.include = {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xhtml")};
 
     QStringList files;
+    const Globs included(settings.include), excluded(settings.exclude);
     for (const QString& input : inputs) {
         if (!QFileInfo(input).isDir()) {
             files << input;
@@ -432,43 +443,44 @@ int main(int argc, char* argv[]) {
         while (it.hasNext()) {
             const QString path = it.next();
             const QString relative = QDir(input).relativeFilePath(path);
-            if (matchesAny(relative, settings.include) && !matchesAny(relative, settings.exclude))
+            if (included.match(relative) && !excluded.match(relative))
                 found << QDir::cleanPath(path);
         }
         found.sort();
         files += found;
     }
-    // Pages are read and checked one per core, a few at a time, and reported as they come: only
-    // what the links across the site need stays (anchors and links), never a page or its problems.
+    // Pages are read and checked one per core, a few dozen at a time, and reported in order as
+    // they come: only what the links across the site need stays (anchors and links), never a
+    // page or its problems. A page is queued as soon as the oldest is reported, so no core waits
+    // while reports are written or a slow page finishes.
     Writer writer(settings.format);
     writer.begin();
     std::vector<SitePage> site;
     bool failed = false, unchecked = false;
-    const qsizetype batch = 8 * std::max(1, QThreadPool::globalInstance()->maxThreadCount());
-    const auto checkBatch = [&](qsizetype from) {
-        return QtConcurrent::mapped(files.mid(from, batch), [&settings](const QString& path) { return checkPage(path, settings); });
+    const qsizetype window = 16 * std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    std::deque<QFuture<PageResult>> inFlight;
+    qsizetype queued = 0;
+    const auto queueUpTo = [&](qsizetype count) {
+        for (; queued < files.size() && qsizetype(inFlight.size()) < count; ++queued)
+            inFlight.push_back(QtConcurrent::run([&settings, path = files[queued]] { return checkPage(path, settings); }));
     };
-    // The next batch is queued before this one is waited for, so that no core waits for the
-    // slowest page of a batch, or for the report of one to be written.
-    QFuture<PageResult> current = checkBatch(0);
-    for (qsizetype from = 0; from < files.size(); from += batch) {
-        QFuture<PageResult> following = from + batch < files.size() ? checkBatch(from + batch) : QFuture<PageResult>();
-        const QList<PageResult> pages = current.results();
-        current = following;
-        for (const PageResult& page : pages) {
-            if (page.unreadable) {
-                failed = true;
-                std::fprintf(stderr, "tagloom-check: %s\n", qPrintable(page.failure));
-            } else if (!page.failure.isEmpty()) {
-                unchecked = true;
-                std::fprintf(stderr, "tagloom-check: %s: %s\n", qPrintable(page.path), qPrintable(page.failure));
-            }
-            for (const Problem& p : page.problems)
-                failed = failed || p.error;
-            writer.page(page.path, page.path, page.problems, page.failure);
-            if (settings.links)
-                site.push_back({page.path, page.absolute, page.unreadable, hashed(page.anchors), page.links});
+    queueUpTo(window);
+    while (!inFlight.empty()) {
+        const PageResult page = inFlight.front().result();
+        inFlight.pop_front();
+        queueUpTo(window);
+        if (page.unreadable) {
+            failed = true;
+            std::fprintf(stderr, "tagloom-check: %s\n", qPrintable(page.failure));
+        } else if (!page.failure.isEmpty()) {
+            unchecked = true;
+            std::fprintf(stderr, "tagloom-check: %s: %s\n", qPrintable(page.path), qPrintable(page.failure));
         }
+        for (const Problem& p : page.problems)
+            failed = failed || p.error;
+        writer.page(page.path, page.path, page.problems, page.failure);
+        if (settings.links)
+            site.push_back({page.path, page.absolute, page.unreadable, hashed(page.anchors), page.links});
     }
     if (settings.links)
         for (const auto& [index, problems] : checkSite(site, settings))
