@@ -313,9 +313,21 @@ std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ign
 
 /// A child that checks page after page, sent over a socket: one fork for many pages. It is
 /// forked when the thread's first page comes and again after a page killed it.
+class LastingChecker;
+QMutex lastingMutex;
+std::set<LastingChecker*> lastingCheckers; // every thread's, to end them all before the program does
+
 class LastingChecker {
 public:
-    ~LastingChecker() { stop(false); }
+    LastingChecker() {
+        QMutexLocker locker(&lastingMutex);
+        lastingCheckers.insert(this);
+    }
+    ~LastingChecker() {
+        QMutexLocker locker(&lastingMutex);
+        lastingCheckers.erase(this);
+        stop(false);
+    }
 
     std::optional<Result> check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility) {
         if (child_ < 0 && !start())
@@ -339,6 +351,19 @@ public:
         result.problems.clear();
         result.failure = failureOf(timedOut, status, limitMs);
         return result;
+    }
+
+    // Ends the child (killed when @p kill, else told by the socket's end) and returns its status.
+    // Also called from another thread when no check runs (keepCheckersBetweenPages(false)).
+    int stop(bool kill) {
+        int status = 0;
+        if (child_ < 0)
+            return status;
+        ::close(fd_);
+        reap(child_, kill, &status);
+        child_ = -1;
+        fd_ = -1;
+        return status;
     }
 
 private:
@@ -371,18 +396,6 @@ private:
         return true;
     }
 
-    // Ends the child (killed when @p kill, else told by the socket's end) and returns its status.
-    int stop(bool kill) {
-        int status = 0;
-        if (child_ < 0)
-            return status;
-        ::close(fd_);
-        reap(child_, kill, &status);
-        child_ = -1;
-        fd_ = -1;
-        return status;
-    }
-
     pid_t child_ = -1;
     int fd_ = -1;
 };
@@ -412,6 +425,11 @@ Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs,
 void keepCheckersBetweenPages(bool keep) {
 #ifdef Q_OS_UNIX
     lasting = keep;
+    if (!keep) {
+        QMutexLocker locker(&lastingMutex);
+        for (LastingChecker* checker : lastingCheckers)
+            checker->stop(false);
+    }
 #else
     (void)keep;
 #endif

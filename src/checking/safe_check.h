@@ -38,7 +38,8 @@ Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs,
 /// With @p keep, each thread that checks keeps its child process for the pages after the first
 /// (sent to it over a socket), instead of a new child for each page: for a program that checks
 /// many pages and little else, such as a checker for whole sites. The child is made again after a
-/// page that crashed it, took too long or was cancelled.
+/// page that crashed it, took too long or was cancelled. Without @p keep, the children kept so far
+/// end, and the program waits for them: call it so when no check runs, before the program ends.
 void keepCheckersBetweenPages(bool keep = true);
 
 /// Ends every check running in a child process at once (its result is a failure): for a window

@@ -486,6 +486,7 @@ int main(int argc, char* argv[]) {
         for (const auto& [index, problems] : checkSite(site, settings))
             writer.page(site[index].path, site[index].path + QStringLiteral(" (links across the site)"), problems, {});
     writer.end();
+    safe_check::keepCheckersBetweenPages(false); // each checker process ends before this one does
     if (std::fflush(stdout) != 0 || writer.failedToWrite()) {
         std::fprintf(stderr, "tagloom-check: cannot write the output: %s\n", std::strerror(errno));
         return 1;
