@@ -262,6 +262,19 @@ void reap(pid_t child, bool kill, int* status) {
     noteRunning(child, false);
 }
 
+// In a child: closes every file but the standard ones and @p keep. A child holding another
+// checker's socket, forked by another thread at the same moment, would keep that checker from
+// hearing its socket's end (and that one could be holding this one's).
+void closeOtherFiles(int keep) {
+#ifdef Q_OS_LINUX
+    if (keep > 3 && ::close_range(3, unsigned(keep) - 1, 0) == 0 && ::close_range(unsigned(keep) + 1, ~0U, 0) == 0)
+        return;
+#endif
+    for (int fd = 3, end = int(std::min<long>(::sysconf(_SC_OPEN_MAX), 65536)); fd < end; ++fd)
+        if (fd != keep)
+            ::close(fd);
+}
+
 // Forks a child that runs @p work with the other end of a socket; nullopt when it cannot.
 template <typename Work>
 std::optional<std::pair<pid_t, int>> forkChild(Work work) {
@@ -277,6 +290,7 @@ std::optional<std::pair<pid_t, int>> forkChild(Work work) {
     if (child == 0) {
         // Only this thread goes on here; it ends with _exit, never returning into the program.
         ::close(fds[0]);
+        closeOtherFiles(fds[1]);
 #ifdef Q_OS_LINUX
         ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the thread that made it
 #endif
@@ -354,15 +368,25 @@ public:
     }
 
     // Ends the child (killed when @p kill, else told by the socket's end) and returns its status.
-    // Also called from another thread when no check runs (keepCheckersBetweenPages(false)).
     int stop(bool kill) {
-        int status = 0;
-        if (child_ < 0)
-            return status;
-        ::close(fd_);
-        reap(child_, kill, &status);
-        child_ = -1;
+        hangUp();
+        return reapChild(kill);
+    }
+
+    // Both halves of stop(false), for ending every thread's child from one thread when no check
+    // runs: each child forked later holds a copy of the sockets of those before it, so a child
+    // hears its socket's end only once the later ones have ended. All hang up first, then all are
+    // waited for.
+    void hangUp() {
+        if (fd_ >= 0)
+            ::close(fd_);
         fd_ = -1;
+    }
+    int reapChild(bool kill) {
+        int status = 0;
+        if (child_ >= 0)
+            reap(child_, kill, &status);
+        child_ = -1;
         return status;
     }
 
@@ -428,7 +452,9 @@ void keepCheckersBetweenPages(bool keep) {
     if (!keep) {
         QMutexLocker locker(&lastingMutex);
         for (LastingChecker* checker : lastingCheckers)
-            checker->stop(false);
+            checker->hangUp();
+        for (LastingChecker* checker : lastingCheckers)
+            checker->reapChild(false);
     }
 #else
     (void)keep;
