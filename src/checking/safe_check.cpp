@@ -175,8 +175,10 @@ bool deserialize(const QByteArray& bytes, std::vector<TagProblem>* problems) {
 }
 
 #ifdef Q_OS_UNIX
-QMutex runningMutex;
-std::set<pid_t> running;
+// What threads' checkers use as they end, which can be after the program's statics are gone:
+// locks that need no destruction, and sets never destroyed.
+QBasicMutex runningMutex;
+std::set<pid_t>& running = *new std::set<pid_t>;
 std::atomic_bool lasting = false;
 
 void noteRunning(pid_t child, bool isRunning) {
@@ -328,8 +330,8 @@ std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ign
 /// A child that checks page after page, sent over a socket: one fork for many pages. It is
 /// forked when the thread's first page comes and again after a page killed it.
 class LastingChecker;
-QMutex lastingMutex;
-std::set<LastingChecker*> lastingCheckers; // every thread's, to end them all before the program does
+QBasicMutex lastingMutex;
+std::set<LastingChecker*>& lastingCheckers = *new std::set<LastingChecker*>; // every thread's
 
 class LastingChecker {
 public:
