@@ -327,12 +327,12 @@ std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ign
     return result;
 }
 
-/// A child that checks page after page, sent over a socket: one fork for many pages. It is
-/// forked when the thread's first page comes and again after a page killed it.
 class LastingChecker;
 QBasicMutex lastingMutex;
 std::set<LastingChecker*>& lastingCheckers = *new std::set<LastingChecker*>; // every thread's
 
+/// A child that checks page after page, sent over a socket: one fork for many pages. It is
+/// forked when the thread's first page comes and again after a page killed it.
 class LastingChecker {
 public:
     LastingChecker() {
@@ -375,10 +375,8 @@ public:
         return reapChild(kill);
     }
 
-    // Both halves of stop(false), for ending every thread's child from one thread when no check
-    // runs: each child forked later holds a copy of the sockets of those before it, so a child
-    // hears its socket's end only once the later ones have ended. All hang up first, then all are
-    // waited for.
+    // The two halves of stop(false), for ending every thread's child from one thread when no
+    // check runs: all are told first, so that they end together, then each is waited for.
     void hangUp() {
         if (fd_ >= 0)
             ::close(fd_);

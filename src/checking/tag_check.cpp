@@ -15,7 +15,7 @@
 namespace {
 /// A kind of message, met before in this page.
 struct Kind {
-    const char* name; ///< Tidy's key, as Tidy gave it
+    QByteArray name; ///< Tidy's key, as Tidy gave it
     QString key;
     bool ignored;
 };
@@ -34,10 +34,10 @@ Bool TIDY_CALL collect(TidyMessage message) {
         return no;
     const char* name = tidyGetMessageKey(message);
     auto kind = std::find_if(out->kinds.begin(), out->kinds.end(),
-                             [name](const Kind& k) { return std::strcmp(k.name, name) == 0; });
+                             [name](const Kind& k) { return std::strcmp(k.name.constData(), name) == 0; });
     if (kind == out->kinds.end()) {
         const QString key = QString::fromUtf8(name);
-        out->kinds.push_back({name, key, out->ignored->contains(key)});
+        out->kinds.push_back({QByteArray(name), key, out->ignored->contains(key)});
         kind = out->kinds.end() - 1;
     }
     if (kind->ignored)
