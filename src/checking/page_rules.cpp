@@ -54,8 +54,10 @@ struct Reader : HtmlTokenizer::Listener {
         const QStringView piece = text.mid(start, length);
         switch (kind) {
         case HtmlSpan::TagBracket:
-            if (piece.startsWith(u'<'))
+            if (piece.startsWith(u'<')) {
                 current = Tag{start, 0, {}, piece == u"</", {}};
+                readingValue = false;
+            }
             break;
         case HtmlSpan::TagName:
             current.name += piece.toString().toLower();

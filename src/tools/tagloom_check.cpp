@@ -460,15 +460,15 @@ int main(int argc, char* argv[]) {
     const qsizetype window = 16 * std::max(1, QThreadPool::globalInstance()->maxThreadCount());
     std::deque<QFuture<PageResult>> inFlight;
     qsizetype queued = 0;
-    const auto queueUpTo = [&](qsizetype count) {
-        for (; queued < files.size() && qsizetype(inFlight.size()) < count; ++queued)
+    const auto topUp = [&] {
+        for (; queued < files.size() && qsizetype(inFlight.size()) < window; ++queued)
             inFlight.push_back(QtConcurrent::run([&settings, path = files[queued]] { return checkPage(path, settings); }));
     };
-    queueUpTo(window);
+    topUp();
     while (!inFlight.empty()) {
         const PageResult page = inFlight.front().result();
         inFlight.pop_front();
-        queueUpTo(window);
+        topUp();
         if (page.unreadable) {
             failed = true;
             std::fprintf(stderr, "tagloom-check: %s\n", qPrintable(page.failure));
