@@ -180,8 +180,8 @@ QString makeTree(const QString& root, int files) {
 
 qint64 treeBytes(const QString& tree) {
     qint64 bytes = 0;
-    for (const QString& file : file_search::listFiles(tree, {QStringLiteral("*.html")}))
-        bytes += QFileInfo(file).size();
+    for (const folder_walk::File& file : file_search::listFiles(tree, {QStringLiteral("*.html")}).files)
+        bytes += QFileInfo(file.path).size();
     return bytes;
 }
 

@@ -7,6 +7,7 @@
 #include "text_encoding.h"
 
 #include "base/memory_advice.h"
+#include "base/regular_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -189,33 +190,24 @@ ReadResult read(const QString& path, const QByteArray& encoding) {
         result.error = failure(kPathFileAccess, QString(), path);
         return result;
     }
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        result.error = failure(kPathFileAccess, QStringLiteral("it is a folder"), path);
-        return result;
-    }
-    if (info.exists() && !info.isFile()) {
-        // A pipe would block and a device may never end: only plain files are documents.
-        result.error = failure(
-            kPathFileAccess, QStringLiteral("it is not a regular file (a device, a pipe or a socket)"), path);
-        return result;
-    }
 #ifdef Q_OS_UNIX
     posix_file_writer::removeStaleTemporaries(path);
 #endif
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = failure(info.exists() ? kPathFileAccess : kFileNotFound, file.errorString(), path);
-        return result;
-    }
     auto tooLarge = [&](qint64 size) {
         // Far beyond any hand-written page; refused rather than exhausting memory.
         result.error =
             failure(kOutOfMemory,
                     QStringLiteral("the file is too large to edit (%1 MB)").arg(size / (1024 * 1024)), path);
     };
-    if (file.size() > kLargestDocument) {
-        tooLarge(file.size());
+    QFile file;
+    // Only plain files are documents: a pipe would block and a device may never end.
+    if (const regular_file::Opened opened = regular_file::open(file, path, kLargestDocument); !opened) {
+        using regular_file::Refusal;
+        if (opened.refusal == Refusal::TooBig)
+            tooLarge(QFileInfo(path).size());
+        else
+            result.error = failure(opened.refusal == Refusal::Missing ? kFileNotFound : kPathFileAccess,
+                                   opened.reason, path);
         return result;
     }
     // Bounded even where the size is not known in advance (files of /proc say 0), and read in

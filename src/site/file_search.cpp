@@ -1,5 +1,6 @@
 #include "file_search.h"
 
+#include "base/regular_file.h"
 #include "document/document_file.h"
 
 #include <QDirIterator>
@@ -65,16 +66,20 @@ LineEndExceptions movedLineEnds(const LineEndExceptions& old, QStringView text,
 }
 } // namespace
 
-QStringList listFiles(const QString& folder, const QStringList& patterns, const std::function<bool()>& cancelled) {
-    QStringList files;
-    QDirIterator entries(folder, patterns, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (entries.hasNext()) {
-        files << entries.next();
-        if (cancelled && files.size() % 256 == 0 && cancelled())
-            return {};
-    }
-    files.sort();
-    return files;
+folder_walk::Walk listFiles(const QString& folder, const QStringList& patterns, bool outside,
+                           const std::function<bool()>& cancelled) {
+    std::vector<QRegularExpression> names;
+    for (const QString& pattern : patterns)
+        names.emplace_back(QRegularExpression::wildcardToRegularExpression(pattern),
+                           QRegularExpression::CaseInsensitiveOption);
+    folder_walk::Options options;
+    options.outside = outside;
+    options.cancelled = cancelled;
+    options.wanted = [&names](const QString& relative) {
+        const QString name = relative.section(u'/', -1);
+        return std::any_of(names.begin(), names.end(), [&](const QRegularExpression& re) { return re.match(name).hasMatch(); });
+    };
+    return folder_walk::files(folder, options);
 }
 
 QStringList splitPatterns(const QString& typed) {
@@ -86,17 +91,18 @@ QStringList splitPatterns(const QString& typed) {
 }
 
 FileHits searchFile(const QString& path, const TextSearch& search) {
-    FileHits found{path, {}, FileHits::Skipped::No, 0};
-    QFile file(path);
-    if (file.size() > document_file::kLargestDocument) {
-        found.skipped = FileHits::Skipped::TooBig;
+    FileHits found{path, {}, FileHits::Skipped::No, {}, 0};
+    // Only regular files: a link to a device or a pipe in the folder is never read.
+    QFile file;
+    const regular_file::Opened opened = regular_file::open(file, path, document_file::kLargestDocument);
+    if (!opened) {
+        found.skipped = opened.refusal == regular_file::Refusal::TooBig       ? FileHits::Skipped::TooBig
+                        : opened.refusal == regular_file::Refusal::NotRegular ? FileHits::Skipped::NotRegular
+                                                                              : FileHits::Skipped::Unreadable;
+        found.why = opened.reason;
         return found;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        found.skipped = FileHits::Skipped::Unreadable;
-        return found;
-    }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(opened.size); // what it held when opened, even if it grows
     found.bytes = bytes.size();
     if (!hasUtf16ByteOrderMark(bytes) && QByteArrayView(bytes).first(std::min(bytes.size(), kBinaryProbe)).contains('\0')) {
         found.skipped = FileHits::Skipped::Binary;
@@ -127,10 +133,10 @@ FileHits searchFile(const QString& path, const TextSearch& search) {
 Replaced replaceInFile(const QString& path, const TextSearch& search, const QString& replacement) {
     ReadResult file = document_file::read(path);
     if (file.error)
-        return {0, file.error, file.error.description};
+        return {path, 0, file.error, file.error.description};
     const auto edits = search.replaceAll(file.text, replacement);
     if (edits.empty())
-        return {};
+        return {path, 0, {}, {}};
     QString text;
     text.reserve(file.text.size());
     qsizetype at = 0;
@@ -143,13 +149,13 @@ Replaced replaceInFile(const QString& path, const TextSearch& search, const QStr
     if (!document_file::canEncode(text, file.format.encoding)) {
         const QString problem = QStringLiteral("%1 cannot hold the replacement; the file is left as it was.")
                                     .arg(QString::fromLatin1(file.format.encoding));
-        return {0, {file_error::kBadFileMode, problem}, problem};
+        return {path, 0, {file_error::kBadFileMode, problem}, problem};
     }
     DocumentFormat format = file.format;
     const QByteArray bytes = document_file::encode(text, &format, movedLineEnds(file.lineEnds, file.text, edits));
     if (const FileError error = document_file::write(path, bytes))
-        return {0, error, error.description};
-    return {int(edits.size()), {}, {}};
+        return {path, 0, error, error.description};
+    return {path, int(edits.size()), {}, {}};
 }
 
 } // namespace file_search

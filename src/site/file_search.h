@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/folder_walk.h"
 #include "document/file_error.h"
 #include "editor/text_search.h"
 
@@ -22,18 +23,19 @@ struct Hit {
 };
 
 struct FileHits {
-    enum class Skipped { No, Binary, TooBig, Unreadable };
+    enum class Skipped { No, Binary, TooBig, Unreadable, NotRegular };
     QString path;
     std::vector<Hit> hits;
     Skipped skipped = Skipped::No;
+    QString why;      ///< why it was skipped, for the user
     qint64 bytes = 0; ///< read, for the speed a search reaches
 };
 
 /// The regular files under @p folder (its subfolders too, hidden ones and links to folders
-/// left out) whose names match one of @p patterns ("*.html"), sorted. @p cancelled is asked
-/// now and then.
-QStringList listFiles(const QString& folder, const QStringList& patterns,
-                      const std::function<bool()>& cancelled = {});
+/// left out) whose names match one of @p patterns ("*.html"), sorted, each once; with
+/// @p outside, files that links lead to outside the folder too. @p cancelled is asked now and then.
+folder_walk::Walk listFiles(const QString& folder, const QStringList& patterns, bool outside = false,
+                            const std::function<bool()>& cancelled = {});
 
 /// The name patterns typed as one line: "*.html; *.css" or "*.html *.css".
 QStringList splitPatterns(const QString& typed);
@@ -43,6 +45,7 @@ QStringList splitPatterns(const QString& typed);
 FileHits searchFile(const QString& path, const TextSearch& search);
 
 struct Replaced {
+    QString path;
     int count = 0;
     FileError error;  ///< set when the file could not be read or written; it is then unchanged
     QString problem;  ///< what stopped the write, for the user

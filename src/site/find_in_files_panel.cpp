@@ -4,12 +4,15 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMutexLocker>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QTimer>
@@ -54,6 +57,9 @@ FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(
     matchCase_ = new QCheckBox(tr("Match &case"), this);
     wholeWord_ = new QCheckBox(tr("&Whole word"), this);
     regularExpression_ = new QCheckBox(tr("Regular e&xpression"), this);
+    outside_ = new QCheckBox(tr("Files &outside the folder"), this);
+    outside_->setObjectName(QStringLiteral("findInFilesOutside"));
+    outside_->setToolTip(tr("Also search, and replace in, files that links in the folder lead to outside it"));
     findButton_ = new QPushButton(tr("&Find"), this);
     findButton_->setDefault(true);
     stopButton_ = new QPushButton(tr("&Stop"), this);
@@ -87,6 +93,7 @@ FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(
     options->addWidget(matchCase_);
     options->addWidget(wholeWord_);
     options->addWidget(regularExpression_);
+    options->addWidget(outside_);
     options->addStretch(1);
     options->addWidget(findButton_);
     options->addWidget(stopButton_);
@@ -109,7 +116,7 @@ FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(
     });
     for (QLineEdit* field : {findField_, folderField_, namesField_})
         connect(field, &QLineEdit::textEdited, this, &FindInFilesPanel::resultsOutOfDate);
-    for (QCheckBox* box : {matchCase_, wholeWord_, regularExpression_})
+    for (QCheckBox* box : {matchCase_, wholeWord_, regularExpression_, outside_})
         connect(box, &QCheckBox::toggled, this, &FindInFilesPanel::resultsOutOfDate);
     connect(results_, &QTreeWidget::itemExpanded, this, &FindInFilesPanel::showHitsOf);
     connect(results_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
@@ -117,7 +124,11 @@ FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(
             emit hitChosen(item->data(0, PathRole).toString(), item->data(0, LineRole).toInt(),
                            item->data(0, ColumnRole).toInt(), item->data(0, LengthRole).toInt());
     });
-    connect(&listing_, &QFutureWatcher<QStringList>::finished, this, &FindInFilesPanel::searchListed);
+    connect(&listing_, &QFutureWatcher<folder_walk::Walk>::finished, this, &FindInFilesPanel::searchListed);
+    connect(&replacing_, &QFutureWatcher<file_search::Replaced>::progressValueChanged, this, [this](int done) {
+        status_->setText(tr("Replacing… %1 of %2 files written").arg(done).arg(replacing_.progressMaximum()));
+    });
+    connect(&replacing_, &QFutureWatcher<file_search::Replaced>::finished, this, &FindInFilesPanel::replaceFinished);
     connect(&searching_, &QFutureWatcher<file_search::FileHits>::resultReadyAt, this, [this](int index) {
         waiting_.push_back(index);
         if (!taking_) {
@@ -137,10 +148,13 @@ FindInFilesPanel::FindInFilesPanel(Dialogs& dialogs, QWidget* parent) : QWidget(
 FindInFilesPanel::~FindInFilesPanel() {
     listing_.disconnect(this);
     searching_.disconnect(this);
+    replacing_.disconnect(this);
     listing_.cancel();
     searching_.cancel();
+    replacing_.cancel();
     listing_.waitForFinished();
     searching_.waitForFinished();
+    replacing_.waitForFinished(); // a file being written is finished, never cut
 }
 
 void FindInFilesPanel::setFolder(const QString& folder) {
@@ -186,7 +200,7 @@ void FindInFilesPanel::resultsOutOfDate() {
 }
 
 void FindInFilesPanel::find() {
-    if (isSearching())
+    if (isSearching() || isReplacing())
         return;
     const TextSearch search = currentSearch();
     if (search.isEmpty() || !search.error().isEmpty()) {
@@ -217,7 +231,9 @@ void FindInFilesPanel::find() {
     clock_.start();
     // Listing a big tree takes a moment too: it runs off the window's thread as well.
     listing_.setFuture(QtConcurrent::run(&pool_, [folder = searchedFolder_, patterns = file_search::splitPatterns(namesField_->text()),
-                                          this] { return file_search::listFiles(folder, patterns, [this] { return stopped_.load(); }); }));
+                                          outside = outside_->isChecked(), this] {
+        return file_search::listFiles(folder, patterns, outside, [this] { return stopped_.load(); });
+    }));
 }
 
 void FindInFilesPanel::searchListed() {
@@ -225,7 +241,16 @@ void FindInFilesPanel::searchListed() {
         searchFinished();
         return;
     }
-    files_ = listing_.result();
+    folder_walk::Walk walk = listing_.result();
+    files_.clear();
+    outsideFiles_.clear();
+    for (const folder_walk::File& file : walk.files) {
+        files_ << file.path;
+        if (file.outside)
+            outsideFiles_.insert(file.path);
+    }
+    passedOver_ = std::move(walk.passedOver);
+    skipped_ = int(passedOver_.size());
     // The last search's results live in its future too; they go on a worker as well.
     QFuture<file_search::FileHits> lastSearch = searching_.future();
     // One file per task: the pool keeps every core busy, and results come in as files finish.
@@ -250,6 +275,7 @@ void FindInFilesPanel::searchFinished() {
 void FindInFilesPanel::stop() {
     stopped_ = true;
     searching_.cancel();
+    replacing_.cancel();
 }
 
 void FindInFilesPanel::takeResults() {
@@ -271,13 +297,18 @@ void FindInFilesPanel::takeResults() {
 void FindInFilesPanel::showFileHits(int index) {
     file_search::FileHits found = searching_.resultAt(index);
     bytes_ += found.bytes;
-    if (found.skipped != file_search::FileHits::Skipped::No)
+    if (found.skipped != file_search::FileHits::Skipped::No) {
         ++skipped_;
+        if (!found.why.isEmpty())
+            passedOver_.push_back({found.path, found.why});
+    }
     if (found.hits.empty())
         return;
     ++filesWithMatches_;
     matches_ += int(found.hits.size());
-    const QString shown = QDir::toNativeSeparators(QDir(searchedFolder_).relativeFilePath(found.path));
+    QString shown = QDir::toNativeSeparators(QDir(searchedFolder_).relativeFilePath(found.path));
+    if (outsideFiles_.contains(found.path))
+        shown += tr(" [outside the folder: %1]").arg(QDir::toNativeSeparators(QFileInfo(found.path).canonicalFilePath()));
     auto* file = new QTreeWidgetItem(results_, {QStringLiteral("%1 (%2)").arg(shown).arg(found.hits.size())});
     file->setData(0, PathRole, found.path);
     file->setData(0, FoundRole, int(found_.size()));
@@ -320,44 +351,117 @@ void FindInFilesPanel::showProgress() {
                    .arg(stopped_.load() ? searching_.progressValue() : int(files_.size()))
                    .arg(clock_.elapsed() / 1000.0, 0, 'f', 1);
     if (skipped_ > 0)
-        text += tr("; %1 skipped (binary, too big or unreadable)").arg(skipped_);
+        text += tr("; %1 skipped (binary, too big, unreadable or not a regular file)").arg(skipped_);
+    // Nothing is left out in silence: the status names what was passed over, and why.
+    QStringList why;
+    for (const folder_walk::PassedOver& p : passedOver_) {
+        if (why.size() == 20) {
+            why << tr("… and %1 more").arg(passedOver_.size() - 20);
+            break;
+        }
+        why << QDir::toNativeSeparators(p.path) + QStringLiteral(": ") + p.reason;
+    }
+    status_->setToolTip(why.join(u'\n'));
     if (stopped_ && !isSearching())
         text += tr(". Stopped.");
     status_->setText(text);
 }
 
+void FindInFilesPanel::setBusy(bool busy) {
+    findButton_->setEnabled(!busy);
+    stopButton_->setEnabled(busy);
+    replaceButton_->setEnabled(false);
+}
+
 void FindInFilesPanel::replaceAll() {
-    if (isSearching() || !upToDate_ || matches_ == 0)
+    if (isSearching() || isReplacing() || !upToDate_ || matches_ == 0)
         return;
     const QString replacement = replaceField_->text();
-    if (!dialogs_.askYesNo(this,
-                           tr("Replace %1 matches in %2 files with \"%3\"?\n\nPages open in Tagloom change in their "
-                              "tabs, where Undo takes the change back. The other files are written now.")
-                               .arg(matches_)
-                               .arg(filesWithMatches_)
-                               .arg(replacement),
-                           Dialogs::Icon::Question, tr("Replace in Files")))
+    QString question = tr("Replace %1 matches in %2 files with \"%3\"?\n\nPages open in Tagloom change in their "
+                          "tabs, where Undo takes the change back. The other files are written now.")
+                           .arg(matches_)
+                           .arg(filesWithMatches_)
+                           .arg(replacement);
+    QStringList outside;
+    for (const file_search::FileHits& found : found_)
+        if (outsideFiles_.contains(found.path))
+            outside << QDir::toNativeSeparators(QFileInfo(found.path).canonicalFilePath());
+    if (!outside.isEmpty())
+        question += tr("\n\n%1 of these files lie outside the folder, reached through links:\n%2")
+                        .arg(outside.size())
+                        .arg(outside.mid(0, 10).join(u'\n') + (outside.size() > 10 ? QStringLiteral("\n…") : QString()));
+    if (!dialogs_.askYesNo(this, question, Dialogs::Icon::Question, tr("Replace in Files")))
         return;
-    const TextSearch search = currentSearch();
-    int replaced = 0, files = 0;
-    QStringList failed;
-    for (int i = 0; i < results_->topLevelItemCount(); ++i) {
-        const QString path = results_->topLevelItem(i)->data(0, PathRole).toString();
-        std::optional<int> count = openPageReplacer_ ? openPageReplacer_(path, search, replacement) : std::nullopt;
-        if (!count) {
-            const file_search::Replaced done = file_search::replaceInFile(path, search, replacement);
-            if (done.error)
-                failed << QDir::toNativeSeparators(path) + QStringLiteral(": ") + done.problem;
-            count = done.count;
+    replace_ = Replacing{currentSearch(), replacement, 0, {}, 0, 0, {}};
+    writeLog_.reset();
+    classifying_ = true;
+    stopped_ = false;
+    setBusy(true);
+    replaceInOpenPages();
+}
+
+void FindInFilesPanel::replaceInOpenPages() {
+    Replacing& r = *replace_;
+    QElapsedTimer slice;
+    slice.start();
+    for (; r.next < results_->topLevelItemCount() && slice.elapsed() < 8 && !stopped_; ++r.next) {
+        const QString path = results_->topLevelItem(r.next)->data(0, PathRole).toString();
+        if (const std::optional<int> count = openPageReplacer_ ? openPageReplacer_(path, r.search, r.replacement) : std::nullopt) {
+            r.replaced += *count;
+            r.files += *count > 0;
+        } else {
+            r.toWrite << path;
         }
-        replaced += *count;
-        files += *count > 0;
     }
+    if (r.next < results_->topLevelItemCount() && !stopped_) {
+        status_->setText(tr("Replacing… %1 of %2 files").arg(r.next).arg(results_->topLevelItemCount()));
+        QTimer::singleShot(0, this, &FindInFilesPanel::replaceInOpenPages);
+        return;
+    }
+    classifying_ = false;
+    if (stopped_) {
+        replaceFinished();
+        return;
+    }
+    // Each file is written whole through a file beside it and renamed, so a Stop (or a kill)
+    // leaves every file either as it was or fully replaced.
+    // The workers log what they wrote themselves: a stopped future drops the results that come
+    // in after the Stop, and those files were written all the same.
+    writeLog_ = std::make_shared<WriteLog>();
+    replacing_.setFuture(QtConcurrent::mapped(&pool_, r.toWrite, [search = r.search, with = r.replacement,
+                                                                  log = writeLog_](const QString& path) {
+        file_search::Replaced done = file_search::replaceInFile(path, search, with);
+        const QMutexLocker lock(&log->mutex);
+        log->done.push_back(done);
+        return done;
+    }));
+}
+
+void FindInFilesPanel::replaceFinished() {
+    if (!replace_)
+        return;
+    Replacing r = std::move(*replace_);
+    replace_.reset();
+    replacing_.waitForFinished(); // every file begun is written
+    const std::vector<file_search::Replaced> writes = writeLog_ ? std::move(writeLog_->done) : std::vector<file_search::Replaced>();
+    writeLog_.reset();
+    for (const file_search::Replaced& done : writes) {
+        if (done.error)
+            r.failed << QDir::toNativeSeparators(done.path) + QStringLiteral(": ") + done.problem;
+        r.replaced += done.count;
+        r.files += done.count > 0;
+    }
+    const qsizetype written = qsizetype(writes.size());
+    setBusy(false);
     resultsOutOfDate();
-    QString summary = tr("Replaced %1 matches in %2 files.").arg(replaced).arg(files);
-    if (!failed.isEmpty())
-        summary += tr("\n\nThese files were not changed:\n") + failed.join(u'\n');
+    QString summary = tr("Replaced %1 matches in %2 files.").arg(r.replaced).arg(r.files);
+    if (stopped_)
+        summary += tr(" Stopped: %1 files were left as they were.")
+                       .arg(r.toWrite.size() - written + (results_->topLevelItemCount() - r.next));
+    if (!r.failed.isEmpty())
+        summary += tr("\n\nThese files were not changed:\n") + r.failed.join(u'\n');
     status_->setText(summary.section(u'\n', 0, 0));
-    dialogs_.showMessage(this, summary, failed.isEmpty() ? Dialogs::Icon::None : Dialogs::Icon::Exclamation,
+    dialogs_.showMessage(this, summary, r.failed.isEmpty() ? Dialogs::Icon::None : Dialogs::Icon::Exclamation,
                          tr("Replace in Files"));
+    emit replaceEnded();
 }

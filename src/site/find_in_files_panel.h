@@ -4,10 +4,13 @@
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
+#include <QMutex>
+#include <QSet>
 #include <QThreadPool>
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Dialogs;
@@ -42,9 +45,11 @@ public:
     void setOptions(SearchOptions options);
 
     void find();
+    /// Stops a search, or a Replace All: files written so far stay new, the others old.
     void stop();
     void replaceAll();
     bool isSearching() const;
+    bool isReplacing() const { return replacing_.isRunning() || classifying_; }
 
     QTreeWidget* results() const { return results_; }
     QLabel* status() const { return status_; }
@@ -54,6 +59,8 @@ signals:
     void hitChosen(const QString& path, int line, int column, int length);
     /// A search ended (done or stopped); for tests and benchmarks.
     void searchEnded();
+    /// A Replace All ended (done or stopped), once its summary is shown.
+    void replaceEnded();
 
 private:
     TextSearch currentSearch() const;
@@ -68,6 +75,11 @@ private:
     void showProgress();
     void resultsOutOfDate();
     void searchFinished();
+    /// Replace All, a slice at a time on the window's thread: pages open in tabs change there,
+    /// the other files are gathered for the workers.
+    void replaceInOpenPages();
+    void replaceFinished();
+    void setBusy(bool busy);
 
     Dialogs& dialogs_;
     QLineEdit* findField_ = nullptr;
@@ -77,6 +89,7 @@ private:
     QCheckBox* matchCase_ = nullptr;
     QCheckBox* wholeWord_ = nullptr;
     QCheckBox* regularExpression_ = nullptr;
+    QCheckBox* outside_ = nullptr;
     QPushButton* findButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     QPushButton* replaceButton_ = nullptr;
@@ -87,9 +100,30 @@ private:
     /// The search's own threads. Qt paints with the global pool's threads too: a search queued
     /// there would keep the window from painting until it ended.
     QThreadPool pool_;
-    QFutureWatcher<QStringList> listing_;
+    QFutureWatcher<folder_walk::Walk> listing_;
     QFutureWatcher<file_search::FileHits> searching_;
     QStringList files_;
+    QSet<QString> outsideFiles_; ///< listed files that lie outside the folder (through links)
+    std::vector<folder_walk::PassedOver> passedOver_;
+
+    // Replace All in progress.
+    struct Replacing {
+        TextSearch search;
+        QString replacement;
+        int next = 0;           ///< the next result row to take
+        QStringList toWrite;    ///< files not open in the editor, written on the workers
+        int replaced = 0;
+        int files = 0;
+        QStringList failed;
+    };
+    std::optional<Replacing> replace_;
+    bool classifying_ = false;
+    QFutureWatcher<file_search::Replaced> replacing_;
+    struct WriteLog {
+        QMutex mutex;
+        std::vector<file_search::Replaced> done;
+    };
+    std::shared_ptr<WriteLog> writeLog_;
     std::vector<file_search::FileHits> found_; ///< the files with matches, in the order of the rows
     int autoShown_ = 0; ///< match rows made without the user opening a file
     std::vector<int> waiting_; ///< results ready but not yet in the list

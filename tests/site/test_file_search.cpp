@@ -7,6 +7,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 using test_files::readBytes;
 using test_files::writeBytes;
@@ -110,11 +116,72 @@ private slots:
             QVERIFY(writeBytes(site.filePath(QString::fromLatin1(name)), "x"));
         }
         QStringList listed;
-        for (const QString& file :
-             file_search::listFiles(site.path(), file_search::splitPatterns(QStringLiteral("*.html; *.htm,*.css *.js"))))
-            listed << QDir(site.path()).relativeFilePath(file);
+        for (const folder_walk::File& file :
+             file_search::listFiles(site.path(), file_search::splitPatterns(QStringLiteral("*.html; *.htm,*.css *.js"))).files)
+            listed << QDir(site.path()).relativeFilePath(file.path);
         QCOMPARE(listed, (QStringList{"a/b/c.htm", "css/site.css", "index.html", "js/app.js"}));
     }
+
+#ifdef Q_OS_UNIX
+    // A hostile folder: links to devices, a pipe, a loop, a file outside, a second link to one
+    // file, a name that is no UTF-8 and an unreadable subfolder. Only the regular files inside are
+    // searched, each once, and everything passed over is named with its reason.
+    void aHostileFolderIsSearchedSafely_data() {
+        QTest::addColumn<bool>("outside");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("files inside only") << false << QStringList{"a.html", "sub/b.html"};
+        QTest::newRow("outside files too, named so") << true << QStringList{"a.html", "in.html [outside]", "sub/b.html"};
+    }
+    void aHostileFolderIsSearchedSafely() {
+        QFETCH(bool, outside);
+        QFETCH(QStringList, listed);
+        QTemporaryDir top;
+        const QString site = top.filePath(QStringLiteral("site"));
+        QVERIFY(QDir().mkpath(site + QStringLiteral("/sub")));
+        QVERIFY(QDir().mkpath(site + QStringLiteral("/locked")));
+        QVERIFY(writeBytes(site + QStringLiteral("/a.html"), "x"));
+        QVERIFY(writeBytes(site + QStringLiteral("/sub/b.html"), "x"));
+        QVERIFY(writeBytes(site + QStringLiteral("/locked/c.html"), "x"));
+        QVERIFY(writeBytes(top.filePath(QStringLiteral("victim.html")), "x"));
+        QVERIFY(::symlink("/dev/zero", QFile::encodeName(site + QStringLiteral("/zero.html"))) == 0);
+        QVERIFY(::symlink("/dev/urandom", QFile::encodeName(site + QStringLiteral("/urandom.html"))) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(site + QStringLiteral("/pipe.html")), 0600) == 0);
+        QVERIFY(::symlink("loop.html", QFile::encodeName(site + QStringLiteral("/loop.html"))) == 0);
+        QVERIFY(::symlink("../victim.html", QFile::encodeName(site + QStringLiteral("/in.html"))) == 0);
+        QVERIFY(::symlink("a.html", QFile::encodeName(site + QStringLiteral("/again.html"))) == 0);
+        QVERIFY(::symlink("..", QFile::encodeName(site + QStringLiteral("/up"))) == 0);
+        const int bad = ::open((QFile::encodeName(site) + "/bad\xFFname.html").constData(), O_CREAT | O_WRONLY, 0600);
+        QVERIFY(bad >= 0);
+        ::close(bad);
+        QVERIFY(QFile::setPermissions(site + QStringLiteral("/locked"), QFileDevice::WriteOwner));
+        const bool root = ::geteuid() == 0; // root reads any folder
+        const folder_walk::Walk walk = file_search::listFiles(site, {QStringLiteral("*.html")}, outside);
+        QFile::setPermissions(site + QStringLiteral("/locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        ::unlink((QFile::encodeName(site) + "/bad\xFFname.html").constData()); // Qt cannot name it to remove it
+        QStringList shown;
+        for (const folder_walk::File& file : walk.files)
+            if (!root || !file.path.contains(QStringLiteral("locked")))
+                shown << QDir(site).relativeFilePath(file.path) + (file.outside ? QStringLiteral(" [outside]") : QString());
+        QCOMPARE(shown, listed);
+        QStringList passed;
+        for (const folder_walk::PassedOver& p : walk.passedOver)
+            passed << QDir(site).relativeFilePath(p.path) + QStringLiteral(": ") + p.reason.section(u' ', 0, 3);
+        QStringList expected{QStringLiteral("bad\\xFFname.html: its name is not"), QStringLiteral("loop.html: a link that leads"),
+                             QStringLiteral("pipe.html: not a regular file"), QStringLiteral("urandom.html: not a regular file"),
+                             QStringLiteral("zero.html: not a regular file")};
+        if (!outside)
+            expected.insert(1, QStringLiteral("in.html: a link to a"));
+        if (!root)
+            expected.insert(expected.indexOf(QStringLiteral("loop.html: a link that leads")),
+                            QStringLiteral("locked: the folder cannot be"));
+        QCOMPARE(passed, expected);
+        // Searching a device the listing would have passed over is refused on the file itself.
+        const file_search::FileHits zero = file_search::searchFile(site + QStringLiteral("/zero.html"), TextSearch(QStringLiteral("x"), {}));
+        QCOMPARE(int(zero.skipped), int(file_search::FileHits::Skipped::NotRegular));
+        const file_search::FileHits pipe = file_search::searchFile(site + QStringLiteral("/pipe.html"), TextSearch(QStringLiteral("x"), {}));
+        QCOMPARE(int(pipe.skipped), int(file_search::FileHits::Skipped::NotRegular));
+    }
+#endif
 };
 } // namespace
 

@@ -67,7 +67,9 @@ private slots:
 
         panel->setReplacement(QString::fromUtf8("日本"));
         dialogs.answer(true);
+        QSignalSpy replaced(panel, &FindInFilesPanel::replaceEnded);
         panel->replaceAll();
+        QTRY_COMPARE(replaced.size(), 1);
         QCOMPARE(dialogs.shown[0].text.left(35), QStringLiteral("Replace 4 matches in 3 files with \""));
         QVERIFY(dialogs.shown[1].text.startsWith(QStringLiteral("Replaced 3 matches in 2 files.")));
         QVERIFY(dialogs.shown[1].text.contains(QDir::toNativeSeparators(path("sub/latin.htm"))));
@@ -88,6 +90,37 @@ private slots:
         QCOMPARE(window.documents().size(), 2);
         QCOMPARE(window.currentFile(), path("sub/b.css"));
         QCOMPARE(window.editArea()->selectedText(), QString::fromUtf8("日本"));
+    }
+
+    // Replace All writes on workers while the window answers; Stop part-way leaves each file
+    // either as it was or fully replaced, and the summary counts what was written.
+    void replaceAllStopsWithEveryFileOldOrNew() {
+        QTemporaryDir many;
+        constexpr int kFiles = 400;
+        const QByteArray before = QByteArray("<p>needle</p>\n").repeated(200), after = QByteArray("<p>pin</p>\n").repeated(200);
+        for (int i = 0; i < kFiles; ++i)
+            QVERIFY(writeBytes(many.filePath(QStringLiteral("p%1.html").arg(i, 4, 10, QLatin1Char('0'))), before));
+        ScriptedDialogs dialogs;
+        FindInFilesPanel panel(dialogs);
+        panel.setFolder(many.path());
+        findAndWait(&panel, QStringLiteral("needle"));
+        panel.setReplacement(QStringLiteral("pin"));
+        dialogs.answer(true);
+        QSignalSpy replaced(&panel, &FindInFilesPanel::replaceEnded);
+        panel.replaceAll();
+        QVERIFY(panel.isReplacing()); // on the workers: the window goes on
+        QTRY_VERIFY(panel.status()->text().contains(QStringLiteral("written")));
+        panel.stop();
+        QTRY_COMPARE(replaced.size(), 1);
+        int changed = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            const QByteArray now = readBytes(many.filePath(QStringLiteral("p%1.html").arg(i, 4, 10, QLatin1Char('0'))));
+            QVERIFY(now == before || now == after);
+            changed += now == after;
+        }
+        QVERIFY2(changed < kFiles, "Stop came too late to test");
+        QVERIFY(dialogs.shown.last().text.startsWith(QStringLiteral("Replaced %1 matches in %2 files. Stopped: %3 files")
+                                                          .arg(changed * 200).arg(changed).arg(kFiles - changed)));
     }
 
     // The site panel shows the page's folder, filters by name, and opens what is chosen.
