@@ -21,11 +21,17 @@ struct CheckConfig {
     QStringList include;
     QStringList exclude;
     QString path;           ///< the file it was read from; empty when none was found
-    QStringList unknown;    ///< settings it did not know
+    /// What is wrong with it, each as "FILE:LINE: what" (or "FILE: why" when it was not read at
+    /// all: not a regular file, too big, unreadable). Bad lines are left out of the settings.
+    QStringList errors;
 
     static constexpr const char* kFileName = ".tagloom-check";
+    /// Far beyond any real settings file: anything bigger is refused unread.
+    static constexpr qint64 kLargestFile = 1024 * 1024;
     /// Reads `.tagloom-check` in @p folder, if there is one.
     static CheckConfig readIn(const QString& folder);
     /// The nearest `.tagloom-check` in the folder of @p page or a folder above it.
     static CheckConfig findFor(const QString& page);
+    /// Why @p glob cannot be used as an include or exclude pattern; empty when it can.
+    static QString globError(const QString& glob);
 };

@@ -149,7 +149,13 @@ safe_check::Result CheckPanel::checkNow(const QString& text, const QSet<QString>
     QSet<QString> ignoredHere = ignored;
     ignoredHere.unite(config.ignored);
     const int level = config.accessibility >= 0 ? config.accessibility : accessibility;
-    return page_rules::checkPage(text, ignoredHere, level, {level > 0, links, pagePath}).result;
+    safe_check::Result result = page_rules::checkPage(text, ignoredHere, level, {level > 0, links, pagePath}).result;
+    // The check goes on without what could not be read of the site's settings, and says so.
+    for (auto error = config.errors.crbegin(); error != config.errors.crend(); ++error)
+        result.problems.insert(result.problems.begin(),
+                               {0, 0, TagProblem::Kind::Warning, QStringLiteral("Site settings left out: ") + *error,
+                                QStringLiteral("check-settings")});
+    return result;
 }
 
 CheckPanel::~CheckPanel() {

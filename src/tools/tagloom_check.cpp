@@ -4,6 +4,7 @@
 // followed across the site. Exits 1 when a page has an error or cannot be read, 2 when a page is
 // beyond what can be checked (nested too deep, or too slow for Tidy) or the command is wrong,
 // 0 otherwise.
+#include "base/folder_walk.h"
 #include "checking/check_config.h"
 #include "checking/page_rules.h"
 #include "checking/safe_check.h"
@@ -11,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -75,12 +75,66 @@ struct PageResult {
     std::vector<page_rules::Link> links;
 };
 
-bool readConfig(const QString& folder, Settings& settings) {
+bool needsEscape(char16_t u) {
+    return u < 0x20 || (u >= 0x7F && u < 0xA0);
+}
+
+/// Appends text for a terminal or a line-based reader: one problem a line, nothing that drives
+/// a terminal. Control characters are written \xNN. Built in place: a site can have millions of
+/// these lines.
+void appendTextSafe(QByteArray& out, QStringView text) {
+    if (std::any_of(text.begin(), text.end(), [](QChar c) { return needsEscape(c.unicode()); })) {
+        QString safe;
+        for (const QChar c : text)
+            safe += needsEscape(c.unicode()) ? QString::asprintf("\\x%02X", unsigned(c.unicode())) : QString(c);
+        out += safe.toUtf8();
+        return;
+    }
+    QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const qsizetype at = out.size();
+    out.resize(at + utf8.requiredSpace(text.size()));
+    out.truncate(utf8.appendToBuffer(out.data() + at, text) - out.constData());
+}
+
+QByteArray textSafe(QStringView text) {
+    QByteArray out;
+    appendTextSafe(out, text);
+    return out;
+}
+
+/// Text for XML 1.0: the characters it cannot hold (controls, lone surrogates, U+FFFE and
+/// U+FFFF) are written \uXXXX, then the markup characters are escaped.
+QString xmlEscaped(QStringView text) {
+    QString safe;
+    safe.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        const bool pair = QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode());
+        if (pair) {
+            safe += text.mid(i++, 2);
+        } else if ((u < 0x20 && u != 0x9 && u != 0xA && u != 0xD) || QChar::isSurrogate(u) || u == 0xFFFE || u == 0xFFFF) {
+            safe += QString::asprintf("\\u%04X", unsigned(u));
+        } else {
+            safe += QChar(u);
+        }
+    }
+    return safe.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;"));
+}
+
+void warn(const QString& text) {
+    const QByteArray line = "tagloom-check: " + textSafe(text) + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+}
+
+/// Reads a site's settings into @p settings: false when there are none. A settings file that
+/// cannot be read, or a bad line in it, is an error: @p bad is set and each is told.
+bool readConfig(const QString& folder, Settings& settings, bool& bad) {
     const CheckConfig config = CheckConfig::readIn(folder);
     if (config.path.isEmpty())
         return false;
-    for (const QString& key : config.unknown)
-        std::fprintf(stderr, "tagloom-check: %s: unknown setting \"%s\"\n", qPrintable(config.path), qPrintable(key));
+    for (const QString& error : config.errors)
+        warn(error);
+    bad = bad || !config.errors.isEmpty();
     if (config.accessibility >= 0)
         settings.accessibility = config.accessibility;
     settings.links = settings.links || config.links;
@@ -216,10 +270,6 @@ QString uriOf(const QString& path) {
     return QString::fromUtf8(QUrl::toPercentEncoding(QDir::fromNativeSeparators(path), "/"));
 }
 
-QString xmlEscaped(QString s) {
-    return s.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;"));
-}
-
 void appendNumber(QByteArray& out, int n) {
     char digits[16];
     out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
@@ -234,10 +284,7 @@ void appendProblemLine(QByteArray& out, const QByteArray& file, const Problem& p
     out += ':';
     appendNumber(out, p.column);
     out += p.error ? ": error: " : ": warning: ";
-    QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const qsizetype at = out.size();
-    out.resize(at + utf8.requiredSpace(p.message.size()));
-    out.truncate(utf8.appendToBuffer(out.data() + at, p.message) - out.constData());
+    appendTextSafe(out, p.message);
     out += '\n';
 }
 
@@ -262,7 +309,7 @@ public:
         if (!failure.isEmpty())
             unchecked_.append(QJsonObject{{"file", path}, {"reason", failure}});
         if (format_ == u"text") {
-            const QByteArray file = path.toUtf8();
+            const QByteArray file = textSafe(path);
             QByteArray out;
             out.reserve(qsizetype(problems.size()) * (file.size() + 80));
             for (const Problem& p : problems)
@@ -293,7 +340,7 @@ public:
         } else {
             // JUnit: a test case per page, failed by its errors; its warnings are its output.
             QByteArray errorBytes, warningBytes;
-            const QByteArray file = path.toUtf8();
+            const QByteArray file = textSafe(path);
             for (const Problem& p : problems)
                 appendProblemLine(p.error ? errorBytes : warningBytes, file, p);
             const QString errorLines = QString::fromUtf8(errorBytes), warningLines = QString::fromUtf8(warningBytes);
@@ -414,12 +461,19 @@ int main(int argc, char* argv[]) {
         }
     }
     // The site's own settings first; the command line adds to them or overrides them.
-    bool configured = false;
+    bool configured = false, badSettings = false;
     for (const QString& input : inputs)
         if (QFileInfo(input).isDir())
-            configured = readConfig(input, settings) || configured;
+            configured = readConfig(input, settings, badSettings) || configured;
     if (!configured)
-        readConfig(QDir::currentPath(), settings);
+        readConfig(QDir::currentPath(), settings, badSettings);
+    for (const QString& glob : commandLine.include + commandLine.exclude)
+        if (const QString error = CheckConfig::globError(glob); !error.isEmpty()) {
+            warn(error);
+            badSettings = true;
+        }
+    if (badSettings)
+        return 2;
     settings.format = commandLine.format;
     if (accessibilityGiven)
         settings.accessibility = commandLine.accessibility;
@@ -432,22 +486,23 @@ int main(int argc, char* argv[]) {
         settings.include = {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xhtml")};
 
     QStringList files;
+    std::vector<folder_walk::PassedOver> passedOver;
     const Globs included(settings.include), excluded(settings.exclude);
     for (const QString& input : inputs) {
         if (!QFileInfo(input).isDir()) {
             files << input;
             continue;
         }
-        QStringList found;
-        QDirIterator it(input, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const QString relative = QDir(input).relativeFilePath(path);
-            if (included.match(relative) && !excluded.match(relative))
-                found << QDir::cleanPath(path);
-        }
-        found.sort();
-        files += found;
+        folder_walk::Options options;
+        options.hidden = true;
+        options.outside = true; // checking reads, and a site may link in shared pages
+        const QString root = QDir::cleanPath(input);
+        options.wanted = [&](const QString& relative) { return included.match(relative) && !excluded.match(relative); };
+        folder_walk::Walk walk = folder_walk::files(root, options);
+        for (const folder_walk::File& file : walk.files)
+            files << file.path;
+        for (folder_walk::PassedOver& p : walk.passedOver)
+            passedOver.push_back(std::move(p));
     }
     // Pages are read and checked one per core, a few dozen at a time, and reported in order as
     // they come: only what the links across the site need stays (anchors and links), never a
@@ -471,16 +526,23 @@ int main(int argc, char* argv[]) {
         topUp();
         if (page.unreadable) {
             failed = true;
-            std::fprintf(stderr, "tagloom-check: %s\n", qPrintable(page.failure));
+            warn(page.failure);
         } else if (!page.failure.isEmpty()) {
             unchecked = true;
-            std::fprintf(stderr, "tagloom-check: %s: %s\n", qPrintable(page.path), qPrintable(page.failure));
+            warn(page.path + QStringLiteral(": ") + page.failure);
         }
         for (const Problem& p : page.problems)
             failed = failed || p.error;
         writer.page(page.path, page.path, page.problems, page.failure);
         if (settings.links)
             site.push_back({page.path, page.absolute, page.unreadable, hashed(page.anchors), page.links});
+    }
+    // What a folder held that could not be checked is reported as an unreadable page is.
+    for (const folder_walk::PassedOver& p : passedOver) {
+        failed = true;
+        const QString why = QDir::toNativeSeparators(p.path) + QStringLiteral(": not checked: ") + p.reason;
+        warn(why);
+        writer.page(p.path, p.path, {}, why);
     }
     if (settings.links)
         for (const auto& [index, problems] : checkSite(site, settings))

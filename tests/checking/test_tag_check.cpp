@@ -29,6 +29,10 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 const QString kHead = QStringLiteral("<!DOCTYPE html>\n<html><head><title>t</title></head><body>\n");
 const QString kTail = QStringLiteral("\n</body></html>\n");
@@ -143,6 +147,84 @@ private slots:
         const QString deep = dir.filePath(QStringLiteral("deep.html"));
         test_files::writeBytes(deep, (kHead + QStringLiteral("<span>").repeated(100000)).toUtf8());
         QCOMPARE(run({good, deep}, &out), 2);
+    }
+
+    // A hostile site: its settings file may be a link to a pipe or a device, huge, or wrong line
+    // by line; its pages may have names no reader expects. Nothing hangs or dies, each fault is
+    // told (a bad setting with its line, exit 2), and every report stays readable by its reader.
+    void aHostileSiteIsToldNotTrusted_data() {
+        QTest::addColumn<QString>("settings"); // fifo, zero, sparse, or the file's text
+        QTest::addColumn<QByteArray>("pageName");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("told"); // on the error output
+        QTest::newRow("settings: a link to a pipe") << "fifo" << QByteArray("a.html") << "text" << 2 << ".tagloom-check: not read: it is not a regular file";
+        QTest::newRow("settings: a link to /dev/zero") << "zero" << QByteArray("a.html") << "text" << 2 << ".tagloom-check: not read: it is not a regular file";
+        QTest::newRow("settings: 5 GB, sparse") << "sparse" << QByteArray("a.html") << "text" << 2 << ".tagloom-check: not read: the file is too large";
+        QTest::newRow("settings: a bad pattern") << "include = [" << QByteArray("a.html") << "text" << 2 << ".tagloom-check:1: \"[\" is not a valid pattern";
+        QTest::newRow("settings: a level out of range") << "links = true\naccessibility = 99" << QByteArray("a.html") << "text" << 2 << ".tagloom-check:2: accessibility takes 0 to 3";
+        QTest::newRow("settings: no boolean") << "links = maybe" << QByteArray("a.html") << "text" << 2 << ".tagloom-check:1: links takes true or false";
+        QTest::newRow("settings: a garbage line") << "# fine\nwhat is this" << QByteArray("a.html") << "text" << 2 << ".tagloom-check:2: not a setting";
+        QTest::newRow("settings: an unknown name") << "colour = red" << QByteArray("a.html") << "text" << 2 << ".tagloom-check:1: unknown setting \"colour\"";
+        QTest::newRow("a name that is no UTF-8") << "" << QByteArray("bad\xFFname.html") << "text" << 1 << "bad\\xFFname.html: not checked: its name is not valid UTF-8";
+        QTest::newRow("text: a line end in a name") << "" << QByteArray("two\nlines.html") << "text" << 0 << "";
+        QTest::newRow("text: ESC in a name") << "" << QByteArray("esc\x1B[31m.html") << "text" << 0 << "";
+        QTest::newRow("junit: 0x01 and ESC in a name") << "" << QByteArray("ctl\x01\x1B.html") << "junit" << 0 << "";
+    }
+    void aHostileSiteIsToldNotTrusted() {
+        QFETCH(QString, settings);
+        QFETCH(QByteArray, pageName);
+        QFETCH(QString, format);
+        QFETCH(int, exitCode);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        const QByteArray site = QFile::encodeName(dir.path());
+        const QByteArray config = site + "/.tagloom-check";
+        if (settings == u"fifo") {
+            QVERIFY(::mkfifo((site + "/pipe").constData(), 0600) == 0);
+            QVERIFY(::symlink("pipe", config.constData()) == 0);
+        } else if (settings == u"zero") {
+            QVERIFY(::symlink("/dev/zero", config.constData()) == 0);
+        } else if (settings == u"sparse") {
+            QVERIFY(::truncate((test_files::writeBytes(QFile::decodeName(config), "x"), config.constData()), qint64(5) << 30) == 0);
+        } else if (!settings.isEmpty()) {
+            QVERIFY(test_files::writeBytes(QFile::decodeName(config), settings.toUtf8()));
+        }
+        // A page with a warning and a message holding ESC, under the name given.
+        const int fd = ::open((site + '/' + pageName).constData(), O_CREAT | O_WRONLY, 0600);
+        QVERIFY(fd >= 0);
+        const QByteArray page = (kHead + QStringLiteral("<p>x</p></span>\x1B") + kTail).toUtf8();
+        QCOMPARE(::write(fd, page.constData(), size_t(page.size())), ssize_t(page.size()));
+        ::close(fd);
+        QProcess tool;
+        tool.start(QStringLiteral(TAGLOOM_CHECK_TOOL), {"--format", format, "--include", "*.html", dir.path()});
+        QVERIFY2(tool.waitForFinished(20000), "the checker hangs");
+        const QByteArray out = tool.readAllStandardOutput(), errors = tool.readAllStandardError();
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(errors.contains(told.toUtf8()), errors.constData());
+        QCOMPARE(tool.exitCode(), exitCode);
+        if (exitCode == 2) {
+            // The editor's check goes on without the settings, and says so first.
+            const safe_check::Result inEditor = CheckPanel::checkNow(QString::fromUtf8(page), {}, 0, false,
+                                                                     QFile::decodeName(site + "/a.html"));
+            QVERIFY(inEditor.failure.isEmpty());
+            QVERIFY(inEditor.problems.size() >= 2);
+            QVERIFY2(inEditor.problems[0].message.contains(told), qPrintable(inEditor.problems[0].message));
+            return;
+        }
+        ::unlink((site + '/' + pageName).constData()); // Qt may not be able to name it to remove it
+        for (const char c : out + errors) // nothing that drives a terminal or breaks XML
+            QVERIFY2(c == '\n' || uchar(c) >= 0x20, out.constData());
+        if (format == u"text" && exitCode == 0) {
+            QCOMPARE(out.count('\n'), 1); // one problem, one line
+            QVERIFY2(out.contains(":3:9: warning: "), out.constData());
+        } else if (format == u"junit") {
+            QXmlStreamReader xml(out);
+            while (!xml.atEnd())
+                xml.readNext();
+            QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+            QVERIFY2(out.contains("ctl\\x01\\x1B.html"), out.constData());
+        }
     }
 
     // The small site in tests/data/site holds one of each fault: each is reported once, at its
