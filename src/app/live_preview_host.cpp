@@ -61,6 +61,7 @@ bool LivePreviewHost::show(QString* why) {
         pane_.reset(factory->create(nullptr));
         pane_->setRunsJavaScript(settings::livePreviewRunsJavaScript());
         pane_->setBlocksRemoteContent(settings::livePreviewBlocksRemoteContent());
+        pane_->setScriptsReadSiteFiles(settings::livePreviewScriptsReadSiteFiles());
         pane_->elementClicked = [this](int at) {
             if (!renderedDocument_ || renderedDocument_ != &window_.doc())
                 return;
@@ -114,6 +115,13 @@ void LivePreviewHost::setRunsJavaScript(bool on) {
 void LivePreviewHost::setBlocksRemoteContent(bool on) {
     if (pane_) {
         pane_->setBlocksRemoteContent(on);
+        follow();
+    }
+}
+
+void LivePreviewHost::setScriptsReadSiteFiles(bool on) {
+    if (pane_) {
+        pane_->setScriptsReadSiteFiles(on);
         follow();
     }
 }

@@ -33,6 +33,7 @@ public:
     void setOnLeft(bool left);
     void setRunsJavaScript(bool on);
     void setBlocksRemoteContent(bool on);
+    void setScriptsReadSiteFiles(bool on);
 
     /// The active document changed: the pane follows it.
     void follow();

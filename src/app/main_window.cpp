@@ -341,6 +341,7 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("livePreviewOnLeft"))->setChecked(settings::livePreviewOnLeft());
     action(QStringLiteral("previewRunsJavaScript"))->setChecked(settings::livePreviewRunsJavaScript());
     action(QStringLiteral("previewBlocksRemoteContent"))->setChecked(settings::livePreviewBlocksRemoteContent());
+    action(QStringLiteral("previewScriptsReadSiteFiles"))->setChecked(settings::livePreviewScriptsReadSiteFiles());
 }
 
 void MainWindow::toggleOfferToSave() {

@@ -126,6 +126,7 @@ public:
     void toggleLivePreviewSide();
     void togglePreviewJavaScript();
     void togglePreviewBlocksRemote();
+    void togglePreviewScriptsReadFiles();
     /// The live preview, once it was first shown.
     LivePreviewHost* livePreview() const { return livePreview_; }
     /// Checks the page with HTML Tidy in a worker and lists the problems in a panel below the text.

@@ -108,6 +108,13 @@ void MainWindow::togglePreviewJavaScript() {
         livePreview_->setRunsJavaScript(on);
 }
 
+void MainWindow::togglePreviewScriptsReadFiles() {
+    const bool on = action(QStringLiteral("previewScriptsReadSiteFiles"))->isChecked();
+    settings::setLivePreviewScriptsReadSiteFiles(on);
+    if (livePreview_)
+        livePreview_->setScriptsReadSiteFiles(on);
+}
+
 void MainWindow::togglePreviewBlocksRemote() {
     const bool on = action(QStringLiteral("previewBlocksRemoteContent"))->isChecked();
     settings::setLivePreviewBlocksRemoteContent(on);

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 182> kMenu{{
+constexpr std::array<MenuItem, 183> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -186,6 +186,7 @@ constexpr std::array<MenuItem, 182> kMenu{{
     {2, "keepPlaceWhenColouring", "&Keep My Place When Colouring", nullptr, option(&MainWindow::toggleKeepPlace)},
     {2, "previewRunsJavaScript", "Preview Runs &JavaScript", nullptr, option(&MainWindow::togglePreviewJavaScript)},
     {2, "previewBlocksRemoteContent", "Preview Blocks &Remote Content", nullptr, option(&MainWindow::togglePreviewBlocksRemote)},
+    {2, "previewScriptsReadSiteFiles", "Preview Scripts Read Site &Files", nullptr, option(&MainWindow::togglePreviewScriptsReadFiles)},
     {1, "aboutz", "About", nullptr},
     {2, "abouttgl", "About Tagloom", nullptr, call(&MainWindow::showAbout)},
     {2, "webpag", "Tagloom Webpage", nullptr, call(&MainWindow::openWebPage)},

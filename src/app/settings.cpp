@@ -29,6 +29,7 @@ const QString kPreviewOnLeft = QStringLiteral("livePreview/onLeft");
 const QString kPreviewSizes = QStringLiteral("livePreview/sizes");
 const QString kPreviewJavaScript = QStringLiteral("livePreview/javaScript");
 const QString kPreviewBlocksRemote = QStringLiteral("livePreview/blockRemoteContent");
+const QString kPreviewScriptsReadFiles = QStringLiteral("livePreview/scriptsReadSiteFiles");
 } // namespace
 
 bool offerToSave() {
@@ -215,6 +216,14 @@ bool livePreviewBlocksRemoteContent() {
 
 void setLivePreviewBlocksRemoteContent(bool on) {
     QSettings().setValue(kPreviewBlocksRemote, on);
+}
+
+bool livePreviewScriptsReadSiteFiles() {
+    return QSettings().value(kPreviewScriptsReadFiles, false).toBool();
+}
+
+void setLivePreviewScriptsReadSiteFiles(bool on) {
+    QSettings().setValue(kPreviewScriptsReadFiles, on);
 }
 
 } // namespace settings

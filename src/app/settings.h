@@ -74,4 +74,9 @@ bool livePreviewRunsJavaScript();
 void setLivePreviewRunsJavaScript(bool on);
 bool livePreviewBlocksRemoteContent();
 void setLivePreviewBlocksRemoteContent(bool on);
+/// Scripts of a previewed page may read the files of its folder (fetch, XMLHttpRequest, frames):
+/// for pages that load their own data. Off: each file is an origin of its own, as a browser
+/// treats pages opened from disk.
+bool livePreviewScriptsReadSiteFiles();
+void setLivePreviewScriptsReadSiteFiles(bool on);
 } // namespace settings

@@ -40,6 +40,10 @@ public:
 
     virtual void setRunsJavaScript(bool on) = 0;
     virtual void setBlocksRemoteContent(bool on) = 0;
+    /// Off (the default): a page's scripts can read no file's content, as in a browser with a
+    /// page opened from disk: each file is an origin of its own, and requests from scripts to
+    /// the page's folder are refused. On: scripts may fetch the files the pane serves.
+    virtual void setScriptsReadSiteFiles(bool on) = 0;
 
     /// Runs @p script beside the page (in a world of its own, where the outline lives) and gives
     /// its result: for tests and benchmarks.
@@ -58,7 +62,7 @@ public:
     virtual LivePreview* create(QWidget* parent) = 0;
 };
 
-#define LivePreviewFactory_iid "org.tagloom.LivePreviewFactory/1"
+#define LivePreviewFactory_iid "org.tagloom.LivePreviewFactory/2"
 Q_DECLARE_INTERFACE(LivePreviewFactory, LivePreviewFactory_iid)
 
 /// The attribute that carries a start tag's source position into the page the pane is given.

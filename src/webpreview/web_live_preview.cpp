@@ -1,7 +1,10 @@
 // The live preview, with Qt WebEngine. The page is served from memory under a scheme of our own,
 // at its file's path, so that relative addresses resolve in its folder; the same scheme serves the
-// files of that folder and below, and nothing else. The page cannot open windows, navigate away,
-// or read file: addresses, and remote content can be blocked.
+// files of that folder and below, and nothing private among them. As in a browser with a page
+// opened from disk, every file is an origin of its own and scripts can read none of them, unless
+// the user lets them (a second scheme, whose files share one origin). The page cannot open
+// windows, navigate away, or read file: addresses; remote content can be blocked; a script that
+// never yields is stopped.
 #include "web_live_preview.h"
 
 #include <QBuffer>
@@ -29,12 +32,22 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 
+#include "preview/served_files.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <unistd.h>
 #endif
 
 namespace {
 const QByteArray kScheme = QByteArrayLiteral("tagloom-page");
+/// The same files with one origin for the page and its folder: scripts may read them.
+const QByteArray kSharedScheme = QByteArrayLiteral("tagloom-site");
+/// A page whose scripts have not let the engine answer for this long is stopped.
+constexpr int kLongestScriptMs = 5000;
 const char kUnsavedPath[] = "/untitled.html";
 constexpr qsizetype kLargestHandedOver = 1'500'000;
 
@@ -54,11 +67,16 @@ void shareOpenGLContexts() {
 void registerScheme() {
     static const bool registered = [] {
         shareOpenGLContexts();
+        // Secure, so that a page's https content is not mixed content.
         QWebEngineUrlScheme scheme(kScheme);
         scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-        // Secure, so that a page's https content is not mixed content; fetch() reaches its folder.
-        scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
+        scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::NoAccessAllowed |
+                        QWebEngineUrlScheme::CorsEnabled);
         QWebEngineUrlScheme::registerScheme(scheme);
+        QWebEngineUrlScheme shared(kSharedScheme);
+        shared.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+        shared.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
+        QWebEngineUrlScheme::registerScheme(shared);
 #ifdef Q_OS_UNIX
         // Chromium's sandbox refuses to start for root; a user who runs the editor as root
         // previews without it.
@@ -91,18 +109,18 @@ public:
             job->reply("text/html;charset=" + page_.charset, buffer);
             return;
         }
-        // Only below the page's own folder, symbolic links resolved.
-        const QString real = QFileInfo(path).canonicalFilePath();
-        if (folder_.isEmpty() || real.isEmpty() || !real.startsWith(folder_ + u'/')) {
-            job->fail(real.isEmpty() ? QWebEngineUrlRequestJob::UrlNotFound : QWebEngineUrlRequestJob::RequestDenied);
+        // Only below the page's own folder, symbolic links resolved, nothing hidden or shared.
+        const served_files::Decision served = served_files::decide(folder_, path);
+        if (served.realPath.isEmpty()) {
+            job->fail(served.why == u"not found" ? QWebEngineUrlRequestJob::UrlNotFound : QWebEngineUrlRequestJob::RequestDenied);
             return;
         }
-        auto* file = new QFile(real, job);
-        if (!QFileInfo(real).isFile() || !file->open(QIODevice::ReadOnly)) {
+        auto* file = new QFile(served.realPath, job);
+        if (!file->open(QIODevice::ReadOnly)) {
             job->fail(QWebEngineUrlRequestJob::RequestDenied);
             return;
         }
-        job->reply(QMimeDatabase().mimeTypeForFile(real).name().toUtf8(), file);
+        job->reply(QMimeDatabase().mimeTypeForFile(served.realPath).name().toUtf8(), file);
     }
 
 private:
@@ -111,18 +129,44 @@ private:
     QString folder_;
 };
 
-/// Never file: addresses; remote ones only when allowed.
+/// Never file: addresses; remote ones only when allowed; the page's folder to scripts only
+/// when allowed.
 class RequestGuard : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     bool blocksRemote = false;
+    bool scriptsReadFiles = false;
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
         const QString scheme = info.requestUrl().scheme();
+        const bool ours = scheme == QLatin1String(kScheme) || scheme == QLatin1String(kSharedScheme);
         if (scheme == u"file")
             info.block(true);
-        else if (blocksRemote && scheme != QLatin1String(kScheme) && scheme != u"data" && scheme != u"blob")
+        else if (ours && !scriptsReadFiles && readsForAScript(info.resourceType()))
             info.block(true);
+        else if (blocksRemote && !ours && scheme != u"data" && scheme != u"blob")
+            info.block(true);
+    }
+
+private:
+    // What a script asks for itself (fetch, XMLHttpRequest, beacons, workers' code), as against
+    // what the page's markup loads to show it.
+    static bool readsForAScript(QWebEngineUrlRequestInfo::ResourceType type) {
+        using Info = QWebEngineUrlRequestInfo;
+        switch (type) {
+        case Info::ResourceTypeXhr:
+        case Info::ResourceTypePing:
+        case Info::ResourceTypeWorker:
+        case Info::ResourceTypeSharedWorker:
+        case Info::ResourceTypeServiceWorker:
+        case Info::ResourceTypePrefetch:
+        case Info::ResourceTypeObject:
+        case Info::ResourceTypePluginResource:
+        case Info::ResourceTypeCspReport:
+            return true;
+        default:
+            return false;
+        }
     }
 };
 
@@ -170,6 +214,7 @@ public:
         profile_->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
         server_ = new PageServer(profile_);
         profile_->installUrlSchemeHandler(kScheme, server_);
+        profile_->installUrlSchemeHandler(kSharedScheme, server_);
         guard_ = new RequestGuard(profile_);
         profile_->setUrlRequestInterceptor(guard_);
         page_ = new GuardedPage(profile_, view_);
@@ -199,6 +244,17 @@ public:
         page_->scripts().insert(marks);
         view_->setPage(page_);
         QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this](bool) { loaded(); });
+        // A script that never yields would burn a core for as long as the pane shows: the engine
+        // is asked for an answer now and then, and a page that gives none in time is stopped.
+        watchdog_ = new QTimer(page_);
+        watchdog_->setInterval(1000);
+        QObject::connect(watchdog_, &QTimer::timeout, page_, [this] { watchScripts(); });
+        watchdog_->start();
+        QObject::connect(page_, &QWebEnginePage::renderProcessTerminated, page_,
+                         [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
+                             if (stoppedScript_)
+                                 showStopped();
+                         });
     }
 
     ~WebLivePreview() override {
@@ -218,7 +274,9 @@ public:
         shownPath_ = page.path;
         server_->setPage(page);
         QUrl url;
-        url.setScheme(QString::fromLatin1(kScheme));
+        url.setScheme(QString::fromLatin1(guard_->scriptsReadFiles ? kSharedScheme : kScheme));
+        stoppedScript_ = false;
+        answered_.start();
         url.setPath(server_->pagePath());
         // A new address each time: the engine never answers from what it showed before.
         url.setQuery(QStringLiteral("v=%1").arg(++serial_));
@@ -256,12 +314,52 @@ public:
         page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, on);
     }
     void setBlocksRemoteContent(bool on) override { guard_->blocksRemote = on; }
+    void setScriptsReadSiteFiles(bool on) override { guard_->scriptsReadFiles = on; }
 
     void evaluate(const QString& script, const std::function<void(const QVariant&)>& result) override {
         page_->runJavaScript(script, QWebEngineScript::ApplicationWorld, result);
     }
 
 private:
+    void watchScripts() {
+        if (!answered_.isValid() || stoppedScript_ || !view_ || !view_->isVisible())
+            return;
+        if (asking_) {
+            if (answered_.elapsed() > kLongestScriptMs)
+                stopScript();
+            return;
+        }
+        asking_ = true;
+        QPointer<QWebEngineView> alive(view_);
+        page_->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld, [this, alive](const QVariant&) {
+            if (!alive)
+                return;
+            asking_ = false;
+            answered_.start();
+        });
+    }
+
+    void stopScript() {
+        stoppedScript_ = true;
+        asking_ = false;
+#ifdef Q_OS_UNIX
+        if (const qint64 pid = page_->renderProcessPid(); pid > 0)
+            ::kill(pid_t(pid), SIGKILL); // the engine makes a new one for the next page
+#else
+        page_->triggerAction(QWebEnginePage::Stop);
+        showStopped();
+#endif
+    }
+
+    void showStopped() {
+        page_->contentPending = true;
+        page_->setHtml(QStringLiteral("<!DOCTYPE html><html><body style=\"font: 10pt sans-serif; margin: 2em\">"
+                                      "<p id=tagloom-stopped>The page's script ran for %1 seconds without a pause, so "
+                                      "the preview stopped it. The preview starts again with your next change.</p>"
+                                      "</body></html>")
+                           .arg(kLongestScriptMs / 1000));
+    }
+
     void loaded() {
         QPointer<QWebEngineView> alive(view_);
         page_->runJavaScript(QStringLiteral("window.scrollTo(%1, %2); tagloomOutline(%3)")
@@ -283,6 +381,10 @@ private:
     QPointF scroll_;
     int outlined_ = -1;
     quint64 serial_ = 0;
+    QTimer* watchdog_ = nullptr;
+    QElapsedTimer answered_; ///< since the engine last answered, or the page was given
+    bool asking_ = false;
+    bool stoppedScript_ = false;
 };
 } // namespace
 

@@ -9,10 +9,13 @@
 #include "support/test_files.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+
+#include <unistd.h>
 
 namespace {
 class LivePreviewTest : public QObject {
@@ -51,6 +54,14 @@ class LivePreviewTest : public QObject {
         pane()->pageShown = [this] { ++shown_; };
         window_->livePreview()->follow();
         return QTest::qWaitFor([&] { return shown_ > before; }, 30000);
+    }
+
+    bool stoppedShown() {
+        // A page in a loop answers late or never: the answer must outlive this call.
+        auto stopped = std::make_shared<int>(-1);
+        pane()->evaluate(QStringLiteral("document.getElementById('tagloom-stopped') !== null"),
+                         [stopped](const QVariant& v) { *stopped = v.toBool(); });
+        return QTest::qWaitFor([&] { return *stopped >= 0; }, 1000) && *stopped == 1;
     }
 
 private slots:
@@ -212,6 +223,84 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return shown_ > before; }, 10000));
         QVERIFY(QTest::qWaitFor([&] { return width("in") > 0; }, 10000));
         QCOMPARE(width("in"), 32);
+    }
+
+    // A page's scripts read no file, as in a browser with a page opened from disk: not a file of
+    // the folder, not a hidden one, not a second name of a file outside; by fetch or in a frame.
+    // The page's own style sheet and image still load. With the option, scripts may read the
+    // folder's plain files, and still nothing hidden or linked from outside.
+    void aPagesScriptsReadNoFile_data() {
+        QTest::addColumn<bool>("scriptsRead");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("by default") << false << R"({"secret.txt":"refused",".ssh/id_rsa":"refused","linked.txt":"refused","frame":"refused"})";
+        QTest::newRow("scripts read site files") << true << R"({"secret.txt":"SECRET",".ssh/id_rsa":"refused","linked.txt":"refused","frame":"SECRET"})";
+    }
+    void aPagesScriptsReadNoFile() {
+        QFETCH(bool, scriptsRead);
+        QFETCH(QString, read);
+        QTemporaryDir top;
+        const QString site = top.filePath(QStringLiteral("site"));
+        QVERIFY(QDir().mkpath(site + QStringLiteral("/.ssh")));
+        QVERIFY(test_files::writeBytes(site + QStringLiteral("/secret.txt"), "SECRET"));
+        QVERIFY(test_files::writeBytes(site + QStringLiteral("/.ssh/id_rsa"), "KEY"));
+        QVERIFY(QFile::setPermissions(site + QStringLiteral("/.ssh/id_rsa"), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(test_files::writeBytes(top.filePath(QStringLiteral("outside.txt")), "OUTSIDE"));
+        QVERIFY(::link(QFile::encodeName(top.filePath(QStringLiteral("outside.txt"))).constData(),
+                       QFile::encodeName(site + QStringLiteral("/linked.txt")).constData()) == 0);
+        QVERIFY(test_files::writeBytes(site + QStringLiteral("/style.css"), "p { color: rgb(1, 2, 3) }"));
+        QVERIFY(test_files::writeBytes(site + QStringLiteral("/in.png"),
+                                       test_files::readBytes(QStringLiteral(TAGLOOM_SOURCE_DIR "/assets/icons/tagloom-16.png"))));
+        const QString path = site + QStringLiteral("/page.html");
+        QVERIFY(test_files::writeBytes(path, R"(<!DOCTYPE html><html><head><link rel=stylesheet href="style.css"></head><body>
+<p id=p>text</p><img id=in src="in.png"><pre id=out></pre>
+<iframe id=f src="secret.txt"></iframe>
+<script>
+const got = {};
+const show = () => { document.getElementById('out').textContent = JSON.stringify(got); };
+const names = ['secret.txt', '.ssh/id_rsa', 'linked.txt'];
+names.forEach(n => got[n] = 'waiting');
+got.frame = 'waiting';
+const answer = (n, text) => { got[n] = text; show(); };
+names.forEach(n => {
+    const request = new XMLHttpRequest();
+    request.onload = () => answer(n, request.status == 200 || request.status == 0 ? request.responseText : 'refused');
+    request.onerror = () => answer(n, 'refused');
+    try { request.open('GET', n); request.send(); } catch (e) { answer(n, 'refused'); }
+});
+document.getElementById('f').onload = function () {
+    try { answer('frame', this.contentDocument.body.textContent); } catch (e) { answer('frame', 'refused'); }
+};
+</script></body></html>)"));
+        if (scriptsRead)
+            window_->action(QStringLiteral("previewScriptsReadSiteFiles"))->trigger();
+        QVERIFY(showPreviewOf({}, path));
+        const auto outcome = [&] { return evaluate(QStringLiteral("document.getElementById('out').textContent")).toString(); };
+        QVERIFY2(QTest::qWaitFor([&] { return !outcome().isEmpty() && !outcome().contains(QStringLiteral("waiting")); }, 15000),
+                 qPrintable(outcome()));
+        QCOMPARE(outcome(), read);
+        QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.getElementById('p')).color")).toString(),
+                 QStringLiteral("rgb(1, 2, 3)"));
+        QVERIFY(QTest::qWaitFor([&] { return evaluate(QStringLiteral("document.getElementById('in').naturalWidth")).toInt() == 16; }, 10000));
+        if (scriptsRead)
+            window_->action(QStringLiteral("previewScriptsReadSiteFiles"))->trigger();
+    }
+
+    // A script that never yields is stopped after a few seconds, and the pane says so.
+    void aScriptThatNeverYieldsIsStopped() {
+        const QString path = dir_.filePath(QStringLiteral("loop.html"));
+        QVERIFY(test_files::writeBytes(path, "<!DOCTYPE html><html><body><p>x</p><script>for (;;) {}</script></body></html>"));
+        const int before = shown_;
+        QVERIFY(window_->openInTab(path));
+        QAction* item = window_->action(QStringLiteral("livePreview"));
+        if (!item->isChecked())
+            item->trigger();
+        QVERIFY(window_->livePreview() && pane());
+        pane()->pageShown = [this] { ++shown_; };
+        window_->livePreview()->follow();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(QTest::qWaitFor([&] { return shown_ > before && stoppedShown(); }, 30000));
+        QVERIFY(clock.elapsed() < 15000);
     }
 };
 } // namespace
