@@ -38,9 +38,9 @@ void MainWindow::loadStartupFile(const QString& path) {
     if (!result.error) // after the first screen is up: it writes a file
         QTimer::singleShot(0, this, [this, path] { recent_->add(path); });
     const QFileInfo info(path);
-    if (result.error && info.exists()) {
+    if (result.error && (info.exists() || result.error.number == file_error::kPathFileAccess)) {
         doc().file().unreadableAtStart = info.absoluteFilePath();
-        if (result.error.number == file_error::kOutOfMemory || (!info.isFile() && !info.isDir()))
+        if (result.error.number == file_error::kOutOfMemory || (!info.isFile() && !info.isDir()) || !info.exists())
             showFileError(result.error);
     }
     pointToInterruptedSave(path);

@@ -6,6 +6,7 @@
 #include "posix_file_writer.h"
 #include "text_encoding.h"
 
+#include "base/folder_walk.h"
 #include "base/memory_advice.h"
 #include "base/regular_file.h"
 
@@ -205,6 +206,13 @@ ReadResult read(const QString& path, const QByteArray& encoding) {
         using regular_file::Refusal;
         if (opened.refusal == Refusal::TooBig)
             tooLarge(QFileInfo(path).size());
+        else if (opened.refusal == Refusal::Missing && folder_walk::hasUndecodableName(path))
+            // Qt names files in Unicode: it cannot open, nor save back, a name that is no UTF-8.
+            result.error = failure(kPathFileAccess,
+                                   QStringLiteral("its name, %1, is not valid UTF-8, so Tagloom cannot open or save "
+                                                  "it under that name. Rename it to open it")
+                                       .arg(folder_walk::shownName(folder_walk::rawName(path))),
+                                   path);
         else
             result.error = failure(opened.refusal == Refusal::Missing ? kFileNotFound : kPathFileAccess,
                                    opened.reason, path);

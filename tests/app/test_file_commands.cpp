@@ -19,6 +19,7 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -426,18 +427,39 @@ private slots:
     }
 
 #ifdef Q_OS_UNIX
-    void aPipeOrDeviceNamedAtStartUpIsSaidAndNeverRead() {
-        const QString pipe = path("pipe");
-        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // A name at start-up that cannot be a page is said, and saving never writes a second file.
+    void aFileThatCannotBeOpenedAtStartUpIsSaid_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a pipe, never read") << QByteArray("pipe") << "not a regular file";
+        QTest::newRow("a name that is no UTF-8") << QByteArray("bad\xFFname.html") << "bad\\xFFname.html, is not valid UTF-8";
+    }
+    void aFileThatCannotBeOpenedAtStartUpIsSaid() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, said);
+        const QByteArray raw = QFile::encodeName(dir_.path()) + '/' + name;
+        if (name == "pipe") {
+            QCOMPARE(::mkfifo(raw.constData(), 0600), 0);
+        } else {
+            const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, "<p>x</p>", 8), ssize_t(8));
+            ::close(fd);
+        }
+        const QStringList before = QDir(dir_.path()).entryList(QDir::Files | QDir::System);
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);
-        form.openStartupArgument(pipe); // would block for ever if the pipe were opened
+        form.openStartupArgument(QFile::decodeName(raw)); // would block for ever if the pipe were opened
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("Error 75"));
-        QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("not a regular file")));
+        QVERIFY2(dialogs.shown[0].text.contains(said), qPrintable(dialogs.shown[0].text));
         QCOMPARE(form.editArea()->text(), QString());
-        form.save(); // nothing replaces the pipe
-        QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+        form.save(); // nothing replaces the file, and no file is made beside it
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::System), before);
+        struct stat st {};
+        QCOMPARE(::lstat(raw.constData(), &st), 0);
+        QCOMPARE(S_ISFIFO(st.st_mode), name == "pipe");
+        ::unlink(raw.constData());
     }
 
     void anInterruptedSaveIsPointedOutAtOpen() {
