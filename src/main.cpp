@@ -6,14 +6,46 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <functional>
+#include <new>
 #include <QTimer>
 #include <QWindow>
 
 
+namespace {
+/// An allocation that fails in the middle of an event ends that event's work, not the program:
+/// the pages stay open, and the user is told once.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc&) {
+            if (!telling_) {
+                telling_ = true;
+                QTimer::singleShot(0, this, [this] {
+                    if (tell)
+                        tell();
+                    telling_ = false;
+                });
+            }
+            return false;
+        }
+    }
+
+    std::function<void()> tell;
+
+private:
+    bool telling_ = false;
+};
+} // namespace
+
 int main(int argc, char* argv[]) {
     document_file::reportFileSizeLimitAsError();
     keepLargeBuffersInHeap();
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagloom"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.0"));
     QApplication::setDesktopFileName(QStringLiteral("tagloom"));
@@ -22,6 +54,12 @@ int main(int argc, char* argv[]) {
 
     QtDialogs dialogs;
     MainWindow window(dialogs);
+    app.tell = [&] {
+        dialogs.showMessage(&window,
+                            QStringLiteral("Out of memory: Tagloom could not finish what it was doing. Your pages "
+                                           "are still open: save them, and close some pages to free memory."),
+                            Dialogs::Icon::Exclamation, QStringLiteral("Error 7"));
+    };
     window.rememberWindowPlace();
     const QStringList files = command_line::separateFiles(QCoreApplication::arguments().mid(1));
     // The title names the file from the first frame on.

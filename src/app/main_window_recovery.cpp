@@ -3,6 +3,7 @@
 
 #include "recovery_keeper.h"
 
+#include "document/memory_budget.h"
 #include "editor/edit_area.h"
 #include "open_document.h"
 
@@ -36,6 +37,16 @@ void MainWindow::offerRecovery(bool atStart) {
     if (chosen < 0 || chosen >= copies.size() || discarded.contains(chosen))
         return;
     const QString id = copies[chosen].id;
+    // Weighed as an Open is: a copy too big for the memory left stays for later. (Lines are not
+    // known before it is read; pages of hand-written HTML run about 40 characters a line.)
+    if (const QString why = memory_budget::shortfall(copies[chosen].size * 2, copies[chosen].size / 40 + 1); !why.isEmpty()) {
+        dialogs_.showMessage(this,
+                             QStringLiteral("Out of memory: %1. The copy is kept: close some pages, then choose "
+                                            "File > Recover Unsaved Work... again.")
+                                 .arg(why),
+                             Dialogs::Icon::Exclamation, QStringLiteral("Error 7"));
+        return;
+    }
     const std::optional<RecoverySnapshot> copy = doc().store().read(id);
     if (!copy) {
         dialogs_.showMessage(this,

@@ -61,8 +61,12 @@ bool MainWindow::showDocumentOf(const QString& path) {
 
 void MainWindow::openStartupFiles(const QStringList& paths) {
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        if (i > 0)
+        if (i > 0) {
+            // Each page is in before the next is weighed against the memory left, so that the
+            // weighing counts what the pages before it really took.
+            editArea()->finishLoading();
             tabs_->setCurrentWidget(addDocument());
+        }
         openStartupArgument(paths[i], false);
     }
     tabs_->setCurrentIndex(0);

@@ -235,15 +235,8 @@ ReadResult read(const QString& path, const QByteArray& encoding) {
         tooLarge(bytes.size());
         return result;
     }
-    const qint64 need = memory_budget::documentNeed(bytes.size(), countLines(bytes));
-    const std::optional<qint64> available = memory_budget::available();
-    if (available && need > *available) {
-        result.error =
-            failure(kOutOfMemory,
-                    QStringLiteral("opening it would need about %1 MB of memory, and %2 MB are free")
-                        .arg(need >> 20)
-                        .arg(*available >> 20),
-                    path);
+    if (const QString why = memory_budget::shortfall(bytes.size(), countLines(bytes)); !why.isEmpty()) {
+        result.error = failure(kOutOfMemory, why, path);
         return result;
     }
     if (encoding.isEmpty()) {

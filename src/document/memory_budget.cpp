@@ -1,5 +1,7 @@
 #include "memory_budget.h"
 
+#include "base/memory_promises.h"
+
 #include <QFile>
 #include <algorithm>
 
@@ -16,6 +18,14 @@ qint64 documentNeed(qint64 fileBytes, qint64 lines) {
     return fileBytes + 2 * fileBytes * 2 + fileBytes + lines * kBytesPerLine;
 }
 
+QString shortfall(qint64 fileBytes, qint64 lines) {
+    const qint64 need = documentNeed(fileBytes, lines);
+    const std::optional<qint64> free = available();
+    if (!free || need <= *free)
+        return {};
+    return QStringLiteral("opening it would need about %1 MB of memory, and %2 MB are free").arg(need >> 20).arg(*free >> 20);
+}
+
 std::optional<qint64> available() {
     std::optional<qint64> free;
 #ifdef Q_OS_LINUX
@@ -30,10 +40,16 @@ std::optional<qint64> available() {
     if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
         statm.open(QIODevice::ReadOnly)) {
         const qint64 used = statm.readAll().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
-        const qint64 left = std::max<qint64>(0, qint64(limit.rlim_cur) - used);
+        // Address space runs out sooner than memory: the allocator reserves more than it fills
+        // (a page of 150,000 short lines takes 1.34 times its need in address space, measured
+        // with tabs_probe), so what is left counts for two thirds.
+        const qint64 left = std::max<qint64>(0, qint64(limit.rlim_cur) - used) * 2 / 3;
         free = free ? std::min(*free, left) : left;
     }
 #endif
+    // What pages still loading will take is as good as taken.
+    if (free)
+        free = std::max<qint64>(0, *free - memory_promises::total());
     return free;
 }
 

@@ -23,6 +23,7 @@ public:
 
     /// @p step runs one step of the load (while the window is idle).
     explicit PageLoader(std::function<void()> step, QObject* parent = nullptr);
+    ~PageLoader() override { promise(0); }
 
     /// The rest of @p text, from @p from (a line end), is to load; the first step comes soon.
     void start(QString text, qsizetype from, LineEndExceptions lineEnds);
@@ -48,4 +49,7 @@ private:
     qsizetype from_ = 0;
     qsizetype pieceSize_ = 256 * 1024;
     LineEndExceptions lineEnds_;
+    /// What the rest will take once in, promised so that opens meanwhile count it as taken.
+    qint64 promised_ = 0;
+    void promise(qint64 bytes);
 };

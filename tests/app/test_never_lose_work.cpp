@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -434,6 +435,47 @@ private slots:
         QCOMPARE(quit, ended);
         QCOMPARE(readBytes(path("offer.htm")), onDisk);
     }
+
+#ifdef TAGLOOM_TABS_PROBE
+    // Many big pages opened at once, under a memory limit: each is weighed against what the
+    // pages before it will take once they are in, and those that do not fit are refused with a
+    // message. No allocation fails, nothing aborts.
+    void manyBigPagesAreWeighedAgainstWhatIsLeft_data() {
+        QTest::addColumn<bool>("oneAfterAnother");
+        QTest::newRow("named at start-up") << false;
+        QTest::newRow("Open in Tab while the pages before still load") << true;
+    }
+    void manyBigPagesAreWeighedAgainstWhatIsLeft() {
+        QFETCH(bool, oneAfterAnother);
+#ifdef TAGLOOM_SANITIZED
+        QSKIP("the address sanitizer needs more address space than the limit this test sets");
+#endif
+        QTemporaryDir pages;
+        QStringList files;
+        const QByteArray page = "<!DOCTYPE html>\n" + QByteArray("<p>a short line</p>\n").repeated(150'000); // 3 MB
+        for (int i = 0; i < 16; ++i) {
+            files << pages.filePath(QStringLiteral("p%1.html").arg(i));
+            QVERIFY(writeBytes(files.last(), page));
+        }
+        QProcess probe;
+        probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (oneAfterAnother)
+            environment.insert(QStringLiteral("TABS_PROBE_OPEN"), QStringLiteral("1"));
+        probe.setProcessEnvironment(environment);
+        probe.start(QStringLiteral(TAGLOOM_TABS_PROBE), QStringList{QStringLiteral("900")} + files);
+        QVERIFY(probe.waitForFinished(120000));
+        const QStringList out = QString::fromUtf8(probe.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(probe.exitCode(), 0);
+        const int opened = out.value(0).toInt();
+        QVERIFY2(opened > 0 && opened < files.size(), qPrintable(out.join(u'\n')));
+        QCOMPARE(out.size() - 1, files.size() - opened); // a message for each page refused
+        for (const QString& message : out.mid(1))
+            QVERIFY2(message.startsWith(QStringLiteral("Error 7: Out of memory: opening it would need about")), qPrintable(message));
+    }
+#endif
 
     void optionsAreWrittenOnlyWhenTheUserChangesOne() {
         QSettings().sync();
