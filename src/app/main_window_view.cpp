@@ -178,8 +178,9 @@ void MainWindow::setDocumentFormat(const DocumentFormat& format, bool mixedLineE
 void MainWindow::updateFileStatus() {
     if (status_.isEmpty())
         return;
-    status_[2]->setText(QString::fromLatin1(doc().file().format.encoding) +
-                        (doc().file().format.byteOrderMark ? QStringLiteral(" BOM") : QString()));
+    const DocumentFormat& format = doc().file().format;
+    status_[2]->setText(QString::fromLatin1(format.encoding) + (format.byteOrderMark ? QStringLiteral(" BOM") : QString()) +
+                        (format.invalidBytes > 0 ? QStringLiteral(" (%1 invalid bytes)").arg(format.invalidBytes) : QString()));
     // Most files end in a line end: only one that does not needs its lines counted.
     if (!doc().file().format.finalLineEnd && editArea()->lineCount() == 1)
         status_[3]->setText(QStringLiteral("no line end"));

@@ -15,6 +15,9 @@ struct DocumentFormat {
     bool byteOrderMark = false;
     /// The file's usual line end: new lines get it, and so does every line without an exception.
     LineEnd lineEnd = LineEnd::CrLf;
+    /// Bytes of a UTF-8 file that were no UTF-8, kept in the text as marks (text_encoding::
+    /// isByteMark) that are written back as the same bytes.
+    qsizetype invalidBytes = 0;
     /// False for a file whose last line had no line end: saving it unchanged adds none.
     bool finalLineEnd = true;
     bool operator==(const DocumentFormat&) const = default;

@@ -92,6 +92,7 @@ bool decodeInto(QString& text, QByteArrayView body, const QByteArray& encoding, 
     format->finalLineEnd = lines.finalLineEnd();
     format->encoding = encoding;
     format->byteOrderMark = byteOrderMark;
+    format->invalidBytes = 0;
     if (lineEnds)
         *lineEnds = lines.exceptions();
     return true;
@@ -134,6 +135,26 @@ QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndException
     const QByteArray declared = canonicalName(declaredCharset(bytes));
     if (!declared.isEmpty() && attempt(bytes, declared, false))
         return text;
+    // A page that says it is UTF-8, or starts with its byte-order mark, stays UTF-8 with a
+    // stray bad byte in it: the byte is kept as a mark and written back as it was.
+    const bool utf8Bom = bytes.startsWith("\xEF\xBB\xBF");
+    if (declared == kUtf8 || utf8Bom) {
+        qsizetype marks = 0;
+        const QString decoded = decodeUtf8KeepingBytes(QByteArrayView(bytes).sliced(utf8Bom ? 3 : 0), &marks);
+        text.resize(0);
+        LineEndReader lines(&text);
+        lines.feed(decoded);
+        lines.finish();
+        *format = {};
+        format->lineEnd = lines.usualStyle();
+        format->finalLineEnd = lines.finalLineEnd();
+        format->encoding = kUtf8;
+        format->byteOrderMark = utf8Bom;
+        format->invalidBytes = marks;
+        if (lineEnds)
+            *lineEnds = lines.exceptions();
+        return text;
+    }
     if (attempt(bytes, kUtf8, false))
         return text;
     attempt(bytes, kWindows1252, false);

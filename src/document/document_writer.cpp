@@ -5,6 +5,7 @@
 #include "text_encoding.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QSaveFile>
 
 #include <csignal>
@@ -36,6 +37,9 @@ bool canEncode(const QString& text, const QByteArray& encoding, qsizetype* first
 QByteArray encode(const QString& text, DocumentFormat* format, const LineEndExceptions& lineEnds) {
     const QString fileText = withLineEnds(text, format->lineEnd, lineEnds, format->finalLineEnd);
     auto bytes = text_encoding::encodeExact(fileText, format->encoding);
+    format->invalidBytes = bytes && format->encoding == text_encoding::kUtf8
+                               ? std::count_if(fileText.begin(), fileText.end(), text_encoding::isByteMark)
+                               : 0;
     if (!bytes) {
         // Never replace a character the old encoding cannot hold: switch the file to UTF-8.
         format->encoding = text_encoding::kUtf8;

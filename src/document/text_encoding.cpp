@@ -65,6 +65,81 @@ std::optional<QByteArray> encodeWith(QStringEncoder& encoder, const QString& tex
 
 } // namespace
 
+QString decodeUtf8KeepingBytes(QByteArrayView bytes, qsizetype* marks) {
+    QString text;
+    text.reserve(bytes.size());
+    qsizetype count = 0;
+    const auto byte = [&](qsizetype i) { return uchar(bytes[i]); };
+    const auto continuation = [&](qsizetype i) { return i < bytes.size() && (byte(i) & 0xC0) == 0x80; };
+    for (qsizetype i = 0; i < bytes.size();) {
+        const uchar b = byte(i);
+        if (b < 0x80) {
+            text += QChar(b);
+            ++i;
+            continue;
+        }
+        // The length a lead byte announces, and the smallest code point of that length (shorter
+        // forms and surrogates are invalid).
+        const int length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+        char32_t code = length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
+        bool valid = length > 0;
+        for (int k = 1; valid && k < length; ++k) {
+            valid = continuation(i + k);
+            if (valid)
+                code = (code << 6) | (byte(i + k) & 0x3F);
+        }
+        valid = valid && !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) &&
+                !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
+        if (!valid) {
+            text += QChar(char16_t(kFirstByteMark + (b - 0x80)));
+            ++count;
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            text += QChar(QChar::highSurrogate(code));
+            text += QChar(QChar::lowSurrogate(code));
+        } else {
+            text += QChar(char16_t(code));
+        }
+        i += length;
+    }
+    if (marks)
+        *marks = count;
+    return text;
+}
+
+namespace {
+// UTF-8 with the marks of bytes that were no UTF-8 written back as those bytes; a lone
+// surrogate that is no mark cannot be written.
+std::optional<QByteArray> encodeUtf8KeepingBytes(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size() * 3);
+    QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    qsizetype from = 0;
+    const auto flush = [&](qsizetype to) {
+        if (to > from)
+            out += encoder.encode(QStringView(text).mid(from, to - from));
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (!c.isSurrogate())
+            continue;
+        if (!isByteMark(c))
+            return std::nullopt;
+        flush(i);
+        out += char(0x80 + (c.unicode() - kFirstByteMark));
+        from = i + 1;
+    }
+    flush(text.size());
+    return out;
+}
+} // namespace
+
 QString decodeWindows1252(const QByteArray& bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
@@ -162,9 +237,14 @@ std::optional<QByteArray> encodeExact(const QString& text, const QByteArray& enc
         return text.toLatin1();
     }
     if (encoding == kUtf8) {
-        // Refuses a broken surrogate pair rather than writing a replacement for it.
-        QStringEncoder encoder(QStringConverter::Utf8);
-        return encodeWith(encoder, text);
+        // Refuses a broken surrogate pair rather than writing a replacement for it, but for the
+        // marks of bytes that were no UTF-8.
+        // Stateless: a stateful encoder keeps a lone surrogate at the end for a next call, and
+        // reports no error while dropping it.
+        QStringEncoder encoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        if (auto bytes = encodeWith(encoder, text))
+            return bytes;
+        return encodeUtf8KeepingBytes(text);
     }
     // Other converters may substitute a character they cannot hold: decoding must give the text back.
     QStringEncoder encoder(encoding.constData());

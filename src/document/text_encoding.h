@@ -27,6 +27,15 @@ std::optional<QString> decodeExact(const QByteArray& bytes, const QByteArray& en
 std::optional<QByteArray> encodeExact(const QString& text, const QByteArray& encoding);
 /// UTF-16 without a byte-order mark; it can hold any text.
 QByteArray encodeUtf16(const QString& text, bool bigEndian);
+/// A byte of a UTF-8 file that is no UTF-8 is held in the text as the lone surrogate U+DC80 +
+/// (byte - 0x80), which no valid UTF-8 decodes to, and written back as the same byte: a page
+/// that declares UTF-8 keeps its encoding and every byte, the bad one too.
+inline constexpr char16_t kFirstByteMark = 0xDC80;
+inline bool isByteMark(QChar c) {
+    return c.unicode() >= kFirstByteMark && c.unicode() <= kFirstByteMark + 0x7F;
+}
+/// Decodes UTF-8, each byte of an invalid sequence as its mark; @p marks receives their number.
+QString decodeUtf8KeepingBytes(QByteArrayView bytes, qsizetype* marks = nullptr);
 /// Windows-1252 with its five unassigned bytes mapped to the C1 controls of the same value, so
 /// that every byte is one character and back.
 QString decodeWindows1252(const QByteArray& bytes);

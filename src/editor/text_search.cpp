@@ -4,6 +4,22 @@ namespace {
 // Makes `$`, `^` and `.` know CR LF and lone CR as line ends, as the text has them.
 const QString kLineEnds = QStringLiteral("(*ANYCRLF)");
 
+// The expression engine finds nothing in text that is not valid UTF-16, and a page may hold
+// lone surrogates (the marks of bytes that were no UTF-8): it searches a copy with each in its
+// place as U+FFFD instead, so that every position stays where it is.
+QStringView searchable(QStringView text, QString& copy) {
+    if (text.isValidUtf16())
+        return text;
+    copy = text.toString();
+    for (qsizetype i = 0; i < copy.size(); ++i) {
+        if (copy[i].isHighSurrogate() && i + 1 < copy.size() && copy[i + 1].isLowSurrogate())
+            ++i;
+        else if (copy[i].isSurrogate())
+            copy[i] = QChar::ReplacementCharacter;
+    }
+    return copy;
+}
+
 bool isWordCharacter(QChar c) {
     return c.isLetterOrNumber() || c == u'_' || c.isMark();
 }
@@ -51,7 +67,8 @@ void TextSearch::forEachMatch(QStringView text,
         return;
     // One global match: each separate match would check the whole text's encoding again.
     if (options_.regularExpression || (!options_.matchCase && !options_.wholeWord)) {
-        QRegularExpressionMatchIterator it = regex_.globalMatch(text);
+        QString copy;
+        QRegularExpressionMatchIterator it = regex_.globalMatch(searchable(text, copy));
         while (it.hasNext()) {
             const QRegularExpressionMatch m = it.next();
             // An empty match (`^`, `x*`) selects nothing and replaces nothing: it is no match here.
@@ -90,7 +107,8 @@ QString TextSearch::replacementFor(QStringView text, SearchMatch match, const QS
     if (!options_.regularExpression)
         return replacement;
     // Matched again where it was found, with the whole text around it for lookbehinds.
-    return expand(regex_.match(text, match.start, QRegularExpression::NormalMatch,
+    QString copy;
+    return expand(regex_.match(searchable(text, copy), match.start, QRegularExpression::NormalMatch,
                                QRegularExpression::AnchorAtOffsetMatchOption),
                   replacement);
 }

@@ -11,6 +11,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -377,6 +378,25 @@ private slots:
         } else {
             QCOMPARE(form.editArea()->selectedText(), QString::fromUtf8("€"));
         }
+    }
+
+    // A page that says it is UTF-8 and holds a bad byte stays UTF-8: the status bar counts the
+    // byte, colouring and finding pass over it, and a typed é is saved as UTF-8 beside it.
+    void aUtf8PageWithABadByteStaysUtf8() {
+        QVERIFY(writeBytes(path("bad.html"), "<meta charset=\"utf-8\">\n<p class=\"x\">caf\xE9</p>\n"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        if (!form.action(QStringLiteral("statusBar"))->isChecked())
+            form.action(QStringLiteral("statusBar"))->trigger();
+        form.openStartupArgument(path("bad.html"));
+        QCOMPARE(form.documentFormat().encoding, QByteArray("UTF-8"));
+        QCOMPARE(form.findChild<QLabel*>(QStringLiteral("encoding"))->text(), QStringLiteral("UTF-8 (1 invalid bytes)"));
+        form.action(QStringLiteral("htmlz"))->trigger(); // colouring passes over the mark
+        form.editArea()->setCaretPosition(int(form.editArea()->text().indexOf(QStringLiteral("</p>"))));
+        form.editArea()->replaceSelection(QString::fromUtf8("é"));
+        form.save();
+        QCOMPARE(dialogs.shown.size(), 0);
+        QCOMPARE(readBytes(path("bad.html")), QByteArray("<meta charset=\"utf-8\">\n<p class=\"x\">caf\xE9\xC3\xA9</p>\n"));
     }
 
     void anEditChangesOnlyTheEditedLinesLineEnds_data() {

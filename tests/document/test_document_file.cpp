@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QStringDecoder>
 #include <QTest>
 
 namespace {
@@ -77,9 +78,15 @@ private slots:
             << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">\n")
             << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">"
             << QByteArray("ISO-8859-1") << false << LineEnd::Lf;
-        QTest::newRow("declared UTF-8 but invalid")
-            << QByteArray("<meta charset=\"utf-8\">\xE9\n") << QString::fromUtf8("<meta charset=\"utf-8\">é")
-            << QByteArray("windows-1252") << false << LineEnd::Lf;
+        // A page that says it is UTF-8 stays so, each bad byte a mark written back as that byte.
+        QTest::newRow("declared UTF-8 with a bad byte")
+            << QByteArray("<meta charset=\"utf-8\">\xE9\n") << QStringLiteral("<meta charset=\"utf-8\">") + QChar(0xDCE9)
+            << QByteArray("UTF-8") << false << LineEnd::Lf;
+        QTest::newRow("UTF-8 BOM, a cut character and an overlong form")
+            << QByteArray("\xEF\xBB\xBF\xC3 \xC0\xAF\n") << QString(QChar(0xDCC3)) + u' ' + QChar(0xDCC0) + QChar(0xDCAF)
+            << QByteArray("UTF-8") << true << LineEnd::Lf;
+        QTest::newRow("no declaration, invalid UTF-8: Windows-1252 as before")
+            << QByteArray("<p>\xE9\n") << QString::fromUtf8("<p>é") << QByteArray("windows-1252") << false << LineEnd::Lf;
         QTest::newRow("CR LF split across decoding pieces")
             << QByteArray(65535, 'x') + "\r\ny" << QString(65535, u'x') + "\r\ny" << QByteArray("UTF-8")
             << false << LineEnd::CrLf;
@@ -192,6 +199,36 @@ private slots:
             ++checked;
         }
         QVERIFY(checked > 2000);
+    }
+
+    // UTF-8 read with marks for the bytes that are no UTF-8: valid UTF-8 reads as Qt's decoder
+    // reads it, any bytes come back exactly, and what is typed is written as UTF-8 beside them.
+    void utf8WithBadBytesKeepsEveryByte() {
+        QRandomGenerator random(20261208);
+        const QByteArray sample = QStringLiteral("aé€日😀<p>\r\n").toUtf8();
+        for (int n = 0; n < 3000; ++n) {
+            QByteArray bytes = "<meta charset=utf-8>";
+            for (int i = int(random.bounded(60)); i > 0; --i)
+                bytes += n % 2 ? char(random.bounded(256)) : sample[random.bounded(sample.size())];
+            qsizetype marks = 0;
+            const QString read = text_encoding::decodeUtf8KeepingBytes(bytes, &marks);
+            QStringDecoder strict(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            const QString oracle = strict.decode(bytes);
+            if (!strict.hasError())
+                QCOMPARE(read, oracle);
+            QCOMPARE(marks == 0, !strict.hasError());
+            DocumentFormat format;
+            LineEndExceptions lineEnds;
+            const QString text = document_file::decode(bytes, &format, &lineEnds);
+            QCOMPARE(format.encoding, QByteArray("UTF-8"));
+            QCOMPARE(format.invalidBytes, marks);
+            QVERIFY2(document_file::encode(text, &format, lineEnds) == bytes, bytes.toHex(' ').constData());
+            QVERIFY(document_file::canEncode(text + QString::fromUtf8("é"), "UTF-8"));
+        }
+        DocumentFormat format;
+        const QString text = document_file::decode("<meta charset=\"utf-8\">\xFF<p>", &format);
+        QCOMPARE(document_file::encode(text + QString::fromUtf8("é"), &format),
+                 QByteArray("<meta charset=\"utf-8\">\xFF<p>\xC3\xA9"));
     }
 
     void realPagesKeepTheirDeclaredEncoding() {

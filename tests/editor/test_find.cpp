@@ -57,6 +57,11 @@ private slots:
         QTest::newRow("regex, case") << "<p class=a><P id=b>" << "<p \\w+" << "rc" << QStringList{"0:8"};
         QTest::newRow("regex, whole word") << "td tdx td" << "t." << "rw" << QStringList{"0:2", "7:2"};
         QTest::newRow("$ before CR LF") << "ab\r\ncb\r\nb" << "b$" << "r" << QStringList{"1:1", "5:1", "8:1"};
+        // The mark of a byte that was no UTF-8 (a lone surrogate) hides nothing around it.
+        QTest::newRow("beside a bad byte's mark") << QStringLiteral("caf") + QChar(0xDCE9) + QStringLiteral(" Caf") << "caf" << ""
+                                                  << QStringList{"0:3", "5:3"};
+        QTest::newRow("regex beside a bad byte's mark") << QStringLiteral("a") + QChar(0xDCFF) + QStringLiteral("b") << "a.b" << "r"
+                                                        << QStringList{"0:3"};
         QTest::newRow("^ after CR LF") << "ab\r\nab" << "^a" << "r" << QStringList{"0:1", "4:1"};
         QTest::newRow("empty matches are none") << "abc" << "x*" << "r" << QStringList{};
         QTest::newRow("invalid regex") << "a(b" << "a(" << "r" << QStringList{};
