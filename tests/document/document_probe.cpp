@@ -4,10 +4,14 @@
 //   document_probe [--as-nobody] [--memory-limit MB] read FILE         prints the error number
 //   document_probe [--as-nobody] [--memory-limit MB] write FILE TEXT   prints the error number
 //   document_probe save-loop FILE A B   saves the bytes of file A, then of B, and so on, until killed
+//   document_probe replace-all FOLDER FIND REPLACEMENT   Replace All in Files, on every core, as the
+//                                                       Find in Files panel does
 #include "document/document_file.h"
+#include "site/file_search.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QtConcurrent/QtConcurrentMap>
 #include <cstdio>
 #include <grp.h>
 #include <sys/resource.h>
@@ -54,8 +58,16 @@ int main(int argc, char* argv[]) {
                 return 1;
             }
     }
+    if (command == QStringLiteral("replace-all") && args.size() == 4) {
+        QStringList files;
+        for (const folder_walk::File& file : file_search::listFiles(args[1], {QStringLiteral("*")}).files)
+            files << file.path;
+        const TextSearch search(args[2], {true, false, false});
+        QtConcurrent::blockingMap(files, [&](const QString& path) { file_search::replaceInFile(path, search, args[3]); });
+        return 0;
+    }
     std::fputs("usage: document_probe [--as-nobody] [--memory-limit MB] read FILE | write FILE TEXT | "
-               "save-loop FILE A B\n",
+               "save-loop FILE A B | replace-all FOLDER FIND REPLACEMENT\n",
                stderr);
     return 2;
 }

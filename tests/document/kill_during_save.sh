@@ -5,8 +5,10 @@
 # the editor alone (its in-place writer finishes), and its whole process group.
 # After each kind it reports mixed files, temporary files left behind once the next save has
 # run, and incomplete backups; all must be 0.
+# The kind replace-all kills Replace All in Files over a folder of pages part-way: every page must
+# hold its old or its new bytes.
 # Not run by CTest (it takes minutes): run it by hand after a build.
-# Usage: [KINDS="single hardlinked symlink big-single big-hardlinked"] kill_during_save.sh [PROBE] [KILLS]
+# Usage: [KINDS="single hardlinked symlink big-single big-hardlinked replace-all"] kill_during_save.sh [PROBE] [KILLS]
 #        (PROBE: build-release/tests/document_probe)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -32,7 +34,32 @@ settle() {
 }
 
 failed=0
-for kind in ${KINDS:-single hardlinked symlink big-single big-hardlinked}; do
+# Replace All in Files, killed part-way: 300 pages, each old or new, never a mix.
+replace_all() {
+    local old=0 new=0 mixed=0 pages=300
+    head -c 20000 "$small_a" | sed 's/a/needle /g' > "$work/page-old"
+    sed 's/needle/pin/g' "$work/page-old" > "$work/page-new"
+    for i in $(seq "$kills"); do
+        rm -rf "$work/r"; mkdir "$work/r"
+        for p in $(seq $pages); do cp "$work/page-old" "$work/r/p$p.html"; done
+        setsid "$probe" replace-all "$work/r" needle pin 2>/dev/null &
+        pid=$!
+        sleep "0.0$(printf '%02d' $((RANDOM % 100)))"
+        kill -9 -- -$pid 2>/dev/null || true
+        wait $pid 2>/dev/null || true
+        settle "$pid"
+        for p in $(seq $pages); do
+            if cmp -s "$work/r/p$p.html" "$work/page-old"; then old=$((old + 1))
+            elif cmp -s "$work/r/p$p.html" "$work/page-new"; then new=$((new + 1))
+            else mixed=$((mixed + 1)); fi
+        done
+    done
+    echo "replace-all, killing the group: $kills kills of $pages pages: $old old, $new new, $mixed mixed"
+    [ $mixed -eq 0 ] || failed=1
+}
+
+for kind in ${KINDS:-single hardlinked symlink big-single big-hardlinked replace-all}; do
+    if [ $kind = replace-all ]; then replace_all; continue; fi
     for how in editor group; do
         a="$small_a" b="$small_b"
         case $kind in big-*) a="$work/a"; b="$work/b" ;; esac
