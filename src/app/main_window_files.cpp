@@ -55,13 +55,26 @@ void MainWindow::pointToInterruptedSave(const QString& path) {
     const QString backup = document_file::interruptedSaveBackup(path);
     if (backup.isEmpty())
         return;
-    dialogs_.showMessage(
+    // Said once: the copy is deleted, or kept under a name of its own beside the file, where no
+    // later Open points to it again.
+    const int answer = dialogs_.choose(
         this,
-        QStringLiteral("An earlier save of this file was interrupted. The file as it was "
-                       "before that save is kept here:\n") +
-            QDir::toNativeSeparators(backup) +
-            QStringLiteral("\nCompare the two, and delete the copy when you no longer need it."),
-        Dialogs::Icon::Exclamation, kAppTitle);
+        QStringLiteral("An earlier save of this file was interrupted. The file as it was before that save is "
+                       "kept here:\n%1\n\nKeep the copy beside the file to compare the two, or delete it.")
+            .arg(QDir::toNativeSeparators(backup)),
+        Dialogs::Icon::Exclamation, kAppTitle, {QStringLiteral("Keep the Copy"), QStringLiteral("Delete the Copy")});
+    if (answer == 1) {
+        if (!QFile::remove(backup))
+            dialogs_.showMessage(this, QStringLiteral("The copy could not be deleted:\n") + QDir::toNativeSeparators(backup),
+                                 Dialogs::Icon::Exclamation, kAppTitle);
+        return;
+    }
+    QString kept = path + QStringLiteral(".before-interrupted-save");
+    for (int n = 2; QFileInfo::exists(kept) || QFileInfo(kept).isSymLink(); ++n)
+        kept = path + QStringLiteral(".before-interrupted-save-%1").arg(n);
+    if (QFile::rename(backup, kept))
+        dialogs_.showMessage(this, QStringLiteral("The copy is kept as\n") + QDir::toNativeSeparators(kept),
+                             Dialogs::Icon::None, kAppTitle);
 }
 
 namespace {

@@ -482,18 +482,37 @@ private slots:
         ::unlink(raw.constData());
     }
 
-    void anInterruptedSaveIsPointedOutAtOpen() {
-        QVERIFY(writeBytes(path("cut.htm"), "new half"));
+    // An interrupted save's copy is pointed out once: deleted, or kept under a name no Open
+    // points to again.
+    void anInterruptedSaveIsPointedOutOnce_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("keep") << 0 << QStringList{"cut.htm", "cut.htm.before-interrupted-save"};
+        QTest::newRow("delete") << 1 << QStringList{"cut.htm"};
+        QTest::newRow("closed: kept") << -1 << QStringList{"cut.htm", "cut.htm.before-interrupted-save"};
+    }
+    void anInterruptedSaveIsPointedOutOnce() {
+        QFETCH(int, answer);
+        QFETCH(QStringList, left);
+        QTemporaryDir folder;
+        const QString cut = folder.filePath(QStringLiteral("cut.htm"));
+        QVERIFY(writeBytes(cut, "new half"));
         struct stat st {};
-        QCOMPARE(::stat(QFile::encodeName(path("cut.htm")).constData(), &st), 0);
-        const QString backup = path(".tgl-backup-") + QString::number(st.st_ino) + QStringLiteral("-Xy12Zw");
+        QCOMPARE(::stat(QFile::encodeName(cut).constData(), &st), 0);
+        const QString backup = folder.filePath(QStringLiteral(".tgl-backup-")) + QString::number(st.st_ino) + QStringLiteral("-Xy12Zw");
         QVERIFY(writeBytes(backup, "old whole\n"));
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);
-        form.openStartupArgument(path("cut.htm"));
-        QCOMPARE(dialogs.shown.size(), 1);
+        dialogs.answer(answer);
+        form.openStartupArgument(cut);
         QVERIFY(dialogs.shown[0].text.contains(backup));
-        QFile::remove(backup);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), left);
+        if (answer != 1)
+            QCOMPARE(readBytes(cut + QStringLiteral(".before-interrupted-save")), QByteArray("old whole\n"));
+        const qsizetype told = dialogs.shown.size();
+        MainWindow again(dialogs);
+        again.openStartupArgument(cut);
+        QCOMPARE(dialogs.shown.size(), told); // once
     }
 #endif
 
