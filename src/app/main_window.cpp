@@ -151,6 +151,7 @@ OpenDocument* MainWindow::addDocument() {
     area->setExpandOnTab(settings::expandOnTab());
     area->setRenameTagPairs(settings::renameTagPairs());
     connect(area, &EditArea::linkClicked, this, &MainWindow::followLink);
+    connect(&document->keeper(), &RecoveryKeeper::folderRefused, this, &MainWindow::tellRecoveryFolderRefused);
     // Check as You Type: once typing pauses for half a second.
     document->typingCheck().setSingleShot(true);
     document->typingCheck().setInterval(500);

@@ -127,6 +127,8 @@ public:
     void togglePreviewJavaScript();
     void togglePreviewBlocksRemote();
     void togglePreviewScriptsReadFiles();
+    /// The recovery folder cannot hold copies: said once a start.
+    void tellRecoveryFolderRefused(const QString& folder);
     /// The live preview, once it was first shown.
     LivePreviewHost* livePreview() const { return livePreview_; }
     /// Checks the page with HTML Tidy in a worker and lists the problems in a panel below the text.
@@ -301,4 +303,5 @@ private:
     std::unique_ptr<RecentFiles> recent_;
     QList<QLabel*> status_; ///< place, selection, encoding, line ends, mode
     QList<QKeySequence> reservedShortcuts_; ///< the menu's keys, which no edit area may take
+    bool recoveryRefusalTold_ = false;
 };

@@ -11,6 +11,18 @@
 #include <QFileInfo>
 #include <QTabWidget>
 
+void MainWindow::tellRecoveryFolderRefused(const QString& folder) {
+    // Once a start: the folder stays as it is until the user sees to it.
+    if (std::exchange(recoveryRefusalTold_, true))
+        return;
+    dialogs_.showMessage(this,
+                         QStringLiteral("Tagloom keeps no recovery copies of unsaved work while this folder is a "
+                                        "link, or is not yours:\n%1\nSave often, or make it a folder of your "
+                                        "own (or remove it, and Tagloom makes one) and start Tagloom again.")
+                             .arg(QDir::toNativeSeparators(folder)),
+                         Dialogs::Icon::Exclamation, kAppTitle);
+}
+
 void MainWindow::offerRecovery(bool atStart) {
     QList<RecoveryCopy> copies = doc().store().orphans();
     if (atStart)

@@ -45,8 +45,12 @@ void RecoveryKeeper::startWrite() {
     longest_.stop();
     due_ = false;
     // Loading a page reports changes too; a page as it was opened or saved needs no copy.
-    if (!unsaved_() || !store_.prepareOwn())
+    if (!unsaved_())
         return;
+    if (!store_.prepareOwn()) {
+        emit folderRefused(store_.folder());
+        return;
+    }
     RecoverySnapshot snapshot = snapshot_();
     const quint64 generation = generation_;
     const QString folder = store_.folder();

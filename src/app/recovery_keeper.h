@@ -35,6 +35,8 @@ public:
 signals:
     /// A copy was written (on the worker thread); for tests and benchmarks.
     void written(bool ok);
+    /// A copy was due but the recovery folder is not one to keep it in (a link, another user's).
+    void folderRefused(const QString& folder);
 
 private:
     void startWrite();

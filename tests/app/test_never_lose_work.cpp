@@ -260,6 +260,23 @@ private slots:
         QCOMPARE(readBytes(outside), outsideBefore);
     }
 
+    // A recovery folder that cannot be used keeps no copy, and the window says so once.
+    void aRefusedRecoveryFolderIsSaidOnce() {
+        QVERIFY(QDir().mkpath(path("elsewhere")));
+        QVERIFY(::symlink(QFile::encodeName(path("elsewhere")).constData(), QFile::encodeName(recovery()).constData()) == 0);
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, nullptr, recovery());
+        for (const char* typed : {"one", "two", "three"}) {
+            window.editArea()->replaceSelection(QString::fromLatin1(typed));
+            writeCopy(window);
+        }
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY2(dialogs.shown[0].text.contains(QStringLiteral("keeps no recovery copies")), qPrintable(dialogs.shown[0].text));
+        QVERIFY(dialogs.shown[0].text.contains(recovery()));
+        QVERIFY(QDir(path("elsewhere")).isEmpty());
+        QFile::remove(recovery());
+    }
+
     // A copy names its file: only a file of the user's own is saved over without asking.
     void aRecoveredPageWhoseFileIsNotTheUsersSavesThroughSaveAs_data() {
         QTest::addColumn<QString>("file");
