@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QDockWidget>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStackedWidget>
@@ -110,9 +111,26 @@ void MainWindow::markProblems(OpenDocument& document) {
 void MainWindow::followLink(const QString& url) {
     // A page never saved has no folder its links start from: only its own anchors are reached.
     const std::optional<page_rules::LocalTarget> target = page_rules::resolveLocal(url, doc().file().path);
-    if (!target || (!target->samePage && (target->file.isEmpty() || !QFileInfo(target->file).isFile() ||
-                                          !openInTab(target->file))))
+    if (!target || (!target->samePage && target->file.isEmpty()))
         return;
+    if (!target->samePage) {
+        // A link that leads nowhere a page can be is said, not passed over in silence.
+        const QFileInfo info(target->file);
+        const QString why = info.isDir()                   ? QStringLiteral("it is a folder")
+                            : info.isFile()                ? QString()
+                            : info.exists()                ? QStringLiteral("it is not a regular file (a device, a pipe or a socket)")
+                            : info.isSymLink()             ? QStringLiteral("it is a link that leads nowhere (a loop, or to nothing)")
+                                                           : QStringLiteral("there is no such file");
+        if (!why.isEmpty()) {
+            dialogs_.showMessage(this,
+                                 QStringLiteral("The link cannot be followed: %1.\n%2")
+                                     .arg(why, QDir::toNativeSeparators(target->file)),
+                                 Dialogs::Icon::Exclamation, kAppTitle);
+            return;
+        }
+        if (!openInTab(target->file))
+            return; // said why
+    }
     if (!target->fragment.isEmpty())
         goToAnchor(target->fragment);
 }

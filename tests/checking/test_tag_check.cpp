@@ -354,10 +354,41 @@ private slots:
     }
 
     // Ctrl+click on a local link opens its page in a tab, at its anchor.
+    void ctrlClickOpensTheLinkedPage_data() {
+        QTest::addColumn<QString>("target"); // what b.html is
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a page") << "page" << "";
+        QTest::newRow("a link to a pipe") << "fifo" << "not a regular file";
+        QTest::newRow("a link to /dev/zero") << "zero" << "not a regular file";
+        QTest::newRow("a folder without an index page") << "folder" << "no such file";
+        QTest::newRow("a link in a loop") << "loop" << "leads nowhere";
+        QTest::newRow("nothing") << "none" << "no such file";
+    }
     void ctrlClickOpensTheLinkedPage() {
+        QFETCH(QString, target);
+        QFETCH(QString, said);
         QTemporaryDir dir;
         const QString from = dir.filePath(QStringLiteral("a.html"));
         test_files::writeBytes(from, "<p><a href=\"b.html#part\">B</a></p>\n");
+        const QByteArray b = QFile::encodeName(dir.filePath(QStringLiteral("b.html")));
+        if (target == u"fifo")
+            QVERIFY(::mkfifo((b + ".pipe").constData(), 0600) == 0 && ::symlink((b + ".pipe").constData(), b.constData()) == 0);
+        else if (target == u"zero")
+            QVERIFY(::symlink("/dev/zero", b.constData()) == 0);
+        else if (target == u"folder")
+            QVERIFY(QDir().mkpath(QFile::decodeName(b)));
+        else if (target == u"loop")
+            QVERIFY(::symlink("b.html", b.constData()) == 0);
+        if (target != u"page") {
+            ScriptedDialogs dialogs;
+            MainWindow window(dialogs);
+            QVERIFY(window.openPath(from));
+            window.followLink(QStringLiteral("b.html#part"));
+            QCOMPARE(window.documents().size(), 1);
+            QCOMPARE(dialogs.shown.size(), 1);
+            QVERIFY2(dialogs.shown[0].text.contains(said), qPrintable(dialogs.shown[0].text));
+            return;
+        }
         test_files::writeBytes(dir.filePath(QStringLiteral("b.html")), "<h1>B</h1>\n<p>x</p>\n<h2 id=\"part\">Part</h2>\n");
         ScriptedDialogs dialogs;
         MainWindow window(dialogs);
