@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTabWidget>
 
@@ -155,19 +158,20 @@ void MainWindow::toggleReopenLastSession() {
 void MainWindow::keepSession() {
     if (!settings::reopenLastSession())
         return;
-    // One line per page with a file: its caret's line and column, and its path; the page in
-    // front first.
-    QByteArray lines;
+    // Each page with a file, the page in front first: its path and its caret's line and column,
+    // in JSON, which holds any name (one with a line end in it too).
+    QJsonArray kept;
     QList<OpenDocument*> pages = documents();
     pages.move(pages.indexOf(&doc()), 0);
     for (OpenDocument* document : pages) {
         if (document->file().path.isEmpty())
             continue;
         const EditArea::Place place = document->editArea()->caretPlace();
-        lines += QByteArray::number(place.line) + ':' + QByteArray::number(place.column) + '\t' +
-                 QFileInfo(document->file().path).absoluteFilePath().toUtf8() + '\n';
+        kept.append(QJsonObject{{"path", QFileInfo(document->file().path).absoluteFilePath()},
+                                {"line", place.line},
+                                {"column", place.column}});
     }
-    writeHistory(sessionFile(), lines);
+    writeHistory(sessionFile(), QJsonDocument(kept).toJson());
 }
 
 bool MainWindow::reopenLastSession() {
@@ -175,13 +179,28 @@ bool MainWindow::reopenLastSession() {
     if (!settings::reopenLastSession() || !kept.open(QIODevice::ReadOnly))
         return false;
     OpenDocument* front = nullptr;
-    for (const QByteArray& line : kept.readAll().split('\n')) {
-        const qsizetype tab = line.indexOf('\t');
-        const QString path = QString::fromUtf8(line.mid(tab + 1));
-        if (tab < 0 || !QFileInfo(path).isFile() || !openInTab(path))
+    const QByteArray bytes = kept.readAll();
+    struct Page {
+        QString path;
+        int line, column;
+    };
+    std::vector<Page> pages;
+    if (bytes.startsWith('[')) {
+        for (const QJsonValue& page : QJsonDocument::fromJson(bytes).array())
+            pages.push_back({page["path"].toString(), page["line"].toInt(), page["column"].toInt()});
+    } else {
+        // Sessions kept before: "LINE:COLUMN<tab>PATH", one a line.
+        for (const QByteArray& line : bytes.split('\n')) {
+            const qsizetype tab = line.indexOf('\t');
+            const QList<QByteArray> place = line.left(tab).split(':');
+            if (tab >= 0)
+                pages.push_back({QString::fromUtf8(line.mid(tab + 1)), place.value(0).toInt(), place.value(1).toInt()});
+        }
+    }
+    for (const Page& page : pages) {
+        if (page.path.isEmpty() || !QFileInfo(page.path).isFile() || !openInTab(page.path))
             continue;
-        const QList<QByteArray> place = line.left(tab).split(':');
-        editArea()->goToLine(std::max(1, place.value(0).toInt()), std::max(1, place.value(1).toInt()));
+        editArea()->goToLine(std::max(1, page.line), std::max(1, page.column));
         if (!front)
             front = &doc();
     }

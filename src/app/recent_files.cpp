@@ -1,6 +1,8 @@
 #include "recent_files.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -31,7 +33,15 @@ QStringList RecentFiles::paths() const {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QStringList paths;
-    for (const QByteArray& line : file.readAll().split('\n'))
+    // A JSON list holds any name, a line end in it too; lists written before were one a line.
+    const QByteArray bytes = file.readAll();
+    if (bytes.startsWith('[')) {
+        for (const QJsonValue& p : QJsonDocument::fromJson(bytes).array())
+            if (!p.toString().isEmpty() && paths.size() < kMost)
+                paths << p.toString();
+        return paths;
+    }
+    for (const QByteArray& line : bytes.split('\n'))
         if (!line.isEmpty() && paths.size() < kMost)
             paths << QString::fromUtf8(line);
     return paths;
@@ -68,8 +78,5 @@ void writeHistory(const QString& path, const QByteArray& bytes) {
 }
 
 void RecentFiles::write(const QStringList& paths) const {
-    QByteArray bytes;
-    for (const QString& p : paths)
-        bytes += p.toUtf8() + '\n';
-    writeHistory(storePath_, bytes);
+    writeHistory(storePath_, QJsonDocument(QJsonArray::fromStringList(paths)).toJson());
 }
