@@ -238,24 +238,27 @@ FileError writeInPlace(const QString& path, const QString& target, const struct 
     const int fd = ::open(native(target).constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
         return fromErrno(errno, path);
+    // A refused save changes nothing: reserving room and putting the old bytes back both touch
+    // the file's times, which go back to what they were.
+    const auto refuse = [&](FileError error) {
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(fd, times);
+        ::close(fd);
+        return error;
+    };
     QFile oldFile;
     QByteArray old;
     if (oldFile.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         old = oldFile.readAll();
     oldFile.close();
-    if (old.size() != st.st_size) {
-        ::close(fd);
-        return fromErrno(EIO, path);
-    }
+    if (old.size() != st.st_size)
+        return refuse(fromErrno(EIO, path));
 #ifdef FALLOC_FL_KEEP_SIZE
     // Make sure the new bytes fit before a single old byte is touched. The size stays as it is
     // (posix_fallocate would grow the file, and a kill then would leave it so).
     if (bytes.size() > old.size() && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS) {
-        const int err = errno;
-        ::close(fd);
-        return fromErrno(err, path);
-    }
+        errno != EOPNOTSUPP && errno != ENOSYS)
+        return refuse(fromErrno(errno, path));
 #endif
     // A complete copy of the old bytes beside the file until the write is done: a power cut
     // half way leaves it for the next start to point to. With no room for it, nothing is
@@ -264,21 +267,19 @@ FileError writeInPlace(const QString& path, const QString& target, const struct 
     const QByteArray backup = writeBackup(target, st, old);
     if (backup.isEmpty() && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
         const int err = errno;
-        ::close(fd);
-        return failure(kDiskFull,
-                       QStringLiteral("there is no room beside the file for a copy of its old content, which "
-                                      "is kept until the save is done (%1); the file is as it was")
-                           .arg(QString::fromLocal8Bit(std::strerror(err))),
-                       path);
+        return refuse(failure(kDiskFull,
+                              QStringLiteral("there is no room beside the file for a copy of its old content, "
+                                             "which is kept until the save is done (%1); the file is as it was")
+                                  .arg(QString::fromLocal8Bit(std::strerror(err))),
+                              path));
     }
     const int err = overwriteInChild(fd, bytes);
     if (err != 0) {
         // Put the old bytes back; the backup stays if even that fails.
         const bool restored = replaceContent(fd, old);
-        ::close(fd);
         if (restored && !backup.isEmpty())
             ::unlink(backup.constData());
-        return fromErrno(err, path);
+        return restored ? refuse(fromErrno(err, path)) : (::close(fd), fromErrno(err, path));
     }
     ::close(fd);
     if (!backup.isEmpty()) {

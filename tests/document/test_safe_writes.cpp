@@ -83,6 +83,7 @@ private slots:
         QTest::addColumn<int>("error");
         QTest::newRow("no room for the new bytes") << 200000 << 150000 << 61;
         QTest::newRow("no room for the backup") << 50000 << 90000 << 61;
+        QTest::newRow("room reserved, none to write") << 120000 << 110000 << 61;
         QTest::newRow("room for both") << 50000 << 0 << 0;
     }
     void aHardLinkedFileKeepsEveryOldByte() {
@@ -96,6 +97,8 @@ private slots:
         QVERIFY(writeBytes(path("victim"), "victim"));
         const QString planted = path(QStringLiteral(".tgl-backup-%1").arg(statOf(path("h1")).st_ino));
         QCOMPARE(::symlink(native(path("victim")).constData(), native(planted).constData()), 0);
+        const struct timespec long_ago[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, native(path("h1")).constData(), long_ago, 0), 0);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};
         ::getrlimit(RLIMIT_FSIZE, &saved);
@@ -108,6 +111,8 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(result.number, error);
         QCOMPARE(readBytes(path("h2")), error ? old : QByteArray(newSize, 'n'));
+        if (error) // a refused save changes nothing, the file's time neither
+            QCOMPARE(qint64(statOf(path("h1")).st_mtim.tv_sec), qint64(1'600'000'000));
         QCOMPARE(statOf(path("h1")).st_ino, statOf(path("h2")).st_ino);
         QCOMPARE(readBytes(path("victim")), QByteArray("victim"));
         QVERIFY(S_ISLNK(statOf(planted).st_mode));
