@@ -6,6 +6,8 @@
 //                                    tabs instead)
 //   bench_site files [FILES] [DIR]   Find in Files over FILES pages (2,000) made in DIR from the
 //                                    corpus, against grep -r on the same tree, warm cache
+//   bench_site replace [FILES] [DIR] Replace All in Files over FILES small pages (100,000), one
+//                                    match each: its time and the window's longest wait
 //   bench_site check-parts           what checking each test page costs, part by part, against
 //                                    one `tidy -q -e` process on the same file
 //   bench_site preview               the live preview of the 870 KB page: key to preview updated,
@@ -185,6 +187,63 @@ qint64 treeBytes(const QString& tree) {
     return bytes;
 }
 
+// How late a 10 ms timer fires while @p work runs until @p done: the window's answer to a key.
+double longestWait(const std::function<void()>& work, const std::function<bool()>& done) {
+    QElapsedTimer beat;
+    double gap = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        gap = std::max(gap, double(beat.nsecsElapsed()) / 1e6 - 10.0);
+        beat.restart();
+    });
+    beat.start();
+    ticker.start();
+    work();
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return gap;
+}
+
+int replace(int count, const QString& root) {
+    const QString tree = root + QStringLiteral("/bench-replace-%1").arg(count);
+    ScriptedDialogs dialogs;
+    FindInFilesPanel panel(dialogs);
+    panel.show();
+    if (!QTest::qWaitForWindowExposed(&panel))
+        std::fputs("warning: the window was not exposed\n", stderr);
+    std::vector<double> times, waits;
+    for (int run = 0; run < 3; ++run) {
+        QDir(tree).removeRecursively();
+        for (int i = 0; i < count; ++i) {
+            const QString folder = tree + QStringLiteral("/part%1").arg(i / 1000);
+            if (i % 1000 == 0)
+                QDir().mkpath(folder);
+            QFile page(folder + QStringLiteral("/page%1.html").arg(i));
+            page.open(QIODevice::WriteOnly);
+            page.write("<!DOCTYPE html>\n<p>Replace the needle here.</p>\n");
+        }
+        panel.setFolder(tree);
+        QSignalSpy ended(&panel, &FindInFilesPanel::searchEnded);
+        panel.focusFind(QStringLiteral("needle"));
+        panel.find();
+        ended.wait(600000);
+        panel.setReplacement(QStringLiteral("pin"));
+        dialogs.answer(true);
+        QSignalSpy replaced(&panel, &FindInFilesPanel::replaceEnded);
+        QElapsedTimer t;
+        t.start();
+        waits.push_back(longestWait([&] { panel.replaceAll(); }, [&] { return !replaced.isEmpty(); }));
+        times.push_back(double(t.nsecsElapsed()) / 1e9);
+        std::printf("  run %d: %.2f s, longest wait %.1f ms; %s\n", run, times.back(), waits.back(),
+                    qPrintable(panel.status()->text()));
+    }
+    QDir(tree).removeRecursively();
+    std::printf("Replace All in %d files: %.2f s (%.0f files/s); the window's longest wait %.1f ms (medians of 3)\n",
+                count, median(times), count / median(times), median(waits));
+    return 0;
+}
+
 int files(int count, const QString& root) {
     const QString tree = makeTree(root, count);
     const double mebibytes = double(treeBytes(tree)) / (1024.0 * 1024.0);
@@ -362,8 +421,10 @@ int main(int argc, char* argv[]) {
         return files(args.size() > 1 ? args[1].toInt() : 2000, args.size() > 2 ? args[2] : QDir::tempPath());
     if (args.value(0) == u"check-parts")
         return checkParts();
+    if (args.value(0) == u"replace")
+        return replace(args.size() > 1 ? args[1].toInt() : 100000, args.size() > 2 ? args[2] : QDir::tempPath());
     if (args.value(0) == u"preview")
         return preview();
-    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR] | check-parts | preview\n", stderr);
+    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR] | replace [FILES] [DIR] | check-parts | preview\n", stderr);
     return 2;
 }
