@@ -351,7 +351,9 @@ void FindInFilesPanel::showProgress() {
                    .arg(stopped_.load() ? searching_.progressValue() : int(files_.size()))
                    .arg(clock_.elapsed() / 1000.0, 0, 'f', 1);
     if (skipped_ > 0)
-        text += tr("; %1 skipped (binary, too big, unreadable or not a regular file)").arg(skipped_);
+        text += tr("; %1 skipped (binary, too big, unreadable, not a regular file or outside the folder: the "
+                   "tooltip names each)")
+                    .arg(skipped_);
     // Nothing is left out in silence: the status names what was passed over, and why.
     QStringList why;
     for (const folder_walk::PassedOver& p : passedOver_) {

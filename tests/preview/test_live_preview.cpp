@@ -247,7 +247,9 @@ private slots:
         QVERIFY(test_files::writeBytes(top.filePath(QStringLiteral("outside.txt")), "OUTSIDE"));
         QVERIFY(::link(QFile::encodeName(top.filePath(QStringLiteral("outside.txt"))).constData(),
                        QFile::encodeName(site + QStringLiteral("/linked.txt")).constData()) == 0);
-        QVERIFY(test_files::writeBytes(site + QStringLiteral("/style.css"), "p { color: rgb(1, 2, 3) }"));
+        QVERIFY(test_files::writeBytes(site + QStringLiteral("/style.css"),
+                                       "@font-face { font-family: Own; src: url(own.ttf) } p { color: rgb(1, 2, 3); font-family: Own }"));
+        QVERIFY(QFile::copy(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"), site + QStringLiteral("/own.ttf")));
         QVERIFY(test_files::writeBytes(site + QStringLiteral("/in.png"),
                                        test_files::readBytes(QStringLiteral(TAGLOOM_SOURCE_DIR "/assets/icons/tagloom-16.png"))));
         const QString path = site + QStringLiteral("/page.html");
@@ -281,6 +283,8 @@ document.getElementById('f').onload = function () {
         QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.getElementById('p')).color")).toString(),
                  QStringLiteral("rgb(1, 2, 3)"));
         QVERIFY(QTest::qWaitFor([&] { return evaluate(QStringLiteral("document.getElementById('in').naturalWidth")).toInt() == 16; }, 10000));
+        const auto font = [&] { return evaluate(QStringLiteral("[...document.fonts].map(f => f.status).join()")).toString(); };
+        QVERIFY2(QTest::qWaitFor([&] { return font() == u"loaded"; }, 10000), qPrintable(font()));
         if (scriptsRead)
             window_->action(QStringLiteral("previewScriptsReadSiteFiles"))->trigger();
     }
