@@ -356,7 +356,7 @@ void Completer::accept() {
         return;
     const completion::Item item = items_[size_t(shown_[size_t(row)])];
     hide();
-    area_->replaceBeforeCaret(int(context_.typed.size()), item.text, item.caretBack);
+    area_->replaceBeforeCaret(int(context_.typed.size()), item.text, item.caretBack, true);
     // An attribute whose value has a list of its own: the list of values follows.
     if (item.offersValues)
         update(true);

@@ -10,6 +10,7 @@
 #include "typing/abbreviation.h"
 #include "matching_tags.h"
 #include "tag_pair_rename.h"
+#include "value_places.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QHelpEvent>
@@ -40,6 +41,7 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     matchingTags_ = new MatchingTags(this);
     completer_ = new Completer(this);
     tagPairRename_ = std::make_unique<TagPairRename>(*this);
+    valuePlaces_ = std::make_unique<ValuePlaces>();
     loader_ = new PageLoader([this] { loadNextPiece(); }, this);
     layoutRelease_ = new LayoutRelease(
         document(),
@@ -727,6 +729,10 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
     }
     if (completer_->takeKey(e))
         return;
+    if (valuePlaceKey(e)) {
+        completer_->keyHandled(e);
+        return;
+    }
     if (expandOnTab_ && e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier && expandAbbreviation())
         return;
     if (renameTagPairs_ && !isReadOnly() && editsText(e) && tagPairRename_->type(e)) {
@@ -751,7 +757,7 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
     completer_->keyHandled(e);
 }
 
-void EditArea::replaceBeforeCaret(int length, const QString& text, int caretBack) {
+void EditArea::replaceBeforeCaret(int length, const QString& text, int caretBack, bool valuePlaces) {
     // Counted in the text's characters: a soft break inside the typed part is none of them.
     finishLoading();
     const CrlfPosition end = crlfFromDoc(DocumentPosition(textCursor().position()));
@@ -763,6 +769,34 @@ void EditArea::replaceBeforeCaret(int length, const QString& text, int caretBack
     insertText(cursor, text);
     cursor.setPosition(docFromCrlf(start + int(text.size() - caretBack)).value);
     setTextCursor(cursor);
+    if (valuePlaces) {
+        std::vector<int> quotes;
+        for (qsizetype at = text.indexOf(QStringLiteral("=\"\"")); at >= 0; at = text.indexOf(QStringLiteral("=\"\""), at + 3))
+            quotes.push_back(docFromCrlf(start + int(at + 2)).value);
+        valuePlaces_->set(document(), quotes);
+    }
+}
+
+bool EditArea::valuePlaceKey(QKeyEvent* e) {
+    if (valuePlaces_->isEmpty() || isReadOnly())
+        return false;
+    if (e->key() == Qt::Key_Escape) {
+        valuePlaces_->clear();
+        return false;
+    }
+    QTextCursor caret = textCursor();
+    if (caret.hasSelection() || (e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)))
+        return false;
+    int to = -1;
+    if (e->text() == u"\"")
+        to = valuePlaces_->stepOverQuote(caret.position());
+    else if (e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier)
+        to = valuePlaces_->next(caret.position());
+    if (to < 0)
+        return false;
+    caret.setPosition(to);
+    setTextCursor(caret);
+    return true;
 }
 
 bool EditArea::expandAbbreviation() {

@@ -22,6 +22,7 @@
 class ColourPainter;
 class Completer;
 class TagPairRename;
+class ValuePlaces;
 class QTimer;
 class MatchingTags;
 class ColourUndo;
@@ -161,8 +162,10 @@ public:
     /// The list of names that fit where the caret is, offered as HTML is typed.
     Completer* completer() const { return completer_; }
     /// Replaces the @p length characters before the caret with @p text as one undo step, and
-    /// leaves the caret @p caretBack characters before the end of it.
-    void replaceBeforeCaret(int length, const QString& text, int caretBack = 0);
+    /// leaves the caret @p caretBack characters before the end of it. With @p valuePlaces, the
+    /// empty values in @p text (`=""`) become places: a `"` typed before one's closing quote
+    /// steps over it, and Tab goes to the next, then past the last (Escape ends that).
+    void replaceBeforeCaret(int length, const QString& text, int caretBack = 0, bool valuePlaces = false);
 
     /// Expands the abbreviation just before the caret (`ul>li*3`) into its markup, one undo step,
     /// the caret in its first empty place. False when there is none.
@@ -314,6 +317,9 @@ private:
     bool expandOnTab_ = false;
     bool renameTagPairs_ = false;
     std::unique_ptr<TagPairRename> tagPairRename_;
+    std::unique_ptr<ValuePlaces> valuePlaces_;
+    /// A key for the places a completion left: true if it took it.
+    bool valuePlaceKey(QKeyEvent* e);
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     bool muted_ = false;

@@ -47,6 +47,15 @@ private slots:
         QTest::newRow("value after =, quotes come along") << "" << "<form method=po|" << "<form method=\"post\"|"
                                                           << "" << "";
         QTest::newRow("required attribute") << "" << "<img|" << "<img src=\"|\" alt=\"\"" << "" << "";
+        // The quotes a completion put are stepped over when typed, and Tab goes from value to value.
+        QTest::newRow("a typed closing quote steps over") << "" << "<a hr|x.html\">link" << "<a href=\"x.html\">link|"
+                                                          << "" << "";
+        QTest::newRow("Tab to the next value, then past") << "" << "<img|logo.png~Logo~>" << "<img src=\"logo.png\" alt=\"Logo\">|"
+                                                          << "" << "";
+        QTest::newRow("quote, then Tab from the last value") << "" << "<img|a.png\"~b~ " << "<img src=\"a.png\" alt=\"b\" |"
+                                                             << "" << "";
+        QTest::newRow("Escape ends the places") << "" << "<img|^~" << "<img src=\"\t|\" alt=\"\"" << "" << "";
+        QTest::newRow("a quote the user typed is no place") << "<p title=\"a" << "\"\"" << "<p title=\"a\"\"|" << "" << "";
         QTest::newRow("reference") << "" << "&nbs|" << "&nbsp;|" << "" << "";
         QTest::newRow("reference in a value") << "" << "<a title=\"&copy|" << "<a title=\"&copy;|" << "" << "";
         QTest::newRow("attributes of the element, none obsolete") << "" << "<img " << "<img |" << "alt,srcset,id"
