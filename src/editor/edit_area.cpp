@@ -10,6 +10,7 @@
 #include "typing/abbreviation.h"
 #include "matching_tags.h"
 #include "tag_pair_rename.h"
+#include "line_indent.h"
 #include "value_places.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -733,6 +734,8 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
         completer_->keyHandled(e);
         return;
     }
+    if (indentKey(e))
+        return;
     if (expandOnTab_ && e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier && expandAbbreviation())
         return;
     if (renameTagPairs_ && !isReadOnly() && editsText(e) && tagPairRename_->type(e)) {
@@ -775,6 +778,31 @@ void EditArea::replaceBeforeCaret(int length, const QString& text, int caretBack
             quotes.push_back(docFromCrlf(start + int(at + 2)).value);
         valuePlaces_->set(document(), quotes);
     }
+}
+
+bool EditArea::indentKey(QKeyEvent* e) {
+    const bool tab = e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier;
+    const bool backtab = e->key() == Qt::Key_Backtab;
+    if ((!tab && !backtab) || isReadOnly())
+        return false;
+    const QString text = this->text();
+    const int start = selectionStart(), end = start + selectionLength();
+    if (tab && !line_indent::spansLines(text, start, end))
+        return false; // a caret, or a selection inside one line: Tab as always
+    const line_indent::Indented indented = line_indent::indentLines(text, start, end, backtab);
+    std::vector<Replacement> edits;
+    for (const line_indent::Edit& edit : indented.edits)
+        edits.push_back({edit.start, edit.length, edit.text});
+    const int removedHere = !edits.empty() && edits.front().start <= start ? edits.front().length : 0;
+    if (!edits.empty())
+        replaceEach(std::move(edits));
+    if (end == start) { // Shift+Tab at a caret: the caret stays where it was in its line
+        setCaretPosition(std::max(indented.selectionStart, start - removedHere));
+        return true;
+    }
+    setCaretPosition(indented.selectionStart);
+    setSelectionLength(indented.selectionEnd - indented.selectionStart);
+    return true;
 }
 
 bool EditArea::valuePlaceKey(QKeyEvent* e) {

@@ -320,6 +320,9 @@ private:
     std::unique_ptr<ValuePlaces> valuePlaces_;
     /// A key for the places a completion left: true if it took it.
     bool valuePlaceKey(QKeyEvent* e);
+    /// Tab on a selection of several lines indents them, Shift+Tab outdents the lines it
+    /// touches, each as one undo step: true if it took the key.
+    bool indentKey(QKeyEvent* e);
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     bool muted_ = false;

@@ -107,6 +107,45 @@ private slots:
             QVERIFY2(shown.isEmpty(), qPrintable(shown.mid(0, 5).join(u' ')));
     }
 
+    // Tab on a selection of several lines indents them, Shift+Tab outdents the lines it touches;
+    // each is one undo step. `{` and `}` mark the selection (`{` alone: the caret).
+    void tabIndentsTheSelectedLines_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("Tab on two lines") << "<ul>\r\n<l{i>a</li>\r\n<li>b}</li>\r\n</ul>" << false
+                                         << "<ul>\r\n{\t<li>a</li>\r\n\t<li>b</li>}\r\n</ul>";
+        QTest::newRow("a selection ending at a line's start leaves it") << "{a\r\nb\r\n}c" << false << "{\ta\r\n\tb}\r\nc";
+        QTest::newRow("Tab inside one line replaces as before") << "a{bc}d" << false << "a\t{d";
+        QTest::newRow("Shift+Tab: a tab or four spaces") << "{\ta\r\n      b\r\nc}" << true << "{a\r\n  b\r\nc}";
+        QTest::newRow("Shift+Tab at a caret") << "x\r\n\tab{c" << true << "x\r\nab{c";
+    }
+    void tabIndentsTheSelectedLines() {
+        QFETCH(QString, before);
+        QFETCH(bool, shift);
+        QFETCH(QString, after);
+        EditArea area;
+        area.show();
+        const qsizetype from = before.indexOf(u'{');
+        QString text = before;
+        text.remove(u'{');
+        const qsizetype to = text.indexOf(u'}');
+        text.remove(u'}');
+        area.loadText(text);
+        area.setCaretPosition(int(from));
+        if (to >= 0)
+            area.setSelectionLength(int(to - from));
+        QTest::keyClick(&area, shift ? Qt::Key_Backtab : Qt::Key_Tab, shift ? Qt::ShiftModifier : Qt::NoModifier);
+        QString shown = area.text();
+        const int start = area.selectionStart(), length = area.selectionLength();
+        if (length > 0)
+            shown.insert(start + length, u'}');
+        shown.insert(start, u'{');
+        QCOMPARE(shown, after);
+        area.undo();
+        QCOMPARE(area.text(), text);
+    }
+
     void takingAnEntryIsOneUndoStep() {
         EditArea area;
         area.show();
