@@ -728,6 +728,13 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
+    // A chord with Alt or Ctrl is a command, never text: Alt+F where no menu answers it types
+    // nothing. Ctrl and Alt together are AltGr on Windows, which types characters such as @.
+    const Qt::KeyboardModifiers chord = e->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+    if (chord && chord != (Qt::AltModifier | Qt::ControlModifier) && !e->text().isEmpty() && e->text()[0].isPrint()) {
+        e->accept();
+        return;
+    }
     if (completer_->takeKey(e))
         return;
     if (valuePlaceKey(e)) {

@@ -12,6 +12,7 @@
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QKeyEvent>
 #include <QSet>
 #include <QSettings>
 #include <QTest>
@@ -325,6 +326,20 @@ private slots:
         QTest::keyClick(form.editArea(), Qt::Key_E, Qt::AltModifier);
         QTRY_COMPARE(QApplication::activePopupWidget(), form.action(QStringLiteral("editMenu"))->menu());
         QApplication::activePopupWidget()->close();
+        // A chord with Alt or Ctrl that no menu answers types nothing (File has no mnemonic);
+        // Ctrl+Alt, which is AltGr on Windows, still types its character.
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        struct Chord {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            const char* text;
+        };
+        for (const Chord& chord : {Chord{Qt::Key_F, Qt::AltModifier, "f"}, Chord{Qt::Key_Q, Qt::AltModifier | Qt::ShiftModifier, "Q"},
+                                   Chord{Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier, "@"}}) {
+            QKeyEvent press(QEvent::KeyPress, chord.key, chord.modifiers, QString::fromLatin1(chord.text));
+            QApplication::sendEvent(form.editArea(), &press);
+        }
+        QCOMPARE(form.editArea()->text(), QStringLiteral("@"));
     }
 
     // The Edit menu works on the text as the keys do; keys in another field stay in that field.
