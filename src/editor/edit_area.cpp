@@ -729,10 +729,14 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
         return;
     }
     // A chord with Alt or Ctrl is a command, never text: Alt+F where no menu answers it types
-    // nothing. Ctrl and Alt together are AltGr on Windows, which types characters such as @.
+    // nothing. The editor still gets the key without its text, for its own commands (Ctrl+V).
+    // Ctrl and Alt together are AltGr on Windows, which types characters such as @.
     const Qt::KeyboardModifiers chord = e->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
     if (chord && chord != (Qt::AltModifier | Qt::ControlModifier) && !e->text().isEmpty() && e->text()[0].isPrint()) {
-        e->accept();
+        QKeyEvent command(e->type(), e->key(), e->modifiers(), e->nativeScanCode(), e->nativeVirtualKey(),
+                          e->nativeModifiers(), QString(), e->isAutoRepeat(), e->count());
+        keyPressEvent(&command);
+        e->setAccepted(command.isAccepted());
         return;
     }
     if (completer_->takeKey(e))

@@ -3,6 +3,8 @@
 #include "edit_area.h"
 #include "matching_tags.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -24,9 +26,10 @@ QString textAt(const QTextDocument& document, int start, int length) {
 
 void TagPairRename::findPair() {
     const QTextDocument& document = *area_.document();
-    const int caret = area_.textCursor().position();
-    const auto inside = [&](const Name& n) { return caret >= n.start && caret <= n.start + n.length; };
-    if (active_ && document.revision() == revision_ && inside(edited_) && !area_.textCursor().hasSelection())
+    // The caret, or a selection, inside the name: both its ends.
+    const int caret = area_.textCursor().selectionStart(), last = area_.textCursor().selectionEnd();
+    const auto inside = [&](const Name& n) { return caret >= n.start && last <= n.start + n.length; };
+    if (active_ && document.revision() == revision_ && inside(edited_))
         return;
     active_ = false;
     MatchingTags* tags = area_.matchingTags();
@@ -40,6 +43,8 @@ void TagPairRename::findPair() {
     if (tag.status != TagMap::Status::Matched || tag.partner < 0 || caret < tag.nameStart)
         return;
     const TagMap::Tag& partner = map.tags()[size_t(tag.partner)];
+    if (last > tag.nameStart + tag.nameLength)
+        return;
     edited_ = {tag.nameStart, tag.nameLength};
     partner_ = {partner.nameStart, partner.nameLength};
     active_ = textAt(document, edited_.start, edited_.length).compare(
@@ -52,32 +57,54 @@ bool TagPairRename::type(const QKeyEvent* e) {
     if (!active_)
         return false;
     QTextCursor cursor = area_.textCursor();
-    const int caret = cursor.position();
+    int from = cursor.selectionStart(), to = cursor.selectionEnd();
+    const bool selected = cursor.hasSelection();
+    // What the key puts in place of the selection (or at the caret): typing, pasting, cutting
+    // or deleting. Deleting without a selection takes one character inside the name, never a
+    // line's (or a piece's) end.
+    QString replacement;
     const bool typed = !e->text().isEmpty() && e->text()[0].isPrint() &&
                        !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    // Deleting only inside the name, and never a line's (or a piece's) end.
-    const bool back = e->key() == Qt::Key_Backspace && e->modifiers() == Qt::NoModifier && caret > edited_.start &&
-                      cursor.positionInBlock() > 0;
-    const bool forward = e->key() == Qt::Key_Delete && e->modifiers() == Qt::NoModifier &&
-                         caret < edited_.start + edited_.length && !cursor.atBlockEnd();
-    if (cursor.hasSelection() || area_.overwriteMode() || !(typed || back || forward)) {
+    if (typed) {
+        replacement = e->text();
+    } else if (e->matches(QKeySequence::Paste)) {
+        replacement = QGuiApplication::clipboard()->text();
+    } else if (e->matches(QKeySequence::Cut) && selected) {
+        QGuiApplication::clipboard()->setText(cursor.selectedText());
+    } else if (e->key() == Qt::Key_Backspace && e->modifiers() == Qt::NoModifier &&
+               (selected || (from > edited_.start && cursor.positionInBlock() > 0))) {
+        from = selected ? from : from - 1;
+    } else if (e->key() == Qt::Key_Delete && e->modifiers() == Qt::NoModifier &&
+               (selected || (to < edited_.start + edited_.length && !cursor.atBlockEnd()))) {
+        to = selected ? to : to + 1;
+    } else {
+        active_ = false;
+        return false;
+    }
+    if (area_.overwriteMode() || area_.document()->findBlock(from) != area_.document()->findBlock(to)) {
         active_ = false;
         return false;
     }
     QTextDocument& document = *area_.document();
     const int before = document.characterCount();
     cursor.beginEditBlock();
-    if (typed)
-        cursor.insertText(e->text());
-    else if (back)
-        cursor.deletePreviousChar();
-    else
-        cursor.deleteChar();
+    cursor.setPosition(from);
+    cursor.setPosition(to, QTextCursor::KeepAnchor);
+    cursor.insertText(replacement);
     const int delta = document.characterCount() - before;
     const Name edited{edited_.start, edited_.length + delta};
-    const QString name = textAt(document, edited.start, edited.length);
+    QString name = textAt(document, edited.start, edited.length);
+    // A name that stops being one (a space pasted in, a quote typed) ends the renaming, the
+    // partner taking the part that is still a name: no mismatched pair is left behind.
+    const bool stillName = name.isEmpty() || isName(name);
+    if (!stillName) {
+        qsizetype keep = 0;
+        while (keep < name.size() && isName(name.left(keep + 1)))
+            ++keep;
+        name.truncate(keep);
+    }
     // An empty name is a step to another: the partner follows it too.
-    if (name.isEmpty() || isName(name)) {
+    if (stillName || !name.isEmpty()) {
         Name partner = partner_;
         if (partner.start > edited_.start)
             partner.start += delta;
@@ -91,9 +118,8 @@ bool TagPairRename::type(const QKeyEvent* e) {
         if (partner.start < edited_.start)
             edited_.start += partnerDelta;
         partner_ = partner;
-    } else {
-        active_ = false;
     }
+    active_ = stillName;
     cursor.endEditBlock();
     area_.setTextCursor(cursor);
     area_.ensureCursorVisible();
