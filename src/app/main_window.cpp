@@ -214,9 +214,15 @@ OpenDocument* MainWindow::addDocument() {
             for (const char* name : {"cut", "copy", "deleteSelection"})
                 action(QString::fromLatin1(name))->setEnabled(on);
     });
-    // A new page has the title of a page without a file until it gets one.
-    setUntitledTitle(document);
+    // A new page has the title of a page without a file until it gets one; the window's own
+    // first page has the title it always had, a tab added later no mark of a change it has not
+    // had. Set once the tab is there, so that the window has it too before any change is marked.
+    const bool first = tabs_->count() == 0;
     tabs_->addTab(document, document->displayName());
+    if (first)
+        setUntitledTitle(document);
+    else
+        setDocumentTitle(document, kTitlePrefix + QStringLiteral("Untitled[*]"));
     showTabName(document);
     return document;
 }

@@ -62,12 +62,12 @@ private slots:
             const char* encoding;
         };
         const Step steps[] = {
-            {"Ctrl+T", nullptr, 2, 1, "Untitled*", "UTF-8"},
+            {"Ctrl+T", nullptr, 2, 1, "Untitled", "UTF-8"}, // a new tab is no change: no mark
             {"Ctrl+Shift+O", "a.htm", 2, 1, "a.htm", "windows-1252"}, // the empty tab takes it
             {"Ctrl+Shift+O", "b.htm", 3, 2, "b.htm", "UTF-8"},
             {"Ctrl+Shift+O", "a.htm", 3, 1, "a.htm", "windows-1252"}, // open already: its tab shows
             {"Ctrl+PgDown", nullptr, 3, 2, "b.htm", "UTF-8"},
-            {"Ctrl+Tab", nullptr, 3, 0, "Untitled*", "UTF-8"},
+            {"Ctrl+Tab", nullptr, 3, 0, "Untitled*", "UTF-8"}, // the window's first page, as always
             {"Ctrl+Shift+Tab", nullptr, 3, 2, "b.htm", "UTF-8"},
             {"Ctrl+PgUp", nullptr, 3, 1, "a.htm", "windows-1252"},
         };

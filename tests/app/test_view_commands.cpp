@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 #include <QScrollBar>
 #include <QUrl>
@@ -215,6 +216,9 @@ private slots:
     }
 
     void colouringKeepsMyPlaceWhenAsked() {
+        // The title and its change mark are set one way: the window's title has its mark's place
+        // before any change is marked.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("setWindowModified")));
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);
         form.show();
