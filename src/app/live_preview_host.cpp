@@ -7,9 +7,11 @@
 #include "editor/edit_area.h"
 #include "preview/live_preview.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QPluginLoader>
+#include <QPointer>
 #include <QSplitter>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -41,6 +43,11 @@ QStringList LivePreviewHost::pluginCandidates() {
 }
 
 bool LivePreviewHost::show(QString* why) {
+    // The keyboard stays where it was: moving the text into the splitter would take it away,
+    // and the engine setting up its view takes the window's activation (without a window
+    // manager, for good).
+    const QPointer<QWidget> focused = QApplication::focusWidget();
+    const bool active = window_.isActiveWindow();
     if (!pane_) {
         QStringList errors;
         LivePreviewFactory* factory = nullptr;
@@ -85,6 +92,10 @@ bool LivePreviewHost::show(QString* why) {
         connect(splitter_, &QSplitter::splitterMoved, this, [this] { settings::setLivePreviewSizes(splitter_->saveState()); });
     }
     pane_->widget()->show();
+    if (active && !window_.isActiveWindow())
+        window_.activateWindow();
+    if (focused && QApplication::focusWidget() != focused)
+        focused->setFocus(Qt::OtherFocusReason);
     follow();
     return true;
 }

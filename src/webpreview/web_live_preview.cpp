@@ -7,6 +7,7 @@
 // never yields is stopped.
 #include "web_live_preview.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QOpenGLContext>
@@ -36,6 +37,7 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -170,6 +172,22 @@ private:
     }
 };
 
+/// Calls back when a widget is added to the one it watches.
+class KeyboardKeeper : public QObject {
+public:
+    explicit KeyboardKeeper(std::function<void()> childAdded) : childAdded_(std::move(childAdded)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded && static_cast<QChildEvent*>(event)->child()->isWidgetType())
+            childAdded_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> childAdded_;
+};
+
 /// A page that stays where the editor put it and opens no windows.
 class GuardedPage : public QWebEnginePage {
 public:
@@ -208,6 +226,27 @@ public:
         registerScheme();
         view_ = new QWebEngineView(parent);
         view_->setObjectName(QStringLiteral("livePreview"));
+        // The pane takes the keyboard only when clicked: showing or following a page leaves it
+        // in the text.
+        view_->setFocusPolicy(Qt::ClickFocus);
+        // The engine makes its drawing widget as a window of its own and then moves it into the
+        // pane, which takes the activation from the window (without a window manager, for good):
+        // the keyboard goes back to where it was.
+        QObject::connect(qApp, &QApplication::focusChanged, view_, [this](QWidget*, QWidget* now) {
+            if (now && now != view_ && !view_->isAncestorOf(now))
+                keyboard_ = now;
+        });
+        keyboardKeeper_ = std::make_unique<KeyboardKeeper>([this] {
+            // Once the move is over: the widget is told of its new parent before it leaves its
+            // own window.
+            QTimer::singleShot(0, view_, [this] {
+                if (keyboard_ && !QApplication::activeWindow()) {
+                    keyboard_->activateWindow();
+                    keyboard_->setFocus(Qt::OtherFocusReason);
+                }
+            });
+        });
+        view_->installEventFilter(keyboardKeeper_.get());
         // Off the record: nothing of the page is kept on disk.
         profile_ = new QWebEngineProfile;
         profile_->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
@@ -382,6 +421,8 @@ private:
     int outlined_ = -1;
     quint64 serial_ = 0;
     QTimer* watchdog_ = nullptr;
+    std::unique_ptr<KeyboardKeeper> keyboardKeeper_;
+    QPointer<QWidget> keyboard_; ///< where the keyboard was last, outside the pane
     QElapsedTimer answered_; ///< since the engine last answered, or the page was given
     bool asking_ = false;
     bool stoppedScript_ = false;

@@ -74,6 +74,10 @@ private slots:
     void cleanup() { window_.reset(); }
 
     void typingShowsInThePreview() {
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        window_->editArea()->setFocus();
+        QCOMPARE(QApplication::focusWidget(), window_->editArea());
         QVERIFY(showPreviewOf(QStringLiteral(
             "<!DOCTYPE html><html><body><p id=t>Hello</p>"
             "<script>document.body.dataset.seen = document.documentElement.outerHTML.includes('data-tagloom-' + 'at');</script>"
@@ -84,6 +88,8 @@ private slots:
         QTest::keyClicks(area, QStringLiteral(" world"));
         QVERIFY(QTest::qWaitFor([&] { return shown_ > before; }, 10000));
         QCOMPARE(evaluate(QStringLiteral("document.getElementById('t').textContent")).toString(), QStringLiteral("Hello world"));
+        // Opening and following the preview leaves the keyboard in the text.
+        QTRY_COMPARE(QApplication::focusWidget(), area);
         // The page's own script never saw a source mark, and none is left in the page.
         QCOMPARE(evaluate(QStringLiteral("document.body.dataset.seen")).toString(), QStringLiteral("false"));
         QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('[data-tagloom-at]').length")).toInt(), 0);
