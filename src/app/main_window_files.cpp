@@ -329,6 +329,11 @@ bool MainWindow::writeFile(const QString& path, const QString& text, const Docum
     setDocumentFormat(format, doc().file().mixedLineEnds && !chosen);
     doc().file().disk = FileIdentity::of(path);
     doc().file().declinedDisk.reset();
+    // Another tab of the same file: this save is no other program's change to it.
+    const QString saved = QFileInfo(path).canonicalFilePath();
+    for (OpenDocument* other : documents())
+        if (other != &doc() && !other->file().path.isEmpty() && QFileInfo(other->file().path).canonicalFilePath() == saved)
+            other->file().disk = doc().file().disk;
     recent_->add(path);
     // What is on disk now is what the user sees, as far as the undo history goes.
     if (editArea()->text() == encodable) {

@@ -66,6 +66,18 @@ void MainWindow::offerRecovery(bool atStart) {
                              Dialogs::Icon::Exclamation, kAppTitle);
         return;
     }
+    // A copy of a file already open goes into that file's tab, as one step Undo takes back: two
+    // tabs of one file would each take the other's saves for another program's changes.
+    if (OpenDocument* open = copy->path.isEmpty() ? nullptr : documentOf(copy->path)) {
+        tabs_->setCurrentWidget(open);
+        doc().keeper().forget();
+        doc().store().adopt(id);
+        editArea()->setText(copy->text, copy->lineEnds);
+        editArea()->document()->setModified(true);
+        pageReplaced();
+        setDocumentFormat(copy->format, !copy->lineEnds.empty());
+        return;
+    }
     // A page with text, or with a file, stays as it is: the recovered one gets a tab of its own.
     if (!editArea()->document()->isEmpty() || doc().isModified() || !doc().file().path.isEmpty())
         tabs_->setCurrentWidget(addDocument());

@@ -95,6 +95,36 @@ private slots:
         QVERIFY(QDir(recovery()).entryList({QStringLiteral("*.tgr")}).isEmpty()); // saved: no copy left
     }
 
+    // The last session comes back with the crashed pages' files; their copies go into those
+    // tabs, never beside them, and saving one is no outside change to anything.
+    void aRecoveredCopyOfAnOpenFileGoesIntoItsTab() {
+        {
+            ScriptedDialogs dialogs;
+            MainWindow crashed(dialogs, nullptr, recovery());
+            openEdited(crashed, "crash.htm");
+            writeCopy(crashed);
+        }
+        ScriptedDialogs dialogs;
+        MainWindow next(dialogs, nullptr, recovery());
+        next.openStartupArgument(path("crash.htm")); // as the session brings it back
+        QVERIFY(writeBytes(path("other.htm"), "o"));
+        QVERIFY(next.openInTab(path("other.htm"))); // in front: the copy still finds its tab
+        dialogs.answer(0);
+        next.offerRecovery(true);
+        QCOMPARE(next.documents().size(), 2);
+        QCOMPARE(next.currentFile(), path("crash.htm"));
+        QVERIFY(next.isWindowModified());
+        QVERIFY(next.editArea()->text().startsWith(QStringLiteral("X<meta")));
+        QVERIFY(next.save());
+        QCOMPARE(readBytes(path("crash.htm")), QByteArray("X<meta charset=\"iso-8859-1\">\r\ncaf\xE9\nend"));
+        next.editArea()->undo(); // the file's text again, in one step
+        QVERIFY(next.editArea()->text().startsWith(QStringLiteral("<meta")));
+        QVERIFY(next.save()); // asks first whether another program changed the file
+        QCOMPARE(dialogs.unanswered(), 0);
+        for (const ScriptedDialogs::Shown& shown : dialogs.shown)
+            QVERIFY2(!shown.text.contains(QStringLiteral("changed by another program")), qPrintable(shown.text));
+    }
+
     void aCloseAnsweredYesKeepsTheTextForLater() {
         {
             ScriptedDialogs dialogs;
