@@ -69,8 +69,8 @@ public:
 
     RecoveryStore& recoveryStore();
     RecoveryKeeper& recoveryKeeper();
-    /// Offers the recovery copies no running instance holds. At start, a copy that a close
-    /// discarded is offered once; one that a crash left is offered until the user decides.
+    /// Offers the recovery copies no running instance holds. At start, only those a crash or a
+    /// kill left, until the user decides; text a close discarded waits in the menu's list.
     void offerRecovery(bool atStart);
 
     // Commands of the menu bar that are more than an insertion.

@@ -26,7 +26,9 @@ void MainWindow::tellRecoveryFolderRefused(const QString& folder) {
 void MainWindow::offerRecovery(bool atStart) {
     QList<RecoveryCopy> copies = doc().store().orphans();
     if (atStart)
-        copies.removeIf([](const RecoveryCopy& c) { return c.closedByUser && c.offered; });
+        // Only work a crash or a kill lost opens the list by itself; text the user chose to
+        // discard waits under File > Recover Unsaved Work...
+        copies.removeIf([](const RecoveryCopy& c) { return c.closedByUser; });
     if (copies.isEmpty()) {
         if (!atStart)
             dialogs_.showMessage(this, QStringLiteral("There is no unsaved work to recover."),
@@ -42,10 +44,6 @@ void MainWindow::offerRecovery(bool atStart) {
     const int chosen = dialogs_.chooseRecovery(this, items, &discarded);
     for (int i : discarded)
         doc().store().discard(copies.value(i).id);
-    if (atStart)
-        for (int i = 0; i < copies.size(); ++i)
-            if (copies[i].closedByUser && i != chosen && !discarded.contains(i))
-                doc().store().markOffered(copies[i].id);
     if (chosen < 0 || chosen >= copies.size() || discarded.contains(chosen))
         return;
     const QString id = copies[chosen].id;
