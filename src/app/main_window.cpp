@@ -179,6 +179,7 @@ OpenDocument* MainWindow::addDocument() {
     });
     // The title says so while a big page is still going in.
     connect(area, &EditArea::loadingFinished, this, [this, document, active] {
+        colourWithChosenScheme(*document);
         if (!document->file().path.isEmpty())
             setTitleFromFile(document);
         if (active())
@@ -224,6 +225,7 @@ OpenDocument* MainWindow::addDocument() {
     else
         setDocumentTitle(document, kTitlePrefix + QStringLiteral("Untitled[*]"));
     showTabName(document);
+    colourWithChosenScheme(*document);
     return document;
 }
 

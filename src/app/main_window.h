@@ -129,6 +129,8 @@ public:
     void togglePreviewScriptsReadFiles();
     /// The recovery folder cannot hold copies: said once a start.
     void tellRecoveryFolderRefused(const QString& folder);
+    /// Colours @p document with the HTML5 scheme when the user chose it (once the page is in).
+    void colourWithChosenScheme(OpenDocument& document);
     /// The live preview, once it was first shown.
     LivePreviewHost* livePreview() const { return livePreview_; }
     /// Checks the page with HTML Tidy in a worker and lists the problems in a panel below the text.

@@ -174,6 +174,7 @@ void MainWindow::chooseAccessibilityLevel(int level) {
 void MainWindow::pageReplaced() {
     if (CheckPanel* panel = doc().checkPanel())
         panel->clear();
+    colourWithChosenScheme(doc());
 }
 
 void MainWindow::showProblem(int line, int column) {

@@ -43,6 +43,7 @@ void MainWindow::loadStartupFile(const QString& path) {
         if (result.error.number == file_error::kOutOfMemory || (!info.isFile() && !info.isDir()) || !info.exists())
             showFileError(result.error);
     }
+    colourWithChosenScheme(doc());
     pointToInterruptedSave(path);
 }
 

@@ -226,6 +226,14 @@ void MainWindow::toggleColourAsYouType() {
         editArea()->stopLiveColouring();
 }
 
+void MainWindow::colourWithChosenScheme(OpenDocument& document) {
+    // The HTML5 scheme, once chosen, colours every page from the moment it is in; the classic
+    // one colours only on Ctrl+H, as it always has.
+    EditArea* area = document.editArea();
+    if (settings::html5Scheme() && !area->isLoading() && area->liveScheme() != EditArea::LiveScheme::Html5)
+        area->colourAsHtml5();
+}
+
 void MainWindow::chooseClassicScheme() {
     chooseScheme(false);
 }
@@ -241,7 +249,9 @@ void MainWindow::chooseScheme(bool html5) {
     if (settings::html5Scheme() == html5)
         return;
     settings::setHtml5Scheme(html5);
-    // A coloured page shows the scheme just chosen at once.
+    // A coloured page shows the scheme just chosen at once; the HTML5 scheme colours them all.
     if (editArea()->hasColours())
         colourPage(false);
+    for (OpenDocument* document : documents())
+        colourWithChosenScheme(*document);
 }

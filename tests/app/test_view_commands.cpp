@@ -275,6 +275,39 @@ private slots:
         QCOMPARE(QSettings().allKeys(), (QStringList{"colouring/asYouType", "colouring/scheme"}));
     }
 
+    // The HTML5 scheme, chosen from the keyboard, colours every page from the moment it is in:
+    // a new tab, a page opened in a tab, and the pages of the next start.
+    void theChosenSchemeFollowsNewPages() {
+        QTemporaryDir folder;
+        const QString page = folder.filePath(QStringLiteral("p.html"));
+        QVERIFY(test_files::writeBytes(page, "<p class=\"a\">x</p>\n"));
+        {
+            ScriptedDialogs dialogs;
+            MainWindow form(dialogs);
+            form.show();
+            QVERIFY(QTest::qWaitForWindowActive(&form));
+            QCOMPARE(form.editArea()->liveScheme(), EditArea::LiveScheme::None); // Classic: as always
+            QTest::keyClick(form.editArea(), Qt::Key_V, Qt::AltModifier);
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_H); // Colouring Scheme
+            QTRY_COMPARE(QApplication::activePopupWidget(), form.action(QStringLiteral("colouringScheme"))->menu());
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Down); // Classic is the first
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+            QTRY_VERIFY(form.action(QStringLiteral("html5Scheme"))->isChecked());
+            QVERIFY(!form.action(QStringLiteral("classicScheme"))->isChecked());
+            form.newTab();
+            QCOMPARE(form.editArea()->liveScheme(), EditArea::LiveScheme::Html5);
+            QVERIFY(form.openInTab(page));
+            QCOMPARE(form.editArea()->liveScheme(), EditArea::LiveScheme::Html5);
+            QVERIFY(form.editArea()->colourAt(1).has_value());
+        }
+        ScriptedDialogs dialogs;
+        MainWindow next(dialogs);
+        next.openStartupArgument(page);
+        QCOMPARE(next.editArea()->liveScheme(), EditArea::LiveScheme::Html5);
+        QSettings().clear();
+    }
+
     void redoIsCtrlShiftZAndCtrlYStaysSaveAs() {
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);
