@@ -283,6 +283,17 @@ private slots:
         const std::vector<completion::Item> refs =
             completion::itemsFor({completion::Kind::CharacterReference, {}, {}, {}, {}, true});
         QCOMPARE(int(refs.size()), 2231);
+        // References by how often pages use them, then alphabetically.
+        const auto references = [&](QStringView typed) {
+            QStringList out;
+            for (const int i : completion::rank(refs, typed))
+                out << refs[size_t(i)].label;
+            return out;
+        };
+        QCOMPARE(references(u"").mid(0, 4), QStringList({"nbsp;", "amp;", "gt;", "lt;"}));
+        QCOMPARE(references(u"co").front(), QStringLiteral("copy;"));
+        QCOMPARE(references(u"r").mid(0, 3), QStringList({"rsquo;", "rdquo;", "reg;"}));
+        QCOMPARE(references(u"colon").front(), QStringLiteral("colon;")); // an exact name still first
     }
 };
 } // namespace
