@@ -64,6 +64,9 @@ CheckConfig CheckConfig::readIn(const QString& folder) {
         } else if (key == u"ignore") {
             for (const QString& w : words)
                 config.ignored.insert(w);
+        } else if (key == u"check") {
+            for (const QString& w : words)
+                config.handChecks.insert(w);
         } else if (key == u"include" || key == u"exclude") {
             if (words.isEmpty())
                 bad(QStringLiteral("%1 needs a pattern").arg(key));

@@ -11,6 +11,7 @@
 ///     links = true             # tagloom-check: follow local links (the editor always checks them)
 ///     orphans = true           # tagloom-check: pages nothing links to
 ///     ignore = RULE RULE       # Tidy message keys or rule names
+///     check = RULE RULE        # Tidy's reminders to test by hand, checked below level 3 too
 ///     include = *.html *.htm   # tagloom-check: which files of a folder
 ///     exclude = drafts/*
 struct CheckConfig {
@@ -18,6 +19,7 @@ struct CheckConfig {
     bool links = false;
     bool orphans = false;
     QSet<QString> ignored;
+    QSet<QString> handChecks;
     QStringList include;
     QStringList exclude;
     QString path;           ///< the file it was read from; empty when none was found

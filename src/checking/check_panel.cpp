@@ -149,7 +149,7 @@ safe_check::Result CheckPanel::checkNow(const QString& text, const QSet<QString>
     QSet<QString> ignoredHere = ignored;
     ignoredHere.unite(config.ignored);
     const int level = config.accessibility >= 0 ? config.accessibility : accessibility;
-    safe_check::Result result = page_rules::checkPage(text, ignoredHere, level, {level > 0, links, pagePath}).result;
+    safe_check::Result result = page_rules::checkPage(text, ignoredHere, level, {level > 0, links, pagePath, config.handChecks}).result;
     // The check goes on without what could not be read of the site's settings, and says so.
     for (auto error = config.errors.crbegin(); error != config.errors.crend(); ++error)
         result.problems.insert(result.problems.begin(),

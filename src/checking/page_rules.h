@@ -38,6 +38,8 @@ struct Options {
     /// The page's own path: relative links are resolved from its folder. Empty for an unsaved
     /// page, whose links to files are not checked.
     QString pagePath;
+    /// Checks by hand (handCheckKeys()) that the site's settings ask for below level 3.
+    QSet<QString> handChecks;
 };
 
 Facts check(const QString& text, const Options& options);

@@ -225,6 +225,29 @@ CustomElements customElements(const QString& text) {
     return out;
 }
 
+// A page that declares the HTML5 doctype (or none of an older version, which Tidy then takes
+// for HTML5 too, with a warning of its own).
+bool declaresOlderHtml(const QString& text) {
+    static const QRegularExpression doctype(QStringLiteral("<!doctype\\s+html\\s*([^>]*)>"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = doctype.match(QStringView(text).left(4096));
+    return !m.hasMatch() || (!m.captured(1).trimmed().isEmpty() && !m.captured(1).contains(QLatin1String("about:legacy-compat")));
+}
+
+// Where the content after the body starts: after </body> (and </html>), the first that is
+// neither blank nor a comment. -1 when the text does not show it.
+qsizetype contentAfterBody(const QString& text) {
+    static const QRegularExpression skip(QStringLiteral("\\G(?:\\s+|<!--.*?-->|</html\\s*>)"),
+                                         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const qsizetype end = text.lastIndexOf(QLatin1String("</body"), -1, Qt::CaseInsensitive);
+    qsizetype at = end < 0 ? -1 : text.indexOf(u'>', end);
+    if (at < 0)
+        return -1;
+    ++at;
+    for (QRegularExpressionMatch m = skip.match(text, at); m.hasMatch() && m.capturedLength() > 0; m = skip.match(text, at))
+        at = m.capturedEnd();
+    return at < text.size() ? at : -1;
+}
+
 qsizetype lineEnd(const QString& text, qsizetype from) {
     qsizetype i = from;
     while (i < text.size() && text[i] != u'\r' && text[i] != u'\n')
@@ -280,7 +303,24 @@ std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& igno
     tidyBufFree(&errors);
 
     const std::vector<qsizetype> starts = lineStarts(text);
+    const bool older = declaresOlderHtml(text);
     for (TagProblem& p : collected.problems) {
+        // An old page's presentational attributes still show as its author meant: warnings.
+        if (older && p.key == QLatin1String("MISMATCHED_ATTRIBUTE_ERROR"))
+            p.kind = TagProblem::Kind::Warning;
+        // Tidy places content after the body at the <body> tag: it goes where the content is,
+        // or says that it cannot tell.
+        if (p.key == QLatin1String("CONTENT_AFTER_BODY")) {
+            if (const qsizetype at = contentAfterBody(text); at >= 0) {
+                const auto line = std::upper_bound(starts.begin(), starts.end(), at) - 1;
+                p.line = int(line - starts.begin()) + 1;
+                p.column = int(at - *line) + 1;
+            } else {
+                p.line = p.column = 0;
+                p.message += QStringLiteral(" (where, Tidy does not say)");
+            }
+            continue;
+        }
         if (p.line < 1 || p.line > int(starts.size())) {
             p.line = p.column = 0;
             continue;
@@ -293,6 +333,23 @@ std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& igno
         return std::pair(a.line, a.column) < std::pair(b.line, b.column);
     });
     return std::move(collected.problems);
+}
+
+const QSet<QString>& handCheckKeys() {
+    static const QSet<QString> kHandChecks{
+        "IMG_MISSING_LONGDESC_DLINK", "IMG_MISSING_DLINK", "IMG_MISSING_LONGDESC", "LONGDESC_NOT_REQUIRED",
+        "FRAME_MISSING_LONGDESC", "INFORMATION_NOT_CONVEYED_IMAGE", "INFORMATION_NOT_CONVEYED_APPLET",
+        "INFORMATION_NOT_CONVEYED_OBJECT", "INFORMATION_NOT_CONVEYED_SCRIPT", "INFORMATION_NOT_CONVEYED_INPUT",
+        "STYLE_SHEET_CONTROL_PRESENTATION", "INDICATE_CHANGES_IN_LANGUAGE", "STYLESHEETS_REQUIRE_TESTING_LINK",
+        "STYLESHEETS_REQUIRE_TESTING_STYLE_ELEMENT", "STYLESHEETS_REQUIRE_TESTING_STYLE_ATTR",
+        "TEXT_EQUIVALENTS_REQUIRE_UPDATING_APPLET", "TEXT_EQUIVALENTS_REQUIRE_UPDATING_SCRIPT",
+        "TEXT_EQUIVALENTS_REQUIRE_UPDATING_OBJECT", "PROGRAMMATIC_OBJECTS_REQUIRE_TESTING_SCRIPT",
+        "PROGRAMMATIC_OBJECTS_REQUIRE_TESTING_OBJECT", "PROGRAMMATIC_OBJECTS_REQUIRE_TESTING_EMBED",
+        "PROGRAMMATIC_OBJECTS_REQUIRE_TESTING_APPLET", "ENSURE_PROGRAMMATIC_OBJECTS_ACCESSIBLE_SCRIPT",
+        "ENSURE_PROGRAMMATIC_OBJECTS_ACCESSIBLE_OBJECT", "ENSURE_PROGRAMMATIC_OBJECTS_ACCESSIBLE_APPLET",
+        "MULTIMEDIA_REQUIRES_TEXT", "LAYOUT_TABLES_LINEARIZE_PROPERLY", "TABLE_MAY_REQUIRE_HEADER_ABBR",
+        "ASCII_REQUIRES_DESCRIPTION"};
+    return kHandChecks;
 }
 
 qsizetype problemLength(const QString& text, qsizetype position) {

@@ -20,5 +20,9 @@ struct TagProblem {
 /// accessibility checks of that priority level run too (as warnings). Safe to call from any thread.
 std::vector<TagProblem> checkTags(const QString& text, const QSet<QString>& ignoredKeys = {}, int accessibility = 0);
 
+/// Tidy's accessibility notes that find no fault, only ask for a test by hand ("style sheets
+/// require testing", "missing longdesc and d-link"): left out below level 3 unless named.
+const QSet<QString>& handCheckKeys();
+
 /// The stretch a problem names: the whole tag when @p position is on a '<', else one character.
 qsizetype problemLength(const QString& text, qsizetype position);

@@ -53,6 +53,7 @@ struct Settings {
     bool links = false;
     bool orphans = false;
     QSet<QString> ignored;
+    QSet<QString> handChecks;
     QStringList include;
     QStringList exclude;
 };
@@ -140,6 +141,7 @@ bool readConfig(const QString& folder, Settings& settings, bool& bad) {
     settings.links = settings.links || config.links;
     settings.orphans = settings.orphans || config.orphans;
     settings.ignored.unite(config.ignored);
+    settings.handChecks.unite(config.handChecks);
     settings.include += config.include;
     settings.exclude += config.exclude;
     return true;
@@ -176,7 +178,7 @@ PageResult checkPage(const QString& path, const Settings& settings) {
         return result;
     }
     page_rules::Checked checked = page_rules::checkPage(file.text, settings.ignored, settings.accessibility,
-                                                        {settings.accessibility > 0, settings.links, result.absolute});
+                                                        {settings.accessibility > 0, settings.links, result.absolute, settings.handChecks});
     result.failure = checked.result.failure;
     for (const TagProblem& p : checked.result.problems)
         result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message});
@@ -236,7 +238,7 @@ std::vector<std::pair<size_t, std::vector<Problem>>> checkSite(const std::vector
                 if (!outside.contains(link.target)) {
                     const ReadResult file = document_file::read(link.target);
                     outside.insert(link.target, file.error ? std::vector<size_t>()
-                                                           : hashed(page_rules::check(file.text, {false, true, link.target}).anchors));
+                                                           : hashed(page_rules::check(file.text, {false, true, link.target, {}}).anchors));
                 }
                 anchors = &outside[link.target];
             }

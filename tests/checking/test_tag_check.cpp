@@ -227,6 +227,52 @@ private slots:
         }
     }
 
+    // Checks worth reading: no reminders to test by hand below level 3, a fault once, an old
+    // page's presentational attributes as warnings, each message where its fault is.
+    void reportsAreWorthReading_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("accessibility");
+        QTest::addColumn<QStringList>("wanted"); // "LINE:COLUMN RULE severity", each among the problems
+        QTest::addColumn<QStringList>("unwanted"); // rules that must not be there
+        const QString head = QStringLiteral("<!DOCTYPE html>\n<html lang=en><head><title>t</title><style>p { color: red }</style></head><body>\n");
+        const QString image = head + QStringLiteral("<h1>A</h1>\n<p>x <img src=\"a.png\"></p>\n</body></html>\n");
+        QTest::newRow("level 2: no checks by hand, a missing alt once")
+            << image << 2 << QStringList{"4:6 img-alt warning"}
+            << QStringList{"STYLESHEETS_REQUIRE_TESTING_STYLE_ELEMENT", "IMG_MISSING_LONGDESC_DLINK", "IMG_MISSING_ALT"};
+        QTest::newRow("level 3 asks for everything") << image << 3 << QStringList{"4:6 img-alt warning"}
+                                                     << QStringList{"IMG_MISSING_ALT"};
+        QTest::newRow("an old page's align is a warning")
+            << "<html><head><title>t</title></head><body>\n<p align=\"center\">x</p>\n</body></html>\n" << 0
+            << QStringList{"2:1 MISMATCHED_ATTRIBUTE_ERROR warning"} << QStringList{};
+        QTest::newRow("under the HTML5 doctype, an error")
+            << "<!DOCTYPE html>\n<html><head><title>t</title></head><body>\n<p align=\"center\">x</p>\n</body></html>\n" << 0
+            << QStringList{"3:1 MISMATCHED_ATTRIBUTE_ERROR error"} << QStringList{};
+        QTest::newRow("content after the body, where it is")
+            << "<!DOCTYPE html>\n<html><head><title>t</title></head><body>\n<p>x</p>\n</body>\n<!-- c -->\n<p>stray</p>\n</html>\n"
+            << 0 << QStringList{"6:1 CONTENT_AFTER_BODY warning"} << QStringList{};
+    }
+    void reportsAreWorthReading() {
+        QFETCH(QString, page);
+        QFETCH(int, accessibility);
+        QFETCH(QStringList, wanted);
+        QFETCH(QStringList, unwanted);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("page.html"));
+        QVERIFY(test_files::writeBytes(file, page.toUtf8()));
+        QProcess tool;
+        tool.start(QStringLiteral(TAGLOOM_CHECK_TOOL), {"--format", "json", "--accessibility", QString::number(accessibility), file});
+        QVERIFY(tool.waitForFinished(30000));
+        QStringList found, rules;
+        for (const QJsonValue& p : QJsonDocument::fromJson(tool.readAllStandardOutput()).object()["problems"].toArray()) {
+            found << QStringLiteral("%1:%2 %3 %4").arg(p["line"].toInt()).arg(p["column"].toInt()).arg(p["rule"].toString(), p["severity"].toString());
+            rules << p["rule"].toString();
+        }
+        for (const QString& w : wanted)
+            QVERIFY2(found.count(w) == 1, qPrintable(w + QStringLiteral(" in: ") + found.join(QStringLiteral("; "))));
+        for (const QString& u : unwanted)
+            QVERIFY2(!rules.contains(u), qPrintable(u + QStringLiteral(" in: ") + found.join(QStringLiteral("; "))));
+    }
+
     // The small site in tests/data/site holds one of each fault: each is reported once, at its
     // line and column, in every format; the SARIF output is valid against the SARIF 2.1.0 schema.
     void checkingASiteFindsEachFaultOnceInEveryFormat_data() {
