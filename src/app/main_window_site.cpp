@@ -48,9 +48,9 @@ void MainWindow::showSitePanel() {
 }
 
 void MainWindow::findInFiles() {
+    const bool shown = findInFiles_ && findInFiles_->parentWidget()->isVisible();
     if (!findInFiles_) {
         findInFiles_ = new FindInFilesPanel(dialogs_);
-        findInFiles_->setFolder(siteFolder());
         findInFiles_->setOpenPageReplacer([this](const QString& path, const TextSearch& search,
                                                  const QString& replacement) -> std::optional<int> {
             return replaceInOpenPage(path, search, replacement);
@@ -65,6 +65,11 @@ void MainWindow::findInFiles() {
         addDockWidget(Qt::BottomDockWidgetArea, dock);
         resizeDocks({dock}, {height() / 3}, Qt::Vertical);
     }
+    // Where: the site the site panel shows, else the page's folder; a panel already open keeps
+    // the folder the user gave it.
+    if (!shown && !findInFiles_->isSearching() && !findInFiles_->isReplacing())
+        findInFiles_->setFolder(sitePanel_ && sitePanel_->isVisible() && !sitePanel_->root().isEmpty() ? sitePanel_->root()
+                                                                                                    : siteFolder());
     // What to find: one line of the selection, else what the find bar looks for, with its options.
     const QString selected = editArea()->selectedText();
     const FindBar* bar = findBar();

@@ -445,15 +445,36 @@ void FindInFilesPanel::replaceFinished() {
     Replacing r = std::move(*replace_);
     replace_.reset();
     replacing_.waitForFinished(); // every file begun is written
+    // The list showed what was to change: it now says what was done to each file.
+    QSet<QString> failedPaths;
     const std::vector<file_search::Replaced> writes = writeLog_ ? std::move(writeLog_->done) : std::vector<file_search::Replaced>();
     writeLog_.reset();
     for (const file_search::Replaced& done : writes) {
-        if (done.error)
+        if (done.error) {
             r.failed << QDir::toNativeSeparators(done.path) + QStringLiteral(": ") + done.problem;
+            failedPaths.insert(done.path);
+        }
         r.replaced += done.count;
         r.files += done.count > 0;
     }
     const qsizetype written = qsizetype(writes.size());
+    QSet<QString> done;
+    for (const file_search::Replaced& w : writes)
+        if (!w.error)
+            done.insert(w.path);
+    for (int i = 0; i < results_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* file = results_->topLevelItem(i);
+        const QString path = file->data(0, PathRole).toString();
+        const bool openPage = i < r.next && !r.toWrite.contains(path);
+        const QString state = failedPaths.contains(path)           ? tr("not changed")
+                              : done.contains(path) || openPage ? tr("replaced")
+                                                                : tr("left as it was");
+        file->setText(1, state);
+        // Its lines show what was there before: greyed, as history.
+        for (int k = 0; k < file->childCount(); ++k)
+            file->child(k)->setDisabled(true);
+        file->setData(0, FoundRole, QVariant()); // no rows of the old text to make any more
+    }
     setBusy(false);
     resultsOutOfDate();
     QString summary = tr("Replaced %1 matches in %2 files.").arg(r.replaced).arg(r.files);

@@ -71,6 +71,13 @@ private slots:
         panel->replaceAll();
         QTRY_COMPARE(replaced.size(), 1);
         QCOMPARE(dialogs.shown[0].text.left(35), QStringLiteral("Replace 4 matches in 3 files with \""));
+        // The list says what was done to each file.
+        QStringList states;
+        for (int i = 0; i < results->topLevelItemCount(); ++i)
+            states << results->topLevelItem(i)->text(0).section(u' ', 0, 0) + u'=' + results->topLevelItem(i)->text(1);
+        states.sort();
+        QCOMPARE(states, (QStringList{"a.html=replaced", QDir::toNativeSeparators("sub/b.css=replaced"),
+                                      QDir::toNativeSeparators("sub/latin.htm=not changed")}));
         QVERIFY(dialogs.shown[1].text.startsWith(QStringLiteral("Replaced 3 matches in 2 files.")));
         QVERIFY(dialogs.shown[1].text.contains(QDir::toNativeSeparators(path("sub/latin.htm"))));
         // The open page changed in its tab, not on disk; Undo takes it back.
@@ -121,6 +128,18 @@ private slots:
         QVERIFY2(changed < kFiles, "Stop came too late to test");
         QVERIFY(dialogs.shown.last().text.startsWith(QStringLiteral("Replaced %1 matches in %2 files. Stopped: %3 files")
                                                           .arg(changed * 200).arg(changed).arg(kFiles - changed)));
+    }
+
+    // Find in Files starts in the site the site panel shows, else in the page's folder.
+    void findInFilesStartsInTheSitePanelsFolder() {
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        window.openStartupArgument(path("sub/b.css"));
+        window.show();
+        window.action(QStringLiteral("sitePanel"))->trigger();
+        window.sitePanel()->setRoot(site_.path());
+        window.action(QStringLiteral("findInFiles"))->trigger();
+        QCOMPARE(window.findInFilesPanel()->folder(), site_.path());
     }
 
     // The site panel shows the page's folder, filters by name, and opens what is chosen.
