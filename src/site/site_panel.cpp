@@ -1,8 +1,10 @@
 #include "site_panel.h"
 
+#include "base/folder_walk.h"
 #include "dialogs/dialogs.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -11,17 +13,38 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+void SiteFilter::setFilter(const QString& text, QSet<QString> folders, const QString& root) {
+    text_ = text;
+    folders_ = std::move(folders);
+    root_ = root;
+    invalidateFilter();
+}
+
+bool SiteFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
+    if (text_.isEmpty())
+        return true;
+    const auto* files = static_cast<const QFileSystemModel*>(sourceModel());
+    const QModelIndex index = files->index(row, 0, parent);
+    if (files->isDir(index)) {
+        // The site's own folder and those above it, which the tree needs to reach it, stay.
+        const QString path = files->filePath(index);
+        return folders_.contains(path) || root_ == path || root_.startsWith(path.endsWith(u'/') ? path : path + u'/');
+    }
+    return files->fileName(index).contains(text_, Qt::CaseInsensitive);
+}
 
 SitePanel::SitePanel(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
     setObjectName(QStringLiteral("sitePanel"));
     model_ = new QFileSystemModel(this);
     model_->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
-    // Names that do not match are hidden, not greyed; folders always show, to be opened.
-    model_->setNameFilterDisables(false);
+    shown_ = new SiteFilter(this);
+    shown_->setSourceModel(model_);
     tree_ = new QTreeView(this);
     tree_->setObjectName(QStringLiteral("siteTree"));
     tree_->setAccessibleName(tr("Site files"));
-    tree_->setModel(model_);
+    tree_->setModel(shown_);
     tree_->setHeaderHidden(true);
     for (int column = 1; column < model_->columnCount(); ++column)
         tree_->hideColumn(column); // the name is what a site panel is for
@@ -48,19 +71,52 @@ SitePanel::SitePanel(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialo
         if (!chosen.isEmpty())
             setRoot(chosen);
     });
-    connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
-        model_->setNameFilters(text.trimmed().isEmpty() ? QStringList()
-                                                        : QStringList{u'*' + text.trimmed() + u'*'});
+    connect(filter_, &QLineEdit::textChanged, this, &SitePanel::filterBy);
+    connect(&walking_, &QFutureWatcher<QSet<QString>>::finished, this, [this] {
+        if (walkedFor_ != filter_->text().trimmed())
+            return; // typed on since: the newer walk tells
+        const QSet<QString> folders = walking_.result();
+        shown_->setFilter(walkedFor_, folders, root());
+        for (const QString& folder : folders)
+            tree_->expand(shown_->mapFromSource(model_->index(folder)));
+        emit filtered();
     });
     connect(tree_, &QTreeView::activated, this, [this](const QModelIndex& index) {
-        if (!model_->isDir(index))
-            emit fileChosen(model_->filePath(index));
+        const QModelIndex file = shown_->mapToSource(index);
+        if (!model_->isDir(file))
+            emit fileChosen(model_->filePath(file));
     });
+}
+
+SitePanel::~SitePanel() {
+    walking_.waitForFinished();
+}
+
+void SitePanel::filterBy(const QString& typed) {
+    const QString text = typed.trimmed();
+    walkedFor_ = text;
+    if (text.isEmpty()) {
+        shown_->setFilter({}, {}, {});
+        emit filtered();
+        return;
+    }
+    // Which folders hold a match is only known once the site is walked: off the window's thread.
+    walking_.setFuture(QtConcurrent::run([root = root(), text] {
+        folder_walk::Options options;
+        options.wanted = [&](const QString& relative) { return relative.section(u'/', -1).contains(text, Qt::CaseInsensitive); };
+        QSet<QString> folders;
+        for (const folder_walk::File& file : folder_walk::files(root, options).files)
+            for (QString folder = QFileInfo(file.path).path(); folder.size() > root.size(); folder = QFileInfo(folder).path())
+                folders.insert(folder);
+        return folders;
+    }));
 }
 
 void SitePanel::setRoot(const QString& folder) {
     const QModelIndex root = model_->setRootPath(folder);
-    tree_->setRootIndex(root);
+    tree_->setRootIndex(shown_->mapFromSource(root));
+    if (!filter_->text().trimmed().isEmpty())
+        filterBy(filter_->text());
     rootLabel_->setText(QDir::toNativeSeparators(folder));
     rootLabel_->setToolTip(rootLabel_->text());
 }

@@ -6,6 +6,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QDir>
 #include <QFileSystemModel>
@@ -153,14 +154,28 @@ private slots:
         SitePanel* panel = window.sitePanel();
         QVERIFY(panel && panel->isVisible());
         QCOMPARE(panel->root(), site_.path());
-        QFileSystemModel* model = panel->model();
-        const QModelIndex root = panel->tree()->rootIndex();
-        QTRY_COMPARE(model->rowCount(root), 4); // sub, a.html, c.html and d.txt
+        QAbstractItemModel* shown = panel->tree()->model();
+        QTRY_COMPARE(shown->rowCount(panel->tree()->rootIndex()), 4); // sub, a.html, c.html and d.txt
+        const auto names = [&](const QModelIndex& parent) {
+            QStringList out;
+            for (int row = 0; row < shown->rowCount(parent); ++row)
+                out << shown->index(row, 0, parent).data().toString();
+            out.sort();
+            return out;
+        };
+        // A filter hides the folders without a match and opens those with one.
         QTest::keyClicks(panel->filter(), QStringLiteral("d.t"));
-        QTRY_COMPARE(model->rowCount(root), 2); // the folder stays, to be opened
-        const QModelIndex text = model->index(path("d.txt"));
-        QVERIFY(text.isValid());
-        emit panel->tree()->activated(text);
+        const auto root = [&] { return panel->tree()->rootIndex(); };
+        QTRY_COMPARE(names(root()), QStringList{"d.txt"});
+        panel->filter()->clear();
+        QTest::keyClicks(panel->filter(), QStringLiteral("LATIN"));
+        QTRY_COMPARE(names(root()), QStringList{"sub"});
+        QTRY_VERIFY(panel->tree()->isExpanded(shown->index(0, 0, root())));
+        QTRY_COMPARE(names(shown->index(0, 0, root())), QStringList{"latin.htm"});
+        panel->filter()->clear();
+        QTest::keyClicks(panel->filter(), QStringLiteral("d.t"));
+        QTRY_COMPARE(names(root()), QStringList{"d.txt"});
+        emit panel->tree()->activated(shown->index(0, 0, root()));
         QCOMPARE(window.documents().size(), 2);
         QCOMPARE(window.currentFile(), path("d.txt"));
         // Shown again, it hides.
