@@ -66,26 +66,24 @@ void MainWindow::offerRecovery(bool atStart) {
     }
     // A copy of a file already open goes into that file's tab, as one step Undo takes back: two
     // tabs of one file would each take the other's saves for another program's changes.
-    if (OpenDocument* open = copy->path.isEmpty() ? nullptr : documentOf(copy->path)) {
+    OpenDocument* open = copy->path.isEmpty() ? nullptr : documentOf(copy->path);
+    if (open)
         tabs_->setCurrentWidget(open);
-        doc().keeper().forget();
-        doc().store().adopt(id);
-        editArea()->setText(copy->text, copy->lineEnds);
-        editArea()->document()->setModified(true);
-        pageReplaced();
-        setDocumentFormat(copy->format, !copy->lineEnds.empty());
-        return;
-    }
     // A page with text, or with a file, stays as it is: the recovered one gets a tab of its own.
-    if (!editArea()->document()->isEmpty() || doc().isModified() || !doc().file().path.isEmpty())
+    else if (!editArea()->document()->isEmpty() || doc().isModified() || !doc().file().path.isEmpty())
         tabs_->setCurrentWidget(addDocument());
     doc().keeper().forget();
     doc().store().adopt(id);
     // An unsaved page again, with its file and its format: Save writes it where it belongs.
-    editArea()->loadText(copy->text, copy->lineEnds);
+    if (open)
+        editArea()->setText(copy->text, copy->lineEnds);
+    else
+        editArea()->loadText(copy->text, copy->lineEnds);
     editArea()->document()->setModified(true);
     pageReplaced();
     setDocumentFormat(copy->format, !copy->lineEnds.empty());
+    if (open)
+        return;
     doc().file().path = copy->path;
     doc().file().disk = FileIdentity::of(doc().file().path);
     doc().file().declinedDisk.reset();

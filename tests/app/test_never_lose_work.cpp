@@ -49,6 +49,15 @@ class NeverLoseWorkTest : public QObject {
         return QDir(recovery()).entryList({QStringLiteral("*.tgr")}).size();
     }
 
+    // A window that edited @p name and is gone without a close: its lock goes with it, its
+    // copy stays.
+    void crashEdited(const char* name) {
+        ScriptedDialogs dialogs;
+        MainWindow crashed(dialogs, nullptr, recovery());
+        openEdited(crashed, name);
+        writeCopy(crashed);
+    }
+
 private slots:
     void init() {
         QDir(recovery()).removeRecursively();
@@ -74,13 +83,7 @@ private slots:
     }
 
     void aCrashedInstancesTextComesBackWithItsFileAndFormat() {
-        {
-            ScriptedDialogs dialogs;
-            MainWindow crashed(dialogs, nullptr, recovery());
-            openEdited(crashed, "crash.htm");
-            writeCopy(crashed);
-            // Gone without a close: its lock goes with it, its copy stays.
-        }
+        crashEdited("crash.htm");
         ScriptedDialogs dialogs;
         MainWindow next(dialogs, nullptr, recovery());
         dialogs.answer(0);
@@ -98,12 +101,7 @@ private slots:
     // The last session comes back with the crashed pages' files; their copies go into those
     // tabs, never beside them, and saving one is no outside change to anything.
     void aRecoveredCopyOfAnOpenFileGoesIntoItsTab() {
-        {
-            ScriptedDialogs dialogs;
-            MainWindow crashed(dialogs, nullptr, recovery());
-            openEdited(crashed, "crash.htm");
-            writeCopy(crashed);
-        }
+        crashEdited("crash.htm");
         ScriptedDialogs dialogs;
         MainWindow next(dialogs, nullptr, recovery());
         next.openStartupArgument(path("crash.htm")); // as the session brings it back
