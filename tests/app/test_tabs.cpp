@@ -215,7 +215,8 @@ private slots:
             // Gone without a close: the locks go with it, the copies stay.
         }
         QCOMPARE(copies(), (QStringList{"a.htm", "b.htm"}));
-        // Recovered into a window that holds a page already, each comes back in a tab of its own.
+        // Recovered into a window that holds a.htm already: its copy goes into its tab, b.htm's
+        // comes back in a tab of its own.
         ScriptedDialogs dialogs;
         MainWindow next(dialogs, nullptr, recovery());
         next.openStartupArgument(path("a.htm"));
@@ -223,10 +224,9 @@ private slots:
             dialogs.answer(0);
             next.offerRecovery(false);
         }
-        QCOMPARE(next.documents().size(), 3);
-        QCOMPARE(next.documents()[0]->editArea()->text(), QString::fromLatin1("<p>caf\xE9</p>"));
+        QCOMPARE(next.documents().size(), 2);
         QStringList recovered;
-        for (OpenDocument* document : next.documents().mid(1)) {
+        for (OpenDocument* document : next.documents()) {
             QVERIFY(document->isModified());
             recovered << document->editArea()->text().left(3);
         }

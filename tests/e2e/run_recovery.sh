@@ -22,11 +22,19 @@ start_and_type() {
     echo $pid
 }
 
-# A new instance offers the copy; Recover, then Save; the page must hold $2 plus the original.
+# A new instance offers the copy (with $3 = menu: it waits under File > Recover Unsaved Work,
+# and no list opens by itself); Recover, then Save; the page must hold $2 plus the original.
 recover_and_save() {
     "$tagloom" >>"$work/tagloom.log" 2>&1 &
     local pid=$! dialog window before
     pids+=($pid)
+    if [ "${3:-}" = menu ]; then
+        window=$(wait_window "Tagloom - Untitled") || { echo "the window did not appear"; exit 1; }
+        sleep 2
+        xdotool search --name "Recover Unsaved Work" >/dev/null 2>&1 && { echo "a discarded page opened the list at start"; exit 1; }
+        focus_window "$window"
+        xdotool key alt+e Left c # Edit, then File, then Re&cover Unsaved Work...
+    fi
     dialog=$(wait_window "Recover Unsaved Work") || { echo "no recovery was offered"; cat "$work/tagloom.log"; exit 1; }
     focus_window "$dialog"
     xdotool key Return
@@ -61,7 +69,7 @@ focus_window "$question"
 xdotool key Return
 for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.25; done
 kill -0 "$pid" 2>/dev/null && { echo "Exit answered Yes did not end the program"; exit 1; }
-recover_and_save "$work/closed.html" "CLOSED "
+recover_and_save "$work/closed.html" "CLOSED " menu
 echo "recovered after a close answered Yes"
 
 # Under a file-size limit smaller than the page, neither the recovery copy nor a save may kill
