@@ -88,14 +88,10 @@ Read readAll(const QString& path, qint64 largest) {
         read.bytes += more;
     }
     if (file.error() != QFileDevice::NoError)
-        read.opened = refused(Refusal::Unreadable, file.errorString());
+        read.opened = refused(Refusal::ReadFailed, file.errorString());
     else if (read.bytes.size() > largest)
-        read.opened = refused(Refusal::TooBig, QStringLiteral("the file is too large"));
+        read.opened = {Refusal::TooBig, QStringLiteral("the file is too large"), read.bytes.size()};
     return read;
-}
-
-bool isRegular(const QString& path) {
-    return QFileInfo(path).isFile();
 }
 
 } // namespace regular_file

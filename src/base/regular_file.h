@@ -10,7 +10,7 @@
 /// by the open file so that nothing swapped in after a look gets through.
 namespace regular_file {
 
-enum class Refusal { None, Missing, Folder, NotRegular, TooBig, Unreadable };
+enum class Refusal { None, Missing, Folder, NotRegular, TooBig, Unreadable, ReadFailed };
 
 struct Opened {
     Refusal refusal = Refusal::None;
@@ -26,10 +26,8 @@ struct Read {
     QByteArray bytes;
     Opened opened;
 };
-/// The whole of a regular file of at most @p largest bytes (settings and other small files).
+/// The whole of a regular file of at most @p largest bytes, read in pieces where its size is not
+/// known in advance (files of /proc say 0); ReadFailed when reading it fails once it is open.
 Read readAll(const QString& path, qint64 largest);
-
-/// Whether @p path names a regular file (links followed), without opening it.
-bool isRegular(const QString& path);
 
 } // namespace regular_file

@@ -221,12 +221,14 @@ ReadResult read(const QString& path, const QByteArray& encoding) {
             failure(kOutOfMemory,
                     QStringLiteral("the file is too large to edit (%1 MB)").arg(size / (1024 * 1024)), path);
     };
-    QFile file;
     // Only plain files are documents: a pipe would block and a device may never end.
-    if (const regular_file::Opened opened = regular_file::open(file, path, kLargestDocument); !opened) {
+    regular_file::Read read = regular_file::readAll(path, kLargestDocument);
+    if (const regular_file::Opened& opened = read.opened; !opened) {
         using regular_file::Refusal;
         if (opened.refusal == Refusal::TooBig)
-            tooLarge(QFileInfo(path).size());
+            tooLarge(opened.size > 0 ? opened.size : QFileInfo(path).size());
+        else if (opened.refusal == Refusal::ReadFailed)
+            result.error = failure(kDeviceIo, opened.reason, path);
         else if (opened.refusal == Refusal::Missing && folder_walk::hasUndecodableName(path))
             // Qt names files in Unicode: it cannot open, nor save back, a name that is no UTF-8.
             result.error = failure(kPathFileAccess,
@@ -239,23 +241,7 @@ ReadResult read(const QString& path, const QByteArray& encoding) {
                                    opened.reason, path);
         return result;
     }
-    // Bounded even where the size is not known in advance (files of /proc say 0), and read in
-    // pieces there, since asking for the whole bound at once would reserve it.
-    QByteArray bytes = file.read(file.size());
-    while (file.error() == QFileDevice::NoError && bytes.size() <= kLargestDocument) {
-        const QByteArray more = file.read(std::min<qint64>(1 << 20, kLargestDocument + 1 - bytes.size()));
-        if (more.isEmpty())
-            break;
-        bytes += more;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        result.error = failure(kDeviceIo, file.errorString(), path);
-        return result;
-    }
-    if (bytes.size() > kLargestDocument) {
-        tooLarge(bytes.size());
-        return result;
-    }
+    const QByteArray bytes = std::move(read.bytes);
     if (const QString why = memory_budget::shortfall(bytes.size(), countLines(bytes)); !why.isEmpty()) {
         result.error = failure(kOutOfMemory, why, path);
         return result;

@@ -13,9 +13,9 @@
 namespace memory_budget {
 
 qint64 documentNeed(qint64 fileBytes, qint64 lines) {
-    // The file's bytes, the decoded text and the document's own copy (two bytes a character),
-    // the colour model (one byte a character), and the bookkeeping of every line.
-    return fileBytes + 2 * fileBytes * 2 + fileBytes + lines * kBytesPerLine;
+    // The file's bytes and the decoded text (two bytes a character) while it goes in, and what
+    // the edit area keeps.
+    return fileBytes + 2 * fileBytes + memory_promises::editorCost(fileBytes, lines);
 }
 
 QString shortfall(qint64 fileBytes, qint64 lines) {

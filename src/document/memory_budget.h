@@ -7,9 +7,6 @@
 /// How much memory a document will take in the editor, and how much the system has, so that a
 /// file too big for this machine is refused with a message instead of thrashing or aborting.
 namespace memory_budget {
-/// The editor's cost of each line beyond its characters: the text document's block and its
-/// layout bookkeeping, measured with bench_editor on pages of short lines.
-inline constexpr qint64 kBytesPerLine = 480;
 /// Bytes a document of @p fileBytes bytes in @p lines lines needs while it is opened.
 qint64 documentNeed(qint64 fileBytes, qint64 lines);
 /// Memory the system can still give, less what pages still loading will take, where the system

@@ -247,7 +247,7 @@ void FindInFilesPanel::searchListed() {
     for (const folder_walk::File& file : walk.files) {
         files_ << file.path;
         if (file.outside)
-            outsideFiles_.insert(file.path);
+            outsideFiles_.insert(file.path, file.realPath);
     }
     passedOver_ = std::move(walk.passedOver);
     skipped_ = int(passedOver_.size());
@@ -308,7 +308,7 @@ void FindInFilesPanel::showFileHits(int index) {
     matches_ += int(found.hits.size());
     QString shown = QDir::toNativeSeparators(QDir(searchedFolder_).relativeFilePath(found.path));
     if (outsideFiles_.contains(found.path))
-        shown += tr(" [outside the folder: %1]").arg(QDir::toNativeSeparators(QFileInfo(found.path).canonicalFilePath()));
+        shown += tr(" [outside the folder: %1]").arg(QDir::toNativeSeparators(outsideFiles_.value(found.path)));
     auto* file = new QTreeWidgetItem(results_, {QStringLiteral("%1 (%2)").arg(shown).arg(found.hits.size())});
     file->setData(0, PathRole, found.path);
     file->setData(0, FoundRole, int(found_.size()));
@@ -387,7 +387,7 @@ void FindInFilesPanel::replaceAll() {
     QStringList outside;
     for (const file_search::FileHits& found : found_)
         if (outsideFiles_.contains(found.path))
-            outside << QDir::toNativeSeparators(QFileInfo(found.path).canonicalFilePath());
+            outside << QDir::toNativeSeparators(outsideFiles_.value(found.path));
     if (!outside.isEmpty())
         question += tr("\n\n%1 of these files lie outside the folder, reached through links:\n%2")
                         .arg(outside.size())

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QMutex>
+#include <QHash>
 #include <QSet>
 #include <QThreadPool>
 #include <QWidget>
@@ -103,7 +104,7 @@ private:
     QFutureWatcher<folder_walk::Walk> listing_;
     QFutureWatcher<file_search::FileHits> searching_;
     QStringList files_;
-    QSet<QString> outsideFiles_; ///< listed files that lie outside the folder (through links)
+    QHash<QString, QString> outsideFiles_; ///< listed files outside the folder (through links): their real paths
     std::vector<folder_walk::PassedOver> passedOver_;
 
     // Replace All in progress.
