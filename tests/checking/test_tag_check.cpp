@@ -333,6 +333,7 @@ private slots:
                                  .arg(place["region"]["startLine"].toInt()).arg(place["region"]["startColumn"].toInt())
                                  .arg(r["ruleId"].toString());
                 }
+#ifdef TAGLOOM_SARIF_SCHEMA
                 QTemporaryDir dir;
                 const QString report = dir.filePath(QStringLiteral("report.sarif"));
                 test_files::writeBytes(report, out);
@@ -343,6 +344,7 @@ private slots:
                                  report, QStringLiteral(TAGLOOM_SARIF_SCHEMA)});
                 QVERIFY(validator.waitForFinished(60000));
                 QVERIFY2(validator.exitCode() == 0, validator.readAllStandardError().right(2000).constData());
+#endif
             }
         }
         QStringList want = expected;
