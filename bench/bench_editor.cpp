@@ -729,6 +729,8 @@ int checkAsYouType(const QString& path) {
 }
 
 int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("TAGLOOM_CHECKER"))
+        qputenv("TAGLOOM_CHECKER", TAGLOOM_CHECKER_PROGRAM);
     sinceStart.start();
     keepLargeBuffersInHeap(); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -396,6 +396,8 @@ int checkParts() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("TAGLOOM_CHECKER"))
+        qputenv("TAGLOOM_CHECKER", TAGLOOM_CHECKER_PROGRAM);
     keepLargeBuffersInHeap(); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

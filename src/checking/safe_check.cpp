@@ -1,8 +1,12 @@
 #include "safe_check.h"
 
+#include "checker_wire.h"
 #include "colouring/tag_matching.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QDeadlineTimer>
 #include <QMutex>
 #include <QMutexLocker>
@@ -17,13 +21,11 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
-#include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#ifdef Q_OS_LINUX
-#include <sys/prctl.h>
-#endif
+extern char** environ;
 #endif
 
 namespace safe_check {
@@ -78,103 +80,27 @@ QString tooDeep(int depth) {
         .arg(kDeepestNesting);
 }
 
-// What goes over the socket, in this machine's own byte order (it never leaves the machine):
-// numbers as they are, strings as their length and UTF-16 code units.
-class WireWriter {
-public:
-    template <typename T>
-    void put(T value) {
-        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
-    }
-    void put(QStringView s) {
-        put(quint32(s.size()));
-        bytes.append(reinterpret_cast<const char*>(s.utf16()), s.size() * qsizetype(sizeof(char16_t)));
-    }
-    QByteArray bytes;
-};
-
-class WireReader {
-public:
-    explicit WireReader(const QByteArray& bytes) : at_(bytes.constData()), left_(bytes.size()) {}
-    template <typename T>
-    bool get(T* value) {
-        if (left_ < qsizetype(sizeof(T)))
-            return false;
-        std::memcpy(value, at_, sizeof(T));
-        at_ += sizeof(T);
-        left_ -= qsizetype(sizeof(T));
-        return true;
-    }
-    bool get(QString* s) {
-        quint32 units = 0;
-        if (!get(&units) || quint64(left_) / sizeof(char16_t) < units)
-            return false;
-        *s = QString(reinterpret_cast<const QChar*>(at_), qsizetype(units));
-        at_ += units * sizeof(char16_t);
-        left_ -= qsizetype(units * sizeof(char16_t));
-        return true;
-    }
-    bool atEnd() const { return left_ == 0; }
-
-private:
-    const char* at_;
-    qsizetype left_;
-};
-
-// A page can have tens of thousands of problems of a few dozen kinds: each kind's key is sent
-// once, and after that as the number of its first sending.
-QByteArray serialize(const std::vector<TagProblem>& problems) {
-    WireWriter out;
-    out.bytes.reserve(64 + qsizetype(problems.size()) * 96);
-    out.put(quint32(problems.size()));
-    std::vector<QString> keys;
-    for (const TagProblem& p : problems) {
-        const auto known = std::find(keys.begin(), keys.end(), p.key);
-        out.put(qint32(p.line));
-        out.put(qint32(p.column));
-        out.put(quint8(p.kind == TagProblem::Kind::Error));
-        out.put(quint32(known - keys.begin()));
-        if (known == keys.end()) {
-            out.put(QStringView(p.key));
-            keys.push_back(p.key);
-        }
-        out.put(QStringView(p.message));
-    }
-    return std::move(out.bytes);
-}
-
-bool deserialize(const QByteArray& bytes, std::vector<TagProblem>* problems) {
-    WireReader in(bytes);
-    quint32 count = 0;
-    if (!in.get(&count) || count > quint64(bytes.size()))
-        return false;
-    problems->reserve(count);
-    std::vector<QString> keys;
-    for (quint32 i = 0; i < count; ++i) {
-        TagProblem p;
-        qint32 line = 0, column = 0;
-        quint8 error = 0;
-        quint32 key = 0;
-        if (!in.get(&line) || !in.get(&column) || !in.get(&error) || !in.get(&key) || key > keys.size())
-            return false;
-        if (key == keys.size()) {
-            if (!in.get(&p.key))
-                return false;
-            keys.push_back(p.key);
-        } else {
-            p.key = keys[key]; // shared, not copied
-        }
-        if (!in.get(&p.message))
-            return false;
-        p.line = line;
-        p.column = column;
-        p.kind = error ? TagProblem::Kind::Error : TagProblem::Kind::Warning;
-        problems->push_back(std::move(p));
-    }
-    return in.atEnd();
-}
-
 #ifdef Q_OS_UNIX
+// The checker program: named by TAGLOOM_CHECKER, else beside this program (as built), else where
+// it is installed (libexec, from the program's folder).
+const QByteArray& checkerProgram() {
+    static const QByteArray program = [] {
+        QStringList candidates;
+        if (const QString named = qEnvironmentVariable("TAGLOOM_CHECKER"); !named.isEmpty())
+            candidates << named;
+        if (QCoreApplication::instance()) {
+            const QString here = QCoreApplication::applicationDirPath();
+            candidates << here + QStringLiteral("/tagloom-checker")
+                       << QDir::cleanPath(here + QStringLiteral("/" TAGLOOM_CHECKER_DIR "/tagloom-checker"));
+        }
+        for (const QString& candidate : candidates)
+            if (const QFileInfo info(candidate); info.isFile() && info.isExecutable())
+                return QFile::encodeName(info.absoluteFilePath());
+        return QByteArray();
+    }();
+    return program;
+}
+
 // What threads' checkers use as they end, which can be after the program's statics are gone:
 // locks that need no destruction, and sets never destroyed.
 QBasicMutex runningMutex;
@@ -187,64 +113,6 @@ void noteRunning(pid_t child, bool isRunning) {
         running.insert(child);
     else
         running.erase(child);
-}
-
-bool writeAll(int fd, const char* data, qsizetype size) {
-    while (size > 0) {
-        // send() on a socket, so that a child gone away is an error here, not a SIGPIPE.
-        const ssize_t n = ::send(fd, data, size_t(size), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-// A message on the socket: its length, then its bytes.
-bool writeMessage(int fd, const QByteArray& bytes) {
-    const quint64 size = quint64(bytes.size());
-    return writeAll(fd, reinterpret_cast<const char*>(&size), sizeof size) && writeAll(fd, bytes.constData(), bytes.size());
-}
-
-// Reads exactly @p size bytes by @p deadline; false on end of file, an error or the deadline
-// (then *timedOut is set).
-bool readExactly(int fd, char* data, qsizetype size, const QDeadlineTimer& deadline, bool* timedOut) {
-    while (size > 0) {
-        pollfd readable{fd, POLLIN, 0};
-        const int ready = ::poll(&readable, 1, int(std::min<qint64>(deadline.remainingTime(), 1000)));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0)
-            return false;
-        if (ready == 0) {
-            if (deadline.hasExpired()) {
-                *timedOut = true;
-                return false;
-            }
-            continue;
-        }
-        const ssize_t n = ::read(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
-// Reads one message (its length, then its bytes) by @p deadline.
-bool readMessage(int fd, const QDeadlineTimer& deadline, QByteArray* bytes, bool* timedOut) {
-    quint64 size = 0;
-    if (!readExactly(fd, reinterpret_cast<char*>(&size), sizeof size, deadline, timedOut) ||
-        size > quint64(std::numeric_limits<qsizetype>::max() / 2))
-        return false;
-    bytes->resize(qsizetype(size));
-    return readExactly(fd, bytes->data(), bytes->size(), deadline, timedOut);
 }
 
 QString failureOf(bool timedOut, int status, int limitMs) {
@@ -264,75 +132,56 @@ void reap(pid_t child, bool kill, int* status) {
     noteRunning(child, false);
 }
 
-// In a child: closes every file but the standard ones and @p keep. A child holding another
-// checker's socket, forked by another thread at the same moment, would keep that checker from
-// hearing its socket's end (and that one could be holding this one's).
-void closeOtherFiles(int keep) {
-#ifdef Q_OS_LINUX
-    if (keep > 3 && ::close_range(3, unsigned(keep) - 1, 0) == 0 && ::close_range(unsigned(keep) + 1, ~0U, 0) == 0)
-        return;
-#endif
-    for (int fd = 3, end = int(std::min<long>(::sysconf(_SC_OPEN_MAX), 65536)); fd < end; ++fd)
-        if (fd != keep)
-            ::close(fd);
-}
-
-// Forks a child that runs @p work with the other end of a socket; nullopt when it cannot.
-template <typename Work>
-std::optional<std::pair<pid_t, int>> forkChild(Work work) {
+// Starts the checker program with the other end of a socket as its file 3; nullopt when it
+// cannot. The program is exec'd at once (posix_spawn): nothing of this multi-threaded program
+// runs in the child, which starts with its own Qt and Tidy, the signals at their defaults, and
+// no file of ours but the socket.
+std::optional<std::pair<pid_t, int>> spawnChecker() {
+    const QByteArray& program = checkerProgram();
+    if (program.isEmpty())
+        return std::nullopt;
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
         return std::nullopt;
-    const pid_t child = ::fork();
-    if (child < 0) {
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    // dup2 clears close-on-exec on file 3 (also when the socket is file 3 already).
+    posix_spawn_file_actions_adddup2(&files, fds[1], checker_wire::kCheckerSocket);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Another thread's checker socket, made at the same moment, must not reach this child:
+    // that checker would never hear its socket's end.
+    posix_spawn_file_actions_addclosefrom_np(&files, checker_wire::kCheckerSocket + 1);
+#endif
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const QByteArray parent = QByteArray::number(qint64(::getpid()));
+    char* const argv[] = {const_cast<char*>(program.constData()), const_cast<char*>(parent.constData()), nullptr};
+    pid_t child = -1;
+    const int error = ::posix_spawn(&child, program.constData(), &files, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attributes);
+    ::close(fds[1]);
+    if (error != 0) {
         ::close(fds[0]);
-        ::close(fds[1]);
         return std::nullopt;
     }
-    if (child == 0) {
-        // Only this thread goes on here; it ends with _exit, never returning into the program.
-        ::close(fds[0]);
-        closeOtherFiles(fds[1]);
-#ifdef Q_OS_LINUX
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the thread that made it
-#endif
-        work(fds[1]);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
     noteRunning(child, true);
     return std::pair(child, fds[0]);
-}
-
-// Runs one check in a child that inherits the text; nullopt when no child could be made.
-std::optional<Result> checkInChild(const QString& text, const QSet<QString>& ignoredKeys, int limitMs,
-                                   int accessibility) {
-    const auto made = forkChild([&](int fd) {
-        ::_exit(writeMessage(fd, serialize(checkTags(text, ignoredKeys, accessibility))) ? 0 : 1);
-    });
-    if (!made)
-        return std::nullopt;
-    const auto [child, fd] = *made;
-    QByteArray bytes;
-    bool timedOut = false;
-    const bool read = readMessage(fd, QDeadlineTimer(limitMs), &bytes, &timedOut);
-    ::close(fd);
-    int status = 0;
-    reap(child, timedOut, &status);
-    Result result;
-    if (!read || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !deserialize(bytes, &result.problems)) {
-        result.problems.clear();
-        result.failure = failureOf(timedOut, status, limitMs);
-    }
-    return result;
 }
 
 class LastingChecker;
 QBasicMutex lastingMutex;
 std::set<LastingChecker*>& lastingCheckers = *new std::set<LastingChecker*>; // every thread's
 
-/// A child that checks page after page, sent over a socket: one fork for many pages. It is
-/// forked when the thread's first page comes and again after a page killed it.
+/// A checker program that checks page after page, sent over a socket. For a program that checks
+/// many pages, one is kept a thread, started when the thread's first page comes and again after
+/// a page killed it; otherwise one is started for each page.
 class LastingChecker {
 public:
     LastingChecker() {
@@ -348,18 +197,14 @@ public:
     std::optional<Result> check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility) {
         if (child_ < 0 && !start())
             return std::nullopt;
-        WireWriter request;
-        request.put(QStringView(text));
-        request.put(qint32(accessibility));
-        request.put(quint32(ignoredKeys.size()));
-        for (const QString& key : ignoredKeys)
-            request.put(QStringView(key));
+        const QByteArray request = checker_wire::encodeRequest({text, accessibility, ignoredKeys});
         QByteArray bytes;
         bool timedOut = false;
         Result result;
         noteRunning(child_, true); // cancelAll() stops it only while it checks
-        const bool answered = writeMessage(fd_, request.bytes) && readMessage(fd_, QDeadlineTimer(limitMs), &bytes, &timedOut) &&
-                              deserialize(bytes, &result.problems);
+        const bool answered = checker_wire::writeMessage(fd_, request) &&
+                              checker_wire::readMessage(fd_, QDeadlineTimer(limitMs), &bytes, &timedOut) &&
+                              checker_wire::decodeProblems(bytes, &result.problems);
         noteRunning(child_, false);
         if (answered)
             return result;
@@ -392,27 +237,7 @@ public:
 
 private:
     bool start() {
-        const auto made = forkChild([](int fd) {
-            for (;;) {
-                QByteArray request;
-                bool timedOut = false;
-                if (!readMessage(fd, QDeadlineTimer(QDeadlineTimer::Forever), &request, &timedOut))
-                    ::_exit(0); // the program is done with this child
-                WireReader in(request);
-                QString text;
-                qint32 accessibility = 0;
-                quint32 ignoredCount = 0;
-                QSet<QString> ignored;
-                bool whole = in.get(&text) && in.get(&accessibility) && in.get(&ignoredCount);
-                for (quint32 i = 0; whole && i < ignoredCount; ++i) {
-                    QString key;
-                    whole = in.get(&key);
-                    ignored.insert(key);
-                }
-                if (!whole || !writeMessage(fd, serialize(checkTags(text, ignored, accessibility))))
-                    ::_exit(1);
-            }
-        });
+        const auto made = spawnChecker();
         if (!made)
             return false;
         std::tie(child_, fd_) = *made;
@@ -424,6 +249,11 @@ private:
     int fd_ = -1;
 };
 #endif
+
+QString notStarted() {
+    return QStringLiteral("The page was not checked: HTML Tidy's checker program (tagloom-checker) could not be "
+                          "started. It is installed beside Tagloom; reinstalling Tagloom brings it back.");
+}
 } // namespace
 
 Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility) {
@@ -437,9 +267,12 @@ Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs,
         thread_local LastingChecker checker;
         if (std::optional<Result> result = checker.check(text, ignoredKeys, limitMs, accessibility))
             return std::move(*result);
-    } else if (std::optional<Result> result = checkInChild(text, ignoredKeys, limitMs, accessibility)) {
-        return std::move(*result);
+    } else {
+        LastingChecker checker;
+        if (std::optional<Result> result = checker.check(text, ignoredKeys, limitMs, accessibility))
+            return std::move(*result);
     }
+    return {{}, notStarted()};
 #else
     (void)limitMs;
 #endif

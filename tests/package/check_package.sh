@@ -26,7 +26,7 @@ if [ -n "$preview" ]; then
         *) echo "the editor does not recommend tagloom-preview"; fail=1 ;;
     esac
 fi
-for f in usr/bin/tagloom usr/bin/tagloom-colour usr/bin/tagloom-check usr/share/applications/tagloom.desktop \
+for f in usr/bin/tagloom usr/bin/tagloom-colour usr/bin/tagloom-check usr/libexec/tagloom/tagloom-checker usr/share/applications/tagloom.desktop \
          usr/share/icons/hicolor/scalable/apps/tagloom.svg; do
     [ -e "$work/root/$f" ] || { echo "missing: $f"; fail=1; }
 done

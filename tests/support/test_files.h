@@ -19,10 +19,12 @@ QString shownTitle(const QWidget& window);
 } // namespace test_files
 
 /// The main function of a test executable of one class, run in the test mode's own data folders
-/// and settings, never the user's.
+/// and settings, never the user's, with the checker program just built.
 #define TAGLOOM_TEST_MAIN(Application, TestClass)                                                            \
     int main(int argc, char* argv[]) {                                                                       \
         Application app(argc, argv);                                                                         \
+        if (qEnvironmentVariableIsEmpty("TAGLOOM_CHECKER"))                                                  \
+            qputenv("TAGLOOM_CHECKER", TAGLOOM_CHECKER_PROGRAM);                                             \
         QStandardPaths::setTestModeEnabled(true);                                                            \
         QSettings().clear();                                                                                 \
         TestClass test;                                                                                      \
