@@ -149,7 +149,7 @@ void LivePreviewHost::edited(OpenDocument* document) {
 }
 
 void LivePreviewHost::fileNamed(OpenDocument* document) {
-    if (isShown() && document == renderedDocument_ && document->file().path != shownPath_)
+    if (isShown() && document == renderedDocument_ && document->path() != shownPath_)
         follow();
 }
 
@@ -174,12 +174,12 @@ void LivePreviewHost::render() {
         return;
     }
     rendering_ = &document;
-    renderingPath_ = document.file().path;
+    renderingPath_ = document.path();
     // An edit of the page shown may go in as a patch; anything else loads the page again.
     const bool patchable = !reloadNext_ && renderedDocument_ == &document && shownPath_ == renderingPath_;
     reloadNext_ = false;
     // The copy the edit area makes cheaply; line ends, marks and encoding are the worker's.
-    worker_.setFuture(QtConcurrent::run([raw = area->rawText(), format = document.file().format,
+    worker_.setFuture(QtConcurrent::run([raw = area->rawText(), format = document.format(),
                                          before = patchable ? shownText_ : QString(),
                                          old = patchable ? shownMarks_ : source_marks::MarkedPage(), patchable]() mutable {
         Rendered out;

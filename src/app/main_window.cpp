@@ -68,6 +68,9 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     setCentralWidget(tabs_);
     buildMenuBar();
     buildViewParts();
+    editOptions_ = {settings::completeEndTags(), settings::suggestWhileTyping(), settings::expandOnTab(),
+                    settings::renameTagPairs(), settings::lineNumbersShown(), editFont(), settings::zoom(),
+                    reservedShortcuts_};
     addDocument();
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::showActiveDocument);
     if (settings::statusBarShown())
@@ -127,11 +130,11 @@ FindBar* MainWindow::findBar() const {
 }
 
 const QString& MainWindow::currentFile() const {
-    return doc().file().path;
+    return doc().path();
 }
 
 const DocumentFormat& MainWindow::documentFormat() const {
-    return doc().file().format;
+    return doc().format();
 }
 
 RecoveryStore& MainWindow::recoveryStore() {
@@ -143,32 +146,30 @@ RecoveryKeeper& MainWindow::recoveryKeeper() {
 }
 
 OpenDocument* MainWindow::addDocument() {
-    auto* document = new OpenDocument(recoveryFolder_);
+    auto* document = new OpenDocument(*this, editOptions_, recoveryFolder_);
     EditArea* area = document->editArea();
-    area->setReservedShortcuts(reservedShortcuts_);
-    area->setCompleteEndTags(settings::completeEndTags());
-    area->completer()->setEnabled(settings::suggestWhileTyping());
-    area->setExpandOnTab(settings::expandOnTab());
-    area->setRenameTagPairs(settings::renameTagPairs());
     connect(area, &EditArea::linkClicked, this, &MainWindow::followLink);
     connect(&document->keeper(), &RecoveryKeeper::folderRefused, this, &MainWindow::tellRecoveryFolderRefused);
-    // Check as You Type: once typing pauses for half a second.
-    document->typingCheck().setSingleShot(true);
-    document->typingCheck().setInterval(500);
-    connect(&document->typingCheck(), &QTimer::timeout, this, [this, document] { checkWhileTyping(*document); });
+    document->checkWhenTypingPauses(checkAsYouType_);
+    connect(document, &OpenDocument::typingPaused, this, [this, document] { checkWhileTyping(*document); });
     connect(area, &EditArea::edited, this, [this, document] {
-        if (checkAsYouType_)
-            document->typingCheck().start();
         if (livePreview_)
             livePreview_->edited(document);
+    });
+    connect(document, &OpenDocument::titleChanged, this, [this, document] { showDocumentTitle(document); });
+    connect(document, &OpenDocument::fileUsed, this, [this](const QString& path) { recent_->add(path); });
+    connect(document, &OpenDocument::textReplaced, this, [this, document] { colourWithChosenScheme(*document); });
+    connect(document, &OpenDocument::written, this, [this, document](const QString& path, const FileIdentity& disk) {
+        // Another tab of the same file: this save is no other program's change to it.
+        const QString saved = QFileInfo(path).canonicalFilePath();
+        for (OpenDocument* other : documents())
+            if (other != document && !other->path().isEmpty() && QFileInfo(other->path()).canonicalFilePath() == saved)
+                other->fileWrittenElsewhere(disk);
     });
     connect(area, &QPlainTextEdit::cursorPositionChanged, this, [this, document] {
         if (livePreview_)
             livePreview_->caretMoved(document);
     });
-    area->setBaseFont(editFont());
-    area->setZoom(settings::zoom());
-    area->setLineNumbersVisible(settings::lineNumbersShown());
     const auto active = [this, document] { return tabs_->currentWidget() == document; };
     // The title's [*] shows while the text differs from what was opened or saved; colour is
     // no change to the text, so colouring never sets it.
@@ -177,11 +178,13 @@ OpenDocument* MainWindow::addDocument() {
         if (active())
             setWindowModified(modified);
     });
+    connect(document, &OpenDocument::formatChanged, this, [this, active] {
+        if (active())
+            updateFileStatus();
+    });
     // The title says so while a big page is still going in.
     connect(area, &EditArea::loadingFinished, this, [this, document, active] {
         colourWithChosenScheme(*document);
-        if (!document->file().path.isEmpty())
-            setTitleFromFile(document);
         if (active())
             updateFileStatus();
     });
@@ -200,7 +203,10 @@ OpenDocument* MainWindow::addDocument() {
             updateFileStatus();
     });
     connect(area, &EditArea::filesDropped, this, &MainWindow::openDroppedFiles);
-    connect(area, &EditArea::zoomChanged, this, [](int steps) { settings::setZoom(steps); });
+    connect(area, &EditArea::zoomChanged, this, [this](int steps) {
+        editOptions_.zoom = steps;
+        settings::setZoom(steps);
+    });
     // The Edit menu shows what can be done now.
     connect(area, &QPlainTextEdit::undoAvailable, this, [this, active](bool on) {
         if (active())
@@ -221,10 +227,8 @@ OpenDocument* MainWindow::addDocument() {
     const bool first = tabs_->count() == 0;
     tabs_->addTab(document, document->displayName());
     if (first)
-        setUntitledTitle(document);
-    else
-        setDocumentTitle(document, kTitlePrefix + QStringLiteral("Untitled[*]"));
-    showTabName(document);
+        document->updateTitle();
+    showDocumentTitle(document);
     colourWithChosenScheme(*document);
     return document;
 }
@@ -235,8 +239,8 @@ void MainWindow::showTabName(OpenDocument* document) {
         return;
     tabs_->setTabText(index, document->displayName().replace(u'&', QStringLiteral("&&")) +
                                  (document->isModified() ? QStringLiteral(" *") : QString()));
-    tabs_->setTabToolTip(index, document->file().path.isEmpty() ? document->displayName()
-                                                                : QDir::toNativeSeparators(document->file().path));
+    tabs_->setTabToolTip(index, document->path().isEmpty() ? document->displayName()
+                                                           : QDir::toNativeSeparators(document->path()));
 }
 
 void MainWindow::showActiveDocument() {
@@ -260,15 +264,18 @@ void MainWindow::showActiveDocument() {
     // A page comes to the front as the window does: another program may have changed its file.
     QTimer::singleShot(0, this, [this, page = QPointer<OpenDocument>(&active)] {
         if (page && page == tabs_->currentWidget() && isActiveWindow() && !QApplication::activeModalWidget())
-            checkDisk(false);
+            page->checkDisk(false);
     });
 }
 
-void MainWindow::setDocumentTitle(OpenDocument* document, const QString& title) {
+void MainWindow::showDocumentTitle(OpenDocument* document) {
     // Each document keeps its own title; the window shows the active one's.
-    document->setWindowTitle(title);
     if (document == tabs_->currentWidget())
-        QMainWindow::setWindowTitle(title);
+        QMainWindow::setWindowTitle(document->windowTitle());
+    showTabName(document);
+    // Saved under another name: relative addresses in the preview now start from its folder.
+    if (livePreview_)
+        livePreview_->fileNamed(document);
 }
 
 namespace {
@@ -362,17 +369,23 @@ void MainWindow::toggleWebPageFileDialogs() {
 }
 
 void MainWindow::toggleCompleteEndTags() {
-    const bool on = action(QStringLiteral("completeEndTags"))->isChecked();
-    settings::setCompleteEndTags(on);
-    for (OpenDocument* document : documents())
-        document->editArea()->setCompleteEndTags(on);
+    changeEditOptions([on = action(QStringLiteral("completeEndTags"))->isChecked()](EditOptions& options) {
+        settings::setCompleteEndTags(on);
+        options.completeEndTags = on;
+    });
 }
 
 void MainWindow::toggleSuggestWhileTyping() {
-    const bool on = action(QStringLiteral("suggestWhileTyping"))->isChecked();
-    settings::setSuggestWhileTyping(on);
+    changeEditOptions([on = action(QStringLiteral("suggestWhileTyping"))->isChecked()](EditOptions& options) {
+        settings::setSuggestWhileTyping(on);
+        options.suggestWhileTyping = on;
+    });
+}
+
+void MainWindow::changeEditOptions(const std::function<void(EditOptions&)>& change) {
+    change(editOptions_);
     for (OpenDocument* document : documents())
-        document->editArea()->completer()->setEnabled(on);
+        document->editArea()->apply(editOptions_);
 }
 
 void MainWindow::showCompletions() {
@@ -392,17 +405,17 @@ void MainWindow::expandAbbreviation() {
 }
 
 void MainWindow::toggleExpandOnTab() {
-    const bool on = action(QStringLiteral("expandOnTab"))->isChecked();
-    settings::setExpandOnTab(on);
-    for (OpenDocument* document : documents())
-        document->editArea()->setExpandOnTab(on);
+    changeEditOptions([on = action(QStringLiteral("expandOnTab"))->isChecked()](EditOptions& options) {
+        settings::setExpandOnTab(on);
+        options.expandOnTab = on;
+    });
 }
 
 void MainWindow::toggleRenameTagPairs() {
-    const bool on = action(QStringLiteral("renameTagPairs"))->isChecked();
-    settings::setRenameTagPairs(on);
-    for (OpenDocument* document : documents())
-        document->editArea()->setRenameTagPairs(on);
+    changeEditOptions([on = action(QStringLiteral("renameTagPairs"))->isChecked()](EditOptions& options) {
+        settings::setRenameTagPairs(on);
+        options.renameTagPairs = on;
+    });
 }
 
 void MainWindow::toggleKeepPlace() {
@@ -413,23 +426,8 @@ void MainWindow::goToMatchingTag() {
     editArea()->matchingTags()->jumpToPartner();
 }
 
-void MainWindow::setTitleFromFile(OpenDocument* document) {
-    if (!document)
-        document = &doc();
-    const QString loading = document->editArea()->isLoading() ? QStringLiteral(" (loading...)") : QString();
-    setDocumentTitle(document, kTitlePrefix + document->file().path + loading + QStringLiteral("[*]"));
-    showTabName(document);
-    // Saved under another name: relative addresses in the preview now start from its folder.
-    if (livePreview_)
-        livePreview_->fileNamed(document);
-}
-
 void MainWindow::announceStartupArgument(const QString& argumentText, bool windowsCommandLine) {
-    doc().file().path = command_line::startupFile(argumentText, windowsCommandLine).currentFile;
-    if (doc().file().path.isEmpty())
-        setUntitledTitle(&doc());
-    else
-        setTitleFromFile();
+    doc().announce(command_line::startupFile(argumentText, windowsCommandLine).currentFile);
 }
 
 void MainWindow::openStartupArgument(const QString& argumentText, bool windowsCommandLine) {
@@ -447,18 +445,9 @@ void MainWindow::newBlank() {
         editArea()->setFocus(Qt::OtherFocusReason);
         return;
     }
-    startNewPage();
+    doc().startNewPage();
     editArea()->setText(QString());
     editArea()->document()->setModified(false);
-}
-
-void MainWindow::startNewPage() {
-    doc().keepDiscardedText(true);
-    doc().keeper().forget();
-    pageReplaced();
-    doc().file().disk = {};
-    doc().file().path.clear();
-    setDocumentFormat({}, false);
 }
 
 void MainWindow::exitProgram() {
@@ -480,7 +469,7 @@ void MainWindow::changeEvent(QEvent* event) {
         // Later, so that a question does not land in the middle of the activation.
         QTimer::singleShot(0, this, [this] {
             if (isActiveWindow() && !QApplication::activeModalWidget())
-                checkDisk(false);
+                doc().checkDisk(false);
         });
     else
         doc().keeper().writeSoon();
@@ -567,7 +556,7 @@ void MainWindow::newHtmlPage() {
         return;
     }
     // Without a file before the first prompt, so even a fully cancelled page is a document without one.
-    startNewPage();
+    doc().startNewPage();
     runPageTemplate(*findInsertCommand("html-page"), dialogs_, this, *editArea());
 }
 
@@ -579,8 +568,8 @@ void MainWindow::newHtml5Page() {
         editArea()->setFocus(Qt::OtherFocusReason);
         return;
     }
-    startNewPage();
-    setUntitledTitle(&doc());
+    doc().startNewPage();
+    doc().updateTitle();
     editArea()->setText(QString());
     editArea()->document()->setModified(false);
     runPageTemplate(*findInsertCommand("html5-page"), dialogs_, this, *editArea());
@@ -593,12 +582,8 @@ void MainWindow::wrapInHtml5Page() {
     // The page now says it is UTF-8: a file in another encoding is saved as UTF-8 from now on,
     // or browsers would read its bytes wrongly.
     const bool wrapped = editArea()->document()->revision() != revision;
-    if (wrapped && !doc().file().format.encoding.startsWith("UTF-")) {
-        DocumentFormat utf8 = doc().file().format;
-        utf8.encoding = "UTF-8";
-        utf8.byteOrderMark = false;
-        setDocumentFormat(utf8, doc().file().mixedLineEnds);
-    }
+    if (wrapped)
+        doc().becomeUtf8();
 }
 
 void MainWindow::insertHtml5Table() {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "command_line.h"
+#include "open_document.h"
 
 #include "about/about_window.h"
 #include "dialogs/dialogs.h"
 #include "document/document_file.h"
 #include "document/file_identity.h"
 #include "document/recovery_store.h"
+#include "editor/edit_options.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -17,7 +19,6 @@
 class CheckPanel;
 class EditArea;
 class FindBar;
-class OpenDocument;
 class QAction;
 class QDockWidget;
 class QLabel;
@@ -34,7 +35,7 @@ class TextSearch;
 /// The main window: the menu bar, the documents (OpenDocument, one per tab; the tab bar shows
 /// once there are two), the panels and the status bar. The commands work on the active document;
 /// their work lives in the colouring, insertion and document rooms, and this class wires them.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private DocumentShell {
     Q_OBJECT
 public:
     /// @p recoveryFolder: where recovery copies go (the user's data folder when empty).
@@ -106,7 +107,6 @@ public:
     void markProblems(OpenDocument& document);
     /// The panel's choices and level, and the page's path, before a check.
     void prepareCheck(OpenDocument& document, CheckPanel& panel);
-    bool checkAsYouType_ = false;
     void toggleKeepPlace();
     void toggleWebPageFileDialogs();
     /// Moves the caret to the partner of the tag it is on.
@@ -214,7 +214,6 @@ private:
     void colourPage(bool movePlace);
     /// The title of the program's own message boxes.
     static inline const QString kAppTitle = QStringLiteral("Tagloom");
-    static inline const QString kTitlePrefix = QStringLiteral("Tagloom - ");
 
     bool confirmClose();
     /// Before the window closes: the one document's @p question, or, with several documents of
@@ -232,35 +231,21 @@ private:
     std::optional<int> replaceInOpenPage(const QString& path, const TextSearch& search, const QString& replacement);
     /// The program's own question, or Save / Discard / Cancel when the user chose that option.
     bool confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title);
-    /// Compares the file with what was opened or saved; asks when another program changed it.
-    /// Returns false when a save must not go on.
-    bool checkDisk(bool beforeSave);
-    /// Reads the file again as one undoable replacement: in the encoding detected, or @p encoding.
-    void reloadFromDisk(const QByteArray& encoding = {});
-    /// Another page (or the file read again) replaced the text: what was found in the old one goes.
-    void pageReplaced();
-    /// A new page without a file takes the window's document; unsaved text is kept for a week.
-    void startNewPage();
     /// Selects the spot a Check Tags problem names.
     void showProblem(int line, int column);
     void loadStartupFile(const QString& path);
-    /// Writes the text in the document's format, or in @p chosen with one line end for all lines.
-    bool writeFile(const QString& path, const QString& text, const DocumentFormat* chosen = nullptr);
-    bool makeEncodable(QString& text, DocumentFormat* format);
-    void showFileError(const FileError& error);
-    void pointToInterruptedSave(const QString& path);
     /// The program's own dialogs, or with the option on: the page's folder, HTML pages first, .html added.
     FileDialogSetup fileDialogSetup(const QString& caption) const;
     QString chooseFileToOpen();
-    QString chooseFileToSave();
-    /// The title "Tagloom - " and the document's file (by default the active document's).
-    void setTitleFromFile(OpenDocument* document = nullptr);
-    /// The title of a page without a file.
-    void setUntitledTitle(OpenDocument* document) { setDocumentTitle(document, kTitlePrefix + QStringLiteral("Untitled*[*]")); }
-    /// Gives @p document its title, which the window shows while the document is active.
-    void setDocumentTitle(OpenDocument* document, const QString& title);
+    QString chooseFileToSave() override;
+    Dialogs& dialogs() override { return dialogs_; }
+    /// The document's title, name or modified state changed: the tab and (when it is in front)
+    /// the window show it.
+    void showDocumentTitle(OpenDocument* document);
     /// The tab's text (the file's name, and * while unsaved) and its tooltip (the path).
     void showTabName(OpenDocument* document);
+    /// Changes what every edit area is given, and gives it to those open.
+    void changeEditOptions(const std::function<void(EditOptions&)>& change);
     /// The edit font the user chose, or the program's own.
     static QFont editFont();
     /// @p document's Check Tags panel, made and put in the dock's stack if need be.
@@ -278,14 +263,9 @@ private:
     void showActiveDocument();
     void updateCaretStatus();
     void updateFileStatus();
-    /// The format the page is saved in, and whether some of its lines end otherwise than most;
-    /// the status bar follows.
-    void setDocumentFormat(const DocumentFormat& format, bool mixedLineEnds);
     void fillRecentMenu();
     /// Asks the question Open asks before replacing the text; false when declined.
     bool mayReplaceDocument();
-    /// Replaces the document with a file that was read.
-    void showOpenedFile(const QString& path, ReadResult result);
 
     Dialogs& dialogs_;
     QString recoveryFolder_; ///< where the documents' recovery copies go (empty: the user's data folder)
@@ -306,4 +286,6 @@ private:
     QList<QLabel*> status_; ///< place, selection, encoding, line ends, mode
     QList<QKeySequence> reservedShortcuts_; ///< the menu's keys, which no edit area may take
     bool recoveryRefusalTold_ = false;
+    bool checkAsYouType_ = false;
+    EditOptions editOptions_; ///< what every edit area is given
 };

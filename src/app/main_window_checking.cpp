@@ -70,8 +70,8 @@ void MainWindow::prepareCheck(OpenDocument& document, CheckPanel& panel) {
     // Choices made in another page's panel hold for this one too.
     panel.accessibilityChoice()->setChecked(settings::checkAccessibility());
     panel.linksChoice()->setChecked(settings::checkLinks());
-    panel.setPagePath(document.file().path);
-    document.checkedRevision = document.editArea()->document()->revision();
+    panel.setPagePath(document.path());
+    document.noteCheckStarted();
 }
 
 void MainWindow::checkWhileTyping(OpenDocument& document) {
@@ -86,7 +86,7 @@ void MainWindow::checkWhileTyping(OpenDocument& document) {
 void MainWindow::markProblems(OpenDocument& document) {
     EditArea* area = document.editArea();
     CheckPanel* panel = document.checkPanel();
-    if (!checkAsYouType_ || !panel || area->document()->revision() != document.checkedRevision) {
+    if (!checkAsYouType_ || !panel || !document.checkedTextIsCurrent()) {
         area->setHighlights(EditArea::Highlights::Problems, {});
         return; // typed on meanwhile: the next check marks that text
     }
@@ -110,7 +110,7 @@ void MainWindow::markProblems(OpenDocument& document) {
 
 void MainWindow::followLink(const QString& url) {
     // A page never saved has no folder its links start from: only its own anchors are reached.
-    const std::optional<page_rules::LocalTarget> target = page_rules::resolveLocal(url, doc().file().path);
+    const std::optional<page_rules::LocalTarget> target = page_rules::resolveLocal(url, doc().path());
     if (!target || (!target->samePage && target->file.isEmpty()))
         return;
     if (!target->samePage) {
@@ -153,12 +153,11 @@ void MainWindow::toggleCheckAsYouType() {
     checkAsYouType_ = action(QStringLiteral("checkAsYouType"))->isChecked();
     settings::setCheckAsYouType(checkAsYouType_);
     for (OpenDocument* document : documents()) {
-        if (checkAsYouType_) {
+        document->checkWhenTypingPauses(checkAsYouType_);
+        if (checkAsYouType_)
             checkWhileTyping(*document);
-        } else {
-            document->typingCheck().stop();
+        else
             document->editArea()->setHighlights(EditArea::Highlights::Problems, {});
-        }
     }
 }
 
@@ -169,12 +168,6 @@ void MainWindow::chooseAccessibilityLevel(int level) {
     settings::setAccessibilityLevel(level);
     if (checkDock_ && checkDock_->isVisible() && settings::checkAccessibility())
         checkTags();
-}
-
-void MainWindow::pageReplaced() {
-    if (CheckPanel* panel = doc().checkPanel())
-        panel->clear();
-    colourWithChosenScheme(doc());
 }
 
 void MainWindow::showProblem(int line, int column) {

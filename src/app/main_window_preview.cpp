@@ -34,25 +34,23 @@ QString writePreview(const QString& folder, const QString& existing, const QByte
 } // namespace
 
 void MainWindow::previewInBrowser() {
-    QString page = doc().file().path;
+    QString page = doc().path();
     const bool onDisk = !page.isEmpty() && QFileInfo(page).isFile();
     if (!onDisk || editArea()->document()->isModified()) {
-        DocumentFormat format = doc().file().format;
+        DocumentFormat format = doc().format();
         const QByteArray bytes =
             document_file::encode(editArea()->text(), &format, editArea()->lineEndExceptions());
-        const QString beside = doc().file().path.isEmpty() ? QString() : QFileInfo(doc().file().path).absolutePath();
-        page = beside.isEmpty() ? QString() : writePreview(beside, doc().file().previewCopy, bytes);
+        const QString beside = doc().path().isEmpty() ? QString() : QFileInfo(doc().path()).absolutePath();
+        page = beside.isEmpty() ? QString() : writePreview(beside, doc().previewCopy(), bytes);
         if (page.isEmpty())
-            page = writePreview(QDir::tempPath(), doc().file().previewCopy, bytes);
+            page = writePreview(QDir::tempPath(), doc().previewCopy(), bytes);
         if (page.isEmpty()) {
             dialogs_.showMessage(this,
                                  QStringLiteral("Tagloom could not write a copy of the page to preview."),
                                  Dialogs::Icon::Exclamation, kAppTitle);
             return;
         }
-        if (page != doc().file().previewCopy)
-            doc().removePreviewCopy();
-        doc().file().previewCopy = page;
+        doc().keepPreviewCopy(page);
     }
     // The browser runs the page, not Tagloom; the platform says whether it could start one.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))

@@ -70,37 +70,7 @@ void MainWindow::offerRecovery(bool atStart) {
     if (open)
         tabs_->setCurrentWidget(open);
     // A page with text, or with a file, stays as it is: the recovered one gets a tab of its own.
-    else if (!editArea()->document()->isEmpty() || doc().isModified() || !doc().file().path.isEmpty())
+    else if (!editArea()->document()->isEmpty() || doc().isModified() || !doc().path().isEmpty())
         tabs_->setCurrentWidget(addDocument());
-    doc().keeper().forget();
-    doc().store().adopt(id);
-    // An unsaved page again, with its file and its format: Save writes it where it belongs.
-    if (open)
-        editArea()->setText(copy->text, copy->lineEnds);
-    else
-        editArea()->loadText(copy->text, copy->lineEnds);
-    editArea()->document()->setModified(true);
-    pageReplaced();
-    setDocumentFormat(copy->format, !copy->lineEnds.empty());
-    if (open)
-        return;
-    doc().file().path = copy->path;
-    doc().file().disk = FileIdentity::of(doc().file().path);
-    doc().file().declinedDisk.reset();
-    // The copy names its file; a file that is gone, or is not the user's, is not written without
-    // asking where: Save goes through Save As.
-    if (!doc().file().path.isEmpty() && !(doc().file().disk.exists && doc().file().disk.ownedByUser)) {
-        dialogs_.showMessage(this,
-                             QStringLiteral("%1\nis missing, or belongs to another user. Save asks where to "
-                                            "save the recovered page.")
-                                 .arg(QDir::toNativeSeparators(doc().file().path)),
-                             Dialogs::Icon::Exclamation, kAppTitle);
-        doc().file().path.clear();
-        doc().file().disk = {};
-    }
-    doc().file().unreadableAtStart.clear();
-    if (doc().file().path.isEmpty())
-        setUntitledTitle(&doc());
-    else
-        setTitleFromFile();
+    doc().recover(id, *copy, open != nullptr);
 }

@@ -25,8 +25,8 @@ QDockWidget* makeDock(QMainWindow* window, const QString& title, const QString& 
 } // namespace
 
 QString MainWindow::siteFolder() const {
-    if (!doc().file().path.isEmpty() && QFileInfo(doc().file().path).absoluteDir().exists())
-        return QFileInfo(doc().file().path).absolutePath();
+    if (!doc().path().isEmpty() && QFileInfo(doc().path()).absoluteDir().exists())
+        return QFileInfo(doc().path()).absolutePath();
     if (sitePanel_ && !sitePanel_->root().isEmpty())
         return sitePanel_->root();
     return QDir::homePath();

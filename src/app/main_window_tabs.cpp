@@ -30,17 +30,15 @@ void MainWindow::openInNewTab() {
 bool MainWindow::openInTab(const QString& path) {
     if (showDocumentOf(path))
         return true;
-    ReadResult result = document_file::read(path);
-    if (result.error) {
-        showFileError(result.error);
+    std::optional<ReadResult> result = doc().readFile(path);
+    if (!result)
         return false;
-    }
     // An empty page nobody typed in takes the file rather than standing beside it.
-    const bool untouched = doc().file().path.isEmpty() && doc().editArea()->document()->isEmpty() &&
+    const bool untouched = doc().path().isEmpty() && doc().editArea()->document()->isEmpty() &&
                            !doc().isModified() && !doc().editArea()->isLoading();
     if (!untouched)
         tabs_->setCurrentWidget(addDocument());
-    showOpenedFile(path, std::move(result));
+    doc().take(path, std::move(*result));
     return true;
 }
 
@@ -49,8 +47,8 @@ OpenDocument* MainWindow::documentOf(const QString& path, const OpenDocument* be
     if (wanted.isEmpty())
         return nullptr;
     for (OpenDocument* document : documents())
-        if (document != besides && !document->file().path.isEmpty() &&
-            QFileInfo(document->file().path).canonicalFilePath() == wanted)
+        if (document != besides && !document->path().isEmpty() &&
+            QFileInfo(document->path()).canonicalFilePath() == wanted)
             return document;
     return nullptr;
 }
@@ -119,8 +117,8 @@ bool MainWindow::confirmCloseAll(const QString& question, Dialogs::Icon icon, co
     QStringList unsaved;
     for (OpenDocument* document : documents())
         if (document->isModified())
-            unsaved << (document->file().path.isEmpty() ? document->displayName()
-                                                        : QDir::toNativeSeparators(document->file().path));
+            unsaved << (document->path().isEmpty() ? document->displayName()
+                                                        : QDir::toNativeSeparators(document->path()));
     if (documents().size() == 1 || unsaved.isEmpty())
         return confirmDiscard(question, icon, title);
     const int answer = dialogs_.choose(
@@ -164,10 +162,10 @@ void MainWindow::keepSession() {
     QList<OpenDocument*> pages = documents();
     pages.move(pages.indexOf(&doc()), 0);
     for (OpenDocument* document : pages) {
-        if (document->file().path.isEmpty())
+        if (document->path().isEmpty())
             continue;
         const EditArea::Place place = document->editArea()->caretPlace();
-        kept.append(QJsonObject{{"path", QFileInfo(document->file().path).absoluteFilePath()},
+        kept.append(QJsonObject{{"path", QFileInfo(document->path()).absoluteFilePath()},
                                 {"line", place.line},
                                 {"column", place.column}});
     }

@@ -169,30 +169,24 @@ void MainWindow::updateCaretStatus() {
     status_[4]->setText(editArea()->overwriteMode() ? QStringLiteral("OVR") : QStringLiteral("INS"));
 }
 
-void MainWindow::setDocumentFormat(const DocumentFormat& format, bool mixedLineEnds) {
-    doc().file().format = format;
-    doc().file().mixedLineEnds = mixedLineEnds;
-    updateFileStatus();
-}
-
 void MainWindow::updateFileStatus() {
     if (status_.isEmpty())
         return;
-    const DocumentFormat& format = doc().file().format;
+    const DocumentFormat& format = doc().format();
     status_[2]->setText(QString::fromLatin1(format.encoding) + (format.byteOrderMark ? QStringLiteral(" BOM") : QString()) +
                         (format.invalidBytes > 0 ? QStringLiteral(" (%1 invalid bytes)").arg(format.invalidBytes) : QString()));
     // Most files end in a line end: only one that does not needs its lines counted.
-    if (!doc().file().format.finalLineEnd && editArea()->lineCount() == 1)
+    if (!doc().format().finalLineEnd && editArea()->lineCount() == 1)
         status_[3]->setText(QStringLiteral("no line end"));
     else
-        status_[3]->setText(lineEndName(doc().file().format.lineEnd) + (doc().file().mixedLineEnds ? QStringLiteral(" (mixed)") : QString()));
+        status_[3]->setText(lineEndName(doc().format().lineEnd) + (doc().mixedLineEnds() ? QStringLiteral(" (mixed)") : QString()));
 }
 
 void MainWindow::toggleLineNumbers() {
-    const bool on = action(QStringLiteral("lineNumbers"))->isChecked();
-    settings::setLineNumbersShown(on);
-    for (OpenDocument* document : documents())
-        document->editArea()->setLineNumbersVisible(on);
+    changeEditOptions([on = action(QStringLiteral("lineNumbers"))->isChecked()](EditOptions& options) {
+        settings::setLineNumbersShown(on);
+        options.lineNumbers = on;
+    });
 }
 
 void MainWindow::zoomIn() {
@@ -211,9 +205,10 @@ void MainWindow::chooseFont() {
     const std::optional<QFont> font = dialogs_.chooseFont(this, editArea()->baseFont());
     if (!font)
         return;
-    settings::setEditFont(font->toString());
-    for (OpenDocument* document : documents())
-        document->editArea()->setBaseFont(*font);
+    changeEditOptions([&](EditOptions& options) {
+        settings::setEditFont(font->toString());
+        options.font = *font;
+    });
 }
 
 void MainWindow::toggleColourAsYouType() {

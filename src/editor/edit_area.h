@@ -19,6 +19,7 @@
 #include <span>
 #include <vector>
 
+struct EditOptions;
 class ColourPainter;
 class Completer;
 class TagPairRename;
@@ -176,6 +177,9 @@ public:
     /// Runs an editing command of the Edit menu as its key would, so that a page still loading
     /// queues it and soft breaks stay as the key keeps them.
     void pressStandardKey(QKeySequence::StandardKey key);
+
+    /// What the user chose for every edit area (the zoom only when it is new).
+    void apply(const EditOptions& options);
 
     /// Key sequences that belong to the menu: the editor must not take them for itself.
     void setReservedShortcuts(QList<QKeySequence> keys) { reserved_ = std::move(keys); }

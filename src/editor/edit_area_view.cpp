@@ -2,6 +2,9 @@
 // dropped files go.
 #include "edit_area.h"
 
+#include "completer.h"
+#include "edit_options.h"
+
 #include "layout_release.h"
 #include "line_number_gutter.h"
 
@@ -209,4 +212,15 @@ void EditArea::dropEvent(QDropEvent* e) {
     if (softBreaks_.mayHaveSoftBreaks() && e->source() == this)
         e->setDropAction(Qt::CopyAction);
     QPlainTextEdit::dropEvent(e);
+}
+
+void EditArea::apply(const EditOptions& options) {
+    setCompleteEndTags(options.completeEndTags);
+    completer_->setEnabled(options.suggestWhileTyping);
+    setExpandOnTab(options.expandOnTab);
+    setRenameTagPairs(options.renameTagPairs);
+    setReservedShortcuts(options.reservedShortcuts);
+    if (options.font != baseFont_)
+        setBaseFont(options.font);
+    setLineNumbersVisible(options.lineNumbers);
 }

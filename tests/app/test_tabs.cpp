@@ -143,7 +143,7 @@ private slots:
             QCOMPARE(copies(), copiesAfter);
             // The last tab closed leaves an empty page without a file.
             for (OpenDocument* document : window.documents())
-                left << QFileInfo(document->file().path).fileName();
+                left << QFileInfo(document->path()).fileName();
             for (int i = 0; i < documentsLeft; ++i) {
                 dialogs.answer(1); // Discard, if asked
                 window.closeTab();
@@ -326,7 +326,7 @@ private slots:
         window.openStartupFiles(separate);
         QCOMPARE(window.documents().size(), 2);
         QCOMPARE(window.currentFile(), separate[0]);
-        QCOMPARE(window.documents()[1]->file().path, separate[1]);
+        QCOMPARE(window.documents()[1]->path(), separate[1]);
         QCOMPARE(window.documents()[1]->editArea()->text(), QString::fromUtf8("<p>b</p>\r\n<p>é</p>"));
     }
 };

@@ -158,7 +158,7 @@ private slots:
         // The second file opens in a tab of its own; the first stays in front.
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(form.documents().size(), 2);
-        QCOMPARE(form.documents()[1]->file().path, path("b.htm"));
+        QCOMPARE(form.documents()[1]->path(), path("b.htm"));
         auto* text = new QMimeData;
         text->setText(QStringLiteral("<b>"));
         drop(form, text);
