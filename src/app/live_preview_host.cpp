@@ -1,6 +1,5 @@
 #include "live_preview_host.h"
 
-#include "main_window.h"
 #include "open_document.h"
 #include "settings.h"
 
@@ -10,12 +9,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QMainWindow>
 #include <QPluginLoader>
 #include <QPointer>
 #include <QSplitter>
 #include <QtConcurrent/QtConcurrentRun>
 
-LivePreviewHost::LivePreviewHost(MainWindow& window) : QObject(&window), window_(window) {
+LivePreviewHost::LivePreviewHost(QMainWindow& window) : QObject(&window), window_(window) {
     typingPause_.setSingleShot(true);
     typingPause_.setInterval(300);
     connect(&typingPause_, &QTimer::timeout, this, &LivePreviewHost::render);
@@ -70,9 +70,9 @@ bool LivePreviewHost::show(QString* why) {
         pane_->setBlocksRemoteContent(settings::livePreviewBlocksRemoteContent());
         pane_->setScriptsReadSiteFiles(settings::livePreviewScriptsReadSiteFiles());
         pane_->elementClicked = [this](int at) {
-            if (!renderedDocument_ || renderedDocument_ != &window_.doc())
+            if (!renderedDocument_ || renderedDocument_ != document_)
                 return;
-            EditArea* area = window_.editArea();
+            EditArea* area = document_->editArea();
             area->setCaretPosition(at);
             area->centerCursor();
             area->setFocus(Qt::MouseFocusReason);
@@ -137,6 +137,11 @@ void LivePreviewHost::setScriptsReadSiteFiles(bool on) {
     }
 }
 
+void LivePreviewHost::setDocument(OpenDocument* document) {
+    document_ = document;
+    follow();
+}
+
 void LivePreviewHost::follow() {
     reloadNext_ = true;
     if (isShown())
@@ -144,7 +149,7 @@ void LivePreviewHost::follow() {
 }
 
 void LivePreviewHost::edited(OpenDocument* document) {
-    if (isShown() && document == &window_.doc())
+    if (isShown() && document == document_)
         typingPause_.start();
 }
 
@@ -154,7 +159,7 @@ void LivePreviewHost::fileNamed(OpenDocument* document) {
 }
 
 void LivePreviewHost::caretMoved(OpenDocument* document) {
-    if (isShown() && document == &window_.doc() && document == renderedDocument_)
+    if (isShown() && document == document_ && document == renderedDocument_)
         caretPause_.start();
 }
 
@@ -166,7 +171,9 @@ void LivePreviewHost::render() {
         renderAgain_ = true;
         return;
     }
-    OpenDocument& document = window_.doc();
+    if (!document_)
+        return;
+    OpenDocument& document = *document_;
     EditArea* area = document.editArea();
     if (area->isLoading()) {
         // The rest of a big page goes in first; its end is an edit like any other.
@@ -198,12 +205,12 @@ void LivePreviewHost::render() {
 
 void LivePreviewHost::rendered() {
     Rendered result = worker_.result();
-    if (rendering_ && rendering_ == &window_.doc() && pane_) {
+    if (rendering_ && rendering_ == document_ && pane_) {
         renderedDocument_ = rendering_;
         shownText_ = std::move(result.text);
         shownMarks_ = std::move(result.marked);
         shownPath_ = renderingPath_;
-        outlined_ = source_marks::elementAt(shownMarks_.elements, window_.editArea()->selectionStart());
+        outlined_ = source_marks::elementAt(shownMarks_.elements, document_->editArea()->selectionStart());
         LivePreview::Page page{std::move(result.bytes), result.charset, renderingPath_};
         if (result.patch) {
             const source_marks::Patch& p = *result.patch;
@@ -223,9 +230,9 @@ void LivePreviewHost::rendered() {
 }
 
 void LivePreviewHost::outlineCaret() {
-    if (!pane_ || renderedDocument_ != &window_.doc())
+    if (!pane_ || !document_ || renderedDocument_ != document_)
         return;
-    const int at = source_marks::elementAt(shownMarks_.elements, window_.editArea()->selectionStart());
+    const int at = source_marks::elementAt(shownMarks_.elements, document_->editArea()->selectionStart());
     if (at != outlined_) {
         outlined_ = at;
         pane_->outlineElement(at);

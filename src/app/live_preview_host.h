@@ -9,19 +9,20 @@
 #include <memory>
 
 class LivePreview;
-class MainWindow;
+class QMainWindow;
 class OpenDocument;
 class QPluginLoader;
 class QSplitter;
 
-/// The live preview beside the text: loads the pane's plugin the first time it is shown, keeps
-/// it showing the active document about 300 ms after typing pauses (marked, encoded and handed
+/// The live preview beside the text: loads the pane's plugin the first time it is shown (in a
+/// splitter that takes the window's central part), keeps it showing the document it is given
+/// about 300 ms after typing pauses (marked, encoded and handed
 /// over from a worker, so no key waits for it), outlines the element the caret is in, and puts
 /// the caret on an element Ctrl+clicked in the pane.
 class LivePreviewHost : public QObject {
     Q_OBJECT
 public:
-    explicit LivePreviewHost(MainWindow& window);
+    explicit LivePreviewHost(QMainWindow& window);
     ~LivePreviewHost() override;
 
     /// Shows the pane (loading the plugin the first time); false, with the reason in @p why, when
@@ -35,7 +36,9 @@ public:
     void setBlocksRemoteContent(bool on);
     void setScriptsReadSiteFiles(bool on);
 
-    /// The active document changed: the pane follows it.
+    /// The pane shows @p document from now on (the window's active one).
+    void setDocument(OpenDocument* document);
+    /// Loads the page again.
     void follow();
     void edited(OpenDocument* document);
     void caretMoved(OpenDocument* document);
@@ -62,7 +65,8 @@ private:
     void rendered();
     void outlineCaret();
 
-    MainWindow& window_;
+    QMainWindow& window_;
+    QPointer<OpenDocument> document_; ///< the document the pane follows
     std::unique_ptr<QPluginLoader> loader_;
     std::unique_ptr<LivePreview> pane_;
     QPointer<QSplitter> splitter_;

@@ -259,7 +259,7 @@ void MainWindow::showActiveDocument() {
     if (checkDock_)
         checkPanels_->setCurrentWidget(checkPanelOf(active));
     if (livePreview_)
-        livePreview_->follow();
+        livePreview_->setDocument(&active);
     active.editArea()->setFocus(Qt::OtherFocusReason);
     // A page comes to the front as the window does: another program may have changed its file.
     QTimer::singleShot(0, this, [this, page = QPointer<OpenDocument>(&active)] {

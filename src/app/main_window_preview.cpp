@@ -79,6 +79,7 @@ void MainWindow::toggleLivePreview() {
     }
     if (!livePreview_)
         livePreview_ = new LivePreviewHost(*this);
+    livePreview_->setDocument(&doc());
     QString why;
     if (!livePreview_->show(&why)) {
         item->setChecked(false);
