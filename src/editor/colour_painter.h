@@ -1,22 +1,24 @@
 #pragma once
 
-#include <QSyntaxHighlighter>
-
 class ColourModel;
+class QTextBlock;
+class QTextDocument;
 
-/// Paints the colour model onto the editor's lines. It never decides colours itself, so its
-/// formats stay out of the document's undo history.
-class ColourPainter : public QSyntaxHighlighter {
-    Q_OBJECT
+/// Paints the colour model onto the editor's lines: it gives a line's layout the formats of its
+/// colours (formats of the layout, not of the text, so they stay out of the undo history) and
+/// tells the document to lay the line out again. It never decides colours itself, and never
+/// paints on its own: the edit area says which lines and when (the lines an edit touched, and
+/// lines in view painted from an older state of the model).
+class ColourPainter {
 public:
-    ColourPainter(QTextDocument* document, const ColourModel& model);
+    ColourPainter(QTextDocument& document, const ColourModel& model);
 
-    /// True when the block was painted from an older state of the model.
+    /// True when the block was painted from an older state of the model, or lost its layout.
     bool isStale(const QTextBlock& block) const;
-
-protected:
-    void highlightBlock(const QString& text) override;
+    /// Gives @p block the model's colours now.
+    void paint(const QTextBlock& block);
 
 private:
+    QTextDocument& document_;
     const ColourModel& model_;
 };

@@ -3,7 +3,6 @@
 #include "block_data.h"
 #include "layout_release.h"
 #include "page_loader.h"
-#include "qt_text_internals.h"
 #include "base/memory_advice.h"
 #include "colour_painter.h"
 #include "completer.h"
@@ -22,6 +21,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -34,11 +34,10 @@
 #include <array>
 
 EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
-    // The model must shift its colours before the painter reads them for the changed lines, so
-    // it is connected first: Qt calls slots in the order they were connected.
+    // Every part that follows edits hears of them from onContentsChange(), in its order.
     connect(document(), &QTextDocument::contentsChange, this, &EditArea::onContentsChange);
     model_.reset(document()->characterCount());
-    painter_ = new ColourPainter(document(), model_);
+    painter_ = std::make_unique<ColourPainter>(*document(), model_);
     matchingTags_ = new MatchingTags(this);
     completer_ = new Completer(this);
     tagPairRename_ = std::make_unique<TagPairRename>(*this);
@@ -54,8 +53,11 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
         },
         this);
     // Repaints the layout asks for after an edit go through repaintContents(), which keeps
-    // them to the edited lines when nothing else moved.
-    qt_text_internals::routeRepaintRequests(this, this);
+    // them to the edited lines when nothing else moved; the widget would repaint the whole view.
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    if (!disconnect(layout, &QAbstractTextDocumentLayout::update, nullptr, nullptr))
+        qWarning("Tagloom: the text layout's repaint requests had no receiver; edits repaint as Qt does");
+    connect(layout, &QAbstractTextDocumentLayout::update, this, &EditArea::repaintContents);
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::updateBlock, this,
             [this] { repaintNarrowing_.forget(); });
 }
@@ -69,7 +71,10 @@ void EditArea::repaintContents(const QRectF& rect) {
         });
         return;
     }
-    qt_text_internals::repaintAsQtWould(this, rect);
+    // The plain text layout asks for everything from the changed line down (it knows no
+    // positions): the view, and the line numbers beside it.
+    viewport()->update();
+    emit updateRequest(viewport()->rect(), 0);
 }
 
 void EditArea::updateVisibleBlocks(const std::function<bool(const QTextBlock&)>& wanted) {
@@ -87,8 +92,8 @@ EditArea::~EditArea() {
     // Tearing down is no edit to keep colours true through; and the painter reads the model
     // while the document is torn down, so it is detached first.
     disconnect(document(), &QTextDocument::contentsChange, this, nullptr);
+    disconnect(document()->documentLayout(), nullptr, this, nullptr);
     live_.reset();
-    painter_->setDocument(nullptr);
 }
 
 QString EditArea::text() const {
@@ -167,9 +172,9 @@ void EditArea::chooseWrap(QStringView changed, bool wholeText) {
 
 void EditArea::replaceUncoloured(const std::function<void()>& replace, bool resetColours) {
     // The whole text is new and has no colour, so the painter need not look at its lines; on a
-    // big page that look costs a quarter of the time. Its connection comes back after ours.
+    // big page that look costs a quarter of the time.
     stopLiveColouring();
-    const qt_text_internals::HighlighterPause pause(painter_);
+    const QScopedValueRollback pause(paintEdits_, false);
     replace();
     if (resetColours)
         model_.reset(document()->characterCount());
@@ -483,7 +488,7 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
     const std::vector<ColourModel::Index> before = coloured ? model_.copy(first, last - first) : std::vector<ColourModel::Index>{};
     // The painter would repaint every line between the first and the last replacement at once;
     // the lines are repainted as they come into view instead.
-    std::optional<qt_text_internals::HighlighterPause> pause(std::in_place, painter_);
+    std::optional<QScopedValueRollback<bool>> pause(std::in_place, paintEdits_, false);
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     // From the end, so that earlier positions stay true.
@@ -619,9 +624,6 @@ void EditArea::showRecoloured(int first, int last) {
 void EditArea::onContentsChange(int position, int removed, int added) {
     softBreaks_.changed();
     repaintNarrowing_.noteEdit(position, added);
-    // Painting a line again reports a change too; it changes no text.
-    if (muted_)
-        return;
     completer_->documentChanged(position);
     emit edited();
     if (pendingColours_) {
@@ -641,6 +643,14 @@ void EditArea::onContentsChange(int position, int removed, int added) {
     if (live_) {
         const auto [first, last] = live_->textChanged(position, removed, added);
         showRecoloured(first, last);
+    }
+    // The edited lines take their colours, shifted with the text, before they are laid out.
+    if (paintEdits_ && model_.mayHaveColours()) {
+        const QTextBlock lastBlock = document()->findBlock(position + added + (removed > 0 ? 1 : 0));
+        const int end = lastBlock.isValid() ? lastBlock.position() + lastBlock.length() : document()->characterCount();
+        for (QTextBlock block = document()->findBlock(position); block.isValid() && block.position() < end;
+             block = block.next())
+            painter_->paint(block);
     }
 }
 
@@ -895,13 +905,14 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     layoutRelease_->viewShows(block.blockNumber());
-    // Re-painting a line makes the document report a change of its own; it is no edit.
-    muted_ = true;
     while (block.isValid() && top <= area.bottom()) {
         const qreal height = blockBoundingRect(block).height();
         if (top + height >= area.top()) {
-            if (painter_->isStale(block))
-                painter_->rehighlightBlock(block);
+            if (painter_->isStale(block)) {
+                // Its new formats lay it out again; only it needs painting then.
+                repaintNarrowing_.noteEdit(block.position(), block.length());
+                painter_->paint(block);
+            }
             // Qt shapes a line afresh for every paint unless its layout keeps the glyphs: for a
             // piece of a long line that is most of what the caret's blink costs.
             if (block.length() > kKeepGlyphsAbove && !block.layout()->cacheEnabled())
@@ -910,6 +921,5 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
         top += height;
         block = block.next();
     }
-    muted_ = false;
 }
 

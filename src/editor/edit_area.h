@@ -261,7 +261,7 @@ private:
     void chooseWrap(QStringView changed, bool wholeText);
 
     void completeEndTag();
-    Q_SLOT void repaintContents(const QRectF& rect);
+    void repaintContents(const QRectF& rect);
     /// Asks a repaint of the lines in view for which @p wanted holds.
     void updateVisibleBlocks(const std::function<bool(const QTextBlock&)>& wanted);
     /// Lines longer than this keep their shaped glyphs while they are near the view.
@@ -314,7 +314,8 @@ private:
     LayoutRelease* layoutRelease_ = nullptr;
     QFont baseFont_;
     int zoom_ = 0;
-    ColourPainter* painter_ = nullptr;
+    std::unique_ptr<ColourPainter> painter_;
+    bool paintEdits_ = true; ///< off while a replacement leaves lines to be painted as they show
     MatchingTags* matchingTags_ = nullptr;
     Completer* completer_ = nullptr;
     bool completeEndTags_ = false;
@@ -329,7 +330,6 @@ private:
     bool indentKey(QKeyEvent* e);
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
-    bool muted_ = false;
     bool typingQueuedKeys_ = false;
     /// How many lines were loaded with a line end of their own.
     int lineEndCount_ = 0;
