@@ -101,21 +101,6 @@ QString EditArea::text() const {
 }
 
 
-QString EditArea::crlfFromRaw(QStringView raw) {
-    QString out(raw.size() + raw.count(QChar::ParagraphSeparator), Qt::Uninitialized);
-    QChar* o = out.data();
-    qsizetype from = 0;
-    for (qsizetype at = raw.indexOf(QChar::ParagraphSeparator); at >= 0;
-         at = raw.indexOf(QChar::ParagraphSeparator, from)) {
-        o = std::copy(raw.begin() + from, raw.begin() + at, o);
-        *o++ = u'\r';
-        *o++ = u'\n';
-        from = at + 1;
-    }
-    std::copy(raw.begin() + from, raw.end(), o);
-    return out;
-}
-
 void EditArea::setText(const QString& text, const LineEndExceptions& lineEnds) {
     finishLoading();
     QTextCursor cursor(document());
@@ -305,59 +290,6 @@ void EditArea::clearLineEndExceptions() {
     lineEndCount_ = 0;
 }
 
-int EditArea::blockCrlfStart(int blockNumber) const {
-    // Every earlier line end is one character in the document and two in the CR LF text; a
-    // soft break is one in the document and none in the text.
-    return document()->findBlockByNumber(blockNumber).position() + blockNumber - 2 * softBreaks_.before(blockNumber);
-}
-
-DocumentPosition EditArea::docFromCrlf(CrlfPosition position) const {
-    const int pos = position.value;
-    if (pos <= 0)
-        return DocumentPosition(0);
-    int lo = 0;
-    int hi = document()->blockCount() - 1;
-    while (lo < hi) {
-        int mid = lo + (hi - lo + 1) / 2;
-        if (blockCrlfStart(mid) <= pos)
-            lo = mid;
-        else
-            hi = mid - 1;
-    }
-    const QTextBlock block = document()->findBlockByNumber(lo);
-    // A position on the CR or the LF of a line end both land on the document's one separator.
-    const int offset = std::min(pos - blockCrlfStart(lo), block.length() - 1);
-    Q_ASSERT(offset >= 0);
-    return DocumentPosition(block.position() + offset);
-}
-
-std::vector<DocumentPosition> EditArea::docFromCrlfAscending(const std::vector<CrlfPosition>& positions) const {
-    // One walk down the lines instead of a search for each position.
-    Q_ASSERT(std::is_sorted(positions.begin(), positions.end()));
-    std::vector<DocumentPosition> out;
-    out.reserve(positions.size());
-    QTextBlock block = document()->begin();
-    int blockStart = 0; // the block's start in the CR LF text
-    for (const CrlfPosition position : positions) {
-        const int pos = position.value;
-        for (QTextBlock next = block.next(); next.isValid(); next = block.next()) {
-            const bool soft = softBreaks_.mayHaveSoftBreaks() && startsSoft(next);
-            const int nextStart = blockStart + block.length() - 1 + (soft ? 0 : 2);
-            if (nextStart > pos)
-                break;
-            block = next;
-            blockStart = nextStart;
-        }
-        out.push_back(DocumentPosition(block.position() + std::clamp(pos - blockStart, 0, block.length() - 1)));
-    }
-    return out;
-}
-
-CrlfPosition EditArea::crlfFromDoc(DocumentPosition position) const {
-    const int block = document()->findBlock(position.value).blockNumber();
-    return CrlfPosition(position.value + block - 2 * softBreaks_.before(block));
-}
-
 int EditArea::selectionStart() const {
     return crlfFromDoc(DocumentPosition(textCursor().selectionStart())).value;
 }
@@ -477,7 +409,7 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
         ends.push_back(CrlfPosition(edit.start));
         ends.push_back(CrlfPosition(edit.start + edit.length));
     }
-    const std::vector<DocumentPosition> inDocument = docFromCrlfAscending(ends);
+    const std::vector<DocumentPosition> inDocument = positions_.toDocumentAscending(ends);
     std::vector<Span> spans;
     spans.reserve(edits.size());
     for (size_t i = 0; i < edits.size(); ++i)

@@ -2,6 +2,7 @@
 
 #include "base/line_end.h"
 #include "colour_model.h"
+#include "crlf_positions.h"
 #include "repaint_narrowing.h"
 #include "soft_break_index.h"
 #include "text_position.h"
@@ -56,7 +57,7 @@ public:
     /// The document as it holds the text, soft breaks included: its positions are document positions.
     QString documentText() const;
     /// @p raw (as rawText() gives it) with CR LF line ends, in one linear pass.
-    static QString crlfFromRaw(QStringView raw);
+    static QString crlfFromRaw(QStringView raw) { return CrlfPositions::crlfFromRaw(raw); }
     /// Replaces the whole document as one undoable edit; all colour is dropped.
     void setText(const QString& text, const LineEndExceptions& lineEnds = {});
     /// Starts a fresh document (no undo history, no colour), as after opening a file. Lines
@@ -212,10 +213,10 @@ public:
     int zoom() const { return zoom_; }
     static constexpr int kMaxZoom = 30;
 
-    DocumentPosition docFromCrlf(CrlfPosition position) const;
-    CrlfPosition crlfFromDoc(DocumentPosition position) const;
-    /// docFromCrlf() of many positions in ascending order, in one pass.
-    std::vector<DocumentPosition> docFromCrlfAscending(const std::vector<CrlfPosition>& positions) const;
+    /// The two position spaces: the page's text (CR LF) and the document that shows it.
+    const CrlfPositions& positions() const { return positions_; }
+    DocumentPosition docFromCrlf(CrlfPosition position) const { return positions_.toDocument(position); }
+    CrlfPosition crlfFromDoc(DocumentPosition position) const { return positions_.toCrlf(position); }
 
     /// The block property that marks a block whose separator before it is a soft break.
     static constexpr int kSoftStart = SoftBreakIndex::kSoftStart;
@@ -254,7 +255,6 @@ private:
     /// @p resetColours: the whole text is new (an appended piece keeps the model it extends).
     void replaceUncoloured(const std::function<void()>& replace, bool resetColours = true);
     void repaintStaleVisibleBlocks(const QRect& area);
-    int blockCrlfStart(int blockNumber) const;
     void markLineEnds(const LineEndExceptions& lineEnds);
     /// Word wrap, unless @p changed holds a run too long to wrap at word boundaries; a change
     /// that is not the whole text never goes back from wrapping anywhere.
@@ -336,5 +336,6 @@ private:
     PageLoader* loader_ = nullptr; ///< the part of a page still to load
     QString firstScreen_; ///< shown before its page was read
     SoftBreakIndex softBreaks_{document()};
+    CrlfPositions positions_{*document(), softBreaks_};
     RepaintNarrowing repaintNarrowing_{document()};
 };

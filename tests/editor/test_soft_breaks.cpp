@@ -195,6 +195,37 @@ private slots:
         }
     }
 
+    // Every position of a page held in pieces, both ways, against a walk of the two texts side
+    // by side: a line end is two characters of the page and one of the document, a soft break
+    // none of the page and one of the document.
+    void positionsConvertBothWays() {
+        QRandomGenerator random(20261208);
+        EditArea area;
+        area.loadText(longLinePage(random, 9000) + QStringLiteral("\r\n\r\n") + longLinePage(random, 5000));
+        QVERIFY(area.softBreakCount() >= 4);
+        std::vector<CrlfPosition> everyPosition;
+        std::vector<DocumentPosition> expected;
+        int crlf = 0;
+        for (QTextBlock block = area.document()->begin(); block.isValid(); block = block.next()) {
+            for (int k = 0; k < block.length() - 1; ++k, ++crlf) {
+                everyPosition.push_back(CrlfPosition(crlf));
+                expected.push_back(DocumentPosition(block.position() + k));
+                QCOMPARE(area.positions().toCrlf(expected.back()), everyPosition.back());
+            }
+            const DocumentPosition separator(block.position() + block.length() - 1);
+            if (block.next().isValid() && EditArea::startsSoft(block.next()))
+                continue; // the next piece's first character is the next position of the page
+            for (int half = 0; half < (block.next().isValid() ? 2 : 1); ++half, ++crlf) {
+                everyPosition.push_back(CrlfPosition(crlf));
+                expected.push_back(separator);
+            }
+        }
+        QCOMPARE(crlf, int(area.text().size()) + 1);
+        for (size_t i = 0; i < everyPosition.size(); ++i)
+            QCOMPARE(area.positions().toDocument(everyPosition[i]), expected[i]);
+        QVERIFY(area.positions().toDocumentAscending(everyPosition) == expected);
+    }
+
     void aBigPageShowsAtOnceAndLoadsTheRestWhileIdle() {
         QString text;
         LineEndExceptions lineEnds;
