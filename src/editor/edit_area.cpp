@@ -4,7 +4,7 @@
 #include "layout_release.h"
 #include "page_loader.h"
 #include "base/memory_advice.h"
-#include "colour_painter.h"
+#include "edit_colours.h"
 #include "completer.h"
 #include "typing/abbreviation.h"
 #include "matching_tags.h"
@@ -36,8 +36,7 @@
 EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     // Every part that follows edits hears of them from onContentsChange(), in its order.
     connect(document(), &QTextDocument::contentsChange, this, &EditArea::onContentsChange);
-    model_.reset(document()->characterCount());
-    painter_ = std::make_unique<ColourPainter>(*document(), model_);
+    colours_ = new EditColours(*document(), this);
     matchingTags_ = new MatchingTags(this);
     completer_ = new Completer(this);
     tagPairRename_ = std::make_unique<TagPairRename>(*this);
@@ -93,7 +92,7 @@ EditArea::~EditArea() {
     // while the document is torn down, so it is detached first.
     disconnect(document(), &QTextDocument::contentsChange, this, nullptr);
     disconnect(document()->documentLayout(), nullptr, this, nullptr);
-    live_.reset();
+    colours_->stopLive();
 }
 
 QString EditArea::text() const {
@@ -162,7 +161,7 @@ void EditArea::replaceUncoloured(const std::function<void()>& replace, bool rese
     const QScopedValueRollback pause(paintEdits_, false);
     replace();
     if (resetColours)
-        model_.reset(document()->characterCount());
+        colours_->reset();
 }
 
 bool EditArea::isLoading() const {
@@ -222,7 +221,7 @@ void EditArea::loadNextPiece() {
     QElapsedTimer step;
     step.start();
     // Once, in the first step rather than before the first screen: the colour store grows at its end.
-    model_.reserveAtEnd(int(loader_->remaining()));
+    colours_->reserveAtEnd(int(loader_->remaining()));
     do {
         const QStringView piece = loader_->nextPiece();
         QElapsedTimer took;
@@ -370,31 +369,6 @@ void EditArea::replaceRanges(std::vector<std::pair<int, int>> ranges, const QStr
     replaceEach(std::move(edits));
 }
 
-/// Puts the colours of a replacement's stretch back when the replacement is undone or redone.
-/// The document reports the whole undo step as one change of that stretch, which alone would
-/// leave it without colour.
-class ColourUndo : public QAbstractUndoItem {
-public:
-    ColourUndo(EditArea* area, int position, std::vector<ColourModel::Index> before,
-               std::vector<ColourModel::Index> after)
-        : area_(area), epoch_(area->model_.epoch()), position_(position), before_(std::move(before)),
-          after_(std::move(after)) {}
-    void undo() override { swapIn(after_, before_); }
-    void redo() override { swapIn(before_, after_); }
-
-private:
-    void swapIn(const std::vector<ColourModel::Index>& out, const std::vector<ColourModel::Index>& in) {
-        // Colours of a colouring the user has since dropped or redone do not come back.
-        if (area_ && area_->model_.epoch() == epoch_)
-            area_->pendingColours_ = EditArea::ColourSwap{position_, int(out.size()), in};
-    }
-    QPointer<EditArea> area_;
-    std::uint64_t epoch_;
-    int position_;
-    std::vector<ColourModel::Index> before_;
-    std::vector<ColourModel::Index> after_;
-};
-
 void EditArea::replaceEach(std::vector<Replacement> edits) {
     finishLoading();
     if (edits.empty())
@@ -414,10 +388,10 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
     spans.reserve(edits.size());
     for (size_t i = 0; i < edits.size(); ++i)
         spans.push_back({inDocument[2 * i].value, inDocument[2 * i + 1].value});
-    const bool coloured = model_.mayHaveColours();
+    const bool coloured = colours_->mayHaveColours();
     const int first = spans.front().from;
     const int last = spans.back().to;
-    const std::vector<ColourModel::Index> before = coloured ? model_.copy(first, last - first) : std::vector<ColourModel::Index>{};
+    const std::vector<ColourModel::Index> before = coloured ? colours_->copy(first, last - first) : std::vector<ColourModel::Index>{};
     // The painter would repaint every line between the first and the last replacement at once;
     // the lines are repainted as they come into view instead.
     std::optional<QScopedValueRollback<bool>> pause(std::in_place, paintEdits_, false);
@@ -442,11 +416,10 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
                 after.push_back(span.to > span.from ? before[size_t(std::min(span.from + k, span.to - 1) - first)] : 0);
             copied = span.to;
         }
-        document()->appendUndoItem(new ColourUndo(this, first, before, after));
-        pendingColours_ = ColourSwap{first, last - first, std::move(after)};
+        colours_->replaceColours(first, before, std::move(after));
     }
     cursor.endEditBlock();
-    pendingColours_.reset();
+    colours_->replaceDone();
     pause.reset();
     viewport()->update();
 }
@@ -457,87 +430,46 @@ void EditArea::colourSelection(Colour colour) {
 
 void EditArea::colourRange(int start, int length, Colour colour) {
     const DocumentPosition from = docFromCrlf(CrlfPosition(start));
-    model_.fill(from.value, docFromCrlf(CrlfPosition(start + length)) - from, model_.indexFor(colour));
+    colours_->fill(from.value, docFromCrlf(CrlfPosition(start + length)) - from, colour);
     viewport()->update();
 }
 
 std::optional<Colour> EditArea::colourAt(int pos) const {
-    const auto index = model_.at(docFromCrlf(CrlfPosition(pos)).value);
-    if (index == 0)
-        return std::nullopt;
-    return model_.colourOf(index);
+    return colours_->at(docFromCrlf(CrlfPosition(pos)).value);
 }
 
 void EditArea::setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette) {
     finishLoading();
-    stopLiveColouring();
-    std::array<ColourModel::Index, 256> map{};
-    for (size_t i = 1; i < palette.size() && i < map.size(); ++i)
-        map[i] = model_.indexFor(palette[i]);
-    const auto length = static_cast<size_t>(document()->characterCount());
-    std::vector<ColourModel::Index> byDocument;
-    byDocument.reserve(length + ColourModel::gapFor(length));
-    byDocument.resize(length, 0);
-    const size_t total = colours.size();
-    size_t from = 0; // position in the CR LF text
-    size_t to = 0;   // position in the document
-    for (QTextBlock block = document()->begin(); block.isValid() && from < total; block = block.next()) {
-        const size_t end = std::min(total, from + static_cast<size_t>(block.length() - 1));
-        while (from < end)
-            byDocument[to++] = map[colours[from++]];
-        // The document's one line-end character takes the colour of the CR; a soft break is
-        // no character of the text.
-        if (block.next().isValid() && startsSoft(block.next())) {
-            to += 1;
-            continue;
-        }
-        if (block.next().isValid() && from < total)
-            byDocument[to] = map[colours[from]];
-        from += 2;
-        to += 1;
-    }
-    model_.assign(std::move(byDocument));
+    colours_->assignFromText(colours, palette);
     viewport()->update();
     returnFreedMemorySoon(); // the pass's own buffers
 }
 
 void EditArea::clearColours() {
-    stopLiveColouring();
-    model_.reset(document()->characterCount());
+    colours_->stopLive();
+    colours_->reset();
     viewport()->update();
 }
 
 std::vector<Colour> EditArea::textColours() const {
     finishLoading();
-    std::vector<Colour> out;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        const int end = block.position() + block.length() - 1;
-        for (int p = block.position(); p < end; ++p)
-            out.push_back(model_.colourOf(model_.at(p)));
-        // A line end is two characters of the text, a soft break none.
-        if (block.next().isValid() && !startsSoft(block.next()))
-            out.insert(out.end(), 2, model_.colourOf(model_.at(end)));
-    }
-    return out;
+    return colours_->textColours();
 }
 
 void EditArea::startLiveColouring() {
     finishLoading();
-    live_ = liveClassicColouring(*document(), model_, softBreakPositions());
-    liveScheme_ = LiveScheme::Classic;
+    colours_->startLive(LiveScheme::Classic, softBreakPositions());
 }
 
 void EditArea::colourAsHtml5() {
     finishLoading();
-    live_ = liveHtml5Colouring(*document(), model_);
-    liveScheme_ = LiveScheme::Html5;
+    colours_->startLive(LiveScheme::Html5);
     viewport()->update();
     returnFreedMemorySoon();
 }
 
 void EditArea::stopLiveColouring() {
-    live_.reset();
-    liveScheme_ = LiveScheme::None;
+    colours_->stopLive();
 }
 
 void EditArea::showRecoloured(int first, int last) {
@@ -554,36 +486,16 @@ void EditArea::showRecoloured(int first, int last) {
 }
 
 void EditArea::onContentsChange(int position, int removed, int added) {
+    // The one description of the edit; the parts hear of it in this order.
+    const QTextBlock last = document()->findBlock(position + added + (removed > 0 ? 1 : 0));
+    const TextChange change{position, removed, added, document()->findBlock(position).blockNumber(),
+                            last.isValid() ? last.blockNumber() : document()->blockCount() - 1};
     softBreaks_.changed();
-    repaintNarrowing_.noteEdit(position, added);
-    completer_->documentChanged(position);
+    repaintNarrowing_.noteEdit(change.position, change.added);
+    completer_->documentChanged(change.position);
+    const auto [first, end] = colours_->textChanged(change, paintEdits_);
+    showRecoloured(first, end);
     emit edited();
-    if (pendingColours_) {
-        // A replacement or its undo: the stretch is known exactly, whatever the document reports.
-        const ColourSwap swap = std::move(*pendingColours_);
-        pendingColours_.reset();
-        model_.remove(swap.position, swap.removed);
-        model_.insert(swap.position, int(swap.colours.size()));
-        model_.write(swap.position, swap.colours);
-        model_.resize(document()->characterCount());
-    } else {
-        model_.remove(position, removed);
-        model_.insert(position, added);
-        // Qt may over-report both counts at the document's end; the document's length is the truth.
-        model_.resize(document()->characterCount());
-    }
-    if (live_) {
-        const auto [first, last] = live_->textChanged(position, removed, added);
-        showRecoloured(first, last);
-    }
-    // The edited lines take their colours, shifted with the text, before they are laid out.
-    if (paintEdits_ && model_.mayHaveColours()) {
-        const QTextBlock lastBlock = document()->findBlock(position + added + (removed > 0 ? 1 : 0));
-        const int end = lastBlock.isValid() ? lastBlock.position() + lastBlock.length() : document()->characterCount();
-        for (QTextBlock block = document()->findBlock(position); block.isValid() && block.position() < end;
-             block = block.next())
-            painter_->paint(block);
-    }
 }
 
 void EditArea::mousePressEvent(QMouseEvent* e) {
@@ -840,10 +752,10 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
     while (block.isValid() && top <= area.bottom()) {
         const qreal height = blockBoundingRect(block).height();
         if (top + height >= area.top()) {
-            if (painter_->isStale(block)) {
+            if (colours_->isStale(block)) {
                 // Its new formats lay it out again; only it needs painting then.
                 repaintNarrowing_.noteEdit(block.position(), block.length());
-                painter_->paint(block);
+                colours_->paint(block);
             }
             // Qt shapes a line afresh for every paint unless its layout keeps the glyphs: for a
             // piece of a long line that is most of what the caret's blink costs.
@@ -855,3 +767,11 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
     }
 }
 
+
+bool EditArea::hasColours() const {
+    return colours_->mayHaveColours();
+}
+
+EditArea::LiveScheme EditArea::liveScheme() const {
+    return colours_->liveScheme();
+}

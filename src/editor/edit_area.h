@@ -1,12 +1,11 @@
 #pragma once
 
 #include "base/line_end.h"
-#include "colour_model.h"
+#include "edit_colours.h"
 #include "crlf_positions.h"
 #include "repaint_narrowing.h"
 #include "soft_break_index.h"
 #include "text_position.h"
-#include "live_colouring.h"
 #include "colouring/colour.h"
 
 #include <QKeySequence>
@@ -21,13 +20,11 @@
 #include <vector>
 
 struct EditOptions;
-class ColourPainter;
 class Completer;
 class TagPairRename;
 class ValuePlaces;
 class QTimer;
 class MatchingTags;
-class ColourUndo;
 class LayoutRelease;
 class PageLoader;
 class LineNumberGutter;
@@ -136,7 +133,7 @@ public:
     void setColours(const std::vector<std::uint8_t>& colours, std::span<const Colour> palette);
     /// Drops every colour without touching the text.
     void clearColours();
-    bool hasColours() const { return model_.mayHaveColours(); }
+    bool hasColours() const;
     /// The colour of every character of text(), 0 for the default colour.
     std::vector<Colour> textColours() const;
 
@@ -148,8 +145,8 @@ public:
     /// Colours stay as they are, and go stale as the text is edited; as do clearColours(),
     /// setColours() and replacing the whole text.
     void stopLiveColouring();
-    enum class LiveScheme { None, Classic, Html5 };
-    LiveScheme liveScheme() const { return liveScheme_; }
+    using LiveScheme = EditColours::LiveScheme;
+    LiveScheme liveScheme() const;
 
     /// Marks drawn over the text that are neither colour nor edits, kept in groups so that each
     /// feature replaces only its own.
@@ -243,7 +240,6 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    friend class ColourUndo;
     friend class Completer;
     friend class LineNumberGutter;
     void onContentsChange(int position, int removed, int added);
@@ -299,22 +295,11 @@ private:
     /// mark @p soft holds for it (none when @p soft is shorter).
     void markSoftStarts(int start, int lastBlock, const std::vector<int>& before, const std::vector<bool>& soft);
 
-    ColourModel model_;
-    std::unique_ptr<LiveColouring> live_;
-    LiveScheme liveScheme_ = LiveScheme::None;
-    /// Colours that the next text change puts in: the edit or undo step that is going on
-    /// replaces @p removed characters at @p position with these.
-    struct ColourSwap {
-        int position = 0;
-        int removed = 0;
-        std::vector<ColourModel::Index> colours;
-    };
-    std::optional<ColourSwap> pendingColours_;
+    EditColours* colours_ = nullptr;
     LineNumberGutter* gutter_ = nullptr;
     LayoutRelease* layoutRelease_ = nullptr;
     QFont baseFont_;
     int zoom_ = 0;
-    std::unique_ptr<ColourPainter> painter_;
     bool paintEdits_ = true; ///< off while a replacement leaves lines to be painted as they show
     MatchingTags* matchingTags_ = nullptr;
     Completer* completer_ = nullptr;
