@@ -27,7 +27,6 @@ class QTimer;
 class MatchingTags;
 class LayoutRelease;
 class PageLoader;
-class LineNumberGutter;
 
 /// The edit area: a plain-text editor whose operations count the document as one string with
 /// CR LF line ends, and whose character colours live in a ColourModel.
@@ -202,7 +201,7 @@ public:
     /// A gutter with line numbers, painted for the visible lines only.
     void setLineNumbersVisible(bool on);
     bool lineNumbersVisible() const { return gutter_ != nullptr; }
-    LineNumberGutter* lineNumberGutter() const { return gutter_; }
+    QWidget* lineNumberGutter() const;
     /// The font at zoom 0; the zoom adds or takes points from it.
     void setBaseFont(const QFont& font);
     QFont baseFont() const { return baseFont_; }
@@ -222,6 +221,8 @@ public:
     static constexpr qsizetype kPieceLength = 1024;
     /// Whether the separator before @p block is a soft break.
     static bool startsSoft(const QTextBlock& block) { return SoftBreakIndex::startsSoft(block); }
+    /// Where the soft breaks are: the document position of each, ascending.
+    std::vector<int> softBreakPositions() const;
     /// How many soft breaks the document holds.
     int softBreakCount() const { return int(softBreaks_.blocks().size()); }
 
@@ -240,8 +241,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    friend class Completer;
-    friend class LineNumberGutter;
+    class LineNumberGutter; // paints the line numbers of the view it is part of
     void onContentsChange(int position, int removed, int added);
     /// Lines in [first, last) got new colours outside the edit Qt repaints: paint them again.
     void showRecoloured(int first, int last);
@@ -288,8 +288,6 @@ private:
     bool handleKeyAtSoftBreak(QKeyEvent* e);
     /// Runs @p edit on the caret's cursor as one undo step that leaves every soft mark true.
     void editKeepingSoftBreaks(const std::function<void(QTextCursor&)>& edit);
-    /// Where the soft breaks are: the document position of each, ascending.
-    std::vector<int> softBreakPositions() const;
     /// After an edit that starts at document position @p start: the block there gets back the
     /// soft mark its start had @p before the edit, and each later block up to @p lastBlock the
     /// mark @p soft holds for it (none when @p soft is shorter).

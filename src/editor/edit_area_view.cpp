@@ -6,7 +6,6 @@
 #include "edit_options.h"
 
 #include "layout_release.h"
-#include "line_number_gutter.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -30,15 +29,28 @@ QStringList localFiles(const QMimeData* data) {
 }
 } // namespace
 
-LineNumberGutter::LineNumberGutter(EditArea* area) : QWidget(area), area_(area) {
+/// The strip left of the text that shows line numbers. The edit area paints it.
+class EditArea::LineNumberGutter : public QWidget {
+public:
+    explicit LineNumberGutter(EditArea* area);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    EditArea* area_;
+};
+
+EditArea::LineNumberGutter::LineNumberGutter(EditArea* area) : QWidget(area), area_(area) {
     setObjectName(QStringLiteral("lineNumbers"));
 }
 
-QSize LineNumberGutter::sizeHint() const {
+QSize EditArea::LineNumberGutter::sizeHint() const {
     return {area_->gutterWidth(), 0};
 }
 
-void LineNumberGutter::paintEvent(QPaintEvent* e) {
+void EditArea::LineNumberGutter::paintEvent(QPaintEvent* e) {
     area_->paintLineNumbers(e);
 }
 
@@ -223,4 +235,8 @@ void EditArea::apply(const EditOptions& options) {
     if (options.font != baseFont_)
         setBaseFont(options.font);
     setLineNumbersVisible(options.lineNumbers);
+}
+
+QWidget* EditArea::lineNumberGutter() const {
+    return gutter_;
 }
