@@ -1,0 +1,77 @@
+// The options of typing and of the file dialogs, and the typing help they govern.
+#include "main_window.h"
+
+#include "settings.h"
+
+#include "editor/completer.h"
+#include "editor/edit_area.h"
+#include "editor/matching_tags.h"
+
+#include <QAction>
+#include <QApplication>
+
+void MainWindow::toggleOfferToSave() {
+    settings::setOfferToSave(action(QStringLiteral("offerToSave"))->isChecked());
+}
+
+void MainWindow::toggleWebPageFileDialogs() {
+    settings::setWebPageFileDialogs(action(QStringLiteral("webPageFileDialogs"))->isChecked());
+}
+
+void MainWindow::toggleCompleteEndTags() {
+    changeEditOptions([on = action(QStringLiteral("completeEndTags"))->isChecked()](EditOptions& options) {
+        settings::setCompleteEndTags(on);
+        options.completeEndTags = on;
+    });
+}
+
+void MainWindow::toggleSuggestWhileTyping() {
+    changeEditOptions([on = action(QStringLiteral("suggestWhileTyping"))->isChecked()](EditOptions& options) {
+        settings::setSuggestWhileTyping(on);
+        options.suggestWhileTyping = on;
+    });
+}
+
+void MainWindow::changeEditOptions(const std::function<void(EditOptions&)>& change) {
+    change(editOptions_);
+    for (OpenDocument* document : documents())
+        document->editArea()->apply(editOptions_);
+}
+
+void MainWindow::showCompletions() {
+    editArea()->setFocus(Qt::ShortcutFocusReason);
+    // Asked for: shown whether or not the list comes up by itself while typing.
+    Completer* completer = editArea()->completer();
+    const bool on = completer->isEnabled();
+    completer->setEnabled(true);
+    completer->showHere();
+    completer->setEnabled(on);
+}
+
+void MainWindow::expandAbbreviation() {
+    editArea()->setFocus(Qt::ShortcutFocusReason);
+    if (!editArea()->expandAbbreviation())
+        QApplication::beep();
+}
+
+void MainWindow::toggleExpandOnTab() {
+    changeEditOptions([on = action(QStringLiteral("expandOnTab"))->isChecked()](EditOptions& options) {
+        settings::setExpandOnTab(on);
+        options.expandOnTab = on;
+    });
+}
+
+void MainWindow::toggleRenameTagPairs() {
+    changeEditOptions([on = action(QStringLiteral("renameTagPairs"))->isChecked()](EditOptions& options) {
+        settings::setRenameTagPairs(on);
+        options.renameTagPairs = on;
+    });
+}
+
+void MainWindow::toggleKeepPlace() {
+    settings::setKeepPlaceWhenColouring(action(QStringLiteral("keepPlaceWhenColouring"))->isChecked());
+}
+
+void MainWindow::goToMatchingTag() {
+    editArea()->matchingTags()->jumpToPartner();
+}
