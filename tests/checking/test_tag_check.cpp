@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "checking/check_config.h"
 #include "checking/check_panel.h"
 #include "checking/safe_check.h"
 #include "checking/tag_check.h"
@@ -152,6 +153,48 @@ private slots:
     // A hostile site: its settings file may be a link to a pipe or a device, huge, or wrong line
     // by line; its pages may have names no reader expects. Nothing hangs or dies, each fault is
     // told (a bad setting with its line, exit 2), and every report stays readable by its reader.
+    // Each setting of a site's .tagloom-check as it is read; a bad line is named and left out,
+    // and the lines around it still count.
+    void siteSettingsAreReadLineByLine_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("read"); // accessibility, links, orphans, ignored, checks, include, exclude
+        QTest::addColumn<QString>("errors");
+        QTest::newRow("nothing set") << "# only a comment\n\n" << "-1 0 0 | | | |" << "";
+        QTest::newRow("every setting") << "accessibility = 2\nlinks = yes\norphans = 1\nignore = MISSING_ATTRIBUTE link-text\n"
+                                          "check = IMG_ALT_SUSPICIOUS\ninclude = *.html *.htm\nexclude = drafts/*"
+                                       << "2 1 1 | MISSING_ATTRIBUTE link-text | IMG_ALT_SUSPICIOUS | *.html *.htm | drafts/*" << "";
+        QTest::newRow("names in any case, comments after values, a BOM-less CR LF file")
+            << "LINKS = False # not today\r\nIgnore = a,b\r\n" << "-1 0 0 | a b | | |" << "";
+        QTest::newRow("a bad line among good ones") << "links = true\nwhat is this\naccessibility = 9\norphans = true"
+                                                    << "-1 1 1 | | | |" << "2: not a setting|3: accessibility takes 0 to 3";
+        QTest::newRow("an empty or broken pattern") << "include =\nexclude = [ ok/*" << "-1 0 0 | | | | ok/*"
+                                                    << "1: include needs a pattern|2: \"[\" is not a valid pattern";
+    }
+    void siteSettingsAreReadLineByLine() {
+        QFETCH(QString, file);
+        QFETCH(QString, read);
+        QFETCH(QString, errors);
+        QTemporaryDir site;
+        QVERIFY(test_files::writeBytes(site.filePath(QString::fromLatin1(CheckConfig::kFileName)), file.toUtf8()));
+        const CheckConfig config = CheckConfig::readIn(site.path());
+        const auto sorted = [](const auto& words) {
+            QStringList list(words.begin(), words.end());
+            list.sort();
+            return list.join(u' ');
+        };
+        const QStringList fields{QStringLiteral("%1 %2 %3").arg(config.accessibility).arg(int(config.links)).arg(int(config.orphans)),
+                                 sorted(config.ignored), sorted(config.handChecks), config.include.join(u' '),
+                                 config.exclude.join(u' ')};
+        QCOMPARE(fields.join(QStringLiteral(" | ")).simplified(), read);
+        QStringList said;
+        for (const QString& error : config.errors)
+            said << error.section(QStringLiteral(".tagloom-check:"), 1);
+        QStringList want = errors.isEmpty() ? QStringList() : errors.split(u'|');
+        QCOMPARE(said.size(), want.size());
+        for (qsizetype i = 0; i < want.size(); ++i)
+            QVERIFY2(said[i].startsWith(want[i]), qPrintable(said[i]));
+    }
+
     void aHostileSiteIsToldNotTrusted_data() {
         QTest::addColumn<QString>("settings"); // fifo, zero, sparse, or the file's text
         QTest::addColumn<QByteArray>("pageName");

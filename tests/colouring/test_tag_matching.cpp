@@ -73,6 +73,8 @@ private slots:
         row("right after the name", "<section id=a>x</section>", "<section", "</section> at 15");
         row("on an attribute", "<section id=a>x</section>", "<section i", "no tag");
         row("case differs", "<DIV>x</div>", "<D", "</div> at 6");
+        row("an end tag whose name runs on does not end script text", "<script>a</scripts>b</script>", "<s",
+            "</script> at 20");
         row("void element", "<p>a<br>b</p>", "<b", "void");
         row("self-closed", "<svg><path d=\"x\"/></svg>", "<pa", "void");
         row("unquoted value takes the slash", "<svg><path d=x/></svg>", "<pa", "unmatched");

@@ -69,6 +69,10 @@ private slots:
         QTest::newRow("nothing in a comment") << "<!-- " << "<a " << "<!-- <a |" << "" << "";
         QTest::newRow("nothing in a script") << "<script>if (a " << "<b && c " << "<script>if (a <b && c |" << ""
                                              << "";
+        QTest::newRow("no element list right after < in a script") << "<script>if (a " << "<" << "<script>if (a <|"
+                                                                    << "" << "";
+        QTest::newRow("a script goes on after an end tag whose name runs on")
+            << "<script>x = 1 </scripts> " << "<b" << "<script>x = 1 </scripts> <b|" << "" << "";
         QTest::newRow("nothing in an end tag") << "<p>x" << "</p " << "<p>x</p |" << "" << "";
         QTest::newRow("nothing for text") << "<p>" << "one two = \"three\" " << "<p>one two = \"three\" |" << ""
                                           << "";

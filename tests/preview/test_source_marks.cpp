@@ -54,6 +54,43 @@ private slots:
         QVERIFY(caret >= 0);
         QCOMPARE(source_marks::elementAt(marked.elements, caret), elementAt.isEmpty() ? -1 : int(page.indexOf(elementAt)));
     }
+
+    // An edit inside one element goes to the preview as that element's new content; anything
+    // that changes more than that content loads the page again.
+    void anEditBecomesAPatchOfItsElement_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("element");  // empty: no patch; else the patched element's start tag
+        QTest::addColumn<QString>("content");  // its new content, marked
+        QTest::newRow("text in a paragraph") << "<div><p>ab</p></div>" << "<div><p>aXb</p></div>" << "<p>" << "aXb";
+        QTest::newRow("a tag typed in") << "<div><p>ab</p></div>" << "<div><p>a<b>X</b>b</p></div>"
+                                        << "<p>" << "a<b" + at(9) + ">X</b>b";
+        QTest::newRow("the later marks move") << "<p>a</p><p>b</p>" << "<p>aaa</p><p>b</p>" << "<p>" << "aaa";
+        QTest::newRow("text in a script") << "<div><script>a=1</script></div>" << "<div><script>a=12</script></div>" << "" << "";
+        QTest::newRow("a script comes in") << "<div><p>ab</p></div>" << "<div><p>a<script>x()</script>b</p></div>" << "" << "";
+        QTest::newRow("an end tag typed in") << "<div><p>ab</p>c</div>" << "<div><p>a</div>b</p>c</div>" << "" << "";
+        QTest::newRow("outside every element") << "text" << "texts" << "" << "";
+    }
+    void anEditBecomesAPatchOfItsElement() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, element);
+        QFETCH(QString, content);
+        const source_marks::MarkedPage old = source_marks::mark(before);
+        const source_marks::MarkedPage now = source_marks::mark(after);
+        const std::optional<source_marks::Patch> patch = source_marks::patch(before, old, after, now);
+        QCOMPARE(patch.has_value(), !element.isEmpty());
+        if (!patch)
+            return;
+        QCOMPARE(patch->element, int(before.indexOf(element)));
+        QCOMPARE(patch->content, content);
+        QCOMPARE(patch->delta, int(after.size() - before.size()));
+        // Marks from the edit's end on move by the change of length: the next element's start
+        // in the page after the edit is its start before plus delta.
+        const qsizetype next = before.indexOf(u'<', patch->editEnd);
+        if (next >= 0 && before.indexOf(QStringLiteral("<p>"), patch->editEnd) == next)
+            QCOMPARE(after.indexOf(QStringLiteral("<p>"), patch->editEnd + patch->delta), next + patch->delta);
+    }
 };
 } // namespace
 
