@@ -79,13 +79,13 @@ void MainWindow::openFile() {
     // unreadable file leaves it as it was.
     const QString path = chooseFileToOpen();
     if (!path.isEmpty() && !showDocumentOf(path))
-        doc().open(path);
+        doc().openFile(path);
 }
 
 bool MainWindow::openPath(const QString& path) {
     if (showDocumentOf(path))
         return true;
-    return mayReplaceDocument() && doc().open(path);
+    return mayReplaceDocument() && doc().openFile(path);
 }
 
 void MainWindow::openDroppedFiles(const QStringList& paths) {

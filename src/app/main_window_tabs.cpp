@@ -38,7 +38,7 @@ bool MainWindow::openInTab(const QString& path) {
                            !doc().isModified() && !doc().editArea()->isLoading();
     if (!untouched)
         tabs_->setCurrentWidget(addDocument());
-    doc().take(path, std::move(*result));
+    doc().takeFile(path, std::move(*result));
     return true;
 }
 

@@ -127,7 +127,7 @@ std::optional<ReadResult> OpenDocument::readFile(const QString& path, const QByt
     return std::nullopt;
 }
 
-void OpenDocument::take(const QString& path, ReadResult result) {
+void OpenDocument::takeFile(const QString& path, ReadResult result) {
     keepDiscardedText(true);
     editArea_->loadText(result.text, result.lineEnds);
     replaced();
@@ -140,10 +140,10 @@ void OpenDocument::take(const QString& path, ReadResult result) {
     emit fileUsed(path);
 }
 
-bool OpenDocument::open(const QString& path) {
+bool OpenDocument::openFile(const QString& path) {
     std::optional<ReadResult> result = readFile(path);
     if (result)
-        take(path, std::move(*result));
+        takeFile(path, std::move(*result));
     return result.has_value();
 }
 

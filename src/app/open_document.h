@@ -63,9 +63,9 @@ public:
     /// that exists but cannot be read is never saved over.
     std::optional<ReadResult> readFile(const QString& path, const QByteArray& encoding = {}, bool atStart = false);
     /// The page becomes the file that was read; the text it replaces is kept for a week.
-    void take(const QString& path, ReadResult result);
-    /// readFile() and take(); false when the file could not be read.
-    bool open(const QString& path);
+    void takeFile(const QString& path, ReadResult result);
+    /// readFile() and takeFile(); false when the file could not be read.
+    bool openFile(const QString& path);
     /// The file named at start-up: its title from the first frame on, and for a big page the
     /// first screen before the whole file is read.
     void openAtStart(const QString& path);
