@@ -9,7 +9,7 @@
 /// Checking a page so that no page can hurt the caller. HTML Tidy recurses once per open
 /// element and takes time that grows with the square of their number: a page of 100,000 unclosed
 /// spans would overflow the stack, and a few tens of thousands take minutes. Such pages are
-/// refused before Tidy sees them, and on POSIX systems Tidy runs in a child process with a time
+/// refused before Tidy sees them, and on POSIX systems Tidy runs in the checker program with a time
 /// limit, so that a crash or a hang ends the check, not the program.
 namespace safe_check {
 
@@ -32,7 +32,7 @@ struct Result {
 };
 
 /// checkTags() on @p text, refused when the page nests deeper than kDeepestNesting, in a child
-/// process that is killed after @p limitMs milliseconds (where processes can be forked).
+/// process of the checker program that is killed after @p limitMs milliseconds (on POSIX systems).
 Result check(const QString& text, const QSet<QString>& ignoredKeys, int limitMs, int accessibility = 0);
 
 /// With @p keep, each thread that checks keeps its child process for the pages after the first

@@ -200,7 +200,7 @@ struct SitePage {
     QString absolute;
     bool unreadable = false;
     /// The page's anchors as hashes, sorted: a big site keeps a few bytes an anchor, and a
-    /// small process is cheap to fork for each page's check.
+    /// small process keeps memory low over tens of thousands of pages.
     std::vector<size_t> anchors;
     std::vector<page_rules::Link> links;
 };
@@ -407,7 +407,7 @@ private:
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    safe_check::keepCheckersBetweenPages(); // a fork a thread, not a fork a page
+    safe_check::keepCheckersBetweenPages(); // a checker a thread, not a checker a page
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty() || args.contains(QStringLiteral("--help"))) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
