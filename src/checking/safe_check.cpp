@@ -252,7 +252,7 @@ private:
 
 QString notStarted() {
     return QStringLiteral("The page was not checked: HTML Tidy's checker program (tagloom-checker) could not be "
-                          "started. It is installed beside Tagloom; reinstalling Tagloom brings it back.");
+                          "started. It comes with Tagloom; reinstalling Tagloom brings it back.");
 }
 } // namespace
 
