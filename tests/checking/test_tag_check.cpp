@@ -148,6 +148,17 @@ private slots:
         const QString deep = dir.filePath(QStringLiteral("deep.html"));
         test_files::writeBytes(deep, (kHead + QStringLiteral("<span>").repeated(100000)).toUtf8());
         QCOMPARE(run({good, deep}, &out), 2);
+        // Without its checker program (a copy of the tool alone), a page is said unchecked, exit 2.
+        const QString lonely = dir.filePath(QStringLiteral("tagloom-check"));
+        QVERIFY(QFile::copy(QStringLiteral(TAGLOOM_CHECK_TOOL), lonely));
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("TAGLOOM_CHECKER"));
+        tool.setProcessEnvironment(environment);
+        tool.start(lonely, {good});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 2);
+        QVERIFY(tool.readAllStandardError().contains("checker program (tagloom-checker) could not be started"));
     }
 
     // A hostile site: its settings file may be a link to a pipe or a device, huge, or wrong line
