@@ -231,16 +231,46 @@ void colourLine(LineState& state, QStringView line, std::uint8_t* out) {
     painter.lineEnds();
 }
 
-std::vector<std::uint8_t> colourText(QStringView text) {
-    std::vector<std::uint8_t> colours(size_t(text.size()), Plain);
+LineState startState(Language language) {
     LineState state;
+    if (language == Language::Css)
+        state.code = embedded_code::cssStart();
+    else if (language == Language::JavaScript || language == Language::Json)
+        state.code = embedded_code::jsStart();
+    return state;
+}
+
+void colourLine(Language language, LineState& state, QStringView line, std::uint8_t* out) {
+    switch (language) {
+    case Language::Html:
+    case Language::Xml:
+        colourLine(state, line, out);
+        return;
+    case Language::Css:
+        std::fill_n(out, line.size(), Plain);
+        embedded_code::colourCss(line, state.code, out);
+        return;
+    case Language::JavaScript:
+    case Language::Json:
+        std::fill_n(out, line.size(), Plain);
+        embedded_code::colourJs(line, state.code, out);
+        return;
+    case Language::Plain:
+        std::fill_n(out, line.size(), Plain);
+        return;
+    }
+}
+
+std::vector<std::uint8_t> colourText(QStringView text, Language language) {
+    std::vector<std::uint8_t> colours(size_t(text.size()), Plain);
+    LineState state = startState(language);
     qsizetype start = 0;
     const qsizetype n = text.size();
     while (start <= n) {
         qsizetype end = start;
         while (end < n && text[end] != u'\r' && text[end] != u'\n' && text[end] != QChar::ParagraphSeparator)
             ++end;
-        colourLine(state, text.mid(start, end - start), colours.data() + start);
+        colourLine(language, state, text.mid(start, end - start), colours.data() + start);
         if (end >= n)
             break;
         start = end + (text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n' ? 2 : 1);

@@ -2,6 +2,7 @@
 
 #include "colour.h"
 #include "html_tokenizer.h"
+#include "language.h"
 
 #include <QStringView>
 #include <iterator>
@@ -87,6 +88,13 @@ struct LineState {
 /// starts. @p out holds line.size() colours.
 void colourLine(LineState& state, QStringView line, std::uint8_t* out);
 
+/// The state the first line of a document in @p language starts in.
+LineState startState(Language language);
+/// Colours one line of a document in @p language: pages and SVG/XML with the HTML tokenizer,
+/// style sheets, scripts and JSON with their own lexer (the colours of the code inside a page),
+/// plain text not at all.
+void colourLine(Language language, LineState& state, QStringView line, std::uint8_t* out);
+
 /// Colours a whole text, line by line; line ends (CR LF, LF, CR or U+2029) stay Plain.
-std::vector<std::uint8_t> colourText(QStringView text);
+std::vector<std::uint8_t> colourText(QStringView text, Language language = Language::Html);
 } // namespace html5_scheme

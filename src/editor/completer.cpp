@@ -192,7 +192,8 @@ completion::Context Completer::contextAtCaret() {
 }
 
 void Completer::keyHandled(const QKeyEvent* e) {
-    if (!enabled_ || area_->isReadOnly())
+    // The list offers HTML: a style sheet or a script has none of it.
+    if (!enabled_ || area_->isReadOnly() || !language::isHtml(area_->language()))
         return;
     const QString text = e->text();
     const bool typed = !text.isEmpty() && text[0].isPrint();
@@ -215,7 +216,7 @@ void Completer::keyHandled(const QKeyEvent* e) {
 }
 
 void Completer::showHere() {
-    if (enabled_ && !area_->isReadOnly())
+    if (enabled_ && !area_->isReadOnly() && language::isHtml(area_->language()))
         update(true);
 }
 

@@ -188,9 +188,9 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
     }
     if (indentKey(e))
         return;
-    if (expandOnTab_ && e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier && expandAbbreviation())
+    if (expandOnTab_ && language::isHtml(language_) && e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier && expandAbbreviation())
         return;
-    if (renameTagPairs_ && !isReadOnly() && editsText(e) && tagPairRename_->type(e)) {
+    if (renameTagPairs_ && language::isMarkup(language_) && !isReadOnly() && editsText(e) && tagPairRename_->type(e)) {
         completer_->keyHandled(e);
         return;
     }
@@ -206,7 +206,7 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
             QPlainTextEdit::keyPressEvent(&plain);
     } else if (!handleKeyAtSoftBreak(e)) {
         QPlainTextEdit::keyPressEvent(e);
-        if (completeEndTags_ && !isReadOnly() && e->text() == QStringLiteral("/"))
+        if (completeEndTags_ && language::isMarkup(language_) && !isReadOnly() && e->text() == QStringLiteral("/"))
             completeEndTag();
     }
     completer_->keyHandled(e);

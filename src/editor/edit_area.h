@@ -139,8 +139,13 @@ public:
     /// From now on every edit leaves the colours what colouring the whole text again would give.
     /// The colours must be those of the colouring pass on the current text.
     void startLiveColouring();
-    /// Colours the page with the HTML5 scheme, and keeps it true as it is edited.
+    /// Colours the page with the HTML5 scheme (a style sheet or script with its own lexer), and
+    /// keeps it true as it is edited.
     void colourAsHtml5();
+    /// What the text is: it decides the lexer of colourAsHtml5() and the typing help that fits
+    /// (the HTML list, abbreviations and end tags in HTML; matching and renamed tags in markup).
+    void setLanguage(Language language);
+    Language language() const { return language_; }
     /// Colours stay as they are, and go stale as the text is edited; as do clearColours(),
     /// setColours() and replacing the whole text.
     void stopLiveColouring();
@@ -313,6 +318,7 @@ private:
     bool indentKey(QKeyEvent* e);
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
+    Language language_ = Language::Html;
     bool typingQueuedKeys_ = false;
     /// How many lines were loaded with a line end of their own.
     int lineEndCount_ = 0;

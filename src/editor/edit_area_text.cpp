@@ -3,6 +3,7 @@
 #include "edit_area.h"
 
 #include "block_data.h"
+#include "completer.h"
 #include "edit_colours.h"
 
 #include <QMimeData>
@@ -280,7 +281,7 @@ void EditArea::startLiveColouring() {
 
 void EditArea::colourAsHtml5() {
     finishLoading();
-    colours_->startLive(LiveScheme::Html5);
+    colours_->startLive(LiveScheme::Html5, {}, language_);
     viewport()->update();
     returnFreedMemorySoon();
 }
@@ -295,4 +296,14 @@ bool EditArea::hasColours() const {
 
 EditArea::LiveScheme EditArea::liveScheme() const {
     return colours_->liveScheme();
+}
+
+void EditArea::setLanguage(Language language) {
+    if (language == language_)
+        return;
+    language_ = language;
+    completer_->hide();
+    // Colours kept true as the text is edited follow the new lexer.
+    if (liveScheme() == LiveScheme::Html5)
+        colourAsHtml5();
 }

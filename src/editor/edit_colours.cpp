@@ -127,9 +127,9 @@ std::vector<Colour> EditColours::textColours() const {
     return out;
 }
 
-void EditColours::startLive(LiveScheme scheme, const std::vector<int>& softBreaks) {
+void EditColours::startLive(LiveScheme scheme, const std::vector<int>& softBreaks, Language language) {
     live_ = scheme == LiveScheme::Classic ? liveClassicColouring(document_, model_, softBreaks)
-            : scheme == LiveScheme::Html5 ? liveHtml5Colouring(document_, model_)
+            : scheme == LiveScheme::Html5 ? liveHtml5Colouring(document_, model_, language)
                                           : nullptr;
     liveScheme_ = live_ ? scheme : LiveScheme::None;
 }

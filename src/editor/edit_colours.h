@@ -56,7 +56,7 @@ public:
     /// gives. The classic scheme's colours must be in the model already; @p softBreaks are the
     /// document positions of the separators that are no line ends. The HTML5 scheme colours the
     /// whole text now.
-    void startLive(LiveScheme scheme, const std::vector<int>& softBreaks = {});
+    void startLive(LiveScheme scheme, const std::vector<int>& softBreaks = {}, Language language = Language::Html);
     void stopLive();
     LiveScheme liveScheme() const { return liveScheme_; }
 

@@ -11,7 +11,8 @@
 namespace {
 class Html5LiveColouring : public LiveColouring {
 public:
-    Html5LiveColouring(const QTextDocument& document, ColourModel& model) : document_(document), model_(model) {
+    Html5LiveColouring(const QTextDocument& document, ColourModel& model, Language language)
+        : document_(document), model_(model), language_(language) {
         for (size_t i = 1; i < std::size(html5_scheme::kPalette); ++i)
             index_[i] = model_.indexFor(html5_scheme::kPalette[i]);
         colourAll();
@@ -28,7 +29,7 @@ public:
             block = lineStart(block.previous());
         // The first line always starts afresh, whatever state its block kept.
         html5_scheme::LineState state = block.userState() < 0 || !block.previous().isValid()
-                                            ? html5_scheme::LineState()
+                                            ? html5_scheme::startState(language_)
                                             : stateOf(block);
         std::pair<int, int> changed{0, 0};
         while (block.isValid()) {
@@ -79,7 +80,7 @@ private:
         for (; next.isValid() && EditArea::startsSoft(next); next = next.next())
             line += next.text();
         lineColours_.resize(size_t(line.size()));
-        html5_scheme::colourLine(state, line, lineColours_.data());
+        html5_scheme::colourLine(language_, state, line, lineColours_.data());
         for (auto& c : lineColours_)
             c = index_[c];
         auto put = [&](int position, ColourModel::Index colour) {
@@ -112,7 +113,7 @@ private:
         const auto length = size_t(document_.characterCount());
         colours.reserve(length + ColourModel::gapFor(length));
         colours.assign(length, 0);
-        html5_scheme::LineState state;
+        html5_scheme::LineState state = html5_scheme::startState(language_);
         QString joined;
         std::vector<std::uint8_t> lineColours;
         int position = 0;
@@ -134,7 +135,7 @@ private:
                 line = joined;
             }
             lineColours.resize(size_t(line.size()));
-            html5_scheme::colourLine(state, line, lineColours.data());
+            html5_scheme::colourLine(language_, state, line, lineColours.data());
             qsizetype from = 0;
             for (int p = start; p < position - 1 && from < line.size(); ++p) {
                 if (all[p] == QChar::ParagraphSeparator)
@@ -148,11 +149,12 @@ private:
 
     const QTextDocument& document_;
     ColourModel& model_;
+    const Language language_;
     std::array<ColourModel::Index, std::size(html5_scheme::kPalette)> index_{};
     std::vector<ColourModel::Index> lineColours_;
 };
 } // namespace
 
-std::unique_ptr<LiveColouring> liveHtml5Colouring(const QTextDocument& document, ColourModel& model) {
-    return std::make_unique<Html5LiveColouring>(document, model);
+std::unique_ptr<LiveColouring> liveHtml5Colouring(const QTextDocument& document, ColourModel& model, Language language) {
+    return std::make_unique<Html5LiveColouring>(document, model, language);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "colour_model.h"
+#include "colouring/language.h"
 
 #include <memory>
 #include <utility>
@@ -23,6 +24,8 @@ public:
 /// @p softBreaks are the document positions of the separators that are no line ends.
 std::unique_ptr<LiveColouring> liveClassicColouring(const QTextDocument& document, ColourModel& model,
                                                     const std::vector<int>& softBreaks);
-/// The HTML5 scheme. Colours the whole document into @p model at once; lines keep the tokenizer
+/// The HTML5 scheme, for a document in @p language (a style sheet or a script with the colours of
+/// the code inside a page). Colours the whole document into @p model at once; lines keep the
 /// state they start in, so an edit is read again from its line until the state is as before.
-std::unique_ptr<LiveColouring> liveHtml5Colouring(const QTextDocument& document, ColourModel& model);
+std::unique_ptr<LiveColouring> liveHtml5Colouring(const QTextDocument& document, ColourModel& model,
+                                                  Language language = Language::Html);

@@ -17,6 +17,9 @@ MatchingTags::MatchingTags(EditArea* area) : QObject(area), area_(area) {
 }
 
 bool MatchingTags::caretLooksOnTag() const {
+    // `a<b` in a script is no tag.
+    if (!language::isMarkup(area_->language()))
+        return false;
     const QTextCursor cursor = area_->textCursor();
     const QString line = cursor.block().text();
     qsizetype i = cursor.positionInBlock();

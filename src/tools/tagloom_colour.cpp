@@ -1,10 +1,12 @@
-// tagloom-colour: colours an HTML file as the editor's "HTML File" command does (with the classic
-// pass, or with --scheme html5 the HTML5 scheme) and writes it to standard output with 24-bit ANSI
-// colours, or (--runs) as one line per coloured run: start, length, colour and, for the HTML5 scheme,
-// its kind (css-selector, js-keyword, ...).
+// tagloom-colour: colours a file as the editor does and writes it to standard output with 24-bit
+// ANSI colours, or (--runs) as one line per coloured run: start, length, colour and, for the HTML5
+// scheme, its kind (css-selector, js-keyword, ...). A page is coloured as the "HTML File" command
+// does (the classic pass, or with --scheme html5 the HTML5 scheme); a style sheet, a script or
+// JSON (by its name, or --language) with its own lexer.
 #include "base/memory_advice.h"
 #include "colouring/html5_scheme.h"
 #include "colouring/html_pass.h"
+#include "colouring/language.h"
 #include "document/document_file.h"
 
 #include <QFile>
@@ -17,13 +19,15 @@
 #endif
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace {
 int usage() {
-    std::fputs("usage: tagloom-colour [--runs] [--scheme classic|html5] FILE\n", stderr);
+    std::fputs("usage: tagloom-colour [--runs] [--scheme classic|html5] [--language html|css|js|json|xml|plain] FILE\n",
+               stderr);
     return 2;
 }
 
@@ -41,6 +45,7 @@ int main(int argc, char* argv[]) {
     keepLargeBuffersInHeap();
     bool runs = false;
     bool html5 = false;
+    std::optional<Language> chosenLanguage;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0) {
@@ -50,6 +55,10 @@ int main(int argc, char* argv[]) {
             if (std::strcmp(scheme, "html5") != 0 && std::strcmp(scheme, "classic") != 0)
                 return usage();
             html5 = std::strcmp(scheme, "html5") == 0;
+        } else if (std::strcmp(argv[i], "--language") == 0 && i + 1 < argc) {
+            chosenLanguage = language::fromId(QString::fromLatin1(argv[++i]));
+            if (!chosenLanguage)
+                return usage();
         } else if (!path)
             path = argv[i];
         else
@@ -90,9 +99,12 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "tagloom-colour: %s\n", qPrintable(file.error.description));
         return 1;
     }
+    const Language language = chosenLanguage ? *chosenLanguage : language::detect(QString::fromLocal8Bit(path), file.text);
+    // Style sheets and scripts have one colouring, their lexer's, with the HTML5 scheme's colours.
+    html5 = html5 || !language::isMarkup(language);
     PassResult pass;
     if (html5)
-        pass.colours = html5_scheme::colourText(file.text);
+        pass.colours = html5_scheme::colourText(file.text, language);
     else
         pass = runHtmlPass(file.text);
     const std::span<const Colour> colourPalette = html5 ? std::span<const Colour>(html5_scheme::kPalette)
