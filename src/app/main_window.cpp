@@ -182,6 +182,12 @@ OpenDocument* MainWindow::addDocument() {
         if (active())
             updateFileStatus();
     });
+    connect(document, &OpenDocument::languageChanged, this, [this, document, active] {
+        if (active())
+            showLanguage();
+        // After the text that came with the language is in (an open colours it then).
+        QTimer::singleShot(0, document, [this, document] { colourWithChosenScheme(*document); });
+    });
     // The title says so while a big page is still going in.
     connect(area, &EditArea::loadingFinished, this, [this, document, active] {
         colourWithChosenScheme(*document);
@@ -255,7 +261,7 @@ void MainWindow::showActiveDocument() {
     for (const char* name : {"cut", "copy", "deleteSelection"})
         action(QString::fromLatin1(name))->setEnabled(active.editArea()->textCursor().hasSelection());
     updateCaretStatus();
-    updateFileStatus();
+    showLanguage();
     if (checkDock_)
         checkPanels_->setCurrentWidget(checkPanelOf(active));
     if (livePreview_)
@@ -279,6 +285,9 @@ void MainWindow::showDocumentTitle(OpenDocument* document) {
 }
 
 namespace {
+// Commands that write or read HTML: in a style sheet or a script they would only do harm.
+const QSet<QString> kHtmlCommands{"checkTags", "expandAbbreviation", "showCompletions", "wrapInHtml5Page",
+                                  "insertHtml5Table", "wrapSelectionInTag", "wrapInPageBasics"};
 // The Edit menu's items for keys every text field has.
 const QSet<QString> kEditorKeyItems{"undo", "redo", "cut", "copy", "paste", "deleteSelection", "selectAll"};
 } // namespace
@@ -324,13 +333,36 @@ void MainWindow::buildMenuBar() {
         }
         actions_.insert(name, action);
         action->setCheckable(item.run.checkable);
+        // Insertions and a few commands are for HTML pages (matching tags for any markup).
+        const bool htmlOnly = item.run.insertion || kHtmlCommands.contains(name);
+        if (htmlOnly || name == u"goToMatchingTag")
+            (htmlOnly ? htmlOnlyItems_ : markupOnlyItems_) << action;
         if (item.run.command)
-            connect(action, &QAction::triggered, this,
-                    [this, command = item.run.command] { (this->*command)(); });
+            connect(action, &QAction::triggered, this, [this, command = item.run.command, action, htmlOnly] {
+                if ((htmlOnly || markupOnlyItems_.contains(action)) && !fitsHtml(action->text(), !htmlOnly))
+                    return;
+                (this->*command)();
+            });
         else if (item.run.insertion)
-            connect(action, &QAction::triggered, this, [this, id = item.run.insertion] { insert(id); });
+            connect(action, &QAction::triggered, this, [this, id = item.run.insertion, action] {
+                if (fitsHtml(action->text()))
+                    insert(id);
+            });
     }
     reservedShortcuts_ = shortcuts;
+    // An open menu shows which items fit the active document; their keys stay live, to say why not.
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        connect(menu, &QMenu::aboutToShow, this, [this] {
+            for (QAction* item : std::as_const(htmlOnlyItems_))
+                item->setEnabled(language::isHtml(doc().language()));
+            for (QAction* item : std::as_const(markupOnlyItems_))
+                item->setEnabled(language::isMarkup(doc().language()));
+        });
+        connect(menu, &QMenu::aboutToHide, this, [this] {
+            for (QAction* item : htmlOnlyItems_ + markupOnlyItems_)
+                item->setEnabled(true);
+        });
+    }
     action(QStringLiteral("offerToSave"))->setChecked(settings::offerToSave());
     action(QStringLiteral("completeEndTags"))->setChecked(settings::completeEndTags());
     action(QStringLiteral("suggestWhileTyping"))->setChecked(settings::suggestWhileTyping());
@@ -463,7 +495,13 @@ void MainWindow::colourAsHtml() {
 }
 
 void MainWindow::colourPage(bool movePlace) {
-    if (settings::html5Scheme()) {
+    const Language language = doc().language();
+    if (language == Language::Plain) {
+        fitsHtml(action(QStringLiteral("htmlz"))->text(), true);
+        return;
+    }
+    // A style sheet, a script or JSON has one colouring: its lexer's.
+    if (settings::html5Scheme() || language::isCode(language)) {
         editArea()->colourAsHtml5();
         return;
     }

@@ -161,6 +161,14 @@ public:
     void toggleColourAsYouType();
     void chooseClassicScheme();
     void chooseHtml5Scheme();
+    // View > Language: what the active document is.
+    void chooseHtml() { chooseLanguage(Language::Html); }
+    void chooseCss() { chooseLanguage(Language::Css); }
+    void chooseJavaScript() { chooseLanguage(Language::JavaScript); }
+    void chooseJson() { chooseLanguage(Language::Json); }
+    void chooseXml() { chooseLanguage(Language::Xml); }
+    void choosePlainText() { chooseLanguage(Language::Plain); }
+    void chooseLanguage(Language language);
     FindBar* findBar() const;
     /// The texts the status bar shows, in order: place, selection, encoding, line ends, mode.
     QStringList statusTexts() const;
@@ -244,6 +252,10 @@ private:
     void showDocumentTitle(OpenDocument* document);
     /// The tab's text (the file's name, and * while unsaved) and its tooltip (the path).
     void showTabName(OpenDocument* document);
+    /// The Language menu's tick and the status bar follow the active document's language.
+    void showLanguage();
+    /// A command for HTML pages on another language's text says why it does nothing; false then.
+    bool fitsHtml(const QString& command, bool markupIsEnough = false);
     /// Changes what every edit area is given, and gives it to those open.
     void changeEditOptions(const std::function<void(EditOptions&)>& change);
     /// The edit font the user chose, or the program's own.
@@ -288,4 +300,6 @@ private:
     bool recoveryRefusalTold_ = false;
     bool checkAsYouType_ = false;
     EditOptions editOptions_; ///< what every edit area is given
+    QList<QAction*> htmlOnlyItems_;   ///< menu items for HTML pages only
+    QList<QAction*> markupOnlyItems_; ///< menu items for markup (HTML, SVG/XML) only
 };

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -134,7 +135,7 @@ void MainWindow::toggleStatusBar() {
     if (status_.isEmpty() && on) {
         QStatusBar* bar = statusBar();
         bar->setObjectName(QStringLiteral("statusBar"));
-        for (const char* name : {"caretPlace", "selectionSize", "encoding", "lineEnds", "typingMode"}) {
+        for (const char* name : {"caretPlace", "selectionSize", "encoding", "lineEnds", "language", "typingMode"}) {
             auto* label = new QLabel(bar);
             label->setObjectName(QString::fromLatin1(name));
             label->setContentsMargins(6, 0, 6, 0);
@@ -166,7 +167,7 @@ void MainWindow::updateCaretStatus() {
     status_[0]->setText(QStringLiteral("Ln %1, Col %2").arg(place.line).arg(place.column));
     const int selected = editArea()->selectedCharacters();
     status_[1]->setText(selected > 0 ? QStringLiteral("Sel %1").arg(selected) : QString());
-    status_[4]->setText(editArea()->overwriteMode() ? QStringLiteral("OVR") : QStringLiteral("INS"));
+    status_[5]->setText(editArea()->overwriteMode() ? QStringLiteral("OVR") : QStringLiteral("INS"));
 }
 
 void MainWindow::updateFileStatus() {
@@ -180,6 +181,59 @@ void MainWindow::updateFileStatus() {
         status_[3]->setText(QStringLiteral("no line end"));
     else
         status_[3]->setText(lineEndName(doc().format().lineEnd) + (doc().mixedLineEnds() ? QStringLiteral(" (mixed)") : QString()));
+    status_[4]->setText(language::displayName(doc().language()));
+}
+
+namespace {
+QString languageItem(Language language) {
+    switch (language) {
+    case Language::Html:
+        return QStringLiteral("languageHtml");
+    case Language::Css:
+        return QStringLiteral("languageCss");
+    case Language::JavaScript:
+        return QStringLiteral("languageJavaScript");
+    case Language::Json:
+        return QStringLiteral("languageJson");
+    case Language::Xml:
+        return QStringLiteral("languageXml");
+    case Language::Plain:
+        break;
+    }
+    return QStringLiteral("languagePlain");
+}
+} // namespace
+
+void MainWindow::chooseLanguage(Language language) {
+    const bool wasCode = language::isCode(doc().language());
+    doc().chooseLanguage(language);
+    showLanguage(); // ticked again when chosen again
+    // The classic scheme colours a page only on Ctrl+H: the colours of the code go.
+    EditArea* area = editArea();
+    if (wasCode && !language::isCode(language) && !settings::html5Scheme() && area->liveScheme() == EditArea::LiveScheme::Html5)
+        area->clearColours();
+    colourWithChosenScheme(doc());
+}
+
+void MainWindow::showLanguage() {
+    for (const Language language : language::kAll)
+        action(languageItem(language))->setChecked(language == doc().language());
+    updateFileStatus();
+}
+
+bool MainWindow::fitsHtml(const QString& command, bool markupIsEnough) {
+    const Language language = doc().language();
+    if (language::isHtml(language) || (markupIsEnough && language::isMarkup(language)))
+        return true;
+    // Said where the eyes are, and gone at the next key: the command did nothing.
+    EditArea* area = editArea();
+    QToolTip::showText(area->viewport()->mapToGlobal(area->cursorRect().bottomLeft()),
+                       QStringLiteral("%1 is for HTML pages; this is %2. View > Language says what a file is.")
+                           .arg(QString(command).remove(u'&').remove(QStringLiteral("...")),
+                                language == Language::Plain ? QStringLiteral("plain text")
+                                                            : language::displayName(language)),
+                       area);
+    return false;
 }
 
 void MainWindow::toggleLineNumbers() {
@@ -223,9 +277,18 @@ void MainWindow::toggleColourAsYouType() {
 
 void MainWindow::colourWithChosenScheme(OpenDocument& document) {
     // The HTML5 scheme, once chosen, colours every page from the moment it is in; the classic
-    // one colours only on Ctrl+H, as it always has.
+    // one colours only on Ctrl+H, as it always has. Style sheets, scripts and JSON are coloured
+    // by their own lexer from the moment they are in; plain text never.
     EditArea* area = document.editArea();
-    if (settings::html5Scheme() && !area->isLoading() && area->liveScheme() != EditArea::LiveScheme::Html5)
+    if (area->isLoading())
+        return;
+    const Language language = document.language();
+    if (language == Language::Plain) {
+        if (area->hasColours())
+            area->clearColours();
+        return;
+    }
+    if ((settings::html5Scheme() || language::isCode(language)) && area->liveScheme() != EditArea::LiveScheme::Html5)
         area->colourAsHtml5();
 }
 

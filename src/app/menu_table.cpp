@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 183> kMenu{{
+constexpr std::array<MenuItem, 190> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -166,6 +166,13 @@ constexpr std::array<MenuItem, 183> kMenu{{
     {2, "colouringScheme", "Colouring Sc&heme", nullptr},
     {3, "classicScheme", "&Classic", nullptr, option(&MainWindow::chooseClassicScheme)},
     {3, "html5Scheme", "&HTML5", nullptr, option(&MainWindow::chooseHtml5Scheme)},
+    {2, "language", "Lan&guage", nullptr},
+    {3, "languageHtml", "&HTML", nullptr, option(&MainWindow::chooseHtml)},
+    {3, "languageCss", "&CSS", nullptr, option(&MainWindow::chooseCss)},
+    {3, "languageJavaScript", "&JavaScript", nullptr, option(&MainWindow::chooseJavaScript)},
+    {3, "languageJson", "JS&ON", nullptr, option(&MainWindow::chooseJson)},
+    {3, "languageXml", "&SVG/XML", nullptr, option(&MainWindow::chooseXml)},
+    {3, "languagePlain", "&Plain Text", nullptr, option(&MainWindow::choosePlainText)},
     {1, "toolsMenu", "&Tools", nullptr},
     {2, "checkTags", "&Check Tags", "F7", call(&MainWindow::checkTags)},
     {2, "goToMatchingTag", "Go to &Matching Tag", "Ctrl+M", call(&MainWindow::goToMatchingTag)},

@@ -85,7 +85,28 @@ void OpenDocument::updateTitle() {
 
 void OpenDocument::nameFile(const QString& path) {
     file_.path = path;
+    // Saved under a name that says what it is (a page saved as style.css).
+    if (const std::optional<Language> named = language::fromName(path); named && !languageChosen_)
+        setLanguage(*named);
     updateTitle();
+}
+
+void OpenDocument::setLanguage(Language language) {
+    if (language == language_)
+        return;
+    language_ = language;
+    editArea_->setLanguage(language);
+    emit languageChanged();
+}
+
+void OpenDocument::detectLanguage(const QString& path, QStringView text) {
+    languageChosen_ = false;
+    setLanguage(language::detect(path, text));
+}
+
+void OpenDocument::chooseLanguage(Language language) {
+    languageChosen_ = true;
+    setLanguage(language);
 }
 
 void OpenDocument::setFormat(const DocumentFormat& format, bool mixedLineEnds) {
@@ -129,6 +150,7 @@ std::optional<ReadResult> OpenDocument::readFile(const QString& path, const QByt
 
 void OpenDocument::takeFile(const QString& path, ReadResult result) {
     keepDiscardedText(true);
+    detectLanguage(path, result.text);
     editArea_->loadText(result.text, result.lineEnds);
     replaced();
     keeper_->forget();
@@ -153,11 +175,13 @@ void OpenDocument::openAtStart(const QString& path) {
                               ? document_file::readFirstScreen(path, EditArea::kFirstScreen)
                               : QString();
     if (!first.isNull()) {
+        detectLanguage(path, first);
         editArea_->showFirstScreen(first);
         nameFile(path);
         window()->repaint();
     }
     std::optional<ReadResult> result = readFile(path, {}, true);
+    detectLanguage(path, result ? QStringView(result->text) : QStringView());
     setFormat(result ? result->format : DocumentFormat{}, result && !result->lineEnds.empty());
     editArea_->loadText(result ? result->text : QString(), result ? result->lineEnds : LineEndExceptions{});
     file_.disk = result ? FileIdentity::of(path) : FileIdentity{};
@@ -177,11 +201,14 @@ void OpenDocument::startNewPage() {
     file_.disk = {};
     file_.path.clear();
     setFormat({}, false);
+    detectLanguage(QString(), QString());
 }
 
 void OpenDocument::recover(const QString& id, const RecoverySnapshot& copy, bool asOneStep) {
     keeper_->forget();
     store_->adopt(id);
+    if (!asOneStep)
+        detectLanguage(copy.path, copy.text);
     if (asOneStep)
         editArea_->setText(copy.text, copy.lineEnds);
     else

@@ -4,6 +4,7 @@
 #include "document/document_file.h"
 #include "document/file_identity.h"
 #include "document/recovery_store.h"
+#include "colouring/language.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -52,6 +53,10 @@ public:
     /// Some lines end otherwise than most, as opened or saved.
     bool mixedLineEnds() const { return file_.mixedLineEnds; }
     bool isModified() const;
+    /// What the page is: from its file's name, else its content, or as the user chose.
+    Language language() const { return language_; }
+    /// The user chose what the page is (View > Language): it stays so until another file is opened.
+    void chooseLanguage(Language language);
     /// The file's name, or "Untitled".
     QString displayName() const;
     /// The window's title while this page is in front: "Tagloom - " and its file, "(loading...)"
@@ -119,6 +124,8 @@ signals:
     void titleChanged();
     /// The format the page is saved in changed (the status bar shows it).
     void formatChanged();
+    /// What the page is changed: the window's commands and colours follow.
+    void languageChanged();
     /// A file was opened into the page or the page saved to it (the recent files list it).
     void fileUsed(const QString& path);
     /// The page was saved to @p path: other pages of that file take the file as theirs.
@@ -141,6 +148,9 @@ private:
     };
 
     void setFormat(const DocumentFormat& format, bool mixedLineEnds);
+    /// The language @p path and @p text say, unless the user chose one for this file.
+    void detectLanguage(const QString& path, QStringView text);
+    void setLanguage(Language language);
     void nameFile(const QString& path);
     void replaced();
     /// Writes the text in the document's format, or in @p chosen with one line end for all lines.
@@ -160,5 +170,7 @@ private:
     CheckPanel* checkPanel_ = nullptr;
     QTimer typingCheck_;
     bool checkWhileTyping_ = false;
+    Language language_ = Language::Html;
+    bool languageChosen_ = false; ///< by the user, for the file open now
     int checkedRevision_ = -1; ///< the text's revision when its last check started
 };

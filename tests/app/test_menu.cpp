@@ -21,6 +21,8 @@
 namespace {
 // Items added to the program's own menus, each where a user looks for it.
 const QSet<QString> kAddedItems{"recoverUnsavedWork",
+                                "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
+                                "languageXml", "languagePlain",
                                 "livePreview",
                                 "livePreviewOnLeft",
                                 "previewRunsJavaScript",

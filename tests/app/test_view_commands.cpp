@@ -3,6 +3,7 @@
 #include "app/recent_files.h"
 #include "colouring/html5_scheme.h"
 #include "colouring/html_pass.h"
+#include "colouring/language.h"
 #include "editor/edit_area.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
@@ -25,6 +26,13 @@ namespace {
 using Kind = ScriptedDialogs::Kind;
 using test_files::readBytes;
 using test_files::writeBytes;
+
+std::vector<Colour> colours(const std::vector<std::uint8_t>& indexes, std::span<const Colour> palette) {
+    std::vector<Colour> out;
+    for (std::uint8_t i : indexes)
+        out.push_back(palette[i]);
+    return out;
+}
 
 class ViewCommandsTest : public QObject {
     Q_OBJECT
@@ -92,7 +100,7 @@ private slots:
         QCOMPARE(QSettings().allKeys(), QStringList{"view/statusBar"});
         form.editArea()->setCaretPosition(6);
         form.editArea()->setSelectionLength(7);
-        QCOMPARE(form.statusTexts(), (QStringList{"Ln 3, Col 4", "Sel 6", "windows-1252", "LF (mixed)", "INS"}));
+        QCOMPARE(form.statusTexts(), (QStringList{"Ln 3, Col 4", "Sel 6", "windows-1252", "LF (mixed)", "HTML", "INS"}));
         QTest::keyClick(form.editArea(), Qt::Key_Insert);
         QCOMPARE(form.statusTexts().last(), QStringLiteral("OVR"));
         form.action(QStringLiteral("statusBar"))->trigger();
@@ -254,12 +262,6 @@ private slots:
         QCOMPARE(area->liveScheme(), EditArea::LiveScheme::Classic);
         area->setCaretPosition(int(area->text().size()));
         QTest::keyClicks(area, QStringLiteral("<a href=\"y\">z<!-- c"));
-        auto colours = [](const std::vector<std::uint8_t>& indexes, std::span<const Colour> palette) {
-            std::vector<Colour> out;
-            for (std::uint8_t i : indexes)
-                out.push_back(palette[i]);
-            return out;
-        };
         QCOMPARE(area->textColours(), colours(runHtmlPass(area->text()).colours, kPassPalette));
         // Choosing the HTML5 scheme recolours the coloured page where the caret stands.
         const int caret = area->selectionStart();
@@ -273,6 +275,64 @@ private slots:
         QTest::keyClicks(area, QStringLiteral("<b>"));
         QVERIFY(!area->hasColours());
         QCOMPARE(QSettings().allKeys(), (QStringList{"colouring/asYouType", "colouring/scheme"}));
+    }
+
+    // What a file is comes from its name, then its start, or the user's choice; it decides the
+    // colours (a style sheet, a script or JSON by its own lexer as it is typed, whatever the
+    // scheme) and which commands do anything.
+    void eachFileIsColouredAndHelpedAsWhatItIs_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("language"); // as the status bar says
+        QTest::newRow("a page") << "index.html" << QByteArray("<p>x</p>\n") << "HTML";
+        QTest::newRow("a page served with parts") << "list.PHP" << QByteArray("<p>x</p>\n") << "HTML";
+        QTest::newRow("a style sheet") << "css/site.css" << QByteArray("body { color: #fff }\n") << "CSS";
+        QTest::newRow("a module") << "js/app.mjs" << QByteArray("export const a = 1;\n") << "JavaScript";
+        QTest::newRow("a manifest") << "site.webmanifest" << QByteArray("{\"name\": \"x\"}\n") << "JSON";
+        QTest::newRow("an image") << "logo.svg" << QByteArray("<svg><rect/></svg>\n") << "SVG/XML";
+        QTest::newRow("notes") << "notes.txt" << QByteArray("<p> is a paragraph\n") << "Plain Text";
+        QTest::newRow("no suffix, JSON inside") << "data" << QByteArray("  [1, 2]\n") << "JSON";
+        QTest::newRow("no suffix, XML inside") << "feed" << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\"?><a/>\n") << "SVG/XML";
+        QTest::newRow("no suffix, a doctype") << "README" << QByteArray("<!DOCTYPE html>\n") << "HTML";
+        QTest::newRow("an unknown suffix, anything") << "page.tpl" << QByteArray("{{ title }}\n") << "JSON";
+    }
+    void eachFileIsColouredAndHelpedAsWhatItIs() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, language);
+        QTemporaryDir folder;
+        QDir(folder.path()).mkpath(QFileInfo(name).path());
+        const QString file = folder.filePath(name);
+        QVERIFY(test_files::writeBytes(file, bytes));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.show();
+        form.action(QStringLiteral("statusBar"))->trigger();
+        QVERIFY(form.openPath(file));
+        QCOMPARE(form.statusTexts().value(4), language);
+        EditArea* area = form.editArea();
+        QCoreApplication::processEvents();
+        const Language what = form.doc().language();
+        // Code is coloured at once, by its own lexer, and kept so as it is typed.
+        QCOMPARE(area->liveScheme() == EditArea::LiveScheme::Html5, language::isCode(what));
+        area->setCaretPosition(int(area->text().size()));
+        QTest::keyClicks(area, QStringLiteral("/* c */"));
+        if (language::isCode(what))
+            QCOMPARE(area->textColours(), colours(html5_scheme::colourText(area->text(), what), html5_scheme::kPalette));
+        // HTML commands do nothing outside HTML, and the menu says so while it is open.
+        const QString before = area->text();
+        form.action(QStringLiteral("checkTags"))->trigger();
+        form.action(QStringLiteral("addbreak"))->trigger();
+        QCOMPARE(area->text() != before, language::isHtml(what));
+        QCOMPARE(form.checkPanel() != nullptr, language::isHtml(what));
+        // Chosen by hand, it stays until another file is opened; the menu ticks it.
+        form.action(QStringLiteral("languageCss"))->trigger();
+        QCOMPARE(form.statusTexts().value(4), QStringLiteral("CSS"));
+        QVERIFY(form.action(QStringLiteral("languageCss"))->isChecked());
+        QCOMPARE(area->liveScheme(), EditArea::LiveScheme::Html5);
+        form.action(QStringLiteral("languagePlain"))->trigger();
+        QVERIFY(!area->hasColours());
+        QVERIFY(QSettings().allKeys() == QStringList{"view/statusBar"});
     }
 
     // The HTML5 scheme, chosen from the keyboard, colours every page from the moment it is in:
