@@ -56,6 +56,28 @@ private slots:
                             "59 1 B3141B attribute-value\n60 1 1A4FB0 tag\n"));
     }
 
+    // A style sheet, a script or JSON is coloured by its own lexer: by its name, or as --language
+    // says (a page named .css read as HTML, a .txt file as CSS).
+    void filesAreColouredAsWhatTheyAre_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("runs");
+        const QByteArray css = "0 1 1A4FB0 css-selector\n2 3 8A4B08 css-property\n6 3 9A4A00 css-number\n";
+        QTest::newRow("a style sheet by its name") << "s.css" << QStringList() << css;
+        QTest::newRow("a text file said to be CSS") << "s.txt" << QStringList{"--language", "css"} << css;
+        QTest::newRow("a script") << "s.js" << QStringList() << QByteArray("0 2 6A3D9A js-keyword\n5 1 9A4A00 js-number\n");
+        QTest::newRow("plain text") << "s.txt" << QStringList() << QByteArray();
+    }
+    void filesAreColouredAsWhatTheyAre() {
+        QFETCH(QString, name);
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, runs);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(test_files::writeBytes(path, name.endsWith(u".js") ? "if(a)1" : "a{top:1px}"));
+        QCOMPARE(runTool(QStringList{QStringLiteral("--runs")} + options + QStringList{path}), runs);
+    }
+
     void runsAgreeWithTheEngineOnARealPage() {
         const QString page = test_files::dataDir() + QStringLiteral("/d-oldstyle-rasmol.html");
         QVERIFY(QFile::exists(page));

@@ -71,6 +71,7 @@ struct Code {
     qsizetype end = 0;
     QString lang; // js, css or css-declarations
     QString label;
+    Language language = Language::Html; // what page is: a page, or a style sheet or script of its own
 };
 
 /// The scripts (JavaScript ones) and style sheets of a page, found by the tokenizer.
@@ -228,6 +229,15 @@ private slots:
             for (Code& code : codeIn(document_file::read(path).text, QFileInfo(path).fileName()))
                 if (code.lang != u"data")
                     codes.push_back(std::move(code));
+        // Each style sheet and script again as a file of its own, as a .css or .js file is coloured.
+        for (size_t k = 0, n = codes.size(); k < n; ++k) {
+            const Code& code = codes[k];
+            if (code.lang == u"css-declarations")
+                continue;
+            const QString text = code.page.mid(code.start, code.end - code.start);
+            codes.push_back({text, 0, text.size(), code.lang, code.label + QStringLiteral(" (a file)"),
+                             code.lang == u"js" ? Language::JavaScript : Language::Css});
+        }
 
         QJsonArray input;
         for (const Code& code : codes)
@@ -250,7 +260,7 @@ private slots:
             const QJsonValue oracle = expected[qsizetype(k)];
             if (oracle.isObject()) // the oracle could not read it: no comparison
                 continue;
-            std::vector<std::uint8_t> colours = colourText(code.page);
+            std::vector<std::uint8_t> colours = colourText(code.page, code.language);
             // A line end is never coloured; inside a comment or template literal that goes on, it
             // belongs to it, as it does for the oracle.
             for (qsizetype i = code.start + 1; i < code.end; ++i) {
