@@ -3,6 +3,7 @@
 import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
+import { text, reference } from './data-text.mjs';
 
 const modules = process.argv[2];
 const require = createRequire(import.meta.url);
@@ -31,15 +32,6 @@ const linkTypes = ['alternate', 'author', 'bookmark', 'canonical', 'dns-prefetch
     'license', 'manifest', 'modulepreload', 'next', 'nofollow', 'noopener', 'noreferrer', 'opener', 'pingback',
     'preconnect', 'prefetch', 'preload', 'prev', 'privacy-policy', 'search', 'stylesheet', 'tag', 'terms-of-service'];
 
-// The program calls the HTML standard "the standard": links into the standard's documents keep
-// their words and lose their address, and the other names for it read "standard".
-const plain = (t) => t
-    .replace(/\[([^\]]*)\]\(([^)]*spec[^)]*)\)/gi, '$1')
-    .replace(/\bspecifications\b/gi, 'standards')
-    .replace(/\b(specification|spec)\b/gi, 'standard')
-    .replace(/\bspecs\b/gi, 'standards');
-const text = (d) => plain(typeof d === 'string' ? d : d?.value ?? '');
-const reference = (item) => item.references?.[0]?.url ?? '';
 const attribute = (element) => (a) => {
     const out = { n: a.name };
     if (a.description) out.d = text(a.description);

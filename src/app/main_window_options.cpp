@@ -1,6 +1,7 @@
 // The options of typing and of the file dialogs, and the typing help they govern.
 #include "main_window.h"
 
+#include "open_document.h"
 #include "settings.h"
 
 #include "editor/completer.h"
@@ -39,6 +40,9 @@ void MainWindow::changeEditOptions(const std::function<void(EditOptions&)>& chan
 }
 
 void MainWindow::showCompletions() {
+    // The list knows HTML and CSS.
+    if (doc().language() != Language::Css && !fitsHtml(action(QStringLiteral("showCompletions"))->text()))
+        return;
     editArea()->setFocus(Qt::ShortcutFocusReason);
     // Asked for: shown whether or not the list comes up by itself while typing.
     Completer* completer = editArea()->completer();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 namespace embedded_code {
 namespace {
@@ -307,6 +308,29 @@ std::uint32_t cssStart() {
 
 std::uint32_t cssDeclarations() {
     return CssState{CssCode, Property, 1, 1, false}.bits();
+}
+
+CssPlace cssPlaceAfter(QStringView text, std::uint32_t state) {
+    std::vector<std::uint8_t> colours(size_t(text.size()), 0);
+    colourCss(text, state, colours.data());
+    const CssState s = CssState::from(state);
+    if (s.mode == CssBlockComment)
+        return CssPlace::Comment;
+    // A string or url( still open at the end: its colour runs to the end.
+    if (!text.isEmpty() && colours.back() == html5_scheme::CssString && !text.endsWith(u'"') && !text.endsWith(u'\'') &&
+        !text.endsWith(u')'))
+        return CssPlace::Comment;
+    switch (s.expect) {
+    case Selector:
+        return CssPlace::Selector;
+    case Property:
+        return CssPlace::Property;
+    case Value:
+        return CssPlace::Value;
+    case AtRulePrelude:
+        break;
+    }
+    return CssPlace::AtRulePrelude;
 }
 
 void colourCss(QStringView t, std::uint32_t& state, std::uint8_t* out) {

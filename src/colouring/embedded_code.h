@@ -21,6 +21,12 @@ std::uint32_t jsStart();
 void colourCss(QStringView text, std::uint32_t& state, std::uint8_t* out);
 void colourJs(QStringView text, std::uint32_t& state, std::uint8_t* out);
 
+/// What a style sheet expects where @p text (a line's start, from @p state) ends: nothing to
+/// offer inside a comment, a string or url(), else a selector, a property, a value, or the
+/// prelude of an at-rule.
+enum class CssPlace { Comment, Selector, Property, Value, AtRulePrelude };
+CssPlace cssPlaceAfter(QStringView text, std::uint32_t state);
+
 /// Whether a script whose type attribute is @p type holds JavaScript (rather than data such as
 /// a template or JSON).
 bool isJavaScriptType(QStringView type);

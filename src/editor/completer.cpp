@@ -1,6 +1,9 @@
 #include "completer.h"
 
+#include "block_data.h"
 #include "edit_area.h"
+
+#include "colouring/embedded_code.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -150,7 +153,37 @@ void Completer::documentChanged(int position) {
         readAheadTimer_.start();
 }
 
+completion::Context Completer::cssContextAtCaret() const {
+    const QTextDocument& document = *area_->document();
+    const QTextCursor caret = area_->textCursor();
+    // The caret's line, from its first piece.
+    QTextBlock first = caret.block();
+    while (first.previous().isValid() && EditArea::startsSoft(first))
+        first = first.previous();
+    QString line;
+    for (QTextBlock piece = first; piece != caret.block(); piece = piece.next())
+        line += piece.text();
+    line += caret.block().text().left(caret.positionInBlock());
+    // Colour as it is typed keeps the state each line starts in; without it, the sheet is read
+    // from its start.
+    std::uint32_t state = embedded_code::cssStart();
+    if (area_->liveScheme() == EditArea::LiveScheme::Html5) {
+        if (const auto* data = static_cast<const BlockData*>(first.userData()))
+            state = data->codeState;
+    } else {
+        std::vector<std::uint8_t> scratch;
+        for (QTextBlock block = document.begin(); block.isValid() && block != first; block = block.next()) {
+            const QString text = block.text();
+            scratch.resize(size_t(text.size()));
+            embedded_code::colourCss(text, state, scratch.data());
+        }
+    }
+    return completion::cssContextAt(state, line);
+}
+
 completion::Context Completer::contextAtCaret() {
+    if (area_->language() == Language::Css)
+        return cssContextAtCaret();
     const QTextDocument& document = *area_->document();
     const int caret = area_->textCursor().position();
     const QTextBlock caretBlock = document.findBlock(caret);
@@ -192,11 +225,26 @@ completion::Context Completer::contextAtCaret() {
 }
 
 void Completer::keyHandled(const QKeyEvent* e) {
-    // The list offers HTML: a style sheet or a script has none of it.
-    if (!enabled_ || area_->isReadOnly() || !language::isHtml(area_->language()))
+    // The list offers HTML in pages and CSS in style sheets; a script has neither.
+    const Language language = area_->language();
+    if (!enabled_ || area_->isReadOnly() || (!language::isHtml(language) && language != Language::Css))
         return;
     const QString text = e->text();
     const bool typed = !text.isEmpty() && text[0].isPrint();
+    if (language == Language::Css) {
+        // A property, a value, an at-rule or a pseudo-class as its first letter or mark is
+        // typed; the rest of its name filters the list, anything else closes it.
+        const QChar c = typed && text.size() == 1 ? text[0] : QChar();
+        const bool opens = c.isLetter() || c == u'-' || c == u'@' || c == u':';
+        const bool filters = opens || c.isDigit() || c == u'_' || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete;
+        const bool modifier = e->key() == Qt::Key_Shift || e->key() == Qt::Key_Control || e->key() == Qt::Key_Alt ||
+                              e->key() == Qt::Key_Meta;
+        if (isShown() ? filters : opens)
+            update(true);
+        else if (isShown() && !modifier)
+            hide();
+        return;
+    }
     if (isShown()) {
         if (typed || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete)
             update(false);
@@ -216,7 +264,7 @@ void Completer::keyHandled(const QKeyEvent* e) {
 }
 
 void Completer::showHere() {
-    if (enabled_ && !area_->isReadOnly() && language::isHtml(area_->language()))
+    if (enabled_ && !area_->isReadOnly() && (language::isHtml(area_->language()) || area_->language() == Language::Css))
         update(true);
 }
 

@@ -59,6 +59,7 @@ private:
     /// Reads where the caret is and shows what fits, or hides the list.
     void update(bool openIfClosed);
     completion::Context contextAtCaret();
+    completion::Context cssContextAtCaret() const;
     void fill();
     void accept();
     void showDescription();

@@ -1,5 +1,8 @@
 #include "completion.h"
 
+#include "css_data.h"
+
+#include "colouring/embedded_code.h"
 #include "colouring/html_data.h"
 
 #include <algorithm>
@@ -138,11 +141,88 @@ int commonness(QStringView name) {
 }
 } // namespace
 
+Context cssContextAt(std::uint32_t lineState, QStringView lineBeforeCaret) {
+    const auto isNameCharacter = [](QChar c) { return c.isLetterOrNumber() || c == u'-' || c == u'_'; };
+    qsizetype start = lineBeforeCaret.size();
+    while (start > 0 && isNameCharacter(lineBeforeCaret[start - 1]))
+        --start;
+    Context context;
+    const embedded_code::CssPlace place = embedded_code::cssPlaceAfter(lineBeforeCaret, lineState);
+    if (place == embedded_code::CssPlace::Comment)
+        return context;
+    // An at-rule where rules or declarations go; a pseudo-class or -element in a selector.
+    qsizetype marks = start;
+    while (marks > 0 && marks > start - 2 && lineBeforeCaret[marks - 1] == u':')
+        --marks;
+    if (start > 0 && lineBeforeCaret[start - 1] == u'@') {
+        context.kind = Kind::CssAtRule;
+        --start;
+    } else if (marks < start && (place == embedded_code::CssPlace::Selector ||
+                                 (place == embedded_code::CssPlace::Value && start - marks == 2))) {
+        // `a:ho` reads as a property and its value to the lexer until a brace comes; only a
+        // selector has `::`, and a rule's `:` after a name with no `;` or `{` before it on the line.
+        context.kind = Kind::CssPseudo;
+        start = marks;
+    } else if (place == embedded_code::CssPlace::Property) {
+        context.kind = Kind::CssProperty;
+    } else if (place == embedded_code::CssPlace::Value) {
+        context.kind = Kind::CssValue;
+        // The property: the name before the last `:` of this declaration on this line.
+        const QStringView head = lineBeforeCaret.left(start);
+        const qsizetype colon = head.lastIndexOf(u':');
+        const qsizetype boundary = std::max(head.lastIndexOf(u';'), head.lastIndexOf(u'{'));
+        if (colon > boundary) {
+            qsizetype end = colon;
+            while (end > 0 && head[end - 1].isSpace())
+                --end;
+            qsizetype from = end;
+            while (from > 0 && isNameCharacter(head[from - 1]))
+                --from;
+            context.attribute = head.mid(from, end - from).toString().toLower();
+        }
+    }
+    if (context.kind != Kind::None)
+        context.typed = lineBeforeCaret.mid(start).toString();
+    return context;
+}
+
 std::vector<Item> itemsFor(const Context& context) {
     const HtmlData& data = HtmlData::instance();
     std::vector<Item> items;
+    const CssData& css = CssData::instance();
+    // A function's caret goes between its parentheses; an at-rule's prelude follows a space.
+    const auto cssEntries = [&](const std::vector<CssData::Entry>& entries, const QString& after = QString()) {
+        for (const CssData::Entry& e : entries) {
+            const bool function = e.name.endsWith(u')');
+            items.push_back({e.name, {}, e.description, e.reference, function ? e.name : e.name + after, function ? 1 : 0, false});
+        }
+    };
     switch (context.kind) {
     case Kind::None:
+        break;
+    case Kind::CssProperty:
+        for (const CssData::Property& p : css.properties())
+            items.push_back({p.name, {}, p.description, p.reference, p.name + QStringLiteral(": "), 0,
+                             !p.values.isEmpty() || p.takesColour});
+        break;
+    case Kind::CssValue: {
+        const CssData::Property* p = css.property(context.attribute);
+        QStringList values = p ? p->values : QStringList();
+        if (p && p->takesColour)
+            values << css.colours() << css.colourFunctions();
+        values << css.wideValues();
+        for (const QString& value : std::as_const(values))
+            items.push_back({value, {}, p ? p->description : QString(), p ? p->reference : QString(), value,
+                             value.endsWith(u')') ? 1 : 0, false});
+        break;
+    }
+    case Kind::CssAtRule:
+        cssEntries(css.atRules(), QStringLiteral(" "));
+        break;
+    case Kind::CssPseudo:
+        cssEntries(context.typed.startsWith(QStringLiteral("::")) ? css.pseudoElements() : css.pseudoClasses());
+        if (context.typed == u":")
+            cssEntries(css.pseudoElements());
         break;
     case Kind::ElementName:
         for (const HtmlData::Element& e : data.elements()) {

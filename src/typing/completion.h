@@ -5,19 +5,31 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <cstdint>
 #include <vector>
 
-/// What to offer while typing HTML: where the caret is (an element name, an attribute, its value,
-/// a character reference), the entries that fit there, and their order as the user types on.
+/// What to offer while typing HTML (an element name, an attribute, its value, a character
+/// reference) or a style sheet (a property, its value, an at-rule, a pseudo-class or -element):
+/// where the caret is, the entries that fit there, and their order as the user types on.
 namespace completion {
 
-enum class Kind { None, ElementName, AttributeName, AttributeValue, CharacterReference };
+enum class Kind {
+    None,
+    ElementName,
+    AttributeName,
+    AttributeValue,
+    CharacterReference,
+    CssProperty,
+    CssValue,
+    CssAtRule,
+    CssPseudo,
+};
 
 struct Context {
     Kind kind = Kind::None;
     QString typed;      ///< what is typed of the entry, just before the caret
     QString element;    ///< the tag's element, in lower case (attributes and values)
-    QString attribute;  ///< the attribute whose value is typed, in lower case
+    QString attribute;  ///< the attribute (or CSS property) whose value is typed, in lower case
     QStringList present; ///< the attributes the tag already has, in lower case
     bool quoted = true; ///< a value is typed inside quotes (else the quotes come with it)
 };
@@ -35,6 +47,10 @@ struct Item {
     int caretBack = 0;   ///< where the caret goes: this many characters before the end of text
     bool offersValues = false; ///< the caret lands in a value that has a list of its own
 };
+
+/// Where the caret is in a style sheet: @p lineBeforeCaret is its line up to the caret, which
+/// the CSS lexer starts in @p lineState.
+Context cssContextAt(std::uint32_t lineState, QStringView lineBeforeCaret);
 
 /// Everything that fits @p context, in the order to show when nothing is typed. Obsolete
 /// elements and attributes are not offered, nor attributes the tag already has.

@@ -29,6 +29,30 @@ QString withCaret(const EditArea& area) {
     return text.insert(area.selectionStart(), u'|');
 }
 
+// The row of a table of what the list offers as keys are typed into a text of @p language.
+void checkWhatTheListOffers(Language language) {
+    QFETCH(QString, before);
+    QFETCH(QString, keys);
+    QFETCH(QString, after);
+    QFETCH(QString, offered);
+    QFETCH(QString, notOffered);
+    EditArea area;
+    area.setLanguage(language);
+    area.resize(600, 300);
+    area.show();
+    area.loadText(before);
+    area.moveCursor(QTextCursor::End);
+    type(area, keys);
+    QCOMPARE(withCaret(area), after);
+    const QStringList shown = area.completer()->shownLabels();
+    for (const QString& name : offered.split(u',', Qt::SkipEmptyParts))
+        QVERIFY2(shown.contains(name), qPrintable(name + QStringLiteral(" in ") + shown.mid(0, 20).join(u' ')));
+    for (const QString& name : notOffered.split(u',', Qt::SkipEmptyParts))
+        QVERIFY2(!shown.contains(name), qPrintable(name));
+    if (offered.isEmpty() && !keys.contains(u'|') && notOffered.isEmpty())
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.mid(0, 5).join(u' ')));
+}
+
 class TypingHelpTest : public QObject {
     Q_OBJECT
 private slots:
@@ -90,27 +114,32 @@ private slots:
             << "" << "";
     }
 
-    void theListOffersWhatFitsAndEnterTakesIt() {
-        QFETCH(QString, before);
-        QFETCH(QString, keys);
-        QFETCH(QString, after);
-        QFETCH(QString, offered);
-        QFETCH(QString, notOffered);
-        EditArea area;
-        area.resize(600, 300);
-        area.show();
-        area.loadText(before);
-        area.moveCursor(QTextCursor::End);
-        type(area, keys);
-        QCOMPARE(withCaret(area), after);
-        const QStringList shown = area.completer()->shownLabels();
-        for (const QString& name : offered.split(u',', Qt::SkipEmptyParts))
-            QVERIFY2(shown.contains(name), qPrintable(name + QStringLiteral(" in ") + shown.mid(0, 20).join(u' ')));
-        for (const QString& name : notOffered.split(u',', Qt::SkipEmptyParts))
-            QVERIFY2(!shown.contains(name), qPrintable(name));
-        if (offered.isEmpty() && !keys.contains(u'|') && notOffered.isEmpty())
-            QVERIFY2(shown.isEmpty(), qPrintable(shown.mid(0, 5).join(u' ')));
+    void theListOffersWhatFitsAndEnterTakesIt() { checkWhatTheListOffers(Language::Html); }
+
+    // In a style sheet: properties where declarations go, then their values (keywords, named
+    // colours, functions with the caret inside), at-rules and pseudo-classes in selectors.
+    void styleSheetsGetCssHelp_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<QString>("notOffered");
+        QTest::newRow("a property") << "a {\r\n  " << "disp|" << "a {\r\n  display: |" << "block,flex" << "";
+        QTest::newRow("its value") << "a { display: " << "fl" << "a { display: fl|" << "flex,inline-flex" << "block";
+        QTest::newRow("a colour") << "a { color: " << "rebe|" << "a { color: rebeccapurple|" << "" << "";
+        QTest::newRow("a colour function") << "a { background-color: " << "rg|" << "a { background-color: rgb(|)" << "" << "";
+        QTest::newRow("values every property takes") << "a { width: " << "inh" << "a { width: inh|" << "inherit" << "";
+        QTest::newRow("an at-rule") << "" << "@med|" << "@media |" << "" << "";
+        QTest::newRow("a pseudo-class") << "a" << ":hov|" << "a:hover|" << "" << "";
+        QTest::newRow("a pseudo-element") << "p" << "::bef" << "p::bef|" << "::before" << ":hover";
+        QTest::newRow("the next property after a declaration") << "a { color: red; " << "mar" << "a { color: red; mar|"
+                                                                << "margin,margin-top" << "red";
+        QTest::newRow("nothing in a comment") << "/* " << "col" << "/* col|" << "" << "";
+        QTest::newRow("nothing in a string") << "a { content: \"" << "bl" << "a { content: \"bl|" << "" << "";
+        QTest::newRow("nothing for numbers") << "a { margin: " << "12" << "a { margin: 12|" << "" << "";
+        QTest::newRow("Escape closes") << "a { " << "col^" << "a { col|" << "" << "";
     }
+    void styleSheetsGetCssHelp() { checkWhatTheListOffers(Language::Css); }
 
     // Tab on a selection of several lines indents them, Shift+Tab outdents the lines it touches;
     // each is one undo step. `{` and `}` mark the selection (`{` alone: the caret).
