@@ -38,6 +38,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <tuple>
 #include <QTimer>
 #include <QAbstractButton>
 #include <algorithm>
@@ -697,6 +698,63 @@ int typingHelp(const QString& path) {
 
 // Check as You Type on a big page: what starting a check costs the window (it takes the text),
 // and keys typed while the check runs in the background.
+// A style sheet of about a megabyte, coloured by its lexer as it opens: a key in it, against a
+// key in an HTML page of the same size; and the first list of CSS properties (its data read then).
+int styleSheets() {
+    QString rule;
+    for (int i = 0; i < 20; ++i)
+        rule += QStringLiteral("/* block %1 */\r\n.nav-%1 a:hover, #main > p::first-line {\r\n  margin: 0 auto;\r\n"
+                               "  color: #333;\r\n  font: 16px/1.5 \"Helvetica\", sans-serif;\r\n"
+                               "  background: url(img/bg.png) no-repeat;\r\n}\r\n")
+                    .arg(i);
+    QString sheet;
+    while (sheet.size() < 1'000'000)
+        sheet += rule;
+    QString page;
+    while (page.size() < sheet.size())
+        page += QStringLiteral("<p class=\"note\">A line of <a href=\"x.html\">text</a> and <b>more</b>.</p>\r\n");
+    ScriptedDialogs dialogs;
+    MainWindow form(dialogs);
+    showActive(form);
+    EditArea* area = form.editArea();
+    for (const auto& [label, text, language] : {std::tuple{"1 MB style sheet", sheet, Language::Css},
+                                                 std::tuple{"1 MB HTML page, HTML5 scheme", page, Language::Html}}) {
+        area->setLanguage(language);
+        area->loadText(text);
+        area->finishLoading();
+        area->colourAsHtml5();
+        area->setCaretPosition(int(text.size() / 2));
+        area->ensureCursorVisible();
+        area->viewport()->repaint();
+        area->completer()->setEnabled(false); // the key alone
+        const double key = medianMs(21, [&] {
+            keyAndRepaint(form, QKeySequence(QStringLiteral("x")));
+            keyAndRepaint(form, QKeySequence(Qt::Key_Backspace));
+        }) / 2;
+        std::printf("%-30s a key (or Backspace) in the middle until repainted: %.2f ms\n", label, key);
+    }
+    // The first list: a property typed in a block.
+    area->completer()->setEnabled(true);
+    area->setLanguage(Language::Css);
+    area->loadText(sheet);
+    area->finishLoading();
+    area->colourAsHtml5();
+    area->setCaretPosition(int(sheet.indexOf(QStringLiteral("  color:"), sheet.size() / 2)));
+    area->ensureCursorVisible();
+    area->viewport()->repaint();
+    const double first = medianMs(1, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("b"))); });
+    std::printf("first CSS list (its data read): %.2f ms until shown (%s)\n", first,
+                area->completer()->isShown() ? "shown" : "NOT shown");
+    keyAndRepaint(form, QKeySequence(Qt::Key_Escape));
+    const double next = medianMs(21, [&] {
+        keyAndRepaint(form, QKeySequence(Qt::Key_Backspace));
+        keyAndRepaint(form, QKeySequence(QStringLiteral("b")));
+        keyAndRepaint(form, QKeySequence(Qt::Key_Escape));
+    });
+    std::printf("a later list (Backspace, a letter, Escape): %.2f ms\n", next);
+    return 0;
+}
+
 int checkAsYouType(const QString& path) {
     const ReadResult file = readOrExit(path);
     QSettings().setValue(QStringLiteral("checkTags/asYouType"), true);
@@ -768,6 +826,8 @@ int main(int argc, char* argv[]) {
         QStandardPaths::setTestModeEnabled(true); // the option it sets stays out of the user's settings
         return checkAsYouType(args[1]);
     }
+    if (args.size() == 1 && args[0] == QStringLiteral("style-sheets"))
+        return styleSheets();
     if (args.size() >= 2 && args[0] == QStringLiteral("typing-help"))
         return typingHelp(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("recovery"))
@@ -783,7 +843,7 @@ int main(int argc, char* argv[]) {
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | longlines | loading [LINES]\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | longlines | loading [LINES]\n",
         stderr);
     return 2;
 }
