@@ -42,6 +42,37 @@ bool mayBeInTag(const QTextDocument& document, int position) {
     }
     return false;
 }
+
+/// Whether a letter typed at @p position may be CSS in a page: going back from it, the nearest
+/// "style" that is markup is a <style> start tag (not its end tag), or a style attribute whose
+/// tag is still open, within a few kilobytes (deeper in a long style sheet, Ctrl+Space asks).
+/// Spares reading the page for every letter of its text.
+bool mayBeInStyle(const QTextDocument& document, int position) {
+    constexpr int kLookBack = 4 * 1024;
+    QTextBlock block = document.findBlock(position);
+    int end = position - block.position();
+    bool tagEndedSince = false; // a `>` between a style attribute and the caret
+    for (int read = 0; block.isValid() && read < kLookBack; block = block.previous()) {
+        const QString text = block.text();
+        const QStringView line = QStringView(text).left(std::min(end, int(text.size())));
+        for (qsizetype at = line.lastIndexOf(u"style", -1, Qt::CaseInsensitive); at >= 0;
+             at = at > 0 ? line.lastIndexOf(u"style", at - 1, Qt::CaseInsensitive) : -1) {
+            if (at >= 2 && line.mid(at - 2, 2) == u"</")
+                return false;
+            if (at >= 1 && line[at - 1] == u'<')
+                return true;
+            qsizetype after = at + 5;
+            while (after < line.size() && line[after].isSpace())
+                ++after;
+            if (after < line.size() && line[after] == u'=')
+                return !tagEndedSince && line.indexOf(u'>', after) < 0;
+        }
+        tagEndedSince = tagEndedSince || line.contains(u'>');
+        read += int(text.size());
+        end = std::numeric_limits<int>::max();
+    }
+    return false;
+}
 } // namespace
 
 Completer::Completer(EditArea* area) : QObject(area), area_(area) {
@@ -246,7 +277,11 @@ void Completer::keyHandled(const QKeyEvent* e) {
         return;
     }
     if (isShown()) {
-        if (typed || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete)
+        const bool css = context_.kind >= completion::Kind::CssProperty;
+        const bool endsName = typed && text.size() == 1 && !text[0].isLetterOrNumber() && text[0] != u'-' && text[0] != u'_';
+        if (css && endsName) // a style sheet's name ends: `;`, a space, a brace
+            hide();
+        else if (typed || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete)
             update(false);
         else if (e->key() != Qt::Key_Shift && e->key() != Qt::Key_Control && e->key() != Qt::Key_Alt &&
                  e->key() != Qt::Key_Meta)
@@ -258,6 +293,8 @@ void Completer::keyHandled(const QKeyEvent* e) {
     const QChar c = text[0];
     if (c == u'<' || c == u'&')
         update(true);
+    else if ((c.isLetter() || c == u'-' || c == u'@' || c == u':') && mayBeInStyle(*area_->document(), area_->textCursor().position()))
+        update(true); // CSS in the page: the context says whether the caret is in it
     else if ((c == u' ' || c == u'=' || c == u'"' || c == u'\'') &&
              mayBeInTag(*area_->document(), area_->textCursor().position()))
         update(true);

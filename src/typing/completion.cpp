@@ -22,11 +22,14 @@ struct TagReader : HtmlTokenizer::Listener {
     QString element;
     QStringList attributes;
     QString lastValue; ///< the last attribute value as read so far, quotes included
+    qsizetype tagEnd = -1; ///< where the text after the last tag starts
 
     void span(HtmlSpan kind, qsizetype start, qsizetype length) override {
         const QStringView piece = text.mid(start, length);
         switch (kind) {
         case HtmlSpan::TagBracket:
+            if (piece.endsWith(u'>'))
+                tagEnd = start + length;
             if (piece.startsWith(u'<')) {
                 tagStart = start;
                 endTag = piece == u"</";
@@ -88,6 +91,14 @@ Context contextAt(HtmlTokenizer state, QStringView tail) {
         return context;
     }
     const HtmlTokenizer at = readFrom(state, head, reader);
+    // A style sheet in the page: in a <style> element's text, or in a style attribute's value.
+    if (at.state() == State::RawText && at.rawText() == HtmlTokenizer::RawText::Style)
+        return cssContextAt(embedded_code::cssStart(), tail.mid(std::max<qsizetype>(reader.tagEnd, 0)));
+    const bool quoted = at.state() == State::AttributeValueDoubleQuoted || at.state() == State::AttributeValueSingleQuoted;
+    if (quoted && !reader.endTag && reader.attributes.value(reader.attributes.size() - 1) == u"style") {
+        const qsizetype open = head.lastIndexOf(at.state() == State::AttributeValueDoubleQuoted ? u'"' : u'\'');
+        return cssContextAt(embedded_code::cssDeclarations(), tail.mid(open + 1));
+    }
     if (!inStartTag(at.state()) || reader.endTag || reader.element.isEmpty())
         return context;
     context.element = reader.element;

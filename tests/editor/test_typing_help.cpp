@@ -97,6 +97,12 @@ private slots:
                                                                     << "" << "";
         QTest::newRow("a script goes on after an end tag whose name runs on")
             << "<script>x = 1 </scripts> " << "<b" << "<script>x = 1 </scripts> <b|" << "" << "";
+        QTest::newRow("a property in a style element") << "<style>\r\nh1 { " << "col" << "<style>\r\nh1 { col|" << "color"
+                                                      << "";
+        QTest::newRow("a value in a style attribute") << "<p style=\"color: " << "red|" << "<p style=\"color: red|" << ""
+                                                     << "";
+        QTest::newRow("a style sheet's name ends at ;") << "<style>a { " << "col;" << "<style>a { col;|" << "" << "";
+        QTest::newRow("no CSS in text that speaks of style") << "<p>style " << "col" << "<p>style col|" << "" << "";
         QTest::newRow("nothing in an end tag") << "<p>x" << "</p " << "<p>x</p |" << "" << "";
         QTest::newRow("nothing for text") << "<p>" << "one two = \"three\" " << "<p>one two = \"three\" |" << ""
                                           << "";
