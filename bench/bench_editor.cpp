@@ -691,7 +691,7 @@ int typingHelp(const QString& path) {
         keyAndRepaint(form, QKeySequence(Qt::Key_Backspace));
     });
     std::printf("& with its list of %d references (%s), Escape and Backspace: %.2f ms\n",
-                int(completion::itemsFor({completion::Kind::CharacterReference, {}, {}, {}, {}, true}).size()),
+                int(completion::itemsFor({completion::Kind::CharacterReference, {}, {}, {}, {}, true, {}}).size()),
                 shown ? "shown" : "NOT shown", references);
     return 0;
 }

@@ -85,6 +85,7 @@ void OpenDocument::updateTitle() {
 
 void OpenDocument::nameFile(const QString& path) {
     file_.path = path;
+    editArea_->setDocumentFolder(QFileInfo(path).absolutePath());
     // Saved under a name that says what it is (a page saved as style.css).
     if (const std::optional<Language> named = language::fromName(path); named && !languageChosen_)
         setLanguage(*named);
@@ -200,6 +201,7 @@ void OpenDocument::startNewPage() {
     replaced();
     file_.disk = {};
     file_.path.clear();
+    editArea_->setDocumentFolder(QString());
     setFormat({}, false);
     detectLanguage(QString(), QString());
 }
@@ -231,6 +233,7 @@ void OpenDocument::recover(const QString& id, const RecoverySnapshot& copy, bool
         file_.disk = {};
     }
     file_.unreadableAtStart.clear();
+    editArea_->setDocumentFolder(file_.path.isEmpty() ? QString() : QFileInfo(file_.path).absolutePath());
     updateTitle();
 }
 

@@ -266,8 +266,10 @@ void Completer::keyHandled(const QKeyEvent* e) {
         // A property, a value, an at-rule or a pseudo-class as its first letter or mark is
         // typed; the rest of its name filters the list, anything else closes it.
         const QChar c = typed && text.size() == 1 ? text[0] : QChar();
-        const bool opens = c.isLetter() || c == u'-' || c == u'@' || c == u':';
-        const bool filters = opens || c.isDigit() || c == u'_' || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete;
+        const bool opens = c.isLetter() || c == u'-' || c == u'@' || c == u':' || c == u'(' || c == u'/' || c == u'"' ||
+                           c == u'\'';
+        const bool filters = (opens || c.isDigit() || c == u'_' || c == u'.' || e->key() == Qt::Key_Backspace ||
+                              e->key() == Qt::Key_Delete) && !endsTheName(text);
         const bool modifier = e->key() == Qt::Key_Shift || e->key() == Qt::Key_Control || e->key() == Qt::Key_Alt ||
                               e->key() == Qt::Key_Meta;
         if (isShown() ? filters : opens)
@@ -277,9 +279,7 @@ void Completer::keyHandled(const QKeyEvent* e) {
         return;
     }
     if (isShown()) {
-        const bool css = context_.kind >= completion::Kind::CssProperty;
-        const bool endsName = typed && text.size() == 1 && !text[0].isLetterOrNumber() && text[0] != u'-' && text[0] != u'_';
-        if (css && endsName) // a style sheet's name ends: `;`, a space, a brace
+        if (endsTheName(text))
             hide();
         else if (typed || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete)
             update(false);
@@ -293,11 +293,24 @@ void Completer::keyHandled(const QKeyEvent* e) {
     const QChar c = text[0];
     if (c == u'<' || c == u'&')
         update(true);
-    else if ((c.isLetter() || c == u'-' || c == u'@' || c == u':') && mayBeInStyle(*area_->document(), area_->textCursor().position()))
+    else if ((c.isLetter() || c == u'-' || c == u'@' || c == u':' || c == u'(' || c == u'/') &&
+             mayBeInStyle(*area_->document(), area_->textCursor().position()))
         update(true); // CSS in the page: the context says whether the caret is in it
-    else if ((c == u' ' || c == u'=' || c == u'"' || c == u'\'') &&
+    else if ((c == u' ' || c == u'=' || c == u'"' || c == u'\'' || c == u'/' || c == u',') &&
              mayBeInTag(*area_->document(), area_->textCursor().position()))
         update(true);
+}
+
+bool Completer::endsTheName(const QString& typed) const {
+    if (typed.size() != 1)
+        return false;
+    const QChar c = typed[0];
+    // A style sheet's name ends at `;`, a space or a brace; a path at a quote, a space or `)`.
+    if (context_.kind == completion::Kind::Path)
+        return c.isSpace() || c == u'"' || c == u'\'' || c == u')' || c == u',';
+    if (context_.kind >= completion::Kind::CssProperty)
+        return !c.isLetterOrNumber() && c != u'-' && c != u'_';
+    return false;
 }
 
 void Completer::showHere() {
@@ -311,10 +324,15 @@ void Completer::update(bool openIfClosed) {
         hide();
         return;
     }
-    if (items_.empty() || context.kind != context_.kind || context.element != context_.element ||
-        context.attribute != context_.attribute || context.present != context_.present ||
-        context.quoted != context_.quoted)
+    if (context.kind == completion::Kind::Path) {
+        // The folder is listed afresh each time it changes: files come and go.
+        if (items_.empty() || context.kind != context_.kind || context.folder != context_.folder)
+            items_ = completion::pathItems(area_->documentFolder(), context);
+    } else if (items_.empty() || context.kind != context_.kind || context.element != context_.element ||
+               context.attribute != context_.attribute || context.present != context_.present ||
+               context.quoted != context_.quoted) {
         items_ = completion::itemsFor(context);
+    }
     context_ = context;
     shown_ = completion::rank(items_, context.typed);
     if (shown_.empty()) {

@@ -60,6 +60,8 @@ private:
     void update(bool openIfClosed);
     completion::Context contextAtCaret();
     completion::Context cssContextAtCaret() const;
+    /// Whether @p typed ends the name the open list offers for (a CSS name, a path).
+    bool endsTheName(const QString& typed) const;
     void fill();
     void accept();
     void showDescription();

@@ -146,6 +146,9 @@ public:
     /// (the HTML list, abbreviations and end tags in HTML; matching and renamed tags in markup).
     void setLanguage(Language language);
     Language language() const { return language_; }
+    /// The folder of the page's file, which paths typed in it start from; empty without a file.
+    void setDocumentFolder(const QString& folder) { documentFolder_ = folder; }
+    const QString& documentFolder() const { return documentFolder_; }
     /// Colours stay as they are, and go stale as the text is edited; as do clearColours(),
     /// setColours() and replacing the whole text.
     void stopLiveColouring();
@@ -319,6 +322,7 @@ private:
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     Language language_ = Language::Html;
+    QString documentFolder_;
     bool typingQueuedKeys_ = false;
     /// How many lines were loaded with a line end of their own.
     int lineEndCount_ = 0;

@@ -5,6 +5,10 @@
 #include "colouring/embedded_code.h"
 #include "colouring/html_data.h"
 
+#include <QDir>
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QUrl>
 #include <algorithm>
 #include <array>
 
@@ -67,6 +71,27 @@ bool inStartTag(State s) {
 }
 } // namespace
 
+namespace {
+// Attributes whose value is the address of a file, and in srcset a list of them.
+bool takesPath(QStringView attribute) {
+    return attribute == u"src" || attribute == u"href" || attribute == u"srcset" || attribute == u"action" ||
+           attribute == u"poster" || attribute == u"data";
+}
+
+// A path typed as @p value: its folders and its last part; none for an address with a scheme,
+// a root-relative path (the site's root is not known) or a fragment.
+Context pathContext(QStringView value) {
+    Context context;
+    if (value.contains(u':') || value.startsWith(u'/') || value.contains(u'#') || value.contains(u'?'))
+        return context;
+    const qsizetype slash = value.lastIndexOf(u'/');
+    context.kind = Kind::Path;
+    context.folder = value.left(slash + 1).toString();
+    context.typed = value.mid(slash + 1).toString();
+    return context;
+}
+} // namespace
+
 Context contextAt(HtmlTokenizer state, QStringView tail) {
     qsizetype wordStart = tail.size();
     while (wordStart > 0 && isWordCharacter(tail[wordStart - 1]))
@@ -118,10 +143,19 @@ Context contextAt(HtmlTokenizer state, QStringView tail) {
         break;
     default: { // inside a quoted value: the word typed since its quote or a space
         const QChar quote = at.state() == State::AttributeValueDoubleQuoted ? u'"' : u'\'';
-        if (before != quote && !before.isSpace())
-            return context;
-        context.kind = Kind::AttributeValue;
         context.attribute = reader.attributes.value(reader.attributes.size() - 1);
+        if (takesPath(context.attribute)) {
+            // The value typed since its quote, and in srcset since the last comma.
+            QStringView value = tail.mid(head.lastIndexOf(quote) + 1);
+            if (context.attribute == u"srcset")
+                value = value.mid(value.lastIndexOf(u',') + 1).trimmed();
+            context = value.contains(u' ') ? Context() : pathContext(value);
+            context.element = reader.element;
+            return context;
+        }
+        if (before != quote && !before.isSpace())
+            return {};
+        context.kind = Kind::AttributeValue;
         break;
     }
     }
@@ -153,6 +187,11 @@ int commonness(QStringView name) {
 } // namespace
 
 Context cssContextAt(std::uint32_t lineState, QStringView lineBeforeCaret) {
+    // A file in url( ) or @import: the path typed since its parenthesis or quote.
+    static const QRegularExpression file(QStringLiteral("(?:url\\(\\s*[\"']?|@import\\s+[\"'])([^\"')\\s]*)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    if (const QRegularExpressionMatch m = file.match(lineBeforeCaret); m.hasMatch())
+        return pathContext(m.capturedView(1));
     const auto isNameCharacter = [](QChar c) { return c.isLetterOrNumber() || c == u'-' || c == u'_'; };
     qsizetype start = lineBeforeCaret.size();
     while (start > 0 && isNameCharacter(lineBeforeCaret[start - 1]))
@@ -197,6 +236,35 @@ Context cssContextAt(std::uint32_t lineState, QStringView lineBeforeCaret) {
     return context;
 }
 
+std::vector<Item> pathItems(const QString& pageFolder, const Context& context) {
+    std::vector<Item> items;
+    if (pageFolder.isEmpty() || context.kind != Kind::Path)
+        return items;
+    const QDir folder(QDir(pageFolder).filePath(context.folder));
+    // Names only: nothing is opened, and a folder of a million files offers its first few thousand.
+    constexpr int kMostEntries = 5000;
+    QDirIterator entries(folder.path(), QDir::AllEntries | QDir::NoDotAndDotDot);
+    std::vector<std::pair<QString, bool>> found;
+    while (entries.hasNext() && int(found.size()) < kMostEntries) {
+        entries.next();
+        const QFileInfo info = entries.fileInfo();
+        const QString name = info.fileName();
+        if (name.contains(QChar::ReplacementCharacter) ||
+            std::any_of(name.begin(), name.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+            continue;
+        found.emplace_back(name, info.isDir());
+    }
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second : a.first.compare(b.first, Qt::CaseInsensitive) < 0;
+    });
+    // What a page writes in an address: spaces and the like percent-encoded.
+    const auto address = [](const QString& name) { return QString::fromUtf8(QUrl::toPercentEncoding(name, "!$&'()*+,;=@~")); };
+    for (const auto& [name, isFolder] : found)
+        items.push_back({isFolder ? name + u'/' : name, {}, isFolder ? QStringLiteral("Folder") : QString(), {},
+                         address(name) + (isFolder ? QStringLiteral("/") : QString()), 0, isFolder});
+    return items;
+}
+
 std::vector<Item> itemsFor(const Context& context) {
     const HtmlData& data = HtmlData::instance();
     std::vector<Item> items;
@@ -210,6 +278,7 @@ std::vector<Item> itemsFor(const Context& context) {
     };
     switch (context.kind) {
     case Kind::None:
+    case Kind::Path: // the files of the page's folder: pathItems()
         break;
     case Kind::CssProperty:
         for (const CssData::Property& p : css.properties())

@@ -23,6 +23,7 @@ enum class Kind {
     CssValue,
     CssAtRule,
     CssPseudo,
+    Path, ///< a file of the site: in src, href, srcset, action, poster, CSS url() and @import
 };
 
 struct Context {
@@ -32,6 +33,7 @@ struct Context {
     QString attribute;  ///< the attribute (or CSS property) whose value is typed, in lower case
     QStringList present; ///< the attributes the tag already has, in lower case
     bool quoted = true; ///< a value is typed inside quotes (else the quotes come with it)
+    QString folder;     ///< a path's folders as typed before its last part (`img/`), relative to the page
 };
 
 /// Reads @p tail, the text from a point where the tokenizer stood in @p state (between tags) up
@@ -51,6 +53,11 @@ struct Item {
 /// Where the caret is in a style sheet: @p lineBeforeCaret is its line up to the caret, which
 /// the CSS lexer starts in @p lineState.
 Context cssContextAt(std::uint32_t lineState, QStringView lineBeforeCaret);
+
+/// The files and folders a path typed in a page in @p pageFolder can go on with: folders first
+/// (accepting one lists what it holds), then files; nothing hidden, nothing whose name is not
+/// valid text, and at most a few thousand.
+std::vector<Item> pathItems(const QString& pageFolder, const Context& context);
 
 /// Everything that fits @p context, in the order to show when nothing is typed. Obsolete
 /// elements and attributes are not offered, nor attributes the tag already has.

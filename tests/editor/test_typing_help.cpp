@@ -7,6 +7,9 @@
 #include <QClipboard>
 #include <QRegularExpression>
 #include <QTest>
+#include <QFileInfo>
+#include <QDir>
+#include <QTemporaryDir>
 
 namespace {
 // Text typed into a shown edit area: `|` in @p keys stands for Enter, `~` for Tab, `^` for Escape.
@@ -146,6 +149,64 @@ private slots:
         QTest::newRow("Escape closes") << "a { " << "col^" << "a { col|" << "" << "";
     }
     void styleSheetsGetCssHelp() { checkWhatTheListOffers(Language::Css); }
+
+    // Paths of the site, from the page's folder: folders first (accepting one lists what it
+    // holds), in src, href, srcset, CSS url() and @import; nothing hidden, nothing for addresses.
+    void pathsOfTheSiteAreOffered_data() {
+        QTest::addColumn<bool>("css");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<QString>("notOffered");
+        QTest::newRow("a folder, then what it holds") << false << "<img src=" << "\"i|" << "<img src=\"img/|"
+                                                      << "bg.jpg,logo.png" << "about.html";
+        QTest::newRow("a file") << false << "<a href=" << "\"ab|" << "<a href=\"about.html|" << "" << "";
+        QTest::newRow("folders first") << false << "<a href=" << "\"" << "<a href=\"|" << "css/,img/,a b.html,about.html" << ".hidden";
+        QTest::newRow("the next of a srcset") << false << "<img srcset=\"img/logo.png 1x" << ", img/b|"
+                                              << "<img srcset=\"img/logo.png 1x, img/bg.jpg|" << "" << "";
+        QTest::newRow("a url() in a style sheet") << true << "body { background: url(" << "img/l|"
+                                                  << "body { background: url(img/logo.png|" << "" << "";
+        QTest::newRow("an @import") << true << "@import \"" << "c|" << "@import \"css/|" << "site.css" << "";
+        QTest::newRow("nothing for an address") << false << "<a href=\"https:/" << "/i" << "<a href=\"https://i|" << ""
+                                                << "";
+        QTest::newRow("nothing outside a path attribute") << false << "<p title=\"" << "i" << "<p title=\"i|" << "" << "";
+    }
+    void pathsOfTheSiteAreOffered() {
+        QFETCH(bool, css);
+        QTemporaryDir site;
+        for (const char* name : {"img/logo.png", "img/bg.jpg", "css/site.css", "about.html", ".hidden", "a b.html"}) {
+            QDir(site.path()).mkpath(QFileInfo(site.filePath(QString::fromLatin1(name))).path());
+            QVERIFY(test_files::writeBytes(site.filePath(QString::fromLatin1(name)), "x"));
+        }
+        EditArea area;
+        area.setDocumentFolder(site.path());
+        // A name that needs escaping in an address is written so.
+        completion::Context context;
+        context.kind = completion::Kind::Path;
+        const std::vector<completion::Item> items = completion::pathItems(site.path(), context);
+        QVERIFY(std::any_of(items.begin(), items.end(), [](const completion::Item& i) { return i.text == u"a%20b.html"; }));
+        // The rows, with the page in that folder.
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, after);
+        QFETCH(QString, offered);
+        QFETCH(QString, notOffered);
+        area.setLanguage(css ? Language::Css : Language::Html);
+        area.resize(600, 300);
+        area.show();
+        area.loadText(before);
+        area.moveCursor(QTextCursor::End);
+        type(area, keys);
+        QCOMPARE(withCaret(area), after);
+        const QStringList shown = area.completer()->shownLabels();
+        if (!offered.isEmpty())
+            QCOMPARE(shown.mid(0, int(offered.count(u',')) + 1), offered.split(u','));
+        for (const QString& name : notOffered.split(u',', Qt::SkipEmptyParts))
+            QVERIFY2(!shown.contains(name), qPrintable(name));
+        if (offered.isEmpty() && !keys.contains(u'|'))
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.mid(0, 5).join(u' ')));
+    }
 
     // Tab on a selection of several lines indents them, Shift+Tab outdents the lines it touches;
     // each is one undo step. `{` and `}` mark the selection (`{` alone: the caret).
@@ -304,7 +365,7 @@ private slots:
     }
 
     void theBestMatchesComeFirst() {
-        const std::vector<completion::Item> items = completion::itemsFor({completion::Kind::ElementName, {}, {}, {}, {}, true});
+        const std::vector<completion::Item> items = completion::itemsFor({completion::Kind::ElementName, {}, {}, {}, {}, true, {}});
         QVERIFY(items.size() > 100);
         const auto labels = [&](QStringView typed) {
             QStringList out;
@@ -320,7 +381,7 @@ private slots:
         QVERIFY(tb.indexOf(QStringLiteral("tbody")) >= 0 && tb.indexOf(QStringLiteral("tbody")) < tb.indexOf(QStringLiteral("table")));
         QCOMPARE(labels(u"zzz"), QStringList());
         const std::vector<completion::Item> refs =
-            completion::itemsFor({completion::Kind::CharacterReference, {}, {}, {}, {}, true});
+            completion::itemsFor({completion::Kind::CharacterReference, {}, {}, {}, {}, true, {}});
         QCOMPARE(int(refs.size()), 2231);
         // References by how often pages use them, then alphabetically.
         const auto references = [&](QStringView typed) {
