@@ -296,7 +296,7 @@ void Completer::keyHandled(const QKeyEvent* e) {
     else if ((c.isLetter() || c == u'-' || c == u'@' || c == u':' || c == u'(' || c == u'/') &&
              mayBeInStyle(*area_->document(), area_->textCursor().position()))
         update(true); // CSS in the page: the context says whether the caret is in it
-    else if ((c == u' ' || c == u'=' || c == u'"' || c == u'\'' || c == u'/' || c == u',') &&
+    else if ((c == u' ' || c == u'=' || c == u'"' || c == u'\'' || c == u'/' || c == u',' || c == u'#') &&
              mayBeInTag(*area_->document(), area_->textCursor().position()))
         update(true);
 }
@@ -308,6 +308,9 @@ bool Completer::endsTheName(const QString& typed) const {
     // A style sheet's name ends at `;`, a space or a brace; a path at a quote, a space or `)`.
     if (context_.kind == completion::Kind::Path)
         return c.isSpace() || c == u'"' || c == u'\'' || c == u')' || c == u',';
+    // A class or id list goes on after a space.
+    if (context_.kind == completion::Kind::ClassName || context_.kind == completion::Kind::IdReference)
+        return c == u'"' || c == u'\'' || c == u'>';
     if (context_.kind >= completion::Kind::CssProperty)
         return !c.isLetterOrNumber() && c != u'-' && c != u'_';
     return false;
@@ -324,7 +327,13 @@ void Completer::update(bool openIfClosed) {
         hide();
         return;
     }
-    if (context.kind == completion::Kind::Path) {
+    if (context.kind == completion::Kind::ClassName || context.kind == completion::Kind::IdReference) {
+        // The page's names as it stands when the list opens.
+        if (items_.empty() || context.kind != context_.kind) {
+            const completion::PageNames names = completion::pageNames(area_->text(), area_->documentFolder());
+            items_ = completion::nameItems(context.kind == completion::Kind::ClassName ? names.classes : names.ids, context);
+        }
+    } else if (context.kind == completion::Kind::Path) {
         // The folder is listed afresh each time it changes: files come and go.
         if (items_.empty() || context.kind != context_.kind || context.folder != context_.folder)
             items_ = completion::pathItems(area_->documentFolder(), context);

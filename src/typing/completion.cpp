@@ -3,6 +3,8 @@
 #include "css_data.h"
 
 #include "colouring/embedded_code.h"
+#include "base/regular_file.h"
+#include "colouring/html5_scheme.h"
 #include "colouring/html_data.h"
 
 #include <QDir>
@@ -72,6 +74,14 @@ bool inStartTag(State s) {
 } // namespace
 
 namespace {
+// Attributes whose value names ids of the page, a space between two.
+bool takesIds(QStringView attribute) {
+    return attribute == u"for" || attribute == u"list" || attribute == u"form" || attribute == u"headers" ||
+           attribute == u"aria-labelledby" || attribute == u"aria-describedby" || attribute == u"aria-controls" ||
+           attribute == u"aria-owns" || attribute == u"aria-activedescendant" || attribute == u"aria-details" ||
+           attribute == u"aria-errormessage" || attribute == u"aria-flowto";
+}
+
 // Attributes whose value is the address of a file, and in srcset a list of them.
 bool takesPath(QStringView attribute) {
     return attribute == u"src" || attribute == u"href" || attribute == u"srcset" || attribute == u"action" ||
@@ -144,6 +154,18 @@ Context contextAt(HtmlTokenizer state, QStringView tail) {
     default: { // inside a quoted value: the word typed since its quote or a space
         const QChar quote = at.state() == State::AttributeValueDoubleQuoted ? u'"' : u'\'';
         context.attribute = reader.attributes.value(reader.attributes.size() - 1);
+        const QStringView valueSoFar = tail.mid(head.lastIndexOf(quote) + 1);
+        if (context.attribute == u"class" || takesIds(context.attribute) ||
+            (takesPath(context.attribute) && valueSoFar.startsWith(u'#'))) {
+            // A name of the page: the word typed since the quote or a space (or the #).
+            context.kind = context.attribute == u"class" ? Kind::ClassName : Kind::IdReference;
+            qsizetype start = valueSoFar.size();
+            while (start > 0 && !valueSoFar[start - 1].isSpace() && valueSoFar[start - 1] != u'#')
+                --start;
+            context.typed = valueSoFar.mid(start).toString();
+            context.element = reader.element;
+            return context;
+        }
         if (takesPath(context.attribute)) {
             // The value typed since its quote, and in srcset since the last comma.
             QStringView value = tail.mid(head.lastIndexOf(quote) + 1);
@@ -236,6 +258,66 @@ Context cssContextAt(std::uint32_t lineState, QStringView lineBeforeCaret) {
     return context;
 }
 
+QStringList classesOf(QStringView styleSheet) {
+    // The lexer's selectors: `.name` in a comment, a string or a declaration is no class.
+    const std::vector<std::uint8_t> colours = html5_scheme::colourText(styleSheet, Language::Css);
+    QStringList classes;
+    for (qsizetype i = 0; i + 1 < styleSheet.size(); ++i) {
+        if (styleSheet[i] != u'.' || colours[size_t(i)] != html5_scheme::CssSelector)
+            continue;
+        qsizetype end = i + 1;
+        while (end < styleSheet.size() && (styleSheet[end].isLetterOrNumber() || styleSheet[end] == u'-' || styleSheet[end] == u'_'))
+            ++end;
+        if (end > i + 1 && !styleSheet[i + 1].isDigit())
+            classes << styleSheet.mid(i + 1, end - i - 1).toString();
+        i = end - 1;
+    }
+    classes.removeDuplicates();
+    return classes;
+}
+
+PageNames pageNames(QStringView page, const QString& pageFolder) {
+    PageNames names;
+    static const QRegularExpression id(QStringLiteral("<[^>]*\\sid\\s*=\\s*[\"']?([^\"'\\s>]+)"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    for (auto it = id.globalMatch(page); it.hasNext();)
+        names.ids << it.next().captured(1);
+    names.ids.removeDuplicates();
+    // The page's own style elements, then the sheets it links, in the page's order.
+    static const QRegularExpression style(QStringLiteral("<style[^>]*>(.*?)</style"),
+                                          QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    for (auto it = style.globalMatch(page); it.hasNext();)
+        names.classes << classesOf(it.next().capturedView(1));
+    static const QRegularExpression link(QStringLiteral("<link\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression sheet(QStringLiteral("\\brel\\s*=\\s*[\"']?[^\"'>]*\\bstylesheet\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression href(QStringLiteral("\\bhref\\s*=\\s*[\"']?([^\"'\\s>]+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    for (auto it = link.globalMatch(page); it.hasNext() && !pageFolder.isEmpty();) {
+        const QStringView tag = it.next().capturedView();
+        const QRegularExpressionMatch address = href.match(tag);
+        if (!sheet.match(tag).hasMatch() || !address.hasMatch() || address.capturedView(1).contains(u':') ||
+            address.capturedView(1).startsWith(u'/'))
+            continue;
+        const QString path = QDir(pageFolder).filePath(QUrl::fromPercentEncoding(address.captured(1).section(u'?', 0, 0).toUtf8()));
+        // A linked sheet may be anything a link can name: only a regular file of sane size is read.
+        const regular_file::Read read = regular_file::readAll(path, 1024 * 1024);
+        if (read.opened)
+            names.classes << classesOf(QString::fromUtf8(read.bytes));
+    }
+    names.classes.removeDuplicates();
+    return names;
+}
+
+std::vector<Item> nameItems(const QStringList& names, const Context& context) {
+    std::vector<Item> items;
+    const QString what = context.kind == Kind::ClassName ? QStringLiteral("A class of the page's style sheets")
+                                                         : QStringLiteral("An id of the page");
+    for (const QString& name : names)
+        items.push_back({name, {}, what, {}, name, 0, false});
+    return items;
+}
+
 std::vector<Item> pathItems(const QString& pageFolder, const Context& context) {
     std::vector<Item> items;
     if (pageFolder.isEmpty() || context.kind != Kind::Path)
@@ -278,7 +360,9 @@ std::vector<Item> itemsFor(const Context& context) {
     };
     switch (context.kind) {
     case Kind::None:
-    case Kind::Path: // the files of the page's folder: pathItems()
+    case Kind::Path:        // the files of the page's folder: pathItems()
+    case Kind::ClassName:   // the page's names: nameItems()
+    case Kind::IdReference:
         break;
     case Kind::CssProperty:
         for (const CssData::Property& p : css.properties())

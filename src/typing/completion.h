@@ -24,6 +24,8 @@ enum class Kind {
     CssAtRule,
     CssPseudo,
     Path, ///< a file of the site: in src, href, srcset, action, poster, CSS url() and @import
+    ClassName,   ///< in class="…": the classes of the page's style sheets
+    IdReference, ///< in href="#…", for, list, form, headers and the aria-* id references: the page's ids
 };
 
 struct Context {
@@ -58,6 +60,19 @@ Context cssContextAt(std::uint32_t lineState, QStringView lineBeforeCaret);
 /// (accepting one lists what it holds), then files; nothing hidden, nothing whose name is not
 /// valid text, and at most a few thousand.
 std::vector<Item> pathItems(const QString& pageFolder, const Context& context);
+
+/// The names a page offers: the ids it gives its elements, and the classes its own <style>
+/// elements and the local style sheets it links define, in order, each once. Linked sheets
+/// are read from @p pageFolder (regular files of at most a megabyte).
+struct PageNames {
+    QStringList ids;
+    QStringList classes;
+};
+PageNames pageNames(QStringView page, const QString& pageFolder);
+/// The classes a style sheet defines (`.name` in its selectors), in order, each once.
+QStringList classesOf(QStringView styleSheet);
+/// The items of ClassName and IdReference contexts.
+std::vector<Item> nameItems(const QStringList& names, const Context& context);
 
 /// Everything that fits @p context, in the order to show when nothing is typed. Obsolete
 /// elements and attributes are not offered, nor attributes the tag already has.

@@ -208,6 +208,50 @@ private slots:
             QVERIFY2(shown.isEmpty(), qPrintable(shown.mid(0, 5).join(u' ')));
     }
 
+    // The page's own names: in class="…" the classes its style elements and linked local sheets
+    // define (not those of a comment, a string or a sheet it does not link), in id references
+    // the ids it gives.
+    void thePagesNamesAreOffered_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<QString>("notOffered");
+        const QString head = QStringLiteral("<link rel=\"stylesheet\" href=\"css/site.css\"><style>.note, p.warn::after "
+                                            "{ color: red } /* .old */ a[title=\".fake\"] {}</style>\r\n"
+                                            "<h2 id=\"intro\">x</h2><p id=outro>y</p>\r\n");
+        QTest::newRow("classes of the page and its sheet") << head << "<p class=\"" << head + "<p class=\"|"
+                                                           << "note,warn,nav,card" << "old,fake,unlinked";
+        QTest::newRow("the next class after a space") << head << "<p class=\"note w|" << head + "<p class=\"note warn|" << ""
+                                                      << "";
+        QTest::newRow("an anchor of the page") << head << "<a href=\"#i|" << head + "<a href=\"#intro|" << "" << "";
+        QTest::newRow("an id for a label") << head << "<label for=\"o|" << head + "<label for=\"outro|" << "" << "";
+    }
+    void thePagesNamesAreOffered() {
+        QTemporaryDir site;
+        QDir(site.path()).mkpath(QStringLiteral("css"));
+        QVERIFY(test_files::writeBytes(site.filePath(QStringLiteral("css/site.css")), ".nav a:hover, .card > .nav { margin: 0 }"));
+        QVERIFY(test_files::writeBytes(site.filePath(QStringLiteral("css/other.css")), ".unlinked {}"));
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, after);
+        QFETCH(QString, offered);
+        QFETCH(QString, notOffered);
+        EditArea area;
+        area.setDocumentFolder(site.path());
+        area.resize(600, 300);
+        area.show();
+        area.loadText(before);
+        area.moveCursor(QTextCursor::End);
+        type(area, keys);
+        QCOMPARE(withCaret(area), after);
+        const QStringList shown = area.completer()->shownLabels();
+        for (const QString& name : offered.split(u',', Qt::SkipEmptyParts))
+            QVERIFY2(shown.contains(name), qPrintable(name + QStringLiteral(" in ") + shown.join(u' ')));
+        for (const QString& name : notOffered.split(u',', Qt::SkipEmptyParts))
+            QVERIFY2(!shown.contains(name), qPrintable(name));
+    }
+
     // Tab on a selection of several lines indents them, Shift+Tab outdents the lines it touches;
     // each is one undo step. `{` and `}` mark the selection (`{` alone: the caret).
     void tabIndentsTheSelectedLines_data() {
