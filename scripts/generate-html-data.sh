@@ -15,5 +15,5 @@ npm install --silent --no-save --no-audit --no-fund --prefix "$work" \
     @vscode/web-custom-data@0.6.3 character-entities@2.0.2 character-entities-legacy@3.0.0 html-validate@10.17.0 \
     color-name@2.1.1
 node "$root/scripts/generate-html-data.mjs" "$work/node_modules" >"$root/data/html-data.json"
-node "$root/scripts/generate-css-data.mjs" "$work/node_modules" >"$root/data/css-data.json"
+node "$root/scripts/generate-html-data.mjs" "$work/node_modules" css >"$root/data/css-data.json"
 echo "wrote $root/data/html-data.json and $root/data/css-data.json"
