@@ -151,8 +151,9 @@ std::optional<ReadResult> OpenDocument::readFile(const QString& path, const QByt
 
 void OpenDocument::takeFile(const QString& path, ReadResult result) {
     keepDiscardedText(true);
-    detectLanguage(path, result.text);
+    // The new text first: a language change recolours what the page holds then.
     editArea_->loadText(result.text, result.lineEnds);
+    detectLanguage(path, result.text);
     replaced();
     keeper_->forget();
     pointToInterruptedSave(path);
@@ -209,12 +210,12 @@ void OpenDocument::startNewPage() {
 void OpenDocument::recover(const QString& id, const RecoverySnapshot& copy, bool asOneStep) {
     keeper_->forget();
     store_->adopt(id);
-    if (!asOneStep)
-        detectLanguage(copy.path, copy.text);
     if (asOneStep)
         editArea_->setText(copy.text, copy.lineEnds);
     else
         editArea_->loadText(copy.text, copy.lineEnds);
+    if (!asOneStep)
+        detectLanguage(copy.path, copy.text);
     // An unsaved page again, with its file and its format: Save writes it where it belongs.
     editArea_->document()->setModified(true);
     replaced();
