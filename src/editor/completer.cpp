@@ -161,6 +161,10 @@ bool Completer::isShown() const {
     return popup_ && popup_->isVisible();
 }
 
+QString Completer::currentLabel() const {
+    return isShown() && list_->currentItem() ? list_->currentItem()->text() : QString();
+}
+
 QStringList Completer::shownLabels() const {
     QStringList labels;
     if (isShown())
@@ -467,9 +471,14 @@ void Completer::accept() {
     const int row = list_->currentRow();
     if (row < 0 || row >= int(shown_.size()))
         return;
-    const completion::Item item = items_[size_t(shown_[size_t(row)])];
+    completion::Item item = items_[size_t(shown_[size_t(row)])];
     hide();
-    area_->replaceBeforeCaret(int(context_.typed.size()), item.text, item.caretBack, true);
+    if (!item.image.isEmpty()) {
+        const QTextCursor caret = area_->textCursor();
+        const QChar next = area_->document()->characterAt(caret.position());
+        item.text = completion::withImageSize(item.text, completion::imageSize(item.image), next == u'"' || next == u'\'');
+    }
+    area_->replaceBeforeCaret(int(context_.typed.size()), item.text, item.caretBack, !item.image.isEmpty());
     // An attribute whose value has a list of its own: the list of values follows.
     if (item.offersValues)
         update(true);

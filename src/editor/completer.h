@@ -32,8 +32,9 @@ public:
     void setEnabled(bool on);
     bool isEnabled() const { return enabled_; }
     bool isShown() const;
-    /// The entries shown, best first.
+    /// The entries shown, best first, and the one chosen now.
     QStringList shownLabels() const;
+    QString currentLabel() const;
 
     /// A key for the list while it is shown (moving, accepting, closing): true if it took it.
     bool takeKey(QKeyEvent* e);

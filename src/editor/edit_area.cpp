@@ -4,12 +4,15 @@
 #include "layout_release.h"
 #include "page_loader.h"
 #include "edit_colours.h"
+#include "typing/completion.h"
 #include "completer.h"
 #include "matching_tags.h"
 #include "tag_pair_rename.h"
 #include "value_places.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QUrl>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -132,6 +135,25 @@ void EditArea::mousePressEvent(QMouseEvent* e) {
     QPlainTextEdit::mousePressEvent(e);
 }
 
+QString EditArea::imageSizeAt(const QString& line, int column) const {
+    if (documentFolder_.isEmpty())
+        return {};
+    static const QRegularExpression path(QStringLiteral("(?:\\b(?:src|href|poster|data)\\s*=\\s*[\"']?|url\\(\\s*[\"']?)"
+                                                        "([^\"'\\s>)]+\\.(?:png|jpe?g|gif|webp|svg|bmp|ico))"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    for (auto it = path.globalMatch(line); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (column < m.capturedStart(1) || column > m.capturedEnd(1))
+            continue;
+        const QString address = m.captured(1);
+        if (address.contains(u':') || address.startsWith(u'/'))
+            return {};
+        const QSize size = completion::imageSize(QDir(documentFolder_).filePath(QUrl::fromPercentEncoding(address.toUtf8())));
+        return size.isValid() ? QStringLiteral("%1 × %2 pixels").arg(size.width()).arg(size.height()) : QString();
+    }
+    return {};
+}
+
 bool EditArea::event(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {
         // A mark's note (a problem found as the page was checked, a tag with no partner).
@@ -143,6 +165,12 @@ bool EditArea::event(QEvent* e) {
                     QToolTip::showText(help->globalPos(), mark.format.toolTip(), viewport());
                     return true;
                 }
+        // An image's path: its size.
+        const QTextCursor at2 = cursorForPosition(viewport()->mapFromGlobal(help->globalPos()));
+        if (const QString size = imageSizeAt(at2.block().text(), at2.positionInBlock()); !size.isEmpty()) {
+            QToolTip::showText(help->globalPos(), size, viewport());
+            return true;
+        }
         QToolTip::hideText();
         e->ignore();
         return true;

@@ -265,6 +265,8 @@ private:
     void chooseWrap(QStringView changed, bool wholeText);
 
     void completeEndTag();
+    /// "W × H pixels" when @p column of @p line is in the path of a local image, else empty.
+    QString imageSizeAt(const QString& line, int column) const;
     void repaintContents(const QRectF& rect);
     /// Asks a repaint of the lines in view for which @p wanted holds.
     void updateVisibleBlocks(const std::function<bool(const QTextBlock&)>& wanted);

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QImageReader>
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
@@ -171,8 +172,10 @@ Context contextAt(HtmlTokenizer state, QStringView tail) {
             QStringView value = tail.mid(head.lastIndexOf(quote) + 1);
             if (context.attribute == u"srcset")
                 value = value.mid(value.lastIndexOf(u',') + 1).trimmed();
+            const QString attribute = context.attribute;
             context = value.contains(u' ') ? Context() : pathContext(value);
             context.element = reader.element;
+            context.attribute = attribute;
             return context;
         }
         if (before != quote && !before.isSpace())
@@ -314,7 +317,7 @@ std::vector<Item> nameItems(const QStringList& names, const Context& context) {
     const QString what = context.kind == Kind::ClassName ? QStringLiteral("A class of the page's style sheets")
                                                          : QStringLiteral("An id of the page");
     for (const QString& name : names)
-        items.push_back({name, {}, what, {}, name, 0, false});
+        items.push_back({name, {}, what, {}, name, 0, false, {}});
     return items;
 }
 
@@ -341,10 +344,35 @@ std::vector<Item> pathItems(const QString& pageFolder, const Context& context) {
     });
     // What a page writes in an address: spaces and the like percent-encoded.
     const auto address = [](const QString& name) { return QString::fromUtf8(QUrl::toPercentEncoding(name, "!$&'()*+,;=@~")); };
-    for (const auto& [name, isFolder] : found)
+    // An image in <img src>: offered once more, with its width and height.
+    const bool imageSource = context.element == u"img" && context.attribute == u"src";
+    static const QStringList kImages{"png", "jpg", "jpeg", "gif", "webp", "svg", "bmp", "ico"};
+    for (const auto& [name, isFolder] : found) {
         items.push_back({isFolder ? name + u'/' : name, {}, isFolder ? QStringLiteral("Folder") : QString(), {},
-                         address(name) + (isFolder ? QStringLiteral("/") : QString()), 0, isFolder});
+                         address(name) + (isFolder ? QStringLiteral("/") : QString()), 0, isFolder, {}});
+        if (imageSource && !isFolder && kImages.contains(QFileInfo(name).suffix().toLower()))
+            items.push_back({name + QStringLiteral("  + width, height"), {},
+                             QStringLiteral("The image, with the `width` and `height` its file has, so that the page "
+                                            "keeps its place for it while it loads."),
+                             {}, address(name), 0, false, folder.filePath(name)});
+    }
     return items;
+}
+
+QSize imageSize(const QString& path) {
+    // A link named .png may lead to a pipe or a device: only a regular file is opened.
+    QFile file;
+    if (!regular_file::open(file, path, 256 * 1024 * 1024))
+        return {};
+    QImageReader reader(&file);
+    return reader.size();
+}
+
+QString withImageSize(const QString& text, QSize size, bool quoteFollows) {
+    if (!size.isValid())
+        return text;
+    return text + QStringLiteral("\" width=\"%1\" height=\"%2").arg(size.width()).arg(size.height()) +
+           (quoteFollows ? QString() : QStringLiteral("\""));
 }
 
 std::vector<Item> itemsFor(const Context& context) {
@@ -355,7 +383,7 @@ std::vector<Item> itemsFor(const Context& context) {
     const auto cssEntries = [&](const std::vector<CssData::Entry>& entries, const QString& after = QString()) {
         for (const CssData::Entry& e : entries) {
             const bool function = e.name.endsWith(u')');
-            items.push_back({e.name, {}, e.description, e.reference, function ? e.name : e.name + after, function ? 1 : 0, false});
+            items.push_back({e.name, {}, e.description, e.reference, function ? e.name : e.name + after, function ? 1 : 0, false, {}});
         }
     };
     switch (context.kind) {
@@ -367,7 +395,7 @@ std::vector<Item> itemsFor(const Context& context) {
     case Kind::CssProperty:
         for (const CssData::Property& p : css.properties())
             items.push_back({p.name, {}, p.description, p.reference, p.name + QStringLiteral(": "), 0,
-                             !p.values.isEmpty() || p.takesColour});
+                             !p.values.isEmpty() || p.takesColour, {}});
         break;
     case Kind::CssValue: {
         const CssData::Property* p = css.property(context.attribute);
@@ -377,7 +405,7 @@ std::vector<Item> itemsFor(const Context& context) {
         values << css.wideValues();
         for (const QString& value : std::as_const(values))
             items.push_back({value, {}, p ? p->description : QString(), p ? p->reference : QString(), value,
-                             value.endsWith(u')') ? 1 : 0, false});
+                             value.endsWith(u')') ? 1 : 0, false, {}});
         break;
     }
     case Kind::CssAtRule:
@@ -390,7 +418,7 @@ std::vector<Item> itemsFor(const Context& context) {
         break;
     case Kind::ElementName:
         for (const HtmlData::Element& e : data.elements()) {
-            Item item{e.name, {}, e.description, e.reference, e.name, 0, false};
+            Item item{e.name, {}, e.description, e.reference, e.name, 0, false, {}};
             // The attributes that must be present come along, the caret in the first one's value.
             for (const QString& name : e.required)
                 item.text += u' ' + name + QStringLiteral("=\"\"");
@@ -408,10 +436,10 @@ std::vector<Item> itemsFor(const Context& context) {
             if (context.present.contains(a.name) || data.isObsoleteAttribute(context.element, a.name))
                 return;
             if (a.takesNoValue())
-                items.push_back({a.name, {}, a.description, a.reference, a.name, 0, false});
+                items.push_back({a.name, {}, a.description, a.reference, a.name, 0, false, {}});
             else
                 items.push_back({a.name, {}, a.description, a.reference, a.name + QStringLiteral("=\"\""), 1,
-                                 !a.valueSet.isEmpty()});
+                                 !a.valueSet.isEmpty(), {}});
         };
         if (const HtmlData::Element* e = data.element(context.element))
             for (const HtmlData::Attribute& a : e->attributes)
@@ -426,7 +454,7 @@ std::vector<Item> itemsFor(const Context& context) {
             break;
         for (const QString& value : data.values(a->valueSet)) {
             const QString text = context.quoted ? value : u'"' + value + u'"';
-            items.push_back({value, {}, a->description, a->reference, text, 0, false});
+            items.push_back({value, {}, a->description, a->reference, text, 0, false, {}});
         }
         break;
     }
@@ -438,7 +466,7 @@ std::vector<Item> itemsFor(const Context& context) {
             const QString description = r.name.endsWith(u';')
                                             ? codes.trimmed()
                                             : codes.trimmed() + QStringLiteral(" (an old form: write `&%1;`)").arg(r.name);
-            items.push_back({r.name, r.characters, description, {}, r.name, 0, false});
+            items.push_back({r.name, r.characters, description, {}, r.name, 0, false, {}});
         }
         // The references pages use most first, so that `&co` offers `&copy;` before `&colon;`;
         // the others alphabetically, and the old forms without a semicolon last.

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QSize>
 #include <QStringView>
 #include <cstdint>
 #include <vector>
@@ -50,6 +51,7 @@ struct Item {
     QString text;        ///< what replaces the typed part
     int caretBack = 0;   ///< where the caret goes: this many characters before the end of text
     bool offersValues = false; ///< the caret lands in a value that has a list of its own
+    QString image; ///< an image whose width and height come with it, read when it is taken
 };
 
 /// Where the caret is in a style sheet: @p lineBeforeCaret is its line up to the caret, which
@@ -73,6 +75,13 @@ PageNames pageNames(QStringView page, const QString& pageFolder);
 QStringList classesOf(QStringView styleSheet);
 /// The items of ClassName and IdReference contexts.
 std::vector<Item> nameItems(const QStringList& names, const Context& context);
+
+/// The size in pixels of the image file @p path (PNG, JPEG, GIF, WebP, SVG, ...), read from its
+/// header; invalid when it is no regular file or no image Qt can read.
+QSize imageSize(const QString& path);
+/// What a path item that brings its image's size inserts: the path, then `width` and `height`
+/// attributes after the value's closing quote (@p quoteFollows: one is there already).
+QString withImageSize(const QString& text, QSize size, bool quoteFollows);
 
 /// Everything that fits @p context, in the order to show when nothing is typed. Obsolete
 /// elements and attributes are not offered, nor attributes the tag already has.

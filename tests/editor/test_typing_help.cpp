@@ -7,9 +7,16 @@
 #include <QClipboard>
 #include <QRegularExpression>
 #include <QTest>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <QImage>
 #include <QFileInfo>
 #include <QDir>
 #include <QTemporaryDir>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 // Text typed into a shown edit area: `|` in @p keys stands for Enter, `~` for Tab, `^` for Escape.
@@ -206,6 +213,52 @@ private slots:
             QVERIFY2(!shown.contains(name), qPrintable(name));
         if (offered.isEmpty() && !keys.contains(u'|'))
             QVERIFY2(shown.isEmpty(), qPrintable(shown.mid(0, 5).join(u' ')));
+    }
+
+    // An image in <img src> comes once more with its width and height, read from its file; a
+    // pipe named like an image is never opened. A hover on an image's path shows its size.
+    void imagesBringTheirSize() {
+        QTemporaryDir site;
+        QDir(site.path()).mkpath(QStringLiteral("img"));
+        QImage image(120, 40, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(site.filePath(QStringLiteral("img/logo.png"))));
+#ifdef Q_OS_UNIX
+        QVERIFY(::mkfifo(QFile::encodeName(site.filePath(QStringLiteral("img/trap.png"))).constData(), 0600) == 0);
+#endif
+        EditArea area;
+        area.setDocumentFolder(site.path());
+        area.resize(600, 300);
+        area.show();
+        area.loadText(QStringLiteral("<img src="));
+        area.moveCursor(QTextCursor::End);
+        type(area, QStringLiteral("\"img/"));
+        const QStringList shown = area.completer()->shownLabels();
+        QVERIFY2(shown.contains(QStringLiteral("logo.png  + width, height")), qPrintable(shown.join(u',')));
+        const auto take = [&](const QString& label) {
+            while (area.completer()->isShown() && !area.completer()->shownLabels().isEmpty()) {
+                // The current row is the first shown after each Down; walk until the label.
+                if (area.completer()->currentLabel() == label)
+                    break;
+                QTest::keyClick(&area, Qt::Key_Down);
+            }
+            QTest::keyClick(&area, Qt::Key_Return);
+        };
+        take(QStringLiteral("logo.png  + width, height"));
+        QCOMPARE(area.text(), QStringLiteral("<img src=\"img/logo.png\" width=\"120\" height=\"40\""));
+#ifdef Q_OS_UNIX
+        // A pipe, and a link named like an image that leads to it, are not read.
+        QVERIFY(QFile::link(site.filePath(QStringLiteral("img/trap.png")), site.filePath(QStringLiteral("img/link.png"))));
+        QVERIFY(!completion::imageSize(site.filePath(QStringLiteral("img/link.png"))).isValid());
+        QVERIFY(!shown.contains(QStringLiteral("trap.png")));
+#endif
+        // The hover.
+        area.loadText(QStringLiteral("<p><img src=\"img/logo.png\"></p>"));
+        const QTextCursor on = area.document()->find(QStringLiteral("logo"));
+        const QPoint at = area.cursorRect(on).center();
+        QHelpEvent hover(QEvent::ToolTip, at, area.viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(&area, &hover);
+        QCOMPARE(QToolTip::text(), QStringLiteral("120 × 40 pixels"));
     }
 
     // The page's own names: in class="…" the classes its style elements and linked local sheets
