@@ -478,7 +478,7 @@ void Completer::accept() {
         const QChar next = area_->document()->characterAt(caret.position());
         item.text = completion::withImageSize(item.text, completion::imageSize(item.image), next == u'"' || next == u'\'');
     }
-    area_->replaceBeforeCaret(int(context_.typed.size()), item.text, item.caretBack, !item.image.isEmpty());
+    area_->replaceBeforeCaret(int(context_.typed.size()), item.text, item.caretBack, true);
     // An attribute whose value has a list of its own: the list of values follows.
     if (item.offersValues)
         update(true);

@@ -351,7 +351,7 @@ std::vector<Item> pathItems(const QString& pageFolder, const Context& context) {
         items.push_back({isFolder ? name + u'/' : name, {}, isFolder ? QStringLiteral("Folder") : QString(), {},
                          address(name) + (isFolder ? QStringLiteral("/") : QString()), 0, isFolder, {}});
         if (imageSource && !isFolder && kImages.contains(QFileInfo(name).suffix().toLower()))
-            items.push_back({name + QStringLiteral("  + width, height"), {},
+            items.push_back({name + QStringLiteral("  + width and height"), {},
                              QStringLiteral("The image, with the `width` and `height` its file has, so that the page "
                                             "keeps its place for it while it loads."),
                              {}, address(name), 0, false, folder.filePath(name)});

@@ -167,7 +167,7 @@ private slots:
         QTest::addColumn<QString>("offered");
         QTest::addColumn<QString>("notOffered");
         QTest::newRow("a folder, then what it holds") << false << "<img src=" << "\"i|" << "<img src=\"img/|"
-                                                      << "bg.jpg,logo.png" << "about.html";
+                                                      << "bg.jpg,bg.jpg  + width and height,logo.png" << "about.html";
         QTest::newRow("a file") << false << "<a href=" << "\"ab|" << "<a href=\"about.html|" << "" << "";
         QTest::newRow("folders first") << false << "<a href=" << "\"" << "<a href=\"|" << "css/,img/,a b.html,about.html" << ".hidden";
         QTest::newRow("the next of a srcset") << false << "<img srcset=\"img/logo.png 1x" << ", img/b|"
@@ -234,7 +234,7 @@ private slots:
         area.moveCursor(QTextCursor::End);
         type(area, QStringLiteral("\"img/"));
         const QStringList shown = area.completer()->shownLabels();
-        QVERIFY2(shown.contains(QStringLiteral("logo.png  + width, height")), qPrintable(shown.join(u',')));
+        QVERIFY2(shown.contains(QStringLiteral("logo.png  + width and height")), qPrintable(shown.join(u',')));
         const auto take = [&](const QString& label) {
             while (area.completer()->isShown() && !area.completer()->shownLabels().isEmpty()) {
                 // The current row is the first shown after each Down; walk until the label.
@@ -244,7 +244,7 @@ private slots:
             }
             QTest::keyClick(&area, Qt::Key_Return);
         };
-        take(QStringLiteral("logo.png  + width, height"));
+        take(QStringLiteral("logo.png  + width and height"));
         QCOMPARE(area.text(), QStringLiteral("<img src=\"img/logo.png\" width=\"120\" height=\"40\""));
 #ifdef Q_OS_UNIX
         // A pipe, and a link named like an image that leads to it, are not read.
