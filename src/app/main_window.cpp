@@ -149,6 +149,7 @@ OpenDocument* MainWindow::addDocument() {
     auto* document = new OpenDocument(*this, editOptions_, recoveryFolder_);
     EditArea* area = document->editArea();
     connect(area, &EditArea::linkClicked, this, &MainWindow::followLink);
+    connect(area, &EditArea::swatchClicked, this, &MainWindow::pickColour);
     connect(&document->keeper(), &RecoveryKeeper::folderRefused, this, &MainWindow::tellRecoveryFolderRefused);
     document->checkWhenTypingPauses(checkAsYouType_);
     connect(document, &OpenDocument::typingPaused, this, [this, document] { checkWhileTyping(*document); });

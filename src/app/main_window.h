@@ -89,6 +89,9 @@ public:
     void toggleCompleteEndTags();
     void toggleSuggestWhileTyping();
     void showCompletions();
+    /// The colour dialog for the CSS colour at the caret; the colour chosen is written back in
+    /// the form it had, one undo step.
+    void pickColour();
     void expandAbbreviation();
     void toggleExpandOnTab();
     void toggleRenameTagPairs();

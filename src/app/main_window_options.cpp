@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QToolTip>
 
 void MainWindow::toggleOfferToSave() {
     settings::setOfferToSave(action(QStringLiteral("offerToSave"))->isChecked());
@@ -37,6 +38,22 @@ void MainWindow::changeEditOptions(const std::function<void(EditOptions&)>& chan
     change(editOptions_);
     for (OpenDocument* document : documents())
         document->editArea()->apply(editOptions_);
+}
+
+void MainWindow::pickColour() {
+    EditArea* area = editArea();
+    const std::optional<EditArea::WrittenColour> written = area->colourAtCaret();
+    if (!written) {
+        EditArea* at = area;
+        QToolTip::showText(at->viewport()->mapToGlobal(at->cursorRect().bottomLeft()),
+                           QStringLiteral("Put the caret on a colour of a style sheet (#fff, rgb(...), hsl(...), red)."), at);
+        return;
+    }
+    const std::optional<QColor> chosen = dialogs_.chooseColour(this, written->colour);
+    if (!chosen || *chosen == written->colour)
+        return;
+    area->rewriteColour(*written, *chosen);
+    area->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showCompletions() {

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 190> kMenu{{
+constexpr std::array<MenuItem, 191> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -34,6 +34,7 @@ constexpr std::array<MenuItem, 190> kMenu{{
     {2, "selectAll", "Select &All", "Ctrl+A", call(&MainWindow::selectAll)},
     {2, "showCompletions", "Co&mplete", "Ctrl+Space", call(&MainWindow::showCompletions)},
     {2, "expandAbbreviation", "E&xpand Abbreviation", "Ctrl+E", call(&MainWindow::expandAbbreviation)},
+    {2, "pickColour", "Pick Co&lour...", nullptr, call(&MainWindow::pickColour)},
     {2, "findSeparator", nullptr, nullptr},
     {2, "find", "&Find...", "Ctrl+F", call(&MainWindow::find)},
     {2, "findNext", "Find &Next", "F3", call(&MainWindow::findNext)},

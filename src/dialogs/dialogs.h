@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QList>
 #include <QString>
@@ -65,6 +66,8 @@ public:
     virtual bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) = 0;
     /// The font dialog, starting at @p current; nullopt when cancelled.
     virtual std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) = 0;
+    /// The colour dialog (with an alpha channel), starting at @p current; nullopt when cancelled.
+    virtual std::optional<QColor> chooseColour(QWidget* owner, const QColor& current) = 0;
     /// The platform's Open dialog. Returns the chosen path, or empty on cancel.
     virtual QString openFileName(QWidget* owner, const FileDialogSetup& setup) = 0;
     /// The platform's Save As dialog: no overwrite question, no extension added.

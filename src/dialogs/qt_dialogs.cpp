@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QColorDialog>
 #include <QFontDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -159,6 +160,11 @@ std::optional<QFont> QtDialogs::chooseFont(QWidget* owner, const QFont& current)
     bool ok = false;
     const QFont font = QFontDialog::getFont(&ok, current, owner, QStringLiteral("Font"));
     return ok ? std::optional<QFont>(font) : std::nullopt;
+}
+
+std::optional<QColor> QtDialogs::chooseColour(QWidget* owner, const QColor& current) {
+    const QColor colour = QColorDialog::getColor(current, owner, QStringLiteral("Pick Colour"), QColorDialog::ShowAlphaChannel);
+    return colour.isValid() ? std::optional<QColor>(colour) : std::nullopt;
 }
 
 QString QtDialogs::openFileName(QWidget* owner, const FileDialogSetup& setup) {

@@ -16,6 +16,7 @@ public:
                                    const QString& defaultAnswer) override;
     bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) override;
     std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
+    std::optional<QColor> chooseColour(QWidget* owner, const QColor& current) override;
     QString openFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString saveFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder) override;

@@ -5,6 +5,8 @@
 #include "page_loader.h"
 #include "edit_colours.h"
 #include "typing/completion.h"
+#include "typing/css_colour.h"
+#include "colouring/html5_scheme.h"
 #include "completer.h"
 #include "matching_tags.h"
 #include "tag_pair_rename.h"
@@ -12,6 +14,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
+#include <QPainter>
 #include <QUrl>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -114,6 +117,16 @@ void EditArea::onContentsChange(int position, int removed, int added) {
 }
 
 void EditArea::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && e->modifiers() == Qt::NoModifier)
+        for (const auto& [swatch, position] : swatches_)
+            if (swatch.contains(e->position().toPoint())) {
+                QTextCursor cursor = textCursor();
+                cursor.setPosition(position);
+                setTextCursor(cursor);
+                emit swatchClicked();
+                e->accept();
+                return;
+            }
     if (e->button() == Qt::LeftButton && e->modifiers() == Qt::ControlModifier) {
         const QTextCursor at = cursorForPosition(e->position().toPoint());
         const QString line = at.block().text();
@@ -251,6 +264,74 @@ void EditArea::setHighlights(Highlights group, const QList<QTextEdit::ExtraSelec
 void EditArea::paintEvent(QPaintEvent* e) {
     repaintStaleVisibleBlocks(e->rect());
     QPlainTextEdit::paintEvent(e);
+    paintSwatches();
+}
+
+std::vector<EditArea::WrittenColour> EditArea::cssColoursIn(const QTextBlock& block) const {
+    std::vector<WrittenColour> out;
+    // Only where the text's own colours say CSS (a style sheet, a page's style coloured by the
+    // HTML5 scheme): "red" in a sentence is no colour.
+    if (liveScheme() != LiveScheme::Html5)
+        return out;
+    const Colour hex = html5_scheme::kPalette[html5_scheme::CssColour];
+    const Colour keyword = html5_scheme::kPalette[html5_scheme::CssValue];
+    for (const css_colour::Found& found : css_colour::findAll(block.text())) {
+        const std::optional<Colour> kind = colours_->at(block.position() + found.start);
+        if (kind && (*kind == hex || *kind == keyword))
+            out.push_back({found.start, found.length, found.colour});
+    }
+    return out;
+}
+
+void EditArea::paintSwatches() {
+    swatches_.clear();
+    if (liveScheme() != LiveScheme::Html5 || !(language_ == Language::Css || language_ == Language::Html))
+        return;
+    QPainter painter(viewport());
+    const QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF box = blockBoundingGeometry(block).translated(offset);
+        if (box.top() > viewport()->height())
+            break;
+        const QTextLayout* layout = block.layout();
+        for (const WrittenColour& written : cssColoursIn(block)) {
+            const QTextLine line = layout->lineForTextPosition(written.start);
+            if (!line.isValid())
+                continue;
+            // A square in the space before the colour, or a bar under it when there is none.
+            const qreal x = line.cursorToX(written.start);
+            const qreal top = box.top() + line.y();
+            const qreal side = std::max<qreal>(4, line.ascent() * 0.6);
+            const bool room = written.start > 0 && block.text()[written.start - 1].isSpace();
+            const QRectF swatch = room ? QRectF(x - side - 1, top + (line.ascent() - side) / 2 + 1, side, side)
+                                       : QRectF(x, top + line.ascent() + 1, line.cursorToX(written.start + written.length) - x, 2);
+            painter.fillRect(swatch, written.colour);
+            painter.setPen(palette().color(QPalette::Text));
+            if (room)
+                painter.drawRect(swatch);
+            swatches_.emplace_back(swatch.toAlignedRect().adjusted(-1, -1, 1, 1), block.position() + written.start);
+        }
+    }
+}
+
+void EditArea::rewriteColour(const WrittenColour& written, const QColor& colour) {
+    // A colour is written on one line: its text is the document's between the two positions.
+    QTextCursor range(document());
+    range.setPosition(docFromCrlf(CrlfPosition(written.start)).value);
+    range.setPosition(docFromCrlf(CrlfPosition(written.start + written.length)).value, QTextCursor::KeepAnchor);
+    const QString original = range.selectedText();
+    replaceRanges({{written.start, written.length}}, css_colour::format(colour, original));
+}
+
+std::optional<EditArea::WrittenColour> EditArea::colourAtCaret() const {
+    const QTextCursor caret = textCursor();
+    const int column = caret.positionInBlock();
+    for (const WrittenColour& written : cssColoursIn(caret.block()))
+        if (column >= written.start && column <= written.start + written.length) {
+            const DocumentPosition start(caret.block().position() + written.start);
+            return WrittenColour{crlfFromDoc(start).value, crlfFromDoc(start + written.length) - crlfFromDoc(start), written.colour};
+        }
+    return std::nullopt;
 }
 
 void EditArea::repaintStaleVisibleBlocks(const QRect& area) {

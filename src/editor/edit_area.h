@@ -8,6 +8,7 @@
 #include "text_position.h"
 #include "colouring/colour.h"
 
+#include <QColor>
 #include <QKeySequence>
 #include <QList>
 #include <QPlainTextEdit>
@@ -89,6 +90,8 @@ signals:
     void edited();
     /// Ctrl+click on the value of an href or src attribute: @p url as written.
     void linkClicked(const QString& url);
+    /// A click on the swatch of a written colour: the caret is on the colour.
+    void swatchClicked();
 
 public:
 
@@ -146,6 +149,16 @@ public:
     /// (the HTML list, abbreviations and end tags in HTML; matching and renamed tags in markup).
     void setLanguage(Language language);
     Language language() const { return language_; }
+    /// A colour written in a style sheet (or a page's style), in CR LF positions.
+    struct WrittenColour {
+        int start = 0;
+        int length = 0;
+        QColor colour;
+    };
+    /// The colour written where the caret is, if any.
+    std::optional<WrittenColour> colourAtCaret() const;
+    /// Writes @p colour over @p written in the form it had (hex as hex, rgb() as rgb(), ...), one undo step.
+    void rewriteColour(const WrittenColour& written, const QColor& colour);
     /// The folder of the page's file, which paths typed in it start from; empty without a file.
     void setDocumentFolder(const QString& folder) { documentFolder_ = folder; }
     const QString& documentFolder() const { return documentFolder_; }
@@ -265,6 +278,11 @@ private:
     void chooseWrap(QStringView changed, bool wholeText);
 
     void completeEndTag();
+    /// The colours written in @p block that its colours say are CSS (a swatch each), in block positions.
+    std::vector<WrittenColour> cssColoursIn(const QTextBlock& block) const;
+    void paintSwatches();
+    /// Where the swatches were painted last, and the document position of each one's colour.
+    std::vector<std::pair<QRect, int>> swatches_;
     /// "W × H pixels" when @p column of @p line is in the path of a local image, else empty.
     QString imageSizeAt(const QString& line, int column) const;
     void repaintContents(const QRectF& rect);

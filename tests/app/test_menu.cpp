@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "colouring/language.h"
 #include "app/menu_table.h"
 #include "editor/completer.h"
 #include "editor/edit_area.h"
@@ -20,7 +21,7 @@
 
 namespace {
 // Items added to the program's own menus, each where a user looks for it.
-const QSet<QString> kAddedItems{"recoverUnsavedWork",
+const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
                                 "livePreview",
@@ -283,6 +284,14 @@ private slots:
                                                                                           : "x";
             form.editArea()->loadText(start);
             form.editArea()->setCaretPosition(1);
+            // A style sheet, the caret on a colour.
+            const bool colour = QLatin1StringView(m.objectName) == u"pickColour";
+            if (colour) {
+                form.editArea()->loadText(QStringLiteral("a{color:red}"));
+                form.editArea()->setLanguage(Language::Css);
+                form.editArea()->colourAsHtml5();
+                form.editArea()->setCaretPosition(10);
+            }
             if (QLatin1StringView(m.objectName) == u"showCompletions")
                 form.show(); // a list is offered in a window that shows
             form.editArea()->setZoom(1);
@@ -296,12 +305,12 @@ private slots:
                              form.editArea()->font() != font || !form.findBar()->isHidden() ||
                              form.documents().size() > 1 || form.findInFilesPanel() || form.sitePanel() ||
                              form.editArea()->completer()->isShown();
-            QVERIFY2(ran, m.objectName);
+            QVERIFY2(ran && (!colour || !dialogs.shown.isEmpty()), m.objectName);
             QSettings().clear(); // zoom and the like are remembered: later windows start afresh
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 110);
+        QCOMPARE(commands, 111);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.

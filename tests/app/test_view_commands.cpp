@@ -335,6 +335,40 @@ private slots:
         QVERIFY(QSettings().allKeys() == QStringList{"view/statusBar"});
     }
 
+    // A colour of a style sheet has a swatch beside it: a click on it (or Edit > Pick Colour on
+    // the colour) opens the colour dialog, and the colour chosen is written back in the form it
+    // had, one undo step; cancelled, nothing changes.
+    void colourSwatchesPickAColour() {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("site.css"));
+        QVERIFY(test_files::writeBytes(file, "a { color: #fff; background: rgb(0, 0, 255) }\n"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.show();
+        QVERIFY(form.openPath(file));
+        QCoreApplication::processEvents();
+        EditArea* area = form.editArea();
+        area->repaint();
+        // The swatch stands in the space before the colour.
+        const QTextCursor colour = area->document()->find(QStringLiteral("#fff"));
+        QTextCursor before(area->document());
+        before.setPosition(colour.selectionStart());
+        const QPoint swatch = area->cursorRect(before).center() - QPoint(area->fontMetrics().horizontalAdvance(u' ') / 2 + 1, 0);
+        dialogs.answer(QColor(255, 0, 0));
+        QTest::mouseClick(area->viewport(), Qt::LeftButton, Qt::NoModifier, swatch);
+        QCOMPARE(dialogs.shown.last().kind, ScriptedDialogs::Kind::Colour);
+        QCOMPARE(area->text(), QStringLiteral("a { color: #f00; background: rgb(0, 0, 255) }"));
+        area->undo();
+        QCOMPARE(area->text(), QStringLiteral("a { color: #fff; background: rgb(0, 0, 255) }"));
+        // From the menu, on the caret's colour; a cancel writes nothing.
+        area->setCaretPosition(int(area->text().indexOf(u"rgb") + 2));
+        dialogs.answer(QColor(1, 2, 3));
+        form.action(QStringLiteral("pickColour"))->trigger();
+        QCOMPARE(area->text(), QStringLiteral("a { color: #fff; background: rgb(1, 2, 3) }"));
+        form.action(QStringLiteral("pickColour"))->trigger(); // nothing queued: cancelled
+        QCOMPARE(area->text(), QStringLiteral("a { color: #fff; background: rgb(1, 2, 3) }"));
+    }
+
     // The HTML5 scheme, chosen from the keyboard, colours every page from the moment it is in:
     // a new tab, a page opened in a tab, and the pages of the next start.
     void theChosenSchemeFollowsNewPages() {

@@ -2,6 +2,7 @@
 #include "editor/edit_area.h"
 #include "support/test_files.h"
 #include "typing/completion.h"
+#include "typing/css_colour.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -213,6 +214,41 @@ private slots:
             QVERIFY2(!shown.contains(name), qPrintable(name));
         if (offered.isEmpty() && !keys.contains(u'|'))
             QVERIFY2(shown.isEmpty(), qPrintable(shown.mid(0, 5).join(u' ')));
+    }
+
+    // A colour written in a style sheet is read in each of its forms, and a new one is written
+    // back in the form the old one had.
+    void cssColoursAreWrittenBackInTheirForm_data() {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QColor>("read");
+        QTest::addColumn<QColor>("chosen");
+        QTest::addColumn<QString>("rewritten");
+        QTest::newRow("#rgb") << "#fff" << QColor(255, 255, 255) << QColor(255, 0, 0) << "#f00";
+        QTest::newRow("#rgb, a colour it cannot hold") << "#FFF" << QColor(255, 255, 255) << QColor(18, 52, 86) << "#123456";
+        QTest::newRow("#rrggbb in capitals") << "#A1B2C3" << QColor(0xA1, 0xB2, 0xC3) << QColor(0, 0x80, 0xFF) << "#0080FF";
+        QTest::newRow("#rrggbbaa") << "#11223380" << QColor(0x11, 0x22, 0x33, 0x80) << QColor(0x11, 0x22, 0x33, 0x40) << "#11223340";
+        QTest::newRow("rgb with commas") << "rgb(0, 128, 255)" << QColor(0, 128, 255) << QColor(1, 2, 3) << "rgb(1, 2, 3)";
+        QTest::newRow("rgb with spaces and alpha") << "rgb(0 128 255 / 50%)" << QColor(0, 128, 255, 128)
+                                                   << QColor(10, 20, 30) << "rgb(10 20 30)";
+        QTest::newRow("rgba keeps its alpha") << "rgba(0, 0, 0, 0.5)" << QColor(0, 0, 0, 128) << QColor(255, 255, 255, 64)
+                                              << "rgba(255, 255, 255, 0.25)";
+        QTest::newRow("hsl") << "hsl(120, 100%, 50%)" << QColor(0, 255, 0) << QColor(255, 0, 0) << "hsl(0, 100%, 50%)";
+        QTest::newRow("a name, and the name of the new one") << "red" << QColor(255, 0, 0) << QColor(0, 0, 255) << "blue";
+        QTest::newRow("a name, and no name for the new one") << "red" << QColor(255, 0, 0) << QColor(1, 2, 3) << "#010203";
+    }
+    void cssColoursAreWrittenBackInTheirForm() {
+        QFETCH(QString, written);
+        QFETCH(QColor, read);
+        QFETCH(QColor, chosen);
+        QFETCH(QString, rewritten);
+        const std::optional<QColor> parsed = css_colour::parse(written);
+        QVERIFY(parsed);
+        QCOMPARE(parsed->rgba(), read.rgba());
+        QCOMPARE(css_colour::format(chosen, written), rewritten);
+        // Found in a line as a whole: not a name inside a longer one.
+        const std::vector<css_colour::Found> found = css_colour::findAll(QStringLiteral(".red-box { color: ") + written + u';');
+        QCOMPARE(found.size(), size_t(1));
+        QCOMPARE(found.front().length, int(written.size()));
     }
 
     // An image in <img src> comes once more with its width and height, read from its file; a

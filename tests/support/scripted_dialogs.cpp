@@ -73,6 +73,12 @@ std::optional<QFont> ScriptedDialogs::chooseFont(QWidget* owner, const QFont& cu
     return v.typeId() == QMetaType::QFont ? std::optional<QFont>(v.value<QFont>()) : std::nullopt;
 }
 
+std::optional<QColor> ScriptedDialogs::chooseColour(QWidget* owner, const QColor& current) {
+    shown.append({Kind::Colour, current.name(QColor::HexArgb), QString(), Icon::None, {}, {}, owner, {}});
+    const QVariant v = hasNext() ? next() : QVariant();
+    return v.typeId() == QMetaType::QColor ? std::optional<QColor>(v.value<QColor>()) : std::nullopt;
+}
+
 QString ScriptedDialogs::chooseFolder(QWidget* owner, const QString& caption, const QString& folder) {
     shown.append({Kind::Folder, caption, caption, Icon::None, {}, folder, owner, {}});
     return hasNext() ? next().toString() : QString();

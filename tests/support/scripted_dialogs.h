@@ -11,7 +11,7 @@
 /// so that tests can check its exact texts.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Font, Open, Save, Folder };
+    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Font, Colour, Open, Save, Folder };
     struct Shown {
         Kind kind;
         QString text;
@@ -51,6 +51,8 @@ public:
     bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) override;
     /// A QFont answer is chosen; anything else cancels.
     std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
+    /// A QColor answer is chosen; anything else cancels.
+    std::optional<QColor> chooseColour(QWidget* owner, const QColor& current) override;
     QString openFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString saveFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder) override;
