@@ -301,8 +301,10 @@ void EditArea::paintSwatches() {
             // A square in the space before the colour, or a bar under it when there is none.
             const qreal x = line.cursorToX(written.start);
             const qreal top = box.top() + line.y();
-            const qreal side = std::max<qreal>(4, line.ascent() * 0.6);
             const bool room = written.start > 0 && block.text()[written.start - 1].isSpace();
+            // As wide as the space allows, so that it never covers a character.
+            const qreal space = room ? x - line.cursorToX(written.start - 1) : 0;
+            const qreal side = std::clamp<qreal>(space - 2, 4, line.ascent() * 0.6);
             const QRectF swatch = room ? QRectF(x - side - 1, top + (line.ascent() - side) / 2 + 1, side, side)
                                        : QRectF(x, top + line.ascent() + 1, line.cursorToX(written.start + written.length) - x, 2);
             painter.fillRect(swatch, written.colour);
