@@ -85,7 +85,7 @@ void OpenDocument::updateTitle() {
 
 void OpenDocument::nameFile(const QString& path) {
     file_.path = path;
-    editArea_->setDocumentFolder(QFileInfo(path).absolutePath());
+    editArea_->setDocumentFolder(path.isEmpty() ? QString() : QFileInfo(path).absolutePath());
     // Saved under a name that says what it is (a page saved as style.css).
     if (const std::optional<Language> named = language::fromName(path); named && !languageChosen_)
         setLanguage(*named);
