@@ -297,7 +297,9 @@ private slots:
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("offered");
         QTest::addColumn<QString>("notOffered");
-        const QString head = QStringLiteral("<link rel=\"stylesheet\" href=\"css/site.css\"><style>.note, p.warn::after "
+        // A linked sheet that is a pipe is passed over, never waited on.
+        const QString head = QStringLiteral("<link rel=\"stylesheet\" href=\"css/pipe.css\">"
+                                            "<link rel=\"stylesheet\" href=\"css/site.css\"><style>.note, p.warn::after "
                                             "{ color: red } /* .old */ a[title=\".fake\"] {}</style>\r\n"
                                             "<h2 id=\"intro\">x</h2><p id=outro>y</p>\r\n");
         QTest::newRow("classes of the page and its sheet") << head << "<p class=\"" << head + "<p class=\"|"
@@ -312,6 +314,9 @@ private slots:
         QDir(site.path()).mkpath(QStringLiteral("css"));
         QVERIFY(test_files::writeBytes(site.filePath(QStringLiteral("css/site.css")), ".nav a:hover, .card > .nav { margin: 0 }"));
         QVERIFY(test_files::writeBytes(site.filePath(QStringLiteral("css/other.css")), ".unlinked {}"));
+#ifdef Q_OS_UNIX
+        QVERIFY(::mkfifo(QFile::encodeName(site.filePath(QStringLiteral("css/pipe.css"))).constData(), 0600) == 0);
+#endif
         checkWhatTheListOffers({Language::Html, site.path(), false});
     }
 
