@@ -496,11 +496,12 @@ void MainWindow::colourAsHtml() {
 }
 
 void MainWindow::colourPage(bool movePlace) {
-    const Language language = doc().language();
-    if (language == Language::Plain) {
-        fitsHtml(action(QStringLiteral("htmlz"))->text(), true);
-        return;
+    // Edit As > HTML File on plain text: the text is HTML from now on, as the command says.
+    if (doc().language() == Language::Plain) {
+        doc().chooseLanguage(Language::Html);
+        showLanguage();
     }
+    const Language language = doc().language();
     // A style sheet, a script or JSON has one colouring: its lexer's.
     if (settings::html5Scheme() || language::isCode(language)) {
         editArea()->colourAsHtml5();

@@ -332,6 +332,10 @@ private slots:
         QCOMPARE(area->liveScheme(), EditArea::LiveScheme::Html5);
         form.action(QStringLiteral("languagePlain"))->trigger();
         QVERIFY(!area->hasColours());
+        // Edit As > HTML File makes plain text HTML, and colours it as a page.
+        form.colourAsHtml();
+        QCOMPARE(form.doc().language(), Language::Html);
+        QVERIFY(area->hasColours());
         QVERIFY(QSettings().allKeys() == QStringList{"view/statusBar"});
     }
 
