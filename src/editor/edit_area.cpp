@@ -117,11 +117,12 @@ void EditArea::onContentsChange(int position, int removed, int added) {
 }
 
 void EditArea::mousePressEvent(QMouseEvent* e) {
+    // A swatch is found where it is painted: on the line clicked.
     if (e->button() == Qt::LeftButton && e->modifiers() == Qt::NoModifier)
-        for (const auto& [swatch, position] : swatches_)
-            if (swatch.contains(e->position().toPoint())) {
+        for (const Swatch& swatch : swatchesIn(cursorForPosition(e->position().toPoint()).block()))
+            if (swatch.rect.toAlignedRect().adjusted(-1, -1, 1, 1).contains(e->position().toPoint())) {
                 QTextCursor cursor = textCursor();
-                cursor.setPosition(position);
+                cursor.setPosition(swatch.position);
                 setTextCursor(cursor);
                 emit swatchClicked();
                 e->accept();
@@ -264,7 +265,7 @@ void EditArea::setHighlights(Highlights group, const QList<QTextEdit::ExtraSelec
 void EditArea::paintEvent(QPaintEvent* e) {
     repaintStaleVisibleBlocks(e->rect());
     QPlainTextEdit::paintEvent(e);
-    paintSwatches();
+    paintSwatches(e->rect());
 }
 
 std::vector<EditArea::WrittenColour> EditArea::cssColoursIn(const QTextBlock& block) const {
@@ -275,43 +276,64 @@ std::vector<EditArea::WrittenColour> EditArea::cssColoursIn(const QTextBlock& bl
         return out;
     const Colour hex = html5_scheme::kPalette[html5_scheme::CssColour];
     const Colour keyword = html5_scheme::kPalette[html5_scheme::CssValue];
-    for (const css_colour::Found& found : css_colour::findAll(block.text())) {
-        const std::optional<Colour> kind = colours_->at(block.position() + found.start);
-        if (kind && (*kind == hex || *kind == keyword))
-            out.push_back({found.start, found.length, found.colour});
+    // Most lines of a page hold no CSS value at all: their colours say so without reading them.
+    const ColourModel& model = colours_->model();
+    bool any = false;
+    model.forEachRun(block.position(), block.length() - 1, [&](int, int, ColourModel::Index index) {
+        any = any || (index != 0 && (model.colourOf(index) == hex || model.colourOf(index) == keyword));
+    });
+    if (!any)
+        return out;
+    const auto coloredAsCss = [&](int start) {
+        const std::optional<Colour> kind = colours_->at(block.position() + start);
+        return kind && (*kind == hex || *kind == keyword);
+    };
+    for (const css_colour::Found& found : css_colour::findAll(block.text(), coloredAsCss))
+        out.push_back({found.start, found.length, found.colour});
+    return out;
+}
+
+std::vector<EditArea::Swatch> EditArea::swatchesIn(const QTextBlock& block) const {
+    std::vector<Swatch> out;
+    if (liveScheme() != LiveScheme::Html5 || !(language_ == Language::Css || language_ == Language::Html))
+        return out;
+    const QRectF box = blockBoundingGeometry(block).translated(contentOffset());
+    const QTextLayout* layout = block.layout();
+    for (const WrittenColour& written : cssColoursIn(block)) {
+        const QTextLine line = layout->lineForTextPosition(written.start);
+        if (!line.isValid())
+            continue;
+        // A square in the space before the colour, or a bar under it when there is none.
+        const qreal x = line.cursorToX(written.start);
+        const qreal top = box.top() + line.y();
+        const bool room = written.start > 0 && block.text()[written.start - 1].isSpace();
+        // As wide as the space allows, so that it never covers a character.
+        const qreal space = room ? x - line.cursorToX(written.start - 1) : 0;
+        const qreal side = std::clamp<qreal>(space - 2, 4, line.ascent() * 0.6);
+        const QRectF rect = room ? QRectF(x - side - 1, top + (line.ascent() - side) / 2 + 1, side, side)
+                                 : QRectF(x, top + line.ascent() + 1, line.cursorToX(written.start + written.length) - x, 2);
+        out.push_back({rect, written.colour, room, block.position() + written.start});
     }
     return out;
 }
 
-void EditArea::paintSwatches() {
-    swatches_.clear();
-    if (liveScheme() != LiveScheme::Html5 || !(language_ == Language::Css || language_ == Language::Html))
+void EditArea::paintSwatches(const QRect& area) {
+    if (liveScheme() != LiveScheme::Html5)
         return;
     QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
     const QPointF offset = contentOffset();
     for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
         const QRectF box = blockBoundingGeometry(block).translated(offset);
-        if (box.top() > viewport()->height())
+        if (box.top() > area.bottom())
             break;
-        const QTextLayout* layout = block.layout();
-        for (const WrittenColour& written : cssColoursIn(block)) {
-            const QTextLine line = layout->lineForTextPosition(written.start);
-            if (!line.isValid())
-                continue;
-            // A square in the space before the colour, or a bar under it when there is none.
-            const qreal x = line.cursorToX(written.start);
-            const qreal top = box.top() + line.y();
-            const bool room = written.start > 0 && block.text()[written.start - 1].isSpace();
-            // As wide as the space allows, so that it never covers a character.
-            const qreal space = room ? x - line.cursorToX(written.start - 1) : 0;
-            const qreal side = std::clamp<qreal>(space - 2, 4, line.ascent() * 0.6);
-            const QRectF swatch = room ? QRectF(x - side - 1, top + (line.ascent() - side) / 2 + 1, side, side)
-                                       : QRectF(x, top + line.ascent() + 1, line.cursorToX(written.start + written.length) - x, 2);
-            painter.fillRect(swatch, written.colour);
-            painter.setPen(palette().color(QPalette::Text));
-            if (room)
-                painter.drawRect(swatch);
-            swatches_.emplace_back(swatch.toAlignedRect().adjusted(-1, -1, 1, 1), block.position() + written.start);
+        // The lines being painted only: the caret's blink paints one.
+        if (box.bottom() < area.top())
+            continue;
+        for (const Swatch& swatch : swatchesIn(block)) {
+            painter.fillRect(swatch.rect, swatch.colour);
+            if (swatch.square)
+                painter.drawRect(swatch.rect);
         }
     }
 }

@@ -280,9 +280,15 @@ private:
     void completeEndTag();
     /// The colours written in @p block that its colours say are CSS (a swatch each), in block positions.
     std::vector<WrittenColour> cssColoursIn(const QTextBlock& block) const;
-    void paintSwatches();
-    /// Where the swatches were painted last, and the document position of each one's colour.
-    std::vector<std::pair<QRect, int>> swatches_;
+    /// A colour's swatch in the view, and the document position of its colour.
+    struct Swatch {
+        QRectF rect;
+        QColor colour;
+        bool square = false; ///< in the space before the colour; else a bar under it
+        int position = 0;
+    };
+    std::vector<Swatch> swatchesIn(const QTextBlock& block) const;
+    void paintSwatches(const QRect& area);
     /// "W × H pixels" when @p column of @p line is in the path of a local image, else empty.
     QString imageSizeAt(const QString& line, int column) const;
     void repaintContents(const QRectF& rect);

@@ -3,6 +3,7 @@
 #include "css_data.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 
@@ -94,7 +95,8 @@ std::optional<QColor> parse(QStringView text) {
     const QString name = text.toString().toLower();
     if (name == u"transparent")
         return QColor(0, 0, 0, 0);
-    if (CssData::instance().colours().contains(name))
+    static const QSet<QString> names(CssData::instance().colours().begin(), CssData::instance().colours().end());
+    if (names.contains(name))
         return QColor::fromString(name);
     return std::nullopt;
 }
@@ -137,7 +139,7 @@ QString format(const QColor& colour, QStringView original) {
     return format(colour, u"#000000");
 }
 
-std::vector<Found> findAll(QStringView line) {
+std::vector<Found> findAll(QStringView line, const std::function<bool(int start)>& wanted) {
     static const QRegularExpression candidates(
         QStringLiteral("#[0-9A-Fa-f]{3,8}\\b|\\b(?:rgba?|hsla?)\\([^()]*\\)|\\b[A-Za-z]+\\b"));
     std::vector<Found> out;
@@ -147,6 +149,8 @@ std::vector<Found> findAll(QStringView line) {
         const qsizetype start = m.capturedStart();
         if (m.capturedView().front().isLetter() && start > 0 && (line[start - 1] == u'-' || line[start - 1] == u'.' ||
                                                                     line[start - 1] == u'#'))
+            continue;
+        if (wanted && !wanted(int(start)))
             continue;
         if (const std::optional<QColor> colour = parse(m.capturedView()); colour && colour->alpha() > 0)
             out.push_back({int(start), int(m.capturedLength()), *colour});

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 #include <QStringView>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -24,7 +25,9 @@ struct Found {
     int length = 0;
     QColor colour;
 };
-/// Every colour written in @p line, left to right (names only as whole words).
-std::vector<Found> findAll(QStringView line);
+/// Every colour written in @p line, left to right (names only as whole words). With @p wanted,
+/// only candidates it takes (by where they start) are read: a painter asks for those its
+/// colours already call CSS, without reading every word of a page's text.
+std::vector<Found> findAll(QStringView line, const std::function<bool(int start)>& wanted = {});
 
 } // namespace css_colour
