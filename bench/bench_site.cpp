@@ -381,8 +381,8 @@ int checkParts() {
         const double depth = medianMs(runs, [&] { (void)safe_check::nestingDepth(text); });
         const double tidy = medianMs(runs, [&] { (void)checkTags(text, {}); });
         const double forked = medianMs(runs, [&] { (void)safe_check::check(text, {}, 60000); });
-        const double rules = medianMs(runs, [&] { (void)page_rules::check(text, {false, true, path, {}}); });
-        const double whole = medianMs(runs, [&] { (void)page_rules::checkPage(text, {}, 0, {false, true, path, {}}); });
+        const double rules = medianMs(runs, [&] { (void)page_rules::check(text, {false, true, path, {}, {}}); });
+        const double whole = medianMs(runs, [&] { (void)page_rules::checkPage(text, {}, 0, {false, true, path, {}, {}}); });
         const double cli = medianMs(runs, [&] {
             QProcess process;
             process.start(QStringLiteral("tidy"), {QStringLiteral("-q"), QStringLiteral("-e"), path});

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -149,7 +150,10 @@ safe_check::Result CheckPanel::checkNow(const QString& text, const QSet<QString>
     QSet<QString> ignoredHere = ignored;
     ignoredHere.unite(config.ignored);
     const int level = config.accessibility >= 0 ? config.accessibility : accessibility;
-    safe_check::Result result = page_rules::checkPage(text, ignoredHere, level, {level > 0, links, pagePath, config.handChecks}).result;
+    safe_check::Result result = page_rules::checkPage(text, ignoredHere, level, {level > 0, links, pagePath,
+                                                                 // a site's settings file stands in its top folder
+                                                                 config.path.isEmpty() ? QString() : QFileInfo(config.path).absolutePath(),
+                                                                 config.handChecks}).result;
     // The check goes on without what could not be read of the site's settings, and says so.
     for (auto error = config.errors.crbegin(); error != config.errors.crend(); ++error)
         result.problems.insert(result.problems.begin(),

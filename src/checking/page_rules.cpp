@@ -1,6 +1,7 @@
 #include "page_rules.h"
 
 #include "colouring/html_tokenizer.h"
+#include "colouring/references.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -160,25 +161,8 @@ Checked checkPage(const QString& text, const QSet<QString>& ignored, int accessi
     return checked;
 }
 
-bool isLocal(QStringView url) {
-    const QStringView u = url.trimmed();
-    if (u.startsWith(u"//"))
-        return false;
-    // A scheme: letters, digits, + - . before the first ':' that comes before any / ? #.
-    for (qsizetype i = 0; i < u.size(); ++i) {
-        const QChar c = u[i];
-        if (c == u':')
-            return i == 0;
-        if (c == u'/' || c == u'?' || c == u'#')
-            return true;
-        if (!(c.isLetterOrNumber() || c == u'+' || c == u'-' || c == u'.'))
-            return true;
-    }
-    return true;
-}
-
-std::optional<LocalTarget> resolveLocal(QStringView url, const QString& pagePath) {
-    if (!isLocal(url))
+std::optional<LocalTarget> resolveLocal(QStringView url, const QString& pagePath, const QString& siteRoot) {
+    if (!references::isLocal(url))
         return std::nullopt;
     QString path = url.trimmed().toString();
     LocalTarget target;
@@ -191,7 +175,10 @@ std::optional<LocalTarget> resolveLocal(QStringView url, const QString& pagePath
     target.samePage = path.isEmpty();
     if (target.samePage || pagePath.isEmpty())
         return target;
-    target.file = QDir::cleanPath(QFileInfo(pagePath).absoluteDir().absoluteFilePath(QUrl::fromPercentEncoding(path.toUtf8())));
+    const QString decoded = QUrl::fromPercentEncoding(path.toUtf8());
+    const QString folder = QFileInfo(pagePath).absolutePath();
+    target.file = QDir::cleanPath(decoded.startsWith(u'/') ? (siteRoot.isEmpty() ? folder : siteRoot) + decoded
+                                                           : folder + u'/' + decoded);
     if (QFileInfo(target.file).isDir())
         target.file += QStringLiteral("/index.html");
     return target;
@@ -300,9 +287,9 @@ Facts check(const QString& text, const Options& options) {
             continue;
         for (const char16_t* name : {u"href", u"src"}) {
             const QString* url = attribute(t, QStringView(name));
-            if (!url || url->trimmed().isEmpty() || !isLocal(*url) || t.name == "base"_L1)
+            if (!url || url->trimmed().isEmpty() || !references::isLocal(*url) || t.name == "base"_L1)
                 continue;
-            const std::optional<LocalTarget> link = resolveLocal(*url, options.pagePath);
+            const std::optional<LocalTarget> link = resolveLocal(*url, options.pagePath, options.siteRoot);
             if (link->samePage) {
                 if (!link->fragment.isEmpty() && link->fragment != u"top")
                     fragments.emplace_back(t.start, link->fragment);

@@ -38,6 +38,9 @@ struct Options {
     /// The page's own path: relative links are resolved from its folder. Empty for an unsaved
     /// page, whose links to files are not checked.
     QString pagePath;
+    /// The folder root-relative links (`/img/a.png`) start from: the site's; the page's own
+    /// folder when empty.
+    QString siteRoot;
     /// Checks by hand (handCheckKeys()) that the site's settings ask for below level 3.
     QSet<QString> handChecks;
 };
@@ -58,9 +61,6 @@ struct Checked {
 };
 Checked checkPage(const QString& text, const QSet<QString>& ignored, int accessibility, const Options& options);
 
-/// Whether @p url names a local file (no scheme, no host): a relative or absolute path.
-bool isLocal(QStringView url);
-
 /// A local link taken apart.
 struct LocalTarget {
     bool samePage = false; ///< only a #fragment (or nothing): the page itself
@@ -69,7 +69,8 @@ struct LocalTarget {
     QString file;
     QString fragment; ///< without '#', percent-decoded
 };
-/// @p url taken apart, or nothing when it is not local.
-std::optional<LocalTarget> resolveLocal(QStringView url, const QString& pagePath);
+/// @p url taken apart, or nothing when it is not local. A root-relative URL starts from
+/// @p siteRoot (the page's folder when empty): a site's / is never the disk's.
+std::optional<LocalTarget> resolveLocal(QStringView url, const QString& pagePath, const QString& siteRoot = {});
 
 } // namespace page_rules

@@ -134,7 +134,10 @@ Replaced replaceInFile(const QString& path, const TextSearch& search, const QStr
     ReadResult file = document_file::read(path);
     if (file.error)
         return {path, 0, file.error, file.error.description};
-    const auto edits = search.replaceAll(file.text, replacement);
+    return writeEdited(path, file, search.replaceAll(file.text, replacement));
+}
+
+Replaced writeEdited(const QString& path, const ReadResult& file, const std::vector<std::pair<SearchMatch, QString>>& edits) {
     if (edits.empty())
         return {path, 0, {}, {}};
     QString text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/folder_walk.h"
+#include "document/document_file.h"
 #include "document/file_error.h"
 #include "editor/text_search.h"
 
@@ -53,5 +54,8 @@ struct Replaced {
 /// Replaces every match of @p search in a file that is not open in the editor, and writes it:
 /// only the matches change, every other byte stays as it was.
 Replaced replaceInFile(const QString& path, const TextSearch& search, const QString& replacement);
+/// Writes @p file (as read from @p path) with @p edits made (in order, in its CR LF text): only
+/// they change, every other byte stays; refused when its encoding cannot hold them.
+Replaced writeEdited(const QString& path, const ReadResult& file, const std::vector<std::pair<SearchMatch, QString>>& edits);
 
 } // namespace file_search

@@ -167,7 +167,8 @@ private:
     std::vector<std::pair<QRegularExpression, bool>> patterns_; // and whether it matches the path
 };
 
-PageResult checkPage(const QString& path, const Settings& settings) {
+/// @p siteRoot: where the page's root-relative links start.
+PageResult checkPage(const QString& path, const QString& siteRoot, const Settings& settings) {
     PageResult result;
     result.path = path;
     result.absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -178,7 +179,7 @@ PageResult checkPage(const QString& path, const Settings& settings) {
         return result;
     }
     page_rules::Checked checked = page_rules::checkPage(file.text, settings.ignored, settings.accessibility,
-                                                        {settings.accessibility > 0, settings.links, result.absolute, settings.handChecks});
+                                                        {settings.accessibility > 0, settings.links, result.absolute, siteRoot, settings.handChecks});
     result.failure = checked.result.failure;
     for (const TagProblem& p : checked.result.problems)
         result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message});
@@ -238,7 +239,7 @@ std::vector<std::pair<size_t, std::vector<Problem>>> checkSite(const std::vector
                 if (!outside.contains(link.target)) {
                     const ReadResult file = document_file::read(link.target);
                     outside.insert(link.target, file.error ? std::vector<size_t>()
-                                                           : hashed(page_rules::check(file.text, {false, true, link.target, {}}).anchors));
+                                                           : hashed(page_rules::check(file.text, {false, true, link.target, {}, {}}).anchors));
                 }
                 anchors = &outside[link.target];
             }
@@ -488,11 +489,15 @@ int main(int argc, char* argv[]) {
         settings.include = {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xhtml")};
 
     QStringList files;
+    QStringList roots; // of each file: the folder given, or for a page given alone the current
+                       // folder when the page is in it, else the page's own
     std::vector<folder_walk::PassedOver> passedOver;
     const Globs included(settings.include), excluded(settings.exclude);
     for (const QString& input : inputs) {
         if (!QFileInfo(input).isDir()) {
             files << input;
+            const QString absolute = QFileInfo(input).absoluteFilePath();
+            roots << (absolute.startsWith(QDir::currentPath() + u'/') ? QDir::currentPath() : QFileInfo(input).absolutePath());
             continue;
         }
         folder_walk::Options options;
@@ -501,8 +506,10 @@ int main(int argc, char* argv[]) {
         const QString root = QDir::cleanPath(input);
         options.wanted = [&](const QString& relative) { return included.match(relative) && !excluded.match(relative); };
         folder_walk::Walk walk = folder_walk::files(root, options);
-        for (const folder_walk::File& file : walk.files)
+        for (const folder_walk::File& file : walk.files) {
             files << file.path;
+            roots << QFileInfo(root).absoluteFilePath();
+        }
         for (folder_walk::PassedOver& p : walk.passedOver)
             passedOver.push_back(std::move(p));
     }
@@ -519,7 +526,7 @@ int main(int argc, char* argv[]) {
     qsizetype queued = 0;
     const auto topUp = [&] {
         for (; queued < files.size() && qsizetype(inFlight.size()) < window; ++queued)
-            inFlight.push_back(QtConcurrent::run([&settings, path = files[queued]] { return checkPage(path, settings); }));
+            inFlight.push_back(QtConcurrent::run([&settings, path = files[queued], root = roots[queued]] { return checkPage(path, root, settings); }));
     };
     topUp();
     while (!inFlight.empty()) {
