@@ -287,7 +287,7 @@ void MainWindow::showDocumentTitle(OpenDocument* document) {
 
 namespace {
 // Commands that write or read HTML: in a style sheet or a script they would only do harm.
-const QSet<QString> kHtmlCommands{"checkTags", "expandAbbreviation", "wrapInHtml5Page",
+const QSet<QString> kHtmlCommands{"checkTags", "expandAbbreviation", "renameId", "wrapInHtml5Page",
                                   "insertHtml5Table", "wrapSelectionInTag", "wrapInPageBasics"};
 // The Edit menu's items for keys every text field has.
 const QSet<QString> kEditorKeyItems{"undo", "redo", "cut", "copy", "paste", "deleteSelection", "selectAll"};

@@ -9,6 +9,7 @@
 #include "document/file_identity.h"
 #include "document/recovery_store.h"
 #include "editor/edit_options.h"
+#include "site/link_rewrite.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -198,6 +199,13 @@ public:
     void showSitePanel();
     void findInFiles();
     SitePanel* sitePanel() const { return sitePanel_; }
+    /// Moves (or renames) a file or folder of the site, and every link to it across the site
+    /// follows: the lines that change are listed first, with Cancel.
+    void moveInSite(const QString& from, const QString& to);
+    /// Renames the id the caret is on, and the links to it across the site.
+    void renameId();
+    /// A change across the site is being looked for (the site is read off the window's thread).
+    bool isChangingSite() const { return changingSite_; }
     FindInFilesPanel* findInFilesPanel() const { return findInFiles_; }
 
     // Files beyond Open and Save.
@@ -240,6 +248,15 @@ private:
     QString siteFolder() const;
     /// Replace in Files for a page open in a tab: the number replaced, or nullopt when none holds @p path.
     std::optional<int> replaceInOpenPage(const QString& path, const TextSearch& search, const QString& replacement);
+    /// Reads the site under @p root off the window's thread for the edits @p makeEdits gives each
+    /// file, lists them, and when the user goes on makes @p move (if any) and the edits: in tabs
+    /// as one undoable step each, in other files through the byte-exact writer.
+    void changeAcrossSite(const QString& root, const link_rewrite::EditMaker& makeEdits,
+                          const std::optional<link_rewrite::Move>& move, const QString& title, const QString& intro,
+                          const QString& accept);
+    void applySiteChange(const link_rewrite::Plan& plan, const link_rewrite::EditMaker& makeEdits,
+                         const std::optional<link_rewrite::Move>& move, const QString& title, const QString& intro,
+                         const QString& accept);
     /// The program's own question, or Save / Discard / Cancel when the user chose that option.
     bool confirmDiscard(const QString& question, Dialogs::Icon icon, const QString& title);
     /// Selects the spot a Check Tags problem names.
@@ -295,6 +312,7 @@ private:
     QStackedWidget* checkPanels_ = nullptr; ///< in the dock: the active document's panel shows
     QMenu* recentMenu_ = nullptr;
     SitePanel* sitePanel_ = nullptr;
+    bool changingSite_ = false;
     LivePreviewHost* livePreview_ = nullptr;
     FindInFilesPanel* findInFiles_ = nullptr;
     std::unique_ptr<RecentFiles> recent_;

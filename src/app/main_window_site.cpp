@@ -9,6 +9,9 @@
 #include "site/site_panel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -37,6 +40,7 @@ void MainWindow::showSitePanel() {
         sitePanel_ = new SitePanel(dialogs_);
         sitePanel_->setRoot(siteFolder());
         connect(sitePanel_, &SitePanel::fileChosen, this, &MainWindow::openInTab);
+        connect(sitePanel_, &SitePanel::moveRequested, this, &MainWindow::moveInSite);
         addDockWidget(Qt::LeftDockWidgetArea, makeDock(this, tr("Site"), QStringLiteral("siteDock"), sitePanel_));
     } else if (sitePanel_->parentWidget()->isVisible()) {
         sitePanel_->parentWidget()->hide();
@@ -95,4 +99,135 @@ std::optional<int> MainWindow::replaceInOpenPage(const QString& path, const Text
     if (count > 0)
         area->replaceEach(std::move(edits));
     return count;
+}
+
+void MainWindow::moveInSite(const QString& from, const QString& to) {
+    const link_rewrite::Move move{QDir::cleanPath(QFileInfo(from).absoluteFilePath()), QDir::cleanPath(QFileInfo(to).absoluteFilePath())};
+    if (move.from == move.to)
+        return;
+    if (QFileInfo::exists(move.to)) {
+        dialogs_.showMessage(this, QStringLiteral("%1 already exists.").arg(QDir::toNativeSeparators(move.to)),
+                             Dialogs::Icon::Exclamation, QStringLiteral("Move"));
+        return;
+    }
+    const QString root = sitePanel_ && !sitePanel_->root().isEmpty() ? sitePanel_->root() : QFileInfo(move.from).absolutePath();
+    const QString name = QDir(root).relativeFilePath(move.from), newName = QDir(root).relativeFilePath(move.to);
+    changeAcrossSite(
+        root,
+        [root, move](QStringView text, Language language, const QString& path) {
+            return link_rewrite::forMove(text, language, path, root, move);
+        },
+        move, QStringLiteral("Move"), QStringLiteral("Moving %1 to %2 changes these links to it:").arg(name, newName),
+        QStringLiteral("Move and Change Links"));
+}
+
+void MainWindow::renameId() {
+    EditArea* area = editArea();
+    const QString text = area->text();
+    const std::optional<SearchMatch> id = link_rewrite::idAt(text, area->selectionStart());
+    if (!id || id->length == 0) {
+        dialogs_.showMessage(this, QStringLiteral("Put the caret on an id attribute (id=\"...\") to rename it."),
+                             Dialogs::Icon::Exclamation, QStringLiteral("Rename Id"));
+        return;
+    }
+    const QString oldId = text.mid(id->start, id->length);
+    const std::optional<QString> answer =
+        dialogs_.askText(this, QStringLiteral("New id for \"%1\":").arg(oldId), QStringLiteral("Rename Id"), oldId);
+    const QString newId = answer ? answer->trimmed() : QString();
+    if (newId.isEmpty() || newId == oldId)
+        return;
+    if (std::any_of(newId.begin(), newId.end(), [](QChar c) { return c.isSpace(); })) {
+        dialogs_.showMessage(this, QStringLiteral("An id cannot hold spaces."), Dialogs::Icon::Exclamation,
+                             QStringLiteral("Rename Id"));
+        return;
+    }
+    OpenDocument* page = &doc();
+    if (page->path().isEmpty()) {
+        // A page without a file has no links from other files: only its own change.
+        std::vector<EditArea::Replacement> edits;
+        for (const auto& [match, with] : link_rewrite::idAttributes(text, oldId, newId))
+            edits.push_back({int(match.start), int(match.length), with});
+        area->replaceEach(std::move(edits));
+        return;
+    }
+    const QString pagePath = page->path();
+    const QString root = sitePanel_ && pagePath.startsWith(sitePanel_->root() + u'/') ? sitePanel_->root()
+                                                                                     : QFileInfo(pagePath).absolutePath();
+    const link_rewrite::IdRename rename{pagePath, oldId, newId};
+    changeAcrossSite(
+        root,
+        [root, rename](QStringView pageText, Language language, const QString& path) {
+            link_rewrite::Edits edits = link_rewrite::forId(pageText, language, path, root, rename);
+            if (path == rename.page) {
+                const link_rewrite::Edits own = link_rewrite::idAttributes(pageText, rename.oldId, rename.newId);
+                edits.insert(edits.end(), own.begin(), own.end());
+                std::sort(edits.begin(), edits.end(), [](const auto& a, const auto& b) { return a.first.start < b.first.start; });
+            }
+            return edits;
+        },
+        std::nullopt, QStringLiteral("Rename Id"),
+        QStringLiteral("Renaming the id \"%1\" to \"%2\" changes these lines:").arg(oldId, newId), QStringLiteral("Rename"));
+}
+
+void MainWindow::changeAcrossSite(const QString& root, const link_rewrite::EditMaker& makeEdits,
+                                  const std::optional<link_rewrite::Move>& move, const QString& title,
+                                  const QString& intro, const QString& accept) {
+    if (changingSite_)
+        return; // one at a time: the list shown must be what is changed
+    QHash<QString, QString> openTexts;
+    for (OpenDocument* document : documents())
+        if (!document->path().isEmpty())
+            openTexts.insert(document->path(), document->editArea()->text());
+    changingSite_ = true;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    auto* reading = new QFutureWatcher<link_rewrite::Plan>(this);
+    connect(reading, &QFutureWatcherBase::finished, this, [=, this] {
+        QApplication::restoreOverrideCursor();
+        reading->deleteLater();
+        applySiteChange(reading->result(), makeEdits, move, title, intro, accept);
+        changingSite_ = false;
+    });
+    reading->setFuture(QtConcurrent::run([root, makeEdits, openTexts] { return link_rewrite::plan(root, makeEdits, openTexts); }));
+}
+
+void MainWindow::applySiteChange(const link_rewrite::Plan& plan, const link_rewrite::EditMaker& makeEdits,
+                                 const std::optional<link_rewrite::Move>& move, const QString& title,
+                                 const QString& intro, const QString& accept) {
+    QList<ChangeListItem> lines;
+    for (const link_rewrite::FileChange& file : plan.files)
+        for (const link_rewrite::LineChange& line : file.lines)
+            lines.append({QDir::toNativeSeparators(file.path) + (file.open ? QStringLiteral(" (open)") : QString()),
+                          line.line, line.before, line.after});
+    QString text = intro;
+    if (!plan.unreadable.isEmpty())
+        text += QStringLiteral("\n\nThese files could not be read, and will not change:\n") + plan.unreadable.join(u'\n');
+    if (!lines.isEmpty() && !dialogs_.confirmChanges(this, title, text, lines, accept))
+        return;
+    if (move)
+        if (const std::optional<QString> error = link_rewrite::moveOnDisk(*move)) {
+            dialogs_.showMessage(this, *error + QStringLiteral(" Nothing was changed."), Dialogs::Icon::Exclamation, title);
+            return;
+        }
+    const link_rewrite::Written written = link_rewrite::rewriteFiles(plan, makeEdits, move ? &*move : nullptr);
+    // Pages open in tabs change there, as one undoable step each: the user saves them.
+    for (const link_rewrite::FileChange& file : plan.files) {
+        OpenDocument* document = file.open ? documentOf(file.path) : nullptr;
+        if (!document)
+            continue;
+        std::vector<EditArea::Replacement> edits;
+        for (const auto& [match, with] : makeEdits(document->editArea()->text(), *language::fromName(file.path), file.path))
+            edits.push_back({int(match.start), int(match.length), with});
+        if (!edits.empty())
+            document->editArea()->replaceEach(std::move(edits));
+    }
+    if (move)
+        for (OpenDocument* document : documents())
+            if (const QString moved = link_rewrite::movedPath(document->path(), *move); moved != document->path())
+                document->fileMoved(moved);
+    if (!written.unchanged.isEmpty())
+        dialogs_.showMessage(this,
+                             QStringLiteral("Some files could not be changed; each of them is as it was:\n%1\n\nChanged:\n%2")
+                                 .arg(written.unchanged.join(u'\n'),
+                                      written.changed.isEmpty() ? QStringLiteral("none") : written.changed.join(u'\n')),
+                             Dialogs::Icon::Exclamation, title);
 }

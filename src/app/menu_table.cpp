@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 191> kMenu{{
+constexpr std::array<MenuItem, 192> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -35,6 +35,7 @@ constexpr std::array<MenuItem, 191> kMenu{{
     {2, "showCompletions", "Co&mplete", "Ctrl+Space", call(&MainWindow::showCompletions)},
     {2, "expandAbbreviation", "E&xpand Abbreviation", "Ctrl+E", call(&MainWindow::expandAbbreviation)},
     {2, "pickColour", "Pick Co&lour...", nullptr, call(&MainWindow::pickColour)},
+    {2, "renameId", "Rename Id and Its Link&s...", nullptr, call(&MainWindow::renameId)},
     {2, "findSeparator", nullptr, nullptr},
     {2, "find", "&Find...", "Ctrl+F", call(&MainWindow::find)},
     {2, "findNext", "Find &Next", "F3", call(&MainWindow::findNext)},

@@ -92,6 +92,11 @@ void OpenDocument::nameFile(const QString& path) {
     updateTitle();
 }
 
+void OpenDocument::fileMoved(const QString& path) {
+    nameFile(path);
+    emit fileUsed(path);
+}
+
 void OpenDocument::setLanguage(Language language) {
     if (language == language_)
         return;

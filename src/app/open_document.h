@@ -96,6 +96,8 @@ public:
     /// The page now says it is UTF-8 (the HTML5 page put around it): a file in another encoding
     /// is saved as UTF-8 from now on, or browsers would read its bytes wrongly.
     void becomeUtf8();
+    /// The page's file was renamed or moved (from the site panel): the page holds it there now.
+    void fileMoved(const QString& path);
     /// Another page wrote this document's file: that is no other program's change.
     void fileWrittenElsewhere(const FileIdentity& disk);
 

@@ -18,6 +18,14 @@ struct RecoveryListItem {
     qint64 size = 0;
 };
 
+/// One line a change across files will make, as the list shown before it is made gives it.
+struct ChangeListItem {
+    QString file;
+    int line = 0;
+    QString before;
+    QString after;
+};
+
 /// One field of a form dialog.
 struct FormField {
     QString label;
@@ -64,6 +72,10 @@ public:
     /// A dialog of several fields, each shown by its value's type: a QString as a line, an int
     /// as a number, a bool as a check box, a field with choices as a drop-down list. Returns false when cancelled; else @p fields hold the answers.
     virtual bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) = 0;
+    /// The lines a change across files will make, listed by file, before anything changes.
+    /// Returns true when the user goes on (the @p accept button), false for Cancel.
+    virtual bool confirmChanges(QWidget* owner, const QString& title, const QString& text,
+                                const QList<ChangeListItem>& changes, const QString& accept) = 0;
     /// The font dialog, starting at @p current; nullopt when cancelled.
     virtual std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) = 0;
     /// The colour dialog (with an alpha channel), starting at @p current; nullopt when cancelled.

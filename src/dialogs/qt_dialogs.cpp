@@ -179,6 +179,41 @@ QString QtDialogs::chooseFolder(QWidget* owner, const QString& caption, const QS
     return QFileDialog::getExistingDirectory(owner, caption, folder);
 }
 
+bool QtDialogs::confirmChanges(QWidget* owner, const QString& title, const QString& text,
+                               const QList<ChangeListItem>& changes, const QString& accept) {
+    QDialog dialog(owner);
+    dialog.setWindowTitle(titleOrApplication(title));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(text, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto* list = new QTreeWidget(&dialog);
+    list->setObjectName(QStringLiteral("changeList"));
+    list->setHeaderLabels({QStringLiteral("File and line"), QStringLiteral("Now"), QStringLiteral("Then")});
+    QTreeWidgetItem* file = nullptr;
+    for (const ChangeListItem& change : changes) {
+        if (!file || file->text(0) != change.file) {
+            file = new QTreeWidgetItem(list, {change.file});
+            file->setExpanded(true);
+        }
+        new QTreeWidgetItem(file, {QStringLiteral("line %1").arg(change.line), change.before, change.after});
+    }
+    list->expandAll();
+    list->resizeColumnToContents(0);
+    list->setColumnWidth(1, 320);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* go = buttons->addButton(accept, QDialogButtonBox::AcceptRole);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    go->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(860, 420);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 int QtDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) {
     QDialog dialog(owner);
     dialog.setWindowTitle(QStringLiteral("Recover Unsaved Work"));

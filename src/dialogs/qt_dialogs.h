@@ -17,6 +17,8 @@ public:
     bool fillForm(QWidget* owner, const QString& title, QList<FormField>& fields) override;
     std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
     std::optional<QColor> chooseColour(QWidget* owner, const QColor& current) override;
+    bool confirmChanges(QWidget* owner, const QString& title, const QString& text, const QList<ChangeListItem>& changes,
+                        const QString& accept) override;
     QString openFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString saveFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder) override;

@@ -164,6 +164,36 @@ Edits idAttributes(QStringView text, const QString& oldId, const QString& newId)
     return std::move(reader.edits);
 }
 
+std::optional<SearchMatch> idAt(QStringView text, qsizetype position) {
+    struct Reader : HtmlTokenizer::Listener {
+        QStringView text;
+        qsizetype position = 0;
+        qsizetype nameStart = -1; ///< of the id attribute being read
+        std::optional<SearchMatch> found;
+        void span(HtmlSpan kind, qsizetype start, qsizetype length) override {
+            if (kind == HtmlSpan::AttributeName)
+                nameStart = text.mid(start, length).compare(u"id", Qt::CaseInsensitive) == 0 ? start : -1;
+            else if (kind != HtmlSpan::AttributeValue)
+                nameStart = -1;
+            if (kind != HtmlSpan::AttributeValue || nameStart < 0 || found || position < nameStart || position > start + length)
+                return;
+            qsizetype from = start, to = start + length;
+            if (text[from] == u'"' || text[from] == u'\'') {
+                if (to - 1 > from && text[to - 1] == text[from])
+                    --to;
+                ++from;
+            }
+            found = SearchMatch{from, to - from};
+        }
+    } reader;
+    reader.text = text;
+    reader.position = position;
+    HtmlTokenizer tokenizer;
+    tokenizer.feed(text, 0, reader);
+    tokenizer.finish(text.size(), reader);
+    return reader.found;
+}
+
 QString applied(QStringView text, const Edits& edits) {
     QString out;
     out.reserve(text.size());

@@ -46,6 +46,10 @@ Edits forId(QStringView text, Language language, const QString& documentPath, co
 /// list, form, aria-labelledby and the other aria references), token by token.
 Edits idAttributes(QStringView text, const QString& oldId, const QString& newId);
 
+/// The value of the id attribute the caret at @p position is on (its name or its value), as
+/// start and length in @p text; nullopt when it is on none.
+std::optional<SearchMatch> idAt(QStringView text, qsizetype position);
+
 /// The text with @p edits made.
 QString applied(QStringView text, const Edits& edits);
 

@@ -3,6 +3,7 @@
 #include "base/folder_walk.h"
 #include "dialogs/dialogs.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -10,6 +11,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -35,6 +39,42 @@ bool SiteFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
     return files->fileName(index).contains(text_, Qt::CaseInsensitive);
 }
 
+QString SiteFilter::dropFolder(const QModelIndex& parent) const {
+    const auto* files = static_cast<const QFileSystemModel*>(sourceModel());
+    const QModelIndex target = mapToSource(parent);
+    if (!target.isValid())
+        return root_.isEmpty() ? files->rootPath() : root_;
+    return files->isDir(target) ? files->filePath(target) : QFileInfo(files->filePath(target)).path();
+}
+
+QStringList SiteFilter::droppedFiles(const QMimeData* data) const {
+    const auto* files = static_cast<const QFileSystemModel*>(sourceModel());
+    const QString site = files->rootPath();
+    QStringList paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && url.toLocalFile().startsWith(site + u'/'))
+            paths << QDir::cleanPath(url.toLocalFile());
+    return paths.size() == data->urls().size() ? paths : QStringList();
+}
+
+bool SiteFilter::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex& parent) const {
+    const QString folder = dropFolder(parent);
+    const QStringList dropped = droppedFiles(data);
+    // Not into itself, nor where it already is.
+    return move && !dropped.isEmpty() && std::none_of(dropped.begin(), dropped.end(), [&](const QString& path) {
+        return folder == path || folder.startsWith(path + u'/') || QFileInfo(path).path() == folder;
+    });
+}
+
+bool SiteFilter::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    const QString folder = dropFolder(parent);
+    for (const QString& path : droppedFiles(data))
+        move(path, folder + u'/' + QFileInfo(path).fileName());
+    return false; // nothing has moved yet: the tree shows the move once it is made
+}
+
 SitePanel::SitePanel(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
     setObjectName(QStringLiteral("sitePanel"));
     model_ = new QFileSystemModel(this);
@@ -48,6 +88,28 @@ SitePanel::SitePanel(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialo
     tree_->setHeaderHidden(true);
     for (int column = 1; column < model_->columnCount(); ++column)
         tree_->hideColumn(column); // the name is what a site panel is for
+    // Files and folders are dragged to move them; the model is writable for that, but names are
+    // changed only through Rename, so that links follow.
+    model_->setReadOnly(false);
+    tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree_->setDragDropMode(QAbstractItemView::DragDrop);
+    tree_->setDefaultDropAction(Qt::MoveAction);
+    tree_->setDropIndicatorShown(true);
+    shown_->move = [this](const QString& from, const QString& to) { emit moveRequested(from, to); };
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* rename = new QAction(tr("&Rename..."), tree_);
+    rename->setObjectName(QStringLiteral("siteRename"));
+    rename->setShortcut(Qt::Key_F2);
+    rename->setShortcutContext(Qt::WidgetShortcut);
+    tree_->addAction(rename);
+    connect(rename, &QAction::triggered, this, &SitePanel::renameChosen);
+    connect(tree_, &QWidget::customContextMenuRequested, this, [this, rename](const QPoint& at) {
+        if (!tree_->indexAt(at).isValid())
+            return;
+        QMenu menu(this);
+        menu.addAction(rename);
+        menu.exec(tree_->viewport()->mapToGlobal(at));
+    });
     filter_ = new QLineEdit(this);
     filter_->setObjectName(QStringLiteral("siteFilter"));
     filter_->setPlaceholderText(tr("Filter by name"));
@@ -119,6 +181,25 @@ void SitePanel::setRoot(const QString& folder) {
         filterBy(filter_->text());
     rootLabel_->setText(QDir::toNativeSeparators(folder));
     rootLabel_->setToolTip(rootLabel_->text());
+}
+
+void SitePanel::renameChosen() {
+    const QModelIndex chosen = shown_->mapToSource(tree_->currentIndex());
+    if (!chosen.isValid())
+        return;
+    const QString path = model_->filePath(chosen);
+    const QString name = QFileInfo(path).fileName();
+    const std::optional<QString> answer = dialogs_.askText(this, tr("New name for %1:").arg(name), tr("Rename"), name);
+    if (!answer)
+        return;
+    const QString newName = answer->trimmed();
+    if (newName.isEmpty() || newName == name)
+        return;
+    if (newName.contains(u'/') || newName.contains(u'\\') || newName == u"." || newName == u"..") {
+        dialogs_.showMessage(this, tr("A name cannot hold / or \\, nor be . or .."), Dialogs::Icon::Exclamation, tr("Rename"));
+        return;
+    }
+    emit moveRequested(path, QFileInfo(path).path() + u'/' + newName);
 }
 
 QString SitePanel::root() const {

@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QSortFilterProxyModel>
 #include <QWidget>
+#include <functional>
 
 class Dialogs;
 class QFileSystemModel;
@@ -20,10 +21,21 @@ public:
     /// everything.
     void setFilter(const QString& text, QSet<QString> folders, const QString& root);
 
+    /// A file or folder dragged onto a folder of the tree is not moved by the model: @p move is
+    /// asked to, so that the links to it can follow. Drags from outside the site are refused.
+    std::function<void(const QString& from, const QString& to)> move;
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
 protected:
     bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
 
 private:
+    /// The folder a drop on @p parent goes into, and the files of the site it moves.
+    QString dropFolder(const QModelIndex& parent) const;
+    QStringList droppedFiles(const QMimeData* data) const;
     QString text_;
     QSet<QString> folders_;
     QString root_;
@@ -51,6 +63,13 @@ signals:
     void fileChosen(const QString& path);
     /// A filter's folders are found and shown; for tests.
     void filtered();
+    /// The user renamed a file or folder, or dragged it into another folder: @p to is where it
+    /// goes. Nothing has moved yet.
+    void moveRequested(const QString& from, const QString& to);
+
+public:
+    /// Rename… on the file or folder chosen in the tree: asks for the new name.
+    void renameChosen();
 
 private:
     Dialogs& dialogs_;

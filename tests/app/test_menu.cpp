@@ -21,7 +21,7 @@
 
 namespace {
 // Items added to the program's own menus, each where a user looks for it.
-const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour",
+const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
                                 "livePreview",
@@ -310,7 +310,7 @@ private slots:
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 111);
+        QCOMPARE(commands, 112);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.

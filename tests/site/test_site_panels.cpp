@@ -12,6 +12,7 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -181,6 +182,71 @@ private slots:
         // Shown again, it hides.
         window.showSitePanel();
         QVERIFY(!panel->isVisible());
+    }
+
+    // Moving an image by a drag in the site panel, renaming a page there and renaming an id:
+    // the lines are listed first; an open page changes in its tab (one undo step) and names
+    // its new file, the others are written; Cancel changes nothing.
+    void linksFollowMovesAndRenames() {
+        QVERIFY(writeBytes(path("logo.png"), "PNG"));
+        QVERIFY(writeBytes(path("a.html"), "<img src=\"logo.png\">\n<a href=\"sub/latin.htm#top\">x</a>\n"));
+        QVERIFY(writeBytes(path("sub/latin.htm"), "<p id=\"top\">caf\xE9</p><img src=\"../logo.png\">\r\n"));
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        window.openStartupArgument(path("a.html"));
+        window.show();
+        window.action(QStringLiteral("sitePanel"))->trigger();
+        SitePanel* panel = window.sitePanel();
+        panel->setRoot(site_.path());
+        QFileSystemModel* files = panel->model();
+        const auto drop = [&](const char* file, const char* folder) {
+            std::unique_ptr<QMimeData> dragged(files->mimeData({files->index(path(file))}));
+            return panel->shown()->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1,
+                                                panel->shown()->mapFromSource(files->index(path(folder))));
+        };
+        const auto listed = [&] {
+            QStringList lines;
+            for (const ChangeListItem& item : dialogs.changeItems)
+                lines << QStringLiteral("%1:%2 %3").arg(QFileInfo(item.file).fileName()).arg(item.line).arg(item.after);
+            return lines;
+        };
+        // Cancelled: nothing moves.
+        drop("logo.png", "sub");
+        QTRY_VERIFY(!window.isChangingSite());
+        QCOMPARE(listed(), (QStringList{"a.html (open):1 <img src=\"sub/logo.png\">", "latin.htm:1 <p id=\"top\">caf\u00e9</p><img src=\"logo.png\">"}));
+        QVERIFY(QFileInfo::exists(path("logo.png")));
+        QCOMPARE(window.editArea()->text(), QStringLiteral("<img src=\"logo.png\">\r\n<a href=\"sub/latin.htm#top\">x</a>"));
+
+        dialogs.answer(true);
+        drop("logo.png", "sub");
+        QTRY_VERIFY(QFileInfo::exists(path("sub/logo.png")));
+        QTRY_VERIFY(!window.isChangingSite());
+        QCOMPARE(readBytes(path("sub/latin.htm")), QByteArray("<p id=\"top\">caf\xE9</p><img src=\"logo.png\">\r\n"));
+        QCOMPARE(window.editArea()->text(), QStringLiteral("<img src=\"sub/logo.png\">\r\n<a href=\"sub/latin.htm#top\">x</a>"));
+        window.editArea()->undo();
+        QCOMPARE(window.editArea()->text(), QStringLiteral("<img src=\"logo.png\">\r\n<a href=\"sub/latin.htm#top\">x</a>"));
+        window.editArea()->redo();
+
+        // Rename (F2) of the open page: its tab holds the new file.
+        panel->tree()->setCurrentIndex(panel->shown()->mapFromSource(files->index(path("a.html"))));
+        dialogs.answer(QStringLiteral("home.html"));
+        panel->renameChosen();
+        QTRY_VERIFY(QFileInfo::exists(path("home.html")));
+        QTRY_VERIFY(!window.isChangingSite());
+        QCOMPARE(window.currentFile(), path("home.html"));
+
+        // Rename Id in the page that has it: the id, and the link of the other page's tab.
+        window.openInTab(path("sub/latin.htm"));
+        window.editArea()->setCaretPosition(8);
+        dialogs.answer(QStringLiteral("start"));
+        dialogs.answer(true);
+        window.action(QStringLiteral("renameId"))->trigger();
+        QTRY_VERIFY(!window.isChangingSite());
+        QCOMPARE(listed(), (QStringList{"home.html (open):2 <a href=\"sub/latin.htm#start\">x</a>",
+                                        "latin.htm (open):1 <p id=\"start\">caf\u00e9</p><img src=\"logo.png\">"}));
+        QVERIFY(window.editArea()->text().startsWith(QStringLiteral("<p id=\"start\">")));
+        window.previousTab();
+        QCOMPARE(window.editArea()->text(), QStringLiteral("<img src=\"sub/logo.png\">\r\n<a href=\"sub/latin.htm#start\">x</a>"));
     }
 };
 } // namespace

@@ -23,6 +23,13 @@ int ScriptedDialogs::choose(QWidget* owner, const QString& text, Icon icon, cons
     return hasNext() ? next().toInt() : -1;
 }
 
+bool ScriptedDialogs::confirmChanges(QWidget* owner, const QString& title, const QString& text,
+                                     const QList<ChangeListItem>& changes, const QString& accept) {
+    shown.append({Kind::Changes, text, title, Icon::None, accept, {}, owner, {}});
+    changeItems = changes;
+    return hasNext() && next().toBool();
+}
+
 int ScriptedDialogs::chooseRecovery(QWidget* owner, const QList<RecoveryListItem>& items, QList<int>* discarded) {
     shown.append({Kind::Recovery, QString(), QString(), Icon::None, {}, {}, owner, {}});
     recoveryItems = items;

@@ -11,7 +11,7 @@
 /// so that tests can check its exact texts.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Font, Colour, Open, Save, Folder };
+    enum class Kind { YesNo, Message, Choice, Recovery, Prompt, Form, Font, Colour, Open, Save, Folder, Changes };
     struct Shown {
         Kind kind;
         QString text;
@@ -33,6 +33,7 @@ public:
 
     QList<Shown> shown;
     QList<RecoveryListItem> recoveryItems; ///< what the last recovery list showed
+    QList<ChangeListItem> changeItems;     ///< what the last list of changes showed
     int unanswered() const { return int(script_.size()); }
 
     bool askYesNo(QWidget* owner, const QString& text, Icon icon, const QString& title) override;
@@ -53,6 +54,9 @@ public:
     std::optional<QFont> chooseFont(QWidget* owner, const QFont& current) override;
     /// A QColor answer is chosen; anything else cancels.
     std::optional<QColor> chooseColour(QWidget* owner, const QColor& current) override;
+    /// A bool from the script; unscripted, the change is cancelled.
+    bool confirmChanges(QWidget* owner, const QString& title, const QString& text, const QList<ChangeListItem>& changes,
+                        const QString& accept) override;
     QString openFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString saveFileName(QWidget* owner, const FileDialogSetup& setup) override;
     QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder) override;
