@@ -1,6 +1,7 @@
 #include "regular_file.h"
 
 #include <QFileInfo>
+#include <QImageReader>
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
@@ -92,6 +93,14 @@ Read readAll(const QString& path, qint64 largest) {
     else if (read.bytes.size() > largest)
         read.opened = {Refusal::TooBig, QStringLiteral("the file is too large"), read.bytes.size()};
     return read;
+}
+
+QSize imageSize(const QString& path) {
+    QFile file;
+    if (!open(file, path, 256 * 1024 * 1024))
+        return {};
+    QImageReader reader(&file);
+    return reader.size();
 }
 
 } // namespace regular_file

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QSize>
 #include <QString>
 
 /// Opening a file that may be anything: a page's folder can hold links to devices, pipes and
@@ -29,5 +30,9 @@ struct Read {
 /// The whole of a regular file of at most @p largest bytes, read in pieces where its size is not
 /// known in advance (files of /proc say 0); ReadFailed when reading it fails once it is open.
 Read readAll(const QString& path, qint64 largest);
+
+/// The pixel size an image file's header gives (PNG, JPEG, GIF, WebP, SVG, and any format Qt
+/// reads), read only from a regular file; invalid when there is none to tell.
+QSize imageSize(const QString& path);
 
 } // namespace regular_file

@@ -2,6 +2,7 @@
 
 #include "colouring/html_tokenizer.h"
 #include "colouring/references.h"
+#include "base/regular_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -38,8 +39,9 @@ struct Tag {
 /// The attributes the rules read. The others (class, style and the like, most of a page's) are
 /// never copied.
 bool isRead(QStringView name) {
-    static constexpr std::u16string_view kRead[] = {u"id",  u"name", u"href",  u"src",  u"alt",       u"aria-label",
-                                                    u"for", u"type", u"title", u"lang", u"aria-labelledby"};
+    static constexpr std::u16string_view kRead[] = {u"id",   u"name",  u"href",  u"src",  u"alt",   u"aria-label",
+                                                    u"for",  u"type",  u"title", u"lang", u"width", u"height",
+                                                    u"aria-labelledby"};
     return std::any_of(std::begin(kRead), std::end(kRead),
                        [name](std::u16string_view read) { return name.compare(read, Qt::CaseInsensitive) == 0; });
 }
@@ -114,6 +116,54 @@ private:
     std::vector<qsizetype> starts_;
 };
 
+/// @p reference as written (`src="a.png"`, `url(a.png)`) names no @p file.
+QString missingFile(const QString& reference, const QString& file) {
+    return QStringLiteral("%1: there is no %2.").arg(reference, QDir::toNativeSeparators(QDir::current().relativeFilePath(file)));
+}
+
+/// The local files a page or style sheet names beyond href and src (url() and @import in its
+/// styles, srcset, poster, object data), checked to exist.
+void checkOtherReferences(const QString& text, Language language, const Options& options, const Lines& lines,
+                          std::vector<TagProblem>& problems) {
+    for (const references::Reference& reference : references::find(text, language)) {
+        if (reference.kind == references::Kind::Attribute && (reference.attribute == u"href" || reference.attribute == u"src" ||
+                                                             reference.attribute == u"action"))
+            continue; // href and src are checked with the tags; an action is the server's
+        QString url = text.mid(reference.start, reference.length);
+        if (reference.kind == references::Kind::Attribute)
+            url.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        const std::optional<LocalTarget> link = resolveLocal(url, options.pagePath, options.siteRoot);
+        if (!link || link->samePage || link->file.isEmpty() || QFileInfo::exists(link->file))
+            continue;
+        const QString shown = reference.kind == references::Kind::Attribute ? QStringLiteral("%1=\"%2\"").arg(reference.attribute, url)
+                              : reference.kind == references::Kind::CssUrl  ? QStringLiteral("url(%1)").arg(url)
+                                                                            : QStringLiteral("@import \"%1\"").arg(url);
+        const auto [line, column] = lines.at(reference.start);
+        problems.push_back({line, column, TagProblem::Kind::Warning, missingFile(shown, link->file), QStringLiteral("missing-file")});
+    }
+}
+
+/// An <img> of a local image: its width and height, which keep its place while it loads, are
+/// there and have the image's proportions.
+std::optional<QString> imageSizeProblem(const QString* width, const QString* height, const QString& file) {
+    const QSize size = regular_file::imageSize(file);
+    if (size.isEmpty())
+        return std::nullopt;
+    if (!width || !height)
+        return QStringLiteral("<img> has no width and height (the image is %1×%2): the page moves when it loads.")
+            .arg(size.width()).arg(size.height());
+    bool wide = false, high = false;
+    const double w = QString(*width).remove(QStringLiteral("px")).trimmed().toDouble(&wide);
+    const double h = QString(*height).remove(QStringLiteral("px")).trimmed().toDouble(&high);
+    if (!wide || !high || w <= 0 || h <= 0)
+        return std::nullopt; // a percentage or a typo: Tidy speaks of values
+    // Rounding a scaled size to whole pixels is no fault.
+    if (std::abs(h * size.width() - w * size.height()) < std::max(size.width(), size.height()))
+        return std::nullopt;
+    return QStringLiteral("width=\"%1\" height=\"%2\" do not have the image's proportions (%3×%4).")
+        .arg(*width, *height).arg(size.width()).arg(size.height());
+}
+
 bool hasText(QStringView text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return !c.isSpace(); });
 }
@@ -138,6 +188,13 @@ std::vector<TagProblem> merged(std::vector<TagProblem> tidy, const std::vector<T
         return std::pair(a.line, a.column) < std::pair(b.line, b.column);
     });
     return tidy;
+}
+
+std::vector<TagProblem> checkStyleSheet(const QString& text, const Options& options) {
+    std::vector<TagProblem> problems;
+    if (options.links && !options.pagePath.isEmpty())
+        checkOtherReferences(text, Language::Css, options, Lines(text), problems);
+    return problems;
 }
 
 Checked checkPage(const QString& text, const QSet<QString>& ignored, int accessibility, const Options& options) {
@@ -299,11 +356,13 @@ Facts check(const QString& text, const Options& options) {
                 continue;
             const QFileInfo target(link->file);
             if (!target.exists()) {
-                report(t.start, "missing-file", QStringLiteral("%1=\"%2\": there is no %3.")
-                                                    .arg(QString::fromUtf16(name), *url,
-                                                         QDir::toNativeSeparators(QDir::current().relativeFilePath(target.filePath()))));
+                report(t.start, "missing-file", missingFile(QStringLiteral("%1=\"%2\"").arg(QString::fromUtf16(name), *url), target.filePath()));
                 continue;
             }
+            if (t.name == "img"_L1 && name == std::u16string_view(u"src"))
+                if (const std::optional<QString> problem = imageSizeProblem(attribute(t, u"width"), attribute(t, u"height"),
+                                                                            target.absoluteFilePath()))
+                    report(t.start, "image-size", *problem);
             const auto [line, column] = lines.at(t.start);
             facts.links.push_back({target.absoluteFilePath(), link->fragment, line, column});
         }
@@ -319,6 +378,8 @@ Facts check(const QString& text, const Options& options) {
         if (!sawHtml && wholePage)
             report(0, "html-lang", QStringLiteral("The page does not say its language: give <html> a lang attribute."));
     }
+    if (options.links && !options.pagePath.isEmpty())
+        checkOtherReferences(text, Language::Html, options, lines, facts.problems);
     for (const auto& [at, fragment] : fragments)
         if (!facts.anchors.contains(fragment))
             report(at, "missing-anchor", QStringLiteral("#%1 names no id in this page.").arg(fragment));

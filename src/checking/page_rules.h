@@ -14,8 +14,9 @@
 /// Accessibility (keys): img-alt (an image without alt), field-label (a form field without a
 /// label), html-lang (a page without lang), link-text and button-text (a link or button with no
 /// text a screen reader could say), heading-order (a heading level skipped), duplicate-id.
-/// Links: missing-file (a local href or src naming no file), missing-anchor (a #fragment naming
-/// no id or name in this page).
+/// Links: missing-file (a local href, src, srcset, poster, object data, CSS url() or @import
+/// naming no file), missing-anchor (a #fragment naming no id or name in this page), image-size
+/// (an <img> of a local image without width and height, or with other proportions than it has).
 namespace page_rules {
 
 /// A link to another local file, for the checks across a site.
@@ -46,6 +47,9 @@ struct Options {
 };
 
 Facts check(const QString& text, const Options& options);
+
+/// A style sheet's own checks: with links, missing-file for its url() and @import.
+std::vector<TagProblem> checkStyleSheet(const QString& text, const Options& options);
 
 /// Tidy's problems and ours in page order, where a Tidy message that says what one of ours says
 /// about the same place (an image without alt, a duplicate id, a page without a language) is

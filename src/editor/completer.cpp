@@ -1,5 +1,6 @@
 #include "completer.h"
 
+#include "base/regular_file.h"
 #include "block_data.h"
 #include "edit_area.h"
 
@@ -476,7 +477,7 @@ void Completer::accept() {
     if (!item.image.isEmpty()) {
         const QTextCursor caret = area_->textCursor();
         const QChar next = area_->document()->characterAt(caret.position());
-        item.text = completion::withImageSize(item.text, completion::imageSize(item.image), next == u'"' || next == u'\'');
+        item.text = completion::withImageSize(item.text, regular_file::imageSize(item.image), next == u'"' || next == u'\'');
     }
     area_->replaceBeforeCaret(int(context_.typed.size()), item.text, item.caretBack, true);
     // An attribute whose value has a list of its own: the list of values follows.

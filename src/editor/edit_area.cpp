@@ -1,5 +1,6 @@
 #include "edit_area.h"
 
+#include "base/regular_file.h"
 #include "block_data.h"
 #include "layout_release.h"
 #include "page_loader.h"
@@ -162,7 +163,7 @@ QString EditArea::imageSizeAt(const QString& line, int column) const {
         const QString address = m.captured(1);
         if (address.contains(u':') || address.startsWith(u'/'))
             return {};
-        const QSize size = completion::imageSize(QDir(documentFolder_).filePath(QUrl::fromPercentEncoding(address.toUtf8())));
+        const QSize size = regular_file::imageSize(QDir(documentFolder_).filePath(QUrl::fromPercentEncoding(address.toUtf8())));
         return size.isValid() ? QStringLiteral("%1 × %2 pixels").arg(size.width()).arg(size.height()) : QString();
     }
     return {};

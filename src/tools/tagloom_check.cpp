@@ -8,6 +8,7 @@
 #include "checking/check_config.h"
 #include "checking/page_rules.h"
 #include "checking/safe_check.h"
+#include "colouring/language.h"
 #include "document/document_file.h"
 
 #include <QCoreApplication>
@@ -38,10 +39,13 @@ const char* const kUsage =
     "  --accessibility N                accessibility checks: 0 none (default), 1-3 Tidy's priority\n"
     "                                   levels, each with alt text, labels, lang, link and button text,\n"
     "                                   heading order and duplicate ids\n"
-    "  --links                          local links: missing files and #anchors, across the site\n"
+    "  --links                          local links: missing files and #anchors across the site,\n"
+    "                                   url() and @import in styles and style sheets (*.css),\n"
+    "                                   images without their width and height\n"
     "  --orphans                        with --links: pages no other page links to\n"
     "  --ignore RULE                    leave out a rule (a Tidy message key or a rule name); repeatable\n"
-    "  --include GLOB, --exclude GLOB   which files of a folder to check (default *.html *.htm *.xhtml)\n"
+    "  --include GLOB, --exclude GLOB   which files of a folder to check (default *.html *.htm *.xhtml,\n"
+    "                                   and *.css with --links)\n"
     "A file .tagloom-check in a folder given (or the current folder) sets the same options, one\n"
     "per line: accessibility = 2, links = true, orphans = true, ignore = RULE RULE, include = GLOB,\n"
     "exclude = GLOB. Exits 1 when a page has an error or cannot be read, 2 when a page cannot be\n"
@@ -178,8 +182,15 @@ PageResult checkPage(const QString& path, const QString& siteRoot, const Setting
         result.unreadable = true;
         return result;
     }
-    page_rules::Checked checked = page_rules::checkPage(file.text, settings.ignored, settings.accessibility,
-                                                        {settings.accessibility > 0, settings.links, result.absolute, siteRoot, settings.handChecks});
+    const page_rules::Options options{settings.accessibility > 0, settings.links, result.absolute, siteRoot, settings.handChecks};
+    if (language::fromName(path) == Language::Css) {
+        // A style sheet: no Tidy, only what it names.
+        for (const TagProblem& p : page_rules::checkStyleSheet(file.text, options))
+            if (!settings.ignored.contains(p.key))
+                result.problems.push_back({p.line, p.column, false, p.key, p.message});
+        return result;
+    }
+    page_rules::Checked checked = page_rules::checkPage(file.text, settings.ignored, settings.accessibility, options);
     result.failure = checked.result.failure;
     for (const TagProblem& p : checked.result.problems)
         result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message});
@@ -485,8 +496,11 @@ int main(int argc, char* argv[]) {
     settings.ignored.unite(commandLine.ignored);
     settings.include += commandLine.include;
     settings.exclude += commandLine.exclude;
-    if (settings.include.isEmpty())
+    if (settings.include.isEmpty()) {
         settings.include = {QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xhtml")};
+        if (settings.links) // what style sheets name is checked with the links
+            settings.include << QStringLiteral("*.css");
+    }
 
     QStringList files;
     QStringList roots; // of each file: the folder given, or for a page given alone the current

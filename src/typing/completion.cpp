@@ -359,15 +359,6 @@ std::vector<Item> pathItems(const QString& pageFolder, const Context& context) {
     return items;
 }
 
-QSize imageSize(const QString& path) {
-    // A link named .png may lead to a pipe or a device: only a regular file is opened.
-    QFile file;
-    if (!regular_file::open(file, path, 256 * 1024 * 1024))
-        return {};
-    QImageReader reader(&file);
-    return reader.size();
-}
-
 QString withImageSize(const QString& text, QSize size, bool quoteFollows) {
     if (!size.isValid())
         return text;

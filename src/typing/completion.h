@@ -76,9 +76,6 @@ QStringList classesOf(QStringView styleSheet);
 /// The items of ClassName and IdReference contexts.
 std::vector<Item> nameItems(const QStringList& names, const Context& context);
 
-/// The size in pixels of the image file @p path (PNG, JPEG, GIF, WebP, SVG, ...), read from its
-/// header; invalid when it is no regular file or no image Qt can read.
-QSize imageSize(const QString& path);
 /// What a path item that brings its image's size inserts: the path, then `width` and `height`
 /// attributes after the value's closing quote (@p quoteFollows: one is there already).
 QString withImageSize(const QString& text, QSize size, bool quoteFollows);

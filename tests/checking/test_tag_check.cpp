@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -325,6 +326,54 @@ private slots:
             QVERIFY2(found.count(w) == 1, qPrintable(w + QStringLiteral(" in: ") + found.join(QStringLiteral("; "))));
         for (const QString& u : unwanted)
             QVERIFY2(!rules.contains(u), qPrintable(u + QStringLiteral(" in: ") + found.join(QStringLiteral("; "))));
+    }
+
+    // With --links, what a page and a style sheet name beyond href and src must exist (url(),
+    // @import, srcset, poster), and an <img> of a local image keeps its place (width and height
+    // with the image's proportions, a pixel of rounding allowed). Each row: the page, and the
+    // rules expected, each at the place of the text after '@'.
+    void filesAPageNamesAreChecked_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("an image without its size") << "<img src=\"i.png\" alt=\"\">" << QStringList{"image-size@<img"};
+        QTest::newRow("its size, scaled and rounded")
+            << "<img src=\"i.png\" width=\"40\" height=\"20\" alt=\"\"><img src=i.png width=21 height=10 alt=\"\">" << QStringList{};
+        QTest::newRow("other proportions") << "<img src=\"i.png\" width=\"40\" height=\"40\" alt=\"\">"
+                                           << QStringList{"image-size@<img"};
+        QTest::newRow("a missing file in styles and srcset")
+            << "<p style=\"background:url(no.png)\">\n<img src=i.png width=40 height=20 srcset=\"i.png 1x, no@2x.png 2x\" alt=\"\">"
+               "<style>@import 'gone.css'; a { background: url(\"i.png\") }</style><video poster=none.jpg></video>"
+            << QStringList{"missing-file@no.png", "missing-file@no@2x", "missing-file@gone.css", "missing-file@none.jpg"};
+        QTest::newRow("root-relative from the site's folder") << "<img src=\"/i.png\" width=40 height=20 alt=\"\">"
+                                                              << QStringList{};
+    }
+    void filesAPageNamesAreChecked() {
+        QFETCH(QString, page);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        QImage image(40, 20, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QVERIFY(image.save(dir.filePath(QStringLiteral("i.png"))));
+        QVERIFY(test_files::writeBytes(dir.filePath(QStringLiteral("page.html")), page.toUtf8()));
+        const QString sheet = QStringLiteral("@import url(gone.css);\n/* url(no.png) */ a { background: url(i.png) }\nb { background: url('no.png') }");
+        QVERIFY(test_files::writeBytes(dir.filePath(QStringLiteral("site.css")), sheet.toUtf8()));
+        QProcess tool;
+        tool.setWorkingDirectory(dir.path());
+        tool.start(QStringLiteral(TAGLOOM_CHECK_TOOL), {"--format", "json", "--links", "."});
+        QVERIFY(tool.waitForFinished(30000));
+        QStringList found;
+        for (const QJsonValue& p : QJsonDocument::fromJson(tool.readAllStandardOutput()).object()["problems"].toArray())
+            if (p["rule"].toString() == u"missing-file" || p["rule"].toString() == u"image-size")
+                found << QStringLiteral("%1:%2:%3 %4").arg(p["file"].toString()).arg(p["line"].toInt()).arg(p["column"].toInt()).arg(p["rule"].toString());
+        QStringList want{"./site.css:1:13 missing-file", "./site.css:3:22 missing-file"};
+        for (const QString& e : expected) {
+            const qsizetype at = page.indexOf(e.section(u'@', 1));
+            const qsizetype lineStart = page.lastIndexOf(u'\n', at) + 1;
+            want << QStringLiteral("./page.html:%1:%2 %3").arg(page.left(at).count(u'\n') + 1).arg(at - lineStart + 1).arg(e.section(u'@', 0, 0));
+        }
+        found.sort();
+        want.sort();
+        QCOMPARE(found, want);
     }
 
     // The small site in tests/data/site holds one of each fault: each is reported once, at its

@@ -1,3 +1,4 @@
+#include "base/regular_file.h"
 #include "editor/completer.h"
 #include "editor/edit_area.h"
 #include "support/test_files.h"
@@ -276,7 +277,7 @@ private slots:
 #ifdef Q_OS_UNIX
         // A pipe, and a link named like an image that leads to it, are not read.
         QVERIFY(QFile::link(site.filePath(QStringLiteral("img/trap.png")), site.filePath(QStringLiteral("img/link.png"))));
-        QVERIFY(!completion::imageSize(site.filePath(QStringLiteral("img/link.png"))).isValid());
+        QVERIFY(!regular_file::imageSize(site.filePath(QStringLiteral("img/link.png"))).isValid());
         QVERIFY(!shown.contains(QStringLiteral("trap.png")));
 #endif
         // The hover.
