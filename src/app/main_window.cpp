@@ -20,6 +20,7 @@
 #include "editor/matching_tags.h"
 #include "insertion/html5_commands.h"
 #include "insertion/insert_command.h"
+#include "site/site_index.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -66,6 +67,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     connect(tabs_, &QTabWidget::tabCloseRequested, this,
             [this](int index) { closeDocument(static_cast<OpenDocument*>(tabs_->widget(index))); });
     setCentralWidget(tabs_);
+    siteIndex_ = new SiteIndex(this);
     buildMenuBar();
     buildViewParts();
     editOptions_ = {settings::completeEndTags(), settings::suggestWhileTyping(), settings::expandOnTab(),
@@ -150,6 +152,11 @@ OpenDocument* MainWindow::addDocument() {
     EditArea* area = document->editArea();
     connect(area, &EditArea::linkClicked, this, &MainWindow::followLink);
     connect(area, &EditArea::swatchClicked, this, &MainWindow::pickColour);
+    // The site's names are read the first time a list asks for them.
+    area->setSiteNames([this, document] {
+        indexSiteOf(*document);
+        return siteIndex_->names();
+    });
     connect(&document->keeper(), &RecoveryKeeper::folderRefused, this, &MainWindow::tellRecoveryFolderRefused);
     document->checkWhenTypingPauses(checkAsYouType_);
     connect(document, &OpenDocument::typingPaused, this, [this, document] { checkWhileTyping(*document); });
@@ -158,7 +165,11 @@ OpenDocument* MainWindow::addDocument() {
             livePreview_->edited(document);
     });
     connect(document, &OpenDocument::titleChanged, this, [this, document] { showDocumentTitle(document); });
-    connect(document, &OpenDocument::fileUsed, this, [this](const QString& path) { recent_->add(path); });
+    connect(document, &OpenDocument::fileUsed, this, [this, document](const QString& path) {
+        recent_->add(path);
+        if (document->language() == Language::Css)
+            indexSiteOf(*document); // ready by the time a selector is typed
+    });
     connect(document, &OpenDocument::textReplaced, this, [this, document] { colourWithChosenScheme(*document); });
     connect(document, &OpenDocument::written, this, [this, document](const QString& path, const FileIdentity& disk) {
         // Another tab of the same file: this save is no other program's change to it.
@@ -166,6 +177,7 @@ OpenDocument* MainWindow::addDocument() {
         for (OpenDocument* other : documents())
             if (other != document && !other->path().isEmpty() && QFileInfo(other->path()).canonicalFilePath() == saved)
                 other->fileWrittenElsewhere(disk);
+        siteIndex_->pageSaved(path, document->editArea()->text());
     });
     connect(area, &QPlainTextEdit::cursorPositionChanged, this, [this, document] {
         if (livePreview_)
@@ -263,6 +275,8 @@ void MainWindow::showActiveDocument() {
         action(QString::fromLatin1(name))->setEnabled(active.editArea()->textCursor().hasSelection());
     updateCaretStatus();
     showLanguage();
+    if (active.language() == Language::Css)
+        indexSiteOf(active);
     if (checkDock_)
         checkPanels_->setCurrentWidget(checkPanelOf(active));
     if (livePreview_)

@@ -30,6 +30,7 @@ class FindInFilesPanel;
 class LivePreviewHost;
 class RecoveryKeeper;
 class RecentFiles;
+class SiteIndex;
 class SitePanel;
 class TextSearch;
 
@@ -206,6 +207,8 @@ public:
     void renameId();
     /// A change across the site is being looked for (the site is read off the window's thread).
     bool isChangingSite() const { return changingSite_; }
+    /// The names the pages of the current document's site use, for completing style sheets.
+    SiteIndex& siteIndex() const { return *siteIndex_; }
     FindInFilesPanel* findInFilesPanel() const { return findInFiles_; }
 
     // Files beyond Open and Save.
@@ -246,6 +249,11 @@ private:
     bool showDocumentOf(const QString& path);
     /// The active page's folder, else the site panel's, else home.
     QString siteFolder() const;
+    /// The site @p path belongs to: the site panel's folder when it holds it, else its own
+    /// folder, or the one above when its own holds no page (a css/ or js/ folder).
+    QString siteRootOf(const QString& path) const;
+    /// The site index follows @p document's site.
+    void indexSiteOf(const OpenDocument& document);
     /// Replace in Files for a page open in a tab: the number replaced, or nullopt when none holds @p path.
     std::optional<int> replaceInOpenPage(const QString& path, const TextSearch& search, const QString& replacement);
     /// Reads the site under @p root off the window's thread for the edits @p makeEdits gives each
@@ -313,6 +321,7 @@ private:
     QMenu* recentMenu_ = nullptr;
     SitePanel* sitePanel_ = nullptr;
     bool changingSite_ = false;
+    SiteIndex* siteIndex_ = nullptr;
     LivePreviewHost* livePreview_ = nullptr;
     FindInFilesPanel* findInFiles_ = nullptr;
     std::unique_ptr<RecentFiles> recent_;

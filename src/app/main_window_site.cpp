@@ -6,6 +6,7 @@
 #include "editor/edit_area.h"
 #include "editor/find_bar.h"
 #include "site/find_in_files_panel.h"
+#include "site/site_index.h"
 #include "site/site_panel.h"
 
 #include <QAbstractButton>
@@ -33,6 +34,23 @@ QString MainWindow::siteFolder() const {
     if (sitePanel_ && !sitePanel_->root().isEmpty())
         return sitePanel_->root();
     return QDir::homePath();
+}
+
+QString MainWindow::siteRootOf(const QString& path) const {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (sitePanel_ && !sitePanel_->root().isEmpty() &&
+        (folder == sitePanel_->root() || folder.startsWith(sitePanel_->root() + u'/')))
+        return sitePanel_->root();
+    const QDir own(folder);
+    if (own.entryList({QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xhtml")}, QDir::Files).isEmpty() &&
+        !own.isRoot())
+        return QFileInfo(folder).absolutePath();
+    return folder;
+}
+
+void MainWindow::indexSiteOf(const OpenDocument& document) {
+    if (!document.path().isEmpty())
+        siteIndex_->follow(siteRootOf(document.path()));
 }
 
 void MainWindow::showSitePanel() {

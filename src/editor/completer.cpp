@@ -267,12 +267,17 @@ void Completer::keyHandled(const QKeyEvent* e) {
         return;
     const QString text = e->text();
     const bool typed = !text.isEmpty() && text[0].isPrint();
+    // `.` and `#` open the site's names in a selector only, not in `1.5em` or `#fff`.
+    const auto inSelector = [this] {
+        const completion::Kind kind = contextAtCaret().kind;
+        return kind == completion::Kind::CssClassSelector || kind == completion::Kind::CssIdSelector;
+    };
     if (language == Language::Css) {
         // A property, a value, an at-rule or a pseudo-class as its first letter or mark is
         // typed; the rest of its name filters the list, anything else closes it.
         const QChar c = typed && text.size() == 1 ? text[0] : QChar();
         const bool opens = c.isLetter() || c == u'-' || c == u'@' || c == u':' || c == u'(' || c == u'/' || c == u'"' ||
-                           c == u'\'';
+                           c == u'\'' || ((c == u'.' || c == u'#') && !isShown() && inSelector());
         const bool filters = (opens || c.isDigit() || c == u'_' || c == u'.' || e->key() == Qt::Key_Backspace ||
                               e->key() == Qt::Key_Delete) && !endsTheName(text);
         const bool modifier = e->key() == Qt::Key_Shift || e->key() == Qt::Key_Control || e->key() == Qt::Key_Alt ||
@@ -298,8 +303,8 @@ void Completer::keyHandled(const QKeyEvent* e) {
     const QChar c = text[0];
     if (c == u'<' || c == u'&')
         update(true);
-    else if ((c.isLetter() || c == u'-' || c == u'@' || c == u':' || c == u'(' || c == u'/') &&
-             mayBeInStyle(*area_->document(), area_->textCursor().position()))
+    else if ((c.isLetter() || c == u'-' || c == u'@' || c == u':' || c == u'(' || c == u'/' || c == u'.' || c == u'#') &&
+             mayBeInStyle(*area_->document(), area_->textCursor().position()) && ((c != u'.' && c != u'#') || inSelector()))
         update(true); // CSS in the page: the context says whether the caret is in it
     else if ((c == u' ' || c == u'=' || c == u'"' || c == u'\'' || c == u'/' || c == u',' || c == u'#') &&
              mayBeInTag(*area_->document(), area_->textCursor().position()))
@@ -337,6 +342,20 @@ void Completer::update(bool openIfClosed) {
         if (items_.empty() || context.kind != context_.kind) {
             const completion::PageNames names = completion::pageNames(area_->text(), area_->documentFolder());
             items_ = completion::nameItems(context.kind == completion::Kind::ClassName ? names.classes : names.ids, context);
+        }
+    } else if (context.kind == completion::Kind::CssClassSelector || context.kind == completion::Kind::CssIdSelector) {
+        // A page's own names first, then those of the site's pages.
+        if (items_.empty() || context.kind != context_.kind) {
+            const bool classes = context.kind == completion::Kind::CssClassSelector;
+            QStringList names;
+            if (language::isHtml(area_->language())) {
+                const completion::PageNames own = completion::namesUsed(area_->text());
+                names = classes ? own.classes : own.ids;
+            }
+            const completion::PageNames site = area_->siteNames();
+            names << (classes ? site.classes : site.ids);
+            names.removeDuplicates();
+            items_ = completion::nameItems(names, context);
         }
     } else if (context.kind == completion::Kind::Path) {
         // The folder is listed afresh each time it changes: files come and go.

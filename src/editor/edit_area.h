@@ -7,6 +7,7 @@
 #include "soft_break_index.h"
 #include "text_position.h"
 #include "colouring/colour.h"
+#include "typing/completion.h"
 
 #include <QColor>
 #include <QKeySequence>
@@ -162,6 +163,11 @@ public:
     /// The folder of the page's file, which paths typed in it start from; empty without a file.
     void setDocumentFolder(const QString& folder) { documentFolder_ = folder; }
     const QString& documentFolder() const { return documentFolder_; }
+    /// Where the names the site's pages use come from (the classes and ids a style sheet's
+    /// selectors are completed with); none by default.
+    using SiteNames = std::function<completion::PageNames()>;
+    void setSiteNames(SiteNames names) { siteNames_ = std::move(names); }
+    completion::PageNames siteNames() const { return siteNames_ ? siteNames_() : completion::PageNames(); }
     /// Colours stay as they are, and go stale as the text is edited; as do clearColours(),
     /// setColours() and replacing the whole text.
     void stopLiveColouring();
@@ -349,6 +355,7 @@ private:
     QList<QKeySequence> reserved_;
     Language language_ = Language::Html;
     QString documentFolder_;
+    SiteNames siteNames_;
     bool typingQueuedKeys_ = false;
     /// How many lines were loaded with a line end of their own.
     int lineEndCount_ = 0;

@@ -232,6 +232,9 @@ Context cssContextAt(std::uint32_t lineState, QStringView lineBeforeCaret) {
     if (start > 0 && lineBeforeCaret[start - 1] == u'@') {
         context.kind = Kind::CssAtRule;
         --start;
+    } else if (start > 0 && place == embedded_code::CssPlace::Selector &&
+               (lineBeforeCaret[start - 1] == u'.' || lineBeforeCaret[start - 1] == u'#')) {
+        context.kind = lineBeforeCaret[start - 1] == u'.' ? Kind::CssClassSelector : Kind::CssIdSelector;
     } else if (marks < start && (place == embedded_code::CssPlace::Selector ||
                                  (place == embedded_code::CssPlace::Value && start - marks == 2))) {
         // `a:ho` reads as a property and its value to the lexer until a brace comes; only a
@@ -312,10 +315,50 @@ PageNames pageNames(QStringView page, const QString& pageFolder) {
     return names;
 }
 
+PageNames namesUsed(QStringView page) {
+    struct Reader : HtmlTokenizer::Listener {
+        QStringView page;
+        PageNames names;
+        QStringList* into = nullptr; ///< the attribute being read is a class or an id
+        void span(HtmlSpan kind, qsizetype start, qsizetype length) override {
+            const QStringView piece = page.mid(start, length);
+            if (kind == HtmlSpan::AttributeName)
+                into = piece.compare(u"class", Qt::CaseInsensitive) == 0 ? &names.classes
+                       : piece.compare(u"id", Qt::CaseInsensitive) == 0  ? &names.ids
+                                                                         : nullptr;
+            else if (kind != HtmlSpan::AttributeValue)
+                into = nullptr;
+            if (kind != HtmlSpan::AttributeValue || !into)
+                return;
+            // Tokens between spaces, the value's quotes left out.
+            for (qsizetype at = 0; at < piece.size();) {
+                while (at < piece.size() && (piece[at].isSpace() || piece[at] == u'"' || piece[at] == u'\''))
+                    ++at;
+                qsizetype end = at;
+                while (end < piece.size() && !piece[end].isSpace() && piece[end] != u'"' && piece[end] != u'\'')
+                    ++end;
+                const QStringView name = piece.mid(at, end - at);
+                if (!name.isEmpty() && !name.contains(u'&') && !name.contains(u'<'))
+                    *into << name.toString();
+                at = end;
+            }
+        }
+    } reader;
+    reader.page = page;
+    HtmlTokenizer tokenizer;
+    tokenizer.feed(page, 0, reader);
+    tokenizer.finish(page.size(), reader);
+    reader.names.classes.removeDuplicates();
+    reader.names.ids.removeDuplicates();
+    return std::move(reader.names);
+}
+
 std::vector<Item> nameItems(const QStringList& names, const Context& context) {
     std::vector<Item> items;
-    const QString what = context.kind == Kind::ClassName ? QStringLiteral("A class of the page's style sheets")
-                                                         : QStringLiteral("An id of the page");
+    const QString what = context.kind == Kind::ClassName          ? QStringLiteral("A class of the page's style sheets")
+                         : context.kind == Kind::CssClassSelector ? QStringLiteral("A class the site's pages use")
+                         : context.kind == Kind::CssIdSelector    ? QStringLiteral("An id of the site's pages")
+                                                                  : QStringLiteral("An id of the page");
     for (const QString& name : names)
         items.push_back({name, {}, what, {}, name, 0, false, {}});
     return items;
@@ -382,6 +425,8 @@ std::vector<Item> itemsFor(const Context& context) {
     case Kind::Path:        // the files of the page's folder: pathItems()
     case Kind::ClassName:   // the page's names: nameItems()
     case Kind::IdReference:
+    case Kind::CssClassSelector:
+    case Kind::CssIdSelector:
         break;
     case Kind::CssProperty:
         for (const CssData::Property& p : css.properties())

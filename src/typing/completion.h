@@ -27,6 +27,8 @@ enum class Kind {
     Path, ///< a file of the site: in src, href, srcset, action, poster, CSS url() and @import
     ClassName,   ///< in class="…": the classes of the page's style sheets
     IdReference, ///< in href="#…", for, list, form, headers and the aria-* id references: the page's ids
+    CssClassSelector, ///< `.name` in a selector: the classes the site's pages use
+    CssIdSelector,    ///< `#name` in a selector: the ids of the site's pages
 };
 
 struct Context {
@@ -73,6 +75,9 @@ struct PageNames {
 PageNames pageNames(QStringView page, const QString& pageFolder);
 /// The classes a style sheet defines (`.name` in its selectors), in order, each once.
 QStringList classesOf(QStringView styleSheet);
+/// The names a page uses: the tokens of its class attributes and its ids, as a browser reads
+/// its tags (not in comments or scripts), in order, each once.
+PageNames namesUsed(QStringView page);
 /// The items of ClassName and IdReference contexts.
 std::vector<Item> nameItems(const QStringList& names, const Context& context);
 

@@ -21,7 +21,7 @@ ALLOWED = {
     "preview": {"base", "colouring"},
     # The web engine's plugin sees only the pane's interface.
     "webpreview": {"preview"},
-    "site": {"base", "dialogs", "document", "editor"},
+    "site": {"base", "colouring", "dialogs", "document", "editor", "typing"},
     "app": {"base", "colouring", "checking", "document", "dialogs", "editor", "insertion", "about", "site", "preview"},
     "tools": {"base", "checking", "colouring", "document"},
 }

@@ -47,6 +47,7 @@ struct ListCheck {
     Language language = Language::Html;
     QString folder;
     bool inOrder = false;
+    completion::PageNames siteNames = {};
 };
 
 // The row of a table of what the list offers as keys are typed.
@@ -59,6 +60,7 @@ void checkWhatTheListOffers(const ListCheck& how) {
     EditArea area;
     area.setLanguage(how.language);
     area.setDocumentFolder(how.folder);
+    area.setSiteNames([names = how.siteNames] { return names; });
     area.resize(600, 300);
     area.show();
     area.loadText(before);
@@ -319,6 +321,40 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(site.filePath(QStringLiteral("css/pipe.css"))).constData(), 0600) == 0);
 #endif
         checkWhatTheListOffers({Language::Html, site.path(), false});
+    }
+
+    // In a selector, `.` and `#` offer the classes and ids the site's pages use (a page's own
+    // first), and never in a value such as `#fff` or `1.5em`.
+    void selectorsOfferTheSitesNames_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<QString>("notOffered");
+        QTest::newRow("classes, most used first") << "a, " << "." << "a, .|" << "card,note,btn" << "main";
+        QTest::newRow("a class taken") << "" << ".no|" << ".note|" << "" << "";
+        QTest::newRow("an id") << "p " << "#ma|" << "p #main|" << "" << "";
+        QTest::newRow("not in a colour") << "a { color: " << "#" << "a { color: #|" << "" << "main,card";
+        QTest::newRow("not in a number") << "a { margin: 1" << ".5" << "a { margin: 1.5|" << "" << "card";
+        QTest::newRow("not in a comment") << "/* " << ".c" << "/* .c|" << "" << "card";
+    }
+    void selectorsOfferTheSitesNames() {
+        checkWhatTheListOffers({Language::Css, {}, true, {{"main", "nav"}, {"card", "note", "btn"}}});
+    }
+    void aPagesStyleOffersItsOwnNamesFirst_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<QString>("notOffered");
+        const QString page = QStringLiteral("<p class=\"own card\" id=\"top\"><!-- <p class=\"hidden\"> -->\r\n<style>\r\n");
+        QTest::newRow("the page's classes, then the site's") << page << "." << page + ".|" << "own,card,note,btn" << "hidden";
+        QTest::newRow("ids") << page << "#" << page + "#|" << "top,main,nav" << "";
+        QTest::newRow("not in a style attribute's colour") << "<p style=\"color: " << "#" << "<p style=\"color: #|" << ""
+                                                           << "top,main";
+    }
+    void aPagesStyleOffersItsOwnNamesFirst() {
+        checkWhatTheListOffers({Language::Html, {}, true, {{"main", "nav"}, {"card", "note", "btn"}}});
     }
 
     // Tab on a selection of several lines indents them, Shift+Tab outdents the lines it touches;

@@ -1,7 +1,9 @@
 #include "app/main_window.h"
 #include "app/open_document.h"
 #include "editor/edit_area.h"
+#include "editor/completer.h"
 #include "site/find_in_files_panel.h"
+#include "site/site_index.h"
 #include "site/site_panel.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
@@ -182,6 +184,34 @@ private slots:
         // Shown again, it hides.
         window.showSitePanel();
         QVERIFY(!panel->isVisible());
+    }
+
+    // A style sheet's selectors are completed with the names the site's pages use, most used
+    // first; a page saved with a new class adds it.
+    void aStyleSheetKnowsTheSitesNames() {
+        QVERIFY(writeBytes(path("a.html"), "<p class=\"card note\" id=\"top\">x</p>\n"));
+        QVERIFY(writeBytes(path("c.html"), "<div class=\"card\"><!-- <p class=\"old\"> --></div>\n"));
+        QVERIFY(QDir(site_.path()).mkpath(QStringLiteral("css")));
+        QVERIFY(writeBytes(path("css/site.css"), "p {}\n"));
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs);
+        window.show();
+        window.openStartupArgument(path("css/site.css"));
+        QTRY_COMPARE(window.siteIndex().names().classes, (QStringList{"card", "note"}));
+        QCOMPARE(window.siteIndex().root(), site_.path()); // css/ holds no page: the folder above
+        QCOMPARE(window.siteIndex().names().ids, QStringList{"top"});
+        EditArea* area = window.editArea();
+        area->moveCursor(QTextCursor::End);
+        QTest::keyClick(area, Qt::Key_Return);
+        QTest::keyClick(area, '.');
+        QCOMPARE(area->completer()->shownLabels(), (QStringList{"card", "note"}));
+        QTest::keyClick(area, Qt::Key_Escape);
+
+        window.openInTab(path("a.html"));
+        window.editArea()->selectAll();
+        window.editArea()->replaceSelection(QStringLiteral("<p class=\"banner card\">x</p>"));
+        QVERIFY(window.save());
+        QTRY_COMPARE(window.siteIndex().names().classes, (QStringList{"card", "banner"}));
     }
 
     // Moving an image by a drag in the site panel, renaming a page there and renaming an id:
