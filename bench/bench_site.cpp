@@ -6,6 +6,8 @@
 //                                    tabs instead)
 //   bench_site files [FILES] [DIR]   Find in Files over FILES pages (2,000) made in DIR from the
 //                                    corpus, against grep -r on the same tree, warm cache
+//   bench_site index [FILES] [DIR]   the site index (the classes and ids of every page) of the same
+//                                    tree, against grep -r reading it, warm cache
 //   bench_site replace [FILES] [DIR] Replace All in Files over FILES small pages (100,000), one
 //                                    match each: its time and the window's longest wait
 //   bench_site check-parts           what checking each test page costs, part by part, against
@@ -28,6 +30,7 @@
 #include "editor/edit_area.h"
 #include "editor/layout_release.h"
 #include "site/find_in_files_panel.h"
+#include "site/site_index.h"
 #include "support/scripted_dialogs.h"
 
 #include <QApplication>
@@ -289,6 +292,29 @@ int files(int count, const QString& root) {
     }
     return 0;
 }
+int index(int count, const QString& root) {
+    const QString tree = makeTree(root, count);
+    QProcess warm;
+    warm.start(QStringLiteral("grep"), {QStringLiteral("-r"), QStringLiteral("-c"), QStringLiteral("zzzzzz"), tree});
+    warm.waitForFinished(-1);
+    qsizetype names = 0;
+    const double ours = medianMs(3, [&] {
+        const QHash<QString, SiteIndex::PageNames> pages = SiteIndex::read(tree);
+        names = 0;
+        for (const SiteIndex::PageNames& page : pages)
+            names += qsizetype(page.classes.size() + page.ids.size());
+    });
+    const double grep = medianMs(3, [&] {
+        QProcess process;
+        process.start(QStringLiteral("grep"), {QStringLiteral("-r"), QStringLiteral("-c"), QStringLiteral("class="), tree});
+        process.waitForFinished(-1);
+        process.readAllStandardOutput();
+    });
+    std::printf("site index of %d pages (%.0f MiB): %.0f ms, %lld names; grep -rc %.0f ms; ratio %.2f (medians of 3)\n",
+                count, double(treeBytes(tree)) / (1024.0 * 1024.0), ours, (long long)names, grep, ours / grep);
+    return 0;
+}
+
 // Resident memory of the web engine's own processes (children of this one), in MiB.
 double engineProcessesMebibytes() {
     double total = 0;
@@ -412,12 +438,14 @@ int main(int argc, char* argv[]) {
         return memory();
     if (args.value(0) == u"files")
         return files(args.size() > 1 ? args[1].toInt() : 2000, args.size() > 2 ? args[2] : QDir::tempPath());
+    if (args.value(0) == u"index")
+        return index(args.size() > 1 ? args[1].toInt() : 2000, args.size() > 2 ? args[2] : QDir::tempPath());
     if (args.value(0) == u"check-parts")
         return checkParts();
     if (args.value(0) == u"replace")
         return replace(args.size() > 1 ? args[1].toInt() : 100000, args.size() > 2 ? args[2] : QDir::tempPath());
     if (args.value(0) == u"preview")
         return preview();
-    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR] | replace [FILES] [DIR] | check-parts | preview\n", stderr);
+    std::fputs("usage: bench_site tabs | memory | files [FILES] [DIR] | index [FILES] [DIR] | replace [FILES] [DIR] | check-parts | preview\n", stderr);
     return 2;
 }

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "app/open_document.h"
 #include "editor/edit_area.h"
+#include "document/document_file.h"
 #include "editor/completer.h"
 #include "site/find_in_files_panel.h"
 #include "site/site_index.h"
@@ -212,6 +213,44 @@ private slots:
         window.editArea()->replaceSelection(QStringLiteral("<p class=\"banner card\">x</p>"));
         QVERIFY(window.save());
         QTRY_COMPARE(window.siteIndex().names().classes, (QStringList{"card", "banner"}));
+    }
+
+    // The index's fast reading of a page's bytes finds the names the tokenizer finds in its
+    // text: on every test page, and on the hard cases (comments, raw text, case, unquoted and
+    // spaced values, references, UTF-16).
+    void theIndexReadsPagesAsTheTokenizerDoes_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("classes");
+        QTest::addColumn<QString>("ids");
+        const QDir data(test_files::dataDir());
+        for (const QString& name : data.entryList({QStringLiteral("*.html")}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << readBytes(data.filePath(name)) << QString() << QString();
+        QTest::newRow("hard cases")
+            << QByteArray("<P CLASS=\"a  b\tc\" Id = top><!-- <p class=no> --><script>'<p class=no2>'</SCRIPT >"
+                          "<textarea><p class=no3></textarea><div class=d id='x y'><i class=\"&amp; e\" data-x='>'>"
+                          "<title>t</title><b class=f/>")
+            << "a b c d e f/" << "top x y";
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE<\0p\0 \0c\0l\0a\0s\0s\0=\0u\0>\0", 22) << "u" << "";
+    }
+    void theIndexReadsPagesAsTheTokenizerDoes() {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, classes);
+        QFETCH(QString, ids);
+        const SiteIndex::PageNames fast = SiteIndex::namesIn(page);
+        const auto joined = [](std::vector<QByteArray> names) {
+            std::sort(names.begin(), names.end());
+            return QString::fromUtf8(QByteArrayList(names.begin(), names.end()).join(' '));
+        };
+        DocumentFormat format;
+        completion::PageNames read = completion::namesUsed(document_file::decode(page, &format));
+        read.classes.sort();
+        read.ids.sort();
+        QCOMPARE(joined(fast.classes), read.classes.join(u' '));
+        QCOMPARE(joined(fast.ids), read.ids.join(u' '));
+        if (!classes.isEmpty())
+            QCOMPARE(joined(fast.classes), classes);
+        if (!ids.isEmpty() || !classes.isEmpty())
+            QCOMPARE(joined(fast.ids), ids);
     }
 
     // Moving an image by a drag in the site panel, renaming a page there and renaming an id:
