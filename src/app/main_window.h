@@ -262,7 +262,7 @@ private:
     void changeAcrossSite(const QString& root, const link_rewrite::EditMaker& makeEdits,
                           const std::optional<link_rewrite::Move>& move, const QString& title, const QString& intro,
                           const QString& accept);
-    void applySiteChange(const link_rewrite::Plan& plan, const link_rewrite::EditMaker& makeEdits,
+    void applySiteChange(const QString& root, const link_rewrite::Plan& plan, const link_rewrite::EditMaker& makeEdits,
                          const std::optional<link_rewrite::Move>& move, const QString& title, const QString& intro,
                          const QString& accept);
     /// The program's own question, or Save / Discard / Cancel when the user chose that option.

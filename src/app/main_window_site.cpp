@@ -130,13 +130,16 @@ void MainWindow::moveInSite(const QString& from, const QString& to) {
     }
     const QString root = sitePanel_ && !sitePanel_->root().isEmpty() ? sitePanel_->root() : QFileInfo(move.from).absolutePath();
     const QString name = QDir(root).relativeFilePath(move.from), newName = QDir(root).relativeFilePath(move.to);
+    const bool renamed = QFileInfo(move.from).path() == QFileInfo(move.to).path();
     changeAcrossSite(
         root,
         [root, move](QStringView text, Language language, const QString& path) {
             return link_rewrite::forMove(text, language, path, root, move);
         },
-        move, QStringLiteral("Move"), QStringLiteral("Moving %1 to %2 changes these links to it:").arg(name, newName),
-        QStringLiteral("Move and Change Links"));
+        move, renamed ? QStringLiteral("Rename") : QStringLiteral("Move"),
+        QStringLiteral("%1 %2 to %3 changes these links to it:").arg(renamed ? QStringLiteral("Renaming") : QStringLiteral("Moving"),
+                                                                     name, newName),
+        renamed ? QStringLiteral("Rename and Change Links") : QStringLiteral("Move and Change Links"));
 }
 
 void MainWindow::renameId() {
@@ -202,19 +205,20 @@ void MainWindow::changeAcrossSite(const QString& root, const link_rewrite::EditM
     connect(reading, &QFutureWatcherBase::finished, this, [=, this] {
         QApplication::restoreOverrideCursor();
         reading->deleteLater();
-        applySiteChange(reading->result(), makeEdits, move, title, intro, accept);
+        applySiteChange(root, reading->result(), makeEdits, move, title, intro, accept);
         changingSite_ = false;
     });
     reading->setFuture(QtConcurrent::run([root, makeEdits, openTexts] { return link_rewrite::plan(root, makeEdits, openTexts); }));
 }
 
-void MainWindow::applySiteChange(const link_rewrite::Plan& plan, const link_rewrite::EditMaker& makeEdits,
+void MainWindow::applySiteChange(const QString& root, const link_rewrite::Plan& plan, const link_rewrite::EditMaker& makeEdits,
                                  const std::optional<link_rewrite::Move>& move, const QString& title,
                                  const QString& intro, const QString& accept) {
     QList<ChangeListItem> lines;
     for (const link_rewrite::FileChange& file : plan.files)
         for (const link_rewrite::LineChange& line : file.lines)
-            lines.append({QDir::toNativeSeparators(file.path) + (file.open ? QStringLiteral(" (open)") : QString()),
+            lines.append({QDir::toNativeSeparators(QDir(root).relativeFilePath(file.path)) +
+                              (file.open ? QStringLiteral(" (open)") : QString()),
                           line.line, line.before, line.after});
     QString text = intro;
     if (!plan.unreadable.isEmpty())
@@ -227,21 +231,35 @@ void MainWindow::applySiteChange(const link_rewrite::Plan& plan, const link_rewr
             return;
         }
     const link_rewrite::Written written = link_rewrite::rewriteFiles(plan, makeEdits, move ? &*move : nullptr);
-    // Pages open in tabs change there, as one undoable step each: the user saves them.
-    for (const link_rewrite::FileChange& file : plan.files) {
-        OpenDocument* document = file.open ? documentOf(file.path) : nullptr;
-        if (!document)
-            continue;
-        std::vector<EditArea::Replacement> edits;
-        for (const auto& [match, with] : makeEdits(document->editArea()->text(), *language::fromName(file.path), file.path))
-            edits.push_back({int(match.start), int(match.length), with});
-        if (!edits.empty())
-            document->editArea()->replaceEach(std::move(edits));
-    }
+    // Pages open in tabs change there, as one undoable step each. A page with nothing unsaved is
+    // saved at once, so that the site on disk holds no broken link; one with unsaved changes
+    // keeps the change for the user to save with them.
+    std::vector<std::pair<OpenDocument*, QString>> open; // and the path the plan read it as
+    for (const link_rewrite::FileChange& file : plan.files)
+        if (OpenDocument* document = file.open ? documentOf(file.path) : nullptr)
+            open.emplace_back(document, file.path);
     if (move)
         for (OpenDocument* document : documents())
             if (const QString moved = link_rewrite::movedPath(document->path(), *move); moved != document->path())
                 document->fileMoved(moved);
+    QStringList toSave;
+    for (const auto& [document, path] : open) {
+        std::vector<EditArea::Replacement> edits;
+        for (const auto& [match, with] : makeEdits(document->editArea()->text(), *language::fromName(path), path))
+            edits.push_back({int(match.start), int(match.length), with});
+        if (edits.empty())
+            continue;
+        const bool unsaved = document->isModified();
+        document->editArea()->replaceEach(std::move(edits));
+        if (unsaved || !document->save())
+            toSave << QDir::toNativeSeparators(document->path());
+    }
+    if (!toSave.isEmpty())
+        dialogs_.showMessage(this,
+                             QStringLiteral("The links changed in these pages too, which had unsaved changes; save them "
+                                            "to keep the change:\n%1")
+                                 .arg(toSave.join(u'\n')),
+                             Dialogs::Icon::None, title);
     if (!written.unchanged.isEmpty())
         dialogs_.showMessage(this,
                              QStringLiteral("Some files could not be changed; each of them is as it was:\n%1\n\nChanged:\n%2")

@@ -93,6 +93,11 @@ void OpenDocument::nameFile(const QString& path) {
 }
 
 void OpenDocument::fileMoved(const QString& path) {
+    // The move changed the file's status time, and nothing else: that is no other program's change.
+    const FileIdentity now = FileIdentity::of(path);
+    if (file_.disk.exists && now.inode == file_.disk.inode && now.device == file_.disk.device &&
+        now.size == file_.disk.size && now.modifiedNs == file_.disk.modifiedNs)
+        file_.disk = now;
     nameFile(path);
     emit fileUsed(path);
 }

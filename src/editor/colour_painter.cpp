@@ -56,6 +56,8 @@ void ColourPainter::paint(const QTextBlock& block) {
         }
         ranges << QTextLayout::FormatRange{runStart - start, runLength, *format};
     });
+    if (more_)
+        more_(block, ranges);
     const std::uint64_t generation = model_.generation();
     if (generation != paintedGeneration(block)) {
         auto* data = static_cast<BlockData*>(block.userData());

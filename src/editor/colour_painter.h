@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QTextLayout>
+#include <functional>
+
 class ColourModel;
 class QTextBlock;
 class QTextDocument;
@@ -18,7 +22,13 @@ public:
     /// Gives @p block the model's colours now.
     void paint(const QTextBlock& block);
 
+    /// Formats a line gets beside its colours (room made for what is drawn in it), added to
+    /// @p formats; given with the line's colours so that one layout serves both.
+    using LineFormats = std::function<void(const QTextBlock& block, QList<QTextLayout::FormatRange>& formats)>;
+    void setLineFormats(LineFormats more) { more_ = std::move(more); }
+
 private:
     QTextDocument& document_;
     const ColourModel& model_;
+    LineFormats more_;
 };

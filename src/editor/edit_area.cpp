@@ -33,6 +33,9 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     // Every part that follows edits hears of them from onContentsChange(), in its order.
     connect(document(), &QTextDocument::contentsChange, this, &EditArea::onContentsChange);
     colours_ = new EditColours(*document(), this);
+    colours_->setLineFormats([this](const QTextBlock& block, QList<QTextLayout::FormatRange>& formats) {
+        makeRoomForSwatches(block, formats);
+    });
     matchingTags_ = new MatchingTags(this);
     completer_ = new Completer(this);
     tagPairRename_ = std::make_unique<TagPairRename>(*this);
@@ -294,6 +297,28 @@ std::vector<EditArea::WrittenColour> EditArea::cssColoursIn(const QTextBlock& bl
     return out;
 }
 
+// The side of a swatch: most of a capital's height.
+qreal EditArea::swatchSide() const {
+    return std::max<qreal>(4, std::round(fontMetrics().ascent() * 0.6));
+}
+
+void EditArea::makeRoomForSwatches(const QTextBlock& block, QList<QTextLayout::FormatRange>& formats) const {
+    if (liveScheme() != LiveScheme::Html5 || !(language_ == Language::Css || language_ == Language::Html))
+        return;
+    // The space before a colour is widened to hold its swatch with a pixel either side, as the
+    // layout lays it out: the swatch never covers a character.
+    const qreal extra = swatchSide() + 3 - fontMetrics().horizontalAdvance(u' ');
+    if (extra <= 0)
+        return;
+    QTextCharFormat wider;
+    wider.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+    wider.setFontLetterSpacing(extra);
+    const QString text = block.text();
+    for (const WrittenColour& written : cssColoursIn(block))
+        if (written.start > 0 && text[written.start - 1].isSpace())
+            formats << QTextLayout::FormatRange{written.start - 1, 1, wider};
+}
+
 std::vector<EditArea::Swatch> EditArea::swatchesIn(const QTextBlock& block) const {
     std::vector<Swatch> out;
     if (liveScheme() != LiveScheme::Html5 || !(language_ == Language::Css || language_ == Language::Html))
@@ -310,8 +335,8 @@ std::vector<EditArea::Swatch> EditArea::swatchesIn(const QTextBlock& block) cons
         const bool room = written.start > 0 && block.text()[written.start - 1].isSpace();
         // As wide as the space allows, so that it never covers a character.
         const qreal space = room ? x - line.cursorToX(written.start - 1) : 0;
-        const qreal side = std::clamp<qreal>(space - 2, 4, line.ascent() * 0.6);
-        const QRectF rect = room ? QRectF(x - side - 1, top + (line.ascent() - side) / 2 + 1, side, side)
+        const qreal side = std::clamp<qreal>(space - 3, 1, swatchSide());
+        const QRectF rect = room ? QRectF(x - side - 1.5, top + (line.ascent() - side) / 2 + 1, side, side)
                                  : QRectF(x, top + line.ascent() + 1, line.cursorToX(written.start + written.length) - x, 2);
         out.push_back({rect, written.colour, room, block.position() + written.start});
     }

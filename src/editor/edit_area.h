@@ -294,6 +294,8 @@ private:
         int position = 0;
     };
     std::vector<Swatch> swatchesIn(const QTextBlock& block) const;
+    qreal swatchSide() const;
+    void makeRoomForSwatches(const QTextBlock& block, QList<QTextLayout::FormatRange>& formats) const;
     void paintSwatches(const QRect& area);
     /// "W × H pixels" when @p column of @p line is in the path of a local image, else empty.
     QString imageSizeAt(const QString& line, int column) const;

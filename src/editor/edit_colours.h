@@ -63,6 +63,7 @@ public:
     /// Whether @p block shows older colours than the model's, and painting it so.
     bool isStale(const QTextBlock& block) const { return painter_.isStale(block); }
     void paint(const QTextBlock& block) { painter_.paint(block); }
+    void setLineFormats(ColourPainter::LineFormats more) { painter_.setLineFormats(std::move(more)); }
 
 private:
     class Undo;

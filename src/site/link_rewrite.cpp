@@ -225,7 +225,19 @@ std::vector<LineChange> changedLines(QStringView text, const Edits& edits) {
         QStringView before = text.mid(lineStart, lineEnd - lineStart);
         if (before.endsWith(u'\r'))
             before.chop(1);
-        lines.push_back({line, before.trimmed().toString(), applied(before, onLine).trimmed()});
+        // From a little before the first change: a long line shows what changes, not its start.
+        constexpr qsizetype kShownBefore = 24;
+        qsizetype from = 0;
+        while (from < before.size() && before[from].isSpace())
+            ++from;
+        const qsizetype firstChange = onLine.front().first.start;
+        const QString cut = firstChange - from > kShownBefore ? QStringLiteral("…") : QString();
+        if (!cut.isEmpty())
+            from = firstChange - kShownBefore;
+        for (auto& [match, with] : onLine)
+            match.start -= from;
+        const QStringView shown = before.sliced(from);
+        lines.push_back({line, cut + shown.toString().trimmed(), cut + applied(shown, onLine).trimmed()});
     }
     return lines;
 }
