@@ -244,9 +244,12 @@ void MainWindow::applySiteChange(const QString& root, const link_rewrite::Plan& 
                 document->fileMoved(moved);
     QStringList toSave;
     for (const auto& [document, path] : open) {
+        const QString text = document->editArea()->text();
+        link_rewrite::Edits made = makeEdits(text, *language::fromName(path), path);
+        link_rewrite::fitEncoding(text, made, document->format().encoding);
         std::vector<EditArea::Replacement> edits;
-        for (const auto& [match, with] : makeEdits(document->editArea()->text(), *language::fromName(path), path))
-            edits.push_back({int(match.start), int(match.length), with});
+        for (auto& [match, with] : made)
+            edits.push_back({int(match.start), int(match.length), std::move(with)});
         if (edits.empty())
             continue;
         const bool unsaved = document->isModified();

@@ -194,6 +194,19 @@ std::optional<SearchMatch> idAt(QStringView text, qsizetype position) {
     return reader.found;
 }
 
+void fitEncoding(QStringView text, Edits& edits, const QByteArray& encoding) {
+    if (edits.empty() || document_file::canEncode(applied(text, edits), encoding))
+        return;
+    for (auto& [match, with] : edits) {
+        if (std::all_of(with.begin(), with.end(), [](QChar c) { return c.unicode() < 0x80; }))
+            continue;
+        QString escaped;
+        for (const char byte : with.toUtf8())
+            escaped += (byte & 0x80) ? QStringLiteral("%%1").arg(quint8(byte), 2, 16, QChar(u'0')).toUpper() : QString(QChar(byte));
+        with = escaped;
+    }
+}
+
 QString applied(QStringView text, const Edits& edits) {
     QString out;
     out.reserve(text.size());
@@ -292,9 +305,10 @@ Written rewriteFiles(const Plan& plan, const EditMaker& makeEdits, const Move* m
             continue;
         const QString at = move ? movedPath(change.path, *move) : change.path;
         const ReadResult read = document_file::read(at);
+        Edits edits = read.error ? Edits() : makeEdits(read.text, *language::fromName(change.path), change.path);
+        fitEncoding(read.text, edits, read.format.encoding);
         const file_search::Replaced done =
-            read.error ? file_search::Replaced{at, 0, read.error, read.error.description}
-                       : file_search::writeEdited(at, read, makeEdits(read.text, *language::fromName(change.path), change.path));
+            read.error ? file_search::Replaced{at, 0, read.error, read.error.description} : file_search::writeEdited(at, read, edits);
         if (done.error)
             written.unchanged << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(at), done.problem);
         else if (done.count > 0)

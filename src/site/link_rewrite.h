@@ -50,6 +50,10 @@ Edits idAttributes(QStringView text, const QString& oldId, const QString& newId)
 /// start and length in @p text; nullopt when it is on none.
 std::optional<SearchMatch> idAt(QStringView text, qsizetype position);
 
+/// When a file's @p encoding cannot hold the new URLs of @p edits in @p text (a name in another
+/// script in a Latin-1 page), they are written with percent escapes, which every encoding holds.
+void fitEncoding(QStringView text, Edits& edits, const QByteArray& encoding);
+
 /// The text with @p edits made.
 QString applied(QStringView text, const Edits& edits);
 

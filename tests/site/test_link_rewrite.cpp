@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 const QString kRoot = QStringLiteral("/s");
@@ -181,9 +185,37 @@ private slots:
                  QByteArray("\xEF\xBB\xBF" "body{background:url('../img/logo.png')}\r\n"));
         QCOMPARE(test_files::readBytes(root + QStringLiteral("/utf16.html")),
                  QByteArray("\xFF\xFE<\0a\0 \0h\0r\0e\0f\0=\0m\0a\0n\0u\0a\0l\0/\0g\0u\0i\0d\0e\0.\0h\0t\0m\0l\0>\0\n\0", 56));
+        // A name in another script: written as it is in UTF-8, with percent escapes in Latin-1.
+        const link_rewrite::Move japanese{root + QStringLiteral("/img/logo.png"), root + QString::fromUtf8("/img/日本.png")};
+        const link_rewrite::EditMaker edits = [&](QStringView text, Language language, const QString& path) {
+            return link_rewrite::forMove(text, language, path, root, japanese);
+        };
+        const link_rewrite::Plan plan = link_rewrite::plan(root, edits, {});
+        QVERIFY(!link_rewrite::moveOnDisk(japanese));
+        QVERIFY(link_rewrite::rewriteFiles(plan, edits, &japanese).unchanged.isEmpty());
+        QCOMPARE(broken(), 0);
+        QCOMPARE(test_files::readBytes(root + QStringLiteral("/manual/guide.html")),
+                 QByteArray("<p>caf\xE9</p>\r\n<a href=\"../img/%E6%97%A5%E6%9C%AC.png\">x</a>\r\n<a href=\"/index.html\">home</a>"));
+        QVERIFY(test_files::readBytes(root + QStringLiteral("/index.html")).contains("img/\xE6\x97\xA5\xE6\x9C\xAC.png"));
         // A name already taken is refused, and nothing moves.
         QVERIFY(link_rewrite::moveOnDisk({root + QStringLiteral("/index.html"), root + QStringLiteral("/utf16.html")}));
         QVERIFY(QFileInfo::exists(root + QStringLiteral("/index.html")));
+#ifdef Q_OS_UNIX
+        // A page swapped for a pipe after the list was made is named and left alone; the others change.
+        const link_rewrite::Move back{japanese.to, japanese.from};
+        const link_rewrite::EditMaker backEdits = [&](QStringView text, Language language, const QString& path) {
+            return link_rewrite::forMove(text, language, path, root, back);
+        };
+        const link_rewrite::Plan listed = link_rewrite::plan(root, backEdits, {});
+        QVERIFY(QFile::remove(root + QStringLiteral("/index.html")));
+        QVERIFY(::mkfifo(QFile::encodeName(root + QStringLiteral("/index.html")).constData(), 0600) == 0);
+        QVERIFY(!link_rewrite::moveOnDisk(back));
+        const link_rewrite::Written written = link_rewrite::rewriteFiles(listed, backEdits, &back);
+        QCOMPARE(written.unchanged.size(), 1);
+        QVERIFY2(written.unchanged[0].startsWith(QDir::toNativeSeparators(root + QStringLiteral("/index.html: "))),
+                 qPrintable(written.unchanged[0]));
+        QCOMPARE(written.changed.size(), 2); // the style sheet and the guide
+#endif
     }
 #endif
 };
