@@ -1,5 +1,6 @@
 #include "references.h"
 
+#include "embedded_code.h"
 #include "html5_scheme.h"
 #include "html_tokenizer.h"
 
@@ -28,13 +29,32 @@ struct AttributeReader : HtmlTokenizer::Listener {
     QStringView text;
     std::vector<Reference>* out = nullptr;
     QString element;
-    QString attribute; ///< the URL attribute being read; empty when the current one is not
+    QString attribute; ///< the URL attribute being read (or style); empty when the current one is neither
     qsizetype valueStart = -1;
     qsizetype valueEnd = -1;
+    /// The page's style sheets, for url() and @import: style attributes (declarations) and the
+    /// content of style elements, with the state their lexer starts in.
+    struct Styles {
+        qsizetype start;
+        qsizetype end;
+        bool declarations;
+    };
+    std::vector<Styles> styles;
+    qsizetype styleContent = -1; ///< where the open style element's content starts
+    qsizetype bracket = 0;       ///< the last `<` or `</`
 
     void flush() {
-        if (!attribute.isEmpty() && valueStart >= 0)
+        if (attribute == u"style" && valueStart >= 0) {
+            qsizetype start = valueStart, end = valueEnd;
+            if (text[start] == u'"' || text[start] == u'\'') {
+                const QChar quote = text[start++];
+                if (end > start && text[end - 1] == quote)
+                    --end;
+            }
+            styles.push_back({start, end, true});
+        } else if (!attribute.isEmpty() && valueStart >= 0) {
             addValue();
+        }
         attribute.clear();
         valueStart = valueEnd = -1;
     }
@@ -78,17 +98,25 @@ struct AttributeReader : HtmlTokenizer::Listener {
         switch (kind) {
         case HtmlSpan::TagBracket:
             flush();
-            if (text[start] == u'<')
+            if (text[start] == u'<') {
                 element.clear();
+                bracket = start;
+            }
             break;
         case HtmlSpan::TagName:
             element += text.mid(start, length).toString().toLower();
+            if (styleContent >= 0 && text[bracket + 1] == u'/' && element == u"style") {
+                styles.push_back({styleContent, bracket, false});
+                styleContent = -1;
+            }
             break;
-        case HtmlSpan::AttributeName:
+        case HtmlSpan::AttributeName: {
             flush();
-            if (namesFile(text.mid(start, length)) && element != u"base")
-                attribute = text.mid(start, length).toString().toLower();
+            const QStringView name = text.mid(start, length);
+            if ((namesFile(name) && element != u"base") || name.compare(u"style", Qt::CaseInsensitive) == 0)
+                attribute = name.toString().toLower();
             break;
+        }
         case HtmlSpan::AttributeValue:
         case HtmlSpan::CharacterReference:
             if (attribute.isEmpty() || (kind == HtmlSpan::CharacterReference && valueStart < 0))
@@ -101,25 +129,37 @@ struct AttributeReader : HtmlTokenizer::Listener {
             break;
         }
     }
-    void tag(const HtmlTag&) override { flush(); }
+    void tag(const HtmlTag& tag) override {
+        flush();
+        if (!tag.endTag && tag.complete && element == u"style")
+            styleContent = tag.end;
+    }
 };
 
 bool endsWithWord(QStringView text, qsizetype end, QStringView word) {
     return end >= word.size() && text.mid(end - word.size(), word.size()).compare(word, Qt::CaseInsensitive) == 0;
 }
 
-/// url() and @import, through the colours of the style sheet: strings and unquoted urls are
-/// the CSS string colour, so comments and other strings are told apart as the lexer reads them.
-void findInStyles(QStringView text, Language language, std::vector<Reference>& out) {
-    const std::vector<std::uint8_t> colours = html5_scheme::colourText(text, language);
-    const qsizetype size = text.size();
-    for (qsizetype at = 0; at < size;) {
-        if (colours[at] != html5_scheme::CssString) {
+/// url() and @import in text[from, to), a style sheet whose lexer starts in @p state, through
+/// the lexer's colours: strings and unquoted urls are the CSS string colour, so comments and
+/// other strings are told apart as the lexer reads them.
+void findInStyles(QStringView text, qsizetype from, qsizetype to, std::uint32_t state, std::vector<Reference>& out) {
+    std::vector<std::uint8_t> colours(size_t(to - from), html5_scheme::Plain);
+    for (qsizetype lineStart = from; lineStart < to;) {
+        qsizetype lineEnd = text.indexOf(u'\n', lineStart);
+        if (lineEnd < 0 || lineEnd > to)
+            lineEnd = to;
+        embedded_code::colourCss(text.mid(lineStart, lineEnd - lineStart), state, colours.data() + (lineStart - from));
+        lineStart = lineEnd + 1;
+    }
+    const auto colourAt = [&](qsizetype at) { return at >= from && at < to ? colours[size_t(at - from)] : std::uint8_t(html5_scheme::Plain); };
+    for (qsizetype at = from; at < to;) {
+        if (colourAt(at) != html5_scheme::CssString) {
             ++at;
             continue;
         }
         qsizetype end = at;
-        while (end < size && colours[end] == html5_scheme::CssString)
+        while (end < to && colourAt(end) == html5_scheme::CssString)
             ++end;
         const QStringView run = text.mid(at, end - at);
         qsizetype start = at, stop = end;
@@ -134,15 +174,15 @@ void findInStyles(QStringView text, Language language, std::vector<Reference>& o
             if (stop > start && text[stop - 1] == run[0])
                 --stop;
             qsizetype before = at;
-            while (before > 0 && isSpace(text[before - 1]))
+            while (before > from && isSpace(text[before - 1]))
                 --before;
-            if (before > 0 && text[before - 1] == u'(') {
+            if (before > from && text[before - 1] == u'(') {
                 --before;
-                while (before > 0 && isSpace(text[before - 1]))
+                while (before > from && isSpace(text[before - 1]))
                     --before;
                 if (endsWithWord(text, before, u"url"))
                     kind = Kind::CssUrl;
-            } else if (endsWithWord(text, before, u"@import") && colours[before - 1] == html5_scheme::CssAtRule) {
+            } else if (endsWithWord(text, before, u"@import") && colourAt(before - 1) == html5_scheme::CssAtRule) {
                 kind = Kind::CssImport;
             }
         }
@@ -160,24 +200,28 @@ void findInStyles(QStringView text, Language language, std::vector<Reference>& o
 
 std::vector<Reference> find(QStringView text, Language language) {
     std::vector<Reference> found;
-    if (language == Language::Html) {
-        AttributeReader reader;
-        reader.text = text;
-        reader.out = &found;
-        HtmlTokenizer tokenizer;
-        tokenizer.feed(text, 0, reader);
-        tokenizer.finish(text.size(), reader);
-        reader.flush();
+    if (language == Language::Css) {
+        findInStyles(text, 0, text.size(), embedded_code::cssStart(), found);
+        return found;
     }
-    if (language != Language::Html && language != Language::Css)
+    if (language != Language::Html)
         return found;
-    // A page without either word has no style sheet reference to find: skip colouring it.
-    if (language == Language::Html && !text.contains(u"url(", Qt::CaseInsensitive) &&
-        !text.contains(u"@import", Qt::CaseInsensitive))
-        return found;
+    AttributeReader reader;
+    reader.text = text;
+    reader.out = &found;
+    HtmlTokenizer tokenizer;
+    tokenizer.feed(text, 0, reader);
+    tokenizer.finish(text.size(), reader);
+    reader.flush();
+    if (reader.styleContent >= 0) // a style element the page ends in
+        reader.styles.push_back({reader.styleContent, text.size(), false});
+    // Only the page's style sheets are read as CSS.
     const auto attributes = found.size();
-    findInStyles(text, language, found);
-    std::inplace_merge(found.begin(), found.begin() + attributes, found.end(),
+    for (const AttributeReader::Styles& style : reader.styles)
+        findInStyles(text, style.start, style.end, style.declarations ? embedded_code::cssDeclarations() : embedded_code::cssStart(),
+                     found);
+    std::sort(found.begin() + qsizetype(attributes), found.end(), [](const Reference& a, const Reference& b) { return a.start < b.start; });
+    std::inplace_merge(found.begin(), found.begin() + qsizetype(attributes), found.end(),
                        [](const Reference& a, const Reference& b) { return a.start < b.start; });
     return found;
 }
