@@ -94,6 +94,13 @@ public:
     /// The colour dialog for the CSS colour at the caret; the colour chosen is written back in
     /// the form it had, one undo step.
     void pickColour();
+    // Lines and comments, on the edit area.
+    void toggleComment();
+    void duplicateLines();
+    void moveLinesUp();
+    void moveLinesDown();
+    void deleteLines();
+    void joinLines();
     void expandAbbreviation();
     void toggleExpandOnTab();
     void toggleRenameTagPairs();

@@ -56,6 +56,25 @@ void MainWindow::pickColour() {
     area->setFocus(Qt::OtherFocusReason);
 }
 
+void MainWindow::toggleComment() {
+    editArea()->toggleComment();
+}
+void MainWindow::duplicateLines() {
+    editArea()->duplicateLines();
+}
+void MainWindow::moveLinesUp() {
+    editArea()->moveLines(true);
+}
+void MainWindow::moveLinesDown() {
+    editArea()->moveLines(false);
+}
+void MainWindow::deleteLines() {
+    editArea()->deleteLines();
+}
+void MainWindow::joinLines() {
+    editArea()->joinLines();
+}
+
 void MainWindow::showCompletions() {
     // The list knows HTML and CSS.
     if (doc().language() != Language::Css && !fitsHtml(action(QStringLiteral("showCompletions"))->text()))

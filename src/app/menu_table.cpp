@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 192> kMenu{{
+constexpr std::array<MenuItem, 199> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -36,6 +36,13 @@ constexpr std::array<MenuItem, 192> kMenu{{
     {2, "expandAbbreviation", "E&xpand Abbreviation", "Ctrl+E", call(&MainWindow::expandAbbreviation)},
     {2, "pickColour", "Pick Co&lour...", nullptr, call(&MainWindow::pickColour)},
     {2, "renameId", "Rename Id and Its Link&s...", nullptr, call(&MainWindow::renameId)},
+    {2, "linesMenu", "Lines and C&omments", nullptr},
+    {3, "toggleComment", "Toggle &Comment", "Ctrl+/", call(&MainWindow::toggleComment)},
+    {3, "duplicateLines", "&Duplicate Line or Selection", "Ctrl+Shift+D", call(&MainWindow::duplicateLines)},
+    {3, "moveLinesUp", "Move Line &Up", "Alt+Up", call(&MainWindow::moveLinesUp)},
+    {3, "moveLinesDown", "Move Line Do&wn", "Alt+Down", call(&MainWindow::moveLinesDown)},
+    {3, "deleteLines", "De&lete Line", "Ctrl+Shift+K", call(&MainWindow::deleteLines)},
+    {3, "joinLines", "&Join Lines", "Ctrl+J", call(&MainWindow::joinLines)},
     {2, "findSeparator", nullptr, nullptr},
     {2, "find", "&Find...", "Ctrl+F", call(&MainWindow::find)},
     {2, "findNext", "Find &Next", "F3", call(&MainWindow::findNext)},

@@ -3,6 +3,7 @@
 #include "base/line_end.h"
 #include "edit_colours.h"
 #include "crlf_positions.h"
+#include "line_edits.h"
 #include "repaint_narrowing.h"
 #include "soft_break_index.h"
 #include "text_position.h"
@@ -124,6 +125,18 @@ public:
     /// colours of the text between them stay, through undo and redo too; a replacement takes the
     /// colours of the characters it replaces, place by place, and the last one's beyond them.
     void replaceEach(std::vector<Replacement> edits);
+
+    // Lines and comments, each one undo step.
+    /// `<!-- -->`, `/* */` or `//` as the caret's place is a page, a style sheet or a script;
+    /// taken away when the lines are commented already.
+    void toggleComment();
+    /// The selection, or the caret's line, once more after it.
+    void duplicateLines();
+    /// The lines the selection touches swap with the line above or below.
+    void moveLines(bool up);
+    void deleteLines();
+    /// The lines the selection touches become one; a caret's line joins the next.
+    void joinLines();
     /// Colours the selected characters.
     void colourSelection(Colour colour);
     /// Colours a range of the CR LF text without touching the selection.
@@ -353,6 +366,7 @@ private:
     /// Tab on a selection of several lines indents them, Shift+Tab outdents the lines it
     /// touches, each as one undo step: true if it took the key.
     bool indentKey(QKeyEvent* e);
+    void applyLineEdit(const std::optional<line_edits::Changed>& changed);
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     Language language_ = Language::Html;

@@ -20,8 +20,11 @@
 #include <QUrl>
 
 namespace {
+// The commands on lines, tried on two.
+const QSet<QString> kLineItems{"toggleComment", "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines"};
 // Items added to the program's own menus, each where a user looks for it.
-const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId",
+const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId", "linesMenu", "toggleComment",
+                                "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
                                 "livePreview",
@@ -281,9 +284,10 @@ private slots:
             const QString start = QLatin1StringView(m.objectName) == u"goToMatchingTag"   ? "<b></b>"
                                   : QLatin1StringView(m.objectName) == u"showCompletions" ? "<ta"
                                   : QLatin1StringView(m.objectName) == u"expandAbbreviation" ? "ul>li"
+                                  : kLineItems.contains(QString::fromLatin1(m.objectName))  ? "x\r\ny"
                                                                                           : "x";
             form.editArea()->loadText(start);
-            form.editArea()->setCaretPosition(1);
+            form.editArea()->setCaretPosition(QLatin1StringView(m.objectName) == u"moveLinesUp" ? 4 : 1);
             // A style sheet, the caret on a colour.
             const bool colour = QLatin1StringView(m.objectName) == u"pickColour";
             if (colour) {
@@ -310,7 +314,7 @@ private slots:
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 112);
+        QCOMPARE(commands, 118);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.

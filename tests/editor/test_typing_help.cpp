@@ -396,6 +396,83 @@ private slots:
         QCOMPARE(area.text(), text);
     }
 
+    // The commands on lines and comments: `{` and `}` mark the selection (`{` alone: the caret)
+    // before and after. Each is one undo step; a comment toggled twice gives back the text.
+    void linesAndComments_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<Language>("language");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        const Language html = Language::Html;
+        QTest::newRow("comment a page's line") << "comment" << html << "<p>{a</p>\r\n<p>b</p>" << "{<!-- <p>a</p> -->}\r\n<p>b</p>";
+        QTest::newRow("comment lines, their indent kept")
+            << "comment" << html << "  {<p>a</p>\r\n  <p>b</p>}\r\nc" << "  {<!-- <p>a</p>\r\n  <p>b</p> -->}\r\nc";
+        QTest::newRow("uncomment") << "comment" << html << "{<!-- x -->" << "{x}";
+        QTest::newRow("part of a line") << "comment" << html << "a {b} c" << "a {<!-- b -->} c";
+        QTest::newRow("a page's style sheet") << "comment" << html << "<style>\r\n{color: red;\r\n</style>"
+                                              << "<style>\r\n{/* color: red; */}\r\n</style>";
+        QTest::newRow("a page's script, line by line")
+            << "comment" << html << "<script>\r\n  {a();\r\n\r\n    b();}\r\n</script>"
+            << "<script>\r\n  {// a();\r\n\r\n  //   b();}\r\n</script>";
+        QTest::newRow("uncomment a script") << "comment" << Language::JavaScript << "{// a\r\n//b}" << "{a\r\nb}";
+        QTest::newRow("not around a comment's end") << "comment" << Language::Css << "{a */ b}" << "{a */ b}";
+        QTest::newRow("no comments in plain text") << "comment" << Language::Plain << "{x" << "{x";
+        QTest::newRow("duplicate a line") << "duplicate" << html << "a{b\r\nc" << "ab\r\na{b\r\nc";
+        QTest::newRow("duplicate a selection") << "duplicate" << html << "a{b}c" << "a{b}bc";
+        QTest::newRow("move a line up") << "up" << html << "a\r\nb{c" << "b{c\r\na";
+        QTest::newRow("move lines down") << "down" << html << "{a\r\nb}\r\nc" << "c\r\n{a\r\nb}";
+        QTest::newRow("nothing above the first line") << "up" << html << "{a\r\nb" << "{a\r\nb";
+        QTest::newRow("delete a line") << "delete" << html << "a\r\nb{b\r\nc" << "a\r\n{c";
+        QTest::newRow("delete the last line") << "delete" << html << "a\r\nb{b" << "{a";
+        QTest::newRow("join the next line") << "join" << html << "a{\r\n   b" << "a{ b";
+        QTest::newRow("join the lines selected") << "join" << html << "{a\r\n b\r\n c}" << "a b{ c";
+        QTest::newRow("nothing to join on the last line") << "join" << html << "a{" << "a{";
+    }
+    void linesAndComments() {
+        QFETCH(QString, command);
+        QFETCH(Language, language);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        EditArea area;
+        area.setLanguage(language);
+        const qsizetype from = before.indexOf(u'{');
+        QString text = before;
+        text.remove(u'{');
+        const qsizetype to = text.indexOf(u'}');
+        text.remove(u'}');
+        area.loadText(text);
+        area.setCaretPosition(int(from));
+        if (to >= 0)
+            area.setSelectionLength(int(to - from));
+        const auto run = [&] {
+            if (command == u"comment")
+                area.toggleComment();
+            else if (command == u"duplicate")
+                area.duplicateLines();
+            else if (command == u"up" || command == u"down")
+                area.moveLines(command == u"up");
+            else if (command == u"delete")
+                area.deleteLines();
+            else
+                area.joinLines();
+        };
+        run();
+        QString shown = area.text();
+        const int start = area.selectionStart(), length = area.selectionLength();
+        if (length > 0)
+            shown.insert(start + length, u'}');
+        shown.insert(start, u'{');
+        QCOMPARE(shown, after);
+        if (command == u"comment" && area.text().size() > text.size()) { // commented: once more takes it away
+            run();
+            QCOMPARE(area.text(), text);
+            area.undo();
+        }
+        if (area.text() != text)
+            area.undo();
+        QCOMPARE(area.text(), text);
+    }
+
     void takingAnEntryIsOneUndoStep() {
         EditArea area;
         area.show();
