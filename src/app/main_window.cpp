@@ -71,7 +71,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     buildMenuBar();
     buildViewParts();
     editOptions_ = {settings::completeEndTags(), settings::suggestWhileTyping(), settings::expandOnTab(),
-                    settings::renameTagPairs(), settings::lineNumbersShown(), editFont(), settings::zoom(),
+                    settings::renameTagPairs(), settings::keepIndent(), settings::closeBrackets(), settings::lineNumbersShown(), editFont(), settings::zoom(),
                     reservedShortcuts_};
     addDocument();
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::showActiveDocument);
@@ -383,6 +383,8 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("suggestWhileTyping"))->setChecked(settings::suggestWhileTyping());
     action(QStringLiteral("expandOnTab"))->setChecked(settings::expandOnTab());
     action(QStringLiteral("renameTagPairs"))->setChecked(settings::renameTagPairs());
+    action(QStringLiteral("keepIndent"))->setChecked(settings::keepIndent());
+    action(QStringLiteral("closeBrackets"))->setChecked(settings::closeBrackets());
     checkAsYouType_ = settings::checkAsYouType();
     action(QStringLiteral("checkAsYouType"))->setChecked(checkAsYouType_);
     for (int level = 1; level <= 3; ++level)

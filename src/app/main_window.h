@@ -104,6 +104,8 @@ public:
     void expandAbbreviation();
     void toggleExpandOnTab();
     void toggleRenameTagPairs();
+    void toggleKeepIndent();
+    void toggleCloseBrackets();
     void toggleCheckAsYouType();
     void chooseAccessibilityLevel1() { chooseAccessibilityLevel(1); }
     void chooseAccessibilityLevel2() { chooseAccessibilityLevel(2); }

@@ -101,6 +101,20 @@ void MainWindow::toggleExpandOnTab() {
     });
 }
 
+void MainWindow::toggleKeepIndent() {
+    changeEditOptions([on = action(QStringLiteral("keepIndent"))->isChecked()](EditOptions& options) {
+        settings::setKeepIndent(on);
+        options.keepIndent = on;
+    });
+}
+
+void MainWindow::toggleCloseBrackets() {
+    changeEditOptions([on = action(QStringLiteral("closeBrackets"))->isChecked()](EditOptions& options) {
+        settings::setCloseBrackets(on);
+        options.closeBrackets = on;
+    });
+}
+
 void MainWindow::toggleRenameTagPairs() {
     changeEditOptions([on = action(QStringLiteral("renameTagPairs"))->isChecked()](EditOptions& options) {
         settings::setRenameTagPairs(on);

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 199> kMenu{{
+constexpr std::array<MenuItem, 201> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -192,6 +192,8 @@ constexpr std::array<MenuItem, 199> kMenu{{
     {2, "suggestWhileTyping", "Suggest &Names While Typing", nullptr, option(&MainWindow::toggleSuggestWhileTyping)},
     {2, "expandOnTab", "Expand Abbreviations with &Tab", nullptr, option(&MainWindow::toggleExpandOnTab)},
     {2, "renameTagPairs", "Rename Tag &Pairs", nullptr, option(&MainWindow::toggleRenameTagPairs)},
+    {2, "keepIndent", "Keep &Indent on Enter", nullptr, option(&MainWindow::toggleKeepIndent)},
+    {2, "closeBrackets", "&Close Brackets and Quotes", nullptr, option(&MainWindow::toggleCloseBrackets)},
     {2, "checkAsYouType", "C&heck as You Type", nullptr, option(&MainWindow::toggleCheckAsYouType)},
     {2, "accessibilityLevel", "Accessi&bility Level", nullptr},
     {3, "accessibilityLevel1", "Priority &1", nullptr, option(&MainWindow::chooseAccessibilityLevel1)},

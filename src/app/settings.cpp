@@ -13,6 +13,8 @@ const QString kCompleteEndTags = QStringLiteral("editing/completeEndTags");
 const QString kSuggestWhileTyping = QStringLiteral("editing/suggestWhileTyping");
 const QString kExpandOnTab = QStringLiteral("editing/expandAbbreviationsOnTab");
 const QString kRenameTagPairs = QStringLiteral("editing/renameTagPairs");
+const QString kKeepIndent = QStringLiteral("editing/keepIndent");
+const QString kCloseBrackets = QStringLiteral("editing/closeBrackets");
 const QString kCheckAccessibility = QStringLiteral("checkTags/accessibility");
 const QString kAccessibilityLevel = QStringLiteral("checkTags/accessibilityLevel");
 const QString kCheckLinks = QStringLiteral("checkTags/links");
@@ -77,6 +79,22 @@ bool expandOnTab() {
 
 void setExpandOnTab(bool on) {
     QSettings().setValue(kExpandOnTab, on);
+}
+
+bool keepIndent() {
+    return QSettings().value(kKeepIndent, false).toBool();
+}
+
+void setKeepIndent(bool on) {
+    QSettings().setValue(kKeepIndent, on);
+}
+
+bool closeBrackets() {
+    return QSettings().value(kCloseBrackets, false).toBool();
+}
+
+void setCloseBrackets(bool on) {
+    QSettings().setValue(kCloseBrackets, on);
 }
 
 bool renameTagPairs() {

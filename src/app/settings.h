@@ -28,6 +28,10 @@ void setSuggestWhileTyping(bool on);
 bool expandOnTab();
 void setExpandOnTab(bool on);
 /// Typing in a tag's name renames its partner too (off at first).
+bool keepIndent();
+void setKeepIndent(bool on);
+bool closeBrackets();
+void setCloseBrackets(bool on);
 bool renameTagPairs();
 void setRenameTagPairs(bool on);
 /// Check Tags also checks accessibility (off at first), at Tidy's priority level 1 to 3 (1 at

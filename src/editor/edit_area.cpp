@@ -236,6 +236,10 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
         return;
     if (expandOnTab_ && language::isHtml(language_) && e->key() == Qt::Key_Tab && e->modifiers() == Qt::NoModifier && expandAbbreviation())
         return;
+    if (keepIndentKey(e) || closeBracketKey(e)) {
+        completer_->keyHandled(e);
+        return;
+    }
     if (renameTagPairs_ && language::isMarkup(language_) && !isReadOnly() && editsText(e) && tagPairRename_->type(e)) {
         completer_->keyHandled(e);
         return;

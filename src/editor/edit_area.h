@@ -196,6 +196,12 @@ public:
     void setCompleteEndTags(bool on) { completeEndTags_ = on; }
     /// Typing in a tag's name renames its partner too (an option, off at start).
     void setRenameTagPairs(bool on) { renameTagPairs_ = on; }
+    /// Enter gives the new line the indent of the caret's, one more after an opening block tag
+    /// or `{`.
+    void setKeepIndent(bool on) { keepIndent_ = on; }
+    /// In style sheets, scripts and attribute values, typing `(`, `[`, `{` or a quote adds its
+    /// closing half after the caret, and typing that half over it steps past it.
+    void setCloseBrackets(bool on) { closeBrackets_ = on; }
 
     /// The list of names that fit where the caret is, offered as HTML is typed.
     Completer* completer() const { return completer_; }
@@ -359,6 +365,8 @@ private:
     bool completeEndTags_ = false;
     bool expandOnTab_ = false;
     bool renameTagPairs_ = false;
+    bool keepIndent_ = false;
+    bool closeBrackets_ = false;
     std::unique_ptr<TagPairRename> tagPairRename_;
     std::unique_ptr<ValuePlaces> valuePlaces_;
     /// A key for the places a completion left: true if it took it.
@@ -367,6 +375,8 @@ private:
     /// touches, each as one undo step: true if it took the key.
     bool indentKey(QKeyEvent* e);
     void applyLineEdit(const std::optional<line_edits::Changed>& changed);
+    bool keepIndentKey(QKeyEvent* e);
+    bool closeBracketKey(QKeyEvent* e);
     std::array<QList<QTextEdit::ExtraSelection>, size_t(Highlights::Count)> highlights_;
     QList<QKeySequence> reserved_;
     Language language_ = Language::Html;

@@ -1,10 +1,14 @@
 // A code editor's moves on lines and comments.
 #include "edit_area.h"
 
+#include "colouring/html_data.h"
 #include "colouring/html_tokenizer.h"
 #include "line_edits.h"
 
+#include <QKeyEvent>
+#include <QTextBlock>
 #include <QToolTip>
+#include <string_view>
 
 namespace {
 /// What the caret's place is commented with, or nullopt where nothing is (plain text, JSON).
@@ -79,4 +83,111 @@ void EditArea::deleteLines() {
 void EditArea::joinLines() {
     const int start = selectionStart();
     applyLineEdit(line_edits::joinLines(text(), start, start + selectionLength()));
+}
+
+namespace {
+/// Whether a line up to the caret ends by opening a block: `{`, or in markup a start tag whose
+/// element has content and does not end on the line.
+bool opensBlock(QStringView before, Language language) {
+    if (before.endsWith(u'{'))
+        return true;
+    if (!language::isMarkup(language) || !before.endsWith(u'>') || before.endsWith(u"/>"))
+        return false;
+    const qsizetype open = before.lastIndexOf(u'<');
+    if (open < 0 || open + 1 >= before.size() || !before[open + 1].isLetter())
+        return false;
+    qsizetype nameEnd = open + 1;
+    while (nameEnd < before.size() && (before[nameEnd].isLetterOrNumber() || before[nameEnd] == u'-'))
+        ++nameEnd;
+    const QStringView name = before.mid(open + 1, nameEnd - open - 1);
+    const HtmlData::Element* element = language::isHtml(language) ? HtmlData::instance().element(name.toString().toLower()) : nullptr;
+    return !(element && element->isVoid);
+}
+
+/// One level of indent more than @p indent: a tab where the line has tabs or none, else as many
+/// spaces as the line's indent steps by.
+QString oneLevel(const QString& indent) {
+    if (indent.isEmpty() || indent.contains(u'\t'))
+        return QStringLiteral("\t");
+    return QString(indent.size() % 4 == 0 ? 4 : 2, u' ');
+}
+
+constexpr std::u16string_view kOpening = u"([{\"'";
+constexpr std::u16string_view kClosing = u")]}\"'";
+} // namespace
+
+bool EditArea::keepIndentKey(QKeyEvent* e) {
+    if (!keepIndent_ || isReadOnly() || (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter) ||
+        (e->modifiers() & ~Qt::KeypadModifier))
+        return false;
+    QTextCursor cursor = textCursor();
+    QTextCursor start(document());
+    start.setPosition(cursor.selectionStart());
+    const QString line = start.block().text();
+    const int column = start.positionInBlock();
+    qsizetype indentEnd = 0;
+    while (indentEnd < line.size() && (line[indentEnd] == u' ' || line[indentEnd] == u'\t'))
+        ++indentEnd;
+    QString indent = line.left(std::min<qsizetype>(indentEnd, column));
+    QStringView before = QStringView(line).left(column);
+    while (!before.isEmpty() && before.back().isSpace())
+        before.chop(1);
+    if (opensBlock(before, language_))
+        indent += oneLevel(indent);
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    cursor.insertBlock();
+    cursor.insertText(indent);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    return true;
+}
+
+bool EditArea::closeBracketKey(QKeyEvent* e) {
+    if (!closeBrackets_ || isReadOnly() || textCursor().hasSelection())
+        return false;
+    QTextCursor cursor = textCursor();
+    const QString line = cursor.block().text();
+    const int column = cursor.positionInBlock();
+    const QChar previous = column > 0 ? line[column - 1] : QChar();
+    const QChar next = column < line.size() ? line[column] : QChar();
+    const bool code = language_ == Language::Css || language_ == Language::JavaScript || language_ == Language::Json;
+    if (e->key() == Qt::Key_Backspace && e->modifiers() == Qt::NoModifier) {
+        // An empty pair goes as one.
+        const size_t pair = kOpening.find(previous.unicode());
+        if (previous.isNull() || pair == std::u16string_view::npos || next != QChar(kClosing[pair]) ||
+            (!code && !(pair >= 3 && column >= 2 && line[column - 2] == u'=')))
+            return false;
+        cursor.setPosition(cursor.position() - 1);
+        cursor.setPosition(cursor.position() + 2, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        setTextCursor(cursor);
+        return true;
+    }
+    if (e->text().size() != 1 || (e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)))
+        return false;
+    const QChar typed = e->text()[0];
+    // Typed over the closing half that is already there: step past it.
+    if (kClosing.find(typed.unicode()) != std::u16string_view::npos && next == typed &&
+        (code || typed == u'"' || typed == u'\'')) {
+        cursor.movePosition(QTextCursor::NextCharacter);
+        setTextCursor(cursor);
+        return true;
+    }
+    const size_t pair = kOpening.find(typed.unicode());
+    if (pair == std::u16string_view::npos)
+        return false;
+    const bool quote = pair >= 3;
+    // In a page, only an attribute value's quotes; in code, where nothing follows on the line
+    // but spaces or a closing half, and a quote not inside a word (don't).
+    const bool fits = code ? (next.isNull() || next.isSpace() || kClosing.find(next.unicode()) != std::u16string_view::npos) &&
+                                 !(quote && (previous.isLetterOrNumber() || previous == u'\\'))
+                           : quote && previous == u'=';
+    if (!fits)
+        return false;
+    cursor.insertText(QString(typed) + QChar(kClosing[pair]));
+    cursor.movePosition(QTextCursor::PreviousCharacter);
+    setTextCursor(cursor);
+    return true;
 }

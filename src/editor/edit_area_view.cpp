@@ -231,6 +231,8 @@ void EditArea::apply(const EditOptions& options) {
     completer_->setEnabled(options.suggestWhileTyping);
     setExpandOnTab(options.expandOnTab);
     setRenameTagPairs(options.renameTagPairs);
+    setKeepIndent(options.keepIndent);
+    setCloseBrackets(options.closeBrackets);
     setReservedShortcuts(options.reservedShortcuts);
     if (options.font != baseFont_)
         setBaseFont(options.font);

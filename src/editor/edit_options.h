@@ -11,6 +11,8 @@ struct EditOptions {
     bool suggestWhileTyping = true;
     bool expandOnTab = false;
     bool renameTagPairs = false;
+    bool keepIndent = false;
+    bool closeBrackets = false;
     bool lineNumbers = false;
     QFont font;
     /// The zoom a new edit area starts at (each keeps its own after that).

@@ -24,7 +24,8 @@ namespace {
 const QSet<QString> kLineItems{"toggleComment", "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines"};
 // Items added to the program's own menus, each where a user looks for it.
 const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId", "linesMenu", "toggleComment",
-                                "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines",
+                                "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines", "keepIndent",
+                                "closeBrackets",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
                                 "livePreview",

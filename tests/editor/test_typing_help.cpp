@@ -30,6 +30,8 @@ void type(EditArea& area, const QString& keys) {
             QTest::keyClick(&area, Qt::Key_Tab);
         else if (c == u'^')
             QTest::keyClick(&area, Qt::Key_Escape);
+        else if (c == u'\b')
+            QTest::keyClick(&area, Qt::Key_Backspace);
         else
             QTest::keyClicks(&area, QString(c));
     }
@@ -471,6 +473,52 @@ private slots:
         if (area.text() != text)
             area.undo();
         QCOMPARE(area.text(), text);
+    }
+
+    // The two options that type for the user, off at first: `@` marks the caret.
+    void optionsThatTypeForYou_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<Language>("language");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        const Language html = Language::Html, css = Language::Css;
+        QTest::newRow("off: Enter as always") << "" << html << "  <ul>@" << "|" << "  <ul>\r\n@";
+        QTest::newRow("the line's indent") << "indent" << html << "  <p>a@" << "|" << "  <p>a\r\n  @";
+        QTest::newRow("one more after a block tag") << "indent" << html << "\t<ul class=\"x\">@" << "|" << "\t<ul class=\"x\">\r\n\t\t@";
+        QTest::newRow("not after a void element") << "indent" << html << "  <br>@" << "|" << "  <br>\r\n  @";
+        QTest::newRow("not after an end tag") << "indent" << html << "  <p>x</p>@" << "|" << "  <p>x</p>\r\n  @";
+        QTest::newRow("one more after {, in spaces") << "indent" << css << "    b {@" << "|" << "    b {\r\n        @";
+        QTest::newRow("off: a bracket alone") << "" << css << "a@" << "(" << "a(@";
+        QTest::newRow("a bracket's pair") << "brackets" << css << "a@" << "(" << "a(@)";
+        QTest::newRow("typed over") << "brackets" << css << "a(@)" << ")" << "a()@";
+        QTest::newRow("an empty pair goes as one") << "brackets" << css << "a(@)" << "\b" << "a@";
+        QTest::newRow("a quote's pair") << "brackets" << Language::JavaScript << "x = @" << "'" << "x = '@'";
+        QTest::newRow("no pair inside a word") << "brackets" << Language::JavaScript << "don@" << "'" << "don'@";
+        QTest::newRow("no pair before a word") << "brackets" << css << "@a" << "(" << "(@a";
+        QTest::newRow("an attribute value's quotes") << "brackets" << html << "<a href=@" << "\"" << "<a href=\"@\"";
+        QTest::newRow("not in a page's text") << "brackets" << html << "<p>@" << "(" << "<p>(@";
+    }
+    void optionsThatTypeForYou() {
+        QFETCH(QString, option);
+        QFETCH(Language, language);
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, after);
+        EditArea area;
+        area.setLanguage(language);
+        area.setKeepIndent(option == u"indent");
+        area.setCloseBrackets(option == u"brackets");
+        area.show();
+        QString text = before;
+        const qsizetype caret = text.indexOf(u'@');
+        text.remove(caret, 1);
+        area.loadText(text);
+        area.setCaretPosition(int(caret));
+        type(area, keys);
+        QString shown = area.text();
+        shown.insert(area.selectionStart(), u'@');
+        QCOMPARE(shown, after);
     }
 
     void takingAnEntryIsOneUndoStep() {
