@@ -18,6 +18,7 @@
 #include "editor/edit_area.h"
 #include "open_document.h"
 #include "editor/matching_tags.h"
+#include "editor/outline_panel.h"
 #include "insertion/html5_commands.h"
 #include "insertion/insert_command.h"
 #include "site/site_index.h"
@@ -281,6 +282,8 @@ void MainWindow::showActiveDocument() {
         checkPanels_->setCurrentWidget(checkPanelOf(active));
     if (livePreview_)
         livePreview_->setDocument(&active);
+    if (outline_ && outline_->isVisible())
+        outline_->follow(active.editArea());
     active.editArea()->setFocus(Qt::OtherFocusReason);
     // A page comes to the front as the window does: another program may have changed its file.
     QTimer::singleShot(0, this, [this, page = QPointer<OpenDocument>(&active)] {

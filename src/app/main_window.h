@@ -30,6 +30,7 @@ class FindInFilesPanel;
 class LivePreviewHost;
 class RecoveryKeeper;
 class RecentFiles;
+class OutlinePanel;
 class SiteIndex;
 class SitePanel;
 class TextSearch;
@@ -207,6 +208,10 @@ public:
     // Sites: the folder tree and Find and Replace in Files.
     /// Shows the site panel (a folder tree of the page's folder), or hides it when it shows.
     void showSitePanel();
+    /// Shows the outline of the page in front (its headings, or a style sheet's rules), or hides
+    /// it when it shows.
+    void showOutline();
+    OutlinePanel* outline() const { return outline_; }
     void findInFiles();
     SitePanel* sitePanel() const { return sitePanel_; }
     /// Moves (or renames) a file or folder of the site, and every link to it across the site
@@ -329,6 +334,7 @@ private:
     QStackedWidget* checkPanels_ = nullptr; ///< in the dock: the active document's panel shows
     QMenu* recentMenu_ = nullptr;
     SitePanel* sitePanel_ = nullptr;
+    OutlinePanel* outline_ = nullptr;
     bool changingSite_ = false;
     SiteIndex* siteIndex_ = nullptr;
     LivePreviewHost* livePreview_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include "editor/edit_area.h"
 #include "editor/find_bar.h"
+#include "editor/outline_panel.h"
 #include "site/find_in_files_panel.h"
 #include "site/site_index.h"
 #include "site/site_panel.h"
@@ -67,6 +68,21 @@ void MainWindow::showSitePanel() {
     }
     sitePanel_->parentWidget()->show();
     sitePanel_->filter()->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::showOutline() {
+    if (!outline_) {
+        outline_ = new OutlinePanel;
+        addDockWidget(Qt::RightDockWidgetArea, makeDock(this, tr("Outline"), QStringLiteral("outlineDock"), outline_));
+    } else if (outline_->parentWidget()->isVisible()) {
+        outline_->parentWidget()->hide();
+        outline_->follow(nullptr); // nothing read while hidden
+        editArea()->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    outline_->parentWidget()->show();
+    outline_->follow(editArea());
+    outline_->filter()->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::findInFiles() {

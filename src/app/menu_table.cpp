@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 201> kMenu{{
+constexpr std::array<MenuItem, 202> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -163,6 +163,7 @@ constexpr std::array<MenuItem, 201> kMenu{{
     {2, "zoomOut", "Zoom &Out", "Ctrl+-", call(&MainWindow::zoomOut)},
     {2, "resetZoom", "&Reset Zoom", "Ctrl+0", call(&MainWindow::resetZoom)},
     {2, "sitePanel", "Site &Panel", "Ctrl+Shift+E", call(&MainWindow::showSitePanel)},
+    {2, "outline", "O&utline", nullptr, call(&MainWindow::showOutline)},
     {2, "livePreview", "Live Previe&w", "Ctrl+Shift+P", option(&MainWindow::toggleLivePreview)},
     {2, "livePreviewOnLeft", "Pr&eview on the Left", nullptr, option(&MainWindow::toggleLivePreviewSide)},
     {2, "tabSeparator", nullptr, nullptr},

@@ -90,6 +90,8 @@ signals:
     void overwriteModeChanged(bool on);
     /// The text changed (a line painted again is no change).
     void edited();
+    /// setLanguage() changed what the text is.
+    void languageChanged();
     /// Ctrl+click on the value of an href or src attribute: @p url as written.
     void linkClicked(const QString& url);
     /// A click on the swatch of a written colour: the caret is on the colour.

@@ -306,4 +306,5 @@ void EditArea::setLanguage(Language language) {
     // Colours kept true as the text is edited follow the new lexer.
     if (liveScheme() == LiveScheme::Html5)
         colourAsHtml5();
+    emit languageChanged();
 }

@@ -25,7 +25,7 @@ const QSet<QString> kLineItems{"toggleComment", "duplicateLines", "moveLinesUp",
 // Items added to the program's own menus, each where a user looks for it.
 const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId", "linesMenu", "toggleComment",
                                 "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines", "keepIndent",
-                                "closeBrackets",
+                                "closeBrackets", "outline",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
                                 "livePreview",
@@ -308,14 +308,14 @@ private slots:
                              form.editArea()->selectionStart() != 1 || form.aboutWindow() ||
                              form.checkPanel() || urls.opened.size() > opened ||
                              form.editArea()->font() != font || !form.findBar()->isHidden() ||
-                             form.documents().size() > 1 || form.findInFilesPanel() || form.sitePanel() ||
+                             form.documents().size() > 1 || form.findInFilesPanel() || form.sitePanel() || form.outline() ||
                              form.editArea()->completer()->isShown();
             QVERIFY2(ran && (!colour || !dialogs.shown.isEmpty()), m.objectName);
             QSettings().clear(); // zoom and the like are remembered: later windows start afresh
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 118);
+        QCOMPARE(commands, 119);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.
