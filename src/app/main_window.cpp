@@ -16,6 +16,7 @@
 #include "document/charset_declaration.h"
 #include "editor/completer.h"
 #include "editor/edit_area.h"
+#include "editor/element_path.h"
 #include "open_document.h"
 #include "editor/matching_tags.h"
 #include "editor/outline_panel.h"
@@ -33,6 +34,7 @@
 #include <QSet>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTimer>
@@ -284,6 +286,8 @@ void MainWindow::showActiveDocument() {
         livePreview_->setDocument(&active);
     if (outline_ && outline_->isVisible())
         outline_->follow(active.editArea());
+    if (elementPath_ && statusBar()->isVisible())
+        elementPath_->follow(active.editArea());
     active.editArea()->setFocus(Qt::OtherFocusReason);
     // A page comes to the front as the window does: another program may have changed its file.
     QTimer::singleShot(0, this, [this, page = QPointer<OpenDocument>(&active)] {

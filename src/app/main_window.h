@@ -30,6 +30,7 @@ class FindInFilesPanel;
 class LivePreviewHost;
 class RecoveryKeeper;
 class RecentFiles;
+class ElementPath;
 class OutlinePanel;
 class SiteIndex;
 class SitePanel;
@@ -212,6 +213,8 @@ public:
     /// it when it shows.
     void showOutline();
     OutlinePanel* outline() const { return outline_; }
+    /// The status bar's element path, once the status bar was shown.
+    ElementPath* elementPath() const { return elementPath_; }
     void findInFiles();
     SitePanel* sitePanel() const { return sitePanel_; }
     /// Moves (or renames) a file or folder of the site, and every link to it across the site
@@ -335,6 +338,7 @@ private:
     QMenu* recentMenu_ = nullptr;
     SitePanel* sitePanel_ = nullptr;
     OutlinePanel* outline_ = nullptr;
+    ElementPath* elementPath_ = nullptr; ///< in the status bar, once it was shown
     bool changingSite_ = false;
     SiteIndex* siteIndex_ = nullptr;
     LivePreviewHost* livePreview_ = nullptr;

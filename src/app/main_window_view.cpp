@@ -2,6 +2,8 @@
 // numbers, zoom and the edit font.
 #include "main_window.h"
 
+#include "editor/element_path.h"
+
 #include "recent_files.h"
 #include "settings.h"
 
@@ -145,9 +147,13 @@ void MainWindow::toggleStatusBar() {
             bar->addPermanentWidget(label);
             status_ << label;
         }
+        elementPath_ = new ElementPath(bar);
+        bar->addWidget(elementPath_, 1);
     }
     if (!status_.isEmpty())
         statusBar()->setVisible(on);
+    if (elementPath_) // read only while it shows
+        elementPath_->follow(on ? editArea() : nullptr);
     updateCaretStatus();
     updateFileStatus();
 }

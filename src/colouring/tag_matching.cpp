@@ -85,7 +85,7 @@ public:
         if (!tag.endTag) {
             if (foreign_ == 0)
                 while (!open_.empty() && endsImplicitly(open_.back().name, name))
-                    end(tags, Status::EndedImplicitly);
+                    end(tags, Status::EndedImplicitly, tag.start);
             if (voidElements().contains(name) || selfClosing) {
                 tag.status = Status::Void;
                 return;
@@ -100,7 +100,7 @@ public:
             return; // nothing to end: Unmatched
         const qsizetype depth = open_.rend() - found - 1;
         while (qsizetype(open_.size()) > depth + 1)
-            end(tags, optionalEnd().contains(open_.back().name) ? Status::EndedImplicitly : Status::Unmatched);
+            end(tags, optionalEnd().contains(open_.back().name) ? Status::EndedImplicitly : Status::Unmatched, tag.start);
         tags[size_t(open_.back().tag)].status = Status::Matched;
         tags[size_t(open_.back().tag)].partner = index;
         tag.status = Status::Matched;
@@ -110,14 +110,16 @@ public:
 
     void finish(std::vector<TagMap::Tag>& tags) {
         while (!open_.empty())
-            end(tags, optionalEnd().contains(open_.back().name) ? Status::EndedImplicitly : Status::Unmatched);
+            end(tags, optionalEnd().contains(open_.back().name) ? Status::EndedImplicitly : Status::Unmatched,
+                int(page_.size()));
     }
 
     const std::vector<Open>& open() const { return open_; }
 
 private:
-    void end(std::vector<TagMap::Tag>& tags, Status status) {
+    void end(std::vector<TagMap::Tag>& tags, Status status, int at) {
         tags[size_t(open_.back().tag)].status = status;
+        tags[size_t(open_.back().tag)].endedAt = at;
         pop();
     }
     void pop() {
@@ -152,6 +154,22 @@ TagMap TagMap::build(QStringView page) {
     matchTags(found.tags, map.tags_, builder);
     builder.finish(map.tags_);
     return map;
+}
+
+std::vector<int> TagMap::elementsAt(qsizetype position) const {
+    std::vector<int> around;
+    for (int index = 0; index < int(tags_.size()) && tags_[size_t(index)].start <= position; ++index) {
+        const Tag& tag = tags_[size_t(index)];
+        if (tag.endTag)
+            continue;
+        // An element ended by what follows holds a caret right before that.
+        const bool inside = tag.status == Status::Matched ? position < tags_[size_t(tag.partner)].end
+                            : tag.status == Status::Void  ? position < tag.end
+                                                          : position <= tag.endedAt;
+        if (inside)
+            around.push_back(index);
+    }
+    return around;
 }
 
 int TagMap::tagAtName(qsizetype position) const {

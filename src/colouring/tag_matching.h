@@ -26,7 +26,13 @@ public:
         bool endTag = false;
         Status status = Status::Unmatched;
         int partner = -1;
+        /// A start tag not Matched: where its element ends (the start of what ended it, or the
+        /// page's end).
+        int endedAt = -1;
     };
+    /// The elements whose content or tags hold @p position, outermost first (tag indexes), as a
+    /// browser nests them.
+    std::vector<int> elementsAt(qsizetype position) const;
 
     static TagMap build(QStringView page);
 

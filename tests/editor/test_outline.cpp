@@ -1,5 +1,6 @@
 #include "colouring/outline.h"
 #include "editor/edit_area.h"
+#include "editor/element_path.h"
 #include "editor/outline_panel.h"
 #include "support/test_files.h"
 
@@ -75,6 +76,47 @@ private slots:
             headings += int(entries.size());
         }
         QVERIFY(headings > 20);
+    }
+
+    // The element path at the caret (`@`), as a browser nests the elements: implied ends,
+    // void elements, the caret in a tag.
+    void theElementPathAtTheCaret_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("nested, with id and class")
+            << "<html><body><main id=content class=\"x y\"><ul class=nav><li>a<li>b@</ul></main></body></html>"
+            << "html body main#content.x ul.nav li";
+        QTest::newRow("a paragraph ended by the next") << "<p>one<p>tw@o" << "p";
+        QTest::newRow("after a void element") << "<div><img src=a.png>@</div>" << "div";
+        QTest::newRow("in a tag") << "<div><img@ src=a.png></div>" << "div img";
+        QTest::newRow("cells") << "<table><tr><td>x@</table>" << "table tr td";
+        QTest::newRow("after the end") << "<p>a</p>@" << "";
+    }
+    void theElementPathAtTheCaret() {
+        QFETCH(QString, page);
+        QFETCH(QString, path);
+        const int caret = int(page.indexOf(u'@'));
+        page.remove(caret, 1);
+        QStringList labels;
+        for (const ElementPath::Part& part : ElementPath::at(page, caret))
+            labels << part.label;
+        QCOMPARE(labels.join(u' '), path);
+    }
+
+    // In a window: the path follows the caret once it rests, and a part chosen selects its element.
+    void thePathSelectsAnElement() {
+        EditArea area;
+        area.loadText(QStringLiteral("<ul>\r\n<li>one</li>\r\n<li>two</li>\r\n</ul>"));
+        ElementPath path;
+        QSignalSpy shown(&path, &ElementPath::shown);
+        path.follow(&area);
+        area.setCaretPosition(int(area.text().indexOf(QStringLiteral("two"))));
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(path.parts().size(), size_t(2));
+        path.choose(1);
+        QCOMPARE(area.selectedText(), QStringLiteral("<li>two</li>"));
+        path.choose(0);
+        QVERIFY(area.selectedText().startsWith(QStringLiteral("<ul>")));
     }
 
     // The panel reads the text a moment after typing pauses, follows the caret, filters, and a
