@@ -5,6 +5,8 @@
 //   bench_editor files PAGE               open and save through the document reader and writer
 //   bench_editor recovery PAGE            a recovery copy: window thread, worker, bytes; disk check
 //   bench_editor live PAGE                Colour as You Type and the HTML5 scheme: keys, Ctrl+H, tokenizer
+//   bench_editor outline PAGE             the outline (headings, landmarks) and the element path at the end,
+//                                         as the workers read them, and a line command on the page
 //   bench_editor loading [LINES]          keys typed while a page of short lines loads (3,000,000)
 //
 // A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
@@ -23,6 +25,8 @@
 #include "document/file_identity.h"
 #include "editor/completer.h"
 #include "editor/edit_area.h"
+#include "editor/element_path.h"
+#include "colouring/outline.h"
 #include "editor/find_bar.h"
 #include "editor/matching_tags.h"
 #include "support/scripted_dialogs.h"
@@ -636,6 +640,28 @@ QString resolvePage(const QString& page) {
                  qPrintable(page), qPrintable(corpusDir()));
     std::exit(2);
 }
+
+int outlines(const QString& name) {
+    const ReadResult read = document_file::read(resolvePage(name));
+    const QString& page = read.text;
+    const double headings = medianMs(7, [&] { (void)outline::of(page, Language::Html); });
+    const double landmarks = medianMs(7, [&] { (void)outline::of(page, Language::Html, outline::Kind::Landmarks); });
+    const double path = medianMs(7, [&] { (void)ElementPath::at(page, int(page.size() - 20)); });
+    std::printf("%s (%.1f MB): outline of headings %.1f ms (%zu), of ids and landmarks %.1f ms (%zu), element path at the end %.1f ms "
+                "(medians of 7, on one thread)\n",
+                qPrintable(name), double(page.size()) / 1e6, headings, outline::of(page, Language::Html).size(), landmarks,
+                outline::of(page, Language::Html, outline::Kind::Landmarks).size(), path);
+    EditArea area;
+    area.loadText(page);
+    area.setCaretPosition(int(page.size() / 2));
+    const double duplicate = medianMs(5, [&] {
+        area.duplicateLines();
+        area.undo();
+    });
+    std::printf("Duplicate Line in the middle and Undo, in the edit area: %.1f ms (median of 5)\n", duplicate);
+    return 0;
+}
+
 } // namespace
 
 // Keys with the list of names closed (the option on and off) and open, and how long the first list
@@ -836,6 +862,8 @@ int main(int argc, char* argv[]) {
         return files(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("tags"))
         return tags(args[1]);
+    if (args.size() >= 2 && args[0] == QStringLiteral("outline"))
+        return outlines(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("search"))
         return search(args[1]);
     if (args.size() >= 1 && args[0] == QStringLiteral("loading"))
@@ -843,7 +871,7 @@ int main(int argc, char* argv[]) {
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | longlines | loading [LINES]\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | longlines | loading [LINES]\n",
         stderr);
     return 2;
 }
