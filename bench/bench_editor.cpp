@@ -26,6 +26,7 @@
 #include "editor/completer.h"
 #include "editor/edit_area.h"
 #include "editor/element_path.h"
+#include "editor/format_document.h"
 #include "colouring/outline.h"
 #include "editor/find_bar.h"
 #include "editor/matching_tags.h"
@@ -659,6 +660,15 @@ int outlines(const QString& name) {
         area.undo();
     });
     std::printf("Duplicate Line in the middle and Undo, in the edit area: %.1f ms (median of 5)\n", duplicate);
+    size_t edits = 0;
+    const double reindent = medianMs(5, [&] { edits = format_document::reindent(page).edits.size(); });
+    const double format = medianMs(3, [&] {
+        (void)area.formatDocument(false);
+        area.undo();
+    });
+    std::printf("Format Document: the edits %.0f ms (%zu lines re-indented); in the edit area with its check and Undo %.0f ms "
+                "(medians)\n",
+                reindent, edits, format);
     return 0;
 }
 

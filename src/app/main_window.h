@@ -103,6 +103,9 @@ public:
     void moveLinesDown();
     void deleteLines();
     void joinLines();
+    void formatDocument() { formatPage(false); }
+    void formatSelection() { formatPage(true); }
+    void formatPage(bool selectionOnly);
     void expandAbbreviation();
     void toggleExpandOnTab();
     void toggleRenameTagPairs();

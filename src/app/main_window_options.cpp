@@ -75,6 +75,13 @@ void MainWindow::joinLines() {
     editArea()->joinLines();
 }
 
+void MainWindow::formatPage(bool selectionOnly) {
+    const QString refused = editArea()->formatDocument(selectionOnly);
+    if (!refused.isEmpty())
+        dialogs_.showMessage(this, refused, Dialogs::Icon::Exclamation,
+                             selectionOnly ? QStringLiteral("Format Selection") : QStringLiteral("Format Document"));
+}
+
 void MainWindow::showCompletions() {
     // The list knows HTML and CSS.
     if (doc().language() != Language::Css && !fitsHtml(action(QStringLiteral("showCompletions"))->text()))

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 202> kMenu{{
+constexpr std::array<MenuItem, 205> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -43,6 +43,9 @@ constexpr std::array<MenuItem, 202> kMenu{{
     {3, "moveLinesDown", "Move Line Do&wn", "Alt+Down", call(&MainWindow::moveLinesDown)},
     {3, "deleteLines", "De&lete Line", "Ctrl+Shift+K", call(&MainWindow::deleteLines)},
     {3, "joinLines", "&Join Lines", "Ctrl+J", call(&MainWindow::joinLines)},
+    {3, "formatSeparator", nullptr, nullptr},
+    {3, "formatDocument", "Format D&ocument", "Alt+Shift+F", call(&MainWindow::formatDocument)},
+    {3, "formatSelection", "Format &Selection", nullptr, call(&MainWindow::formatSelection)},
     {2, "findSeparator", nullptr, nullptr},
     {2, "find", "&Find...", "Ctrl+F", call(&MainWindow::find)},
     {2, "findNext", "Find &Next", "F3", call(&MainWindow::findNext)},

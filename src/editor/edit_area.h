@@ -139,6 +139,10 @@ public:
     void deleteLines();
     /// The lines the selection touches become one; a caret's line joins the next.
     void joinLines();
+    /// Re-indents a page's lines (or those the selection touches, with @p selectionOnly) by their
+    /// element depth, one undo step, after checking that the page reads as before. Returns why
+    /// it did not, or an empty string.
+    QString formatDocument(bool selectionOnly);
     /// Colours the selected characters.
     void colourSelection(Colour colour);
     /// Colours a range of the CR LF text without touching the selection.

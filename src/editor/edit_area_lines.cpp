@@ -3,6 +3,7 @@
 
 #include "colouring/html_data.h"
 #include "colouring/html_tokenizer.h"
+#include "format_document.h"
 #include "line_edits.h"
 
 #include <QKeyEvent>
@@ -63,6 +64,38 @@ void EditArea::toggleComment() {
     if (!changed && (!style || !refusal.startsWith(u"There are no")))
         QToolTip::showText(viewport()->mapToGlobal(cursorRect().bottomLeft()), refusal, this);
     applyLineEdit(changed);
+}
+
+QString EditArea::formatDocument(bool selectionOnly) {
+    if (isReadOnly())
+        return {};
+    if (!language::isMarkup(language_))
+        return QStringLiteral("Format Document re-indents pages; this is %1.").arg(language::displayName(language_));
+    const QString text = this->text();
+    const int start = selectionStart();
+    const format_document::Formatted formatted =
+        selectionOnly ? format_document::reindent(text, start, start + selectionLength()) : format_document::reindent(text);
+    if (formatted.edits.empty())
+        return {};
+    // It checks itself before it applies: the page must read as it did.
+    QString after;
+    after.reserve(text.size());
+    int at = 0;
+    for (const format_document::Edit& edit : formatted.edits) {
+        after += QStringView(text).mid(at, edit.start - at);
+        after += edit.text;
+        at = edit.start + edit.length;
+    }
+    after += QStringView(text).mid(at);
+    if (const std::optional<int> differs = format_document::firstDifference(text, after)) {
+        const int line = int(QStringView(after).left(*differs).count(u'\n')) + 1;
+        return QStringLiteral("Format Document changed nothing: the page would read differently from line %1 on.").arg(line);
+    }
+    std::vector<Replacement> edits;
+    for (const format_document::Edit& edit : formatted.edits)
+        edits.push_back({edit.start, edit.length, edit.text});
+    replaceEach(std::move(edits));
+    return {};
 }
 
 void EditArea::duplicateLines() {

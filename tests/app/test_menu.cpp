@@ -22,10 +22,12 @@
 namespace {
 // The commands on lines, tried on two.
 const QSet<QString> kLineItems{"toggleComment", "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines"};
+// The formatting commands, tried on a page to indent.
+const QSet<QString> kFormatItems{"formatDocument", "formatSelection"};
 // Items added to the program's own menus, each where a user looks for it.
 const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId", "linesMenu", "toggleComment",
                                 "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines", "keepIndent",
-                                "closeBrackets", "outline",
+                                "closeBrackets", "outline", "formatSeparator", "formatDocument", "formatSelection",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
                                 "livePreview",
@@ -286,9 +288,12 @@ private slots:
                                   : QLatin1StringView(m.objectName) == u"showCompletions" ? "<ta"
                                   : QLatin1StringView(m.objectName) == u"expandAbbreviation" ? "ul>li"
                                   : kLineItems.contains(QString::fromLatin1(m.objectName))  ? "x\r\ny"
+                                  : kFormatItems.contains(QString::fromLatin1(m.objectName)) ? "<ul>\r\n<li>a</li>\r\n</ul>"
                                                                                           : "x";
             form.editArea()->loadText(start);
-            form.editArea()->setCaretPosition(QLatin1StringView(m.objectName) == u"moveLinesUp" ? 4 : 1);
+            form.editArea()->setCaretPosition(QLatin1StringView(m.objectName) == u"moveLinesUp"       ? 4
+                                              : QLatin1StringView(m.objectName) == u"formatSelection" ? 8
+                                                                                                      : 1);
             // A style sheet, the caret on a colour.
             const bool colour = QLatin1StringView(m.objectName) == u"pickColour";
             if (colour) {
@@ -315,7 +320,7 @@ private slots:
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 119);
+        QCOMPARE(commands, 121);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.

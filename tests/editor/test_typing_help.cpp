@@ -1,6 +1,8 @@
 #include "base/regular_file.h"
 #include "editor/completer.h"
+#include "document/document_file.h"
 #include "editor/edit_area.h"
+#include "editor/format_document.h"
 #include "support/test_files.h"
 #include "typing/completion.h"
 #include "typing/css_colour.h"
@@ -519,6 +521,57 @@ private slots:
         QString shown = area.text();
         shown.insert(area.selectionStart(), u'@');
         QCOMPARE(shown, after);
+    }
+
+    // Format Document re-indents by element depth and touches nothing a browser reads: not
+    // <pre> or a script's text, a comment's or a tag's lines, nor anything but a line's indent.
+    void formatDocumentReindentsSafely_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("a list, two spaces at first") << "<ul>\r\n<li>a</li>\r\n<li>b\r\n</ul>"
+                                                     << "<ul>\r\n  <li>a</li>\r\n  <li>b\r\n</ul>";
+        QTest::newRow("the page's tabs") << "<div>\r\n\t\t<p>x</p>\r\n</div>" << "<div>\r\n\t<p>x</p>\r\n</div>";
+        QTest::newRow("pre kept, its end tag too") << "<div>\r\n<pre>\r\n  a\r\n    b\r\n</pre>\r\n</div>"
+                                                   << "<div>\r\n  <pre>\r\n  a\r\n    b\r\n</pre>\r\n</div>";
+        QTest::newRow("a script kept") << "<div>\r\n<script>\r\nif (a) {\r\n  b();\r\n}\r\n</script>\r\n</div>"
+                                       << "<div>\r\n  <script>\r\nif (a) {\r\n  b();\r\n}\r\n</script>\r\n</div>";
+        QTest::newRow("a comment's lines kept") << "<div>\r\n<!-- a\r\n   b -->\r\n</div>"
+                                                << "<div>\r\n  <!-- a\r\n   b -->\r\n</div>";
+        QTest::newRow("a tag over lines kept") << "<div>\r\n<a href=\"x\"\r\n     title=\"y\">z</a>\r\n</div>"
+                                               << "<div>\r\n  <a href=\"x\"\r\n     title=\"y\">z</a>\r\n</div>";
+        QTest::newRow("unclosed li and p") << "<ul>\r\n<li>a\r\n<li>b\r\n</ul>\r\n<p>x\r\n<p>y"
+                                           << "<ul>\r\n  <li>a\r\n  <li>b\r\n</ul>\r\n<p>x\r\n<p>y";
+        QTest::newRow("running text and br") << "<p>one<br>\r\ntwo &#169 2024</p>" << "<p>one<br>\r\n  two &#169 2024</p>";
+        QTest::newRow("blank lines stay blank") << "<div>\r\n\r\n   \r\n<b>x</b>\r\n</div>"
+                                                << "<div>\r\n\r\n   \r\n  <b>x</b>\r\n</div>";
+    }
+    void formatDocumentReindentsSafely() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        EditArea area;
+        area.loadText(before);
+        QCOMPARE(area.formatDocument(false), QString());
+        QCOMPARE(area.text(), after);
+        QVERIFY(!format_document::firstDifference(before, after));
+        area.undo();
+        QCOMPARE(area.text(), before);
+    }
+    // Every test page formats into a page that reads as it did, and formatting it again
+    // changes nothing; a page changed beyond whitespace is caught by the check.
+    void formattedTestPagesReadAsBefore() {
+        const QDir data(test_files::dataDir());
+        for (const QString& name : data.entryList({QStringLiteral("*.html")}, QDir::Files)) {
+            DocumentFormat format;
+            const QString page = document_file::decode(test_files::readBytes(data.filePath(name)), &format);
+            const auto edits = format_document::reindent(page).edits;
+            QString formatted = page;
+            for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
+                formatted.replace(edit->start, edit->length, edit->text);
+            QVERIFY2(!format_document::firstDifference(page, formatted), qPrintable(name));
+            QVERIFY2(format_document::reindent(formatted).edits.empty(), qPrintable(name));
+        }
+        QCOMPARE(format_document::firstDifference(QStringLiteral("<pre>\r\n a</pre>"), QStringLiteral("<pre>\r\n  a</pre>")), 5);
+        QCOMPARE(format_document::firstDifference(QStringLiteral("<p title=\"a b\">"), QStringLiteral("<p title=\"a  b\">")), 9);
     }
 
     void takingAnEntryIsOneUndoStep() {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "line_indent.h"
+
+#include <QString>
+#include <QStringView>
+#include <optional>
+#include <vector>
+
+/// Format Document for pages: each line's indent becomes its element depth, and nothing else
+/// changes. Only the whitespace at a line's start is touched, and only where a browser ignores
+/// it: never inside <pre>, <textarea>, <script>, <style> and the other raw-text elements, a
+/// comment, or a tag (an attribute value may go on over lines). Lines stay as they are; a blank
+/// line stays blank.
+namespace format_document {
+
+using Edit = line_indent::Edit;
+
+struct Formatted {
+    std::vector<Edit> edits; ///< in text order
+    /// One level of indent as the page has it: a tab when its lines are indented with tabs,
+    /// else its smallest step of spaces, else two spaces.
+    QString unit;
+};
+
+/// The edits that re-indent the lines of CR LF @p text from the line holding @p start to the one
+/// holding @p end (the whole text when both are 0 and @p end is -1).
+Formatted reindent(QStringView text, int start = 0, int end = -1);
+
+/// The check made before a format is applied: @p after must read as @p before does (the same
+/// tags, attributes, comments and text, whitespace collapsed where a browser collapses it).
+/// Returns where they first differ (a position in @p after), or nullopt when they read alike.
+std::optional<int> firstDifference(QStringView before, QStringView after);
+
+} // namespace format_document
