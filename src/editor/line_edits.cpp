@@ -46,38 +46,36 @@ std::optional<Changed> toggleComment(QStringView text, int start, int end, Comme
     Span span = inLine ? Span{start, end} : touched(text, start, end);
     if (style == CommentStyle::Line) {
         // `//` before each line that holds something, at the least indent of them all.
-        std::vector<std::pair<int, int>> lines; // start, end
+        struct Line {
+            int from;
+            int first; ///< its first character that is no space or tab
+            int to;
+        };
+        std::vector<Line> lines;
         for (int at = span.start;;) {
             const int stop = lineEndAt(text, at);
-            lines.emplace_back(at, stop);
+            int first = at;
+            while (first < stop && isBlank(text[first]))
+                ++first;
+            if (first < stop) // a blank line is left as it is
+                lines.push_back({at, first, stop});
             if (stop >= span.end)
                 break;
             at = stop + int(kLineEnd.size());
         }
-        int indent = INT_MAX;
-        bool allCommented = true, any = false;
-        for (const auto& [from, to] : lines) {
-            int first = from;
-            while (first < to && isBlank(text[first]))
-                ++first;
-            if (first == to)
-                continue;
-            any = true;
-            indent = std::min(indent, first - from);
-            allCommented = allCommented && text.mid(first, to - first).startsWith(u"//");
-        }
-        if (!any)
+        if (lines.empty())
             return std::nullopt;
+        int indent = INT_MAX;
+        bool allCommented = true;
+        for (const Line& line : lines) {
+            indent = std::min(indent, line.first - line.from);
+            allCommented = allCommented && text.mid(line.first, line.to - line.first).startsWith(u"//");
+        }
         std::vector<Edit> edits;
         int shift = 0, shiftBeforeStart = 0;
-        for (const auto& [from, to] : lines) {
-            int first = from;
-            while (first < to && isBlank(text[first]))
-                ++first;
-            if (first == to)
-                continue;
-            Edit edit = allCommented ? Edit{first, text.mid(first, to - first).startsWith(u"// ") ? 3 : 2, {}}
-                                     : Edit{from + indent, 0, QStringLiteral("// ")};
+        for (const Line& line : lines) {
+            Edit edit = allCommented ? Edit{line.first, text.mid(line.first, line.to - line.first).startsWith(u"// ") ? 3 : 2, {}}
+                                     : Edit{line.from + indent, 0, QStringLiteral("// ")};
             const int delta = int(edit.text.size()) - edit.length;
             if (edit.start < start)
                 shiftBeforeStart += delta;

@@ -39,6 +39,31 @@ void type(EditArea& area, const QString& keys) {
     }
 }
 
+// Loads @p marked, where `{` and `}` mark the selection (`{` alone: the caret), and gives the
+// text without the marks.
+QString loadMarked(EditArea& area, const QString& marked) {
+    const qsizetype from = marked.indexOf(u'{');
+    QString text = marked;
+    text.remove(u'{');
+    const qsizetype to = text.indexOf(u'}');
+    text.remove(u'}');
+    area.loadText(text);
+    area.setCaretPosition(int(from));
+    if (to >= 0)
+        area.setSelectionLength(int(to - from));
+    return text;
+}
+
+// The text with the selection marked as loadMarked() reads it.
+QString marked(const EditArea& area) {
+    QString shown = area.text();
+    const int start = area.selectionStart(), length = area.selectionLength();
+    if (length > 0)
+        shown.insert(start + length, u'}');
+    shown.insert(start, u'{');
+    return shown;
+}
+
 // The text with `|` where the caret is.
 QString withCaret(const EditArea& area) {
     QString text = area.text();
@@ -380,22 +405,9 @@ private slots:
         QFETCH(QString, after);
         EditArea area;
         area.show();
-        const qsizetype from = before.indexOf(u'{');
-        QString text = before;
-        text.remove(u'{');
-        const qsizetype to = text.indexOf(u'}');
-        text.remove(u'}');
-        area.loadText(text);
-        area.setCaretPosition(int(from));
-        if (to >= 0)
-            area.setSelectionLength(int(to - from));
+        const QString text = loadMarked(area, before);
         QTest::keyClick(&area, shift ? Qt::Key_Backtab : Qt::Key_Tab, shift ? Qt::ShiftModifier : Qt::NoModifier);
-        QString shown = area.text();
-        const int start = area.selectionStart(), length = area.selectionLength();
-        if (length > 0)
-            shown.insert(start + length, u'}');
-        shown.insert(start, u'{');
-        QCOMPARE(shown, after);
+        QCOMPARE(marked(area), after);
         area.undo();
         QCOMPARE(area.text(), text);
     }
@@ -439,15 +451,7 @@ private slots:
         QFETCH(QString, after);
         EditArea area;
         area.setLanguage(language);
-        const qsizetype from = before.indexOf(u'{');
-        QString text = before;
-        text.remove(u'{');
-        const qsizetype to = text.indexOf(u'}');
-        text.remove(u'}');
-        area.loadText(text);
-        area.setCaretPosition(int(from));
-        if (to >= 0)
-            area.setSelectionLength(int(to - from));
+        const QString text = loadMarked(area, before);
         const auto run = [&] {
             if (command == u"comment")
                 area.toggleComment();
@@ -461,12 +465,7 @@ private slots:
                 area.joinLines();
         };
         run();
-        QString shown = area.text();
-        const int start = area.selectionStart(), length = area.selectionLength();
-        if (length > 0)
-            shown.insert(start + length, u'}');
-        shown.insert(start, u'{');
-        QCOMPARE(shown, after);
+        QCOMPARE(marked(area), after);
         if (command == u"comment" && area.text().size() > text.size()) { // commented: once more takes it away
             run();
             QCOMPARE(area.text(), text);
