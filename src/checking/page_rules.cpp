@@ -244,9 +244,7 @@ std::optional<LocalTarget> resolveLocal(QStringView url, const QString& pagePath
 Facts check(const QString& text, const Options& options) {
     Reader reader;
     reader.text = text;
-    HtmlTokenizer tokenizer;
-    tokenizer.feed(text, 0, reader);
-    tokenizer.finish(text.size(), reader);
+    HtmlTokenizer::read(text, reader);
     const Lines lines(text);
     Facts facts;
     const auto report = [&](qsizetype at, const char* key, const QString& message) {

@@ -83,6 +83,12 @@ public:
     void feed(QStringView text, qsizetype offset, Listener& listener);
     /// The page ends at @p end: a tag still open is reported, with complete == false.
     void finish(qsizetype end, Listener& listener);
+    /// A whole page from its start: feed() and finish() in one.
+    static void read(QStringView page, Listener& listener) {
+        HtmlTokenizer tokenizer;
+        tokenizer.feed(page, 0, listener);
+        tokenizer.finish(page.size(), listener);
+    }
 
 private:
     void startTag(qsizetype at, bool endTag);

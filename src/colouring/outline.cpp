@@ -185,9 +185,7 @@ std::vector<Entry> of(QStringView text, Language language, Kind kind) {
     PageReader reader;
     reader.text = text;
     reader.kind = kind;
-    HtmlTokenizer tokenizer;
-    tokenizer.feed(text, 0, reader);
-    tokenizer.finish(text.size(), reader);
+    HtmlTokenizer::read(text, reader);
     reader.closeHeading(text.size());
     return std::move(reader.entries);
 }

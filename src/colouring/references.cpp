@@ -209,9 +209,7 @@ std::vector<Reference> find(QStringView text, Language language) {
     AttributeReader reader;
     reader.text = text;
     reader.out = &found;
-    HtmlTokenizer tokenizer;
-    tokenizer.feed(text, 0, reader);
-    tokenizer.finish(text.size(), reader);
+    HtmlTokenizer::read(text, reader);
     reader.flush();
     if (reader.styleContent >= 0) // a style element the page ends in
         reader.styles.push_back({reader.styleContent, text.size(), false});

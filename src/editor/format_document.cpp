@@ -100,9 +100,7 @@ struct Reading : HtmlTokenizer::Listener {
 std::vector<std::pair<QString, int>> readingOf(QStringView text) {
     Reading reading;
     reading.text = text;
-    HtmlTokenizer tokenizer;
-    tokenizer.feed(text, 0, reading);
-    tokenizer.finish(text.size(), reading);
+    HtmlTokenizer::read(text, reading);
     reading.gap(text.size());
     return std::move(reading.items);
 }
@@ -117,9 +115,7 @@ Formatted reindent(QStringView text, int start, int end) {
     Untouchable kept;
     Spans spans;
     spans.into = &kept.ranges;
-    HtmlTokenizer tokenizer;
-    tokenizer.feed(text, 0, spans);
-    tokenizer.finish(text.size(), spans);
+    HtmlTokenizer::read(text, spans);
     const auto& tags = map.tags();
     for (const TagMap::Tag& tag : tags) {
         if (tag.endTag || tag.status == TagMap::Status::Void)

@@ -158,9 +158,7 @@ Edits idAttributes(QStringView text, const QString& oldId, const QString& newId)
     reader.text = text;
     reader.oldId = oldId;
     reader.newId = newId;
-    HtmlTokenizer tokenizer;
-    tokenizer.feed(text, 0, reader);
-    tokenizer.finish(text.size(), reader);
+    HtmlTokenizer::read(text, reader);
     return std::move(reader.edits);
 }
 
@@ -188,9 +186,7 @@ std::optional<SearchMatch> idAt(QStringView text, qsizetype position) {
     } reader;
     reader.text = text;
     reader.position = position;
-    HtmlTokenizer tokenizer;
-    tokenizer.feed(text, 0, reader);
-    tokenizer.finish(text.size(), reader);
+    HtmlTokenizer::read(text, reader);
     return reader.found;
 }
 

@@ -345,9 +345,7 @@ PageNames namesUsed(QStringView page) {
         }
     } reader;
     reader.page = page;
-    HtmlTokenizer tokenizer;
-    tokenizer.feed(page, 0, reader);
-    tokenizer.finish(page.size(), reader);
+    HtmlTokenizer::read(page, reader);
     reader.names.classes.removeDuplicates();
     reader.names.ids.removeDuplicates();
     return std::move(reader.names);
