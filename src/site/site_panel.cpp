@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 
 void SiteFilter::setFilter(const QString& text, QSet<QString> folders, const QString& root) {
     text_ = text;
@@ -195,8 +196,10 @@ void SitePanel::renameChosen() {
     const QString newName = answer->trimmed();
     if (newName.isEmpty() || newName == name)
         return;
-    if (newName.contains(u'/') || newName.contains(u'\\') || newName == u"." || newName == u"..") {
-        dialogs_.showMessage(this, tr("A name cannot hold / or \\, nor be . or .."), Dialogs::Icon::Exclamation, tr("Rename"));
+    const bool control = std::any_of(newName.begin(), newName.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+    if (control || newName.contains(u'/') || newName.contains(u'\\') || newName == u"." || newName == u"..") {
+        dialogs_.showMessage(this, tr("A name cannot hold / or \\ or control characters, nor be . or .."),
+                             Dialogs::Icon::Exclamation, tr("Rename"));
         return;
     }
     emit moveRequested(path, QFileInfo(path).path() + u'/' + newName);

@@ -309,6 +309,13 @@ private slots:
         QTRY_VERIFY(QFileInfo::exists(path("home.html")));
         QTRY_VERIFY(!window.isChangingSite());
         QCOMPARE(window.currentFile(), path("home.html"));
+        // A name with a control character is refused, and nothing moves.
+        QTRY_VERIFY(files->index(path("home.html")).isValid());
+        panel->tree()->setCurrentIndex(panel->shown()->mapFromSource(files->index(path("home.html"))));
+        dialogs.answer(QStringLiteral("a\u0001b.html"));
+        panel->renameChosen();
+        QCOMPARE(dialogs.shown.last().kind, ScriptedDialogs::Kind::Message);
+        QVERIFY(!window.isChangingSite() && QFileInfo::exists(path("home.html")));
 
         // Rename Id in the page that has it: the id, and the link of the other page's tab.
         window.openInTab(path("sub/latin.htm"));
