@@ -173,8 +173,9 @@ void MainWindow::renameId() {
     const QString newId = answer ? answer->trimmed() : QString();
     if (newId.isEmpty() || newId == oldId)
         return;
-    if (std::any_of(newId.begin(), newId.end(), [](QChar c) { return c.isSpace(); })) {
-        dialogs_.showMessage(this, QStringLiteral("An id cannot hold spaces."), Dialogs::Icon::Exclamation,
+    // Written as it is into attributes and links: nothing that would end or escape them.
+    if (std::any_of(newId.begin(), newId.end(), [](QChar c) { return c.isSpace() || QStringView(u"\"'<>&").contains(c); })) {
+        dialogs_.showMessage(this, QStringLiteral("An id cannot hold spaces, quotes, <, > or &."), Dialogs::Icon::Exclamation,
                              QStringLiteral("Rename Id"));
         return;
     }
@@ -188,8 +189,7 @@ void MainWindow::renameId() {
         return;
     }
     const QString pagePath = page->path();
-    const QString root = sitePanel_ && pagePath.startsWith(sitePanel_->root() + u'/') ? sitePanel_->root()
-                                                                                     : QFileInfo(pagePath).absolutePath();
+    const QString root = siteRootOf(pagePath);
     const link_rewrite::IdRename rename{pagePath, oldId, newId};
     changeAcrossSite(
         root,
