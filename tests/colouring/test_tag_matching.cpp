@@ -1,5 +1,6 @@
 #include "colouring/tag_matching.h"
 #include "document/document_file.h"
+#include "editor/format_document.h"
 #include "support/test_files.h"
 
 #include <QApplication>
@@ -56,6 +57,50 @@ void walk(const GumboNode* node, const char* base, GumboReading& out) {
     }
 }
 
+/// The tree Gumbo builds, written out: elements with their attributes, comments, and text with
+/// its whitespace collapsed (kept as it is in pre, textarea, script and style).
+void writeTree(const GumboNode* node, bool keepText, QString& out) {
+    switch (node->type) {
+    case GUMBO_NODE_DOCUMENT:
+    case GUMBO_NODE_ELEMENT:
+    case GUMBO_NODE_TEMPLATE: {
+        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+        if (node->type != GUMBO_NODE_DOCUMENT) {
+            const GumboElement& e = node->v.element;
+            out += u'<' + QString::fromUtf8(gumbo_normalized_tagname(e.tag));
+            for (unsigned i = 0; i < e.attributes.length; ++i) {
+                const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+                out += QStringLiteral(" %1=\"%2\"").arg(QString::fromUtf8(a->name), QString::fromUtf8(a->value));
+            }
+            out += u'>';
+            keepText = keepText || e.tag == GUMBO_TAG_PRE || e.tag == GUMBO_TAG_TEXTAREA || e.tag == GUMBO_TAG_SCRIPT ||
+                       e.tag == GUMBO_TAG_STYLE;
+        }
+        for (unsigned i = 0; i < children.length; ++i)
+            writeTree(static_cast<const GumboNode*>(children.data[i]), keepText, out);
+        out += QStringLiteral("</>");
+        break;
+    }
+    case GUMBO_NODE_COMMENT:
+        out += QStringLiteral("<!--") + QString::fromUtf8(node->v.text.text) + QStringLiteral("-->");
+        break;
+    default: { // text, whitespace, CDATA
+        const QString text = QString::fromUtf8(node->v.text.text);
+        out += keepText ? text : u'[' + (text.simplified().isEmpty() ? QStringLiteral(" ") : text.simplified()) + u']';
+        break;
+    }
+    }
+}
+
+QString treeOf(const QString& page) {
+    const QByteArray utf8 = page.toUtf8();
+    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    QString tree;
+    writeTree(output->document, false, tree);
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    return tree;
+}
+
 class TagMatchingTest : public QObject {
     Q_OBJECT
 private slots:
@@ -108,6 +153,24 @@ private slots:
         QCOMPARE(map.tags().size(), size_t(2000));
         for (int i = 0; i < 1000; ++i)
             QCOMPARE(map.tags()[size_t(i)].partner, 1999 - i);
+    }
+
+    // Format Document against Gumbo: every test page and the hard cases parse into the same tree
+    // before and after, apart from whitespace a browser collapses.
+    void formattingKeepsGumbosTree() {
+        QStringList pages{QStringLiteral("<div>\r\n<pre>\r\n  a <b>x</b>\r\n    b\r\n</pre>\r\n<p>one<br>\r\ntwo &#169 2024\r\n"
+                                         "<ul>\r\n<li>a\r\n<li><i>b</i>\r\n<i>c</i></ul>\r\n<!--[if IE]>\r\n  x\r\n<![endif]-->\r\n"
+                                         "<textarea>\r\n  t\r\n</textarea>\r\n</div>")};
+        for (const QString& path : test_files::dataPages())
+            pages << document_file::read(path).text;
+        for (const QString& page : std::as_const(pages)) {
+            const auto edits = format_document::reindent(page).edits;
+            QString formatted = page;
+            for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
+                formatted.replace(edit->start, edit->length, edit->text);
+            QVERIFY(!edits.empty());
+            QCOMPARE(treeOf(formatted), treeOf(page));
+        }
     }
 
     void tokenizerAgreesWithGumbo() {
