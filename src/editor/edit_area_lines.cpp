@@ -78,15 +78,7 @@ QString EditArea::formatDocument(bool selectionOnly) {
     if (formatted.edits.empty())
         return {};
     // It checks itself before it applies: the page must read as it did.
-    QString after;
-    after.reserve(text.size());
-    int at = 0;
-    for (const format_document::Edit& edit : formatted.edits) {
-        after += QStringView(text).mid(at, edit.start - at);
-        after += edit.text;
-        at = edit.start + edit.length;
-    }
-    after += QStringView(text).mid(at);
+    const QString after = format_document::applied(text, formatted.edits);
     if (const std::optional<int> differs = format_document::firstDifference(text, after)) {
         const int line = int(QStringView(after).left(*differs).count(u'\n')) + 1;
         return QStringLiteral("Format Document changed nothing: the page would read differently from line %1 on.").arg(line);

@@ -169,6 +169,19 @@ Formatted reindent(QStringView text, int start, int end) {
     return formatted;
 }
 
+QString applied(QStringView text, const std::vector<Edit>& edits) {
+    QString out;
+    out.reserve(text.size());
+    int at = 0;
+    for (const Edit& edit : edits) {
+        out += text.mid(at, edit.start - at);
+        out += edit.text;
+        at = edit.start + edit.length;
+    }
+    out += text.mid(at);
+    return out;
+}
+
 std::optional<int> firstDifference(QStringView before, QStringView after) {
     const auto a = readingOf(before), b = readingOf(after);
     for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)

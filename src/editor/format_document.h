@@ -27,6 +27,9 @@ struct Formatted {
 /// holding @p end (the whole text when both are 0 and @p end is -1).
 Formatted reindent(QStringView text, int start = 0, int end = -1);
 
+/// @p text with @p edits (in text order) made.
+QString applied(QStringView text, const std::vector<Edit>& edits);
+
 /// The check made before a format is applied: @p after must read as @p before does (the same
 /// tags, attributes, comments and text, whitespace collapsed where a browser collapses it).
 /// Returns where they first differ (a position in @p after), or nullopt when they read alike.

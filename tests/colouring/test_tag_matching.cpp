@@ -165,9 +165,7 @@ private slots:
             pages << document_file::read(path).text;
         for (const QString& page : std::as_const(pages)) {
             const auto edits = format_document::reindent(page).edits;
-            QString formatted = page;
-            for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
-                formatted.replace(edit->start, edit->length, edit->text);
+            const QString formatted = format_document::applied(page, edits);
             QVERIFY(!edits.empty());
             QCOMPARE(treeOf(formatted), treeOf(page));
         }

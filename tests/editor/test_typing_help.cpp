@@ -563,9 +563,7 @@ private slots:
             DocumentFormat format;
             const QString page = document_file::decode(test_files::readBytes(data.filePath(name)), &format);
             const auto edits = format_document::reindent(page).edits;
-            QString formatted = page;
-            for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
-                formatted.replace(edit->start, edit->length, edit->text);
+            const QString formatted = format_document::applied(page, edits);
             QVERIFY2(!format_document::firstDifference(page, formatted), qPrintable(name));
             QVERIFY2(format_document::reindent(formatted).edits.empty(), qPrintable(name));
         }
