@@ -74,7 +74,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     buildMenuBar();
     buildViewParts();
     editOptions_ = {settings::completeEndTags(), settings::suggestWhileTyping(), settings::expandOnTab(),
-                    settings::renameTagPairs(), settings::keepIndent(), settings::closeBrackets(), settings::lineNumbersShown(), editFont(), settings::zoom(),
+                    settings::renameTagPairs(), settings::keepIndent(), settings::closeBrackets(), settings::lineNumbersShown(), settings::foldMarkersShown(), editFont(), settings::zoom(),
                     reservedShortcuts_};
     addDocument();
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::showActiveDocument);

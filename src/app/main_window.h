@@ -173,6 +173,15 @@ public:
     void goToLine();
     void toggleStatusBar();
     void toggleLineNumbers();
+    void toggleFoldMarkers();
+    // Folding, on the edit area.
+    void fold();
+    void unfold();
+    void foldAll();
+    void unfoldAll();
+    template <int Level>
+    void foldToLevel() { foldLevel(Level); }
+    void foldLevel(int level);
     void zoomIn();
     void zoomOut();
     void resetZoom();

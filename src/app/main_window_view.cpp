@@ -9,6 +9,7 @@
 
 #include "editor/edit_area.h"
 #include "editor/find_bar.h"
+#include "editor/folding.h"
 #include "open_document.h"
 
 #include <QLabel>
@@ -43,6 +44,7 @@ QFont MainWindow::editFont() {
 
 void MainWindow::buildViewParts() {
     action(QStringLiteral("lineNumbers"))->setChecked(settings::lineNumbersShown());
+    action(QStringLiteral("foldMarkers"))->setChecked(settings::foldMarkersShown());
     action(QStringLiteral("statusBar"))->setChecked(settings::statusBarShown());
     // Zoom In answers Ctrl+= too: on most keyboards the plus needs Shift.
     QAction* zoomInAction = action(QStringLiteral("zoomIn"));
@@ -247,6 +249,29 @@ void MainWindow::toggleLineNumbers() {
         settings::setLineNumbersShown(on);
         options.lineNumbers = on;
     });
+}
+
+void MainWindow::toggleFoldMarkers() {
+    changeEditOptions([on = action(QStringLiteral("foldMarkers"))->isChecked()](EditOptions& options) {
+        settings::setFoldMarkersShown(on);
+        options.foldMarkers = on;
+    });
+}
+
+void MainWindow::fold() {
+    editArea()->folding()->foldAtCaret();
+}
+void MainWindow::unfold() {
+    editArea()->folding()->unfoldAtCaret();
+}
+void MainWindow::foldAll() {
+    editArea()->folding()->foldAll();
+}
+void MainWindow::unfoldAll() {
+    editArea()->folding()->unfoldAll();
+}
+void MainWindow::foldLevel(int level) {
+    editArea()->folding()->foldToLevel(level);
 }
 
 void MainWindow::zoomIn() {

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 205> kMenu{{
+constexpr std::array<MenuItem, 217> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -161,6 +161,18 @@ constexpr std::array<MenuItem, 205> kMenu{{
     {1, "viewMenu", "&View", nullptr},
     {2, "statusBar", "&Status Bar", nullptr, option(&MainWindow::toggleStatusBar)},
     {2, "lineNumbers", "&Line Numbers", nullptr, option(&MainWindow::toggleLineNumbers)},
+    {2, "foldMarkers", "Fold Mar&kers", nullptr, option(&MainWindow::toggleFoldMarkers)},
+    {2, "foldingMenu", "Fol&ding", nullptr},
+    {3, "fold", "&Fold", "Ctrl+Shift+[", call(&MainWindow::fold)},
+    {3, "unfold", "&Unfold", "Ctrl+Shift+]", call(&MainWindow::unfold)},
+    {3, "foldAll", "Fold &All", "Ctrl+K, Ctrl+0", call(&MainWindow::foldAll)},
+    {3, "unfoldAll", "U&nfold All", "Ctrl+K, Ctrl+J", call(&MainWindow::unfoldAll)},
+    {3, "foldLevelSeparator", nullptr, nullptr},
+    {3, "foldLevel1", "Fold to Level &1", "Ctrl+K, Ctrl+1", call(&MainWindow::foldToLevel<1>)},
+    {3, "foldLevel2", "Fold to Level &2", "Ctrl+K, Ctrl+2", call(&MainWindow::foldToLevel<2>)},
+    {3, "foldLevel3", "Fold to Level &3", "Ctrl+K, Ctrl+3", call(&MainWindow::foldToLevel<3>)},
+    {3, "foldLevel4", "Fold to Level &4", "Ctrl+K, Ctrl+4", call(&MainWindow::foldToLevel<4>)},
+    {3, "foldLevel5", "Fold to Level &5", "Ctrl+K, Ctrl+5", call(&MainWindow::foldToLevel<5>)},
     {2, "zoomSeparator", nullptr, nullptr},
     {2, "zoomIn", "Zoom &In", "Ctrl++", call(&MainWindow::zoomIn)},
     {2, "zoomOut", "Zoom &Out", "Ctrl+-", call(&MainWindow::zoomOut)},

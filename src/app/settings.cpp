@@ -25,6 +25,7 @@ const QString kKeepPlace = QStringLiteral("colouring/keepPlace");
 const QString kColourAsYouType = QStringLiteral("colouring/asYouType");
 const QString kScheme = QStringLiteral("colouring/scheme");
 const QString kLineNumbers = QStringLiteral("view/lineNumbers");
+const QString kFoldMarkers = QStringLiteral("view/foldMarkers");
 const QString kZoom = QStringLiteral("view/zoom");
 const QString kEditFont = QStringLiteral("view/font");
 const QString kPreviewOnLeft = QStringLiteral("livePreview/onLeft");
@@ -175,6 +176,14 @@ bool lineNumbersShown() {
 
 void setLineNumbersShown(bool on) {
     QSettings().setValue(kLineNumbers, on);
+}
+
+bool foldMarkersShown() {
+    return QSettings().value(kFoldMarkers, false).toBool();
+}
+
+void setFoldMarkersShown(bool on) {
+    QSettings().setValue(kFoldMarkers, on);
 }
 
 int zoom() {

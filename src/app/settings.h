@@ -60,6 +60,9 @@ bool statusBarShown();
 void setStatusBarShown(bool on);
 bool lineNumbersShown();
 void setLineNumbersShown(bool on);
+/// Fold markers in the gutter (hidden at first).
+bool foldMarkersShown();
+void setFoldMarkersShown(bool on);
 int zoom();
 void setZoom(int steps);
 QString editFont();

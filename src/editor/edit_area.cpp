@@ -9,6 +9,7 @@
 #include "typing/css_colour.h"
 #include "colouring/html5_scheme.h"
 #include "completer.h"
+#include "folding.h"
 #include "matching_tags.h"
 #include "tag_pair_rename.h"
 #include "value_places.h"
@@ -20,6 +21,7 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QToolTip>
 #include <QKeyEvent>
 #include <QTextBlock>
@@ -37,6 +39,7 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
         makeRoomForSwatches(block, formats);
     });
     matchingTags_ = new MatchingTags(this);
+    folding_ = new Folding(this);
     completer_ = new Completer(this);
     tagPairRename_ = std::make_unique<TagPairRename>(*this);
     valuePlaces_ = std::make_unique<ValuePlaces>();
@@ -121,6 +124,17 @@ void EditArea::onContentsChange(int position, int removed, int added) {
 }
 
 void EditArea::mousePressEvent(QMouseEvent* e) {
+    // A fold's placeholder opens it.
+    if (e->button() == Qt::LeftButton)
+        for (const auto& [box, lineEnd] : foldPlaceholders_)
+            if (box.contains(e->position())) {
+                QTextCursor cursor = textCursor();
+                cursor.setPosition(lineEnd);
+                setTextCursor(cursor);
+                folding_->unfoldAtCaret();
+                e->accept();
+                return;
+            }
     // A swatch is found where it is painted: on the line clicked.
     if (e->button() == Qt::LeftButton && e->modifiers() == Qt::NoModifier)
         for (const Swatch& swatch : swatchesIn(cursorForPosition(e->position().toPoint()).block()))
@@ -205,6 +219,9 @@ bool EditArea::event(QEvent* e) {
 }
 
 void EditArea::keyPressEvent(QKeyEvent* e) {
+    // A key moving the caret onto a folded line steps over the fold.
+    folding_->setKeyMoving(true);
+    const auto moved = qScopeGuard([this] { folding_->setKeyMoving(false); });
     // A key that edits a page still loading waits for the rest of it rather than being lost, and
     // every key after it waits too, so that they go in as they were typed. The load goes on in
     // its steps meanwhile: the window never waits for the whole page.
@@ -274,6 +291,36 @@ void EditArea::paintEvent(QPaintEvent* e) {
     repaintStaleVisibleBlocks(e->rect());
     QPlainTextEdit::paintEvent(e);
     paintSwatches(e->rect());
+    paintFoldPlaceholders(e->rect());
+}
+
+void EditArea::paintFoldPlaceholders(const QRect& area) {
+    foldPlaceholders_.clear();
+    if (folding_->foldCount() == 0)
+        return;
+    QPainter painter(viewport());
+    painter.setFont(font());
+    const QPalette& colours = palette();
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    for (; block.isValid() && top <= area.bottom(); block = block.next()) {
+        if (!block.isVisible())
+            continue;
+        const qreal height = blockBoundingRect(block).height();
+        if (const std::optional<QString> placeholder = folding_->placeholderAfter(block)) {
+            const QTextLayout* layout = block.layout();
+            const QTextLine last = layout && layout->lineCount() > 0 ? layout->lineAt(layout->lineCount() - 1) : QTextLine();
+            const qreal left = contentOffset().x() + (last.isValid() ? last.naturalTextRect().right() : 0) + 6;
+            const qreal lineTop = top + (last.isValid() ? last.y() : 0);
+            const QRectF box(left, lineTop + 1, fontMetrics().horizontalAdvance(*placeholder) + 8, fontMetrics().height() - 2);
+            painter.setPen(colours.color(QPalette::PlaceholderText));
+            painter.setBrush(colours.color(QPalette::AlternateBase));
+            painter.drawRoundedRect(box, 3, 3);
+            painter.drawText(box, Qt::AlignCenter, *placeholder);
+            foldPlaceholders_.emplace_back(box, block.position() + block.length() - 1);
+        }
+        top += height;
+    }
 }
 
 std::vector<EditArea::WrittenColour> EditArea::cssColoursIn(const QTextBlock& block) const {

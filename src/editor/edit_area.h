@@ -30,6 +30,7 @@ class QTimer;
 class MatchingTags;
 class LayoutRelease;
 class PageLoader;
+class Folding;
 
 /// The edit area: a plain-text editor whose operations count the document as one string with
 /// CR LF line ends, and whose character colours live in a ColourModel.
@@ -252,8 +253,14 @@ public:
 
     /// A gutter with line numbers, painted for the visible lines only.
     void setLineNumbersVisible(bool on);
-    bool lineNumbersVisible() const { return gutter_ != nullptr; }
+    bool lineNumbersVisible() const { return lineNumbers_; }
+    /// Markers in the gutter where a stretch can be folded, and where one is.
+    void setFoldMarkersVisible(bool on);
+    bool foldMarkersVisible() const { return foldMarkers_; }
+    /// The gutter, shown for line numbers or fold markers; nullptr when neither is.
     QWidget* lineNumberGutter() const;
+    /// The folded stretches and the commands that fold.
+    Folding* folding() const { return folding_; }
     /// The font at zoom 0; the zoom adds or takes points from it.
     void setBaseFont(const QFont& font);
     QFont baseFont() const { return baseFont_; }
@@ -298,8 +305,13 @@ private:
     /// Lines in [first, last) got new colours outside the edit Qt repaints: paint them again.
     void showRecoloured(int first, int last);
     int gutterWidth() const;
+    int foldMarkerWidth() const;
     void paintLineNumbers(QPaintEvent* e);
     void placeGutter();
+    void updateGutter();
+    /// Draws `…</table>` after the first line of each fold in view; a click there unfolds it.
+    void paintFoldPlaceholders(const QRect& area);
+    std::vector<std::pair<QRectF, int>> foldPlaceholders_; ///< where each is drawn, and its line's last position
     /// @p resetColours: the whole text is new (an appended piece keeps the model it extends).
     void replaceUncoloured(const std::function<void()>& replace, bool resetColours = true);
     void repaintStaleVisibleBlocks(const QRect& area);
@@ -362,6 +374,9 @@ private:
 
     EditColours* colours_ = nullptr;
     LineNumberGutter* gutter_ = nullptr;
+    bool lineNumbers_ = false;
+    bool foldMarkers_ = false;
+    Folding* folding_ = nullptr;
     LayoutRelease* layoutRelease_ = nullptr;
     QFont baseFont_;
     int zoom_ = 0;

@@ -4,6 +4,7 @@
 
 #include "completer.h"
 #include "edit_options.h"
+#include "folding.h"
 
 #include "layout_release.h"
 
@@ -11,6 +12,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QPainterPath>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -29,7 +31,7 @@ QStringList localFiles(const QMimeData* data) {
 }
 } // namespace
 
-/// The strip left of the text that shows line numbers. The edit area paints it.
+/// The strip left of the text that shows line numbers and fold markers. The edit area paints it.
 class EditArea::LineNumberGutter : public QWidget {
 public:
     explicit LineNumberGutter(EditArea* area);
@@ -37,6 +39,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
 private:
     EditArea* area_;
@@ -52,6 +55,17 @@ QSize EditArea::LineNumberGutter::sizeHint() const {
 
 void EditArea::LineNumberGutter::paintEvent(QPaintEvent* e) {
     area_->paintLineNumbers(e);
+}
+
+void EditArea::LineNumberGutter::mousePressEvent(QMouseEvent* e) {
+    // A click on the marker column folds or unfolds the line's stretch.
+    if (e->button() == Qt::LeftButton && area_->foldMarkers_ && e->position().x() >= width() - area_->foldMarkerWidth()) {
+        const QTextBlock block = area_->cursorForPosition(QPoint(0, int(e->position().y()))).block();
+        area_->folding_->toggleLine(block);
+        e->accept();
+        return;
+    }
+    QWidget::mousePressEvent(e);
 }
 
 int EditArea::lineCount() const {
@@ -92,9 +106,24 @@ std::pair<int, int> EditArea::visibleRange() const {
 }
 
 void EditArea::setLineNumbersVisible(bool on) {
-    if (on == lineNumbersVisible())
+    if (on == lineNumbers_)
         return;
-    if (on) {
+    lineNumbers_ = on;
+    updateGutter();
+}
+
+void EditArea::setFoldMarkersVisible(bool on) {
+    if (on == foldMarkers_)
+        return;
+    foldMarkers_ = on;
+    updateGutter();
+    if (on)
+        folding_->readSoon();
+}
+
+void EditArea::updateGutter() {
+    const bool on = lineNumbers_ || foldMarkers_;
+    if (on && !gutter_) {
         gutter_ = new LineNumberGutter(this);
         connect(this, &QPlainTextEdit::blockCountChanged, gutter_, [this] { placeGutter(); });
         connect(this, &QPlainTextEdit::updateRequest, gutter_, [this](const QRect& rect, int dy) {
@@ -104,7 +133,7 @@ void EditArea::setLineNumbersVisible(bool on) {
                 gutter_->update(0, rect.y(), gutter_->width(), rect.height());
         });
         gutter_->show();
-    } else {
+    } else if (!on) {
         delete gutter_;
         gutter_ = nullptr;
     }
@@ -115,7 +144,12 @@ int EditArea::gutterWidth() const {
     int digits = 1;
     for (int n = std::max(1, lineCount()); n >= 10; n /= 10)
         ++digits;
-    return 8 + fontMetrics().horizontalAdvance(u'9') * std::max(digits, 3);
+    return (lineNumbers_ ? 8 + fontMetrics().horizontalAdvance(u'9') * std::max(digits, 3) : 0) +
+           (foldMarkers_ ? foldMarkerWidth() : 0);
+}
+
+int EditArea::foldMarkerWidth() const {
+    return fontMetrics().height();
 }
 
 void EditArea::placeGutter() {
@@ -159,10 +193,34 @@ void EditArea::paintLineNumbers(QPaintEvent* e) {
             const bool isCurrent = block.blockNumber() == current;
             if (isCurrent)
                 painter.setFont(currentFont);
-            painter.drawText(QRectF(0, top, gutter_->width() - 4, lineHeight), Qt::AlignRight,
-                             QString::number(line));
+            if (lineNumbers_)
+                painter.drawText(QRectF(0, top, gutter_->width() - 4 - (foldMarkers_ ? foldMarkerWidth() : 0), lineHeight),
+                                 Qt::AlignRight, QString::number(line));
             if (isCurrent)
                 painter.setFont(font());
+            if (foldMarkers_)
+                if (const Folding::Mark mark = folding_->markOf(block); mark != Folding::Mark::None) {
+                    // A triangle: pointing right when folded, down when it can be.
+                    const qreal side = lineHeight * 0.5;
+                    const QPointF centre(gutter_->width() - foldMarkerWidth() / 2.0, top + lineHeight / 2.0);
+                    QPainterPath triangle;
+                    if (mark == Folding::Mark::Folded) {
+                        triangle.moveTo(centre + QPointF(-side / 3, -side / 2));
+                        triangle.lineTo(centre + QPointF(side / 2, 0));
+                        triangle.lineTo(centre + QPointF(-side / 3, side / 2));
+                    } else {
+                        triangle.moveTo(centre + QPointF(-side / 2, -side / 3));
+                        triangle.lineTo(centre + QPointF(side / 2, -side / 3));
+                        triangle.lineTo(centre + QPointF(0, side / 2));
+                    }
+                    triangle.closeSubpath();
+                    painter.save();
+                    painter.setRenderHint(QPainter::Antialiasing);
+                    painter.setPen(Qt::NoPen);
+                    painter.setBrush(colours.color(mark == Folding::Mark::Folded ? QPalette::Highlight : QPalette::PlaceholderText));
+                    painter.drawPath(triangle);
+                    painter.restore();
+                }
         }
         top += height;
     }
@@ -237,6 +295,7 @@ void EditArea::apply(const EditOptions& options) {
     if (options.font != baseFont_)
         setBaseFont(options.font);
     setLineNumbersVisible(options.lineNumbers);
+    setFoldMarkersVisible(options.foldMarkers);
 }
 
 QWidget* EditArea::lineNumberGutter() const {

@@ -14,6 +14,7 @@ struct EditOptions {
     bool keepIndent = false;
     bool closeBrackets = false;
     bool lineNumbers = false;
+    bool foldMarkers = false;
     QFont font;
     /// The zoom a new edit area starts at (each keeps its own after that).
     int zoom = 0;

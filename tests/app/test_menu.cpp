@@ -3,6 +3,7 @@
 #include "app/menu_table.h"
 #include "editor/completer.h"
 #include "editor/edit_area.h"
+#include "editor/folding.h"
 #include "editor/find_bar.h"
 #include "support/scripted_dialogs.h"
 #include "support/url_catcher.h"
@@ -24,10 +25,13 @@ namespace {
 const QSet<QString> kLineItems{"toggleComment", "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines"};
 // The formatting commands, tried on a page to indent.
 const QSet<QString> kFormatItems{"formatDocument", "formatSelection"};
+// The folding commands, tried on five elements one in another.
+const QSet<QString> kFoldItems{"fold", "unfold", "foldAll", "unfoldAll", "foldLevel1", "foldLevel2", "foldLevel3", "foldLevel4", "foldLevel5"};
 // Items added to the program's own menus, each where a user looks for it.
 const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId", "linesMenu", "toggleComment",
                                 "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines", "keepIndent",
-                                "closeBrackets", "outline", "formatSeparator", "formatDocument", "formatSelection",
+                                "closeBrackets", "outline", "foldMarkers", "foldingMenu", "fold", "unfold", "foldAll",
+                                "unfoldAll", "foldLevelSeparator", "foldLevel1", "foldLevel2", "foldLevel3", "foldLevel4", "foldLevel5", "formatSeparator", "formatDocument", "formatSelection",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
                                 "livePreview",
@@ -289,6 +293,8 @@ private slots:
                                   : QLatin1StringView(m.objectName) == u"expandAbbreviation" ? "ul>li"
                                   : kLineItems.contains(QString::fromLatin1(m.objectName))  ? "x\r\ny"
                                   : kFormatItems.contains(QString::fromLatin1(m.objectName)) ? "<ul>\r\n<li>a</li>\r\n</ul>"
+                                  : kFoldItems.contains(QString::fromLatin1(m.objectName))
+                                      ? QString("<div>\r\n").repeated(5) + QString("</div>\r\n").repeated(5)
                                                                                           : "x";
             form.editArea()->loadText(start);
             form.editArea()->setCaretPosition(QLatin1StringView(m.objectName) == u"moveLinesUp"       ? 4
@@ -304,6 +310,9 @@ private slots:
             }
             if (QLatin1StringView(m.objectName) == u"showCompletions")
                 form.show(); // a list is offered in a window that shows
+            if (QLatin1StringView(m.objectName).startsWith(u"unfold"))
+                form.editArea()->folding()->foldAll();
+            const int folds = form.editArea()->folding()->foldCount();
             form.editArea()->setZoom(1);
             const QFont font = form.editArea()->font();
             const qsizetype opened = urls.opened.size();
@@ -314,13 +323,13 @@ private slots:
                              form.checkPanel() || urls.opened.size() > opened ||
                              form.editArea()->font() != font || !form.findBar()->isHidden() ||
                              form.documents().size() > 1 || form.findInFilesPanel() || form.sitePanel() || form.outline() ||
-                             form.editArea()->completer()->isShown();
+                             form.editArea()->completer()->isShown() || form.editArea()->folding()->foldCount() != folds;
             QVERIFY2(ran && (!colour || !dialogs.shown.isEmpty()), m.objectName);
             QSettings().clear(); // zoom and the like are remembered: later windows start afresh
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 121);
+        QCOMPARE(commands, 130);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.

@@ -1,0 +1,411 @@
+#include "folding.h"
+
+#include "edit_area.h"
+#include "matching_tags.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPlainTextDocumentLayout>
+#include <QTextDocument>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+
+Folding::Folding(EditArea* area) : QObject(area), area_(area) {
+    connect(area->document(), &QTextDocument::contentsChange, this, &Folding::textChanged);
+    connect(area, &QPlainTextEdit::cursorPositionChanged, this, &Folding::caretMoved);
+    pause_.setSingleShot(true);
+    pause_.setInterval(kPauseMs);
+    connect(&pause_, &QTimer::timeout, this, &Folding::readSoon);
+    connect(&reading_, &QFutureWatcher<std::vector<folds::Range>>::finished, this, [this] {
+        if (readingFor_ == generation_ && stale_) {
+            adopt(reading_.result());
+            if (QWidget* gutter = area_->lineNumberGutter())
+                gutter->update();
+        } else if (stale_ && area_->foldMarkersVisible()) {
+            pause_.start();
+        }
+    });
+}
+
+Folding::~Folding() {
+    reading_.disconnect(this);
+    reading_.waitForFinished();
+}
+
+void Folding::readSoon() {
+    if (reading_.isRunning() || !stale_ || area_->isLoading()) {
+        if (area_->isLoading())
+            pause_.start();
+        return;
+    }
+    readingFor_ = generation_;
+    reading_.setFuture(QtConcurrent::run([text = area_->documentText(), language = area_->language()] {
+        return folds::of(text, language, language::isMarkup(language) ? TagMap::build(text) : TagMap());
+    }));
+}
+
+QTextBlock Folding::firstOfLine(QTextBlock block) const {
+    while (block.isValid() && EditArea::startsSoft(block) && block.previous().isValid())
+        block = block.previous();
+    return block;
+}
+
+QTextBlock Folding::lastOfLine(QTextBlock block) const {
+    while (block.next().isValid() && EditArea::startsSoft(block.next()))
+        block = block.next();
+    return block;
+}
+
+std::optional<Folding::Hidden> Folding::hiddenBy(int start, int end) const {
+    const QTextDocument* document = area_->document();
+    const QTextBlock startBlock = document->findBlock(start);
+    const QTextBlock first = lastOfLine(startBlock).next();
+    const QTextBlock endBlock = document->findBlock(std::max(start, end - 1));
+    if (!first.isValid() || endBlock.blockNumber() < first.blockNumber())
+        return std::nullopt;
+    QTextBlock last = lastOfLine(endBlock);
+    // Text after the range on its last line stays in sight, with that line.
+    bool onlySpaceAfter = true;
+    for (QTextBlock b = endBlock; onlySpaceAfter && b.isValid(); b = b.next()) {
+        const QString text = b.text();
+        for (int i = b == endBlock ? end - b.position() : 0; i < text.size() && onlySpaceAfter; ++i)
+            onlySpaceAfter = text[i].isSpace();
+        if (b == last)
+            break;
+    }
+    if (!onlySpaceAfter)
+        last = firstOfLine(endBlock).previous();
+    if (!last.isValid() || last.blockNumber() < first.blockNumber())
+        return std::nullopt;
+    return Hidden{first, last, onlySpaceAfter};
+}
+
+const std::vector<folds::Range>& Folding::ranges() {
+    if (!stale_)
+        return ranges_;
+    area_->finishLoading();
+    static const TagMap kNoMap;
+    const Language language = area_->language();
+    const QString text = area_->documentText();
+    adopt(folds::of(text, language, language::isMarkup(language) ? area_->matchingTags()->currentMap() : kNoMap));
+    return ranges_;
+}
+
+void Folding::adopt(std::vector<folds::Range> all) {
+    ranges_.clear();
+    depths_.clear();
+    std::vector<qsizetype> open; // ends of the ranges holding the one read
+    for (folds::Range& range : all) {
+        if (!hiddenBy(int(range.start), int(range.end)))
+            continue;
+        while (!open.empty() && open.back() <= range.start)
+            open.pop_back();
+        depths_.push_back(int(open.size()) + 1);
+        open.push_back(range.end);
+        ranges_.push_back(std::move(range));
+    }
+    stale_ = false;
+}
+
+const std::vector<int>& Folding::depths() {
+    ranges();
+    return depths_;
+}
+
+Folding::Fold Folding::makeFold(const folds::Range& range) const {
+    Fold fold{QTextCursor(area_->document()), QTextCursor(area_->document()), range.opening, range.closing};
+    fold.start.setPosition(int(range.start));
+    fold.end.setPosition(int(range.end));
+    fold.blocks = fold.end.blockNumber() - fold.start.blockNumber();
+    return fold;
+}
+
+void Folding::hide(const Fold& fold) {
+    if (const auto hidden = hiddenBy(fold.start.position(), fold.end.position()))
+        for (QTextBlock b = hidden->first; b.isValid(); b = b.next()) {
+            b.setVisible(false);
+            if (b == hidden->last)
+                break;
+        }
+}
+
+void Folding::relayout(int from, int to) {
+    QTextDocument* document = area_->document();
+    to = std::min(to, document->characterCount() - 1);
+    if (to < from)
+        return;
+    document->markContentsDirty(from, to - from);
+    if (auto* layout = qobject_cast<QPlainTextDocumentLayout*>(document->documentLayout()))
+        layout->requestUpdate();
+    area_->viewport()->update();
+    emit foldsChanged();
+}
+
+void Folding::reveal(size_t index) {
+    const Fold fold = folds_[index];
+    folds_.erase(folds_.begin() + qsizetype(index));
+    const int from = fold.start.position();
+    const int to = std::max(fold.end.position(), from);
+    QTextDocument* document = area_->document();
+    const QTextBlock last = document->findBlock(to);
+    for (QTextBlock b = document->findBlock(from); b.isValid(); b = b.next()) {
+        b.setVisible(true);
+        if (b == last)
+            break;
+    }
+    // Folds inside it, or around it, keep their lines hidden.
+    for (const Fold& other : folds_)
+        if (other.start.position() <= to && other.end.position() >= from)
+            hide(other);
+    relayout(from, to + 1);
+}
+
+int Folding::innermostRangeAt(const QTextBlock& block, bool unfoldedOnly) {
+    const std::vector<folds::Range>& all = ranges();
+    const QTextBlock line = firstOfLine(block);
+    const int lineStart = line.position();
+    const QTextBlock lineLast = lastOfLine(line);
+    const int lineEnd = lineLast.position() + lineLast.length() - 1;
+    int found = -1;
+    for (size_t i = 0; i < all.size() && all[i].start <= lineEnd; ++i) {
+        if (all[i].end < lineStart)
+            continue;
+        const bool folded = std::any_of(folds_.begin(), folds_.end(), [&](const Fold& f) {
+            return f.start.position() == all[i].start && f.end.position() == all[i].end;
+        });
+        if (!(unfoldedOnly && folded))
+            found = int(i);
+    }
+    return found;
+}
+
+bool Folding::foldAtCaret() {
+    const int index = innermostRangeAt(area_->textCursor().block(), true);
+    if (index < 0)
+        return false;
+    Fold fold = makeFold(ranges_[size_t(index)]);
+    const auto at = std::upper_bound(folds_.begin(), folds_.end(), fold.start.position(),
+                                     [](int start, const Fold& f) { return start < f.start.position(); });
+    folds_.insert(at, fold);
+    hide(fold);
+    // The caret leaves the lines it hid for the end of the first.
+    if (!area_->textCursor().block().isVisible()) {
+        QTextCursor caret = area_->textCursor();
+        const QTextBlock firstLineEnd = lastOfLine(fold.start.block());
+        caret.setPosition(firstLineEnd.position() + firstLineEnd.length() - 1);
+        area_->setTextCursor(caret);
+    }
+    relayout(fold.start.position(), fold.end.position() + 1);
+    return true;
+}
+
+bool Folding::unfoldAtCaret() {
+    const QTextBlock line = firstOfLine(area_->textCursor().block());
+    const QTextBlock lineLast = lastOfLine(line);
+    const int lineStart = line.position();
+    const int lineEnd = lineLast.position() + lineLast.length() - 1;
+    bool any = false;
+    for (size_t i = folds_.size(); i-- > 0;)
+        if (folds_[i].start.position() >= lineStart && folds_[i].start.position() <= lineEnd) {
+            reveal(i);
+            any = true;
+        }
+    if (any)
+        return true;
+    const int caret = area_->textCursor().position();
+    for (size_t i = folds_.size(); i-- > 0;)
+        if (folds_[i].start.position() <= caret && folds_[i].end.position() >= caret) {
+            reveal(i);
+            return true;
+        }
+    return false;
+}
+
+void Folding::foldAll() {
+    const std::vector<folds::Range>& all = ranges();
+    unfoldAll();
+    folds_.reserve(all.size());
+    qsizetype outerEnd = -1;
+    for (const folds::Range& range : all) {
+        folds_.push_back(makeFold(range));
+        // Lines inside an outer fold are hidden by it already.
+        if (range.start >= outerEnd) {
+            hide(folds_.back());
+            outerEnd = range.end;
+        }
+    }
+    if (!all.empty()) {
+        QTextCursor caret = area_->textCursor();
+        if (!caret.block().isVisible()) {
+            QTextBlock b = caret.block();
+            while (b.isValid() && !b.isVisible())
+                b = b.previous();
+            caret.setPosition(b.isValid() ? b.position() + b.length() - 1 : 0);
+            area_->setTextCursor(caret);
+        }
+        relayout(int(all.front().start), int(all.back().end) + 1);
+    }
+}
+
+void Folding::unfoldAll() {
+    if (folds_.empty())
+        return;
+    int from = area_->document()->characterCount();
+    int to = 0;
+    for (const Fold& fold : folds_) {
+        from = std::min(from, fold.start.position());
+        to = std::max(to, fold.end.position());
+    }
+    folds_.clear();
+    QTextDocument* document = area_->document();
+    const QTextBlock last = document->findBlock(to);
+    for (QTextBlock b = document->findBlock(from); b.isValid(); b = b.next()) {
+        b.setVisible(true);
+        if (b == last)
+            break;
+    }
+    relayout(from, to + 1);
+}
+
+void Folding::foldToLevel(int level) {
+    const std::vector<folds::Range>& all = ranges();
+    const std::vector<int>& depth = depths_;
+    unfoldAll();
+    qsizetype outerEnd = -1;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (depth[i] != level)
+            continue;
+        folds_.push_back(makeFold(all[i]));
+        if (all[i].start >= outerEnd) {
+            hide(folds_.back());
+            outerEnd = all[i].end;
+        }
+    }
+    if (!folds_.empty()) {
+        QTextCursor caret = area_->textCursor();
+        if (!caret.block().isVisible()) {
+            QTextBlock b = caret.block();
+            while (b.isValid() && !b.isVisible())
+                b = b.previous();
+            caret.setPosition(b.isValid() ? b.position() + b.length() - 1 : 0);
+            area_->setTextCursor(caret);
+        }
+        relayout(folds_.front().start.position(), folds_.back().end.position() + 1);
+    }
+}
+
+bool Folding::toggleLine(const QTextBlock& block) {
+    const QTextBlock line = firstOfLine(block);
+    const QTextBlock lineLast = lastOfLine(line);
+    const int lineStart = line.position();
+    const int lineEnd = lineLast.position() + lineLast.length() - 1;
+    bool any = false;
+    for (size_t i = folds_.size(); i-- > 0;)
+        if (folds_[i].start.position() >= lineStart && folds_[i].start.position() <= lineEnd) {
+            reveal(i);
+            any = true;
+        }
+    if (any)
+        return true;
+    const std::vector<folds::Range>& all = ranges();
+    const auto first = std::lower_bound(all.begin(), all.end(), lineStart,
+                                        [](const folds::Range& r, int start) { return r.start < start; });
+    if (first == all.end() || first->start > lineEnd)
+        return false;
+    QTextCursor caret = area_->textCursor();
+    caret.setPosition(int(first->start));
+    area_->setTextCursor(caret);
+    return foldAtCaret();
+}
+
+Folding::Mark Folding::markOf(const QTextBlock& block) {
+    if (EditArea::startsSoft(block))
+        return Mark::None;
+    const QTextBlock lineLast = lastOfLine(block);
+    const int lineStart = block.position();
+    const int lineEnd = lineLast.position() + lineLast.length() - 1;
+    for (const Fold& fold : folds_)
+        if (fold.start.position() >= lineStart && fold.start.position() <= lineEnd)
+            return Mark::Folded;
+    if (stale_)
+        return Mark::None; // read again once typing pauses, not on every paint
+    const auto first = std::lower_bound(ranges_.begin(), ranges_.end(), lineStart,
+                                        [](const folds::Range& r, int start) { return r.start < start; });
+    return first != ranges_.end() && first->start <= lineEnd ? Mark::Open : Mark::None;
+}
+
+std::optional<QString> Folding::placeholderAfter(const QTextBlock& block) const {
+    if (folds_.empty() || (block.next().isValid() && EditArea::startsSoft(block.next())))
+        return std::nullopt;
+    const int lineStart = firstOfLine(block).position();
+    const int lineEnd = block.position() + block.length() - 1;
+    const auto first = std::lower_bound(folds_.begin(), folds_.end(), lineStart,
+                                        [](const Fold& f, int start) { return f.start.position() < start; });
+    if (first == folds_.end() || first->start.position() > lineEnd)
+        return std::nullopt;
+    const auto hidden = hiddenBy(first->start.position(), first->end.position());
+    return hidden && hidden->lastLineHidden ? QStringLiteral("…") + first->closing : QStringLiteral("…");
+}
+
+void Folding::textChanged(int position, int removed, int added) {
+    stale_ = true;
+    ++generation_;
+    if (area_->foldMarkersVisible())
+        pause_.start();
+    if (folds_.empty())
+        return;
+    if (position == 0 && added >= area_->document()->characterCount() - 1) {
+        folds_.clear(); // a new text: its blocks are all new, and shown
+        emit foldsChanged();
+        return;
+    }
+    const int editEnd = position + std::max(added, 0);
+    bool keep = true;
+    for (size_t i = folds_.size(); i-- > 0;) {
+        const Fold& fold = folds_[i];
+        const int start = fold.start.position();
+        const int end = fold.end.position();
+        if (end < position || start > editEnd)
+            continue;
+        const QTextBlock firstLineEnd = lastOfLine(fold.start.block());
+        const int hiddenFrom = firstLineEnd.position() + firstLineEnd.length() - 1;
+        keep = editEnd < hiddenFrom && removed >= 0 && fold.end.blockNumber() - fold.start.blockNumber() == fold.blocks &&
+               end > start;
+        if (keep) {
+            const QTextDocument* document = area_->document();
+            for (int k = 0; keep && k < fold.opening.size(); ++k)
+                keep = document->characterAt(start + k).toLower() == fold.opening[k].toLower();
+        }
+        if (!keep)
+            reveal(i);
+    }
+}
+
+void Folding::caretMoved() {
+    QTextCursor caret = area_->textCursor();
+    const int before = std::exchange(caretBefore_, caret.position());
+    if (caret.block().isVisible())
+        return;
+    if (keyMoving_) {
+        // An arrow key steps over the hidden lines, the way it went.
+        QTextBlock b = caret.block();
+        const bool forward = caret.position() > before;
+        while (b.isValid() && !b.isVisible())
+            b = forward ? b.next() : b.previous();
+        if (b.isValid()) {
+            const int to = forward ? b.position() : b.position() + b.length() - 1;
+            caret.setPosition(to, caret.hasSelection() ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+            area_->setTextCursor(caret);
+            return;
+        }
+    }
+    const int at = caret.position();
+    for (size_t i = folds_.size(); i-- > 0;)
+        if (folds_[i].start.position() <= at && folds_[i].end.position() >= at)
+            reveal(i);
+    // A block hidden by no fold still standing (left by an edit) is shown.
+    if (!area_->textCursor().block().isVisible()) {
+        QTextBlock b = area_->textCursor().block();
+        b.setVisible(true);
+        relayout(b.position(), b.position() + b.length());
+    }
+}
