@@ -7,6 +7,7 @@
 //   bench_editor live PAGE                Colour as You Type and the HTML5 scheme: keys, Ctrl+H, tokenizer
 //   bench_editor outline PAGE             the outline (headings, landmarks) and the element path at the end,
 //                                         as the workers read them, and a line command on the page
+//   bench_editor folding PAGE             Fold All and Unfold All in the window, a key with a thousand folds
 //   bench_editor loading [LINES]          keys typed while a page of short lines loads (3,000,000)
 //
 // A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
@@ -26,8 +27,11 @@
 #include "editor/completer.h"
 #include "editor/edit_area.h"
 #include "editor/element_path.h"
+#include "editor/folding.h"
 #include "editor/format_document.h"
 #include "colouring/outline.h"
+#include "colouring/folds.h"
+#include "colouring/tag_matching.h"
 #include "editor/find_bar.h"
 #include "editor/matching_tags.h"
 #include "support/scripted_dialogs.h"
@@ -642,6 +646,68 @@ QString resolvePage(const QString& page) {
     std::exit(2);
 }
 
+int folding(const QString& path) {
+    ScriptedDialogs dialogs;
+    MainWindow form(dialogs);
+    form.openStartupArgument(path);
+    requireOpened(form, path);
+    showActive(form);
+    EditArea* area = form.editArea();
+    area->finishLoading();
+    Folding* folding = area->folding();
+    const QString text = area->documentText();
+    TagMap map;
+    const double mapMs = medianMs(3, [&] { map = TagMap::build(text); });
+    const double rangesMs = medianMs(3, [&] { (void)folds::of(text, Language::Html, map); });
+    std::printf("reading the stretches: the tag map %.0f ms, the stretches from it %.0f ms (medians of 3)\n", mapMs, rangesMs);
+    // The first Fold All reads the page's stretches; later ones find them current.
+    QElapsedTimer first;
+    first.start();
+    folding->foldAll();
+    area->viewport()->repaint();
+    const double firstMs = double(first.nsecsElapsed()) / 1e6;
+    const int folds = folding->foldCount();
+    folding->unfoldAll();
+    const double foldAll = medianMs(5, [&] {
+        folding->foldAll();
+        area->viewport()->repaint();
+    });
+    const double unfoldAll = medianMs(5, [&] {
+        folding->unfoldAll();
+        area->viewport()->repaint();
+        folding->foldAll();
+    });
+    std::printf("%s: Fold All %.0f ms the first time (reading %d stretches), %.0f ms after; Unfold All and Fold All again "
+                "%.0f ms (medians of 5, each with its repaint)\n",
+                qPrintable(path), firstMs, folds, foldAll, unfoldAll);
+    // A key in the text with every stretch folded after it, against none.
+    folding->unfoldAll();
+    area->setCaretPosition(0);
+    const double keyNone = medianMs(21, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); });
+    folding->foldAll();
+    const int held = folding->foldCount();
+    area->setCaretPosition(0);
+    const double keyFolded = medianMs(21, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); });
+    // And with about a thousand, the level nearest that.
+    int level = 1;
+    for (int l = 1; l <= 8; ++l) {
+        folding->foldToLevel(l);
+        folding->foldToLevel(level);
+        const int atLevel = folding->foldCount();
+        folding->foldToLevel(l);
+        if (std::abs(folding->foldCount() - 1000) < std::abs(atLevel - 1000))
+            level = l;
+    }
+    folding->foldToLevel(level);
+    const int thousand = folding->foldCount();
+    area->setCaretPosition(0);
+    const double keyThousand = medianMs(21, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); });
+    std::printf("a key at the top with its repaint: %.2f ms with no fold, %.2f ms with %d folds (level %d), %.2f ms with %d "
+                "(all) (medians of 21)\n",
+                keyNone, keyThousand, thousand, level, keyFolded, held);
+    return 0;
+}
+
 int outlines(const QString& name) {
     const ReadResult read = document_file::read(resolvePage(name));
     const QString& page = read.text;
@@ -874,6 +940,8 @@ int main(int argc, char* argv[]) {
         return tags(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("outline"))
         return outlines(args[1]);
+    if (args.size() >= 2 && args[0] == QStringLiteral("folding"))
+        return folding(resolvePage(args[1]));
     if (args.size() >= 2 && args[0] == QStringLiteral("search"))
         return search(args[1]);
     if (args.size() >= 1 && args[0] == QStringLiteral("loading"))
@@ -881,7 +949,7 @@ int main(int argc, char* argv[]) {
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | longlines | loading [LINES]\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | folding PAGE | longlines | loading [LINES]\n",
         stderr);
     return 2;
 }

@@ -31,6 +31,13 @@
 #include <QTimer>
 #include <algorithm>
 
+bool EditArea::installFoldingLayout() {
+    auto* text = new QTextDocument(this);
+    text->setDocumentLayout(new FoldingLayout(text));
+    setDocument(text);
+    return true;
+}
+
 EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     // Every part that follows edits hears of them from onContentsChange(), in its order.
     connect(document(), &QTextDocument::contentsChange, this, &EditArea::onContentsChange);
@@ -441,6 +448,10 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     layoutRelease_->viewShows(block.blockNumber());
     while (block.isValid() && top <= area.bottom()) {
+        if (!block.isVisible()) { // folded away
+            block = block.next();
+            continue;
+        }
         const qreal height = blockBoundingRect(block).height();
         if (top + height >= area.top()) {
             if (colours_->isStale(block)) {

@@ -300,6 +300,10 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    /// The first member, set before any other takes the document: the document gets a layout
+    /// that never lays out a folded line (every paint and scroll would, up to the text's end).
+    bool foldingLayout_ = installFoldingLayout();
+    bool installFoldingLayout();
     class LineNumberGutter; // paints the line numbers of the view it is part of
     void onContentsChange(int position, int removed, int added);
     /// Lines in [first, last) got new colours outside the edit Qt repaints: paint them again.
@@ -311,7 +315,6 @@ private:
     void updateGutter();
     /// Draws `…</table>` after the first line of each fold in view; a click there unfolds it.
     void paintFoldPlaceholders(const QRect& area);
-    std::vector<std::pair<QRectF, int>> foldPlaceholders_; ///< where each is drawn, and its line's last position
     /// @p resetColours: the whole text is new (an appended piece keeps the model it extends).
     void replaceUncoloured(const std::function<void()>& replace, bool resetColours = true);
     void repaintStaleVisibleBlocks(const QRect& area);
@@ -377,6 +380,7 @@ private:
     bool lineNumbers_ = false;
     bool foldMarkers_ = false;
     Folding* folding_ = nullptr;
+    std::vector<std::pair<QRectF, int>> foldPlaceholders_; ///< where each is drawn, and its line's last position
     LayoutRelease* layoutRelease_ = nullptr;
     QFont baseFont_;
     int zoom_ = 0;

@@ -112,15 +112,11 @@ const std::vector<int>& Folding::depths() {
 }
 
 Folding::Fold Folding::makeFold(const folds::Range& range) const {
-    Fold fold{QTextCursor(area_->document()), QTextCursor(area_->document()), range.opening, range.closing};
-    fold.start.setPosition(int(range.start));
-    fold.end.setPosition(int(range.end));
-    fold.blocks = fold.end.blockNumber() - fold.start.blockNumber();
-    return fold;
+    return Fold{int(range.start), int(range.end), range.opening, range.closing, blocksOf(int(range.start), int(range.end))};
 }
 
 void Folding::hide(const Fold& fold) {
-    if (const auto hidden = hiddenBy(fold.start.position(), fold.end.position()))
+    if (const auto hidden = hiddenBy(fold.start, fold.end))
         for (QTextBlock b = hidden->first; b.isValid(); b = b.next()) {
             b.setVisible(false);
             if (b == hidden->last)
@@ -143,8 +139,10 @@ void Folding::relayout(int from, int to) {
 void Folding::reveal(size_t index) {
     const Fold fold = folds_[index];
     folds_.erase(folds_.begin() + qsizetype(index));
-    const int from = fold.start.position();
-    const int to = std::max(fold.end.position(), from);
+    showAgain(fold.start, std::max(fold.end, fold.start));
+}
+
+void Folding::showAgain(int from, int to) {
     QTextDocument* document = area_->document();
     const QTextBlock last = document->findBlock(to);
     for (QTextBlock b = document->findBlock(from); b.isValid(); b = b.next()) {
@@ -154,7 +152,7 @@ void Folding::reveal(size_t index) {
     }
     // Folds inside it, or around it, keep their lines hidden.
     for (const Fold& other : folds_)
-        if (other.start.position() <= to && other.end.position() >= from)
+        if (other.start <= to && other.end >= from)
             hide(other);
     relayout(from, to + 1);
 }
@@ -170,7 +168,7 @@ int Folding::innermostRangeAt(const QTextBlock& block, bool unfoldedOnly) {
         if (all[i].end < lineStart)
             continue;
         const bool folded = std::any_of(folds_.begin(), folds_.end(), [&](const Fold& f) {
-            return f.start.position() == all[i].start && f.end.position() == all[i].end;
+            return f.start == all[i].start && f.end == all[i].end;
         });
         if (!(unfoldedOnly && folded))
             found = int(i);
@@ -183,18 +181,18 @@ bool Folding::foldAtCaret() {
     if (index < 0)
         return false;
     Fold fold = makeFold(ranges_[size_t(index)]);
-    const auto at = std::upper_bound(folds_.begin(), folds_.end(), fold.start.position(),
-                                     [](int start, const Fold& f) { return start < f.start.position(); });
+    const auto at = std::upper_bound(folds_.begin(), folds_.end(), fold.start,
+                                     [](int start, const Fold& f) { return start < f.start; });
     folds_.insert(at, fold);
     hide(fold);
     // The caret leaves the lines it hid for the end of the first.
     if (!area_->textCursor().block().isVisible()) {
         QTextCursor caret = area_->textCursor();
-        const QTextBlock firstLineEnd = lastOfLine(fold.start.block());
+        const QTextBlock firstLineEnd = lastOfLine(area_->document()->findBlock(fold.start));
         caret.setPosition(firstLineEnd.position() + firstLineEnd.length() - 1);
         area_->setTextCursor(caret);
     }
-    relayout(fold.start.position(), fold.end.position() + 1);
+    relayout(fold.start, fold.end + 1);
     return true;
 }
 
@@ -205,7 +203,7 @@ bool Folding::unfoldAtCaret() {
     const int lineEnd = lineLast.position() + lineLast.length() - 1;
     bool any = false;
     for (size_t i = folds_.size(); i-- > 0;)
-        if (folds_[i].start.position() >= lineStart && folds_[i].start.position() <= lineEnd) {
+        if (folds_[i].start >= lineStart && folds_[i].start <= lineEnd) {
             reveal(i);
             any = true;
         }
@@ -213,7 +211,7 @@ bool Folding::unfoldAtCaret() {
         return true;
     const int caret = area_->textCursor().position();
     for (size_t i = folds_.size(); i-- > 0;)
-        if (folds_[i].start.position() <= caret && folds_[i].end.position() >= caret) {
+        if (folds_[i].start <= caret && folds_[i].end >= caret) {
             reveal(i);
             return true;
         }
@@ -252,8 +250,8 @@ void Folding::unfoldAll() {
     int from = area_->document()->characterCount();
     int to = 0;
     for (const Fold& fold : folds_) {
-        from = std::min(from, fold.start.position());
-        to = std::max(to, fold.end.position());
+        from = std::min(from, fold.start);
+        to = std::max(to, fold.end);
     }
     folds_.clear();
     QTextDocument* document = area_->document();
@@ -289,7 +287,7 @@ void Folding::foldToLevel(int level) {
             caret.setPosition(b.isValid() ? b.position() + b.length() - 1 : 0);
             area_->setTextCursor(caret);
         }
-        relayout(folds_.front().start.position(), folds_.back().end.position() + 1);
+        relayout(folds_.front().start, folds_.back().end + 1);
     }
 }
 
@@ -300,7 +298,7 @@ bool Folding::toggleLine(const QTextBlock& block) {
     const int lineEnd = lineLast.position() + lineLast.length() - 1;
     bool any = false;
     for (size_t i = folds_.size(); i-- > 0;)
-        if (folds_[i].start.position() >= lineStart && folds_[i].start.position() <= lineEnd) {
+        if (folds_[i].start >= lineStart && folds_[i].start <= lineEnd) {
             reveal(i);
             any = true;
         }
@@ -324,7 +322,7 @@ Folding::Mark Folding::markOf(const QTextBlock& block) {
     const int lineStart = block.position();
     const int lineEnd = lineLast.position() + lineLast.length() - 1;
     for (const Fold& fold : folds_)
-        if (fold.start.position() >= lineStart && fold.start.position() <= lineEnd)
+        if (fold.start >= lineStart && fold.start <= lineEnd)
             return Mark::Folded;
     if (stale_)
         return Mark::None; // read again once typing pauses, not on every paint
@@ -339,11 +337,16 @@ std::optional<QString> Folding::placeholderAfter(const QTextBlock& block) const 
     const int lineStart = firstOfLine(block).position();
     const int lineEnd = block.position() + block.length() - 1;
     const auto first = std::lower_bound(folds_.begin(), folds_.end(), lineStart,
-                                        [](const Fold& f, int start) { return f.start.position() < start; });
-    if (first == folds_.end() || first->start.position() > lineEnd)
+                                        [](const Fold& f, int start) { return f.start < start; });
+    if (first == folds_.end() || first->start > lineEnd)
         return std::nullopt;
-    const auto hidden = hiddenBy(first->start.position(), first->end.position());
+    const auto hidden = hiddenBy(first->start, first->end);
     return hidden && hidden->lastLineHidden ? QStringLiteral("…") + first->closing : QStringLiteral("…");
+}
+
+int Folding::blocksOf(int start, int end) const {
+    const QTextDocument* document = area_->document();
+    return document->findBlock(end).blockNumber() - document->findBlock(start).blockNumber();
 }
 
 void Folding::textChanged(int position, int removed, int added) {
@@ -353,31 +356,41 @@ void Folding::textChanged(int position, int removed, int added) {
         pause_.start();
     if (folds_.empty())
         return;
-    if (position == 0 && added >= area_->document()->characterCount() - 1) {
+    const QTextDocument* document = area_->document();
+    if (position == 0 && added >= document->characterCount() - 1) {
         folds_.clear(); // a new text: its blocks are all new, and shown
         emit foldsChanged();
         return;
     }
-    const int editEnd = position + std::max(added, 0);
-    bool keep = true;
+    // Positions are kept as numbers and moved here: a cursor per fold would cost every edit
+    // and every fold a layout.
+    const int delta = added - removed;
+    std::vector<std::pair<int, int>> opened; // the stretches of folds the edit undid, in new positions
     for (size_t i = folds_.size(); i-- > 0;) {
-        const Fold& fold = folds_[i];
-        const int start = fold.start.position();
-        const int end = fold.end.position();
-        if (end < position || start > editEnd)
+        Fold& fold = folds_[i];
+        if (fold.end <= position)
             continue;
-        const QTextBlock firstLineEnd = lastOfLine(fold.start.block());
-        const int hiddenFrom = firstLineEnd.position() + firstLineEnd.length() - 1;
-        keep = editEnd < hiddenFrom && removed >= 0 && fold.end.blockNumber() - fold.start.blockNumber() == fold.blocks &&
-               end > start;
-        if (keep) {
-            const QTextDocument* document = area_->document();
-            for (int k = 0; keep && k < fold.opening.size(); ++k)
-                keep = document->characterAt(start + k).toLower() == fold.opening[k].toLower();
+        if (fold.start >= position + removed) {
+            fold.start += delta;
+            fold.end += delta;
+            continue;
         }
-        if (!keep)
-            reveal(i);
+        // The edit is in the fold: it stands if it stayed on the first line, after the start.
+        fold.end = std::max(fold.end + delta, position + added);
+        bool keep = fold.start <= position && blocksOf(fold.start, fold.end) == fold.blocks;
+        if (keep) {
+            const QTextBlock firstLineEnd = lastOfLine(document->findBlock(fold.start));
+            keep = position + added <= firstLineEnd.position() + firstLineEnd.length() - 1;
+        }
+        for (int k = 0; keep && k < fold.opening.size(); ++k)
+            keep = document->characterAt(fold.start + k).toLower() == fold.opening[k].toLower();
+        if (!keep) {
+            opened.emplace_back(std::min(fold.start, position), fold.end);
+            folds_.erase(folds_.begin() + qsizetype(i));
+        }
     }
+    for (const auto& [from, to] : opened)
+        showAgain(from, to);
 }
 
 void Folding::caretMoved() {
@@ -400,7 +413,7 @@ void Folding::caretMoved() {
     }
     const int at = caret.position();
     for (size_t i = folds_.size(); i-- > 0;)
-        if (folds_[i].start.position() <= at && folds_[i].end.position() >= at)
+        if (folds_[i].start <= at && folds_[i].end >= at)
             reveal(i);
     // A block hidden by no fold still standing (left by an edit) is shown.
     if (!area_->textCursor().block().isVisible()) {

@@ -4,14 +4,24 @@
 
 #include <QFutureWatcher>
 #include <QObject>
+#include <QPlainTextDocumentLayout>
 #include <QTimer>
 #include <QString>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <optional>
 #include <vector>
 
 class EditArea;
+
+/// The plain text layout, but a folded line is never laid out: it takes no room, and laying it
+/// out for nothing would cost every paint that walks past it.
+class FoldingLayout : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+    QRectF blockBoundingRect(const QTextBlock& block) const override {
+        return block.isVisible() ? QPlainTextDocumentLayout::blockBoundingRect(block) : QRectF();
+    }
+};
 
 /// The folded stretches of an edit area: the lines of an element, a comment or a `{}` block
 /// hidden behind their first line. Hidden lines are blocks made invisible: the text, saving,
@@ -64,8 +74,8 @@ signals:
 
 private:
     struct Fold {
-        QTextCursor start; ///< at the range's start
-        QTextCursor end;   ///< at the range's end
+        int start = 0; ///< document positions, moved as the text is edited
+        int end = 0;
         QString opening;
         QString closing;
         int blocks = 0; ///< blocks from the start's to the end's, which an edit must leave as they were
@@ -84,6 +94,9 @@ private:
     /// Hides the fold's lines (or shows them, keeping the folds still standing hidden).
     void hide(const Fold& fold);
     void reveal(size_t index);
+    /// Shows the lines between two positions, but those of the folds still standing.
+    void showAgain(int from, int to);
+    int blocksOf(int start, int end) const;
     /// Lays out again what changed visibility between document positions.
     void relayout(int from, int to);
     void textChanged(int position, int removed, int added);
