@@ -8,6 +8,7 @@
 //   bench_editor outline PAGE             the outline (headings, landmarks) and the element path at the end,
 //                                         as the workers read them, and a line command on the page
 //   bench_editor folding PAGE             Fold All and Unfold All in the window, a key with a thousand folds
+//                                         and with a hundred carets
 //   bench_editor loading [LINES]          keys typed while a page of short lines loads (3,000,000)
 //
 // A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
@@ -705,6 +706,17 @@ int folding(const QString& path) {
     std::printf("a key at the top with its repaint: %.2f ms with no fold, %.2f ms with %d folds (level %d), %.2f ms with %d "
                 "(all) (medians of 21)\n",
                 keyNone, keyThousand, thousand, level, keyFolded, held);
+    // A key typed at a hundred carets, one a line from the middle of the page.
+    folding->unfoldAll();
+    area->goToLine(area->lineCount() / 2);
+    for (int i = 1; i < 100; ++i)
+        area->addCaret(false);
+    const int carets = area->caretCount();
+    const double keyCarets = medianMs(21, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); });
+    area->singleCaret();
+    const double keyOne = medianMs(21, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); });
+    std::printf("a key in the middle with its repaint: %.2f ms at %d carets, %.2f ms at one (medians of 21)\n", keyCarets,
+                carets, keyOne);
     return 0;
 }
 

@@ -96,6 +96,10 @@ public:
     /// The colour dialog for the CSS colour at the caret; the colour chosen is written back in
     /// the form it had, one undo step.
     void pickColour();
+    // Several carets, on the edit area.
+    void addCaretAbove();
+    void addCaretBelow();
+    void selectNextOccurrence();
     // Lines and comments, on the edit area.
     void toggleComment();
     void duplicateLines();

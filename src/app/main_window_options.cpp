@@ -56,6 +56,16 @@ void MainWindow::pickColour() {
     area->setFocus(Qt::OtherFocusReason);
 }
 
+void MainWindow::addCaretAbove() {
+    editArea()->addCaret(true);
+}
+void MainWindow::addCaretBelow() {
+    editArea()->addCaret(false);
+}
+void MainWindow::selectNextOccurrence() {
+    editArea()->selectNextOccurrence();
+}
+
 void MainWindow::toggleComment() {
     editArea()->toggleComment();
 }

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 217> kMenu{{
+constexpr std::array<MenuItem, 221> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -36,6 +36,10 @@ constexpr std::array<MenuItem, 217> kMenu{{
     {2, "expandAbbreviation", "E&xpand Abbreviation", "Ctrl+E", call(&MainWindow::expandAbbreviation)},
     {2, "pickColour", "Pick Co&lour...", nullptr, call(&MainWindow::pickColour)},
     {2, "renameId", "Rename Id and Its Link&s...", nullptr, call(&MainWindow::renameId)},
+    {2, "caretsMenu", "T&ype at Several Carets", nullptr},
+    {3, "addCaretAbove", "Add Caret &Above", "Ctrl+Alt+Up", call(&MainWindow::addCaretAbove)},
+    {3, "addCaretBelow", "Add Caret &Below", "Ctrl+Alt+Down", call(&MainWindow::addCaretBelow)},
+    {3, "selectNextOccurrence", "Select &Next Occurrence", "Ctrl+Alt+D", call(&MainWindow::selectNextOccurrence)},
     {2, "linesMenu", "Lines and C&omments", nullptr},
     {3, "toggleComment", "Toggle &Comment", "Ctrl+/", call(&MainWindow::toggleComment)},
     {3, "duplicateLines", "&Duplicate Line or Selection", "Ctrl+Shift+D", call(&MainWindow::duplicateLines)},

@@ -131,6 +131,10 @@ void EditArea::onContentsChange(int position, int removed, int added) {
 }
 
 void EditArea::mousePressEvent(QMouseEvent* e) {
+    if (caretMouse(e)) {
+        e->accept();
+        return;
+    }
     // A fold's placeholder opens it.
     if (e->button() == Qt::LeftButton)
         for (const auto& [box, lineEnd] : foldPlaceholders_)
@@ -252,6 +256,8 @@ void EditArea::keyPressEvent(QKeyEvent* e) {
     }
     if (completer_->takeKey(e))
         return;
+    if (multiCaretKey(e))
+        return;
     if (valuePlaceKey(e)) {
         completer_->keyHandled(e);
         return;
@@ -299,6 +305,7 @@ void EditArea::paintEvent(QPaintEvent* e) {
     QPlainTextEdit::paintEvent(e);
     paintSwatches(e->rect());
     paintFoldPlaceholders(e->rect());
+    paintCarets(e->rect());
 }
 
 void EditArea::paintFoldPlaceholders(const QRect& area) {

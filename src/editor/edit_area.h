@@ -144,6 +144,23 @@ public:
     /// element depth, one undo step, after checking that the page reads as before. Returns why
     /// it did not, or an empty string.
     QString formatDocument(bool selectionOnly);
+    // Several carets. The caret of textCursor() is the main one; the others type, delete, paste,
+    // move and take insertions with it, each edit one undo step. Alt+click adds one, Alt+drag
+    // makes a column of them, Escape or a plain click leaves the main one alone.
+    /// One more caret on the line above the first caret, or below the last.
+    void addCaret(bool above);
+    /// The next place with the main selection's text becomes a selection too, and the main one
+    /// (the word at the caret, when nothing is selected, is selected first). False when there is none.
+    bool selectNextOccurrence();
+    void singleCaret();
+    int caretCount() const { return 1 + int(extraCarets_.size()); }
+    /// Every caret's selection in text order, as CR LF text {start, length}.
+    std::vector<std::pair<int, int>> caretSelections() const;
+    /// Puts at every caret what @p make gives for its selection (CR LF text), as one undo step;
+    /// a caret goes to the place @p make sets in @p caret (a position in the text it gave), or
+    /// after the text. One caret alone gets replaceSelection() and setCaretPosition().
+    void replaceAtEveryCaret(const std::function<QString(const QString& selected, qsizetype* caret)>& make);
+
     /// Colours the selected characters.
     void colourSelection(Colour colour);
     /// Colours a range of the CR LF text without touching the selection.
@@ -196,7 +213,7 @@ public:
 
     /// Marks drawn over the text that are neither colour nor edits, kept in groups so that each
     /// feature replaces only its own.
-    enum class Highlights { MatchingTags, FindMatches, Problems, Count };
+    enum class Highlights { MatchingTags, FindMatches, Problems, Carets, Count };
     void setHighlights(Highlights group, const QList<QTextEdit::ExtraSelection>& marks);
     MatchingTags* matchingTags() const { return matchingTags_; }
     /// Typing `</` completes the innermost open element's end tag (an option, off at start).
@@ -297,6 +314,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
@@ -381,6 +400,19 @@ private:
     bool foldMarkers_ = false;
     Folding* folding_ = nullptr;
     std::vector<std::pair<QRectF, int>> foldPlaceholders_; ///< where each is drawn, and its line's last position
+    std::vector<QTextCursor> extraCarets_; ///< the carets beside the main one
+    std::optional<QPoint> columnFrom_;     ///< where an Alt+drag started
+    std::vector<QTextCursor> caretsInOrder() const;
+    /// Merges carets that met, marks their selections and paints again.
+    void showCarets();
+    void paintCarets(const QRect& area);
+    void editAtEveryCaret(const std::function<void(QTextCursor&)>& edit);
+    void deleteAtCaret(QTextCursor& c, bool backward);
+    void pasteAtEveryCaret(const QString& clipboard);
+    /// A key while there are several carets: true if it took it.
+    bool multiCaretKey(QKeyEvent* e);
+    /// Alt+click and Alt+drag; a plain click leaves one caret. True if it took the event.
+    bool caretMouse(QMouseEvent* e);
     LayoutRelease* layoutRelease_ = nullptr;
     QFont baseFont_;
     int zoom_ = 0;

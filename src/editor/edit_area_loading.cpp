@@ -26,6 +26,7 @@ void EditArea::showFirstScreen(const QString& firstScreen) {
 }
 
 void EditArea::loadText(const QString& text, const LineEndExceptions& lineEnds) {
+    singleCaret();
     // The page whose first screen is shown already goes on after it.
     const QString shown = std::exchange(firstScreen_, QString());
     if (!shown.isNull() && text.size() > kLoadInPiecesAbove && text.startsWith(shown) &&

@@ -37,6 +37,7 @@ QString EditArea::text() const {
 
 void EditArea::setText(const QString& text, const LineEndExceptions& lineEnds) {
     finishLoading();
+    singleCaret();
     QTextCursor cursor(document());
     chooseWrap(text, true);
     replaceUncoloured([&] {
@@ -164,6 +165,10 @@ void EditArea::insertFromMimeData(const QMimeData* source) {
     // Decided before the text goes in: laying it out is what would take minutes.
     if (!source->hasText())
         return;
+    if (!extraCarets_.empty()) {
+        pasteAtEveryCaret(source->text());
+        return;
+    }
     chooseWrap(source->text(), false);
     QTextCursor cursor = textCursor();
     insertText(cursor, source->text());

@@ -132,8 +132,8 @@ void runTableBuilder(Dialogs& dialogs, QWidget* owner, EditArea& editArea) {
         return;
     const int rows = std::clamp(fields[0].value.toInt(), 1, 100);
     const int columns = std::clamp(fields[1].value.toInt(), 1, 100);
-    editArea.replaceSelection(
-        buildTable(rows, columns, fields[2].value.toBool(), fields[3].value.toString()));
+    const QString table = buildTable(rows, columns, fields[2].value.toBool(), fields[3].value.toString());
+    editArea.replaceAtEveryCaret([&](const QString&, qsizetype*) { return table; });
 }
 
 std::optional<QString> startTagFrom(const QString& typed, QString* problem) {
@@ -183,8 +183,9 @@ void runWrapInTag(Dialogs& dialogs, QWidget* owner, EditArea& editArea) {
             return;
         QString problem;
         if (const std::optional<QString> tag = startTagFrom(*answer, &problem)) {
-            editArea.replaceSelection(*tag + editArea.selectedText() + QStringLiteral("</") +
-                                      elementNameOf(*tag) + u'>');
+            editArea.replaceAtEveryCaret([&](const QString& selected, qsizetype*) {
+                return *tag + selected + QStringLiteral("</") + elementNameOf(*tag) + u'>';
+            });
             return;
         }
         dialogs.showMessage(owner, problem, Dialogs::Icon::Exclamation, kWrapTitle);

@@ -81,12 +81,15 @@ void runInsertCommand(const InsertCommand& command, Dialogs& dialogs, QWidget* o
     const std::optional<QStringList> answers = askPrompts(command, dialogs, owner);
     if (!answers)
         return;
-    const QString selected = uses(command.pieces, Selected{}) ? editArea.selectedText() : QString();
-    const int start = editArea.selectionStart();
-    qsizetype caret = -1;
-    editArea.replaceSelection(expandTemplate(command.pieces, *answers, selected, QString(), &caret));
-    if (caret >= 0 && selected.isEmpty())
-        editArea.setCaretPosition(start + int(caret));
+    // At every caret, each with its own selection.
+    const bool wrapsSelection = uses(command.pieces, Selected{});
+    editArea.replaceAtEveryCaret([&](const QString& selectedHere, qsizetype* caret) {
+        const QString selected = wrapsSelection ? selectedHere : QString();
+        qsizetype at = -1;
+        QString text = expandTemplate(command.pieces, *answers, selected, QString(), &at);
+        *caret = selected.isEmpty() ? at : -1;
+        return text;
+    });
 }
 
 void runPageTemplate(const InsertCommand& command, Dialogs& dialogs, QWidget* owner, EditArea& editArea) {

@@ -21,8 +21,9 @@
 #include <QUrl>
 
 namespace {
-// The commands on lines, tried on two.
-const QSet<QString> kLineItems{"toggleComment", "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines"};
+// The commands on lines and carets, tried on two lines.
+const QSet<QString> kLineItems{"toggleComment", "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines",
+                               "addCaretAbove", "addCaretBelow", "selectNextOccurrence"};
 // The formatting commands, tried on a page to indent.
 const QSet<QString> kFormatItems{"formatDocument", "formatSelection"};
 // The folding commands, tried on five elements one in another.
@@ -30,7 +31,8 @@ const QSet<QString> kFoldItems{"fold", "unfold", "foldAll", "unfoldAll", "foldLe
 // Items added to the program's own menus, each where a user looks for it.
 const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId", "linesMenu", "toggleComment",
                                 "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines", "keepIndent",
-                                "closeBrackets", "outline", "foldMarkers", "foldingMenu", "fold", "unfold", "foldAll",
+                                "closeBrackets", "outline", "caretsMenu", "addCaretAbove", "addCaretBelow",
+                                "selectNextOccurrence", "foldMarkers", "foldingMenu", "fold", "unfold", "foldAll",
                                 "unfoldAll", "foldLevelSeparator", "foldLevel1", "foldLevel2", "foldLevel3", "foldLevel4", "foldLevel5", "formatSeparator", "formatDocument", "formatSelection",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
@@ -297,7 +299,9 @@ private slots:
                                       ? QString("<div>\r\n").repeated(5) + QString("</div>\r\n").repeated(5)
                                                                                           : "x";
             form.editArea()->loadText(start);
-            form.editArea()->setCaretPosition(QLatin1StringView(m.objectName) == u"moveLinesUp"       ? 4
+            form.editArea()->setCaretPosition(QLatin1StringView(m.objectName) == u"moveLinesUp" ||
+                                                      QLatin1StringView(m.objectName) == u"addCaretAbove"
+                                                  ? 4
                                               : QLatin1StringView(m.objectName) == u"formatSelection" ? 8
                                                                                                       : 1);
             // A style sheet, the caret on a colour.
@@ -323,13 +327,14 @@ private slots:
                              form.checkPanel() || urls.opened.size() > opened ||
                              form.editArea()->font() != font || !form.findBar()->isHidden() ||
                              form.documents().size() > 1 || form.findInFilesPanel() || form.sitePanel() || form.outline() ||
-                             form.editArea()->completer()->isShown() || form.editArea()->folding()->foldCount() != folds;
+                             form.editArea()->completer()->isShown() || form.editArea()->folding()->foldCount() != folds ||
+                             form.editArea()->caretCount() > 1;
             QVERIFY2(ran && (!colour || !dialogs.shown.isEmpty()), m.objectName);
             QSettings().clear(); // zoom and the like are remembered: later windows start afresh
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 130);
+        QCOMPARE(commands, 133);
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.
