@@ -49,6 +49,11 @@ void MainWindow::buildViewParts() {
     // Zoom In answers Ctrl+= too: on most keyboards the plus needs Shift.
     QAction* zoomInAction = action(QStringLiteral("zoomIn"));
     zoomInAction->setShortcuts({zoomInAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+="))});
+    // Many Linux desktops take Ctrl+Alt+Up and Down for themselves: Shift+Alt adds carets too.
+    for (const auto& [name, key] : {std::pair("addCaretAbove", "Shift+Alt+Up"), std::pair("addCaretBelow", "Shift+Alt+Down")}) {
+        QAction* add = action(QString::fromLatin1(name));
+        add->setShortcuts({add->shortcut(), QKeySequence(QString::fromLatin1(key))});
+    }
     // Ctrl+Tab and Ctrl+Shift+Tab switch tabs too, as in a browser; the edit area leaves them alone.
     for (const auto& [name, key] : {std::pair("nextTab", "Ctrl+Tab"), std::pair("previousTab", "Ctrl+Shift+Tab")}) {
         QAction* switchTab = action(QString::fromLatin1(name));

@@ -324,8 +324,6 @@ Folding::Mark Folding::markOf(const QTextBlock& block) {
     for (const Fold& fold : folds_)
         if (fold.start >= lineStart && fold.start <= lineEnd)
             return Mark::Folded;
-    if (stale_)
-        return Mark::None; // read again once typing pauses, not on every paint
     const auto first = std::lower_bound(ranges_.begin(), ranges_.end(), lineStart,
                                         [](const folds::Range& r, int start) { return r.start < start; });
     return first != ranges_.end() && first->start <= lineEnd ? Mark::Open : Mark::None;
@@ -354,6 +352,17 @@ void Folding::textChanged(int position, int removed, int added) {
     ++generation_;
     if (area_->foldMarkersVisible())
         pause_.start();
+    // The gutter goes on showing the stretches read before, moved with the text, until they are read again.
+    const int delta = added - removed;
+    if (position == 0 && added >= area_->document()->characterCount() - 1)
+        ranges_.clear();
+    for (folds::Range& range : ranges_) {
+        if (range.end <= position)
+            continue;
+        if (range.start >= position + removed)
+            range.start += delta;
+        range.end = std::max<qsizetype>(range.end + delta, range.start);
+    }
     if (folds_.empty())
         return;
     const QTextDocument* document = area_->document();
@@ -364,7 +373,6 @@ void Folding::textChanged(int position, int removed, int added) {
     }
     // Positions are kept as numbers and moved here: a cursor per fold would cost every edit
     // and every fold a layout.
-    const int delta = added - removed;
     std::vector<std::pair<int, int>> opened; // the stretches of folds the edit undid, in new positions
     for (size_t i = folds_.size(); i-- > 0;) {
         Fold& fold = folds_[i];

@@ -145,8 +145,8 @@ private slots:
         EditArea area;
         area.resize(600, 400);
         area.show();
+        area.setFoldMarkersVisible(true); // as a new window has it, before its page comes
         area.loadText(QStringLiteral("<div>\n<p>a</p>\n</div>\n<p>b</p>"));
-        area.setFoldMarkersVisible(true);
         QVERIFY(area.lineNumberGutter());
         QTRY_COMPARE(area.folding()->markOf(area.document()->firstBlock()), Folding::Mark::Open);
         QCOMPARE(area.folding()->markOf(area.document()->lastBlock()), Folding::Mark::None);
