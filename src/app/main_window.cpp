@@ -73,9 +73,20 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     siteIndex_ = new SiteIndex(this);
     buildMenuBar();
     buildViewParts();
-    editOptions_ = {settings::completeEndTags(), settings::suggestWhileTyping(), settings::expandOnTab(),
-                    settings::renameTagPairs(), settings::keepIndent(), settings::closeBrackets(), settings::lineNumbersShown(), settings::foldMarkersShown(), editFont(), settings::zoom(),
-                    reservedShortcuts_};
+    editOptions_.completeEndTags = settings::completeEndTags();
+    editOptions_.suggestWhileTyping = settings::suggestWhileTyping();
+    editOptions_.expandOnTab = settings::expandOnTab();
+    editOptions_.renameTagPairs = settings::renameTagPairs();
+    editOptions_.keepIndent = settings::keepIndent();
+    editOptions_.closeBrackets = settings::closeBrackets();
+    editOptions_.lineNumbers = settings::lineNumbersShown();
+    editOptions_.foldMarkers = settings::foldMarkersShown();
+    editOptions_.formatIndent = settings::formatIndent();
+    editOptions_.wrapAttributesAt = settings::wrapAttributesAt();
+    editOptions_.formatCodeBlocks = settings::formatCodeBlocks();
+    editOptions_.font = editFont();
+    editOptions_.zoom = settings::zoom();
+    editOptions_.reservedShortcuts = reservedShortcuts_;
     addDocument();
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::showActiveDocument);
     if (settings::statusBarShown())

@@ -178,6 +178,14 @@ public:
     void toggleStatusBar();
     void toggleLineNumbers();
     void toggleFoldMarkers();
+    // How Format Document lays lines out.
+    template <int Indent>
+    void chooseFormatIndent() { chooseFormat(Indent, -2); }
+    template <int Columns>
+    void chooseWrapAttributesAt() { chooseFormat(-2, Columns); }
+    /// @p indent and @p columns as the settings keep them; -2 leaves one as it is.
+    void chooseFormat(int indent, int columns);
+    void toggleFormatCodeBlocks();
     // Folding, on the edit area.
     void fold();
     void unfold();
@@ -262,6 +270,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    /// Ticks the Formatting items the settings name.
+    void showFormatChoices();
     /// Classic or HTML5, remembered, and shown at once on a coloured page.
     void chooseScheme(bool html5);
     /// Colours the page with the chosen scheme; @p movePlace lets the classic pass select what it

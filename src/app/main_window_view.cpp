@@ -45,6 +45,7 @@ QFont MainWindow::editFont() {
 void MainWindow::buildViewParts() {
     action(QStringLiteral("lineNumbers"))->setChecked(settings::lineNumbersShown());
     action(QStringLiteral("foldMarkers"))->setChecked(settings::foldMarkersShown());
+    showFormatChoices();
     action(QStringLiteral("statusBar"))->setChecked(settings::statusBarShown());
     // Zoom In answers Ctrl+= too: on most keyboards the plus needs Shift.
     QAction* zoomInAction = action(QStringLiteral("zoomIn"));
@@ -260,6 +261,38 @@ void MainWindow::toggleFoldMarkers() {
     changeEditOptions([on = action(QStringLiteral("foldMarkers"))->isChecked()](EditOptions& options) {
         settings::setFoldMarkersShown(on);
         options.foldMarkers = on;
+    });
+}
+
+void MainWindow::chooseFormat(int indent, int columns) {
+    if (indent != -2)
+        settings::setFormatIndent(indent);
+    if (columns != -2)
+        settings::setWrapAttributesAt(columns);
+    showFormatChoices();
+    changeEditOptions([](EditOptions& options) {
+        options.formatIndent = settings::formatIndent();
+        options.wrapAttributesAt = settings::wrapAttributesAt();
+    });
+}
+
+void MainWindow::showFormatChoices() {
+    // Each group of items acts as one choice.
+    const int indent = settings::formatIndent();
+    for (const auto& [name, value] : {std::pair("formatIndentPage", -1), std::pair("formatIndentTab", 0),
+                                      std::pair("formatIndent2", 2), std::pair("formatIndent4", 4)})
+        action(QString::fromLatin1(name))->setChecked(value == indent);
+    const int columns = settings::wrapAttributesAt();
+    for (const auto& [name, value] : {std::pair("wrapAttributesNever", 0), std::pair("wrapAttributes80", 80),
+                                      std::pair("wrapAttributes120", 120)})
+        action(QString::fromLatin1(name))->setChecked(value == columns);
+    action(QStringLiteral("formatCodeBlocks"))->setChecked(settings::formatCodeBlocks());
+}
+
+void MainWindow::toggleFormatCodeBlocks() {
+    changeEditOptions([on = action(QStringLiteral("formatCodeBlocks"))->isChecked()](EditOptions& options) {
+        settings::setFormatCodeBlocks(on);
+        options.formatCodeBlocks = on;
     });
 }
 

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 221> kMenu{{
+constexpr std::array<MenuItem, 232> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -214,6 +214,17 @@ constexpr std::array<MenuItem, 221> kMenu{{
     {2, "renameTagPairs", "Rename Tag &Pairs", nullptr, option(&MainWindow::toggleRenameTagPairs)},
     {2, "keepIndent", "Keep &Indent on Enter", nullptr, option(&MainWindow::toggleKeepIndent)},
     {2, "closeBrackets", "&Close Brackets and Quotes", nullptr, option(&MainWindow::toggleCloseBrackets)},
+    {2, "formattingMenu", "For&matting", nullptr},
+    {3, "formatIndentPage", "Indent as the &Page Does", nullptr, option(&MainWindow::chooseFormatIndent<-1>)},
+    {3, "formatIndentTab", "Indent with &Tabs", nullptr, option(&MainWindow::chooseFormatIndent<0>)},
+    {3, "formatIndent2", "Indent with &2 Spaces", nullptr, option(&MainWindow::chooseFormatIndent<2>)},
+    {3, "formatIndent4", "Indent with &4 Spaces", nullptr, option(&MainWindow::chooseFormatIndent<4>)},
+    {3, "formatWrapSeparator", nullptr, nullptr},
+    {3, "wrapAttributesNever", "Attributes on the Tag's &Line", nullptr, option(&MainWindow::chooseWrapAttributesAt<0>)},
+    {3, "wrapAttributes80", "Wrap Attributes Past &80 Columns", nullptr, option(&MainWindow::chooseWrapAttributesAt<80>)},
+    {3, "wrapAttributes120", "Wrap Attributes Past &120 Columns", nullptr, option(&MainWindow::chooseWrapAttributesAt<120>)},
+    {3, "formatCodeSeparator", nullptr, nullptr},
+    {3, "formatCodeBlocks", "Format &Style Sheets and Scripts in Pages", nullptr, option(&MainWindow::toggleFormatCodeBlocks)},
     {2, "checkAsYouType", "C&heck as You Type", nullptr, option(&MainWindow::toggleCheckAsYouType)},
     {2, "accessibilityLevel", "Accessi&bility Level", nullptr},
     {3, "accessibilityLevel1", "Priority &1", nullptr, option(&MainWindow::chooseAccessibilityLevel1)},

@@ -26,6 +26,9 @@ const QString kColourAsYouType = QStringLiteral("colouring/asYouType");
 const QString kScheme = QStringLiteral("colouring/scheme");
 const QString kLineNumbers = QStringLiteral("view/lineNumbers");
 const QString kFoldMarkers = QStringLiteral("view/foldMarkers");
+const QString kFormatIndent = QStringLiteral("format/indent");
+const QString kWrapAttributesAt = QStringLiteral("format/wrapAttributesAt");
+const QString kFormatCodeBlocks = QStringLiteral("format/codeBlocks");
 const QString kZoom = QStringLiteral("view/zoom");
 const QString kEditFont = QStringLiteral("view/font");
 const QString kPreviewOnLeft = QStringLiteral("livePreview/onLeft");
@@ -176,6 +179,25 @@ bool lineNumbersShown() {
 
 void setLineNumbersShown(bool on) {
     QSettings().setValue(kLineNumbers, on);
+}
+
+int formatIndent() {
+    return QSettings().value(kFormatIndent, -1).toInt();
+}
+void setFormatIndent(int indent) {
+    QSettings().setValue(kFormatIndent, indent);
+}
+int wrapAttributesAt() {
+    return QSettings().value(kWrapAttributesAt, 0).toInt();
+}
+void setWrapAttributesAt(int columns) {
+    QSettings().setValue(kWrapAttributesAt, columns);
+}
+bool formatCodeBlocks() {
+    return QSettings().value(kFormatCodeBlocks, false).toBool();
+}
+void setFormatCodeBlocks(bool on) {
+    QSettings().setValue(kFormatCodeBlocks, on);
 }
 
 bool foldMarkersShown() {

@@ -60,6 +60,15 @@ bool statusBarShown();
 void setStatusBarShown(bool on);
 bool lineNumbersShown();
 void setLineNumbersShown(bool on);
+/// Format Document: the indent (-1 as the page has it, 0 a tab, else spaces), the line length
+/// past which tags wrap between attributes (0: never), and whether style sheets and scripts in
+/// pages are re-indented too (no, at first).
+int formatIndent();
+void setFormatIndent(int indent);
+int wrapAttributesAt();
+void setWrapAttributesAt(int columns);
+bool formatCodeBlocks();
+void setFormatCodeBlocks(bool on);
 /// Fold markers in the gutter (hidden at first).
 bool foldMarkersShown();
 void setFoldMarkersShown(bool on);

@@ -3,6 +3,7 @@
 #include "base/line_end.h"
 #include "edit_colours.h"
 #include "crlf_positions.h"
+#include "format_document.h"
 #include "line_edits.h"
 #include "repaint_narrowing.h"
 #include "soft_break_index.h"
@@ -144,6 +145,8 @@ public:
     /// element depth, one undo step, after checking that the page reads as before. Returns why
     /// it did not, or an empty string.
     QString formatDocument(bool selectionOnly);
+    /// How formatDocument() lays lines out.
+    void setFormatStyle(const format_document::Style& style) { formatStyle_ = style; }
     // Several carets. The caret of textCursor() is the main one; the others type, delete, paste,
     // move and take insertions with it, each edit one undo step. Alt+click adds one, Alt+drag
     // makes a column of them, Escape or a plain click leaves the main one alone.
@@ -424,6 +427,7 @@ private:
     bool renameTagPairs_ = false;
     bool keepIndent_ = false;
     bool closeBrackets_ = false;
+    format_document::Style formatStyle_;
     std::unique_ptr<TagPairRename> tagPairRename_;
     std::unique_ptr<ValuePlaces> valuePlaces_;
     /// A key for the places a completion left: true if it took it.

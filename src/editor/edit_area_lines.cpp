@@ -69,17 +69,21 @@ void EditArea::toggleComment() {
 QString EditArea::formatDocument(bool selectionOnly) {
     if (isReadOnly())
         return {};
-    if (!language::isMarkup(language_))
-        return QStringLiteral("Format Document re-indents pages; this is %1.").arg(language::displayName(language_));
+    const bool code = language::isCode(language_);
+    if (!language::isMarkup(language_) && !code)
+        return QStringLiteral("Format Document re-indents pages, style sheets and scripts; this is %1.").arg(language::displayName(language_));
     const QString text = this->text();
     const int start = selectionStart();
-    const format_document::Formatted formatted =
-        selectionOnly ? format_document::reindent(text, start, start + selectionLength()) : format_document::reindent(text);
+    const int end = selectionOnly ? start + selectionLength() : -1;
+    const bool css = language_ == Language::Css;
+    const format_document::Formatted formatted = code ? format_document::reindentCode(text, css, selectionOnly ? start : 0, end, formatStyle_)
+                                                      : format_document::reindent(text, selectionOnly ? start : 0, end, formatStyle_);
     if (formatted.edits.empty())
         return {};
     // It checks itself before it applies: the page must read as it did.
     const QString after = format_document::applied(text, formatted.edits);
-    if (const std::optional<int> differs = format_document::firstDifference(text, after)) {
+    if (const std::optional<int> differs = code ? format_document::firstCodeDifference(text, after, css)
+                                                : format_document::firstDifference(text, after, formatStyle_.codeBlocks)) {
         const int line = int(QStringView(after).left(*differs).count(u'\n')) + 1;
         return QStringLiteral("Format Document changed nothing: the page would read differently from line %1 on.").arg(line);
     }

@@ -296,6 +296,10 @@ void EditArea::apply(const EditOptions& options) {
         setBaseFont(options.font);
     setLineNumbersVisible(options.lineNumbers);
     setFoldMarkersVisible(options.foldMarkers);
+    setFormatStyle({options.formatIndent < 0    ? QString()
+                    : options.formatIndent == 0 ? QStringLiteral("\t")
+                                                : QString(options.formatIndent, u' '),
+                    options.wrapAttributesAt, options.formatCodeBlocks});
 }
 
 QWidget* EditArea::lineNumberGutter() const {

@@ -15,6 +15,12 @@ struct EditOptions {
     bool closeBrackets = false;
     bool lineNumbers = false;
     bool foldMarkers = false;
+    /// Format Document's indent: -1 as the page has it, 0 a tab, else that many spaces.
+    int formatIndent = -1;
+    /// Format Document wraps a start tag's attributes on lines longer than this; 0: never.
+    int wrapAttributesAt = 0;
+    /// Format Document re-indents a page's style sheets and scripts too.
+    bool formatCodeBlocks = false;
     QFont font;
     /// The zoom a new edit area starts at (each keeps its own after that).
     int zoom = 0;

@@ -32,7 +32,9 @@ const QSet<QString> kFoldItems{"fold", "unfold", "foldAll", "unfoldAll", "foldLe
 const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId", "linesMenu", "toggleComment",
                                 "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines", "keepIndent",
                                 "closeBrackets", "outline", "caretsMenu", "addCaretAbove", "addCaretBelow",
-                                "selectNextOccurrence", "foldMarkers", "foldingMenu", "fold", "unfold", "foldAll",
+                                "selectNextOccurrence", "formattingMenu", "formatIndentPage", "formatIndentTab", "formatIndent2",
+                                "formatIndent4", "formatWrapSeparator", "wrapAttributesNever", "wrapAttributes80",
+                                "wrapAttributes120", "formatCodeSeparator", "formatCodeBlocks", "foldMarkers", "foldingMenu", "fold", "unfold", "foldAll",
                                 "unfoldAll", "foldLevelSeparator", "foldLevel1", "foldLevel2", "foldLevel3", "foldLevel4", "foldLevel5", "formatSeparator", "formatDocument", "formatSelection",
                                 "language", "languageHtml", "languageCss", "languageJavaScript", "languageJson",
                                 "languageXml", "languagePlain",
@@ -335,6 +337,28 @@ private slots:
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QCOMPARE(commands, 133);
+    }
+
+    // Options > Formatting: one choice in each group, kept for the next window, and Format
+    // Document follows it.
+    void formattingChoicesReachFormatDocument() {
+        ScriptedDialogs dialogs;
+        {
+            MainWindow form(dialogs);
+            QVERIFY(form.action(QStringLiteral("formatIndentPage"))->isChecked());
+            QVERIFY(form.action(QStringLiteral("wrapAttributesNever"))->isChecked());
+            QVERIFY(!QSettings().contains(QStringLiteral("format/indent"))); // nothing written until chosen
+            form.action(QStringLiteral("formatIndentTab"))->trigger();
+            form.action(QStringLiteral("formatCodeBlocks"))->trigger();
+            QVERIFY(!form.action(QStringLiteral("formatIndentPage"))->isChecked());
+        }
+        MainWindow form(dialogs);
+        QVERIFY(form.action(QStringLiteral("formatIndentTab"))->isChecked());
+        QVERIFY(!form.action(QStringLiteral("formatIndent2"))->isChecked());
+        form.editArea()->loadText(QStringLiteral("<div>\r\n  <style>\r\na { }\r\n  </style>\r\n</div>"));
+        form.action(QStringLiteral("formatDocument"))->trigger();
+        QCOMPARE(form.editArea()->text(), QStringLiteral("<div>\r\n\t<style>\r\n\t\ta { }\r\n\t</style>\r\n</div>"));
+        QSettings().clear();
     }
 
     // Each added item has a mnemonic, and no letter stands twice in one menu; Alt+E opens Edit.

@@ -2,6 +2,7 @@
 // style sheets and scripts. Reads [{lang: "css"|"js", text}] as JSON on stdin and prints, for
 // each, the runs [kind, start, end] of the kinds the editor colours (UTF-16 offsets), with
 // adjacent pieces of one template literal joined, or {error} when the oracle cannot read it.
+// With lang "js-tokens" or "css-tokens", the text's tokens instead.
 const acorn = require('acorn');
 const csstree = require('css-tree');
 
@@ -76,10 +77,33 @@ function cssRuns(text, declarations) {
     return runs.sort((a, b) => a[1] - b[1]);
 }
 
+// The tokens as the parsers read them, whitespace left out: a text formatted by indent only must
+// give the same list.
+function jsTokens(text) {
+    const comments = [];
+    try {
+        const tokens = [...acorn.tokenizer(text, { ecmaVersion: 'latest', allowHashBang: true, sourceType: 'module',
+                                                    allowReturnOutsideFunction: true, onComment: comments })];
+        return tokens.map((t) => t.type.label + ':' + text.slice(t.start, t.end))
+            .concat(comments.map((c) => 'comment:' + c.value));
+    } catch (e) {
+        return { error: String(e.message) };
+    }
+}
+function cssTokens(text) {
+    const out = [];
+    csstree.tokenize(text, (type, start, end) => {
+        if (type !== csstree.tokenTypes.WhiteSpace) out.push(type + ':' + text.slice(start, end));
+    });
+    return out;
+}
+const readers = { 'js': jsRuns, 'css': (t) => cssRuns(t, false), 'css-declarations': (t) => cssRuns(t, true),
+                  'js-tokens': jsTokens, 'css-tokens': cssTokens };
+
 let input = '';
 process.stdin.setEncoding('utf8');
 process.stdin.on('data', (d) => (input += d));
 process.stdin.on('end', () => {
-    const out = JSON.parse(input).map((item) => (item.lang === 'js' ? jsRuns(item.text) : cssRuns(item.text, item.lang === 'css-declarations')));
+    const out = JSON.parse(input).map((item) => readers[item.lang](item.text));
     process.stdout.write(JSON.stringify(out));
 });

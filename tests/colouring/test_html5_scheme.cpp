@@ -1,5 +1,6 @@
 #include "colouring/html5_scheme.h"
 #include "document/document_file.h"
+#include "editor/format_document.h"
 #include "support/test_files.h"
 
 #include <QApplication>
@@ -173,6 +174,52 @@ private slots:
     // The code inside pages gets the colours that css-tree and acorn give its tokens: kind and
     // extent of every comment, string, template literal, number, regular expression, keyword,
     // at-rule and colour. Edge cases first, then every script and style sheet of the test pages.
+    // Format Document on a style sheet or a script changes indents only: css-tree and acorn read
+    // the same tokens before and after, in the test pages' code and in the hard cases.
+    void formattedCodeReadsAsBefore() {
+        std::vector<std::pair<QString, QString>> codes{
+            {"js", "if (a) {\nb(`x\n    y ${ {c: 1}.c }\n z`);\n/* c\n   d */\n}"},
+            {"js", "f(function () {\nreturn [\n1, /[{]/,\n];\n});\nconst s = 'a\\\n  b';"},
+            {"js", "x = {\na: '}',\n// }\nb: \"{\",\n};"},
+            {"css", "@media x {\na {\n  b: \"{\";\n}\n}\n/* {\n */\n.c { d: url(x{y}.png) }"},
+        };
+        for (const QString& path : test_files::dataPages())
+            for (const Code& code : codeIn(document_file::read(path).text, QFileInfo(path).fileName()))
+                if (code.lang == u"js" || code.lang == u"css")
+                    codes.emplace_back(code.lang, code.page.mid(code.start, code.end - code.start));
+        QJsonArray input;
+        int changed = 0;
+        for (const auto& [lang, text] : codes)
+            for (const QString& unit : {QStringLiteral("    "), QStringLiteral("\t")}) {
+                const auto formatted = format_document::reindentCode(text, lang == u"css", 0, -1, {unit});
+                const QString after = format_document::applied(text, formatted.edits);
+                QVERIFY2(!format_document::firstCodeDifference(text, after, lang == u"css"), qPrintable(text));
+                changed += after != text ? 1 : 0;
+                input.append(QJsonObject{{"lang", lang + QStringLiteral("-tokens")}, {"text", text}});
+                input.append(QJsonObject{{"lang", lang + QStringLiteral("-tokens")}, {"text", after}});
+            }
+        QVERIFY(changed > 10);
+        QProcess node;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("NODE_PATH"), QStringLiteral("/usr/share/nodejs:/usr/lib/nodejs"));
+        node.setProcessEnvironment(environment);
+        node.start(QStringLiteral("node"), {QStringLiteral(TAGLOOM_TEST_DATA_DIR "/../colouring/code_tokens.js")});
+        QVERIFY2(node.waitForStarted(), "node is missing: scripts/deps.sh test installs it with css-tree and acorn");
+        node.write(QJsonDocument(input).toJson(QJsonDocument::Compact));
+        node.closeWriteChannel();
+        QVERIFY(node.waitForFinished(120000));
+        const QJsonArray tokens = QJsonDocument::fromJson(node.readAllStandardOutput()).array();
+        QVERIFY2(tokens.size() == input.size(), node.readAllStandardError().constData());
+        int read = 0;
+        for (qsizetype i = 0; i < tokens.size(); i += 2) {
+            if (tokens[i].isObject())
+                continue; // the parser cannot read the code as it was: nothing to compare
+            QVERIFY2(tokens[i] == tokens[i + 1], qPrintable(input[i].toObject()["text"].toString()));
+            ++read;
+        }
+        QVERIFY(read > 10);
+    }
+
     void codeAgreesWithCssTreeAndAcorn() {
         std::vector<Code> codes;
         const auto wrap = [&](const QString& lang, const QString& code, const QString& label) {

@@ -168,7 +168,22 @@ private slots:
             const QString formatted = format_document::applied(page, edits);
             QVERIFY(!edits.empty());
             QCOMPARE(treeOf(formatted), treeOf(page));
+            // With tabs and long tags wrapped between their attributes.
+            const QString wrapped = format_document::applied(page, format_document::reindent(page, 0, -1, {QStringLiteral("\t"), 40}).edits);
+            QVERIFY(wrapped.count(u'\n') >= formatted.count(u'\n'));
+            QCOMPARE(treeOf(wrapped), treeOf(page));
         }
+        // A minified page of 1 MB on one line: no line to indent, but its tags wrap when asked.
+        QString minified = QStringLiteral("<!doctype html><html><body><div>");
+        for (int i = 0; minified.size() < 1'000'000; ++i)
+            minified += QStringLiteral("<p class=x id=p%1>t <b>%1</b></p>").arg(i);
+        minified += QStringLiteral("</div></body></html>");
+        QVERIFY(format_document::reindent(minified).edits.empty());
+        const auto wrapping = format_document::reindent(minified, 0, -1, {QString(), 80}).edits;
+        QVERIFY(wrapping.size() > 20000);
+        const QString unminified = format_document::applied(minified, wrapping);
+        QVERIFY(!format_document::firstDifference(minified, unminified));
+        QCOMPARE(treeOf(unminified), treeOf(minified));
     }
 
     void tokenizerAgreesWithGumbo() {

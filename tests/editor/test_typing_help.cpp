@@ -525,33 +525,65 @@ private slots:
     // Format Document re-indents by element depth and touches nothing a browser reads: not
     // <pre> or a script's text, a comment's or a tag's lines, nor anything but a line's indent.
     void formatDocumentReindentsSafely_data() {
+        QTest::addColumn<QString>("options"); // unit=…, wrap=N, code, css, js
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        QTest::newRow("a list, two spaces at first") << "<ul>\r\n<li>a</li>\r\n<li>b\r\n</ul>"
+        QTest::newRow("a list, two spaces at first") << "" << "<ul>\r\n<li>a</li>\r\n<li>b\r\n</ul>"
                                                      << "<ul>\r\n  <li>a</li>\r\n  <li>b\r\n</ul>";
-        QTest::newRow("the page's tabs") << "<div>\r\n\t\t<p>x</p>\r\n</div>" << "<div>\r\n\t<p>x</p>\r\n</div>";
-        QTest::newRow("pre kept, its end tag too") << "<div>\r\n<pre>\r\n  a\r\n    b\r\n</pre>\r\n</div>"
+        QTest::newRow("the page's tabs") << "" << "<div>\r\n\t\t<p>x</p>\r\n</div>" << "<div>\r\n\t<p>x</p>\r\n</div>";
+        QTest::newRow("four spaces chosen over the page's tabs") << "unit=    " << "<div>\r\n\t\t<p>x</p>\r\n</div>"
+                                                                 << "<div>\r\n    <p>x</p>\r\n</div>";
+        QTest::newRow("pre kept, its end tag too") << "" << "<div>\r\n<pre>\r\n  a\r\n    b\r\n</pre>\r\n</div>"
                                                    << "<div>\r\n  <pre>\r\n  a\r\n    b\r\n</pre>\r\n</div>";
-        QTest::newRow("a script kept") << "<div>\r\n<script>\r\nif (a) {\r\n  b();\r\n}\r\n</script>\r\n</div>"
+        QTest::newRow("a script kept") << "" << "<div>\r\n<script>\r\nif (a) {\r\n  b();\r\n}\r\n</script>\r\n</div>"
                                        << "<div>\r\n  <script>\r\nif (a) {\r\n  b();\r\n}\r\n</script>\r\n</div>";
-        QTest::newRow("a comment's lines kept") << "<div>\r\n<!-- a\r\n   b -->\r\n</div>"
+        QTest::newRow("a script by its brackets, when asked")
+            << "code" << "<div>\r\n<script>\r\nif (a) {\r\nb(`x\r\n  y`);\r\n/* c\r\n   d */\r\n}\r\n</script>\r\n</div>"
+            << "<div>\r\n  <script>\r\n    if (a) {\r\n      b(`x\r\n  y`);\r\n      /* c\r\n   d */\r\n    }\r\n  </script>\r\n</div>";
+        QTest::newRow("a style sheet in a page, when asked") << "code" << "<style>\r\na {\r\ncolor: red;\r\n}\r\n</style>"
+                                                             << "<style>\r\n  a {\r\n    color: red;\r\n  }\r\n</style>";
+        QTest::newRow("a template script is no code") << "code" << "<script type=\"text/x-template\">\r\n{\r\nx\r\n}\r\n</script>"
+                                                      << "<script type=\"text/x-template\">\r\n{\r\nx\r\n}\r\n</script>";
+        QTest::newRow("a comment's lines kept") << "" << "<div>\r\n<!-- a\r\n   b -->\r\n</div>"
                                                 << "<div>\r\n  <!-- a\r\n   b -->\r\n</div>";
-        QTest::newRow("a tag over lines kept") << "<div>\r\n<a href=\"x\"\r\n     title=\"y\">z</a>\r\n</div>"
+        QTest::newRow("a tag over lines kept") << "" << "<div>\r\n<a href=\"x\"\r\n     title=\"y\">z</a>\r\n</div>"
                                                << "<div>\r\n  <a href=\"x\"\r\n     title=\"y\">z</a>\r\n</div>";
-        QTest::newRow("unclosed li and p") << "<ul>\r\n<li>a\r\n<li>b\r\n</ul>\r\n<p>x\r\n<p>y"
+        QTest::newRow("a long tag wraps between its attributes")
+            << "wrap=30" << "<div>\r\n<img src=\"a b.png\"   alt=\"x y\" width=1>\r\n<b class=a id=b>x</b>\r\n</div>"
+            << "<div>\r\n  <img src=\"a b.png\"\r\n    alt=\"x y\"\r\n    width=1>\r\n  <b class=a id=b>x</b>\r\n</div>";
+        QTest::newRow("not in pre") << "wrap=10" << "<pre><a href=x title=y>z</a></pre>" << "<pre><a href=x title=y>z</a></pre>";
+        QTest::newRow("unclosed li and p") << "" << "<ul>\r\n<li>a\r\n<li>b\r\n</ul>\r\n<p>x\r\n<p>y"
                                            << "<ul>\r\n  <li>a\r\n  <li>b\r\n</ul>\r\n<p>x\r\n<p>y";
-        QTest::newRow("running text and br") << "<p>one<br>\r\ntwo &#169 2024</p>" << "<p>one<br>\r\n  two &#169 2024</p>";
-        QTest::newRow("blank lines stay blank") << "<div>\r\n\r\n   \r\n<b>x</b>\r\n</div>"
+        QTest::newRow("running text and br") << "" << "<p>one<br>\r\ntwo &#169 2024</p>" << "<p>one<br>\r\n  two &#169 2024</p>";
+        QTest::newRow("blank lines stay blank") << "" << "<div>\r\n\r\n   \r\n<b>x</b>\r\n</div>"
                                                 << "<div>\r\n\r\n   \r\n  <b>x</b>\r\n</div>";
+        QTest::newRow("a style sheet") << "css" << "@media x {\r\na {\r\n  b: \"{\";\r\n}\r\n}\r\n/* {\r\n */"
+                                       << "@media x {\r\n  a {\r\n    b: \"{\";\r\n  }\r\n}\r\n/* {\r\n */";
+        QTest::newRow("a script") << "js" << "f(function () {\r\nreturn [\r\n1, /[{]/,\r\n];\r\n});\r\nconst s = 'a\\\r\n  b';"
+                                  << "f(function () {\r\n    return [\r\n      1, /[{]/,\r\n    ];\r\n});\r\nconst s = 'a\\\r\n  b';";
     }
     void formatDocumentReindentsSafely() {
+        QFETCH(QString, options);
         QFETCH(QString, before);
         QFETCH(QString, after);
         EditArea area;
+        format_document::Style style;
+        for (const QString& option : options.split(u',', Qt::SkipEmptyParts)) {
+            if (option.startsWith(QStringLiteral("unit=")))
+                style.unit = option.mid(5);
+            else if (option.startsWith(QStringLiteral("wrap=")))
+                style.wrapAttributesAt = option.mid(5).toInt();
+            else if (option == u"code")
+                style.codeBlocks = true;
+            else
+                area.setLanguage(option == u"css" ? Language::Css : Language::JavaScript);
+        }
+        area.setFormatStyle(style);
         area.loadText(before);
         QCOMPARE(area.formatDocument(false), QString());
         QCOMPARE(area.text(), after);
-        QVERIFY(!format_document::firstDifference(before, after));
+        if (area.language() == Language::Html)
+            QVERIFY(!format_document::firstDifference(before, after, style.codeBlocks));
         area.undo();
         QCOMPARE(area.text(), before);
     }
