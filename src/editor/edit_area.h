@@ -396,6 +396,8 @@ private:
     /// soft mark its start had @p before the edit, and each later block up to @p lastBlock the
     /// mark @p soft holds for it (none when @p soft is shorter).
     void markSoftStarts(int start, int lastBlock, const std::vector<int>& before, const std::vector<bool>& soft);
+    /// The same from @p block, whose mark before the edit is @p blockWasSoft.
+    void markSoftStarts(QTextBlock block, int lastBlock, bool blockWasSoft, const std::vector<bool>& soft);
 
     EditColours* colours_ = nullptr;
     LineNumberGutter* gutter_ = nullptr;

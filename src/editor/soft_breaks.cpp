@@ -99,9 +99,13 @@ std::vector<int> EditArea::softBreakPositions() const {
 
 void EditArea::markSoftStarts(int start, int lastBlock, const std::vector<int>& before, const std::vector<bool>& soft) {
     // The edited block's own start lies before the edit: it is soft when it was soft before.
-    QTextBlock block = document()->findBlock(start);
+    const QTextBlock block = document()->findBlock(start);
     const int separator = block.position() - 1;
-    setSoftStart(block, block.blockNumber() > 0 && std::binary_search(before.begin(), before.end(), separator));
+    markSoftStarts(block, lastBlock, block.blockNumber() > 0 && std::binary_search(before.begin(), before.end(), separator), soft);
+}
+
+void EditArea::markSoftStarts(QTextBlock block, int lastBlock, bool blockWasSoft, const std::vector<bool>& soft) {
+    setSoftStart(block, blockWasSoft);
     for (size_t k = 0; block.isValid() && block.blockNumber() < lastBlock; ++k) {
         block = block.next();
         setSoftStart(block, k < soft.size() && soft[k]);
@@ -113,13 +117,16 @@ void EditArea::insertText(QTextCursor& cursor, const QString& text) {
     const QString cut = cutLongLines(text, soft);
     const bool anySoft = std::find(soft.begin(), soft.end(), true) != soft.end();
     const bool keep = anySoft || softBreaks_.mayHaveSoftBreaks();
-    const std::vector<int> before = keep ? softBreakPositions() : std::vector<int>();
     const int start = cursor.selectionStart();
+    // The block holding the start keeps its own start through the edit: only its mark is needed,
+    // not every soft break's place (a batch of replacements would gather those once per edit).
+    const QTextBlock startBlock = document()->findBlock(start);
+    const bool startWasSoft = keep && startBlock.blockNumber() > 0 && startsSoft(startBlock);
     cursor.beginEditBlock();
     cursor.removeSelectedText();
     cursor.insertText(cut.isNull() ? text : cut);
     if (keep)
-        markSoftStarts(start, cursor.blockNumber(), before, soft);
+        markSoftStarts(document()->findBlock(start), cursor.blockNumber(), startWasSoft, soft);
     cursor.endEditBlock();
     softBreaks_.softBreaksAdded(anySoft);
 }
