@@ -1,9 +1,12 @@
+#include "app/main_window.h"
 #include "editor/edit_area.h"
 #include "editor/folding.h"
+#include "support/scripted_dialogs.h"
 #include "support/test_files.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 
@@ -110,6 +113,10 @@ private slots:
         area.goToLine(4);
         QCOMPARE(area.folding()->foldCount(), 0);
         QCOMPARE(shownBlocks(area), all);
+        area.goToLine(3);
+        QVERIFY(area.folding()->foldAtCaret());
+        QVERIFY(area.find(QStringLiteral("V2.7.5"))); // a find reaching into it opens it
+        QCOMPARE(area.folding()->foldCount(), 0);
         // Its start tag edited away takes the fold with it; so does an edit in its hidden lines.
         area.goToLine(3);
         QVERIFY(area.folding()->foldAtCaret());
@@ -138,6 +145,25 @@ private slots:
         QCOMPARE(area.folding()->foldCount(), int(std::count(depths.begin(), depths.end(), 2)));
         QVERIFY(shownBlocks(area) < all);
         QCOMPARE(area.text().size(), before.size() + 1 + 8);
+    }
+
+    // Through the window: page d folded all over and saved keeps every byte.
+    void aFoldedPageSavesWhole() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("d.html"));
+        const QByteArray bytes = test_files::readBytes(test_files::dataDir() + QStringLiteral("/d-oldstyle-rasmol.html"));
+        QVERIFY(test_files::writeBytes(path, bytes));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.setQuitHandler([] {});
+        QVERIFY(form.openPath(path));
+        form.action(QStringLiteral("foldAll"))->trigger();
+        QVERIFY(form.editArea()->folding()->foldCount() > 100);
+        form.editArea()->setCaretPosition(0);
+        QTest::keyClicks(form.editArea(), QStringLiteral("x"));
+        form.action(QStringLiteral("savez"))->trigger();
+        QCOMPARE(test_files::readBytes(path), "x" + bytes);
+        QVERIFY(form.editArea()->folding()->foldCount() > 100);
     }
 
     // The gutter's marker folds and unfolds the line it stands beside.
