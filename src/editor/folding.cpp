@@ -159,10 +159,7 @@ void Folding::showAgain(int from, int to) {
 
 int Folding::innermostRangeAt(const QTextBlock& block, bool unfoldedOnly) {
     const std::vector<folds::Range>& all = ranges();
-    const QTextBlock line = firstOfLine(block);
-    const int lineStart = line.position();
-    const QTextBlock lineLast = lastOfLine(line);
-    const int lineEnd = lineLast.position() + lineLast.length() - 1;
+    const auto [lineStart, lineEnd] = lineSpan(block);
     int found = -1;
     for (size_t i = 0; i < all.size() && all[i].start <= lineEnd; ++i) {
         if (all[i].end < lineStart)
@@ -196,18 +193,24 @@ bool Folding::foldAtCaret() {
     return true;
 }
 
-bool Folding::unfoldAtCaret() {
-    const QTextBlock line = firstOfLine(area_->textCursor().block());
-    const QTextBlock lineLast = lastOfLine(line);
-    const int lineStart = line.position();
-    const int lineEnd = lineLast.position() + lineLast.length() - 1;
+std::pair<int, int> Folding::lineSpan(const QTextBlock& block) const {
+    const QTextBlock last = lastOfLine(block);
+    return {firstOfLine(block).position(), last.position() + last.length() - 1};
+}
+
+bool Folding::unfoldLine(const QTextBlock& block) {
+    const auto [lineStart, lineEnd] = lineSpan(block);
     bool any = false;
     for (size_t i = folds_.size(); i-- > 0;)
         if (folds_[i].start >= lineStart && folds_[i].start <= lineEnd) {
             reveal(i);
             any = true;
         }
-    if (any)
+    return any;
+}
+
+bool Folding::unfoldAtCaret() {
+    if (unfoldLine(area_->textCursor().block()))
         return true;
     const int caret = area_->textCursor().position();
     for (size_t i = folds_.size(); i-- > 0;)
@@ -219,29 +222,35 @@ bool Folding::unfoldAtCaret() {
 }
 
 void Folding::foldAll() {
+    foldWhere([](size_t) { return true; });
+}
+
+void Folding::foldWhere(const std::function<bool(size_t)>& wanted) {
     const std::vector<folds::Range>& all = ranges();
     unfoldAll();
-    folds_.reserve(all.size());
     qsizetype outerEnd = -1;
-    for (const folds::Range& range : all) {
-        folds_.push_back(makeFold(range));
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (!wanted(i))
+            continue;
+        folds_.push_back(makeFold(all[i]));
         // Lines inside an outer fold are hidden by it already.
-        if (range.start >= outerEnd) {
+        if (all[i].start >= outerEnd) {
             hide(folds_.back());
-            outerEnd = range.end;
+            outerEnd = all[i].end;
         }
     }
-    if (!all.empty()) {
-        QTextCursor caret = area_->textCursor();
-        if (!caret.block().isVisible()) {
-            QTextBlock b = caret.block();
-            while (b.isValid() && !b.isVisible())
-                b = b.previous();
-            caret.setPosition(b.isValid() ? b.position() + b.length() - 1 : 0);
-            area_->setTextCursor(caret);
-        }
-        relayout(int(all.front().start), int(all.back().end) + 1);
+    if (folds_.empty())
+        return;
+    // The caret goes to the end of the line in sight above where it was.
+    QTextCursor caret = area_->textCursor();
+    if (!caret.block().isVisible()) {
+        QTextBlock b = caret.block();
+        while (b.isValid() && !b.isVisible())
+            b = b.previous();
+        caret.setPosition(b.isValid() ? b.position() + b.length() - 1 : 0);
+        area_->setTextCursor(caret);
     }
+    relayout(folds_.front().start, folds_.back().end + 1);
 }
 
 void Folding::unfoldAll() {
@@ -265,45 +274,13 @@ void Folding::unfoldAll() {
 }
 
 void Folding::foldToLevel(int level) {
-    const std::vector<folds::Range>& all = ranges();
-    const std::vector<int>& depth = depths_;
-    unfoldAll();
-    qsizetype outerEnd = -1;
-    for (size_t i = 0; i < all.size(); ++i) {
-        if (depth[i] != level)
-            continue;
-        folds_.push_back(makeFold(all[i]));
-        if (all[i].start >= outerEnd) {
-            hide(folds_.back());
-            outerEnd = all[i].end;
-        }
-    }
-    if (!folds_.empty()) {
-        QTextCursor caret = area_->textCursor();
-        if (!caret.block().isVisible()) {
-            QTextBlock b = caret.block();
-            while (b.isValid() && !b.isVisible())
-                b = b.previous();
-            caret.setPosition(b.isValid() ? b.position() + b.length() - 1 : 0);
-            area_->setTextCursor(caret);
-        }
-        relayout(folds_.front().start, folds_.back().end + 1);
-    }
+    foldWhere([this, level](size_t i) { return depths_[i] == level; });
 }
 
 bool Folding::toggleLine(const QTextBlock& block) {
-    const QTextBlock line = firstOfLine(block);
-    const QTextBlock lineLast = lastOfLine(line);
-    const int lineStart = line.position();
-    const int lineEnd = lineLast.position() + lineLast.length() - 1;
-    bool any = false;
-    for (size_t i = folds_.size(); i-- > 0;)
-        if (folds_[i].start >= lineStart && folds_[i].start <= lineEnd) {
-            reveal(i);
-            any = true;
-        }
-    if (any)
+    if (unfoldLine(block))
         return true;
+    const auto [lineStart, lineEnd] = lineSpan(block);
     const std::vector<folds::Range>& all = ranges();
     const auto first = std::lower_bound(all.begin(), all.end(), lineStart,
                                         [](const folds::Range& r, int start) { return r.start < start; });
@@ -318,9 +295,7 @@ bool Folding::toggleLine(const QTextBlock& block) {
 Folding::Mark Folding::markOf(const QTextBlock& block) {
     if (EditArea::startsSoft(block))
         return Mark::None;
-    const QTextBlock lineLast = lastOfLine(block);
-    const int lineStart = block.position();
-    const int lineEnd = lineLast.position() + lineLast.length() - 1;
+    const auto [lineStart, lineEnd] = lineSpan(block);
     for (const Fold& fold : folds_)
         if (fold.start >= lineStart && fold.start <= lineEnd)
             return Mark::Folded;

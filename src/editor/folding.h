@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QString>
 #include <QTextBlock>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -102,6 +103,12 @@ private:
     void textChanged(int position, int removed, int added);
     void caretMoved();
     int innermostRangeAt(const QTextBlock& block, bool unfoldedOnly);
+    /// Where the line of @p block starts, and where its last character ends.
+    std::pair<int, int> lineSpan(const QTextBlock& block) const;
+    /// Unfolds the folds that start on the line of @p block: true if there were any.
+    bool unfoldLine(const QTextBlock& block);
+    /// Folds, afresh, the ranges whose index @p wanted takes.
+    void foldWhere(const std::function<bool(size_t)>& wanted);
     /// Keeps the ranges of @p all that span lines, with their depths.
     void adopt(std::vector<folds::Range> all);
 

@@ -76,6 +76,24 @@ struct Code {
 };
 
 /// The scripts (JavaScript ones) and style sheets of a page, found by the tokenizer.
+/// What the oracle script answers for @p input (one entry each); on trouble, less and why.
+QJsonArray askCssTreeAndAcorn(const QJsonArray& input, QString& trouble) {
+    QProcess node;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("NODE_PATH"), QStringLiteral("/usr/share/nodejs:/usr/lib/nodejs"));
+    node.setProcessEnvironment(environment);
+    node.start(QStringLiteral("node"), {QStringLiteral(TAGLOOM_TEST_DATA_DIR "/../colouring/code_tokens.js")});
+    if (!node.waitForStarted()) {
+        trouble = QStringLiteral("node is missing: scripts/deps.sh test installs it with css-tree and acorn");
+        return {};
+    }
+    node.write(QJsonDocument(input).toJson(QJsonDocument::Compact));
+    node.closeWriteChannel();
+    node.waitForFinished(120000);
+    trouble = QString::fromUtf8(node.readAllStandardError());
+    return QJsonDocument::fromJson(node.readAllStandardOutput()).array();
+}
+
 std::vector<Code> codeIn(const QString& page, const QString& label) {
     struct Finder : HtmlTokenizer::Listener {
         QStringView page;
@@ -199,17 +217,9 @@ private slots:
                 input.append(QJsonObject{{"lang", lang + QStringLiteral("-tokens")}, {"text", after}});
             }
         QVERIFY(changed > 10);
-        QProcess node;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("NODE_PATH"), QStringLiteral("/usr/share/nodejs:/usr/lib/nodejs"));
-        node.setProcessEnvironment(environment);
-        node.start(QStringLiteral("node"), {QStringLiteral(TAGLOOM_TEST_DATA_DIR "/../colouring/code_tokens.js")});
-        QVERIFY2(node.waitForStarted(), "node is missing: scripts/deps.sh test installs it with css-tree and acorn");
-        node.write(QJsonDocument(input).toJson(QJsonDocument::Compact));
-        node.closeWriteChannel();
-        QVERIFY(node.waitForFinished(120000));
-        const QJsonArray tokens = QJsonDocument::fromJson(node.readAllStandardOutput()).array();
-        QVERIFY2(tokens.size() == input.size(), node.readAllStandardError().constData());
+        QString trouble;
+        const QJsonArray tokens = askCssTreeAndAcorn(input, trouble);
+        QVERIFY2(tokens.size() == input.size(), qPrintable(trouble));
         int read = 0;
         for (qsizetype i = 0; i < tokens.size(); i += 2) {
             if (tokens[i].isObject())
@@ -289,17 +299,9 @@ private slots:
         QJsonArray input;
         for (const Code& code : codes)
             input.append(QJsonObject{{"lang", code.lang}, {"text", code.page.mid(code.start, code.end - code.start)}});
-        QProcess node;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("NODE_PATH"), QStringLiteral("/usr/share/nodejs:/usr/lib/nodejs"));
-        node.setProcessEnvironment(environment);
-        node.start(QStringLiteral("node"), {QStringLiteral(TAGLOOM_TEST_DATA_DIR "/../colouring/code_tokens.js")});
-        QVERIFY2(node.waitForStarted(), "node is missing: scripts/deps.sh test installs it with css-tree and acorn");
-        node.write(QJsonDocument(input).toJson(QJsonDocument::Compact));
-        node.closeWriteChannel();
-        QVERIFY(node.waitForFinished(120000));
-        const QJsonArray expected = QJsonDocument::fromJson(node.readAllStandardOutput()).array();
-        QVERIFY2(expected.size() == input.size(), node.readAllStandardError().constData());
+        QString trouble;
+        const QJsonArray expected = askCssTreeAndAcorn(input, trouble);
+        QVERIFY2(expected.size() == input.size(), qPrintable(trouble));
 
         int compared = 0;
         for (size_t k = 0; k < codes.size(); ++k) {
