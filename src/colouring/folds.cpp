@@ -106,12 +106,25 @@ struct PageReader : HtmlTokenizer::Listener {
 
 std::vector<Range> of(QStringView text, Language language, const TagMap& map) {
     std::vector<Range> ranges;
+    // Only what spans lines can fold: a page has many more elements on one line than over several.
+    std::vector<qsizetype> breaks;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (isLineEnd(text[i]))
+            breaks.push_back(i);
+    const auto spansLines = [&](qsizetype start, qsizetype end) {
+        const auto it = std::lower_bound(breaks.begin(), breaks.end(), start);
+        return it != breaks.end() && *it < end;
+    };
     if (language == Language::Css || language == Language::JavaScript || language == Language::Json) {
         codeBlocks(text, 0, text.size(), language == Language::Css, ranges);
     } else if (language::isMarkup(language)) {
         const std::vector<TagMap::Tag>& tags = map.tags();
         for (const TagMap::Tag& tag : tags) {
             if (tag.endTag || tag.status == TagMap::Status::Void)
+                continue;
+            const qsizetype reach = tag.status == TagMap::Status::Matched && tag.partner >= 0 ? tags[size_t(tag.partner)].end
+                                                                                             : tag.endedAt;
+            if (!spansLines(tag.start, reach))
                 continue;
             const QString name = text.mid(tag.nameStart, tag.nameLength).toString();
             if (tag.status == TagMap::Status::Matched && tag.partner >= 0) {
@@ -129,6 +142,7 @@ std::vector<Range> of(QStringView text, Language language, const TagMap& map) {
         reader.out = &ranges;
         HtmlTokenizer::read(text, reader);
     }
+    std::erase_if(ranges, [&](const Range& r) { return !spansLines(r.start, r.end); });
     std::stable_sort(ranges.begin(), ranges.end(),
                      [](const Range& a, const Range& b) { return a.start != b.start ? a.start < b.start : a.end > b.end; });
     return ranges;

@@ -22,7 +22,8 @@ struct Range {
     QString closing;     ///< what ends it: `</table>`, `-->`, `}`; empty for an element ended by what follows
 };
 
-/// The ranges of @p text (line ends of any kind, U+2029 included) in @p language, sorted by
+/// The ranges of @p text (line ends of any kind, U+2029 included) in @p language that span
+/// lines, sorted by
 /// start, an outer range before the ranges inside it. @p map is the page's tag map (unused for
 /// style sheets and scripts).
 std::vector<Range> of(QStringView text, Language language, const TagMap& map);

@@ -20,7 +20,7 @@ Folding::Folding(EditArea* area) : QObject(area), area_(area) {
             adopt(reading_.result());
             if (QWidget* gutter = area_->lineNumberGutter())
                 gutter->update();
-        } else if (stale_ && area_->foldMarkersVisible()) {
+        } else if (stale_ && (area_->foldMarkersVisible() || commandsUsed_)) {
             pause_.start();
         }
     });
@@ -44,12 +44,16 @@ void Folding::readSoon() {
 }
 
 QTextBlock Folding::firstOfLine(QTextBlock block) const {
+    if (area_->softBreakCount() == 0)
+        return block; // a line is a block
     while (block.isValid() && EditArea::startsSoft(block) && block.previous().isValid())
         block = block.previous();
     return block;
 }
 
 QTextBlock Folding::lastOfLine(QTextBlock block) const {
+    if (area_->softBreakCount() == 0)
+        return block;
     while (block.next().isValid() && EditArea::startsSoft(block.next()))
         block = block.next();
     return block;
@@ -65,13 +69,9 @@ std::optional<Folding::Hidden> Folding::hiddenBy(int start, int end) const {
     QTextBlock last = lastOfLine(endBlock);
     // Text after the range on its last line stays in sight, with that line.
     bool onlySpaceAfter = true;
-    for (QTextBlock b = endBlock; onlySpaceAfter && b.isValid(); b = b.next()) {
-        const QString text = b.text();
-        for (int i = b == endBlock ? end - b.position() : 0; i < text.size() && onlySpaceAfter; ++i)
-            onlySpaceAfter = text[i].isSpace();
-        if (b == last)
-            break;
-    }
+    const int lineEnd = last.position() + last.length() - 1;
+    for (int i = end; i < lineEnd && onlySpaceAfter; ++i)
+        onlySpaceAfter = document->characterAt(i).isSpace(); // a soft break reads as a space too
     if (!onlySpaceAfter)
         last = firstOfLine(endBlock).previous();
     if (!last.isValid() || last.blockNumber() < first.blockNumber())
@@ -82,6 +82,7 @@ std::optional<Folding::Hidden> Folding::hiddenBy(int start, int end) const {
 const std::vector<folds::Range>& Folding::ranges() {
     if (!stale_)
         return ranges_;
+    commandsUsed_ = true;
     area_->finishLoading();
     static const TagMap kNoMap;
     const Language language = area_->language();
@@ -325,7 +326,9 @@ int Folding::blocksOf(int start, int end) const {
 void Folding::textChanged(int position, int removed, int added) {
     stale_ = true;
     ++generation_;
-    if (area_->foldMarkersVisible())
+    // Read again on a worker once typing pauses, for the gutter, and for the next fold command
+    // once one was used: a command then finds them read.
+    if (area_->foldMarkersVisible() || commandsUsed_)
         pause_.start();
     // The gutter goes on showing the stretches read before, moved with the text, until they are read again.
     const int delta = added - removed;

@@ -118,6 +118,7 @@ private:
     std::vector<int> depths_;
     bool stale_ = true;
     bool keyMoving_ = false;
+    bool commandsUsed_ = false; ///< the ranges were read for a command: they are kept read from then on
     int caretBefore_ = 0;
     int generation_ = 0; ///< counts edits
     int readingFor_ = -1;
