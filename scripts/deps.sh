@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages that building (and, with "test", testing) needs, when missing.
 set -euo pipefail
 # Qt WebEngine builds the live preview's plugin, which the editor loads only when the pane shows.
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core libtidy-dev pkg-config
+# Hunspell spells pages; hunspell-en-us is the dictionary the tests and most users need.
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-private-dev libgl-dev fonts-dejavu-core libtidy-dev libhunspell-dev hunspell-en-us pkg-config
           qt6-webengine-dev)
 if [ "${1:-}" = test ]; then
     # Xvfb, xdotool and ImageMagick drive the real program in an X server; desktop-file-utils

@@ -8,6 +8,7 @@
 #include "checking/check_config.h"
 #include "checking/page_rules.h"
 #include "checking/safe_check.h"
+#include "checking/spelling.h"
 #include "colouring/language.h"
 #include "document/document_file.h"
 
@@ -43,6 +44,9 @@ const char* const kUsage =
     "                                   url() and @import in styles and style sheets (*.css),\n"
     "                                   images without their width and height\n"
     "  --orphans                        with --links: pages no other page links to\n"
+    "  --spelling                       words a reader sees that Hunspell's dictionaries do not know,\n"
+    "                                   in each part's lang; words in .tagloom-words are accepted\n"
+    "  --spelling-language LANG         the language of text with no lang (default en)\n"
     "  --ignore RULE                    leave out a rule (a Tidy message key or a rule name); repeatable\n"
     "  --include GLOB, --exclude GLOB   which files of a folder to check (default *.html *.htm *.xhtml,\n"
     "                                   and *.css with --links)\n"
@@ -60,6 +64,9 @@ struct Settings {
     QSet<QString> handChecks;
     QStringList include;
     QStringList exclude;
+    bool spelling = false;
+    QString spellingLanguage = QStringLiteral("en");
+    Speller* speller = nullptr;
 };
 
 struct Problem {
@@ -68,6 +75,8 @@ struct Problem {
     bool error = false;
     QString rule;
     QString message;
+    QString word;            ///< a misspelt word
+    QStringList suggestions; ///< and what it may be
 };
 
 struct PageResult {
@@ -171,6 +180,30 @@ private:
     std::vector<std::pair<QRegularExpression, bool>> patterns_; // and whether it matches the path
 };
 
+/// The words of @p page its dictionaries do not know, in line order among @p problems.
+void spellPage(const QString& page, const Settings& settings, std::vector<Problem>& problems) {
+    std::vector<qsizetype> lineStarts{0};
+    for (qsizetype i = 0; i < page.size(); ++i)
+        if (page[i] == u'\n')
+            lineStarts.push_back(i + 1);
+    std::vector<Problem> found;
+    for (const spelling::Word& word : spelling::wordsOf(page, {settings.spellingLanguage}))
+        if (!settings.speller->isCorrect(word.text, word.language)) {
+            const auto line = std::upper_bound(lineStarts.begin(), lineStarts.end(), word.start) - 1;
+            const QStringList maybe = settings.speller->suggestions(word.text, word.language);
+            found.push_back({int(line - lineStarts.begin()) + 1, int(word.start - *line) + 1, false, QStringLiteral("spelling"),
+                             maybe.isEmpty() ? QStringLiteral("\"%1\" is not in the %2 dictionary.").arg(word.text, word.language)
+                                             : QStringLiteral("\"%1\" is not in the %2 dictionary; perhaps: %3.")
+                                                   .arg(word.text, word.language, maybe.join(QStringLiteral(", "))),
+                             word.text, maybe});
+        }
+    if (found.empty())
+        return;
+    problems.insert(problems.end(), found.begin(), found.end());
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const Problem& a, const Problem& b) { return a.line != b.line ? a.line < b.line : a.column < b.column; });
+}
+
 /// @p siteRoot: where the page's root-relative links start.
 PageResult checkPage(const QString& path, const QString& siteRoot, const Settings& settings) {
     PageResult result;
@@ -187,13 +220,15 @@ PageResult checkPage(const QString& path, const QString& siteRoot, const Setting
         // A style sheet: no Tidy, only what it names.
         for (const TagProblem& p : page_rules::checkStyleSheet(file.text, options))
             if (!settings.ignored.contains(p.key))
-                result.problems.push_back({p.line, p.column, false, p.key, p.message});
+                result.problems.push_back({p.line, p.column, false, p.key, p.message, {}, {}});
         return result;
     }
     page_rules::Checked checked = page_rules::checkPage(file.text, settings.ignored, settings.accessibility, options);
     result.failure = checked.result.failure;
     for (const TagProblem& p : checked.result.problems)
-        result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message});
+        result.problems.push_back({p.line, p.column, p.kind == TagProblem::Kind::Error, p.key, p.message, {}, {}});
+    if (settings.spelling && !settings.ignored.contains(QStringLiteral("spelling")))
+        spellPage(file.text, settings, result.problems);
     if (settings.links) {
         result.anchors = std::move(checked.facts.anchors);
         result.links = std::move(checked.facts.links);
@@ -258,7 +293,8 @@ std::vector<std::pair<size_t, std::vector<Problem>>> checkSite(const std::vector
                 !settings.ignored.contains(QStringLiteral("missing-anchor")))
                 problems.push_back({link.line, link.column, false, QStringLiteral("missing-anchor"),
                                     QStringLiteral("#%1 names no id in %2.")
-                                        .arg(link.fragment, QDir::toNativeSeparators(QDir::current().relativeFilePath(link.target)))});
+                                        .arg(link.fragment, QDir::toNativeSeparators(QDir::current().relativeFilePath(link.target))),
+                                    {}, {}});
         }
         if (!problems.empty())
             found.emplace_back(i, std::move(problems));
@@ -270,7 +306,7 @@ std::vector<std::pair<size_t, std::vector<Problem>>> checkSite(const std::vector
         const bool entry = QFileInfo(page.absolute).fileName().startsWith(QStringLiteral("index."));
         if (page.unreadable || entry || linked.contains(page.absolute))
             continue;
-        const Problem orphan{0, 0, false, QStringLiteral("orphan-page"), QStringLiteral("No page of the site links to this page.")};
+        const Problem orphan{0, 0, false, QStringLiteral("orphan-page"), QStringLiteral("No page of the site links to this page."), {}, {}};
         const auto it = std::find_if(found.begin(), found.end(), [i](const auto& f) { return f.first == i; });
         if (it != found.end())
             it->second.insert(it->second.begin(), orphan);
@@ -330,9 +366,15 @@ public:
                 appendProblemLine(out, file, p);
             std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
         } else if (format_ == u"json") {
-            for (const Problem& p : problems)
-                item(QJsonObject{{"file", path}, {"line", p.line}, {"column", p.column},
-                                 {"severity", p.error ? "error" : "warning"}, {"rule", p.rule}, {"message", p.message}});
+            for (const Problem& p : problems) {
+                QJsonObject o{{"file", path}, {"line", p.line}, {"column", p.column},
+                              {"severity", p.error ? "error" : "warning"}, {"rule", p.rule}, {"message", p.message}};
+                if (!p.word.isEmpty()) {
+                    o.insert("word", p.word);
+                    o.insert("suggestions", QJsonArray::fromStringList(p.suggestions));
+                }
+                item(o);
+            }
         } else if (format_ == u"sarif") {
             for (const Problem& p : problems) {
                 qsizetype index = rules_.indexOf(p.rule);
@@ -343,9 +385,12 @@ public:
                 QJsonObject location{{"artifactLocation", QJsonObject{{"uri", uriOf(path)}}}};
                 if (p.line > 0)
                     location.insert("region", QJsonObject{{"startLine", p.line}, {"startColumn", std::max(1, p.column)}});
-                item(QJsonObject{{"ruleId", p.rule}, {"ruleIndex", int(index)}, {"level", p.error ? "error" : "warning"},
-                                 {"message", QJsonObject{{"text", p.message}}},
-                                 {"locations", QJsonArray{QJsonObject{{"physicalLocation", location}}}}});
+                QJsonObject result{{"ruleId", p.rule}, {"ruleIndex", int(index)}, {"level", p.error ? "error" : "warning"},
+                                   {"message", QJsonObject{{"text", p.message}}},
+                                   {"locations", QJsonArray{QJsonObject{{"physicalLocation", location}}}}};
+                if (!p.word.isEmpty())
+                    result.insert("properties", QJsonObject{{"word", p.word}, {"suggestions", QJsonArray::fromStringList(p.suggestions)}});
+                item(result);
             }
             if (!failure.isEmpty())
                 notifications_.append(QJsonObject{
@@ -436,7 +481,8 @@ int main(int argc, char* argv[]) {
                 return std::nullopt;
             return args[++i];
         };
-        if (a == u"--format" || a == u"--accessibility" || a == u"--ignore" || a == u"--include" || a == u"--exclude") {
+        if (a == u"--format" || a == u"--accessibility" || a == u"--ignore" || a == u"--include" || a == u"--exclude" ||
+            a == u"--spelling-language") {
             const std::optional<QString> v = value();
             if (!v) {
                 std::fprintf(stderr, "tagloom-check: %s needs a value\n%s", qPrintable(a), kUsage);
@@ -458,6 +504,13 @@ int main(int argc, char* argv[]) {
                 accessibilityGiven = true;
             } else if (a == u"--ignore") {
                 commandLine.ignored.insert(*v);
+            } else if (a == u"--spelling-language") {
+                static const QRegularExpression languageTag(QStringLiteral("^[A-Za-z]{2,3}([-_][A-Za-z0-9]{2,8})*$"));
+                if (!languageTag.match(*v).hasMatch()) {
+                    std::fprintf(stderr, "tagloom-check: --spelling-language takes a language such as en or en-GB\n");
+                    return 2;
+                }
+                commandLine.spellingLanguage = *v;
             } else if (a == u"--include") {
                 commandLine.include << *v;
             } else {
@@ -467,6 +520,8 @@ int main(int argc, char* argv[]) {
             commandLine.links = linksGiven = true;
         } else if (a == u"--orphans") {
             commandLine.orphans = orphansGiven = true;
+        } else if (a == u"--spelling") {
+            commandLine.spelling = true;
         } else if (a.startsWith(u"--")) {
             std::fprintf(stderr, "tagloom-check: unknown option %s\n%s", qPrintable(a), kUsage);
             return 2;
@@ -493,6 +548,19 @@ int main(int argc, char* argv[]) {
         settings.accessibility = commandLine.accessibility;
     settings.links = settings.links || linksGiven;
     settings.orphans = settings.orphans || orphansGiven;
+    settings.spelling = commandLine.spelling;
+    settings.spellingLanguage = commandLine.spellingLanguage;
+    // The site's words, from .tagloom-words where the settings are looked for.
+    Speller speller;
+    settings.speller = &speller;
+    if (settings.spelling) {
+        bool listed = false;
+        for (const QString& input : inputs)
+            if (QFileInfo(input).isDir())
+                listed = speller.acceptFile(QDir(input).filePath(QStringLiteral(".tagloom-words"))) || listed;
+        if (!listed)
+            speller.acceptFile(QDir::current().filePath(QStringLiteral(".tagloom-words")));
+    }
     settings.ignored.unite(commandLine.ignored);
     settings.include += commandLine.include;
     settings.exclude += commandLine.exclude;
@@ -571,6 +639,8 @@ int main(int argc, char* argv[]) {
         for (const auto& [index, problems] : checkSite(site, settings))
             writer.page(site[index].path, site[index].path + QStringLiteral(" (links across the site)"), problems, {});
     writer.end();
+    for (const QString& language : speller.missingLanguages())
+        warn(QStringLiteral("no dictionary for %1 is installed: its words were not checked").arg(language));
     safe_check::keepCheckersBetweenPages(false); // each checker process ends before this one does
     if (std::fflush(stdout) != 0 || writer.failedToWrite()) {
         std::fprintf(stderr, "tagloom-check: cannot write the output: %s\n", std::strerror(errno));
