@@ -9,6 +9,7 @@
 //                                         as the workers read them, and a line command on the page
 //   bench_editor folding PAGE             Fold All and Unfold All in the window, a key with a thousand folds
 //                                         and with a hundred carets
+//   bench_editor spelling PAGE            the words a reader sees, spelt with the installed English dictionary
 //   bench_editor loading [LINES]          keys typed while a page of short lines loads (3,000,000)
 //
 // A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
@@ -29,6 +30,7 @@
 #include "editor/edit_area.h"
 #include "editor/element_path.h"
 #include "editor/folding.h"
+#include "checking/spelling.h"
 #include "editor/format_document.h"
 #include "colouring/outline.h"
 #include "colouring/folds.h"
@@ -737,6 +739,28 @@ int folding(const QString& path) {
     return 0;
 }
 
+int spell(const QString& name) {
+    const ReadResult read = document_file::read(resolvePage(name));
+    const QString& page = read.text;
+    std::vector<spelling::Word> words;
+    const double reading = medianMs(3, [&] { words = spelling::wordsOf(page); });
+    Speller speller;
+    QElapsedTimer load;
+    load.start();
+    (void)speller.isCorrect(QStringLiteral("page"), QStringLiteral("en"));
+    const double loadMs = double(load.nsecsElapsed()) / 1e6;
+    int wrong = 0;
+    const double spellingMs = medianMs(3, [&] {
+        wrong = 0;
+        for (const spelling::Word& w : words)
+            wrong += speller.isCorrect(w.text, w.language) ? 0 : 1;
+    });
+    std::printf("%s (%.1f MB): the words a reader sees %.0f ms (%zu words), spelt %.0f ms (%d not known), the dictionary "
+                "loaded once %.0f ms (medians of 3, one thread)\n",
+                qPrintable(name), double(page.size()) / 1e6, reading, words.size(), spellingMs, wrong, loadMs);
+    return 0;
+}
+
 int outlines(const QString& name) {
     const ReadResult read = document_file::read(resolvePage(name));
     const QString& page = read.text;
@@ -1001,6 +1025,8 @@ int main(int argc, char* argv[]) {
         return tags(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("outline"))
         return outlines(args[1]);
+    if (args.size() >= 2 && args[0] == QStringLiteral("spelling"))
+        return spell(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("folding"))
         return folding(resolvePage(args[1]));
     if (args.size() >= 2 && args[0] == QStringLiteral("search"))
@@ -1010,7 +1036,7 @@ int main(int argc, char* argv[]) {
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | folding PAGE | longlines | loading [LINES]\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | folding PAGE | spelling PAGE | longlines | loading [LINES]\n",
         stderr);
     return 2;
 }

@@ -118,6 +118,7 @@ MainWindow::~MainWindow() {
     // Checks still running end now, so that the program can end at once.
     safe_check::cancelAll();
     for (OpenDocument* document : documents()) {
+        spellDocument(*document, false); // its reading ends while the dictionaries are here
         document->editArea()->disconnect(this);
         document->editArea()->document()->disconnect(this);
     }
@@ -173,6 +174,8 @@ OpenDocument* MainWindow::addDocument() {
     });
     connect(&document->keeper(), &RecoveryKeeper::folderRefused, this, &MainWindow::tellRecoveryFolderRefused);
     document->checkWhenTypingPauses(checkAsYouType_);
+    if (checkSpelling_)
+        spellDocument(*document, true);
     connect(document, &OpenDocument::typingPaused, this, [this, document] { checkWhileTyping(*document); });
     connect(area, &EditArea::edited, this, [this, document] {
         if (livePreview_)
@@ -405,6 +408,8 @@ void MainWindow::buildMenuBar() {
     action(QStringLiteral("closeBrackets"))->setChecked(settings::closeBrackets());
     checkAsYouType_ = settings::checkAsYouType();
     action(QStringLiteral("checkAsYouType"))->setChecked(checkAsYouType_);
+    checkSpelling_ = settings::checkSpelling();
+    action(QStringLiteral("checkSpelling"))->setChecked(checkSpelling_);
     for (int level = 1; level <= 3; ++level)
         action(QStringLiteral("accessibilityLevel%1").arg(level))->setChecked(level == settings::accessibilityLevel());
     action(QStringLiteral("expandAbbreviation"))

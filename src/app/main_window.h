@@ -4,6 +4,7 @@
 #include "open_document.h"
 
 #include "about/about_window.h"
+#include "checking/spelling.h"
 #include "dialogs/dialogs.h"
 #include "document/document_file.h"
 #include "document/file_identity.h"
@@ -116,6 +117,12 @@ public:
     void toggleKeepIndent();
     void toggleCloseBrackets();
     void toggleCheckAsYouType();
+    /// Misspelt words underlined in every page (an option, off at first).
+    void toggleCheckSpelling();
+    /// Selects the next misspelt word, turning Check Spelling on when it is off.
+    void nextMisspelling();
+    /// The dictionaries and accepted words every page is spelt with; made when first needed.
+    Speller& speller();
     void chooseAccessibilityLevel1() { chooseAccessibilityLevel(1); }
     void chooseAccessibilityLevel2() { chooseAccessibilityLevel(2); }
     void chooseAccessibilityLevel3() { chooseAccessibilityLevel(3); }
@@ -374,6 +381,11 @@ private:
     QList<QKeySequence> reservedShortcuts_; ///< the menu's keys, which no edit area may take
     bool recoveryRefusalTold_ = false;
     bool checkAsYouType_ = false;
+    bool checkSpelling_ = false;
+    std::unique_ptr<Speller> speller_;
+    QSet<QString> siteWordsRead_;
+    /// Spelling marks on @p document's edit area, or none.
+    void spellDocument(OpenDocument& document, bool on);
     EditOptions editOptions_; ///< what every edit area is given
     QList<QAction*> htmlOnlyItems_;   ///< menu items for HTML pages only
     QList<QAction*> markupOnlyItems_; ///< menu items for markup (HTML, SVG/XML) only

@@ -1,6 +1,10 @@
 // Check Tags: HTML Tidy's findings in a panel below the text.
 #include "main_window.h"
 
+#include "spell_marks.h"
+#include <QStandardPaths>
+#include <QStatusBar>
+
 #include "recovery_keeper.h"
 #include "settings.h"
 
@@ -159,6 +163,53 @@ void MainWindow::toggleCheckAsYouType() {
         else
             document->editArea()->setHighlights(EditArea::Highlights::Problems, {});
     }
+}
+
+Speller& MainWindow::speller() {
+    if (!speller_) {
+        speller_ = std::make_unique<Speller>();
+        // The user's own words, kept in the data folder.
+        speller_->acceptFile(QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("words.txt")));
+    }
+    return *speller_;
+}
+
+void MainWindow::spellDocument(OpenDocument& document, bool on) {
+    EditArea* area = document.editArea();
+    if (auto* marks = area->findChild<SpellMarks*>(QString(), Qt::FindDirectChildrenOnly)) {
+        marks->detach();
+        delete marks;
+    }
+    if (!on)
+        return;
+    // The site's words list: beside its settings, at the site's root.
+    const auto siteWords = [this, &document]() -> QString {
+        if (document.path().isEmpty())
+            return {};
+        return QDir(siteRootOf(document.path())).filePath(QStringLiteral(".tagloom-words"));
+    };
+    if (const QString list = siteWords(); !list.isEmpty() && !siteWordsRead_.contains(list)) {
+        siteWordsRead_.insert(list);
+        speller().acceptFile(list);
+    }
+    new SpellMarks(area, speller(), siteWords, settings::spellingLanguage());
+}
+
+void MainWindow::toggleCheckSpelling() {
+    checkSpelling_ = action(QStringLiteral("checkSpelling"))->isChecked();
+    settings::setCheckSpelling(checkSpelling_);
+    for (OpenDocument* document : documents())
+        spellDocument(*document, checkSpelling_);
+}
+
+void MainWindow::nextMisspelling() {
+    if (!checkSpelling_) {
+        action(QStringLiteral("checkSpelling"))->setChecked(true);
+        toggleCheckSpelling();
+    }
+    auto* marks = editArea()->findChild<SpellMarks*>(QString(), Qt::FindDirectChildrenOnly);
+    if (marks && !marks->selectNext())
+        statusBar()->showMessage(tr("No misspelt word is marked."), 3000);
 }
 
 void MainWindow::chooseAccessibilityLevel(int level) {

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 232> kMenu{{
+constexpr std::array<MenuItem, 234> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -205,6 +205,7 @@ constexpr std::array<MenuItem, 232> kMenu{{
     {1, "toolsMenu", "&Tools", nullptr},
     {2, "checkTags", "&Check Tags", "F7", call(&MainWindow::checkTags)},
     {2, "goToMatchingTag", "Go to &Matching Tag", "Ctrl+M", call(&MainWindow::goToMatchingTag)},
+    {2, "nextMisspelling", "Ne&xt Misspelling", "F8", call(&MainWindow::nextMisspelling)},
     {2, "previewInBrowser", "&Preview in Browser", "F12", call(&MainWindow::previewInBrowser)},
     {1, "optionsMenu", "&Options", nullptr},
     {2, "offerToSave", "&Offer to Save Changes", nullptr, option(&MainWindow::toggleOfferToSave)},
@@ -226,6 +227,7 @@ constexpr std::array<MenuItem, 232> kMenu{{
     {3, "formatCodeSeparator", nullptr, nullptr},
     {3, "formatCodeBlocks", "Format &Style Sheets and Scripts in Pages", nullptr, option(&MainWindow::toggleFormatCodeBlocks)},
     {2, "checkAsYouType", "C&heck as You Type", nullptr, option(&MainWindow::toggleCheckAsYouType)},
+    {2, "checkSpelling", "Check &Spelling", nullptr, option(&MainWindow::toggleCheckSpelling)},
     {2, "accessibilityLevel", "Accessi&bility Level", nullptr},
     {3, "accessibilityLevel1", "Priority &1", nullptr, option(&MainWindow::chooseAccessibilityLevel1)},
     {3, "accessibilityLevel2", "Priorities 1 and &2", nullptr, option(&MainWindow::chooseAccessibilityLevel2)},

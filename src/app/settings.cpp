@@ -26,6 +26,8 @@ const QString kColourAsYouType = QStringLiteral("colouring/asYouType");
 const QString kScheme = QStringLiteral("colouring/scheme");
 const QString kLineNumbers = QStringLiteral("view/lineNumbers");
 const QString kFoldMarkers = QStringLiteral("view/foldMarkers");
+const QString kCheckSpelling = QStringLiteral("editing/checkSpelling");
+const QString kSpellingLanguage = QStringLiteral("editing/spellingLanguage");
 const QString kFormatIndent = QStringLiteral("format/indent");
 const QString kWrapAttributesAt = QStringLiteral("format/wrapAttributesAt");
 const QString kFormatCodeBlocks = QStringLiteral("format/codeBlocks");
@@ -179,6 +181,16 @@ bool lineNumbersShown() {
 
 void setLineNumbersShown(bool on) {
     QSettings().setValue(kLineNumbers, on);
+}
+
+bool checkSpelling() {
+    return QSettings().value(kCheckSpelling, false).toBool();
+}
+void setCheckSpelling(bool on) {
+    QSettings().setValue(kCheckSpelling, on);
+}
+QString spellingLanguage() {
+    return QSettings().value(kSpellingLanguage, QStringLiteral("en")).toString();
 }
 
 int formatIndent() {

@@ -44,6 +44,10 @@ bool checkLinks();
 void setCheckLinks(bool on);
 /// The page is checked once typing pauses, its problems marked in the text (off at first).
 bool checkAsYouType();
+/// Check Spelling (off at first), and the language of text a page gives none (en at first).
+bool checkSpelling();
+void setCheckSpelling(bool on);
+QString spellingLanguage();
 void setCheckAsYouType(bool on);
 /// Ctrl+H leaves the caret, the selection and the view as they were (off: it selects the last comment).
 bool keepPlaceWhenColouring();

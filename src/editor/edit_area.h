@@ -32,6 +32,7 @@ class MatchingTags;
 class LayoutRelease;
 class PageLoader;
 class Folding;
+class QMenu;
 
 /// The edit area: a plain-text editor whose operations count the document as one string with
 /// CR LF line ends, and whose character colours live in a ColourModel.
@@ -216,7 +217,10 @@ public:
 
     /// Marks drawn over the text that are neither colour nor edits, kept in groups so that each
     /// feature replaces only its own.
-    enum class Highlights { MatchingTags, FindMatches, Problems, Carets, Count };
+    enum class Highlights { MatchingTags, FindMatches, Problems, Spelling, Carets, Count };
+    /// Adds items to the right-click menu for the document position clicked on (spelling's suggestions).
+    using ContextMenuAdditions = std::function<void(QMenu*, int)>;
+    void setContextMenuAdditions(ContextMenuAdditions add) { contextMenuAdditions_ = std::move(add); }
     void setHighlights(Highlights group, const QList<QTextEdit::ExtraSelection>& marks);
     MatchingTags* matchingTags() const { return matchingTags_; }
     /// Typing `</` completes the innermost open element's end tag (an option, off at start).
@@ -405,6 +409,7 @@ private:
     bool foldMarkers_ = false;
     Folding* folding_ = nullptr;
     std::vector<std::pair<QRectF, int>> foldPlaceholders_; ///< where each is drawn, and its line's last position
+    ContextMenuAdditions contextMenuAdditions_;
     std::vector<QTextCursor> extraCarets_; ///< the carets beside the main one
     std::optional<QPoint> columnFrom_;     ///< where an Alt+drag started
     std::vector<QTextCursor> caretsInOrder() const;

@@ -291,6 +291,8 @@ void EditArea::contextMenuEvent(QContextMenuEvent* e) {
             editKeepingSoftBreaks([](QTextCursor& c) { c.removeSelectedText(); });
         });
     }
+    if (contextMenuAdditions_)
+        contextMenuAdditions_(menu, cursorForPosition(e->pos()).position());
     menu->exec(e->globalPos());
     delete menu;
 }

@@ -1,0 +1,95 @@
+#include "app/main_window.h"
+#include "app/spell_marks.h"
+#include "editor/edit_area.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_files.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+class SpellingWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Through the window: a typo underlined, a suggestion taken from the right-click menu, a
+    // word added to the site's list and no longer marked, F8 to the next.
+    void misspeltWordsInThePage() {
+        QTemporaryDir folder;
+        QVERIFY(test_files::writeBytes(folder.filePath(QStringLiteral("en_US.aff")), "SET UTF-8\nTRY esianrtolcdugmphbyfvkwz\n"));
+        QVERIFY(test_files::writeBytes(folder.filePath(QStringLiteral("en_US.dic")), "3\nhello\nworld\nthe\n"));
+        qputenv("TAGLOOM_DICTIONARIES", folder.path().toUtf8());
+        const QString page = folder.filePath(QStringLiteral("page.html"));
+        QVERIFY(test_files::writeBytes(page, "<p>hello wrld the Tagloom</p>\n<code>nott</code>"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.setQuitHandler([] {});
+        form.show();
+        QVERIFY(form.openPath(page));
+        EditArea* area = form.editArea();
+        QVERIFY(!form.action(QStringLiteral("checkSpelling"))->isChecked()); // off at first
+        QVERIFY(area->extraSelections().isEmpty());
+        form.action(QStringLiteral("checkSpelling"))->trigger();
+        auto* marks = area->findChild<SpellMarks*>();
+        QVERIFY(marks);
+        QTRY_COMPARE(int(marks->marked().size()), 2);
+        QCOMPARE(marks->marked()[0].text, QStringLiteral("wrld"));
+        QCOMPARE(marks->marked()[1].text, QStringLiteral("Tagloom"));
+        const auto underlined = [&] {
+            QStringList words;
+            for (const QTextEdit::ExtraSelection& s : area->extraSelections())
+                if (s.format.underlineColor() == SpellMarks::markColour())
+                    words << s.cursor.selectedText();
+            return words;
+        };
+        QCOMPARE(underlined(), (QStringList{"wrld", "Tagloom"}));
+        QVERIFY(!area->document()->isModified()); // the marks are no edit
+
+        // F8 selects the next; the right-click menu offers what it may be.
+        form.action(QStringLiteral("nextMisspelling"))->trigger();
+        QCOMPARE(area->selectedText(), QStringLiteral("wrld"));
+        const auto menuAt = [&](const QString& word, const QString& choose) {
+            const int at = int(area->text().indexOf(word)) + 1;
+            QTextCursor c(area->document());
+            c.setPosition(at);
+            const QPoint point = area->cursorRect(c).center();
+            // The menu runs its own loop: an item is chosen as it shows.
+            QTimer::singleShot(100, this, [choose] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                for (QAction* a : menu->actions())
+                    if (a->text().remove(u'&') == choose) {
+                        menu->close();
+                        a->trigger();
+                        return;
+                    }
+                menu->close();
+                QFAIL(qPrintable(QStringLiteral("no menu item ") + choose));
+            });
+            QContextMenuEvent event(QContextMenuEvent::Mouse, point, area->viewport()->mapToGlobal(point));
+            QApplication::sendEvent(area->viewport(), &event);
+        };
+        menuAt(QStringLiteral("wrld"), QStringLiteral("world"));
+        QCOMPARE(area->text(), QStringLiteral("<p>hello world the Tagloom</p>\r\n<code>nott</code>"));
+        QTRY_COMPARE(underlined(), QStringList{"Tagloom"});
+        area->undo();
+        QCOMPARE(area->text(), QStringLiteral("<p>hello wrld the Tagloom</p>\r\n<code>nott</code>"));
+        menuAt(QStringLiteral("Tagloom"), QStringLiteral("Add to Site Words"));
+        QCOMPARE(test_files::readBytes(folder.filePath(QStringLiteral(".tagloom-words"))), "Tagloom\n");
+        QTRY_COMPARE(underlined(), QStringList{"wrld"});
+        // Off: no marks.
+        form.action(QStringLiteral("checkSpelling"))->trigger();
+        QVERIFY(underlined().isEmpty());
+        QSettings().clear();
+    }
+};
+
+} // namespace
+
+TAGLOOM_TEST_MAIN(QApplication, SpellingWindowTest)
+#include "test_spelling_window.moc"
