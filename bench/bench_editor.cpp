@@ -31,6 +31,7 @@
 #include "editor/element_path.h"
 #include "editor/folding.h"
 #include "checking/spelling.h"
+#include "app/spell_marks.h"
 #include "editor/format_document.h"
 #include "colouring/outline.h"
 #include "colouring/folds.h"
@@ -758,6 +759,21 @@ int spell(const QString& name) {
     std::printf("%s (%.1f MB): the words a reader sees %.0f ms (%zu words), spelt %.0f ms (%d not known), the dictionary "
                 "loaded once %.0f ms (medians of 3, one thread)\n",
                 qPrintable(name), double(page.size()) / 1e6, reading, words.size(), spellingMs, wrong, loadMs);
+    // A key in the window, with Check Spelling off and on (the marks shown first).
+    ScriptedDialogs dialogs;
+    MainWindow form(dialogs);
+    form.openStartupArgument(resolvePage(name));
+    requireOpened(form, resolvePage(name));
+    showActive(form);
+    form.editArea()->finishLoading();
+    form.editArea()->setCaretPosition(int(page.size() / 2));
+    const double off = medianMs(21, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); });
+    form.action(QStringLiteral("checkSpelling"))->trigger();
+    QSignalSpy shown(form.editArea()->findChild<SpellMarks*>(), &SpellMarks::marksShown);
+    shown.wait(20000);
+    const double on = medianMs(21, [&] { keyAndRepaint(form, QKeySequence(QStringLiteral("x"))); });
+    form.action(QStringLiteral("checkSpelling"))->trigger();
+    std::printf("a key in the middle with its repaint: %.2f ms with Check Spelling off, %.2f ms on (medians of 21)\n", off, on);
     return 0;
 }
 

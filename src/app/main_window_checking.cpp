@@ -169,7 +169,7 @@ Speller& MainWindow::speller() {
     if (!speller_) {
         speller_ = std::make_unique<Speller>();
         // The user's own words, kept in the data folder.
-        speller_->acceptFile(QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(QStringLiteral("words.txt")));
+        speller_->acceptFile(SpellMarks::personalWords());
     }
     return *speller_;
 }

@@ -3,7 +3,12 @@
 #include "editor/edit_area.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTextBlock>
 #include <QMenu>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
@@ -25,6 +30,9 @@ SpellMarks::SpellMarks(EditArea* area, Speller& speller, std::function<QString()
             pause_.start(); // typed on meanwhile: that text is read next
     });
     area->setContextMenuAdditions([this](QMenu* menu, int position) { addToMenu(menu, position); });
+    // Only the words near the view are marks: thousands of them would cost every key and paint.
+    connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, &SpellMarks::markInView);
+    connect(area->document(), &QTextDocument::contentsChange, this, &SpellMarks::textChanged);
     readNow();
 }
 
@@ -79,10 +87,31 @@ std::vector<spelling::Word> SpellMarks::misspelt(const QString& text, const QStr
 void SpellMarks::show(std::vector<spelling::Word> words) {
     marked_ = std::move(words);
     shownFor_ = generation_;
+    markInView();
+    emit marksShown();
+}
+
+void SpellMarks::textChanged(int position, int removed, int added) {
+    // The words read before move with the text until it is read again; an edited one is dropped.
+    std::erase_if(marked_, [&](const spelling::Word& w) { return w.start < position + removed && position <= w.start + w.length; });
+    for (spelling::Word& w : marked_)
+        if (w.start >= position + removed)
+            w.start += added - removed;
+}
+
+void SpellMarks::markInView() {
+    if (!area_)
+        return;
+    // The lines in view and a screen either side.
+    const int screen = area_->viewport()->height();
+    const int from = area_->cursorForPosition(QPoint(0, -screen)).block().position();
+    const QTextBlock last = area_->cursorForPosition(QPoint(0, 2 * screen)).block();
+    const int to = last.position() + last.length();
     QList<QTextEdit::ExtraSelection> marks;
-    for (const spelling::Word& word : marked_) {
-        if (size_t(marks.size()) >= kMostMarks)
-            break;
+    auto it = std::lower_bound(marked_.begin(), marked_.end(), from,
+                               [](const spelling::Word& w, int at) { return w.start < at; });
+    for (; it != marked_.end() && it->start < to && size_t(marks.size()) < kMostMarks; ++it) {
+        const spelling::Word& word = *it;
         QTextEdit::ExtraSelection mark;
         mark.cursor = QTextCursor(area_->document());
         mark.cursor.setPosition(int(word.start));
@@ -92,7 +121,6 @@ void SpellMarks::show(std::vector<spelling::Word> words) {
         marks << mark;
     }
     area_->setHighlights(EditArea::Highlights::Spelling, marks);
-    emit marksShown();
 }
 
 const spelling::Word* SpellMarks::wordAt(int position) const {
@@ -121,6 +149,26 @@ bool SpellMarks::selectNext() {
     area_->setTextCursor(cursor);
     area_->ensureCursorVisible();
     return true;
+}
+
+QString SpellMarks::personalWords() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("words.txt"));
+}
+
+bool SpellMarks::appendWord(const QString& list, const QString& word) {
+    QDir().mkpath(QFileInfo(list).absolutePath());
+    // Only a regular file (or none yet) is written to, and only appended to: the list is kept
+    // with the site's pages or in the user's data.
+    const QFileInfo info(list);
+    if (info.exists() && !info.isFile())
+        return false;
+    QFile file(list);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const bool needsLineEnd = file.size() > 0 && file.seek(file.size() - 1) && file.read(1) != "\n";
+    file.seek(file.size());
+    return file.write((needsLineEnd ? "\n" : "") + word.toUtf8() + '\n') > 0;
 }
 
 void SpellMarks::addToMenu(QMenu* menu, int position) {
@@ -154,25 +202,20 @@ void SpellMarks::addToMenu(QMenu* menu, int position) {
         readNow();
     });
     added << ignore;
-    const QString list = siteWords_ ? siteWords_() : QString();
-    auto* add = new QAction(tr("Add to Site &Words"), menu);
-    add->setEnabled(!list.isEmpty());
-    if (!list.isEmpty())
+    // Kept in the site's list (with its pages), or in the user's own.
+    const auto addTo = [&](const QString& text, const QString& list) {
+        auto* add = new QAction(text, menu);
+        add->setEnabled(!list.isEmpty());
         add->setToolTip(list);
-    connect(add, &QAction::triggered, this, [this, word, list] {
-        QFile file(list);
-        // Appended to, never rewritten: the list is the site's, kept with its pages.
-        if (file.open(QIODevice::Append | QIODevice::WriteOnly)) {
-            const bool needsLineEnd = file.size() > 0 && [&] {
-                QFile reading(list);
-                return reading.open(QIODevice::ReadOnly) && reading.seek(reading.size() - 1) && reading.read(1) != "\n";
-            }();
-            file.write((needsLineEnd ? "\n" : "") + word.text.toUtf8() + '\n');
-        }
-        speller_.accept(word.text);
-        readNow();
-    });
-    added << add;
+        connect(add, &QAction::triggered, this, [this, word, list] {
+            appendWord(list, word.text);
+            speller_.accept(word.text);
+            readNow();
+        });
+        added << add;
+    };
+    addTo(tr("Add to Site &Words"), siteWords_ ? siteWords_() : QString());
+    addTo(tr("Add to &My Words"), personalWords());
     auto* separator = new QAction(menu);
     separator->setSeparator(true);
     added << separator;

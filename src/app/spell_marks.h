@@ -33,8 +33,12 @@ public:
 
     static constexpr int kPauseMs = 300;
     /// Enough to see on any screen.
-    static constexpr size_t kMostMarks = 5000;
+    static constexpr size_t kMostMarks = 2000;
     static QColor markColour();
+    /// The user's own word list, in the data folder.
+    static QString personalWords();
+    /// Adds @p word on a line of its own at the end of the list @p list (made when missing).
+    static bool appendWord(const QString& list, const QString& word);
 
 signals:
     /// The marks were read again; for tests.
@@ -45,6 +49,9 @@ private:
     /// The misspelt words of the text now (on the calling thread).
     static std::vector<spelling::Word> misspelt(const QString& text, const QString& fallback, Speller& speller);
     void show(std::vector<spelling::Word> words);
+    void textChanged(int position, int removed, int added);
+    /// Marks the words near the view.
+    void markInView();
     void addToMenu(QMenu* menu, int position);
     const spelling::Word* wordAt(int position) const;
 

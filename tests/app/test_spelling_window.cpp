@@ -5,6 +5,7 @@
 #include "support/test_files.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -82,9 +83,15 @@ private slots:
         menuAt(QStringLiteral("Tagloom"), QStringLiteral("Add to Site Words"));
         QCOMPARE(test_files::readBytes(folder.filePath(QStringLiteral(".tagloom-words"))), "Tagloom\n");
         QTRY_COMPARE(underlined(), QStringList{"wrld"});
-        // Off: no marks.
+        menuAt(QStringLiteral("wrld"), QStringLiteral("Add to My Words"));
+        QVERIFY(test_files::readBytes(SpellMarks::personalWords()).endsWith("wrld\n"));
+        QTRY_VERIFY(underlined().isEmpty());
+        QFile::remove(SpellMarks::personalWords());
+        // Off: no marks, nor the menu's items.
+        area->insertPlainText(QStringLiteral(" qqqq"));
         form.action(QStringLiteral("checkSpelling"))->trigger();
         QVERIFY(underlined().isEmpty());
+        QVERIFY(!area->findChild<SpellMarks*>());
         QSettings().clear();
     }
 };
