@@ -261,6 +261,7 @@ struct Speller::Dictionary {
     std::optional<QStringConverter::Encoding> encoding; ///< else a name Qt may not know
     QString encodingName;
     QMutex mutex; ///< Hunspell is not safe from two threads at once
+    QHash<QString, QStringList> suggested;
 
     std::string encode(const QString& word) const {
         if (encoding == QStringConverter::Utf8)
@@ -366,17 +367,21 @@ QStringList Speller::suggestions(const QString& word, const QString& language, i
     Dictionary* dictionary = load(language);
     if (!dictionary)
         return {};
+    // Finding suggestions takes Hunspell milliseconds a word, and a site repeats its typos: each
+    // is looked for once.
+    QMutexLocker lock(&dictionary->mutex);
+    if (const auto known = dictionary->suggested.constFind(word); known != dictionary->suggested.constEnd())
+        return known->mid(0, most);
     const std::string encoded = dictionary->encode(word);
     QStringList out;
-    if (encoded.empty())
-        return out;
-    QMutexLocker lock(&dictionary->mutex);
-    for (const std::string& s : dictionary->hunspell->suggest(encoded)) {
-        if (out.size() >= most)
-            break;
-        out << dictionary->decode(s);
-    }
-    return out;
+    if (!encoded.empty())
+        for (const std::string& s : dictionary->hunspell->suggest(encoded)) {
+            if (out.size() >= 8)
+                break;
+            out << dictionary->decode(s);
+        }
+    dictionary->suggested.insert(word, out);
+    return out.mid(0, most);
 }
 
 void Speller::accept(const QString& word) {
