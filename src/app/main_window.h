@@ -121,6 +121,8 @@ public:
     void toggleCheckSpelling();
     /// Selects the next misspelt word, turning Check Spelling on when it is off.
     void nextMisspelling();
+    /// The language of text a page gives none (asked for, kept in the settings).
+    void chooseSpellingLanguage();
     /// The dictionaries and accepted words every page is spelt with; made when first needed.
     Speller& speller();
     void chooseAccessibilityLevel1() { chooseAccessibilityLevel(1); }

@@ -202,6 +202,30 @@ void MainWindow::toggleCheckSpelling() {
         spellDocument(*document, checkSpelling_);
 }
 
+void MainWindow::chooseSpellingLanguage() {
+    const QString title = QStringLiteral("Spelling Language");
+    const std::optional<QString> chosen =
+        dialogs_.askText(this, QStringLiteral("The language of text a page does not name with lang (such as en, en-GB or de):"),
+                         title, settings::spellingLanguage());
+    if (!chosen)
+        return;
+    static const QRegularExpression languageTag(QStringLiteral("^[A-Za-z]{2,3}([-_][A-Za-z0-9]{2,8})*$"));
+    const QString language = chosen->trimmed();
+    if (!languageTag.match(language).hasMatch()) {
+        dialogs_.showMessage(this, QStringLiteral("\"%1\" is no language: write one such as en or en-GB.").arg(language),
+                             Dialogs::Icon::Exclamation, title);
+        return;
+    }
+    if (!speller().hasDictionary(language))
+        dialogs_.showMessage(this, QStringLiteral("No dictionary for %1 is installed: its words will not be checked. "
+                                                  "Debian's hunspell-* packages hold them.").arg(language),
+                             Dialogs::Icon::None, title);
+    settings::setSpellingLanguage(language);
+    if (checkSpelling_)
+        for (OpenDocument* document : documents())
+            spellDocument(*document, true);
+}
+
 void MainWindow::nextMisspelling() {
     if (!checkSpelling_) {
         action(QStringLiteral("checkSpelling"))->setChecked(true);

@@ -6,7 +6,7 @@
 
 namespace {
 // clang-format off
-constexpr std::array<MenuItem, 234> kMenu{{
+constexpr std::array<MenuItem, 235> kMenu{{
     {1, "filz", "File", nullptr},
     {2, "newz", "New Blank", "Ctrl+N", call(&MainWindow::newBlank)},
     {2, "newhtmlpagezz", "New HTML Page", "Ctrl+D", call(&MainWindow::newHtmlPage)},
@@ -228,6 +228,7 @@ constexpr std::array<MenuItem, 234> kMenu{{
     {3, "formatCodeBlocks", "Format &Style Sheets and Scripts in Pages", nullptr, option(&MainWindow::toggleFormatCodeBlocks)},
     {2, "checkAsYouType", "C&heck as You Type", nullptr, option(&MainWindow::toggleCheckAsYouType)},
     {2, "checkSpelling", "Check &Spelling", nullptr, option(&MainWindow::toggleCheckSpelling)},
+    {2, "spellingLanguage", "Spelling Lan&guage...", nullptr, call(&MainWindow::chooseSpellingLanguage)},
     {2, "accessibilityLevel", "Accessi&bility Level", nullptr},
     {3, "accessibilityLevel1", "Priority &1", nullptr, option(&MainWindow::chooseAccessibilityLevel1)},
     {3, "accessibilityLevel2", "Priorities 1 and &2", nullptr, option(&MainWindow::chooseAccessibilityLevel2)},

@@ -192,6 +192,9 @@ void setCheckSpelling(bool on) {
 QString spellingLanguage() {
     return QSettings().value(kSpellingLanguage, QStringLiteral("en")).toString();
 }
+void setSpellingLanguage(const QString& language) {
+    QSettings().setValue(kSpellingLanguage, language);
+}
 
 int formatIndent() {
     return QSettings().value(kFormatIndent, -1).toInt();

@@ -48,6 +48,7 @@ bool checkAsYouType();
 bool checkSpelling();
 void setCheckSpelling(bool on);
 QString spellingLanguage();
+void setSpellingLanguage(const QString& language);
 void setCheckAsYouType(bool on);
 /// Ctrl+H leaves the caret, the selection and the view as they were (off: it selects the last comment).
 bool keepPlaceWhenColouring();

@@ -32,7 +32,7 @@ const QSet<QString> kFoldItems{"fold", "unfold", "foldAll", "unfoldAll", "foldLe
 const QSet<QString> kAddedItems{"recoverUnsavedWork", "pickColour", "renameId", "linesMenu", "toggleComment",
                                 "duplicateLines", "moveLinesUp", "moveLinesDown", "deleteLines", "joinLines", "keepIndent",
                                 "closeBrackets", "outline", "caretsMenu", "addCaretAbove", "addCaretBelow",
-                                "selectNextOccurrence", "checkSpelling", "nextMisspelling", "formattingMenu", "formatIndentPage", "formatIndentTab", "formatIndent2",
+                                "selectNextOccurrence", "checkSpelling", "spellingLanguage", "nextMisspelling", "formattingMenu", "formatIndentPage", "formatIndentTab", "formatIndent2",
                                 "formatIndent4", "formatWrapSeparator", "wrapAttributesNever", "wrapAttributes80",
                                 "wrapAttributes120", "formatCodeSeparator", "formatCodeBlocks", "foldMarkers", "foldingMenu", "fold", "unfold", "foldAll",
                                 "unfoldAll", "foldLevelSeparator", "foldLevel1", "foldLevel2", "foldLevel3", "foldLevel4", "foldLevel5", "formatSeparator", "formatDocument", "formatSelection",
@@ -337,7 +337,7 @@ private slots:
         }
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(commands, 134);
+        QCOMPARE(commands, 135);
     }
 
     // Options > Formatting: one choice in each group, kept for the next window, and Format

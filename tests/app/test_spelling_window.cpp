@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -92,6 +93,15 @@ private slots:
         form.action(QStringLiteral("checkSpelling"))->trigger();
         QVERIFY(underlined().isEmpty());
         QVERIFY(!area->findChild<SpellMarks*>());
+        // The language of text with no lang: a wrong one refused, one with no dictionary said.
+        dialogs.answer(QStringLiteral("not one"));
+        form.action(QStringLiteral("spellingLanguage"))->trigger();
+        QVERIFY(dialogs.shown.back().text.contains(QStringLiteral("is no language")));
+        QCOMPARE(QSettings().value(QStringLiteral("editing/spellingLanguage"), QStringLiteral("en")).toString(), QStringLiteral("en"));
+        dialogs.answer(QStringLiteral("de-CH"));
+        form.action(QStringLiteral("spellingLanguage"))->trigger();
+        QVERIFY(dialogs.shown.back().text.startsWith(QStringLiteral("No dictionary for de-CH")));
+        QCOMPARE(QSettings().value(QStringLiteral("editing/spellingLanguage")).toString(), QStringLiteral("de-CH"));
         QSettings().clear();
     }
 };
