@@ -11,14 +11,8 @@ tree=${2:-/tmp}/bench-spelling-tree-$pages
 check="$root/build-release/src/tagloom-check"
 [ -x "$check" ] || { echo "build tagloom-check first (cmake --build build-release)" >&2; exit 2; }
 command -v hunspell >/dev/null && [ -x /usr/bin/time ] || { echo "needs: apt-get install hunspell time" >&2; exit 2; }
-if [ ! -d "$tree" ]; then
-    mapfile -t sources < <(ls "$root"/tests/data/*.html)
-    for ((i = 0; i < pages; i++)); do
-        folder="$tree/part$((i / 500))"
-        mkdir -p "$folder"
-        cp "${sources[i % ${#sources[@]}]}" "$folder/page$i.html"
-    done
-fi
+. "$root/bench/page_tree.sh"
+make_page_tree "$root" "$pages" "$tree"
 cat "$tree"/*/*.html >/dev/null # a warm cache for all
 times=$(mktemp)
 trap 'rm -f "$times"' EXIT

@@ -264,14 +264,7 @@ void Folding::unfoldAll() {
         to = std::max(to, fold.end);
     }
     folds_.clear();
-    QTextDocument* document = area_->document();
-    const QTextBlock last = document->findBlock(to);
-    for (QTextBlock b = document->findBlock(from); b.isValid(); b = b.next()) {
-        b.setVisible(true);
-        if (b == last)
-            break;
-    }
-    relayout(from, to + 1);
+    showAgain(from, to);
 }
 
 void Folding::foldToLevel(int level) {
