@@ -192,7 +192,14 @@ void MainWindow::spellDocument(OpenDocument& document, bool on) {
         siteWordsRead_.insert(list);
         speller().acceptFile(list);
     }
-    new SpellMarks(area, speller(), siteWords, settings::spellingLanguage());
+    auto* marks = new SpellMarks(area, speller(), siteWords, settings::spellingLanguage());
+    connect(marks, &SpellMarks::listNotWritten, this, [this](const QString& list) {
+        dialogs_.showMessage(this,
+                             QStringLiteral("The word could not be added to %1: it is not a file Tagloom can write. "
+                                            "It is accepted until Tagloom ends.")
+                                 .arg(QDir::toNativeSeparators(list)),
+                             Dialogs::Icon::Exclamation, QStringLiteral("Check Spelling"));
+    });
 }
 
 void MainWindow::toggleCheckSpelling() {

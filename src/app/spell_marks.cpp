@@ -93,10 +93,13 @@ void SpellMarks::show(std::vector<spelling::Word> words) {
 
 void SpellMarks::textChanged(int position, int removed, int added) {
     // The words read before move with the text until it is read again; an edited one is dropped.
+    const size_t before = marked_.size();
     std::erase_if(marked_, [&](const spelling::Word& w) { return w.start < position + removed && position <= w.start + w.length; });
     for (spelling::Word& w : marked_)
         if (w.start >= position + removed)
             w.start += added - removed;
+    if (marked_.size() != before)
+        markInView(); // an edited word is no longer marked as it was
 }
 
 void SpellMarks::markInView() {
@@ -208,7 +211,8 @@ void SpellMarks::addToMenu(QMenu* menu, int position) {
         add->setEnabled(!list.isEmpty());
         add->setToolTip(list);
         connect(add, &QAction::triggered, this, [this, word, list] {
-            appendWord(list, word.text);
+            if (!appendWord(list, word.text))
+                emit listNotWritten(list);
             speller_.accept(word.text);
             readNow();
         });

@@ -43,6 +43,8 @@ public:
 signals:
     /// The marks were read again; for tests.
     void marksShown();
+    /// A word could not be added to @p list (a folder or a device of that name, no permission).
+    void listNotWritten(const QString& list);
 
 private:
     void read();

@@ -5,6 +5,7 @@
 #include "support/test_files.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSettings>
@@ -83,6 +84,19 @@ private slots:
         QCOMPARE(area->text(), QStringLiteral("<p>hello wrld the Tagloom</p>\r\n<code>nott</code>"));
         menuAt(QStringLiteral("Tagloom"), QStringLiteral("Add to Site Words"));
         QCOMPARE(test_files::readBytes(folder.filePath(QStringLiteral(".tagloom-words"))), "Tagloom\n");
+        QTRY_COMPARE(underlined(), QStringList{"wrld"});
+        // A list that is no file is told, and the word still accepted for now.
+        area->insertPlainText(QStringLiteral(" zzzq"));
+        QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("blocked"))));
+        const qsizetype messages = dialogs.shown.size();
+        QVERIFY(QFile::rename(folder.filePath(QStringLiteral(".tagloom-words")), folder.filePath(QStringLiteral("blocked/words"))));
+        QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral(".tagloom-words"))));
+        QTRY_VERIFY(underlined().contains(QStringLiteral("zzzq")));
+        menuAt(QStringLiteral("zzzq"), QStringLiteral("Add to Site Words"));
+        QCOMPARE(dialogs.shown.size(), messages + 1);
+        QVERIFY(dialogs.shown.back().text.contains(QStringLiteral("could not be added")));
+        QTRY_VERIFY(!underlined().contains(QStringLiteral("zzzq")));
+        area->undo();
         QTRY_COMPARE(underlined(), QStringList{"wrld"});
         menuAt(QStringLiteral("wrld"), QStringLiteral("Add to My Words"));
         QVERIFY(test_files::readBytes(SpellMarks::personalWords()).endsWith("wrld\n"));
