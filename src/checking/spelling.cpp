@@ -172,10 +172,10 @@ struct Reader : HtmlTokenizer::Listener {
         gap(tag.start);
         covered = std::max(covered, tag.end);
         const QString name = page.mid(tag.nameStart, tag.nameLength).toString().toLower();
-        const std::vector<Attribute> seen = std::exchange(attributes, {});
-        if (tag.endTag)
+        if (tag.endTag) {
+            attributes.clear();
             return;
-        attributes = seen;
+        }
         const Scope& outer = scopeAt(tag.start);
         QString language = outer.language;
         if (QStringView lang = attribute(u"lang"); !lang.isNull() || !(lang = attribute(u"xml:lang")).isNull())
