@@ -61,6 +61,14 @@ CheckConfig CheckConfig::readIn(const QString& folder) {
             flag(config.links);
         } else if (key == u"orphans") {
             flag(config.orphans);
+        } else if (key == u"spelling") {
+            flag(config.spelling);
+        } else if (key == u"spelling-language") {
+            static const QRegularExpression languageTag(QStringLiteral("^[A-Za-z]{2,3}([-_][A-Za-z0-9]{2,8})*$"));
+            if (languageTag.match(value).hasMatch())
+                config.spellingLanguage = value;
+            else
+                bad(QStringLiteral("spelling-language takes a language such as en or en-GB, not \"%1\"").arg(value));
         } else if (key == u"ignore") {
             for (const QString& w : words)
                 config.ignored.insert(w);

@@ -18,6 +18,8 @@ struct CheckConfig {
     int accessibility = -1; ///< -1: not set here
     bool links = false;
     bool orphans = false;
+    bool spelling = false;
+    QString spellingLanguage; ///< empty: not set here
     QSet<QString> ignored;
     QSet<QString> handChecks;
     QStringList include;

@@ -51,8 +51,8 @@ const char* const kUsage =
     "  --include GLOB, --exclude GLOB   which files of a folder to check (default *.html *.htm *.xhtml,\n"
     "                                   and *.css with --links)\n"
     "A file .tagloom-check in a folder given (or the current folder) sets the same options, one\n"
-    "per line: accessibility = 2, links = true, orphans = true, ignore = RULE RULE, include = GLOB,\n"
-    "exclude = GLOB. Exits 1 when a page has an error or cannot be read, 2 when a page cannot be\n"
+    "per line: accessibility = 2, links = true, orphans = true, spelling = true, spelling-language = en,\n"
+    "ignore = RULE RULE, include = GLOB, exclude = GLOB. Exits 1 when a page has an error or cannot be read, 2 when a page cannot be\n"
     "checked or the command is wrong, else 0.\n";
 
 struct Settings {
@@ -153,6 +153,9 @@ bool readConfig(const QString& folder, Settings& settings, bool& bad) {
         settings.accessibility = config.accessibility;
     settings.links = settings.links || config.links;
     settings.orphans = settings.orphans || config.orphans;
+    settings.spelling = settings.spelling || config.spelling;
+    if (!config.spellingLanguage.isEmpty())
+        settings.spellingLanguage = config.spellingLanguage;
     settings.ignored.unite(config.ignored);
     settings.handChecks.unite(config.handChecks);
     settings.include += config.include;
@@ -473,7 +476,7 @@ int main(int argc, char* argv[]) {
     Settings settings;
     Settings commandLine;
     QStringList inputs;
-    bool accessibilityGiven = false, linksGiven = false, orphansGiven = false;
+    bool accessibilityGiven = false, linksGiven = false, orphansGiven = false, languageGiven = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         const auto value = [&]() -> std::optional<QString> {
@@ -511,6 +514,7 @@ int main(int argc, char* argv[]) {
                     return 2;
                 }
                 commandLine.spellingLanguage = *v;
+                languageGiven = true;
             } else if (a == u"--include") {
                 commandLine.include << *v;
             } else {
@@ -548,8 +552,9 @@ int main(int argc, char* argv[]) {
         settings.accessibility = commandLine.accessibility;
     settings.links = settings.links || linksGiven;
     settings.orphans = settings.orphans || orphansGiven;
-    settings.spelling = commandLine.spelling;
-    settings.spellingLanguage = commandLine.spellingLanguage;
+    settings.spelling = settings.spelling || commandLine.spelling;
+    if (languageGiven)
+        settings.spellingLanguage = commandLine.spellingLanguage;
     // The site's words, from .tagloom-words where the settings are looked for.
     Speller speller;
     settings.speller = &speller;

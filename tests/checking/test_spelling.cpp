@@ -141,6 +141,12 @@ private slots:
         QCOMPARE(errors.count("no dictionary for de is installed"), 1);
         QCOMPARE(errors.count("no dictionary for nl"), 1);
         QCOMPARE(tool.exitCode(), 0); // a misspelling is a warning
+        // The site's settings may ask for spelling.
+        QVERIFY(test_files::writeBytes(site + QStringLiteral("/.tagloom-check"), "spelling = true\nignore = MISSING_ATTRIBUTE\n"));
+        tool.start(QStringLiteral(TAGLOOM_CHECK_TOOL), {site});
+        QVERIFY(tool.waitForFinished(30000));
+        QVERIFY(tool.readAllStandardOutput().contains("\"typoo\" is not in the en dictionary; perhaps: typo"));
+        QVERIFY(QFile::remove(site + QStringLiteral("/.tagloom-check")));
         // The fallback language of a page with no lang: no dictionary for it, nothing spelt.
         QVERIFY(test_files::writeBytes(site + QStringLiteral("/index.html"), "<p>typoo</p>"));
         tool.start(QStringLiteral(TAGLOOM_CHECK_TOOL), {"--spelling", "--spelling-language", "fr", site});

@@ -175,6 +175,9 @@ private slots:
         QTest::newRow("every setting") << "accessibility = 2\nlinks = yes\norphans = 1\nignore = MISSING_ATTRIBUTE link-text\n"
                                           "check = IMG_ALT_SUSPICIOUS\ninclude = *.html *.htm\nexclude = drafts/*"
                                        << "2 1 1 | MISSING_ATTRIBUTE link-text | IMG_ALT_SUSPICIOUS | *.html *.htm | drafts/*" << "";
+        QTest::newRow("spelling") << "spelling = yes\nspelling-language = en-GB\n" << "-1 0 0 | | | | | spelling 1 en-GB" << "";
+        QTest::newRow("a spelling language that is none") << "spelling-language = not one\nspelling = maybe"
+                                                          << "-1 0 0 | | | |" << "1: spelling-language takes|2: spelling takes";
         QTest::newRow("names in any case, comments after values, a BOM-less CR LF file")
             << "LINKS = False # not today\r\nIgnore = a,b\r\n" << "-1 0 0 | a b | | |" << "";
         QTest::newRow("a bad line among good ones") << "links = true\nwhat is this\naccessibility = 9\norphans = true"
@@ -194,9 +197,11 @@ private slots:
             list.sort();
             return list.join(u' ');
         };
-        const QStringList fields{QStringLiteral("%1 %2 %3").arg(config.accessibility).arg(int(config.links)).arg(int(config.orphans)),
-                                 sorted(config.ignored), sorted(config.handChecks), config.include.join(u' '),
-                                 config.exclude.join(u' ')};
+        QStringList fields{QStringLiteral("%1 %2 %3").arg(config.accessibility).arg(int(config.links)).arg(int(config.orphans)),
+                           sorted(config.ignored), sorted(config.handChecks), config.include.join(u' '),
+                           config.exclude.join(u' ')};
+        if (config.spelling || !config.spellingLanguage.isEmpty())
+            fields << QStringLiteral("spelling %1 %2").arg(int(config.spelling)).arg(config.spellingLanguage);
         QCOMPARE(fields.join(QStringLiteral(" | ")).simplified(), read);
         QStringList said;
         for (const QString& error : config.errors)
