@@ -262,6 +262,10 @@ struct Speller::Dictionary {
     QString encodingName;
     QMutex mutex; ///< Hunspell is not safe from two threads at once
     QHash<QString, QStringList> suggested;
+    /// What Hunspell said of each word asked: a page read again after an edit, and a site's pages,
+    /// ask mostly the same words.
+    QHash<QString, bool> known;
+    static constexpr qsizetype kMostKnown = 500'000;
 
     std::string encode(const QString& word) const {
         if (encoding == QStringConverter::Utf8)
@@ -356,11 +360,16 @@ bool Speller::isCorrect(const QString& word, const QString& language) {
         if (accepted_.contains(word))
             return true;
     }
-    const std::string encoded = dictionary->encode(word);
-    if (encoded.empty())
-        return false; // a word the dictionary's alphabet cannot hold
     QMutexLocker lock(&dictionary->mutex);
-    return dictionary->hunspell->spell(encoded);
+    if (const auto known = dictionary->known.constFind(word); known != dictionary->known.constEnd())
+        return *known;
+    const std::string encoded = dictionary->encode(word);
+    // A word the dictionary's alphabet cannot hold is not in it.
+    const bool correct = !encoded.empty() && dictionary->hunspell->spell(encoded);
+    if (dictionary->known.size() >= Dictionary::kMostKnown)
+        dictionary->known.clear();
+    dictionary->known.insert(word, correct);
+    return correct;
 }
 
 QStringList Speller::suggestions(const QString& word, const QString& language, int most) {
@@ -391,6 +400,7 @@ void Speller::accept(const QString& word) {
         if (dictionary) {
             QMutexLocker own(&dictionary->mutex);
             dictionary->hunspell->add(dictionary->encode(word));
+            dictionary->known.remove(word);
         }
 }
 
