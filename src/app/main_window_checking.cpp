@@ -216,9 +216,8 @@ void MainWindow::chooseSpellingLanguage() {
                          title, settings::spellingLanguage());
     if (!chosen)
         return;
-    static const QRegularExpression languageTag(QStringLiteral("^[A-Za-z]{2,3}([-_][A-Za-z0-9]{2,8})*$"));
     const QString language = chosen->trimmed();
-    if (!languageTag.match(language).hasMatch()) {
+    if (!spelling::isLanguageTag(language)) {
         dialogs_.showMessage(this, QStringLiteral("\"%1\" is no language: write one such as en or en-GB.").arg(language),
                              Dialogs::Icon::Exclamation, title);
         return;

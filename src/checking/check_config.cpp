@@ -1,5 +1,7 @@
 #include "check_config.h"
 
+#include "spelling.h"
+
 #include "base/regular_file.h"
 
 #include <QDir>
@@ -64,8 +66,7 @@ CheckConfig CheckConfig::readIn(const QString& folder) {
         } else if (key == u"spelling") {
             flag(config.spelling);
         } else if (key == u"spelling-language") {
-            static const QRegularExpression languageTag(QStringLiteral("^[A-Za-z]{2,3}([-_][A-Za-z0-9]{2,8})*$"));
-            if (languageTag.match(value).hasMatch())
+            if (spelling::isLanguageTag(value))
                 config.spellingLanguage = value;
             else
                 bad(QStringLiteral("spelling-language takes a language such as en or en-GB, not \"%1\"").arg(value));

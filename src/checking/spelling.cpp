@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <algorithm>
@@ -205,6 +206,11 @@ struct Reader : HtmlTokenizer::Listener {
 };
 
 } // namespace
+
+bool isLanguageTag(QStringView language) {
+    static const QRegularExpression tag(QStringLiteral("^[A-Za-z]{2,3}([-_][A-Za-z0-9]{2,8})*$"));
+    return tag.match(language.toString()).hasMatch();
+}
 
 void wordsOfText(QStringView text, qsizetype offset, const QString& language, std::vector<Word>& out) {
     const Decoded d = decode(text, offset);

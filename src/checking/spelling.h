@@ -29,6 +29,9 @@ struct Options {
     bool checkPre = false;
 };
 
+/// Whether @p language is written as a language tag is (en, en-GB, de_CH, gsw).
+bool isLanguageTag(QStringView language);
+
 /// The words a reader sees in @p page: text (not in code, kbd, samp, var, pre, script, style or
 /// comments), and the values of alt, title, placeholder, aria-label, aria-description, a button's
 /// value and a description's content. Never URLs, e-mail addresses or words with digits; a

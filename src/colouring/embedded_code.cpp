@@ -464,6 +464,14 @@ void colourCss(QStringView t, std::uint32_t& state, std::uint8_t* out) {
     state = s.bits();
 }
 
+bool isVerbatim(std::uint8_t colour) {
+    return colour == CssString || colour == JsString || colour == JsTemplate || colour == JsRegex;
+}
+
+bool isQuoted(std::uint8_t colour) {
+    return isVerbatim(colour) || colour == CssComment || colour == JsComment;
+}
+
 bool isJavaScriptType(QStringView type) {
     const QStringView t = type.trimmed();
     if (t.isEmpty() || t.compare(u"module", Qt::CaseInsensitive) == 0)

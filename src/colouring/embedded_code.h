@@ -27,6 +27,11 @@ void colourJs(QStringView text, std::uint32_t& state, std::uint8_t* out);
 enum class CssPlace { Comment, Selector, Property, Value, AtRulePrelude };
 CssPlace cssPlaceAfter(QStringView text, std::uint32_t state);
 
+/// Whether a colour the lexers give is a string, a template literal or a pattern, whose text is
+/// as written; isQuoted() counts comments too. A bracket in any of them opens nothing.
+bool isVerbatim(std::uint8_t colour);
+bool isQuoted(std::uint8_t colour);
+
 /// Whether a script whose type attribute is @p type holds JavaScript (rather than data such as
 /// a template or JSON).
 bool isJavaScriptType(QStringView type);

@@ -1,7 +1,6 @@
 #include "folds.h"
 
 #include "embedded_code.h"
-#include "html5_scheme.h"
 #include "html_tokenizer.h"
 #include "tag_matching.h"
 
@@ -14,11 +13,7 @@ bool isLineEnd(QChar c) {
     return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator;
 }
 
-bool isQuoted(std::uint8_t colour) {
-    using namespace html5_scheme;
-    return colour == CssString || colour == CssComment || colour == JsString || colour == JsTemplate ||
-           colour == JsComment || colour == JsRegex;
-}
+using embedded_code::isQuoted;
 
 /// The bracket blocks of code in text[from, to), read line by line by the style sheet's or the
 /// script's own lexer so that brackets in strings, comments and patterns count for nothing.

@@ -68,15 +68,8 @@ struct Spans : HtmlTokenizer::Listener {
     }
 };
 
-bool isQuoted(std::uint8_t colour) {
-    using namespace html5_scheme;
-    return colour == CssString || colour == CssComment || colour == JsString || colour == JsTemplate ||
-           colour == JsComment || colour == JsRegex;
-}
-bool isVerbatim(std::uint8_t colour) {
-    using namespace html5_scheme;
-    return colour == CssString || colour == JsString || colour == JsTemplate || colour == JsRegex;
-}
+using embedded_code::isQuoted;
+using embedded_code::isVerbatim;
 
 void colourCode(QStringView line, bool css, std::uint32_t& state, std::vector<std::uint8_t>& colours) {
     colours.assign(size_t(line.size()), 0);

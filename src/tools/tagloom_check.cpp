@@ -508,8 +508,7 @@ int main(int argc, char* argv[]) {
             } else if (a == u"--ignore") {
                 commandLine.ignored.insert(*v);
             } else if (a == u"--spelling-language") {
-                static const QRegularExpression languageTag(QStringLiteral("^[A-Za-z]{2,3}([-_][A-Za-z0-9]{2,8})*$"));
-                if (!languageTag.match(*v).hasMatch()) {
+                if (!spelling::isLanguageTag(*v)) {
                     std::fprintf(stderr, "tagloom-check: --spelling-language takes a language such as en or en-GB\n");
                     return 2;
                 }
