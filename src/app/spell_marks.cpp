@@ -86,20 +86,62 @@ std::vector<spelling::Word> SpellMarks::misspelt(const QString& text, const QStr
 
 void SpellMarks::show(std::vector<spelling::Word> words) {
     marked_ = std::move(words);
+    fromEndAt_ = marked_.size();
     shownFor_ = generation_;
     markInView();
     emit marksShown();
 }
 
+qsizetype SpellMarks::startOf(size_t i) const {
+    return i < fromEndAt_ ? marked_[i].start : area_->document()->characterCount() - marked_[i].start;
+}
+
+size_t SpellMarks::firstFrom(qsizetype position) const {
+    size_t low = 0, high = marked_.size();
+    while (low < high) {
+        const size_t middle = (low + high) / 2;
+        if (startOf(middle) < position)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+std::vector<spelling::Word> SpellMarks::marked() const {
+    std::vector<spelling::Word> words = marked_;
+    for (size_t i = fromEndAt_; i < words.size(); ++i)
+        words[i].start = startOf(i);
+    return words;
+}
+
 void SpellMarks::textChanged(int position, int removed, int added) {
+    if (!area_)
+        return;
     // The words read before move with the text until it is read again; an edited one is dropped.
-    const size_t before = marked_.size();
-    std::erase_if(marked_, [&](const spelling::Word& w) { return w.start < position + removed && position <= w.start + w.length; });
-    for (spelling::Word& w : marked_)
-        if (w.start >= position + removed)
-            w.start += added - removed;
-    if (marked_.size() != before)
-        markInView(); // an edited word is no longer marked as it was
+    // The marks from the edit on become held by their distance from the end (measured before
+    // the edit), which the edit does not change; those before it by their place.
+    const qsizetype lengthBefore = area_->document()->characterCount() - added + removed;
+    const auto startBefore = [&](size_t i) { return i < fromEndAt_ ? marked_[i].start : lengthBefore - marked_[i].start; };
+    while (fromEndAt_ > 0 && marked_[fromEndAt_ - 1].start >= position) {
+        --fromEndAt_;
+        marked_[fromEndAt_].start = lengthBefore - marked_[fromEndAt_].start;
+    }
+    while (fromEndAt_ < marked_.size() && startBefore(fromEndAt_) < position) {
+        marked_[fromEndAt_].start = lengthBefore - marked_[fromEndAt_].start;
+        ++fromEndAt_;
+    }
+    // Words do not overlap, so those the edit touches stand together at that border.
+    size_t first = fromEndAt_, last = fromEndAt_;
+    while (first > 0 && marked_[first - 1].start + marked_[first - 1].length >= position)
+        --first;
+    while (last < marked_.size() && startBefore(last) < position + removed)
+        ++last;
+    if (first == last)
+        return;
+    marked_.erase(marked_.begin() + qsizetype(first), marked_.begin() + qsizetype(last));
+    fromEndAt_ = first;
+    markInView(); // an edited word is no longer marked as it was
 }
 
 void SpellMarks::markInView() {
@@ -111,14 +153,12 @@ void SpellMarks::markInView() {
     const QTextBlock last = area_->cursorForPosition(QPoint(0, 2 * screen)).block();
     const int to = last.position() + last.length();
     QList<QTextEdit::ExtraSelection> marks;
-    auto it = std::lower_bound(marked_.begin(), marked_.end(), from,
-                               [](const spelling::Word& w, int at) { return w.start < at; });
-    for (; it != marked_.end() && it->start < to && size_t(marks.size()) < kMostMarks; ++it) {
-        const spelling::Word& word = *it;
+    for (size_t i = firstFrom(from); i < marked_.size() && startOf(i) < to && size_t(marks.size()) < kMostMarks; ++i) {
+        const qsizetype start = startOf(i);
         QTextEdit::ExtraSelection mark;
         mark.cursor = QTextCursor(area_->document());
-        mark.cursor.setPosition(int(word.start));
-        mark.cursor.setPosition(int(word.start + word.length), QTextCursor::KeepAnchor);
+        mark.cursor.setPosition(int(start));
+        mark.cursor.setPosition(int(start + marked_[i].length), QTextCursor::KeepAnchor);
         mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
         mark.format.setUnderlineColor(markColour());
         marks << mark;
@@ -126,11 +166,14 @@ void SpellMarks::markInView() {
     area_->setHighlights(EditArea::Highlights::Spelling, marks);
 }
 
-const spelling::Word* SpellMarks::wordAt(int position) const {
-    const auto it = std::find_if(marked_.begin(), marked_.end(), [position](const spelling::Word& w) {
-        return w.start <= position && position <= w.start + w.length;
-    });
-    return it == marked_.end() ? nullptr : &*it;
+std::optional<spelling::Word> SpellMarks::wordAt(int position) const {
+    // The mark that starts at or before the position, if the position is in it or at its end.
+    const size_t after = firstFrom(position + 1);
+    if (after == 0 || startOf(after - 1) + marked_[after - 1].length < position)
+        return std::nullopt;
+    spelling::Word word = marked_[after - 1];
+    word.start = startOf(after - 1);
+    return word;
 }
 
 bool SpellMarks::selectNext() {
@@ -142,13 +185,12 @@ bool SpellMarks::selectNext() {
     }
     if (marked_.empty())
         return false;
-    const int caret = area_->textCursor().selectionEnd();
-    auto it = std::find_if(marked_.begin(), marked_.end(), [caret](const spelling::Word& w) { return w.start >= caret; });
-    if (it == marked_.end())
-        it = marked_.begin();
+    size_t next = firstFrom(area_->textCursor().selectionEnd());
+    if (next == marked_.size())
+        next = 0;
     QTextCursor cursor(area_->document());
-    cursor.setPosition(int(it->start));
-    cursor.setPosition(int(it->start + it->length), QTextCursor::KeepAnchor);
+    cursor.setPosition(int(startOf(next)));
+    cursor.setPosition(int(startOf(next) + marked_[next].length), QTextCursor::KeepAnchor);
     area_->setTextCursor(cursor);
     area_->ensureCursorVisible();
     return true;
@@ -175,7 +217,7 @@ bool SpellMarks::appendWord(const QString& list, const QString& word) {
 }
 
 void SpellMarks::addToMenu(QMenu* menu, int position) {
-    const spelling::Word* found = wordAt(position);
+    const std::optional<spelling::Word> found = wordAt(position);
     if (!found)
         return;
     const spelling::Word word = *found;

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class EditArea;
@@ -22,7 +23,7 @@ public:
     ~SpellMarks() override;
 
     /// The misspelt words marked now, in document positions, in text order.
-    const std::vector<spelling::Word>& marked() const { return marked_; }
+    std::vector<spelling::Word> marked() const;
     /// Selects the next misspelt word after the caret (round to the first), the page read first if
     /// the marks are not of its text: false when there is none.
     bool selectNext();
@@ -55,7 +56,11 @@ private:
     /// Marks the words near the view.
     void markInView();
     void addToMenu(QMenu* menu, int position);
-    const spelling::Word* wordAt(int position) const;
+    std::optional<spelling::Word> wordAt(int position) const;
+    /// Where mark @p i starts in the text now.
+    qsizetype startOf(size_t i) const;
+    /// The first mark that starts at or after @p position.
+    size_t firstFrom(qsizetype position) const;
 
     QPointer<EditArea> area_;
     Speller& speller_;
@@ -66,5 +71,9 @@ private:
     int generation_ = 0;
     int readingFor_ = -1;
     int shownFor_ = -1; ///< the generation the marks are of
+    /// The marks after the last edit keep their distance from the text's end in `start` rather
+    /// than their place, so typing moves none of them: a key costs a step or two here instead of a
+    /// pass over thousands of marks.
     std::vector<spelling::Word> marked_;
+    size_t fromEndAt_ = 0; ///< the first mark held by its distance from the end
 };

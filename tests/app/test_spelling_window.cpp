@@ -118,6 +118,63 @@ private slots:
         QCOMPARE(QSettings().value(QStringLiteral("editing/spellingLanguage")).toString(), QStringLiteral("de-CH"));
         QSettings().clear();
     }
+
+    // The marks move with edits until the page is read again, each kept where the same letters
+    // stand and an edited one dropped: differential against moving every mark at every edit.
+    void marksFollowEdits() {
+        QTemporaryDir folder;
+        QVERIFY(test_files::writeBytes(folder.filePath(QStringLiteral("en_US.aff")), "SET UTF-8\n"));
+        QVERIFY(test_files::writeBytes(folder.filePath(QStringLiteral("en_US.dic")), "1\nhello\n"));
+        qputenv("TAGLOOM_DICTIONARIES", folder.path().toUtf8());
+        QByteArray bytes = "<p>";
+        for (int i = 0; i < 300; ++i)
+            bytes += "hello w" + QByteArray::number(i % 7 == 0 ? 0 : i).replace('0', "q").replace('1', "r") + "x" + (i % 10 == 0 ? "\n" : " ");
+        bytes.replace(QByteArrayLiteral("2"), "s").replace('3', 't').replace('4', 'u').replace('5', 'v').replace('6', 'w').replace('7', 'y').replace('8', 'z').replace('9', 'k');
+        const QString page = folder.filePath(QStringLiteral("page.html"));
+        QVERIFY(test_files::writeBytes(page, bytes + "</p>"));
+        ScriptedDialogs dialogs;
+        MainWindow form(dialogs);
+        form.setQuitHandler([] {});
+        form.show();
+        QVERIFY(form.openPath(page));
+        EditArea* area = form.editArea();
+        form.action(QStringLiteral("checkSpelling"))->trigger();
+        auto* marks = area->findChild<SpellMarks*>();
+        QTRY_VERIFY(marks->marked().size() > 250);
+        struct Mark {
+            qsizetype start, length;
+            QString letters;
+        };
+        std::vector<Mark> expected;
+        for (const spelling::Word& w : marks->marked())
+            expected.push_back({w.start, w.length, area->documentText().mid(w.start, w.length)});
+        quint32 seed = 7;
+        const auto next = [&](quint32 below) { return (seed = seed * 1103515245u + 12345u) / 65536u % below; };
+        for (int edit = 0; edit < 400; ++edit) {
+            const int length = area->document()->characterCount() - 1;
+            // Mostly typing in a few places; now and then a jump, a removal, a paste of lines.
+            const int position = int(edit % 50 < 45 ? (edit / 50 * 997 + next(40)) % length : next(quint32(length)));
+            const int removed = next(4) == 0 ? int(std::min<quint32>(next(30), quint32(length - position))) : 0;
+            const QString added = next(3) == 0 ? QString() : QStringLiteral("ab\ncd ").left(int(next(6)) + 1);
+            QTextCursor c(area->document());
+            c.setPosition(position);
+            c.setPosition(position + removed, QTextCursor::KeepAnchor);
+            if (removed == 0 && added.isEmpty())
+                continue; // no edit
+            c.insertText(added);
+            std::erase_if(expected, [&](const Mark& m) { return m.start < position + removed && position <= m.start + m.length; });
+            for (Mark& m : expected)
+                if (m.start >= position + removed)
+                    m.start += added.size() - removed;
+            const std::vector<spelling::Word> now = marks->marked();
+            QCOMPARE(now.size(), expected.size());
+            for (size_t i = 0; i < now.size(); ++i) {
+                QCOMPARE(now[i].start, expected[i].start);
+                QCOMPARE(area->documentText().mid(now[i].start, now[i].length), expected[i].letters);
+            }
+        }
+        QVERIFY(expected.size() > 100);
+    }
 };
 
 } // namespace
