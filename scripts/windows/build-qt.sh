@@ -28,6 +28,13 @@ source_of() {
     echo "$folder"
 }
 
+# A pkg-config file for a library built here: name, version, libraries, extra flags.
+pkg_config() {
+    mkdir -p "$libs_prefix/lib/pkgconfig"
+    printf 'prefix=%s\nlibdir=${prefix}/lib\nincludedir=${prefix}/include\n\nName: %s\nDescription: %s for Windows\nVersion: %s\nLibs: -L${libdir} %s\nCflags: -I${includedir} %s\n' \
+        "$libs_prefix" "$1" "$1" "$2" "$3" "$4" > "$libs_prefix/lib/pkgconfig/$1.pc"
+}
+
 if [ ! -f "$qt_prefix/.built" ]; then
     qt_source=$(source_of qt6-base)
     qt_build="$cache/build-qt"
@@ -61,10 +68,12 @@ if [ ! -f "$libs_prefix/.tidy-built" ]; then
         -DSUPPORT_LOCALIZATIONS=OFF -DBUILD_TAB2SPACE=OFF >/dev/null
     cmake --build "$cache/build-tidy" -j "$jobs" --target tidy-share
     cmake --install "$cache/build-tidy" >/dev/null 2>&1 || true
-    mkdir -p "$libs_prefix/bin" "$libs_prefix/lib/pkgconfig" "$libs_prefix/include"
+    mkdir -p "$libs_prefix/bin" "$libs_prefix/lib/pkgconfig" "$libs_prefix/include/tidy"
     cp "$cache"/build-tidy/libtidy*.dll "$libs_prefix/bin/"
     cp "$cache"/build-tidy/libtidy*.dll.a "$libs_prefix/lib/"
-    cp "$tidy_source"/include/tidy*.h "$libs_prefix/include/"
+    # Where Debian puts them, so that the sources include them alike.
+    cp "$tidy_source"/include/tidy*.h "$libs_prefix/include/tidy/"
+    pkg_config tidy 5.6.0 "-ltidy" ""
     touch "$libs_prefix/.tidy-built"
 fi
 
@@ -76,11 +85,8 @@ if [ ! -f "$libs_prefix/.hunspell-built" ]; then
         ./configure -q --host=x86_64-w64-mingw32 --prefix="$libs_prefix" --disable-static \
             --enable-shared --without-ui --without-readline --disable-nls \
             CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix &&
-        make -s -j "$jobs" -C src/hunspell && make -s -C src/hunspell install >/dev/null &&
-        mkdir -p "$libs_prefix/lib/pkgconfig" && sed -e "s|@prefix@|$libs_prefix|" -e 's|@exec_prefix@|${prefix}|' \
-            -e 's|@libdir@|${exec_prefix}/lib|' -e 's|@includedir@|${prefix}/include|' \
-            -e "s|@VERSION@|$(sed -n 's/^AC_INIT(\[hunspell\],\[\([^]]*\)\].*/\1/p' configure.ac)|" \
-            hunspell.pc.in > "$libs_prefix/lib/pkgconfig/hunspell.pc")
+        make -s -j "$jobs" -C src/hunspell && make -s -C src/hunspell install >/dev/null)
+    pkg_config hunspell 1.7.1 "-lhunspell-1.7" ""
     touch "$libs_prefix/.hunspell-built"
 fi
 echo "Qt for Windows: $qt_prefix; Tidy and Hunspell: $libs_prefix"

@@ -26,9 +26,11 @@ std::optional<QString> strictUtf8(QByteArrayView bytes) {
     return text;
 }
 
+#ifdef Q_OS_UNIX
 bool isHidden(QStringView name) {
     return name.startsWith(u'.');
 }
+#endif
 
 struct Found {
     File file;
@@ -188,6 +190,10 @@ Walk files(const QString& folder, const Options& options) {
     while (entries.hasNext() && !(walk.cancelled = cancelled())) {
         const QString path = entries.next();
         const QFileInfo info = entries.fileInfo();
+        // A name that starts with a dot is hidden here as on POSIX, and so is all below it.
+        const QString below = path.mid(root.size() + 1);
+        if (!options.hidden && (below.startsWith(u'.') || below.contains(QStringLiteral("/."))))
+            continue;
         if (info.isDir() || !wanted(path))
             continue;
         if (!info.isFile())

@@ -9,7 +9,8 @@
 
 class QDeadlineTimer;
 
-/// What the editor and the checker program (tagloom-checker) say to each other over a socket:
+/// What the editor and the checker program (tagloom-checker) say to each other over a socket
+/// (on Windows, the program's standard input and output):
 /// a request (a page, its accessibility level, the problem keys to leave out) and its answer
 /// (the problems). Each message is its length, then its bytes, in this machine's own byte order:
 /// it never leaves the machine.
@@ -38,6 +39,15 @@ bool readMessage(int fd, const QDeadlineTimer& deadline, QByteArray* bytes, bool
 /// The checker program's work: answers requests on @p fd until the other end closes it.
 /// Returns the program's exit status.
 int serve(int fd);
+#endif
+
+#ifdef Q_OS_WIN
+/// The same over the pipes to the checker's standard input and output (the editor's end);
+/// @p process is the checker's handle, whose end ends a wait.
+bool writeMessage(void* pipe, const QByteArray& bytes);
+bool readMessage(void* pipe, void* process, const QDeadlineTimer& deadline, QByteArray* bytes, bool* timedOut);
+/// The checker program's work over its standard input and output.
+int serveStandardStreams();
 #endif
 
 } // namespace checker_wire

@@ -5,6 +5,7 @@
 #include "colouring/html_tokenizer.h"
 #include "colouring/tag_matching.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -208,8 +209,24 @@ struct Reader : HtmlTokenizer::Listener {
 } // namespace
 
 bool isLanguageTag(QStringView language) {
-    static const QRegularExpression tag(QStringLiteral("^[A-Za-z]{2,3}([-_][A-Za-z0-9]{2,8})*$"));
-    return tag.match(language.toString()).hasMatch();
+    // Two or three letters, then any number of - or _ and two to eight letters or digits.
+    const auto isLetter = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    const auto isLetterOrDigit = [&](QChar c) { return isLetter(c) || (c >= u'0' && c <= u'9'); };
+    qsizetype i = 0;
+    while (i < language.size() && isLetter(language[i]))
+        ++i;
+    if (i < 2 || i > 3)
+        return false;
+    while (i < language.size()) {
+        if (language[i] != u'-' && language[i] != u'_')
+            return false;
+        const qsizetype start = ++i;
+        while (i < language.size() && isLetterOrDigit(language[i]))
+            ++i;
+        if (i - start < 2 || i - start > 8)
+            return false;
+    }
+    return true;
 }
 
 void wordsOfText(QStringView text, qsizetype offset, const QString& language, std::vector<Word>& out) {
@@ -296,8 +313,14 @@ QStringList Speller::systemFolders() {
     QStringList folders;
     if (const QString own = qEnvironmentVariable("TAGLOOM_DICTIONARIES"); !own.isEmpty())
         folders += own.split(QDir::listSeparator(), Qt::SkipEmptyParts);
+#ifdef Q_OS_WIN
+    // Windows has no shared place for them: they come with the program.
+    if (QCoreApplication::instance())
+        folders << QCoreApplication::applicationDirPath() + QStringLiteral("/dictionaries");
+#else
     folders << QStringLiteral("/usr/share/hunspell") << QStringLiteral("/usr/share/myspell/dicts")
             << QStringLiteral("/usr/share/myspell");
+#endif
     return folders;
 }
 

@@ -3,7 +3,7 @@
 #include "charset_declaration.h"
 #include "line_ends.h"
 #include "memory_budget.h"
-#include "posix_file_writer.h"
+#include "file_writer.h"
 #include "text_encoding.h"
 
 #include "base/folder_walk.h"
@@ -212,9 +212,7 @@ ReadResult read(const QString& path, const QByteArray& encoding) {
         result.error = failure(kPathFileAccess, QString(), path);
         return result;
     }
-#ifdef Q_OS_UNIX
-    posix_file_writer::removeStaleTemporaries(path);
-#endif
+    file_writer::removeStaleTemporaries(path);
     auto tooLarge = [&](qint64 size) {
         // Far beyond any hand-written page; refused rather than exhausting memory.
         result.error =

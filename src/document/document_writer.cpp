@@ -1,12 +1,11 @@
 #include "document_file.h"
 
 #include "line_ends.h"
-#include "posix_file_writer.h"
+#include "file_writer.h"
 #include "text_encoding.h"
 
 #include <QFileInfo>
 #include <algorithm>
-#include <QSaveFile>
 
 #include <csignal>
 
@@ -67,29 +66,7 @@ FileError write(const QString& path, const QByteArray& bytes) {
     using namespace file_error;
     if (path.isEmpty())
         return failure(kPathFileAccess, QStringLiteral("no file name"), path);
-#ifdef Q_OS_UNIX
-    return posix_file_writer::write(path, bytes);
-#else
-    const QFileInfo info(path);
-    // A symbolic link stays a link: its target is what gets replaced.
-    const QString target = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
-    const QFileInfo targetInfo(target);
-    if (!QFileInfo(targetInfo.absolutePath()).isDir())
-        return failure(kPathNotFound, QStringLiteral("the folder does not exist"), path);
-    if (targetInfo.isDir())
-        return failure(kPathFileAccess, QStringLiteral("it is a folder"), path);
-    if (targetInfo.exists() && !targetInfo.isFile())
-        return failure(kPathFileAccess, QStringLiteral("it is not a regular file"), path);
-    if (targetInfo.exists() && !targetInfo.isWritable())
-        return failure(kPathFileAccess, QStringLiteral("the file is read-only"), path);
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(kPathFileAccess, file.errorString(), path);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return failure(file.error() == QFileDevice::ResourceError ? kDiskFull : kDeviceIo, file.errorString(),
-                       path);
-    return {};
-#endif
+    return file_writer::write(path, bytes);
 }
 
 void reportFileSizeLimitAsError() {
@@ -99,12 +76,7 @@ void reportFileSizeLimitAsError() {
 }
 
 QString interruptedSaveBackup(const QString& path) {
-#ifdef Q_OS_UNIX
-    return posix_file_writer::interruptedSaveBackup(path);
-#else
-    (void)path;
-    return {};
-#endif
+    return file_writer::interruptedSaveBackup(path);
 }
 
 } // namespace document_file

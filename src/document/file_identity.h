@@ -4,7 +4,7 @@
 #include <QtGlobal>
 
 /// What tells that a file was changed by another program: its size, modification time, and the
-/// file itself (inode and device on POSIX). One stat call. The status change time (ctime) is
+/// file itself (inode and device on POSIX, volume and file index on Windows). One stat call. The status change time (ctime) is
 /// there too: a program can put a file's modification time back, but not that one.
 struct FileIdentity {
     bool exists = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #ifdef Q_OS_UNIX
 /// Opens @p path with @p flags (with O_CREAT, as 0600) without following a link, and keeps it
@@ -21,9 +22,10 @@ public:
     /// Takes the lock if nobody holds it; true when this object holds it afterwards.
     bool tryLock();
     void release();
-    bool held() const { return handle_ >= 0; }
+    bool held() const { return handle_ != -1; }
 
 private:
     QString path_;
-    int handle_ = -1;
+    qintptr handle_ = -1; ///< a descriptor on POSIX, a HANDLE on Windows
+
 };

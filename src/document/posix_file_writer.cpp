@@ -1,4 +1,4 @@
-#include "posix_file_writer.h"
+#include "file_writer.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace posix_file_writer {
+namespace file_writer {
 namespace {
 using namespace file_error;
 
@@ -414,4 +414,4 @@ void removeStaleTemporaries(const QString& path) {
     ::closedir(dir);
 }
 
-} // namespace posix_file_writer
+} // namespace file_writer

@@ -121,10 +121,10 @@ SiteIndex::PageNames SiteIndex::namesIn(const QByteArray& page) {
         if (!p || ++p >= end)
             break;
         if (*p == '!' && end - p >= 3 && p[1] == '-' && p[2] == '-') {
-            const char* close = static_cast<const char*>(memmem(p + 3, size_t(end - p - 3), "-->", 3));
-            if (!close)
+            const size_t close = std::string_view(p + 3, size_t(end - p - 3)).find("-->");
+            if (close == std::string_view::npos)
                 break;
-            p = close + 3;
+            p += 3 + close + 3;
             continue;
         }
         if (!isLetter(*p))

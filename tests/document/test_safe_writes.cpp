@@ -1,6 +1,6 @@
 // Saving never loses a byte: what the writer keeps, what it refuses, and what it leaves behind.
 #include "document/document_file.h"
-#include "document/posix_file_writer.h"
+#include "document/file_writer.h"
 #include "support/test_files.h"
 
 #include <QCoreApplication>
