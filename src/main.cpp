@@ -5,6 +5,7 @@
 #include "document/document_file.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QElapsedTimer>
 #include <functional>
 #include <new>
@@ -45,6 +46,11 @@ private:
 int main(int argc, char* argv[]) {
     document_file::reportFileSizeLimitAsError();
     keepLargeBuffersInHeap();
+#ifdef Q_OS_WIN
+    // Options are kept in a file on every system (under %APPDATA%), never in the registry: one
+    // place to see, copy or delete, written only when an option changes.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+#endif
     Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagloom"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.0"));

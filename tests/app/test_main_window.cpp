@@ -35,8 +35,6 @@ private slots:
         QTest::addColumn<QString>("currentFile");
         QTest::addColumn<QString>("title");
         const QString missing = dir_.filePath(QStringLiteral("missing.htm"));
-        const QString quoted = dir_.filePath(QStringLiteral("it\"s.htm"));
-        QVERIFY(test_files::writeBytes(quoted, "q\n"));
         auto row = [](const char* name, bool windows, const QString& argument, const QString& document,
                       const QString& currentFile) {
             QTest::newRow(name) << windows << argument << document << currentFile
@@ -55,8 +53,12 @@ private slots:
         row("windows: a lone quote", true, "\"", "", "");
         // Elsewhere the shell took the quotes away: a quote is part of the name, so Save writes the
         // file that was read.
+#ifdef Q_OS_UNIX // where a name may hold a quote
+        const QString quoted = dir_.filePath(QStringLiteral("it\"s.htm"));
+        QVERIFY(test_files::writeBytes(quoted, "q\n"));
         row("quote inside a name", false, quoted, "q", quoted);
         row("quote at the start of a name", false, "\"" + file_, "", "\"" + file_);
+#endif
     }
     void startUpArguments() {
         QFETCH(bool, windows);

@@ -31,9 +31,11 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 const QString kHead = QStringLiteral("<!DOCTYPE html>\n<html><head><title>t</title></head><body>\n");
@@ -240,6 +242,10 @@ private slots:
         QTemporaryDir dir;
         const QByteArray site = QFile::encodeName(dir.path());
         const QByteArray config = site + "/.tagloom-check";
+#ifndef Q_OS_UNIX
+        if (settings == u"fifo" || settings == u"zero" || settings == u"sparse" || pageName != "a.html")
+            QSKIP("pipes, links to devices, sparse files and names with control characters or invalid bytes are POSIX's");
+#else
         if (settings == u"fifo") {
             QVERIFY(::mkfifo((site + "/pipe").constData(), 0600) == 0);
             QVERIFY(::symlink("pipe", config.constData()) == 0);
@@ -247,15 +253,21 @@ private slots:
             QVERIFY(::symlink("/dev/zero", config.constData()) == 0);
         } else if (settings == u"sparse") {
             QVERIFY(::truncate((test_files::writeBytes(QFile::decodeName(config), "x"), config.constData()), qint64(5) << 30) == 0);
-        } else if (!settings.isEmpty()) {
+        } else
+#endif
+        if (!settings.isEmpty()) {
             QVERIFY(test_files::writeBytes(QFile::decodeName(config), settings.toUtf8()));
         }
         // A page with a warning and a message holding ESC, under the name given.
+        const QByteArray page = (kHead + QStringLiteral("<p>x</p></span>\x1B") + kTail).toUtf8();
+#ifdef Q_OS_UNIX
         const int fd = ::open((site + '/' + pageName).constData(), O_CREAT | O_WRONLY, 0600);
         QVERIFY(fd >= 0);
-        const QByteArray page = (kHead + QStringLiteral("<p>x</p></span>\x1B") + kTail).toUtf8();
         QCOMPARE(::write(fd, page.constData(), size_t(page.size())), ssize_t(page.size()));
         ::close(fd);
+#else
+        QVERIFY(test_files::writeBytes(QFile::decodeName(site + '/' + pageName), page));
+#endif
         QProcess tool;
         tool.start(QStringLiteral(TAGLOOM_CHECK_TOOL), {"--format", format, "--include", "*.html", dir.path()});
         QVERIFY2(tool.waitForFinished(20000), "the checker hangs");
@@ -272,7 +284,9 @@ private slots:
             QVERIFY2(inEditor.problems[0].message.contains(told), qPrintable(inEditor.problems[0].message));
             return;
         }
+#ifdef Q_OS_UNIX
         ::unlink((site + '/' + pageName).constData()); // Qt may not be able to name it to remove it
+#endif
         for (const char c : out + errors) // nothing that drives a terminal or breaks XML
             QVERIFY2(c == '\n' || uchar(c) >= 0x20, out.constData());
         if (format == u"text" && exitCode == 0) {
@@ -527,14 +541,19 @@ private slots:
         const QString from = dir.filePath(QStringLiteral("a.html"));
         test_files::writeBytes(from, "<p><a href=\"b.html#part\">B</a></p>\n");
         const QByteArray b = QFile::encodeName(dir.filePath(QStringLiteral("b.html")));
+#ifndef Q_OS_UNIX
+        if (target == u"fifo" || target == u"zero" || target == u"loop")
+            QSKIP("pipes and links are POSIX's");
+#else
         if (target == u"fifo")
             QVERIFY(::mkfifo((b + ".pipe").constData(), 0600) == 0 && ::symlink((b + ".pipe").constData(), b.constData()) == 0);
         else if (target == u"zero")
             QVERIFY(::symlink("/dev/zero", b.constData()) == 0);
-        else if (target == u"folder")
-            QVERIFY(QDir().mkpath(QFile::decodeName(b)));
         else if (target == u"loop")
             QVERIFY(::symlink("b.html", b.constData()) == 0);
+#endif
+        if (target == u"folder")
+            QVERIFY(QDir().mkpath(QFile::decodeName(b)));
         if (target != u"page") {
             ScriptedDialogs dialogs;
             MainWindow window(dialogs);

@@ -13,9 +13,11 @@
 #include <QFile>
 #include <QtConcurrent/QtConcurrentMap>
 #include <cstdio>
+#ifdef Q_OS_UNIX
 #include <grp.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 namespace {
 QByteArray bytesOf(const QString& path) {
@@ -27,6 +29,7 @@ QByteArray bytesOf(const QString& path) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
+#ifdef Q_OS_UNIX
     if (args.value(0) == QStringLiteral("--as-nobody")) {
         args.removeFirst();
         const gid_t groups[] = {65534};
@@ -40,6 +43,7 @@ int main(int argc, char* argv[]) {
             return 121;
         args = args.mid(2);
     }
+#endif
     const QString command = args.value(0);
     if (command == QStringLiteral("read") && args.size() == 2) {
         const ReadResult result = document_file::read(args[1]);

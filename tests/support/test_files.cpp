@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
 
 namespace test_files {
 
@@ -33,3 +35,12 @@ QString shownTitle(const QWidget& window) {
 }
 
 } // namespace test_files
+
+void test_files::useTestSettings() {
+#ifdef Q_OS_WIN
+    // The program keeps its options in a file there too; the test mode's folder keeps them apart.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+#endif
+}

@@ -14,6 +14,8 @@ QString dataDir();
 QStringList dataPages();
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
+/// Options in a file of the test mode's own folder, as the program keeps them in a file.
+void useTestSettings();
 /// A window's title as the user sees it: Qt's [*] shown as * while modified, else nothing.
 QString shownTitle(const QWidget& window);
 } // namespace test_files
@@ -26,6 +28,7 @@ QString shownTitle(const QWidget& window);
         if (qEnvironmentVariableIsEmpty("TAGLOOM_CHECKER"))                                                  \
             qputenv("TAGLOOM_CHECKER", TAGLOOM_CHECKER_PROGRAM);                                             \
         QStandardPaths::setTestModeEnabled(true);                                                            \
+        test_files::useTestSettings();                                                                       \
         QSettings().clear();                                                                                 \
         TestClass test;                                                                                      \
         return QTest::qExec(&test, argc, argv);                                                              \
