@@ -21,7 +21,7 @@ cmake --build "$build" -j "${JOBS:-$(nproc)}"
 # DLLs each program imports, followed to the end) rather than listed by hand.
 dist="$build/dist/Tagloom"
 rm -rf "$build/dist" && mkdir -p "$dist/platforms" "$dist/dictionaries"
-cp "$build"/src/tagloom.exe "$build"/src/tagloom-check.exe "$build"/src/tagloom-colour.exe "$build"/src/tagloom-checker.exe "$dist/"
+cp "$build"/src/tagloom.exe "$build"/src/tagloom-check.exe "$build"/src/tagloom-colour.exe "$build"/src/tagloom-checker.exe "$build"/src/tagloom-writer.exe "$dist/"
 cp "$cache/qt-6.4.2/plugins/platforms/qwindows.dll" "$cache/qt-6.4.2/plugins/platforms/qoffscreen.dll" "$dist/platforms/"
 mkdir -p "$dist/styles"
 cp "$cache"/qt-6.4.2/plugins/styles/*.dll "$dist/styles/" 2>/dev/null || true

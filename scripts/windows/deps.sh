@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-          wine64 wine dpkg-dev qt6-base-dev-tools qt6-tools-dev-tools zip xvfb xdotool imagemagick)
+          wine64 wine dpkg-dev qt6-base-dev-tools qt6-tools-dev-tools zip xvfb openbox xdotool imagemagick)
 # apt-get source needs deb-src entries. They name the archive apt already uses, so no other host is
 # ever asked: each deb entry is copied as a deb-src one, once.
 src_list=/etc/apt/sources.list.d/tagloom-deb-src.sources

@@ -15,6 +15,8 @@ folders=("$cache/qt-6.4.2/bin" "$cache/libs/bin" /usr/lib/gcc/x86_64-w64-mingw32
 WINEPATH=""
 for folder in "${folders[@]}"; do WINEPATH+="$(winepath -w "$folder");"; done
 export WINEPATH
+# The in-place writer, which the programs find beside themselves.
+export TAGLOOM_WRITER="$(winepath -w "$build/src/tagloom-writer.exe")"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # Two versions of different sizes, each line naming its version, so a mix is seen at once.
@@ -26,12 +28,19 @@ for kind in replaced in-place; do
     cp "$work/a" "$target"
     [ $kind = in-place ] && ln "$target" "$work/second-name.html"
     for round in $(seq 1 "$rounds"); do
-        wine "$probe" save-loop "$(winepath -w "$target")" "$(winepath -w "$work/a")" "$(winepath -w "$work/b")" >/dev/null 2>&1 &
-        sleep "0.$(( RANDOM % 9 + 1 ))$(( RANDOM % 10 ))"
-        # The Windows process itself, killed as a crash or a power cut would end it.
-        pid=$(pgrep -f "document_probe.exe save-loop $(winepath -w "$target" | sed 's/\\/\\\\/g')" | head -n1)
-        [ -n "$pid" ] && kill -9 "$pid" && killed=$((killed + 1))
-        wait 2>/dev/null
+        wine "$probe" save-loop "$(winepath -w "$target")" "$(winepath -w "$work/a")" "$(winepath -w "$work/b")" >/dev/null 2>>"$work/said" &
+        launcher=$!
+        # The Windows process itself, once Wine has started it and it saves, killed as a crash or
+        # a power cut would end it: Wine's loader becomes that process, under the same id.
+        pid=""
+        for wait in $(seq 1 100); do
+            tr '\0' ' ' < "/proc/$launcher/cmdline" 2>/dev/null | grep -q "document_probe.exe save-loop" && pid=$launcher && break
+            sleep 0.1
+        done
+        sleep "$(( RANDOM % 3 )).$(( RANDOM % 9 + 1 ))$(( RANDOM % 10 ))"
+        [ -n "$pid" ] && killed=$((killed + 1))
+        kill -9 "$launcher" 2>/dev/null
+        wait "$launcher" 2>/dev/null
         total=$((total + 1))
         cmp -s "$target" "$work/a" && wasA=$((wasA + 1))
         cmp -s "$target" "$work/b" && wasB=$((wasB + 1))
@@ -43,5 +52,6 @@ for kind in replaced in-place; do
     done
     [ $kind = in-place ] && ! cmp -s "$target" "$work/second-name.html" && echo "in-place: the second name lost the file"
 done
+[ -s "$work/said" ] && sort "$work/said" | uniq -c | head -n 5
 echo "$total rounds, $killed killed while saving; afterwards version A $wasA times, B $wasB times, mixed $mixed times"
 [ $mixed -eq 0 ]

@@ -10,9 +10,9 @@
 ///
 /// A file is normally replaced through a temporary file beside it (`.tgl-XXXXXX`) that takes the
 /// old file's permissions and attributes (on POSIX its mode, owner, group, ACLs and extended
-/// attributes, renamed over it; on Windows through ReplaceFileW, which keeps the ACL, attributes
-/// and alternate streams). A file that must keep its identity (several hard links, or attributes
-/// the temporary file cannot take, or a folder we may not write) is written in place instead:
+/// attributes; on Windows its ACL, attributes and creation time) and is then renamed over it in
+/// one step. A file that must keep its identity (several hard links, attributes or streams the
+/// temporary file cannot take, or a folder we may not write) is written in place instead:
 /// the space is reserved first, a complete backup (`.tgl-backup-<file id>-<random>`, named only
 /// once complete) is kept beside it until the write is done, and the write runs in a child
 /// process, so that even the editor's death in the middle cannot leave half a file. Without room

@@ -2,12 +2,17 @@
 
 #include "windows_files.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+
+#include <optional>
 
 #include <windows.h>
+#include <aclapi.h>
 
 namespace file_writer {
 namespace {
@@ -61,9 +66,71 @@ Handle createTemporary(const QString& folder, QString* name) {
 
 enum class Outcome { Done, Failed, KeepIdentity };
 
-// Replaces the file through a temporary file beside it. ReplaceFileW gives the new file the old
-// one's ACL, attributes, alternate streams and creation time. Reports KeepIdentity, with nothing
-// changed, when the folder takes no new file or the old file cannot be replaced.
+// Gives the new file what the old one had that a new file in the same folder does not get by
+// itself: its attributes, its creation time and, when it has permissions of its own (not only
+// those its folder hands down), those. False when that cannot be done, or when the old file has
+// another owner or alternate data streams, which a new file cannot take: then it keeps its
+// identity and is written in place.
+bool takeOver(HANDLE temporary, const QString& target, DWORD* attributes) {
+    Handle old(CreateFileW(native(target).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!old.valid())
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(old.get(), &info))
+        return false;
+    WIN32_FIND_STREAM_DATA stream{};
+    const HANDLE streams = FindFirstStreamW(native(target).c_str(), FindStreamInfoStandard, &stream, 0);
+    if (streams != INVALID_HANDLE_VALUE) {
+        const bool more = FindNextStreamW(streams, &stream);
+        FindClose(streams);
+        if (more)
+            return false; // a stream beside ::$DATA
+    }
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD got = GetSecurityInfo(old.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                      &owner, nullptr, &dacl, nullptr, &descriptor);
+    if (got == ERROR_SUCCESS) {
+        const auto release = qScopeGuard([&] { LocalFree(descriptor); });
+        // Another user's file cannot be made anew as theirs.
+        Handle token;
+        HANDLE tokenHandle = nullptr;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &tokenHandle))
+            token = Handle(tokenHandle);
+        char userBuffer[256];
+        DWORD userSize = 0;
+        if (token.valid() && GetTokenInformation(token.get(), TokenUser, userBuffer, sizeof userBuffer, &userSize) &&
+            owner && !EqualSid(owner, reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid))
+            return false;
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(descriptor, &control, &revision);
+        bool ownEntries = (control & SE_DACL_PROTECTED) != 0;
+        for (DWORD i = 0; dacl && i < dacl->AceCount && !ownEntries; ++i) {
+            ACE_HEADER* entry = nullptr;
+            if (GetAce(dacl, i, reinterpret_cast<void**>(&entry)) && !(entry->AceFlags & INHERITED_ACE))
+                ownEntries = true;
+        }
+        if (ownEntries &&
+            SetSecurityInfo(temporary, SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                                        : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                            nullptr, nullptr, dacl, nullptr) != ERROR_SUCCESS)
+            return false;
+    } else if (got != ERROR_NOT_SUPPORTED && got != ERROR_CALL_NOT_IMPLEMENTED) {
+        return false;
+    }
+    *attributes = info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    return SetFileTime(temporary, &info.ftCreationTime, nullptr, nullptr);
+}
+
+// Replaces the file through a temporary file beside it, renamed over it in one step (a rename
+// within a folder, which a killed save never leaves half done). Reports KeepIdentity, with
+// nothing changed, when the folder takes no new file or the new file cannot take the old one's
+// owner, permissions or streams.
 Outcome replaceThroughTemporary(const QString& path, const QString& target, bool exists, const QByteArray& bytes,
                                 FileError* error) {
     QString temp;
@@ -75,31 +142,49 @@ Outcome replaceThroughTemporary(const QString& path, const QString& target, bool
         *error = windows_files::failureOf(err, path);
         return Outcome::Failed;
     }
-    const auto abandon = [&](DWORD err) {
+    const auto abandon = [&](Outcome outcome, DWORD err) {
         file.close();
         DeleteFileW(native(temp).c_str());
+        if (outcome == Outcome::Failed)
+            *error = windows_files::failureOf(err, path);
+        return outcome;
+    };
+    DWORD attributes = 0;
+    if (exists && !takeOver(file.get(), target, &attributes)) {
+        if (qEnvironmentVariableIsSet("TAGLOOM_DEBUG_SAVES"))
+            qWarning("in place: the new file cannot take the old one's place (%lu)", GetLastError());
+        return abandon(Outcome::KeepIdentity, 0);
+    }
+    if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()))
+        return abandon(Outcome::Failed, GetLastError());
+    file.close();
+    if (attributes != 0 && !SetFileAttributesW(native(temp).c_str(), attributes))
+        return abandon(Outcome::KeepIdentity, 0);
+    // Never over a file that appeared meanwhile when there was none. A virus scanner, an indexer or
+    // a program that just ended may hold the file for a moment: the rename is tried for a second.
+    const auto rename = [&] {
+        return MoveFileExW(native(temp).c_str(), native(target).c_str(),
+                           MOVEFILE_WRITE_THROUGH | (exists ? MOVEFILE_REPLACE_EXISTING : 0));
+    };
+    bool renamed = rename();
+    for (int attempt = 0; !renamed && attempt < 20 && (GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_SHARING_VIOLATION);
+         ++attempt) {
+        Sleep(50);
+        renamed = rename();
+    }
+    if (!renamed) {
+        const DWORD err = GetLastError();
+        DeleteFileW(native(temp).c_str());
+        // Held open by a program that lets it be written but not replaced.
+        if (exists && (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION)) {
+            if (qEnvironmentVariableIsSet("TAGLOOM_DEBUG_SAVES"))
+                qWarning("in place: the file cannot be replaced (%lu)", err);
+            return Outcome::KeepIdentity;
+        }
         *error = windows_files::failureOf(err, path);
         return Outcome::Failed;
-    };
-    if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get()))
-        return abandon(GetLastError());
-    file.close();
-    if (!exists) {
-        // Never over a file that appeared meanwhile.
-        if (!MoveFileExW(native(temp).c_str(), native(target).c_str(), MOVEFILE_WRITE_THROUGH))
-            return abandon(GetLastError());
-        return Outcome::Done;
     }
-    if (ReplaceFileW(native(target).c_str(), native(temp).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                     nullptr, nullptr))
-        return Outcome::Done;
-    const DWORD err = GetLastError();
-    // Both names stand as they were: the old file is untouched.
-    DeleteFileW(native(temp).c_str());
-    if (err == ERROR_UNABLE_TO_REMOVE_REPLACED || err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION)
-        return Outcome::KeepIdentity; // held open by a program that lets it be written, not replaced
-    *error = windows_files::failureOf(err, path);
-    return Outcome::Failed;
+    return Outcome::Done;
 }
 
 // Writes a complete copy of @p old beside the file, named only once complete.
@@ -136,6 +221,36 @@ bool replaceContent(HANDLE file, const QByteArray& bytes) {
            SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file) && FlushFileBuffers(file);
 }
 
+// The program that writes a save in place: named by TAGLOOM_WRITER, else beside this program.
+QString writerProgram() {
+    QString named = qEnvironmentVariable("TAGLOOM_WRITER");
+    if (named.isEmpty() && QCoreApplication::instance())
+        named = QCoreApplication::applicationDirPath() + QStringLiteral("/tagloom-writer.exe");
+    return QFileInfo(named).isFile() ? QFileInfo(named).absoluteFilePath() : QString();
+}
+
+// Runs the writer on @p from (the new bytes, complete) and @p target, and waits for it: its exit
+// code, or nothing when it could not be started.
+std::optional<DWORD> writeByWriterProgram(const QString& from, const QString& target) {
+    const QString program = writerProgram();
+    if (program.isEmpty())
+        return std::nullopt;
+    const std::wstring exe = native(program);
+    std::wstring commandLine = L"\"" + exe + L"\" \"" + native(from) + L"\" \"" + native(target) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &started))
+        return std::nullopt;
+    CloseHandle(started.hThread);
+    WaitForSingleObject(started.hProcess, INFINITE);
+    DWORD status = ERROR_WRITE_FAULT;
+    GetExitCodeProcess(started.hProcess, &status);
+    CloseHandle(started.hProcess);
+    return status;
+}
+
 FileError writeInPlace(const QString& path, const QString& target, const QByteArray& bytes) {
     Handle file(CreateFileW(native(target).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -163,7 +278,10 @@ FileError writeInPlace(const QString& path, const QString& target, const QByteAr
     if (bytes.size() > oldSize) {
         FILE_ALLOCATION_INFO room{};
         room.AllocationSize.QuadPart = bytes.size();
-        if (!SetFileInformationByHandle(file.get(), FileAllocationInfo, &room, sizeof(room)))
+        // A file system that cannot reserve room is written without (as where fallocate is missing).
+        if (!SetFileInformationByHandle(file.get(), FileAllocationInfo, &room, sizeof(room)) &&
+            GetLastError() != ERROR_CALL_NOT_IMPLEMENTED && GetLastError() != ERROR_NOT_SUPPORTED &&
+            GetLastError() != ERROR_INVALID_PARAMETER)
             return refuse(windows_files::failureOf(GetLastError(), path));
     }
     DWORD backupError = 0;
@@ -173,8 +291,36 @@ FileError writeInPlace(const QString& path, const QString& target, const QByteAr
                               QStringLiteral("there is no room beside the file for a copy of its old content, "
                                              "which is kept until the save is done; the file is as it was"),
                               path));
-    if (!replaceContent(file.get(), bytes)) {
-        const DWORD err = GetLastError();
+    DWORD err = 0;
+    bool wrote = false;
+    // The new bytes go in by a process of their own, which finishes even if the editor is killed;
+    // the file is let go of meanwhile, for it to write.
+    QString newBytes;
+    Handle staged = createTemporary(QFileInfo(target).absolutePath(), &newBytes);
+    const bool stagedWhole = staged.valid() && writeAll(staged.get(), bytes) && FlushFileBuffers(staged.get());
+    staged.close();
+    std::optional<DWORD> byWriter;
+    if (stagedWhole) {
+        file.close();
+        byWriter = writeByWriterProgram(newBytes, target);
+        file = Handle(CreateFileW(native(target).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid()) {
+            DeleteFileW(native(newBytes).c_str());
+            return windows_files::failureOf(GetLastError(), path); // the backup stays
+        }
+    }
+    if (!newBytes.isEmpty() && (!byWriter || *byWriter != 0))
+        DeleteFileW(native(newBytes).c_str());
+    if (byWriter) {
+        wrote = *byWriter == 0;
+        err = wrote ? 0 : (*byWriter & 0x10000) ? (*byWriter & 0xFFFF) : ERROR_WRITE_FAULT;
+    } else {
+        // No writer program (or no room for the new bytes beside the file): written from here.
+        wrote = replaceContent(file.get(), bytes);
+        err = wrote ? 0 : GetLastError();
+    }
+    if (!wrote) {
         const bool restored = replaceContent(file.get(), old);
         if (restored && !backup.isEmpty())
             DeleteFileW(native(backup).c_str());

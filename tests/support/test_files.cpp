@@ -44,3 +44,10 @@ void test_files::useTestSettings() {
                        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 #endif
 }
+
+void test_files::useWriterProgram() {
+#ifdef TAGLOOM_WRITER_PROGRAM
+    if (qEnvironmentVariableIsEmpty("TAGLOOM_WRITER"))
+        qputenv("TAGLOOM_WRITER", TAGLOOM_WRITER_PROGRAM);
+#endif
+}

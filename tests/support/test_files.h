@@ -14,6 +14,8 @@ QString dataDir();
 QStringList dataPages();
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
+/// On Windows, the in-place writer program just built (tagloom-writer).
+void useWriterProgram();
 /// Options in a file of the test mode's own folder, as the program keeps them in a file.
 void useTestSettings();
 /// A window's title as the user sees it: Qt's [*] shown as * while modified, else nothing.
@@ -27,6 +29,7 @@ QString shownTitle(const QWidget& window);
         Application app(argc, argv);                                                                         \
         if (qEnvironmentVariableIsEmpty("TAGLOOM_CHECKER"))                                                  \
             qputenv("TAGLOOM_CHECKER", TAGLOOM_CHECKER_PROGRAM);                                             \
+        test_files::useWriterProgram();                                                                      \
         QStandardPaths::setTestModeEnabled(true);                                                            \
         test_files::useTestSettings();                                                                       \
         QSettings().clear();                                                                                 \
