@@ -84,10 +84,16 @@ void MainWindow::toggleLivePreview() {
     if (!livePreview_->show(&why)) {
         item->setChecked(false);
         dialogs_.showMessage(this,
+#ifdef Q_OS_WIN
+                             QStringLiteral("Live Preview is not part of Tagloom for Windows: it needs Qt WebEngine, "
+                                            "which this build does not bring. Tools > Preview in Browser (F12) shows the "
+                                            "page in your web browser.\n\n%1")
+#else
                              QStringLiteral("Live Preview needs Tagloom's preview plugin, which is not installed.\n\n"
                                             "Install the package tagloom-preview (it brings Qt WebEngine), for "
                                             "example with\n    sudo apt install tagloom-preview\nthen choose "
                                             "View > Live Preview again.\n\n%1")
+#endif
                                  .arg(why),
                              Dialogs::Icon::Exclamation, kAppTitle);
     }
