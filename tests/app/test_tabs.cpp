@@ -263,7 +263,9 @@ private slots:
         QTest::newRow("on") << true << "b.htm";
         QTest::newRow("off") << false << "b.htm";
         // A name may hold a line end: the session holds it whole, and no other file comes back.
+#ifdef Q_OS_UNIX // where a name may hold a line end
         QTest::newRow("a name with a line end") << true << "b\n1:1\tb.htm";
+#endif
     }
     void theLastSessionComesBackWhenAsked() {
         QFETCH(bool, on);

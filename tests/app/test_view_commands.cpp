@@ -78,7 +78,9 @@ private slots:
             dialogs.answer(true);
             first.exitProgram();
         }
+#ifdef Q_OS_UNIX // where a file has modes for others
         QCOMPARE(QFileInfo(kept).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFileDevice::Permissions());
+#endif
         QVERIFY(QSettings().allKeys().isEmpty());
         MainWindow next(dialogs);
         next.rememberWindowPlace(kept);
@@ -129,7 +131,9 @@ private slots:
                 texts << a->text();
             return texts;
         };
-        QCOMPARE(items(), (QStringList{"&1 " + path("two.htm"), "&2 " + path("one.htm"), "", "Clear List"}));
+        // Named as the system writes names.
+        QCOMPARE(items(), (QStringList{"&1 " + QDir::toNativeSeparators(path("two.htm")),
+                                       "&2 " + QDir::toNativeSeparators(path("one.htm")), "", "Clear List"}));
         QFile::remove(path("one.htm"));
         form.recentMenu()->actions()[1]->trigger();
         QCOMPARE(dialogs.shown.last().text, path("one.htm") + "\nno longer exists. It is taken off the list.");
