@@ -24,6 +24,8 @@
 #include <QStringEncoder>
 #include <QThreadPool>
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 #include <QUrl>
@@ -657,6 +659,10 @@ int run(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef Q_OS_WIN
+    // Reports are the same bytes on every system: no \r added before each \n.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     const int status = run(argc, argv);
 #ifdef Q_OS_WIN
     // MinGW's C++ runtime can hang as it unloads after pages were spelt on worker threads (seen

@@ -17,6 +17,10 @@
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -41,6 +45,10 @@ void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& mess
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef Q_OS_WIN
+    // The file's own line ends are written as they are: no \r added before each \n.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     // The big buffers below come and go once each.
     keepLargeBuffersInHeap();
     bool runs = false;

@@ -136,7 +136,7 @@ private slots:
                                        "&2 " + QDir::toNativeSeparators(path("one.htm")), "", "Clear List"}));
         QFile::remove(path("one.htm"));
         form.recentMenu()->actions()[1]->trigger();
-        QCOMPARE(dialogs.shown.last().text, path("one.htm") + "\nno longer exists. It is taken off the list.");
+        QCOMPARE(dialogs.shown.last().text, QDir::toNativeSeparators(path("one.htm")) + "\nno longer exists. It is taken off the list.");
         QCOMPARE(form.editArea()->text(), QStringLiteral("2"));
         QCOMPARE(items().size(), 3);
         dialogs.answer(false); // No to the Open question: the page stays

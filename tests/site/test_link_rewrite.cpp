@@ -13,7 +13,7 @@
 
 namespace {
 
-const QString kRoot = QStringLiteral("/s");
+const QString kRoot = QDir::rootPath() + QStringLiteral("s"); // /s, or C:/s on Windows
 
 class LinkRewriteTest : public QObject {
     Q_OBJECT

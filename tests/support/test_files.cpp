@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace test_files {
 
@@ -50,4 +54,12 @@ void test_files::useWriterProgram() {
     if (qEnvironmentVariableIsEmpty("TAGLOOM_WRITER"))
         qputenv("TAGLOOM_WRITER", TAGLOOM_WRITER_PROGRAM);
 #endif
+}
+
+int test_files::endTestProgram(int status) {
+#ifdef Q_OS_WIN
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), UINT(status));
+#endif
+    return status;
 }

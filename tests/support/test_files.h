@@ -14,6 +14,9 @@ QString dataDir();
 QStringList dataPages();
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
+/// Returns @p status; on Windows ends the process there, output flushed: MinGW's C++ runtime can
+/// hang as it unloads after work on other threads (seen under Wine).
+int endTestProgram(int status);
 /// On Windows, the in-place writer program just built (tagloom-writer).
 void useWriterProgram();
 /// Options in a file of the test mode's own folder, as the program keeps them in a file.
@@ -33,6 +36,10 @@ QString shownTitle(const QWidget& window);
         QStandardPaths::setTestModeEnabled(true);                                                            \
         test_files::useTestSettings();                                                                       \
         QSettings().clear();                                                                                 \
-        TestClass test;                                                                                      \
-        return QTest::qExec(&test, argc, argv);                                                              \
+        int status = 0;                                                                                      \
+        {                                                                                                    \
+            TestClass test;                                                                                  \
+            status = QTest::qExec(&test, argc, argv);                                                        \
+        }                                                                                                    \
+        return test_files::endTestProgram(status);                                                           \
     }
