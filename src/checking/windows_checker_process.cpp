@@ -2,7 +2,6 @@
 
 #include "checker_wire.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QMutex>
@@ -11,7 +10,6 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include <windows.h>
