@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the Windows build needs on a Debian 12 machine: the MinGW-w64 cross compiler, Wine to
-# run the result, the host Qt tools (moc, rcc, uic) that a cross-built Qt uses, and the Debian
-# source packages of Qt and HTML Tidy, which build-qt.sh builds for Windows.
+# run the result with its own fonts (Tahoma among them, which Debian ships apart), the host Qt tools
+# (moc, rcc, uic) that a cross-built Qt uses, and the Debian source packages of Qt and HTML Tidy,
+# which build-qt.sh builds for Windows.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 "$root/scripts/deps.sh"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-          wine64 wine dpkg-dev qt6-base-dev-tools qt6-tools-dev-tools zip xvfb openbox xdotool imagemagick)
+          wine64 wine fonts-wine dpkg-dev qt6-base-dev-tools qt6-tools-dev-tools zip xvfb openbox xdotool imagemagick)
 # apt-get source needs deb-src entries. They name the archive apt already uses, so no other host is
 # ever asked: each deb entry is copied as a deb-src one, once.
 src_list=/etc/apt/sources.list.d/tagloom-deb-src.sources

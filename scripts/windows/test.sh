@@ -21,6 +21,9 @@ openbox=$!
 trap 'kill $openbox $xvfb 2>/dev/null' EXIT
 export DISPLAY=":$display" QT_QPA_PLATFORM=windows
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+# Windows has Tahoma and the rest in its Fonts folder; this Wine reads its own only from there, and
+# would otherwise draw the window in whatever the host has.
+cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
 # The DLLs the tests load: Qt's (QtTest among them), Tidy's and Hunspell's, MinGW's runtime.
 folders=("$cache/qt-6.4.2/bin" "$cache/libs/bin" /usr/lib/gcc/x86_64-w64-mingw32/*-posix /usr/x86_64-w64-mingw32/lib)
 WINEPATH=""

@@ -95,8 +95,10 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent, const QString& recover
     // The client area below the menu bar is 8295 x 7215 twips at start, or as wide as the menu
     // bar needs to show every menu in the font of the day.
     const qreal dpi = screen() ? screen()->logicalDotsPerInch() : 96.0;
-    QSize start(std::max(twipsToPixels(8295, dpi), menuBar()->sizeHint().width()),
-                twipsToPixels(7215, dpi) + menuBar()->sizeHint().height());
+    // The bar's height is asked for the width it will have, as the window's layout asks it: in
+    // some styles that is a pixel more than its size hint.
+    const int width = std::max(twipsToPixels(8295, dpi), menuBar()->sizeHint().width());
+    QSize start(width, twipsToPixels(7215, dpi) + menuBar()->heightForWidth(width));
     // Never larger than the screen: at a scale of 2 on a small one it would not fit.
     if (screen())
         start = start.boundedTo(screen()->availableSize());

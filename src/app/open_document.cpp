@@ -78,7 +78,7 @@ void OpenDocument::updateTitle() {
         setWindowTitle(kTitlePrefix + QStringLiteral("Untitled*[*]"));
     } else {
         const QString loading = editArea_->isLoading() ? QStringLiteral(" (loading...)") : QString();
-        setWindowTitle(kTitlePrefix + file_.path + loading + QStringLiteral("[*]"));
+        setWindowTitle(kTitlePrefix + QDir::toNativeSeparators(file_.path) + loading + QStringLiteral("[*]"));
     }
     emit titleChanged();
 }

@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QStyle>
@@ -76,7 +77,13 @@ private slots:
                                                    heading)
                                    .bottom() +
                                about.titleLabel->y();
-        QVERIFY2(textBottom < about.aboutBox->y(), qPrintable(QStringLiteral("%1 >= %2").arg(textBottom).arg(about.aboutBox->y())));
+        QVERIFY2(textBottom < about.aboutBox->y(), qPrintable(QStringLiteral("%1 >= %2 (%3: ascent %4, descent %5, ink %6)")
+                                .arg(textBottom)
+                                .arg(about.aboutBox->y())
+                                .arg(QFontInfo(about.titleLabel->font()).family())
+                                .arg(about.titleLabel->fontMetrics().ascent())
+                                .arg(about.titleLabel->fontMetrics().descent())
+                                .arg(about.titleLabel->fontMetrics().tightBoundingRect(about.titleLabel->text()).height())));
         QCOMPARE(about.versionBox->title(), QStringLiteral("Version"));
         QCOMPARE(about.webpageBox->title(), QStringLiteral("Webpage"));
         QCOMPARE(about.aboutBox->title(), QStringLiteral("About"));

@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <QTest>
@@ -39,7 +40,7 @@ private slots:
                       const QString& currentFile) {
             QTest::newRow(name) << windows << argument << document << currentFile
                                 << (currentFile.isEmpty() ? "Tagloom - Untitled*"
-                                                          : "Tagloom - " + currentFile);
+                                                          : test_files::titleOf(currentFile));
         };
         for (bool windows : {true, false}) {
             row(windows ? "windows: no argument" : "no argument", windows, "", "", "");
@@ -88,17 +89,27 @@ private slots:
     // behind the bar's overflow button.
     void theWindowStartsAtItsDesignSizeWithTheFocusInTheEditArea_data() {
         QTest::addColumn<int>("pointSize");
-        QTest::newRow("the default font") << 0;
-        QTest::newRow("a large font") << 12;
+        QTest::addColumn<QString>("style");
+        QTest::newRow("the default font") << 0 << QString();
+        QTest::newRow("a large font") << 12 << QString();
+        // Its menu bar is a pixel taller than the bar's size hint.
+        QTest::newRow("the Windows style") << 0 << QStringLiteral("windows");
     }
     void theWindowStartsAtItsDesignSizeWithTheFocusInTheEditArea() {
         QFETCH(int, pointSize);
+        QFETCH(QString, style);
         const QFont appFont = QApplication::font();
+        const QString appStyle = QApplication::style()->name();
         QFont font = appFont;
         if (pointSize)
             font.setPointSize(pointSize);
         QApplication::setFont(font);
-        auto restore = qScopeGuard([&] { QApplication::setFont(appFont); });
+        if (!style.isEmpty())
+            QApplication::setStyle(style);
+        auto restore = qScopeGuard([&] {
+            QApplication::setFont(appFont);
+            QApplication::setStyle(appStyle);
+        });
         ScriptedDialogs dialogs;
         MainWindow form(dialogs);
         form.show();
@@ -153,7 +164,7 @@ private slots:
         QCOMPARE(dialogs.shown[0].icon, Icon::None);
         QCOMPARE(form.editArea()->text(), QString());
         QCOMPARE(form.currentFile(), QString());
-        QCOMPARE(test_files::shownTitle(form), "Tagloom - " + file_);
+        QCOMPARE(test_files::shownTitle(form), test_files::titleOf(file_));
         form.editArea()->undo(); // starting over can be taken back
         QCOMPARE(form.editArea()->text(), QStringLiteral("x\r\ny"));
     }

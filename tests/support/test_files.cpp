@@ -38,6 +38,10 @@ QString shownTitle(const QWidget& window) {
                                         window.isWindowModified() ? QStringLiteral("*") : QString());
 }
 
+QString titleOf(const QString& path) {
+    return QStringLiteral("Tagloom - ") + QDir::toNativeSeparators(path);
+}
+
 } // namespace test_files
 
 void test_files::useTestSettings() {

@@ -23,6 +23,8 @@ void useWriterProgram();
 void useTestSettings();
 /// A window's title as the user sees it: Qt's [*] shown as * while modified, else nothing.
 QString shownTitle(const QWidget& window);
+// The window's title for a page at `path`, named as the system names files.
+QString titleOf(const QString& path);
 } // namespace test_files
 
 /// The main function of a test executable of one class, run in the test mode's own data folders
