@@ -39,6 +39,19 @@ inline constexpr qint64 kLargestDocument = qint64(256) * 1024 * 1024;
 /// Decodes file bytes into document text and tells the format they came in.
 QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndExceptions* lineEnds = nullptr);
 
+/// How decode() reads a file whose encoding gives every ASCII byte as that character and no
+/// ASCII character from other bytes: ASCII text is then found in its bytes as they are.
+struct AsciiReading {
+    enum class Encoding { Utf8, Windows1252, Latin1 };
+    Encoding encoding = Encoding::Utf8;
+    qsizetype bodyStart = 0; ///< after a byte-order mark that is no text
+};
+/// The reading decode() gives @p bytes, or nullopt when it is none of those (UTF-16, a declared
+/// charset of another kind).
+std::optional<AsciiReading> asciiReading(const QByteArray& bytes);
+/// Bytes of the body between line ends, decoded as decode() decodes them there.
+QString decodeLine(QByteArrayView line, AsciiReading::Encoding encoding);
+
 /// Decodes file bytes as @p encoding (a byte-order mark of it is skipped); nullopt when the
 /// bytes are not exactly that encoding.
 std::optional<QString> decodeAs(const QByteArray& bytes, const QByteArray& encoding, DocumentFormat* format,

@@ -161,6 +161,42 @@ QString decode(const QByteArray& bytes, DocumentFormat* format, LineEndException
     return text;
 }
 
+std::optional<AsciiReading> asciiReading(const QByteArray& bytes) {
+    using namespace text_encoding;
+    using Encoding = AsciiReading::Encoding;
+    // The same order as decode(): a byte-order mark, UTF-16 told by NUL bytes, a declared
+    // charset, strict UTF-8, Windows-1252.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || utf16ByNulPattern(bytes))
+        return std::nullopt;
+    const bool utf8Bom = bytes.startsWith("\xEF\xBB\xBF");
+    const qsizetype bom = utf8Bom ? 3 : 0;
+    if (utf8Bom && isStrictUtf8(QByteArrayView(bytes).sliced(bom)))
+        return AsciiReading{Encoding::Utf8, bom};
+    const QByteArray declared = canonicalName(declaredCharset(bytes));
+    if (declared == kUtf8 || (declared.isEmpty() && utf8Bom))
+        return AsciiReading{Encoding::Utf8, bom}; // strict, or with its bad bytes kept as marks
+    if (declared == kWindows1252)
+        return AsciiReading{Encoding::Windows1252, 0};
+    if (declared == kLatin1)
+        return AsciiReading{Encoding::Latin1, 0};
+    if (!declared.isEmpty())
+        return std::nullopt;
+    return AsciiReading{isStrictUtf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252, 0};
+}
+
+QString decodeLine(QByteArrayView line, AsciiReading::Encoding encoding) {
+    switch (encoding) {
+    case AsciiReading::Encoding::Utf8:
+        // The same characters as the strict decoder's where the bytes are valid.
+        return text_encoding::decodeUtf8KeepingBytes(line);
+    case AsciiReading::Encoding::Windows1252:
+        return text_encoding::decodeWindows1252(line);
+    case AsciiReading::Encoding::Latin1:
+        break;
+    }
+    return QString::fromLatin1(line);
+}
+
 std::optional<QString> decodeAs(const QByteArray& bytes, const QByteArray& encoding, DocumentFormat* format,
                                 LineEndExceptions* lineEnds) {
     QString text = reserveFor(bytes);

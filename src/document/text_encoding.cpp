@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace text_encoding {
 namespace {
@@ -65,44 +66,85 @@ std::optional<QByteArray> encodeWith(QStringEncoder& encoder, const QString& tex
 
 } // namespace
 
+namespace {
+struct Utf8Sequence {
+    int length = 0; ///< 0: the byte at that place starts no valid sequence
+    char32_t code = 0;
+};
+
+// The well-formed UTF-8 sequence that starts at @p i (not an ASCII byte): shorter forms than a
+// code point needs, surrogates and code points past U+10FFFF are invalid, as Qt's strict
+// decoder has them.
+Utf8Sequence sequenceAt(QByteArrayView bytes, qsizetype i) {
+    const auto byte = [&](qsizetype k) { return uchar(bytes[k]); };
+    const uchar b = byte(i);
+    const int length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (length == 0 || i + length > bytes.size())
+        return {};
+    char32_t code = length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
+    for (int k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return {};
+        code = (code << 6) | (byte(i + k) & 0x3F);
+    }
+    if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+        (length == 4 && (code < 0x10000 || code > 0x10FFFF)))
+        return {};
+    return {length, code};
+}
+} // namespace
+
+bool isStrictUtf8(QByteArrayView bytes) {
+    const char* data = bytes.data();
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size;) {
+        // Pages are mostly ASCII: eight bytes at a time while no high bit is set.
+        while (i + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, data + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            i += 8;
+        }
+        if (i >= size)
+            break;
+        if (uchar(data[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const Utf8Sequence sequence = sequenceAt(bytes, i);
+        if (sequence.length == 0)
+            return false;
+        i += sequence.length;
+    }
+    return true;
+}
+
 QString decodeUtf8KeepingBytes(QByteArrayView bytes, qsizetype* marks) {
     QString text;
     text.reserve(bytes.size());
     qsizetype count = 0;
-    const auto byte = [&](qsizetype i) { return uchar(bytes[i]); };
-    const auto continuation = [&](qsizetype i) { return i < bytes.size() && (byte(i) & 0xC0) == 0x80; };
     for (qsizetype i = 0; i < bytes.size();) {
-        const uchar b = byte(i);
+        const uchar b = uchar(bytes[i]);
         if (b < 0x80) {
             text += QChar(b);
             ++i;
             continue;
         }
-        // The length a lead byte announces, and the smallest code point of that length (shorter
-        // forms and surrogates are invalid).
-        const int length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
-        char32_t code = length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
-        bool valid = length > 0;
-        for (int k = 1; valid && k < length; ++k) {
-            valid = continuation(i + k);
-            if (valid)
-                code = (code << 6) | (byte(i + k) & 0x3F);
-        }
-        valid = valid && !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) &&
-                !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
-        if (!valid) {
+        const Utf8Sequence sequence = sequenceAt(bytes, i);
+        if (sequence.length == 0) {
             text += QChar(char16_t(kFirstByteMark + (b - 0x80)));
             ++count;
             ++i;
             continue;
         }
-        if (code >= 0x10000) {
-            text += QChar(QChar::highSurrogate(code));
-            text += QChar(QChar::lowSurrogate(code));
+        if (sequence.code >= 0x10000) {
+            text += QChar(QChar::highSurrogate(sequence.code));
+            text += QChar(QChar::lowSurrogate(sequence.code));
         } else {
-            text += QChar(char16_t(code));
+            text += QChar(char16_t(sequence.code));
         }
-        i += length;
+        i += sequence.length;
     }
     if (marks)
         *marks = count;
@@ -140,7 +182,7 @@ std::optional<QByteArray> encodeUtf8KeepingBytes(const QString& text) {
 }
 } // namespace
 
-QString decodeWindows1252(const QByteArray& bytes) {
+QString decodeWindows1252(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {

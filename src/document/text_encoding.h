@@ -34,10 +34,12 @@ inline constexpr char16_t kFirstByteMark = 0xDC80;
 inline bool isByteMark(QChar c) {
     return c.unicode() >= kFirstByteMark && c.unicode() <= kFirstByteMark + 0x7F;
 }
+/// Whether @p bytes are UTF-8 that the strict decoder reads without an error.
+bool isStrictUtf8(QByteArrayView bytes);
 /// Decodes UTF-8, each byte of an invalid sequence as its mark; @p marks receives their number.
 QString decodeUtf8KeepingBytes(QByteArrayView bytes, qsizetype* marks = nullptr);
 /// Windows-1252 with its five unassigned bytes mapped to the C1 controls of the same value, so
 /// that every byte is one character and back.
-QString decodeWindows1252(const QByteArray& bytes);
+QString decodeWindows1252(QByteArrayView bytes);
 
 } // namespace text_encoding

@@ -28,6 +28,8 @@ public:
     TextSearch(const QString& pattern, SearchOptions options);
 
     bool isEmpty() const { return pattern_.isEmpty(); }
+    const QString& pattern() const { return pattern_; }
+    SearchOptions options() const { return options_; }
     /// Why the pattern cannot be searched for (an invalid regular expression), or empty.
     QString error() const { return error_; }
 

@@ -1,5 +1,7 @@
 #include "file_search.h"
 
+#include "byte_search.h"
+
 #include "base/regular_file.h"
 #include "document/document_file.h"
 
@@ -108,26 +110,62 @@ FileHits searchFile(const QString& path, const TextSearch& search) {
         found.skipped = FileHits::Skipped::Binary;
         return found;
     }
-    DocumentFormat format;
-    const QString text = document_file::decode(bytes, &format);
-    const QStringView view(text);
+    found.hits = hitsIn(bytes, search);
+    return found;
+}
+
+std::vector<Hit> hitsIn(const QByteArray& bytes, const TextSearch& search) {
+    const std::optional<ByteSearch> byteSearch = ByteSearch::of(search);
+    const std::optional<document_file::AsciiReading> reading =
+        byteSearch ? document_file::asciiReading(bytes) : std::nullopt;
+    const QByteArrayView body =
+        reading ? QByteArrayView(bytes).sliced(reading->bodyStart) : QByteArrayView();
+    if (!reading || byteSearch->hasLookalikes(body, reading->encoding)) {
+        DocumentFormat format;
+        return hitsInText(document_file::decode(bytes, &format), search);
+    }
+    // Most files hold no match, and most lines of those that do hold none: only the lines where
+    // the pattern's bytes are get decoded, and the search proper runs on them.
+    std::vector<Hit> hits;
+    const char* data = body.data();
+    const auto isLineEnd = [](char c) { return c == '\n' || c == '\r'; };
+    int line = 1;
+    qsizetype counted = 0; // line ends are counted up to here
+    for (qsizetype at = byteSearch->find(body, 0); at >= 0;) {
+        qsizetype lineStart = at;
+        while (lineStart > counted && !isLineEnd(data[lineStart - 1]))
+            --lineStart;
+        qsizetype lineEnd = at;
+        while (lineEnd < body.size() && !isLineEnd(data[lineEnd]))
+            ++lineEnd;
+        line += int(countLineEnds(body, counted, lineStart));
+        counted = lineStart;
+        const QString text = document_file::decodeLine(body.sliced(lineStart, lineEnd - lineStart), reading->encoding);
+        for (const SearchMatch& match : search.findAll(text))
+            hits.push_back({line, int(match.start + 1), int(match.length), shownLine(text, match.start)});
+        at = byteSearch->find(body, lineEnd);
+    }
+    return hits;
+}
+
+std::vector<Hit> hitsInText(QStringView text, const TextSearch& search) {
+    std::vector<Hit> hits;
     int line = 1;
     qsizetype counted = 0;   // line ends are counted up to here
     qsizetype lineStart = 0; // where the counted line starts
     for (const SearchMatch& match : search.findAll(text)) {
-        for (qsizetype i = view.indexOf(u'\n', counted); i >= 0 && i < match.start; i = view.indexOf(u'\n', i + 1)) {
+        for (qsizetype i = text.indexOf(u'\n', counted); i >= 0 && i < match.start; i = text.indexOf(u'\n', i + 1)) {
             ++line;
             lineStart = i + 1;
         }
         counted = match.start;
-        qsizetype lineEnd = view.indexOf(u'\r', match.start);
+        qsizetype lineEnd = text.indexOf(u'\r', match.start);
         if (lineEnd < 0)
-            lineEnd = view.size();
+            lineEnd = text.size();
         const qsizetype column = match.start - lineStart;
-        found.hits.push_back({line, int(column + 1), int(match.length),
-                              shownLine(view.mid(lineStart, lineEnd - lineStart), column)});
+        hits.push_back({line, int(column + 1), int(match.length), shownLine(text.mid(lineStart, lineEnd - lineStart), column)});
     }
-    return found;
+    return hits;
 }
 
 Replaced replaceInFile(const QString& path, const TextSearch& search, const QString& replacement) {

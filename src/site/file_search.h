@@ -45,6 +45,12 @@ QStringList splitPatterns(const QString& typed);
 /// is binary and is skipped, as is one too big to open.
 FileHits searchFile(const QString& path, const TextSearch& search);
 
+/// The matches of @p search in a file's bytes: found in the bytes themselves where the search
+/// and the file's encoding allow it, else in the decoded text, with the same results.
+std::vector<Hit> hitsIn(const QByteArray& bytes, const TextSearch& search);
+/// The matches of @p search in document text (CR LF line ends).
+std::vector<Hit> hitsInText(QStringView text, const TextSearch& search);
+
 struct Replaced {
     QString path;
     int count = 0;

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QRandomGenerator>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -107,6 +109,61 @@ private slots:
             shown << QStringLiteral("%1:%2:%3 %4").arg(hit.line).arg(hit.column).arg(hit.length).arg(hit.lineText);
         QCOMPARE(shown, hits);
         QCOMPARE(int(found.skipped), skipped);
+    }
+
+    // Searching a file's bytes finds exactly what searching its decoded text finds: files made
+    // at random of pieces that test each rule (encodings and their declarations, bad bytes,
+    // every kind of line end, characters a search in any case takes for ASCII letters, words
+    // next to the match), each searched for patterns of every kind.
+    void searchingTheBytesFindsWhatTheTextHolds() {
+        const QList<QByteArray> heads{"", "\xEF\xBB\xBF", "<meta charset=\"utf-8\">\n", "<meta charset=\"windows-1252\">\n",
+                                      "<meta charset=\"iso-8859-1\">\n", "<meta charset=\"iso-8859-2\">\n",
+                                      "\xEF\xBB\xBF<meta charset=\"windows-1252\">", "\xFF\xFE"};
+        const QList<QByteArray> pieces{"function", "Function", "FUNCTIONS", "x", " ", "<p>", "a_b", "\n", "\r\n", "\r",
+                                       "\r\r\n", "\xC3\xA9", "\xE9", "\x80\x81", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                       "\xE2\x84\xAA", "\xC5\xBF", "\xC4\xB0", "\xC4\xB1", "\xE2\x80\x9C", "\xCA",
+                                       "\xEF\xBF\xBE", "\xF0\x9F\x98\x80", "K", "s", "is", "\xC3", "i\xCC\x87"};
+        const QStringList patterns{"function", "x", "k", "s", "is", "<p>", "a_b", "FUNCTIONs", " x", "fun.tion"};
+        QRandomGenerator random(42);
+        for (int file = 0; file < 400; ++file) {
+            QByteArray bytes = heads[random.bounded(heads.size())];
+            for (int n = random.bounded(60); n > 0; --n)
+                bytes += pieces[random.bounded(pieces.size())];
+            for (const QString& pattern : patterns) {
+                for (int kind = 0; kind < 4; ++kind) {
+                    const SearchOptions options{(kind & 1) != 0, (kind & 2) != 0, pattern.contains(u'.')};
+                    const TextSearch search(pattern, options);
+                    DocumentFormat format;
+                    const auto shown = [](const std::vector<file_search::Hit>& hits) {
+                        QStringList out;
+                        for (const file_search::Hit& hit : hits)
+                            out << QStringLiteral("%1:%2:%3 %4").arg(hit.line).arg(hit.column).arg(hit.length).arg(hit.lineText);
+                        return out;
+                    };
+                    const QStringList inBytes = shown(file_search::hitsIn(bytes, search));
+                    const QStringList inText = shown(file_search::hitsInText(document_file::decode(bytes, &format), search));
+                    if (inBytes != inText)
+                        qWarning() << "file" << bytes.toHex(' ') << "pattern" << pattern << "kind" << kind;
+                    QCOMPARE(inBytes, inText);
+                }
+            }
+        }
+    }
+
+    // The fast check of UTF-8 agrees with Qt's strict decoder on every byte string.
+    void strictUtf8IsWhatQtDecodesWithoutError() {
+        const QList<QByteArray> pieces{"a", "\xC3\xA9", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xED\x9F\xBF",
+                                       "\xEF\xBF\xBE", "\xF4\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5", "\x80", "\xC3",
+                                       "\xE2\x82", "\xF0\x9F\x98", "abcdefgh", "\xFE", "\xFF", "\xEF\xBB\xBF"};
+        QRandomGenerator random(7);
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray bytes;
+            for (int n = random.bounded(6); n > 0; --n)
+                bytes += pieces[random.bounded(pieces.size())];
+            QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            const QString decoded = decoder.decode(bytes);
+            QVERIFY2(text_encoding::isStrictUtf8(bytes) == !decoder.hasError(), bytes.toHex(' ').constData());
+        }
     }
 
     void listingTakesTheNamedFilesOfEveryFolderButHiddenOnes() {
