@@ -62,10 +62,6 @@ bool endsImplicitly(const QString& open, const QString& next) {
     return false;
 }
 
-struct Collector : HtmlTokenizer::Listener {
-    std::vector<HtmlTag> tags;
-    void tag(const HtmlTag& t) override { tags.push_back(t); }
-};
 
 /// The open-element stack as tags arrive. Names are compared lower-case; a name seen before
 /// is not lower-cased again.
@@ -133,26 +129,29 @@ private:
     int foreign_ = 0; ///< open elements inside svg or math, where HTML's implied ends do not apply
 };
 
-/// Matches @p found in page order; @p tags receive their status and partners, and @p builder is
-/// left with the elements still open at the end.
-void matchTags(const std::vector<HtmlTag>& found, std::vector<TagMap::Tag>& tags, Builder& builder) {
-    tags.reserve(found.size());
-    for (const HtmlTag& t : found)
+/// Matches tags as the tokenizer finds them, in page order: each gets its status and partner,
+/// and the builder is left with the elements still open. No list of the tokenizer's own tags is
+/// kept on the way: on a big page it would be the largest thing a build makes.
+struct Matcher : HtmlTokenizer::Listener {
+    Matcher(std::vector<TagMap::Tag>& tags, Builder& builder) : tags(tags), builder(builder) {}
+    void tag(const HtmlTag& t) override {
         tags.push_back({int(t.start), int(t.end), int(t.nameStart), int(t.nameLength), t.endTag, Status::Unmatched, -1});
-    for (size_t i = 0; i < found.size(); ++i)
-        builder.add(tags, int(i), found[i].selfClosing);
-}
+        builder.add(tags, int(tags.size() - 1), t.selfClosing);
+    }
+    std::vector<TagMap::Tag>& tags;
+    Builder& builder;
+};
 } // namespace
 
 TagMap TagMap::build(QStringView page) {
     HtmlTokenizer tokenizer;
-    Collector found;
-    tokenizer.feed(page, 0, found);
-    tokenizer.finish(page.size(), found);
     TagMap map;
     Builder builder(page);
-    matchTags(found.tags, map.tags_, builder);
+    Matcher matcher(map.tags_, builder);
+    tokenizer.feed(page, 0, matcher);
+    tokenizer.finish(page.size(), matcher);
     builder.finish(map.tags_);
+    map.tags_.shrink_to_fit(); // kept for as long as the page is open
     return map;
 }
 
@@ -183,12 +182,11 @@ int TagMap::tagAtName(qsizetype position) const {
 
 QString TagMap::elementToClose(QStringView pageBefore) {
     HtmlTokenizer tokenizer;
-    Collector found;
-    tokenizer.feed(pageBefore, 0, found);
-    if (tokenizer.state() != HtmlTokenizer::State::Data)
-        return {};
     std::vector<Tag> tags;
     Builder builder(pageBefore);
-    matchTags(found.tags, tags, builder);
+    Matcher matcher(tags, builder);
+    tokenizer.feed(pageBefore, 0, matcher);
+    if (tokenizer.state() != HtmlTokenizer::State::Data)
+        return {};
     return builder.open().empty() ? QString() : builder.open().back().name;
 }

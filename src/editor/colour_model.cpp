@@ -15,8 +15,10 @@ ColourModel::Index ColourModel::indexFor(Colour colour) {
 }
 
 void ColourModel::reset(int length) {
-    buf_.assign(static_cast<size_t>(std::max(length, 0)), 0);
-    gapStart_ = gapEnd_ = static_cast<int>(buf_.size());
+    std::vector<Index>().swap(buf_);
+    blank_ = true;
+    blankLength_ = std::max(length, 0);
+    gapStart_ = gapEnd_ = 0;
     ++generation_;
     ++epoch_;
     coloured_ = false;
@@ -28,6 +30,7 @@ void ColourModel::assign(std::vector<Index> colours) {
     const size_t length = colours.size();
     colours.resize(length + gapFor(length));
     buf_ = std::move(colours);
+    blank_ = false;
     gapStart_ = static_cast<int>(length);
     gapEnd_ = static_cast<int>(buf_.size());
     ++generation_;
@@ -65,7 +68,17 @@ void ColourModel::ensureGap(int count) {
     gapEnd_ = gapStart_ + newGap;
 }
 
+void ColourModel::materialize() {
+    const auto length = static_cast<size_t>(blankLength_);
+    buf_.assign(length + gapFor(length), 0);
+    gapStart_ = blankLength_;
+    gapEnd_ = static_cast<int>(buf_.size());
+    blank_ = false;
+}
+
 void ColourModel::reserveAtEnd(int count) {
+    if (blank_)
+        return;
     moveGap(size());
     ensureGap(count + static_cast<int>(gapFor(static_cast<size_t>(size()) + static_cast<size_t>(count))));
 }
@@ -73,6 +86,10 @@ void ColourModel::reserveAtEnd(int count) {
 void ColourModel::insert(int pos, int count) {
     if (count <= 0)
         return;
+    if (blank_) {
+        blankLength_ += count;
+        return;
+    }
     pos = std::clamp(pos, 0, size());
     moveGap(pos);
     ensureGap(count);
@@ -85,6 +102,10 @@ void ColourModel::remove(int pos, int count) {
     count = std::clamp(count, 0, size() - pos);
     if (count == 0)
         return;
+    if (blank_) {
+        blankLength_ -= count;
+        return;
+    }
     moveGap(pos);
     gapEnd_ += count;
 }
@@ -100,14 +121,16 @@ void ColourModel::resize(int length) {
 void ColourModel::fill(int pos, int count, Index index) {
     pos = std::clamp(pos, 0, size());
     count = std::clamp(count, 0, size() - pos);
-    for (int i = pos; i < pos + count; ++i)
+    if (blank_ && index != 0 && count > 0)
+        materialize();
+    for (int i = pos; !blank_ && i < pos + count; ++i)
         buf_[static_cast<size_t>(i < gapStart_ ? i : i + gapLength())] = index;
     ++generation_;
     coloured_ = coloured_ || (index != 0 && count > 0);
 }
 
 ColourModel::Index ColourModel::at(int pos) const {
-    if (pos < 0 || pos >= size())
+    if (blank_ || pos < 0 || pos >= size())
         return 0;
     return buf_[static_cast<size_t>(pos < gapStart_ ? pos : pos + gapLength())];
 }
@@ -116,6 +139,8 @@ std::vector<ColourModel::Index> ColourModel::copy(int pos, int count) const {
     pos = std::clamp(pos, 0, size());
     count = std::clamp(count, 0, size() - pos);
     std::vector<Index> out(static_cast<size_t>(count));
+    if (blank_)
+        return out;
     // Up to the gap, then after it.
     const int before = std::clamp(gapStart_ - pos, 0, count);
     if (before > 0)
@@ -128,7 +153,9 @@ std::vector<ColourModel::Index> ColourModel::copy(int pos, int count) const {
 void ColourModel::recolour(int pos, const Index* colours, int count) {
     pos = std::clamp(pos, 0, size());
     count = std::clamp(count, 0, size() - pos);
-    for (int i = 0; i < count; ++i) {
+    if (blank_ && std::any_of(colours, colours + count, [](Index i) { return i != 0; }))
+        materialize();
+    for (int i = 0; !blank_ && i < count; ++i) {
         const int at = pos + i;
         buf_[static_cast<size_t>(at < gapStart_ ? at : at + gapLength())] = colours[i];
         coloured_ = coloured_ || colours[i] != 0;
@@ -138,7 +165,9 @@ void ColourModel::recolour(int pos, const Index* colours, int count) {
 void ColourModel::write(int pos, const std::vector<Index>& colours) {
     pos = std::clamp(pos, 0, size());
     const int count = std::min(static_cast<int>(colours.size()), size() - pos);
-    for (int i = 0; i < count; ++i) {
+    if (blank_ && std::any_of(colours.begin(), colours.begin() + std::max(count, 0), [](Index i) { return i != 0; }))
+        materialize();
+    for (int i = 0; !blank_ && i < count; ++i) {
         const int at = pos + i;
         buf_[static_cast<size_t>(at < gapStart_ ? at : at + gapLength())] = colours[static_cast<size_t>(i)];
     }

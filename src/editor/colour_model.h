@@ -12,12 +12,14 @@
 /// Positions are editor-document positions (one character per line end). Each character holds a
 /// palette index (0 = the default colour). Storage is a gap buffer of one byte per character: an
 /// edit moves the gap to the caret, so typing costs O(distance from the last edit), which stays
-/// small for a user who types in one place and at worst is one memmove of the document.
+/// small for a user who types in one place and at worst is one memmove of the document. Until a
+/// character gets a colour the store holds nothing but its length: a page that is never
+/// coloured costs no byte per character.
 class ColourModel {
 public:
     using Index = std::uint8_t;
 
-    int size() const { return static_cast<int>(buf_.size()) - gapLength(); }
+    int size() const { return blank_ ? blankLength_ : static_cast<int>(buf_.size()) - gapLength(); }
     /// Bumped by every change that is not a text edit (fill, assign, reset), so that painted
     /// lines can tell they are out of date.
     std::uint64_t generation() const { return generation_; }
@@ -58,6 +60,10 @@ public:
         const int end = pos + count;
         if (count <= 0)
             return;
+        if (blank_) {
+            f(pos, count, Index(0));
+            return;
+        }
         // Walk the buffer directly, on each side of the gap: this runs for every painted line.
         int runStart = pos;
         Index current = at(pos);
@@ -79,6 +85,8 @@ private:
     int gapLength() const { return gapEnd_ - gapStart_; }
     void moveGap(int pos);
     void ensureGap(int count);
+    /// Gives a blank store its bytes, all of the default colour.
+    void materialize();
 
     std::vector<Colour> palette_{0};
     std::vector<Index> buf_;
@@ -87,4 +95,6 @@ private:
     std::uint64_t generation_ = 0;
     std::uint64_t epoch_ = 0;
     bool coloured_ = false;
+    bool blank_ = true;
+    int blankLength_ = 0;
 };

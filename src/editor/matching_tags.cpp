@@ -73,12 +73,14 @@ void MatchingTags::rebuild() {
 }
 
 void MatchingTags::adopt() {
+    // Taken, not copied: the future would keep a second map of the page until the next build.
+    TagMap built = watcher_.future().takeResult();
     if (building_ != generation_) {
         if (!idle_.isActive() && caretLooksOnTag())
             rebuild();
         return;
     }
-    map_ = watcher_.result();
+    map_ = std::move(built);
     stale_ = false;
     highlight();
     // The heap keeps big freed buffers: the worker's copy of a big page would stay.
