@@ -90,8 +90,9 @@ Completer::~Completer() {
     delete popup_;
 }
 
-std::vector<Completer::Checkpoint> Completer::readAhead(QString text, int from, HtmlTokenizer state,
+std::vector<Completer::Checkpoint> Completer::readAhead(QString page, int from, int to, HtmlTokenizer state,
                                                          std::vector<int> softBreaks) {
+    const QStringView text = QStringView(page).mid(from, to - from);
     std::vector<Checkpoint> found;
     HtmlTokenizer::Listener ignore;
     qsizetype offset = 0, start = 0;
@@ -130,13 +131,11 @@ void Completer::startReadAhead() {
     const int end = area_->document()->findBlock(caret).position();
     if (end - last.position <= kReadAheadAbove)
         return;
-    QTextCursor range(area_->document());
-    range.setPosition(last.position);
-    range.setPosition(end, QTextCursor::KeepAnchor);
     std::vector<int> softBreaks = area_->softBreakPositions();
     softBreaks.erase(softBreaks.begin(), std::lower_bound(softBreaks.begin(), softBreaks.end(), last.position));
     editedSinceReadAhead_ = std::numeric_limits<int>::max();
-    readAhead_.setFuture(QtConcurrent::run(&Completer::readAhead, range.selectedText(), last.position, last.state,
+    // The page's shared copy, read from the last checkpoint to the caret's line.
+    readAhead_.setFuture(QtConcurrent::run(&Completer::readAhead, area_->documentText(), last.position, end, last.state,
                                            std::move(softBreaks)));
 }
 

@@ -85,7 +85,7 @@ private:
     /// Reads @p text (document text from @p from on, block separators as U+2029) from @p state,
     /// and gives the points where it is between tags. @p softBreaks: document positions of the
     /// separators that are no line ends, ascending.
-    static std::vector<Checkpoint> readAhead(QString text, int from, HtmlTokenizer state, std::vector<int> softBreaks);
+    static std::vector<Checkpoint> readAhead(QString page, int from, int to, HtmlTokenizer state, std::vector<int> softBreaks);
     void startReadAhead();
     void takeReadAhead();
     QTimer readAheadTimer_;

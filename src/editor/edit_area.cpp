@@ -25,6 +25,8 @@
 #include <QToolTip>
 #include <QKeyEvent>
 #include <QTextBlock>
+#include "base/memory_advice.h"
+
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -41,6 +43,16 @@ bool EditArea::installFoldingLayout() {
 EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     // Every part that follows edits hears of them from onContentsChange(), in its order.
     connect(document(), &QTextDocument::contentsChange, this, &EditArea::onContentsChange);
+    snapshotRelease_ = new QTimer(this);
+    snapshotRelease_->setSingleShot(true);
+    snapshotRelease_->setInterval(kSnapshotKeptMs);
+    connect(snapshotRelease_, &QTimer::timeout, this, [this] {
+        const bool big = std::max(rawSnapshot_.size(), crlfSnapshot_.size()) > kBigPageCharacters;
+        dropSnapshots();
+        // The heap would keep the copy's memory; the readers that shared it are done by now.
+        if (big)
+            returnFreedMemory();
+    });
     colours_ = new EditColours(*document(), this);
     colours_->setLineFormats([this](const QTextBlock& block, QList<QTextLayout::FormatRange>& formats) {
         makeRoomForSwatches(block, formats);
@@ -60,6 +72,8 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
                                        cursor.blockNumber(), document()->findBlock(cursor.anchor()).blockNumber()};
         },
         this);
+    if (auto* folding = dynamic_cast<FoldingLayout*>(document()->documentLayout()))
+        folding->laidOut = [this] { layoutRelease_->lineLaidOut(); };
     // Repaints the layout asks for after an edit go through repaintContents(), which keeps
     // them to the edited lines when nothing else moved; the widget would repaint the whole view.
     QAbstractTextDocumentLayout* layout = document()->documentLayout();
@@ -101,6 +115,8 @@ EditArea::~EditArea() {
     // while the document is torn down, so it is detached first.
     disconnect(document(), &QTextDocument::contentsChange, this, nullptr);
     disconnect(document()->documentLayout(), nullptr, this, nullptr);
+    if (auto* folding = dynamic_cast<FoldingLayout*>(document()->documentLayout()))
+        folding->laidOut = nullptr;
     colours_->stopLive();
 }
 
@@ -118,6 +134,7 @@ void EditArea::showRecoloured(int first, int last) {
 }
 
 void EditArea::onContentsChange(int position, int removed, int added) {
+    dropSnapshots();
     // The one description of the edit; the parts hear of it in this order.
     const QTextBlock last = document()->findBlock(position + added + (removed > 0 ? 1 : 0));
     const TextChange change{position, removed, added, document()->findBlock(position).blockNumber(),
@@ -232,7 +249,10 @@ bool EditArea::event(QEvent* e) {
 void EditArea::keyPressEvent(QKeyEvent* e) {
     // A key moving the caret onto a folded line steps over the fold.
     folding_->setKeyMoving(true);
-    const auto moved = qScopeGuard([this] { folding_->setKeyMoving(false); });
+    const auto moved = qScopeGuard([this] {
+        folding_->setKeyMoving(false);
+        layoutRelease_->releaseIfDue();
+    });
     // A key that edits a page still loading waits for the rest of it rather than being lost, and
     // every key after it waits too, so that they go in as they were typed. The load goes on in
     // its steps meanwhile: the window never waits for the whole page.
@@ -453,7 +473,7 @@ void EditArea::repaintStaleVisibleBlocks(const QRect& area) {
     // Only the lines in the area being painted: the caret's blink paints one line.
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
-    layoutRelease_->viewShows(block.blockNumber());
+    layoutRelease_->viewShows();
     while (block.isValid() && top <= area.bottom()) {
         if (!block.isVisible()) { // folded away
             block = block.next();

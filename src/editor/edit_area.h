@@ -427,6 +427,24 @@ private:
     QFont baseFont_;
     int zoom_ = 0;
     bool paintEdits_ = true; ///< off while a replacement leaves lines to be painted as they show
+    /// The text as documentText() and text() last gave it, shared by whoever asks until the page
+    /// changes: the readers that start when typing pauses (tags, folds, completion, the element
+    /// path, the recovery copy) take one copy of a big page between them, not one each. Dropped
+    /// at the next change, and kSnapshotKeptMs after it was last asked for.
+    mutable QString rawSnapshot_;
+    mutable QString crlfSnapshot_;
+    QTimer* snapshotRelease_ = nullptr;
+    static constexpr int kSnapshotKeptMs = 2000;
+    /// Edit blocks of ours that are open: inside one, the document tells of its changes only at
+    /// its end, so no snapshot is taken or kept.
+    int openEditBlocks_ = 0;
+    void dropSnapshots() const;
+    /// Held around each edit block of ours.
+    struct EditBlockScope {
+        explicit EditBlockScope(EditArea& area);
+        ~EditBlockScope();
+        EditArea& area;
+    };
     MatchingTags* matchingTags_ = nullptr;
     Completer* completer_ = nullptr;
     bool completeEndTags_ = false;

@@ -129,6 +129,7 @@ bool EditArea::selectNextOccurrence() {
 void EditArea::editAtEveryCaret(const std::function<void(QTextCursor&)>& edit) {
     finishLoading();
     QTextCursor main = textCursor();
+    const EditBlockScope scope(*this);
     main.beginEditBlock();
     edit(main);
     for (QTextCursor& c : extraCarets_)
@@ -284,6 +285,7 @@ void EditArea::pasteAtEveryCaret(const QString& clipboard) {
         order.push_back(&c);
     std::sort(order.begin(), order.end(), [](const QTextCursor* a, const QTextCursor* b) { return before(*a, *b); });
     finishLoading();
+    const EditBlockScope scope(*this);
     main.beginEditBlock();
     for (size_t i = 0; i < order.size(); ++i)
         insertText(*order[i], lines[qsizetype(i)]);

@@ -163,6 +163,7 @@ bool EditArea::keepIndentKey(QKeyEvent* e) {
         before.chop(1);
     if (opensBlock(before, language_))
         indent += oneLevel(indent);
+    const EditBlockScope scope(*this);
     cursor.beginEditBlock();
     cursor.removeSelectedText();
     cursor.insertBlock();

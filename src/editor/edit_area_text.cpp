@@ -6,6 +6,7 @@
 #include "completer.h"
 #include "edit_colours.h"
 
+#include <QTimer>
 #include <QMimeData>
 #include <QScopedValueRollback>
 #include <QTextBlock>
@@ -32,7 +33,16 @@ bool hasUnbreakableRun(QStringView text) {
 } // namespace
 
 QString EditArea::text() const {
-    return crlfFromRaw(rawText());
+    finishLoading();
+    if (openEditBlocks_ > 0)
+        return crlfFromRaw(rawText());
+    if (crlfSnapshot_.isNull()) {
+        // Made from the raw snapshot when there is one, without keeping a raw one for it.
+        const QString raw = rawSnapshot_.isNull() ? document()->toRawText() : rawSnapshot_;
+        crlfSnapshot_ = crlfFromRaw(withoutSoftBreaks(raw, 0));
+    }
+    snapshotRelease_->start();
+    return crlfSnapshot_;
 }
 
 void EditArea::setText(const QString& text, const LineEndExceptions& lineEnds) {
@@ -219,6 +229,7 @@ void EditArea::replaceEach(std::vector<Replacement> edits) {
     // the lines are repainted as they come into view instead.
     std::optional<QScopedValueRollback<bool>> pause(std::in_place, paintEdits_, false);
     QTextCursor cursor(document());
+    const EditBlockScope scope(*this);
     cursor.beginEditBlock();
     // From the end, so that earlier positions stay true.
     for (size_t i = edits.size(); i-- > 0;) {

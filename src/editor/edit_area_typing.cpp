@@ -112,6 +112,7 @@ void EditArea::completeEndTag() {
         return;
     // An edit of its own, so that undo takes back the completion and leaves the typed `</`.
     QTextCursor completion = textCursor();
+    const EditBlockScope scope(*this);
     completion.beginEditBlock();
     completion.insertText(name + u'>');
     completion.endEditBlock();

@@ -20,8 +20,15 @@ class FoldingLayout : public QPlainTextDocumentLayout {
 public:
     using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
     QRectF blockBoundingRect(const QTextBlock& block) const override {
-        return block.isVisible() ? QPlainTextDocumentLayout::blockBoundingRect(block) : QRectF();
+        if (!block.isVisible())
+            return QRectF();
+        // A line without lines is laid out now, as the base does it.
+        if (laidOut && block.layout()->lineCount() == 0)
+            laidOut();
+        return QPlainTextDocumentLayout::blockBoundingRect(block);
     }
+    /// Told of each line laid out.
+    std::function<void()> laidOut;
 };
 
 /// The folded stretches of an edit area: the lines of an element, a comment or a `{}` block

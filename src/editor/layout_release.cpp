@@ -15,14 +15,18 @@ LayoutRelease::LayoutRelease(QTextDocument* document, std::function<Kept()> kept
     connect(&timer_, &QTimer::timeout, this, &LayoutRelease::release);
 }
 
-void LayoutRelease::viewShows(int firstVisible) {
-    // Moving the caret a page at a time lays out every line it passes, scrolling the lines it
-    // shows, a jump (the scroll bar dragged, Go to Line) none in between; the view follows the
-    // caret. The count is how many may have been laid out.
-    movedLines_ += std::abs(firstVisible - lastViewFirst_);
-    lastViewFirst_ = firstVisible;
-    if (movedLines_ > kLinesMovedBeforeRelease && !timer_.isActive())
+void LayoutRelease::lineLaidOut() {
+    ++laidOut_;
+}
+
+void LayoutRelease::viewShows() {
+    if (laidOut_ > kLinesLaidOutBeforeRelease && !timer_.isActive())
         timer_.start(0);
+}
+
+void LayoutRelease::releaseIfDue() {
+    if (laidOut_ > kLinesLaidOutBeforeRelease)
+        release();
 }
 
 void LayoutRelease::widthChanged() {
@@ -31,7 +35,7 @@ void LayoutRelease::widthChanged() {
 }
 
 void LayoutRelease::release() {
-    movedLines_ = 0;
+    laidOut_ = 0;
     const Kept kept = kept_();
     Q_ASSERT(kept.firstVisible <= kept.lastVisible);
     const auto near = [&kept](int n) {

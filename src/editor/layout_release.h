@@ -8,10 +8,9 @@ class QTextDocument;
 
 /// Frees the text layouts of lines far from the view. A line keeps its layout (its shaped glyphs
 /// and colour formats) once laid out: a walk through a big page, or a change of the view's
-/// width, which relays out every line, would keep one for every line. After the view has moved
-/// through many lines, or once a resize has stopped, the layouts of lines far from the view,
-/// the caret and the anchor go; a line is laid out and painted from the colour model again when
-/// it is next needed.
+/// width, which relays out every line, would keep one for every line. Once many lines were laid
+/// out, or once a resize has stopped, the layouts of lines far from the view, the caret and the
+/// anchor go; a line is laid out and painted from the colour model again when it is next needed.
 class LayoutRelease : public QObject {
     Q_OBJECT
 public:
@@ -24,14 +23,20 @@ public:
     };
     LayoutRelease(QTextDocument* document, std::function<Kept()> kept, QObject* parent = nullptr);
 
-    /// The view shows @p firstVisible at its top now (told at every paint).
-    void viewShows(int firstVisible);
+    /// A line was laid out (told by the document's layout for each).
+    void lineLaidOut();
+    /// A paint is coming: far layouts go soon if many lines were laid out.
+    void viewShows();
+    /// Frees the far layouts now if many lines were laid out: called after each key, where no
+    /// layout is in use, since a burst of keys (Page Down held) is handled before any paint.
     /// The view's width changed: every line will be laid out again.
     void widthChanged();
     /// Frees the far layouts now.
     void release();
 
-    static constexpr int kLinesMovedBeforeRelease = 3000;
+    void releaseIfDue();
+
+    static constexpr int kLinesLaidOutBeforeRelease = 3000;
     static constexpr int kKeptAroundView = 300;
     /// A change of width relays out every line: their layouts go once the resizing stops.
     static constexpr int kReleaseAfterResizeMs = 500;
@@ -40,7 +45,6 @@ private:
     QTextDocument* document_;
     std::function<Kept()> kept_;
     QTimer timer_;
-    /// Lines the view moved through since layouts were last released.
-    int movedLines_ = 0;
-    int lastViewFirst_ = 0;
+    /// Lines laid out since layouts were last released.
+    int laidOut_ = 0;
 };

@@ -1,6 +1,7 @@
 // Soft breaks: a very long line held as several blocks, invisible to everything but the layout.
 #include "edit_area.h"
 
+#include <QTimer>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -122,6 +123,7 @@ void EditArea::insertText(QTextCursor& cursor, const QString& text) {
     // not every soft break's place (a batch of replacements would gather those once per edit).
     const QTextBlock startBlock = document()->findBlock(start);
     const bool startWasSoft = keep && startBlock.blockNumber() > 0 && startsSoft(startBlock);
+    const EditBlockScope scope(*this);
     cursor.beginEditBlock();
     cursor.removeSelectedText();
     cursor.insertText(cut.isNull() ? text : cut);
@@ -139,6 +141,7 @@ void EditArea::editKeepingSoftBreaks(const std::function<void(QTextCursor&)>& ed
     QTextCursor cursor = textCursor();
     const std::vector<int> before = softBreakPositions();
     const int selectionStart = cursor.selectionStart();
+    const EditBlockScope scope(*this);
     cursor.beginEditBlock();
     edit(cursor);
     markSoftStarts(std::min(selectionStart, cursor.position()), cursor.blockNumber(), before, {});
@@ -210,7 +213,27 @@ QString EditArea::withoutSoftBreaks(QString text, int from) const {
 QString EditArea::documentText() const {
     finishLoading();
     // toRawText keeps non-breaking spaces, which toPlainText would turn into blanks.
-    return document()->toRawText();
+    if (openEditBlocks_ > 0)
+        return document()->toRawText();
+    if (rawSnapshot_.isNull())
+        rawSnapshot_ = document()->toRawText();
+    snapshotRelease_->start();
+    return rawSnapshot_;
+}
+
+void EditArea::dropSnapshots() const {
+    rawSnapshot_.clear();
+    crlfSnapshot_.clear();
+}
+
+EditArea::EditBlockScope::EditBlockScope(EditArea& area) : area(area) {
+    ++area.openEditBlocks_;
+    area.dropSnapshots();
+}
+
+EditArea::EditBlockScope::~EditBlockScope() {
+    --area.openEditBlocks_;
+    area.dropSnapshots();
 }
 
 QString EditArea::rawText() const {

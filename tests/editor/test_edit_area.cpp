@@ -1,4 +1,5 @@
 #include "editor/block_layouts.h"
+#include "editor/layout_release.h"
 #include "editor/edit_area.h"
 #include "editor/matching_tags.h"
 #include "support/test_files.h"
@@ -330,8 +331,19 @@ private slots:
                 QCoreApplication::processEvents();
             }
         } else if (move == "keys") {
-            while (!area.textCursor().atEnd())
+            // Keys come faster than paints: far layouts still go as the caret moves on.
+            const auto laidOut = [&area] {
+                int count = 0;
+                for (QTextBlock b = area.document()->begin(); b.isValid(); b = b.next())
+                    count += block_layouts::has(b) && b.layout()->lineCount() > 0;
+                return count;
+            };
+            for (int keys = 0; !area.textCursor().atEnd(); ++keys) {
                 QTest::keyClick(&area, Qt::Key_PageDown);
+                if (keys % 20 == 0)
+                    QVERIFY2(laidOut() <= LayoutRelease::kLinesLaidOutBeforeRelease + 2 * LayoutRelease::kKeptAroundView + 200,
+                             qPrintable(QString::number(laidOut())));
+            }
         } else {
             area.resize(area.width() + 50, area.height());
             QVERIFY(block_layouts::has(far));
