@@ -11,6 +11,10 @@
 //                                         and with a hundred carets
 //   bench_editor spelling PAGE            the words a reader sees, spelt with the installed English dictionary
 //   bench_editor loading [LINES]          keys typed while a page of short lines loads (3,000,000)
+//   bench_editor lines KIND [LINES]       what a 10-byte line costs in memory, and the time until the
+//                                         page is in: KIND document (a bare QTextDocument), bare (a plain
+//                                         QPlainTextEdit), editor (the edit area) or window (the page
+//                                         opened) (3,300,000)
 //
 // A PAGE is a path, or the name of a page in $TAGLOOM_CORPUS (by default ../shared/corpus beside
 // the source tree). Without pages, colour takes the corpus's a, b and c pages.
@@ -41,6 +45,11 @@
 #include "support/scripted_dialogs.h"
 
 #include <QApplication>
+#include <memory>
+#include <QDir>
+#include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -540,6 +549,93 @@ int loadingWhileTyping(int lines) {
     return allIn ? 0 : 1;
 }
 
+// Resident and peak memory of this process, in bytes (Linux only; elsewhere 0).
+std::pair<double, double> residentAndPeak() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    double resident = 0, peak = 0;
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:"))
+                resident = line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024;
+            if (line.startsWith("VmHWM:"))
+                peak = line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024;
+        }
+    return {resident, peak};
+}
+
+// What a short line costs in memory: a page of LINES lines of 10 bytes, given to a bare
+// QPlainTextEdit (Qt's own floor: no colour, no block data), to the edit area alone, or opened
+// in the window with everything that reads a page. One kind per process, so that the peak is
+// that kind's own.
+int lineCost(const QString& kind, int lines) {
+    const QString page = QDir::temp().filePath(QStringLiteral("tagloom-bench-lines-%1.html").arg(lines));
+    if (!QFileInfo::exists(page)) {
+        QFile file(page);
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray bytes;
+        bytes.reserve(qsizetype(lines) * 10);
+        for (int i = 0; i < lines; ++i)
+            bytes += QByteArray::number(i % 1000000).rightJustified(6, '0').prepend("<p>") + '\n';
+        file.write(bytes);
+    }
+    QStandardPaths::setTestModeEnabled(true);
+    QWidget empty;
+    empty.resize(800, 600);
+    empty.show();
+    QTest::qWait(300);
+    const double before = residentAndPeak().first;
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<QPlainTextEdit> bare;
+    std::unique_ptr<EditArea> area;
+    std::unique_ptr<MainWindow> form;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<QTextDocument> document;
+    if (kind == QStringLiteral("document")) {
+        // The text store alone, as a plain text view keeps it, with no view to lay lines out.
+        QFile file(page);
+        file.open(QIODevice::ReadOnly);
+        const QString text = QString::fromUtf8(file.readAll());
+        document = std::make_unique<QTextDocument>();
+        document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+        document->setUndoRedoEnabled(false);
+        document->setPlainText(text);
+    } else if (kind == QStringLiteral("bare")) {
+        QFile file(page);
+        file.open(QIODevice::ReadOnly);
+        const QString text = QString::fromUtf8(file.readAll());
+        bare = std::make_unique<QPlainTextEdit>();
+        bare->resize(800, 600);
+        bare->show();
+        bare->setPlainText(text);
+    } else if (kind == QStringLiteral("editor")) {
+        ReadResult read = document_file::read(page);
+        area = std::make_unique<EditArea>();
+        area->resize(800, 600);
+        area->show();
+        QSignalSpy finished(area.get(), &EditArea::loadingFinished);
+        area->loadText(read.text);
+        read = {};
+        finished.wait(600000);
+    } else {
+        form = std::make_unique<MainWindow>(dialogs);
+        form->resize(800, 600);
+        form->show();
+        form->openStartupArgument(page);
+        requireOpened(*form, page);
+        form->editArea()->finishLoading();
+    }
+    const double loaded = double(clock.nsecsElapsed()) / 1e6;
+    QTest::qWait(4000); // what reads the page after it is in (tags, folds, recovery) is done
+    const auto [resident, peak] = residentAndPeak();
+    std::printf("%s: %d lines of 10 bytes: whole page in %.0f ms; %.0f bytes a line settled, %.0f at the peak "
+                "(resident %.0f MiB, peak %.0f MiB, empty window %.0f MiB)\n",
+                qPrintable(kind), lines, loaded, (resident - before) / lines, (peak - before) / lines,
+                resident / 1048576, peak / 1048576, before / 1048576);
+    return 0;
+}
+
 int search(const QString& path) {
     // The run turns options on: in settings of its own, never the user's.
     QStandardPaths::setTestModeEnabled(true);
@@ -1020,7 +1116,7 @@ int main(int argc, char* argv[]) {
     if (args.size() == 1 && args[0] == QStringLiteral("colour"))
         args << QStringLiteral("a-100k-python-tutorial-classes.html") << QStringLiteral("b-870k-bashref.html")
              << QStringLiteral("c-5.9m-nodejs-api-all.html");
-    for (int i = 1; i < args.size() && args[0] != QStringLiteral("loading"); ++i)
+    for (int i = 1; i < args.size() && args[0] != QStringLiteral("loading") && args[0] != QStringLiteral("lines"); ++i)
         if (!args[i].startsWith(QStringLiteral("--")))
             args[i] = resolvePage(args[i]);
     if (args.size() >= 2 && args[0] == QStringLiteral("startup"))
@@ -1068,10 +1164,12 @@ int main(int argc, char* argv[]) {
         return search(args[1]);
     if (args.size() >= 1 && args[0] == QStringLiteral("loading"))
         return loadingWhileTyping(args.size() > 1 ? args[1].toInt() : 3'000'000);
+    if (args.size() >= 2 && args[0] == QStringLiteral("lines"))
+        return lineCost(args[1], args.size() > 2 ? args[2].toInt() : 3'300'000);
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | folding PAGE | spelling PAGE | longlines | loading [LINES]\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | folding PAGE | spelling PAGE | longlines | loading [LINES] | lines document|bare|editor|window [LINES]\n",
         stderr);
     return 2;
 }

@@ -108,6 +108,13 @@ class Session:
                     return int(line.split()[1]) / 1024
         return float("nan")
 
+    def peak_mib(self):
+        with open(f"/proc/{self.pid}/status") as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1]) / 1024
+        return float("nan")
+
     def idle_cpu(self, seconds=5):
         # After the last key, the recovery copy is written and the tag map built once; idle is
         # what comes after that: the caret blinking.
@@ -144,6 +151,7 @@ def one_round(probe, program, work, long_page):
     time.sleep(1)  # a big page goes on loading while idle
     s.idle()
     r["memory after opening, 5.9 MB page (MiB)"] = s.rss_mib()
+    r["peak memory after opening, 5.9 MB page (MiB)"] = s.peak_mib()
     s.go_to("47000")
     shown, cpu = s.typing()
     r["CPU per key, plain, 5.9 MB (ms)"] = cpu
@@ -157,8 +165,12 @@ def one_round(probe, program, work, long_page):
     # Walk the caret through the whole page a screen at a time, then type.
     run("xdotool", "key", "--delay", "3", "--repeat", "2600", "Next")
     s.idle()
+    r["peak memory after walking the page (MiB)"] = s.peak_mib()
     s.key("x")
+    time.sleep(3)  # past the recovery copy and the readers that start when typing pauses
+    s.idle()
     r["memory after walking the page and typing (MiB)"] = s.rss_mib()
+    r["peak memory after walking the page and typing (MiB)"] = s.peak_mib()
     s.end()
 
     # The colours kept true as you type: the classic pass, then the HTML5 scheme.
