@@ -101,19 +101,19 @@ class Session:
                 run(self.probe, "keys", self.window, str(self.pid), str(KEYS), "x").splitlines()]
         return statistics.median(r[0] for r in rows), statistics.median(r[1] for r in rows)
 
-    def rss_mib(self):
+    def status_mib(self, field):
+        """A figure of /proc/PID/status in MiB: VmRSS (resident) or VmHWM (its peak)."""
         with open(f"/proc/{self.pid}/status") as f:
             for line in f:
-                if line.startswith("VmRSS:"):
+                if line.startswith(field + ":"):
                     return int(line.split()[1]) / 1024
         return float("nan")
 
+    def rss_mib(self):
+        return self.status_mib("VmRSS")
+
     def peak_mib(self):
-        with open(f"/proc/{self.pid}/status") as f:
-            for line in f:
-                if line.startswith("VmHWM:"):
-                    return int(line.split()[1]) / 1024
-        return float("nan")
+        return self.status_mib("VmHWM")
 
     def idle_cpu(self, seconds=5):
         # After the last key, the recovery copy is written and the tag map built once; idle is
