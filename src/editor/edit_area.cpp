@@ -13,6 +13,7 @@
 #include "matching_tags.h"
 #include "tag_pair_rename.h"
 #include "value_places.h"
+#include "base/memory_advice.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
@@ -25,8 +26,6 @@
 #include <QToolTip>
 #include <QKeyEvent>
 #include <QTextBlock>
-#include "base/memory_advice.h"
-
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
