@@ -11,6 +11,7 @@
 //                                         and with a hundred carets
 //   bench_editor spelling PAGE            the words a reader sees, spelt with the installed English dictionary
 //   bench_editor loading [LINES]          keys typed while a page of short lines loads (3,000,000)
+//   bench_editor paging PAGE              memory while Page Down walks the page and a key is typed at its end
 //   bench_editor lines KIND [LINES]       what a 10-byte line costs in memory, and the time until the
 //                                         page is in: KIND document (a bare QTextDocument), bare (a plain
 //                                         QPlainTextEdit), editor (the edit area) or window (the page
@@ -30,6 +31,7 @@
 #include "colouring/html_pass.h"
 #include "document/document_file.h"
 #include "document/file_identity.h"
+#include "editor/block_layouts.h"
 #include "editor/completer.h"
 #include "editor/edit_area.h"
 #include "editor/element_path.h"
@@ -45,6 +47,9 @@
 #include "support/scripted_dialogs.h"
 
 #include <QApplication>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 #include <QDir>
 #include <QPlainTextDocumentLayout>
@@ -636,6 +641,51 @@ int lineCost(const QString& kind, int lines) {
     return 0;
 }
 
+// Memory of paging through a page (Page Down from the top to the end, the keys sent faster than
+// paints, as a held key does) and typing at its end: resident, peak and the heap in use, and how
+// many lines keep a layout.
+int paging(const QString& path) {
+    QStandardPaths::setTestModeEnabled(true);
+    ScriptedDialogs dialogs;
+    MainWindow form(dialogs);
+    form.resize(1024, 768);
+    form.openStartupArgument(path);
+    requireOpened(form, path);
+    form.editArea()->finishLoading();
+    showActive(form);
+    QTest::qWait(3000);
+    EditArea* area = form.editArea();
+    const auto report = [&](const char* when) {
+        int layouts = 0;
+        for (QTextBlock b = area->document()->begin(); b.isValid(); b = b.next())
+            layouts += block_layouts::has(b);
+        const auto [resident, peak] = residentAndPeak();
+#ifdef __GLIBC__
+        const double heap = double(mallinfo2().uordblks);
+#else
+        const double heap = 0;
+#endif
+        std::printf("%-34s resident %6.1f MiB, peak %6.1f MiB, heap in use %6.1f MiB, lines with a layout %d\n", when,
+                    resident / 1048576, peak / 1048576, heap / 1048576, layouts);
+    };
+    report("opened:");
+    int keys = 0;
+    while (area->textCursor().block() != area->document()->lastBlock()) {
+        QTest::keyClick(area, Qt::Key_PageDown);
+        if (++keys % 200 == 0)
+            QCoreApplication::processEvents(); // a paint now and then
+    }
+    report("paged to the end:");
+    QTest::qWait(1000);
+    report("a second later:");
+    QTest::keyClicks(area, QStringLiteral("x"));
+    QTest::qWait(4000); // the recovery copy and the readers that start when typing pauses, and their copy kept
+    report("typed there, 4 s later:");
+    QTest::qWait(4000);
+    report("typed there, 8 s later:");
+    return 0;
+}
+
 int search(const QString& path) {
     // The run turns options on: in settings of its own, never the user's.
     QStandardPaths::setTestModeEnabled(true);
@@ -1164,12 +1214,14 @@ int main(int argc, char* argv[]) {
         return search(args[1]);
     if (args.size() >= 1 && args[0] == QStringLiteral("loading"))
         return loadingWhileTyping(args.size() > 1 ? args[1].toInt() : 3'000'000);
+    if (args.size() >= 2 && args[0] == QStringLiteral("paging"))
+        return paging(args[1]);
     if (args.size() >= 2 && args[0] == QStringLiteral("lines"))
         return lineCost(args[1], args.size() > 2 ? args[2].toInt() : 3'300'000);
     if (args.size() == 1 && args[0] == QStringLiteral("longlines"))
         return longLines(QApplication::applicationFilePath(), resolvePage(QStringLiteral("c-5.9m-nodejs-api-all.html")));
     std::fputs(
-        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | folding PAGE | spelling PAGE | longlines | loading [LINES] | lines document|bare|editor|window [LINES]\n",
+        "usage: bench_editor startup PAGE [--colour] | colour [PAGE...] | style-sheets | files PAGE | recovery PAGE | live PAGE | tags PAGE | search PAGE | outline PAGE | folding PAGE | spelling PAGE | longlines | loading [LINES] | lines document|bare|editor|window [LINES] | paging PAGE\n",
         stderr);
     return 2;
 }

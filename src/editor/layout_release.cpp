@@ -13,10 +13,17 @@ LayoutRelease::LayoutRelease(QTextDocument* document, std::function<Kept()> kept
     : QObject(parent), document_(document), kept_(std::move(kept)) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &LayoutRelease::release);
+    still_.setSingleShot(true);
+    still_.setInterval(kReleaseWhenStillMs);
+    connect(&still_, &QTimer::timeout, this, [this] {
+        if (laidOut_ > 2 * kKeptAroundView)
+            release();
+    });
 }
 
 void LayoutRelease::lineLaidOut() {
     ++laidOut_;
+    still_.start();
 }
 
 void LayoutRelease::viewShows() {

@@ -1,4 +1,5 @@
 #include "editor/block_layouts.h"
+#include "editor/folding.h"
 #include "editor/layout_release.h"
 #include "editor/edit_area.h"
 #include "editor/matching_tags.h"
@@ -308,6 +309,25 @@ private slots:
         QTest::keyClick(&area, Qt::Key_Return);
         QCoreApplication::processEvents();
         QVERIFY(painted.boundingRect().height() > area.viewport()->height() / 2);
+    }
+
+    // Fewer lines laid out than a release waits for: their layouts go once the view stands still.
+    void layoutsOfAShortWalkGoWhenTheViewStandsStill() {
+        QTextDocument document;
+        auto* layout = new FoldingLayout(&document);
+        document.setDocumentLayout(layout);
+        document.setPlainText(QStringLiteral("line\n").repeated(3000));
+        LayoutRelease release(&document, [] { return LayoutRelease::Kept{0, 10, 0, 0}; });
+        layout->laidOut = [&release] { release.lineLaidOut(); };
+        const int walked = 2 * LayoutRelease::kKeptAroundView + 100;
+        for (int n = 0; n < walked; ++n)
+            layout->blockBoundingRect(document.findBlockByNumber(n));
+        const QTextBlock far = document.findBlockByNumber(walked - 1);
+        QVERIFY(block_layouts::has(far));
+        QTest::qWait(LayoutRelease::kReleaseWhenStillMs / 2);
+        QVERIFY(block_layouts::has(far));
+        QTRY_VERIFY(!block_layouts::has(far));
+        QVERIFY(block_layouts::has(document.firstBlock()));
     }
 
     void aLineLaidOutAgainAfterItsLayoutWasDroppedKeepsColoursAndCaret_data() {
