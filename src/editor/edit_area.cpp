@@ -43,12 +43,17 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
     // Every part that follows edits hears of them from onContentsChange(), in its order.
     connect(document(), &QTextDocument::contentsChange, this, &EditArea::onContentsChange);
     snapshotRelease_ = new QTimer(this);
-    snapshotRelease_->setSingleShot(true);
-    snapshotRelease_->setInterval(kSnapshotKeptMs);
+    snapshotRelease_->setInterval(kSnapshotCheckMs);
     connect(snapshotRelease_, &QTimer::timeout, this, [this] {
+        // Kept while a reader still holds it, and for a moment after it was last asked for; a
+        // reader that comes later makes its own.
+        const auto unused = [](const QString& s) { return s.isNull() || s.isDetached(); };
+        if (!(unused(rawSnapshot_) && unused(crlfSnapshot_)) && snapshotAsked_.elapsed() < kSnapshotKeptMs)
+            return;
+        snapshotRelease_->stop();
         const bool big = std::max(rawSnapshot_.size(), crlfSnapshot_.size()) > kBigPageCharacters;
         dropSnapshots();
-        // The heap would keep the copy's memory; the readers that shared it are done by now.
+        // The heap would keep the copy's memory.
         if (big)
             returnFreedMemory();
     });

@@ -14,6 +14,7 @@
 #include <QColor>
 #include <QKeySequence>
 #include <QList>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <array>
@@ -430,10 +431,14 @@ private:
     /// The text as documentText() and text() last gave it, shared by whoever asks until the page
     /// changes: the readers that start when typing pauses (tags, folds, completion, the element
     /// path, the recovery copy) take one copy of a big page between them, not one each. Dropped
-    /// at the next change, and kSnapshotKeptMs after it was last asked for.
+    /// at the next change, and once no reader holds it and it was not asked for in a moment, or
+    /// kSnapshotKeptMs after it was last asked for.
     mutable QString rawSnapshot_;
     mutable QString crlfSnapshot_;
     QTimer* snapshotRelease_ = nullptr;
+    mutable QElapsedTimer snapshotAsked_;
+    void snapshotAsked() const;
+    static constexpr int kSnapshotCheckMs = 250;
     static constexpr int kSnapshotKeptMs = 2000;
     /// Edit blocks of ours that are open: inside one, the document tells of its changes only at
     /// its end, so no snapshot is taken or kept.

@@ -41,7 +41,7 @@ QString EditArea::text() const {
         const QString raw = rawSnapshot_.isNull() ? document()->toRawText() : rawSnapshot_;
         crlfSnapshot_ = crlfFromRaw(withoutSoftBreaks(raw, 0));
     }
-    snapshotRelease_->start();
+    snapshotAsked();
     return crlfSnapshot_;
 }
 

@@ -217,8 +217,14 @@ QString EditArea::documentText() const {
         return document()->toRawText();
     if (rawSnapshot_.isNull())
         rawSnapshot_ = document()->toRawText();
-    snapshotRelease_->start();
+    snapshotAsked();
     return rawSnapshot_;
+}
+
+void EditArea::snapshotAsked() const {
+    snapshotAsked_.start();
+    if (!snapshotRelease_->isActive())
+        snapshotRelease_->start();
 }
 
 void EditArea::dropSnapshots() const {
