@@ -23,17 +23,23 @@ LayoutRelease::LayoutRelease(QTextDocument* document, std::function<Kept()> kept
 
 void LayoutRelease::lineLaidOut() {
     ++laidOut_;
-    still_.start();
+    // Started here, restarted by each key and paint: not once per line of a long walk.
+    if (!still_.isActive())
+        still_.start();
 }
 
 void LayoutRelease::viewShows() {
     if (laidOut_ > kLinesLaidOutBeforeRelease && !timer_.isActive())
         timer_.start(0);
+    if (still_.isActive())
+        still_.start();
 }
 
 void LayoutRelease::releaseIfDue() {
     if (laidOut_ > kLinesLaidOutBeforeRelease)
         release();
+    else if (still_.isActive())
+        still_.start();
 }
 
 void LayoutRelease::widthChanged() {

@@ -29,12 +29,11 @@ public:
     void viewShows();
     /// Frees the far layouts now if many lines were laid out: called after each key, where no
     /// layout is in use, since a burst of keys (Page Down held) is handled before any paint.
+    void releaseIfDue();
     /// The view's width changed: every line will be laid out again.
     void widthChanged();
     /// Frees the far layouts now.
     void release();
-
-    void releaseIfDue();
 
     static constexpr int kLinesLaidOutBeforeRelease = 3000;
     static constexpr int kKeptAroundView = 300;
