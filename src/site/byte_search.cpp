@@ -10,6 +10,13 @@
 namespace {
 using Lookalikes = std::array<std::vector<char32_t>, 26>;
 
+/// One letter's lookalikes as they are written in each encoding a file's bytes are searched in.
+struct EncodedLookalikes {
+    std::vector<QByteArray> utf8;
+    std::array<bool, 256> windows1252{};
+    std::array<bool, 256> latin1{};
+};
+
 // For each letter a to z, the characters past ASCII that a search in any case may take for it:
 // those Qt's case mappings give it (the whole-word search compares folded characters), and
 // those the expression engine's case sets join to it. Worked out once, from the engines
@@ -53,6 +60,29 @@ const Lookalikes& lookalikeTable() {
     }();
     return table;
 }
+
+// lookalikeTable() written out in each encoding, once.
+const std::array<EncodedLookalikes, 26>& encodedLookalikes() {
+    static const std::array<EncodedLookalikes, 26> table = [] {
+        std::array<EncodedLookalikes, 26> encoded;
+        for (int letter = 0; letter < 26; ++letter) {
+            const std::vector<char32_t>& characters = lookalikeTable()[size_t(letter)];
+            const auto isLookalike = [&](const QString& decoded) {
+                return std::find(characters.begin(), characters.end(), char32_t(decoded.at(0).unicode())) != characters.end();
+            };
+            for (char32_t c : characters)
+                encoded[size_t(letter)].utf8.push_back(QString::fromUcs4(&c, 1).toUtf8());
+            for (int b = 0x80; b < 0x100; ++b) {
+                const char byte = char(b);
+                encoded[size_t(letter)].windows1252[size_t(b)] =
+                    isLookalike(text_encoding::decodeWindows1252(QByteArrayView(&byte, 1)));
+                encoded[size_t(letter)].latin1[size_t(b)] = isLookalike(QString::fromLatin1(&byte, 1));
+            }
+        }
+        return encoded;
+    }();
+    return table;
+}
 } // namespace
 
 std::optional<ByteSearch> ByteSearch::of(const TextSearch& search) {
@@ -74,20 +104,20 @@ std::optional<ByteSearch> ByteSearch::of(const TextSearch& search) {
     for (qsizetype i = 0; i + 1 < length; ++i)
         bytes.shift_[uchar(bytes.pattern_[i])] = length - 1 - i;
     if (!matchCase) {
-        std::vector<char32_t> lookalikes;
+        // Each letter once: a letter the pattern repeats is looked for once.
+        std::array<bool, 26> letters{};
         for (char c : bytes.pattern_)
             if (c >= 'a' && c <= 'z')
-                for (char32_t l : lookalikeTable()[c - 'a'])
-                    lookalikes.push_back(l);
-        for (char32_t l : lookalikes)
-            bytes.utf8Lookalikes_.push_back(QString::fromUcs4(&l, 1).toUtf8());
-        for (int b = 0x80; b < 0x100; ++b) {
-            const char byte = char(b);
-            const auto isLookalike = [&](const QString& decoded) {
-                return std::find(lookalikes.begin(), lookalikes.end(), char32_t(decoded.at(0).unicode())) != lookalikes.end();
-            };
-            bytes.windows1252Lookalikes_[b] = isLookalike(text_encoding::decodeWindows1252(QByteArrayView(&byte, 1)));
-            bytes.latin1Lookalikes_[b] = isLookalike(QString::fromLatin1(&byte, 1));
+                letters[size_t(c - 'a')] = true;
+        for (size_t letter = 0; letter < letters.size(); ++letter) {
+            if (!letters[letter])
+                continue;
+            const EncodedLookalikes& encoded = encodedLookalikes()[letter];
+            bytes.utf8Lookalikes_.insert(bytes.utf8Lookalikes_.end(), encoded.utf8.begin(), encoded.utf8.end());
+            for (size_t b = 0; b < 256; ++b) {
+                bytes.windows1252Lookalikes_[b] = bytes.windows1252Lookalikes_[b] || encoded.windows1252[b];
+                bytes.latin1Lookalikes_[b] = bytes.latin1Lookalikes_[b] || encoded.latin1[b];
+            }
         }
     }
     return bytes;
