@@ -16,30 +16,35 @@ LayoutRelease::LayoutRelease(QTextDocument* document, std::function<Kept()> kept
     still_.setSingleShot(true);
     still_.setInterval(kReleaseWhenStillMs);
     connect(&still_, &QTimer::timeout, this, [this] {
-        if (laidOut_ > 2 * kKeptAroundView)
+        // Still means no line laid out for a whole interval. Paints do not count: the caret's
+        // blink paints twice a second and lays out nothing.
+        if (laidOut_ != laidOutWhenStillStarted_)
+            startStill();
+        else if (laidOut_ > 2 * kKeptAroundView)
             release();
     });
 }
 
+void LayoutRelease::startStill() {
+    laidOutWhenStillStarted_ = laidOut_;
+    still_.start();
+}
+
 void LayoutRelease::lineLaidOut() {
     ++laidOut_;
-    // Started here, restarted by each key and paint: not once per line of a long walk.
+    // Started here, not restarted once per line of a long walk: the timeout looks again.
     if (!still_.isActive())
-        still_.start();
+        startStill();
 }
 
 void LayoutRelease::viewShows() {
     if (laidOut_ > kLinesLaidOutBeforeRelease && !timer_.isActive())
         timer_.start(0);
-    if (still_.isActive())
-        still_.start();
 }
 
 void LayoutRelease::releaseIfDue() {
     if (laidOut_ > kLinesLaidOutBeforeRelease)
         release();
-    else if (still_.isActive())
-        still_.start();
 }
 
 void LayoutRelease::widthChanged() {

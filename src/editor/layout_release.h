@@ -39,15 +39,18 @@ public:
     static constexpr int kKeptAroundView = 300;
     /// A change of width relays out every line: their layouts go once the resizing stops.
     static constexpr int kReleaseAfterResizeMs = 500;
-    /// Once the view has stood still this long, the far layouts made since the last release go
-    /// too: a walk that stops short of the next release keeps none for long.
+    /// Once no line has been laid out for this long, the far layouts made since the last release
+    /// go too: a walk that stops short of the next release keeps none for long.
     static constexpr int kReleaseWhenStillMs = 1000;
 
 private:
+    void startStill();
+
     QTextDocument* document_;
     std::function<Kept()> kept_;
     QTimer timer_;
     QTimer still_;
     /// Lines laid out since layouts were last released.
     int laidOut_ = 0;
+    int laidOutWhenStillStarted_ = 0;
 };
