@@ -16,20 +16,20 @@ int nestingDepth(QStringView text) {
     size_t deepest = 0;
     for (int i = 0; i < int(tags.size()); ++i) {
         const TagMap::Tag& tag = tags[size_t(i)];
-        if (!tag.endTag) {
+        if (!tag.endTag()) {
             // Void elements hold nothing; one ended implicitly (p, li, td) ends at its next sibling.
-            if (tag.status == TagMap::Status::Matched || tag.status == TagMap::Status::Unmatched) {
+            if (tag.status() == TagMap::Status::Matched || tag.status() == TagMap::Status::Unmatched) {
                 open.push_back(i);
                 isOpen[size_t(i)] = 1;
                 deepest = std::max(deepest, open.size());
             }
-        } else if (tag.status == TagMap::Status::Matched && tag.partner >= 0 && isOpen[size_t(tag.partner)]) {
+        } else if (tag.status() == TagMap::Status::Matched && tag.partner() >= 0 && isOpen[size_t(tag.partner())]) {
             // Closes its element and whatever is still open inside it.
             while (!open.empty()) {
                 const int last = open.back();
                 open.pop_back();
                 isOpen[size_t(last)] = 0;
-                if (last == tag.partner)
+                if (last == tag.partner())
                     break;
             }
         }

@@ -196,11 +196,11 @@ struct Reader : HtmlTokenizer::Listener {
         const auto& tags = map->tags();
         const auto it = std::lower_bound(tags.begin(), tags.end(), tag.start,
                                          [](const TagMap::Tag& t, qsizetype at) { return t.start < at; });
-        if (it == tags.end() || it->start != tag.start || it->status == TagMap::Status::Void)
+        if (it == tags.end() || it->start != tag.start || it->status() == TagMap::Status::Void)
             return;
-        const qsizetype end = it->status == TagMap::Status::Matched ? tags[size_t(it->partner)].start
-                              : it->endedAt >= 0                      ? it->endedAt
-                                                                      : page.size();
+        const qsizetype end = it->status() == TagMap::Status::Matched ? tags[size_t(it->partner())].start
+                              : it->endedAt() >= 0                        ? it->endedAt()
+                                                                          : page.size();
         if (language != outer.language || skip != outer.skip)
             scopes.push_back({end, language, skip});
     }

@@ -115,18 +115,18 @@ std::vector<Range> of(QStringView text, Language language, const TagMap& map) {
     } else if (language::isMarkup(language)) {
         const std::vector<TagMap::Tag>& tags = map.tags();
         for (const TagMap::Tag& tag : tags) {
-            if (tag.endTag || tag.status == TagMap::Status::Void)
+            if (tag.endTag() || tag.status() == TagMap::Status::Void)
                 continue;
-            const qsizetype reach = tag.status == TagMap::Status::Matched && tag.partner >= 0 ? tags[size_t(tag.partner)].end
-                                                                                             : tag.endedAt;
+            const qsizetype reach =
+                tag.status() == TagMap::Status::Matched ? tags[size_t(tag.partner())].end : tag.endedAt();
             if (!spansLines(tag.start, reach))
                 continue;
-            const QString name = text.mid(tag.nameStart, tag.nameLength).toString();
-            if (tag.status == TagMap::Status::Matched && tag.partner >= 0) {
-                const TagMap::Tag& end = tags[size_t(tag.partner)];
+            const QString name = text.mid(tag.nameStart(), tag.nameLength()).toString();
+            if (tag.status() == TagMap::Status::Matched && tag.partner() >= 0) {
+                const TagMap::Tag& end = tags[size_t(tag.partner())];
                 ranges.push_back({tag.start, end.end, u'<' + name, text.mid(end.start, end.end - end.start).toString()});
-            } else if (tag.endedAt > tag.end) {
-                qsizetype end = std::min<qsizetype>(tag.endedAt, text.size());
+            } else if (tag.endedAt() > tag.end) {
+                qsizetype end = std::min<qsizetype>(tag.endedAt(), text.size());
                 while (end > tag.end && text[end - 1].isSpace())
                     --end;
                 ranges.push_back({tag.start, end, u'<' + name, QString()});

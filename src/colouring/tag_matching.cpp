@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+static_assert(sizeof(TagMap::Tag) == 16, "a big page has hundreds of thousands of tags");
+
 namespace {
 using Status = TagMap::Status;
 
@@ -77,13 +79,13 @@ public:
     /// Adds tag @p index; @p tags receive their status and partners.
     void add(std::vector<TagMap::Tag>& tags, int index, bool selfClosing) {
         TagMap::Tag& tag = tags[size_t(index)];
-        const QString name = page_.mid(tag.nameStart, tag.nameLength).toString().toLower();
-        if (!tag.endTag) {
+        const QString name = page_.mid(tag.nameStart(), tag.nameLength()).toString().toLower();
+        if (!tag.endTag()) {
             if (foreign_ == 0)
                 while (!open_.empty() && endsImplicitly(open_.back().name, name))
                     end(tags, Status::EndedImplicitly, tag.start);
             if (voidElements().contains(name) || selfClosing) {
-                tag.status = Status::Void;
+                tag.setStatus(Status::Void);
                 return;
             }
             if (name == u"svg" || name == u"math" || foreign_ > 0)
@@ -97,10 +99,8 @@ public:
         const qsizetype depth = open_.rend() - found - 1;
         while (qsizetype(open_.size()) > depth + 1)
             end(tags, optionalEnd().contains(open_.back().name) ? Status::EndedImplicitly : Status::Unmatched, tag.start);
-        tags[size_t(open_.back().tag)].status = Status::Matched;
-        tags[size_t(open_.back().tag)].partner = index;
-        tag.status = Status::Matched;
-        tag.partner = open_.back().tag;
+        tags[size_t(open_.back().tag)].matchWith(index);
+        tag.matchWith(open_.back().tag);
         pop();
     }
 
@@ -114,8 +114,7 @@ public:
 
 private:
     void end(std::vector<TagMap::Tag>& tags, Status status, int at) {
-        tags[size_t(open_.back().tag)].status = status;
-        tags[size_t(open_.back().tag)].endedAt = at;
+        tags[size_t(open_.back().tag)].endAt(status, at);
         pop();
     }
     void pop() {
@@ -135,7 +134,7 @@ private:
 struct Matcher : HtmlTokenizer::Listener {
     Matcher(std::vector<TagMap::Tag>& tags, Builder& builder) : tags(tags), builder(builder) {}
     void tag(const HtmlTag& t) override {
-        tags.push_back({int(t.start), int(t.end), int(t.nameStart), int(t.nameLength), t.endTag, Status::Unmatched, -1});
+        tags.emplace_back(int(t.start), int(t.end), int(t.nameLength), t.endTag);
         builder.add(tags, int(tags.size() - 1), t.selfClosing);
     }
     std::vector<TagMap::Tag>& tags;
@@ -159,12 +158,12 @@ std::vector<int> TagMap::elementsAt(qsizetype position) const {
     std::vector<int> around;
     for (int index = 0; index < int(tags_.size()) && tags_[size_t(index)].start <= position; ++index) {
         const Tag& tag = tags_[size_t(index)];
-        if (tag.endTag)
+        if (tag.endTag())
             continue;
         // An element ended by what follows holds a caret right before that.
-        const bool inside = tag.status == Status::Matched ? position < tags_[size_t(tag.partner)].end
-                            : tag.status == Status::Void  ? position < tag.end
-                                                          : position <= tag.endedAt;
+        const bool inside = tag.status() == Status::Matched ? position < tags_[size_t(tag.partner())].end
+                            : tag.status() == Status::Void  ? position < tag.end
+                                                            : position <= tag.endedAt();
         if (inside)
             around.push_back(index);
     }
@@ -177,7 +176,7 @@ int TagMap::tagAtName(qsizetype position) const {
     if (after == tags_.begin())
         return -1;
     const Tag& tag = *(after - 1);
-    return position <= tag.nameStart + tag.nameLength ? int(after - 1 - tags_.begin()) : -1;
+    return position <= tag.nameStart() + tag.nameLength() ? int(after - 1 - tags_.begin()) : -1;
 }
 
 QString TagMap::elementToClose(QStringView pageBefore) {

@@ -61,14 +61,14 @@ std::vector<ElementPath::Part> ElementPath::at(const QString& page, int position
     for (const int index : map.elementsAt(position)) {
         const TagMap::Tag& tag = map.tags()[size_t(index)];
         const QString element = page.mid(tag.start, tag.end - tag.start);
-        QString label = page.mid(tag.nameStart, tag.nameLength).toLower();
+        QString label = page.mid(tag.nameStart(), tag.nameLength()).toLower();
         if (const QRegularExpressionMatch m = id.match(element); m.hasMatch())
             label += u'#' + m.captured(1);
         if (const QRegularExpressionMatch m = classes.match(element); m.hasMatch())
             label += u'.' + m.captured(1);
-        const int end = tag.status == TagMap::Status::Matched ? map.tags()[size_t(tag.partner)].end
-                        : tag.status == TagMap::Status::Void  ? tag.end
-                                                              : tag.endedAt;
+        const int end = tag.status() == TagMap::Status::Matched ? map.tags()[size_t(tag.partner())].end
+                        : tag.status() == TagMap::Status::Void  ? tag.end
+                                                                : tag.endedAt();
         parts.push_back({label, tag.start, end});
     }
     return parts;

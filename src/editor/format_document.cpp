@@ -271,18 +271,18 @@ Formatted reindent(QStringView text, int start, int end, const Style& style) {
     std::vector<CodeBlock> code;
     std::vector<Range> keptElements;
     for (const TagMap::Tag& tag : tags) {
-        if (tag.endTag || tag.status == TagMap::Status::Void)
+        if (tag.endTag() || tag.status() == TagMap::Status::Void)
             continue;
-        const int elementEnd = tag.status == TagMap::Status::Matched ? tags[size_t(tag.partner)].start : tag.endedAt;
+        const int elementEnd = tag.status() == TagMap::Status::Matched ? tags[size_t(tag.partner())].start : tag.endedAt();
         depthChanges.emplace_back(tag.end, +1);
         depthChanges.emplace_back(elementEnd, -1);
         // With the end tag's `<`: a space before it would be the element's text too.
-        const QStringView name = text.mid(tag.nameStart, tag.nameLength);
+        const QStringView name = text.mid(tag.nameStart(), tag.nameLength());
         if (keepsItsText(name)) {
             kept.ranges.push_back({tag.end, elementEnd + 1});
             keptElements.push_back({tag.start, elementEnd});
             const bool css = name.compare(u"style", Qt::CaseInsensitive) == 0;
-            if (style.codeBlocks && tag.status == TagMap::Status::Matched &&
+            if (style.codeBlocks && tag.status() == TagMap::Status::Matched &&
                 (css || (name.compare(u"script", Qt::CaseInsensitive) == 0 && holdsJavaScript(text.mid(tag.start, tag.end - tag.start)))))
                 code.push_back({tag.end, elementEnd, tag.start, css});
         }

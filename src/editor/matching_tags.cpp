@@ -109,24 +109,24 @@ void MatchingTags::highlight() {
             QTextEdit::ExtraSelection s;
             s.cursor = QTextCursor(area_->document());
             s.cursor.setPosition(int(t.start));
-            s.cursor.setPosition(int(t.nameStart + t.nameLength), QTextCursor::KeepAnchor);
+            s.cursor.setPosition(int(t.nameStart() + t.nameLength()), QTextCursor::KeepAnchor);
             s.format = format;
             marks << s;
         };
-        if (tag.status == TagMap::Status::Unmatched) {
+        if (tag.status() == TagMap::Status::Unmatched) {
             QTextCharFormat warning;
             warning.setUnderlineStyle(QTextCharFormat::WaveUnderline);
             warning.setUnderlineColor(QColor(0xE0, 0x40, 0x00));
-            warning.setToolTip(tag.endTag ? tr("This end tag ends no open element.")
-                                          : tr("This element is never ended."));
+            warning.setToolTip(tag.endTag() ? tr("This end tag ends no open element.")
+                                            : tr("This element is never ended."));
             mark(tag, warning);
         } else {
             QTextCharFormat pair;
             const QColor base = area_->palette().color(QPalette::Base);
             pair.setBackground(base.lightness() > 128 ? QColor(0xC8, 0xE6, 0xFF) : QColor(0x1E, 0x4A, 0x6E));
             mark(tag, pair);
-            if (tag.partner >= 0)
-                mark(map_.tags()[size_t(tag.partner)], pair);
+            if (tag.partner() >= 0)
+                mark(map_.tags()[size_t(tag.partner())], pair);
         }
     }
     area_->setHighlights(EditArea::Highlights::MatchingTags, marks);
@@ -136,11 +136,11 @@ void MatchingTags::highlight() {
 bool MatchingTags::jumpToPartner() {
     const TagMap& map = currentMap();
     const int index = map.tagAtName(area_->textCursor().position());
-    if (index < 0 || map.tags()[size_t(index)].partner < 0)
+    if (index < 0 || map.tags()[size_t(index)].partner() < 0)
         return false;
-    const TagMap::Tag& partner = map.tags()[size_t(map.tags()[size_t(index)].partner)];
+    const TagMap::Tag& partner = map.tags()[size_t(map.tags()[size_t(index)].partner())];
     QTextCursor cursor = area_->textCursor();
-    cursor.setPosition(int(partner.nameStart));
+    cursor.setPosition(int(partner.nameStart()));
     area_->setTextCursor(cursor);
     area_->ensureCursorVisible();
     return true;

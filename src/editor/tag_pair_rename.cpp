@@ -40,13 +40,13 @@ void TagPairRename::findPair() {
     if (index < 0)
         return;
     const TagMap::Tag& tag = map.tags()[size_t(index)];
-    if (tag.status != TagMap::Status::Matched || tag.partner < 0 || caret < tag.nameStart)
+    if (tag.status() != TagMap::Status::Matched || tag.partner() < 0 || caret < tag.nameStart())
         return;
-    const TagMap::Tag& partner = map.tags()[size_t(tag.partner)];
-    if (last > tag.nameStart + tag.nameLength)
+    const TagMap::Tag& partner = map.tags()[size_t(tag.partner())];
+    if (last > tag.nameStart() + tag.nameLength())
         return;
-    edited_ = {tag.nameStart, tag.nameLength};
-    partner_ = {partner.nameStart, partner.nameLength};
+    edited_ = {tag.nameStart(), tag.nameLength()};
+    partner_ = {partner.nameStart(), partner.nameLength()};
     active_ = textAt(document, edited_.start, edited_.length).compare(
                   textAt(document, partner_.start, partner_.length), Qt::CaseInsensitive) == 0;
     revision_ = document.revision();

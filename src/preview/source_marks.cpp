@@ -10,7 +10,7 @@ namespace source_marks {
 
 namespace {
 bool sameName(QStringView page, const TagMap::Tag& a, const TagMap::Tag& b) {
-    return page.mid(a.nameStart, a.nameLength).compare(page.mid(b.nameStart, b.nameLength), Qt::CaseInsensitive) == 0;
+    return page.mid(a.nameStart(), a.nameLength()).compare(page.mid(b.nameStart(), b.nameLength()), Qt::CaseInsensitive) == 0;
 }
 
 Element::Kind kindOf(QStringView name) {
@@ -35,10 +35,10 @@ MarkedPage mark(QStringView page) {
     qsizetype copied = 0;
     for (int i = 0; i < int(tags.size()); ++i) {
         const TagMap::Tag& tag = tags[size_t(i)];
-        if (tag.endTag) {
-            if (tag.status != TagMap::Status::Matched || tag.partner < 0)
+        if (tag.endTag()) {
+            if (tag.status() != TagMap::Status::Matched || tag.partner() < 0)
                 continue;
-            const auto found = std::find(openTag.begin(), openTag.end(), tag.partner);
+            const auto found = std::find(openTag.begin(), openTag.end(), tag.partner());
             if (found == openTag.end())
                 continue;
             while (openTag.size() > size_t(found - openTag.begin())) {
@@ -52,14 +52,14 @@ MarkedPage mark(QStringView page) {
         // A start tag ends an open element of its own kind whose end may be left out.
         if (!openTag.empty()) {
             const TagMap::Tag& last = tags[size_t(openTag.back())];
-            if (last.status == TagMap::Status::EndedImplicitly && sameName(page, last, tag)) {
+            if (last.status() == TagMap::Status::EndedImplicitly && sameName(page, last, tag)) {
                 out.elements[size_t(open.back())].end = tag.start;
                 out.elements[size_t(open.back())].contentEnd = tag.start;
                 open.pop_back();
                 openTag.pop_back();
             }
         }
-        const qsizetype at = tag.nameStart + tag.nameLength;
+        const qsizetype at = tag.nameStart() + tag.nameLength();
         out.text.append(page.mid(copied, at - copied));
         out.text.append(u' ');
         out.text.append(QLatin1String(kSourceMark));
@@ -68,8 +68,8 @@ MarkedPage mark(QStringView page) {
         out.text.append(u'"');
         out.marks.emplace_back(int(at), int(out.text.size() - at));
         copied = at;
-        out.elements.push_back({tag.start, tag.end, tag.end, tag.end, kindOf(page.mid(tag.nameStart, tag.nameLength))});
-        if (tag.status != TagMap::Status::Void) {
+        out.elements.push_back({tag.start, tag.end, tag.end, tag.end, kindOf(page.mid(tag.nameStart(), tag.nameLength()))});
+        if (tag.status() != TagMap::Status::Void) {
             open.push_back(int(out.elements.size()) - 1);
             openTag.push_back(i);
         }

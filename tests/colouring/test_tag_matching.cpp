@@ -7,6 +7,7 @@
 #include <QTest>
 #include <gumbo.h>
 #include <set>
+#include <tuple>
 
 namespace {
 /// What the tag at @p caret pairs with: the partner's text, or its status.
@@ -16,9 +17,9 @@ QString partnerOf(const QString& page, qsizetype caret) {
     if (index < 0)
         return QStringLiteral("no tag");
     const TagMap::Tag& tag = map.tags()[size_t(index)];
-    switch (tag.status) {
+    switch (tag.status()) {
     case TagMap::Status::Matched: {
-        const TagMap::Tag& p = map.tags()[size_t(tag.partner)];
+        const TagMap::Tag& p = map.tags()[size_t(tag.partner())];
         return page.mid(p.start, p.end - p.start) + QStringLiteral(" at ") + QString::number(p.start);
     }
     case TagMap::Status::Void:
@@ -152,7 +153,7 @@ private slots:
         const TagMap map = TagMap::build(page);
         QCOMPARE(map.tags().size(), size_t(2000));
         for (int i = 0; i < 1000; ++i)
-            QCOMPARE(map.tags()[size_t(i)].partner, 1999 - i);
+            QCOMPARE(map.tags()[size_t(i)].partner(), 1999 - i);
     }
 
     // Format Document against Gumbo: every test page and the hard cases parse into the same tree
@@ -204,8 +205,27 @@ private slots:
             std::set<qsizetype> starts;
             std::set<qsizetype> ends;
             const TagMap map = TagMap::build(page);
+            // The map's packed tags say what the tokenizer said, and a tag has a partner or an end.
+            struct Tokens : HtmlTokenizer::Listener {
+                void tag(const HtmlTag& t) override { tags.push_back(t); }
+                std::vector<HtmlTag> tags;
+            } tokens;
+            HtmlTokenizer tokenizer;
+            tokenizer.feed(page, 0, tokens);
+            tokenizer.finish(page.size(), tokens);
+            QCOMPARE(map.tags().size(), tokens.tags.size());
+            for (size_t i = 0; i < tokens.tags.size(); ++i) {
+                const TagMap::Tag& t = map.tags()[i];
+                const HtmlTag& seen = tokens.tags[i];
+                QCOMPARE(std::tuple(t.start, t.end, t.nameStart(), t.nameLength(), t.endTag()),
+                         std::tuple(int(seen.start), int(seen.end), int(seen.nameStart), int(seen.nameLength), seen.endTag));
+                QCOMPARE(t.partner() >= 0, t.status() == TagMap::Status::Matched);
+                if (t.partner() >= 0)
+                    QCOMPARE(map.tags()[size_t(t.partner())].partner(), int(i));
+                QCOMPARE(t.endedAt() >= 0, !t.endTag() && t.status() != TagMap::Status::Matched && t.status() != TagMap::Status::Void);
+            }
             for (const TagMap::Tag& t : map.tags()) {
-                (t.endTag ? ends : starts).insert(byteAt[size_t(t.start)]);
+                (t.endTag() ? ends : starts).insert(byteAt[size_t(t.start)]);
                 for (const auto& [from, to] : gumbo.rawText)
                     QVERIFY2(byteAt[size_t(t.start)] < from || byteAt[size_t(t.start)] >= to,
                              qPrintable(path + QStringLiteral(" a tag inside script or style text")));
