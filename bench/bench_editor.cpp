@@ -670,11 +670,15 @@ int paging(const QString& path) {
     };
     report("opened:");
     int keys = 0;
+    std::vector<double> keyMs;
     while (area->textCursor().block() != area->document()->lastBlock()) {
-        QTest::keyClick(area, Qt::Key_PageDown);
+        keyMs.push_back(medianMs(1, [&] { QTest::keyClick(area, Qt::Key_PageDown); }));
         if (++keys % 200 == 0)
             QCoreApplication::processEvents(); // a paint now and then
     }
+    std::sort(keyMs.begin(), keyMs.end());
+    std::printf("%d Page Down keys: median %.2f ms, 99th percentile %.2f ms, longest %.2f ms\n", keys,
+                keyMs[keyMs.size() / 2], keyMs[keyMs.size() * 99 / 100], keyMs.back());
     report("paged to the end:");
     QTest::qWait(1000);
     report("a second later:");

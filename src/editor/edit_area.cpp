@@ -77,7 +77,7 @@ EditArea::EditArea(QWidget* parent) : QPlainTextEdit(parent) {
         },
         this);
     if (auto* folding = dynamic_cast<FoldingLayout*>(document()->documentLayout()))
-        folding->laidOut = [this] { layoutRelease_->lineLaidOut(); };
+        folding->laidOut = [this](const QTextBlock& block) { layoutRelease_->lineLaidOut(block.blockNumber()); };
     // Repaints the layout asks for after an edit go through repaintContents(), which keeps
     // them to the edited lines when nothing else moved; the widget would repaint the whole view.
     QAbstractTextDocumentLayout* layout = document()->documentLayout();

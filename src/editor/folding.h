@@ -24,11 +24,11 @@ public:
             return QRectF();
         // A line without lines is laid out now, as the base does it.
         if (laidOut && block.layout()->lineCount() == 0)
-            laidOut();
+            laidOut(block);
         return QPlainTextDocumentLayout::blockBoundingRect(block);
     }
     /// Told of each line laid out.
-    std::function<void()> laidOut;
+    std::function<void(const QTextBlock&)> laidOut;
 };
 
 /// The folded stretches of an edit area: the lines of an element, a comment or a `{}` block

@@ -23,8 +23,8 @@ public:
     };
     LayoutRelease(QTextDocument* document, std::function<Kept()> kept, QObject* parent = nullptr);
 
-    /// A line was laid out (told by the document's layout for each).
-    void lineLaidOut();
+    /// Line @p blockNumber was laid out (told by the document's layout for each).
+    void lineLaidOut(int blockNumber);
     /// A paint is coming: far layouts go soon if many lines were laid out.
     void viewShows();
     /// Frees the far layouts now if many lines were laid out: called after each key, where no
@@ -32,10 +32,17 @@ public:
     void releaseIfDue();
     /// The view's width changed: every line will be laid out again.
     void widthChanged();
-    /// Frees the far layouts now.
-    void release();
+    enum class Reach {
+        LinesLaidOut, ///< the lines laid out since the last release, and those it kept
+        EveryLine,    ///< also lines laid out without a word: a change of width lays out all
+    };
+    /// Frees the far layouts now. A release of LinesLaidOut looks at every line too once the
+    /// line count changed.
+    void release(Reach reach = Reach::EveryLine);
 
-    static constexpr int kLinesLaidOutBeforeRelease = 3000;
+    /// Often enough that the layouts of a walk never fill much of the heap: the few kept, made
+    /// last, would hold on to the pages of all the others.
+    static constexpr int kLinesLaidOutBeforeRelease = 1000;
     static constexpr int kKeptAroundView = 300;
     /// A change of width relays out every line: their layouts go once the resizing stops.
     static constexpr int kReleaseAfterResizeMs = 500;
@@ -53,4 +60,10 @@ private:
     /// Lines laid out since layouts were last released.
     int laidOut_ = 0;
     int laidOutWhenStillStarted_ = 0;
+    /// The lines that may hold a layout, unless the line count is no longer lineCount_: those
+    /// laid out since the last release and those it kept.
+    int firstLaidOut_ = 0;
+    int lastLaidOut_ = -1;
+    int lineCount_ = -1;
+    qreal widest_ = 0; ///< the document's width, as its layout last told
 };

@@ -318,7 +318,7 @@ private slots:
         document.setDocumentLayout(layout);
         document.setPlainText(QStringLiteral("line\n").repeated(3000));
         LayoutRelease release(&document, [] { return LayoutRelease::Kept{0, 10, 0, 0}; });
-        layout->laidOut = [&release] { release.lineLaidOut(); };
+        layout->laidOut = [&release](const QTextBlock& block) { release.lineLaidOut(block.blockNumber()); };
         const int walked = 2 * LayoutRelease::kKeptAroundView + 100;
         for (int n = 0; n < walked; ++n)
             layout->blockBoundingRect(document.findBlockByNumber(n));
@@ -332,6 +332,31 @@ private slots:
         blink.start(LayoutRelease::kReleaseWhenStillMs / 5);
         QTRY_VERIFY(!block_layouts::has(far));
         QVERIFY(block_layouts::has(document.firstBlock()));
+    }
+
+    void theEmptyLayoutsOfQtsSearchForTheWidestLineGoToo() {
+        // Laid out narrower, the widest line makes Qt measure every line for the next widest,
+        // which gives each line a layout: past the lines a walk laid out.
+        QTextDocument document;
+        auto* layout = new FoldingLayout(&document);
+        document.setDocumentLayout(layout);
+        QStringList lines(3001, QStringLiteral("line"));
+        lines[1500] = QStringLiteral("the widest line of all, by far");
+        document.setPlainText(lines.join(u'\n'));
+        LayoutRelease release(&document, [] { return LayoutRelease::Kept{0, 10, 0, 0}; });
+        layout->laidOut = [&release](const QTextBlock& block) { release.lineLaidOut(block.blockNumber()); };
+        const QTextBlock widest = document.findBlockByNumber(1500);
+        const QTextBlock far = document.findBlockByNumber(2500);
+        layout->blockBoundingRect(widest);
+        release.release(LayoutRelease::Reach::LinesLaidOut);
+        QVERIFY(!block_layouts::has(widest));
+        layout->blockBoundingRect(widest);
+        QTextCursor cursor(widest);
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        cursor.insertText(QStringLiteral("short"));
+        QVERIFY(block_layouts::has(far)); // Qt's search went by
+        release.release(LayoutRelease::Reach::LinesLaidOut);
+        QVERIFY(!block_layouts::has(far));
     }
 
     void aLineLaidOutAgainAfterItsLayoutWasDroppedKeepsColoursAndCaret_data() {

@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""A page of millions of short lines in real windows: what a line costs in memory and how long
+until the whole page is in, for Tagloom builds and, beside them, Geany (Scintilla) when it is
+installed. Each program runs under Xvfb with a home of its own, at the size it opens with.
+
+Usage: bench/short_lines.py [ROUNDS] [--lines N] [--program PATH]... [--geany]
+
+For each program and round:
+  - the empty window: the program opened on an empty page, resident memory 3 s later;
+  - the page: until the whole page is in (the last moment the program used CPU before it stayed
+    idle for a second: reading, laying out and what reads the page after it), then resident
+    memory 4 s later and the peak. Bytes a line are counted above the empty window.
+The rounds take the programs in turn. Prints the median over the rounds.
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import real_window  # noqa: E402  (its tools: the X server, the display number)
+
+QUIET_S = 1.0
+
+
+def cpu_ms(pid):
+    total = 0
+    try:
+        for task in os.listdir(f"/proc/{pid}/task"):
+            with open(f"/proc/{pid}/task/{task}/schedstat") as f:
+                total += int(f.read().split()[0])
+    except (FileNotFoundError, ProcessLookupError):
+        pass
+    return total / 1e6
+
+
+def status_mib(pid, field):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) / 1024
+    return float("nan")
+
+
+def start(command, page, work):
+    home = tempfile.mkdtemp(dir=work)
+    env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
+               XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_CACHE_HOME=os.path.join(home, "cache"))
+    if command == "geany":
+        args = ["geany", "--new-instance", "--no-session", "--config", os.path.join(home, "geany"), page]
+    else:
+        args = [command, page]
+    return subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def stop(process):
+    process.kill()
+    process.wait()
+
+
+def until_idle(pid, started, limit_s=600):
+    """Seconds from the start until the last CPU use before a quiet second."""
+    last_cpu, last_busy = cpu_ms(pid), time.monotonic()
+    while time.monotonic() - last_busy < QUIET_S:
+        time.sleep(0.05)
+        cpu = cpu_ms(pid)
+        if cpu - last_cpu > 1.0:  # more than 1 ms in 50: working
+            last_busy = time.monotonic()
+        last_cpu = cpu
+        if time.monotonic() - started > limit_s:
+            break
+    return last_busy - started
+
+
+def one(command, page, empty, lines, work):
+    process = start(command, empty, work)
+    time.sleep(3)
+    until_idle(process.pid, time.monotonic())
+    base = status_mib(process.pid, "VmRSS")
+    stop(process)
+
+    started = time.monotonic()
+    process = start(command, page, work)
+    took = until_idle(process.pid, started)
+    time.sleep(4)
+    resident, peak = status_mib(process.pid, "VmRSS"), status_mib(process.pid, "VmHWM")
+    stop(process)
+    per_line = lambda mib: (mib - base) * 1048576 / lines  # noqa: E731
+    return {"empty window (MiB)": base, "whole page in (s)": took, "resident (MiB)": resident,
+            "peak (MiB)": peak, "bytes a line, settled": per_line(resident), "bytes a line, peak": per_line(peak)}
+
+
+def main():
+    args = sys.argv[1:]
+    programs, lines = [], 3_300_000
+    while "--program" in args:
+        i = args.index("--program")
+        programs.append(os.path.abspath(args[i + 1]))
+        del args[i:i + 2]
+    if "--lines" in args:
+        i = args.index("--lines")
+        lines = int(args[i + 1])
+        del args[i:i + 2]
+    if "--geany" in args:
+        args.remove("--geany")
+        if shutil.which("geany"):
+            programs.append("geany")
+        else:
+            print("geany is not installed (apt-get install geany): left out")
+    programs = programs or [os.path.join(real_window.ROOT, "build-release", "src", "tagloom")]
+    rounds = int(args[0]) if args else 3
+    display = real_window.free_display()
+    xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-noreset"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.environ["DISPLAY"] = f":{display}"
+    work = tempfile.mkdtemp(prefix="tagloom-short-lines-")
+    try:
+        time.sleep(1)
+        page, empty = os.path.join(work, "lines.html"), os.path.join(work, "empty.html")
+        with open(page, "wb") as f:  # "<p>000123\n": 10 bytes a line
+            f.write(b"".join(b"<p>%06d\n" % (i % 1000000) for i in range(lines)))
+        open(empty, "wb").close()
+        results = {p: [] for p in programs}
+        for _ in range(rounds):
+            for program in programs:
+                results[program].append(one(program, page, empty, lines, work))
+        print(f"{lines} lines of 10 bytes, median of {rounds} rounds; programs:")
+        for i, program in enumerate(programs):
+            print(f"  [{i + 1}] {program}")
+        print(f"  {'':28s} " + " ".join(f"{'[' + str(i + 1) + ']':>9s}" for i in range(len(programs))))
+        for name in results[programs[0]][0]:
+            cells = [statistics.median(r[name] for r in results[p]) for p in programs]
+            print(f"  {name:28s} " + " ".join(f"{c:9.1f}" for c in cells))
+    finally:
+        xvfb.terminate()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
