@@ -11,7 +11,8 @@
 //                                         and with a hundred carets
 //   bench_editor spelling PAGE            the words a reader sees, spelt with the installed English dictionary
 //   bench_editor loading [LINES]          keys typed while a page of short lines loads (3,000,000)
-//   bench_editor paging PAGE              memory while Page Down walks the page and a key is typed at its end
+//   bench_editor paging PAGE              memory while Page Down walks the page and a key is typed at its end,
+//                                         and the time each Page Down took
 //   bench_editor lines KIND [LINES]       what a 10-byte line costs in memory, and the time until the
 //                                         page is in: KIND document (a bare QTextDocument), bare (a plain
 //                                         QPlainTextEdit), editor (the edit area) or window (the page
