@@ -5,6 +5,7 @@
 #include "block_data.h"
 #include "completer.h"
 #include "edit_colours.h"
+#include "layout_release.h"
 
 #include <QTimer>
 #include <QMimeData>
@@ -79,8 +80,10 @@ void EditArea::chooseWrap(QStringView changed, bool wholeText) {
     const bool anywhere =
         hasUnbreakableRun(changed) || (!wholeText && wordWrapMode() == QTextOption::WrapAnywhere);
     const auto mode = anywhere ? QTextOption::WrapAnywhere : QTextOption::WordWrap;
-    if (wordWrapMode() != mode)
+    if (wordWrapMode() != mode) {
         setWordWrapMode(mode);
+        layoutRelease_->linesRelaidOut();
+    }
 }
 
 void EditArea::replaceUncoloured(const std::function<void()>& replace, bool resetColours) {

@@ -167,7 +167,7 @@ void EditArea::resizeEvent(QResizeEvent* e) {
     QPlainTextEdit::resizeEvent(e);
     placeGutter();
     if (e->oldSize().width() != e->size().width())
-        layoutRelease_->widthChanged();
+        layoutRelease_->linesRelaidOut();
 }
 
 void EditArea::paintLineNumbers(QPaintEvent* e) {

@@ -14,8 +14,7 @@
 LayoutRelease::LayoutRelease(QTextDocument* document, std::function<Kept()> kept, QObject* parent)
     : QObject(parent), document_(document), kept_(std::move(kept)) {
     timer_.setSingleShot(true);
-    // After a resize the line count is forgotten, which makes this release look at every line.
-    connect(&timer_, &QTimer::timeout, this, [this] { release(Reach::LinesLaidOut); });
+    connect(&timer_, &QTimer::timeout, this, &LayoutRelease::release);
     // When the widest line is laid out narrower than before, Qt looks for the new widest among
     // all lines, and makes an empty layout for each on the way: the next release looks at all.
     connect(document->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
@@ -35,7 +34,7 @@ LayoutRelease::LayoutRelease(QTextDocument* document, std::function<Kept()> kept
         if (laidOut_ != laidOutWhenStillStarted_)
             startStill();
         else if (laidOut_ > 2 * kKeptAroundView)
-            release(Reach::EveryLine); // also what was laid out without being counted
+            release();
     });
 }
 
@@ -60,19 +59,19 @@ void LayoutRelease::viewShows() {
 
 void LayoutRelease::releaseIfDue() {
     if (laidOut_ > kLinesLaidOutBeforeRelease)
-        release(Reach::LinesLaidOut);
+        release();
 }
 
-void LayoutRelease::widthChanged() {
+void LayoutRelease::linesRelaidOut() {
     lineCount_ = -1; // every line has a layout now
     if (document_->blockCount() > 2 * kKeptAroundView)
         timer_.start(kReleaseAfterResizeMs);
 }
 
-void LayoutRelease::release(Reach reach) {
+void LayoutRelease::release() {
     // A walk lays out a stretch of lines: looking at those alone keeps a release on a page of
     // millions of lines as cheap as on a short one. Line numbers hold while the line count does.
-    const bool stretch = reach == Reach::LinesLaidOut && lineCount_ == document_->blockCount();
+    const bool stretch = lineCount_ == document_->blockCount();
     laidOut_ = 0;
     const Kept kept = kept_();
     Q_ASSERT(kept.firstVisible <= kept.lastVisible);

@@ -30,15 +30,12 @@ public:
     /// Frees the far layouts now if many lines were laid out: called after each key, where no
     /// layout is in use, since a burst of keys (Page Down held) is handled before any paint.
     void releaseIfDue();
-    /// The view's width changed: every line will be laid out again.
-    void widthChanged();
-    enum class Reach {
-        LinesLaidOut, ///< the lines laid out since the last release, and those it kept
-        EveryLine,    ///< also lines laid out without a word: a change of width lays out all
-    };
-    /// Frees the far layouts now. A release of LinesLaidOut looks at every line too once the
-    /// line count changed.
-    void release(Reach reach = Reach::EveryLine);
+    /// The view's width or its wrap changed: Qt gave every line a layout, to lay it out again.
+    void linesRelaidOut();
+    /// Frees the far layouts now. It looks at the lines laid out since the last release and at
+    /// those that release kept; at every line once the line count changed or Qt gave every line a
+    /// layout.
+    void release();
 
     /// Often enough that the layouts of a walk never fill much of the heap: the few kept, made
     /// last, would hold on to the pages of all the others.

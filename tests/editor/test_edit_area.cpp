@@ -348,14 +348,14 @@ private slots:
         const QTextBlock widest = document.findBlockByNumber(1500);
         const QTextBlock far = document.findBlockByNumber(2500);
         layout->blockBoundingRect(widest);
-        release.release(LayoutRelease::Reach::LinesLaidOut);
+        release.release();
         QVERIFY(!block_layouts::has(widest));
         layout->blockBoundingRect(widest);
         QTextCursor cursor(widest);
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
         cursor.insertText(QStringLiteral("short"));
         QVERIFY(block_layouts::has(far)); // Qt's search went by
-        release.release(LayoutRelease::Reach::LinesLaidOut);
+        release.release();
         QVERIFY(!block_layouts::has(far));
     }
 
@@ -364,6 +364,7 @@ private slots:
         QTest::newRow("scroll bar") << "scroll";
         QTest::newRow("page down") << "keys"; // lays out every line the caret passes
         QTest::newRow("wider view") << "resize"; // lays out every line
+        QTest::newRow("wrap anywhere") << "wrap"; // so does a change of how lines wrap
     }
 
     void aLineLaidOutAgainAfterItsLayoutWasDroppedKeepsColoursAndCaret() {
@@ -393,6 +394,11 @@ private slots:
                     QVERIFY2(laidOut() <= LayoutRelease::kLinesLaidOutBeforeRelease + 2 * LayoutRelease::kKeptAroundView + 200,
                              qPrintable(QString::number(laidOut())));
             }
+        } else if (move == "wrap") {
+            // A word too long to wrap, typed at the top: lines wrap anywhere from then on.
+            area.replaceBeforeCaret(0, QString(3000, u'w'), 0);
+            QCOMPARE(area.wordWrapMode(), QTextOption::WrapAnywhere);
+            QVERIFY(block_layouts::has(far));
         } else {
             area.resize(area.width() + 50, area.height());
             QVERIFY(block_layouts::has(far));
