@@ -56,6 +56,26 @@ def free_display():
     sys.exit("no free X display number")
 
 
+def start_x_server():
+    """An Xvfb of our own on a free display, made this process's DISPLAY."""
+    display = free_display()
+    xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-noreset"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.environ["DISPLAY"] = f":{display}"
+    time.sleep(1)
+    return xvfb
+
+
+def print_medians(results, programs, width, decimals):
+    """Each figure's median over the rounds, a column per program."""
+    for i, program in enumerate(programs):
+        print(f"  [{i + 1}] {program}")
+    print(f"  {'':{width}s} " + " ".join(f"{'[' + str(i + 1) + ']':>9s}" for i in range(len(programs))))
+    for name in results[programs[0]][0]:
+        cells = [statistics.median(r[name] for r in results[p]) for p in programs]
+        print(f"  {name:{width}s} " + " ".join(f"{c:9.{decimals}f}" for c in cells))
+
+
 class Session:
     """One program started on one page, in data and settings folders of its own."""
 
@@ -219,26 +239,16 @@ def main():
         if not os.path.isfile(page):
             sys.exit(f"page not found: {page} (set TAGLOOM_CORPUS to the folder of real pages)")
     probe = ensure_tools()
-    display = free_display()
-    xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-noreset"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.environ["DISPLAY"] = f":{display}"
+    xvfb = start_x_server()
     work = tempfile.mkdtemp(prefix="tagloom-real-window-")
     try:
-        time.sleep(1)
         long_page = long_line_page(work)
         results = {p: [] for p in programs}
         for _ in range(rounds):
             for program in programs:
                 results[program].append(one_round(probe, program, work, long_page))
         print(f"median of {rounds} rounds (each figure a round's median of {KEYS} keys); programs:")
-        for i, program in enumerate(programs):
-            print(f"  [{i + 1}] {program}")
-        names = list(results[programs[0]][0])
-        print(f"  {'':52s} " + " ".join(f"{'[' + str(i + 1) + ']':>9s}" for i in range(len(programs))))
-        for name in names:
-            cells = [statistics.median(r[name] for r in results[p]) for p in programs]
-            print(f"  {name:52s} " + " ".join(f"{c:9.2f}" for c in cells))
+        print_medians(results, programs, 52, 2)
     finally:
         xvfb.terminate()
         shutil.rmtree(work, ignore_errors=True)

@@ -15,7 +15,6 @@ The rounds take the programs in turn. Prints the median over the rounds.
 """
 import os
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -114,6 +113,7 @@ def main():
         i = args.index("--program")
         programs.append(os.path.abspath(args[i + 1]))
         del args[i:i + 2]
+    programs = programs or [os.path.join(real_window.ROOT, "build-release", "src", "tagloom")]
     if "--lines" in args:
         i = args.index("--lines")
         lines = int(args[i + 1])
@@ -124,15 +124,10 @@ def main():
             programs.append("geany")
         else:
             print("geany is not installed (apt-get install geany): left out")
-    programs = programs or [os.path.join(real_window.ROOT, "build-release", "src", "tagloom")]
     rounds = int(args[0]) if args else 3
-    display = real_window.free_display()
-    xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-noreset"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.environ["DISPLAY"] = f":{display}"
+    xvfb = real_window.start_x_server()
     work = tempfile.mkdtemp(prefix="tagloom-short-lines-")
     try:
-        time.sleep(1)
         page, empty = os.path.join(work, "lines.html"), os.path.join(work, "empty.html")
         with open(page, "wb") as f:  # "<p>000123\n": 10 bytes a line
             f.write(b"".join(b"<p>%06d\n" % (i % 1000000) for i in range(lines)))
@@ -148,12 +143,7 @@ def main():
             for program in programs:
                 results[program].append(one(program, page, empty, lines, work))
         print(f"{lines} lines of 10 bytes, median of {rounds} rounds; programs:")
-        for i, program in enumerate(programs):
-            print(f"  [{i + 1}] {program}")
-        print(f"  {'':34s} " + " ".join(f"{'[' + str(i + 1) + ']':>9s}" for i in range(len(programs))))
-        for name in results[programs[0]][0]:
-            cells = [statistics.median(r[name] for r in results[p]) for p in programs]
-            print(f"  {name:34s} " + " ".join(f"{c:9.1f}" for c in cells))
+        real_window.print_medians(results, programs, 34, 1)
     finally:
         xvfb.terminate()
         shutil.rmtree(work, ignore_errors=True)
