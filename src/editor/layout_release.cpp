@@ -20,12 +20,20 @@ LayoutRelease::LayoutRelease(QTextDocument* document, std::function<Kept()> kept
     connect(document->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this](const QSizeF& size) {
                 if (size.width() < widest_) {
-                    lineCount_ = -1;
+                    numbersHold_ = false;
                     if (!timer_.isActive())
                         timer_.start(0);
                 }
                 widest_ = size.width();
             });
+    // Lines added or taken away before a noted line renumber it: the next release looks at all.
+    // A page loading gains lines at its end only, after every line noted.
+    connect(document, &QTextDocument::contentsChange, this, [this](int from, int, int) {
+        const int count = document_->blockCount();
+        if (count != lineCount_ && highestNoted_ > document_->findBlock(from).blockNumber())
+            numbersHold_ = false;
+        lineCount_ = count;
+    });
     still_.setSingleShot(true);
     still_.setInterval(kReleaseWhenStillMs);
     connect(&still_, &QTimer::timeout, this, [this] {
@@ -45,8 +53,8 @@ void LayoutRelease::startStill() {
 
 void LayoutRelease::lineLaidOut(int blockNumber) {
     ++laidOut_;
-    firstLaidOut_ = std::min(firstLaidOut_, blockNumber);
-    lastLaidOut_ = std::max(lastLaidOut_, blockNumber);
+    mayHaveLayout_.push_back(blockNumber);
+    highestNoted_ = std::max(highestNoted_, blockNumber);
     // Started here, not restarted once per line of a long walk: the timeout looks again.
     if (!still_.isActive())
         startStill();
@@ -63,15 +71,12 @@ void LayoutRelease::releaseIfDue() {
 }
 
 void LayoutRelease::linesRelaidOut() {
-    lineCount_ = -1; // every line has a layout now
+    numbersHold_ = false; // every line has a layout now
     if (document_->blockCount() > 2 * kKeptAroundView)
         timer_.start(kReleaseAfterResizeMs);
 }
 
 void LayoutRelease::release() {
-    // A walk lays out a stretch of lines: looking at those alone keeps a release on a page of
-    // millions of lines as cheap as on a short one. Line numbers hold while the line count does.
-    const bool stretch = lineCount_ == document_->blockCount();
     laidOut_ = 0;
     const Kept kept = kept_();
     Q_ASSERT(kept.firstVisible <= kept.lastVisible);
@@ -79,18 +84,34 @@ void LayoutRelease::release() {
         return (n >= kept.firstVisible - kKeptAroundView && n <= kept.lastVisible + kKeptAroundView) ||
                std::abs(n - kept.caret) <= 2 || std::abs(n - kept.anchor) <= 2;
     };
-    int n = stretch ? std::max(firstLaidOut_, 0) : 0;
-    const int last = stretch ? lastLaidOut_ : document_->blockCount() - 1;
-    for (QTextBlock block = document_->findBlockByNumber(n); block.isValid() && n <= last; block = block.next(), ++n) {
-        if (near(n) || !block_layouts::has(block))
-            continue;
+    std::vector<int> stay;
+    const auto look = [&](const QTextBlock& block, int n) {
+        if (!block_layouts::has(block))
+            return;
+        if (near(n)) {
+            stay.push_back(n);
+            return;
+        }
         if (auto* data = static_cast<BlockData*>(block.userData()))
             data->paintedGeneration = 0; // its colours went with its formats
         block_layouts::drop(block);
+    };
+    // Looking at the noted lines alone keeps a release on a page of millions of lines as cheap
+    // as on a short one.
+    if (numbersHold_) {
+        std::sort(mayHaveLayout_.begin(), mayHaveLayout_.end());
+        mayHaveLayout_.erase(std::unique(mayHaveLayout_.begin(), mayHaveLayout_.end()), mayHaveLayout_.end());
+        for (const int n : mayHaveLayout_)
+            if (const QTextBlock block = document_->findBlockByNumber(n); block.isValid())
+                look(block, n);
+    } else {
+        int n = 0;
+        for (QTextBlock block = document_->begin(); block.isValid(); block = block.next(), ++n)
+            look(block, n);
     }
-    // What stays is looked at again by the next release.
-    firstLaidOut_ = std::min({kept.firstVisible - kKeptAroundView, kept.caret - 2, kept.anchor - 2});
-    lastLaidOut_ = std::max({kept.lastVisible + kKeptAroundView, kept.caret + 2, kept.anchor + 2});
+    highestNoted_ = stay.empty() ? -1 : *std::max_element(stay.begin(), stay.end());
+    mayHaveLayout_ = std::move(stay);
+    numbersHold_ = true;
     lineCount_ = document_->blockCount();
     returnFreedMemory();
 }

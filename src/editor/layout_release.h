@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <vector>
 
 class QTextDocument;
 
@@ -33,8 +34,8 @@ public:
     /// The view's width or its wrap changed: Qt gave every line a layout, to lay it out again.
     void linesRelaidOut();
     /// Frees the far layouts now. It looks at the lines laid out since the last release and at
-    /// those that release kept; at every line once the line count changed or Qt gave every line a
-    /// layout.
+    /// those that release kept; at every line once lines before them came or went, or Qt gave
+    /// every line a layout.
     void release();
 
     /// Often enough that the layouts of a walk never fill much of the heap: the few kept, made
@@ -57,10 +58,11 @@ private:
     /// Lines laid out since layouts were last released.
     int laidOut_ = 0;
     int laidOutWhenStillStarted_ = 0;
-    /// The lines that may hold a layout, unless the line count is no longer lineCount_: those
-    /// laid out since the last release and those it kept.
-    int firstLaidOut_ = 0;
-    int lastLaidOut_ = -1;
-    int lineCount_ = -1;
+    /// The numbers of the lines that may hold a layout: laid out since the last release, or kept
+    /// by it. Unless numbersHold_, a line may hold one without being noted, or under another number.
+    std::vector<int> mayHaveLayout_;
+    int highestNoted_ = -1;
+    bool numbersHold_ = false;
+    int lineCount_ = 0;
     qreal widest_ = 0; ///< the document's width, as its layout last told
 };

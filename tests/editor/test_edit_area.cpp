@@ -334,6 +334,32 @@ private slots:
         QVERIFY(block_layouts::has(document.firstBlock()));
     }
 
+    void laidOutLinesGoWhereverLinesCame_data() {
+        QTest::addColumn<bool>("before");
+        QTest::newRow("lines before them") << true; // they are renumbered
+        QTest::newRow("lines at the end") << false; // as a page loads
+    }
+
+    void laidOutLinesGoWhereverLinesCame() {
+        QFETCH(bool, before);
+        QTextDocument document;
+        auto* layout = new FoldingLayout(&document);
+        document.setDocumentLayout(layout);
+        document.setPlainText(QStringLiteral("line\n").repeated(3000));
+        LayoutRelease release(&document, [] { return LayoutRelease::Kept{0, 10, 0, 0}; });
+        layout->laidOut = [&release](const QTextBlock& block) { release.lineLaidOut(block.blockNumber()); };
+        release.release();
+        for (int n = 2000; n < 2010; ++n)
+            layout->blockBoundingRect(document.findBlockByNumber(n));
+        const QTextBlock laid = document.findBlockByNumber(2005);
+        QTextCursor cursor(&document);
+        cursor.movePosition(before ? QTextCursor::Start : QTextCursor::End);
+        cursor.insertText(QStringLiteral("new\n").repeated(50));
+        QVERIFY(block_layouts::has(laid));
+        release.release();
+        QVERIFY(!block_layouts::has(laid));
+    }
+
     void theEmptyLayoutsOfQtsSearchForTheWidestLineGoToo() {
         // Laid out narrower, the widest line makes Qt measure every line for the next widest,
         // which gives each line a layout: past the lines a walk laid out.
