@@ -65,8 +65,7 @@ bool endsImplicitly(const QString& open, const QString& next) {
 }
 
 
-/// The open-element stack as tags arrive. Names are compared lower-case; a name seen before
-/// is not lower-cased again.
+/// The open-element stack as tags arrive. Names are compared lower-case.
 class Builder {
 public:
     explicit Builder(QStringView page) : page_(page) {}
