@@ -17,6 +17,7 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <array>
+#include <memory>
 
 namespace {
 QColor paintedColourAt(EditArea& area, int crlfPos) {
@@ -40,6 +41,20 @@ bool showColoured(EditArea& area, const QString& line, int lines, Colour colour)
     area.show();
     return QTest::qWaitForWindowExposed(&area);
 }
+
+/// A page in the editor's own layout, with a release told of each line laid out; the view is its
+/// first ten lines.
+struct ReleasedPage {
+    explicit ReleasedPage(const QString& text) {
+        document.setDocumentLayout(layout);
+        document.setPlainText(text);
+        release = std::make_unique<LayoutRelease>(&document, [] { return LayoutRelease::Kept{0, 10, 0, 0}; });
+        layout->laidOut = [this](const QTextBlock& block) { release->lineLaidOut(block.blockNumber()); };
+    }
+    QTextDocument document;
+    FoldingLayout* layout = new FoldingLayout(&document);
+    std::unique_ptr<LayoutRelease> release;
+};
 
 class EditAreaTest : public QObject {
     Q_OBJECT
@@ -313,12 +328,10 @@ private slots:
 
     // Fewer lines laid out than a release waits for: their layouts go once the view stands still.
     void layoutsOfAShortWalkGoWhenTheViewStandsStill() {
-        QTextDocument document;
-        auto* layout = new FoldingLayout(&document);
-        document.setDocumentLayout(layout);
-        document.setPlainText(QStringLiteral("line\n").repeated(3000));
-        LayoutRelease release(&document, [] { return LayoutRelease::Kept{0, 10, 0, 0}; });
-        layout->laidOut = [&release](const QTextBlock& block) { release.lineLaidOut(block.blockNumber()); };
+        ReleasedPage page(QStringLiteral("line\n").repeated(3000));
+        QTextDocument& document = page.document;
+        FoldingLayout* layout = page.layout;
+        LayoutRelease& release = *page.release;
         const int walked = 2 * LayoutRelease::kKeptAroundView + 100;
         for (int n = 0; n < walked; ++n)
             layout->blockBoundingRect(document.findBlockByNumber(n));
@@ -342,12 +355,10 @@ private slots:
 
     void laidOutLinesGoWhereverLinesCame() {
         QFETCH(bool, before);
-        QTextDocument document;
-        auto* layout = new FoldingLayout(&document);
-        document.setDocumentLayout(layout);
-        document.setPlainText(QStringLiteral("line\n").repeated(3000));
-        LayoutRelease release(&document, [] { return LayoutRelease::Kept{0, 10, 0, 0}; });
-        layout->laidOut = [&release](const QTextBlock& block) { release.lineLaidOut(block.blockNumber()); };
+        ReleasedPage page(QStringLiteral("line\n").repeated(3000));
+        QTextDocument& document = page.document;
+        FoldingLayout* layout = page.layout;
+        LayoutRelease& release = *page.release;
         release.release();
         for (int n = 2000; n < 2010; ++n)
             layout->blockBoundingRect(document.findBlockByNumber(n));
@@ -363,14 +374,12 @@ private slots:
     void theEmptyLayoutsOfQtsSearchForTheWidestLineGoToo() {
         // Laid out narrower, the widest line makes Qt measure every line for the next widest,
         // which gives each line a layout: past the lines a walk laid out.
-        QTextDocument document;
-        auto* layout = new FoldingLayout(&document);
-        document.setDocumentLayout(layout);
         QStringList lines(3001, QStringLiteral("line"));
         lines[1500] = QStringLiteral("the widest line of all, by far");
-        document.setPlainText(lines.join(u'\n'));
-        LayoutRelease release(&document, [] { return LayoutRelease::Kept{0, 10, 0, 0}; });
-        layout->laidOut = [&release](const QTextBlock& block) { release.lineLaidOut(block.blockNumber()); };
+        ReleasedPage page(lines.join(u'\n'));
+        QTextDocument& document = page.document;
+        FoldingLayout* layout = page.layout;
+        LayoutRelease& release = *page.release;
         const QTextBlock widest = document.findBlockByNumber(1500);
         const QTextBlock far = document.findBlockByNumber(2500);
         layout->blockBoundingRect(widest);
