@@ -56,6 +56,15 @@ def free_display():
     sys.exit("no free X display number")
 
 
+def status_mib(pid, field):
+    """A figure of /proc/PID/status in MiB: VmRSS (resident) or VmHWM (its peak)."""
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) / 1024
+    return float("nan")
+
+
 def start_x_server():
     """An Xvfb of our own on a free display, made this process's DISPLAY."""
     display = free_display()
@@ -121,19 +130,11 @@ class Session:
                 run(self.probe, "keys", self.window, str(self.pid), str(KEYS), "x").splitlines()]
         return statistics.median(r[0] for r in rows), statistics.median(r[1] for r in rows)
 
-    def status_mib(self, field):
-        """A figure of /proc/PID/status in MiB: VmRSS (resident) or VmHWM (its peak)."""
-        with open(f"/proc/{self.pid}/status") as f:
-            for line in f:
-                if line.startswith(field + ":"):
-                    return int(line.split()[1]) / 1024
-        return float("nan")
-
     def rss_mib(self):
-        return self.status_mib("VmRSS")
+        return status_mib(self.pid, "VmRSS")
 
     def peak_mib(self):
-        return self.status_mib("VmHWM")
+        return status_mib(self.pid, "VmHWM")
 
     def idle_cpu(self, seconds=5):
         # After the last key, the recovery copy is written and the tag map built once; idle is

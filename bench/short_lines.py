@@ -37,14 +37,6 @@ def cpu_ms(pid):
     return total / 1e6
 
 
-def status_mib(pid, field):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith(field + ":"):
-                return int(line.split()[1]) / 1024
-    return float("nan")
-
-
 def start(command, page, work):
     home = tempfile.mkdtemp(dir=work)
     env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
@@ -91,14 +83,15 @@ def one(command, page, empty, lines, work):
     process = start(command, empty, work)
     time.sleep(3)
     until_idle(process.pid, time.monotonic())
-    base = status_mib(process.pid, "VmRSS")
+    base = real_window.status_mib(process.pid, "VmRSS")
     stop(process)
 
     started = time.monotonic()
     process = start(command, page, work)
     took, titled = until_idle(process.pid, started, os.path.basename(page))
     time.sleep(4)
-    resident, peak = status_mib(process.pid, "VmRSS"), status_mib(process.pid, "VmHWM")
+    resident = real_window.status_mib(process.pid, "VmRSS")
+    peak = real_window.status_mib(process.pid, "VmHWM")
     stop(process)
     per_line = lambda mib: (mib - base) * 1048576 / lines  # noqa: E731
     return {"empty window (MiB)": base, "title names the page, loaded (s)": titled or float("nan"),
